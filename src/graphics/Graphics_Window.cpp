@@ -1,0 +1,19 @@
+#include "graphics/Graphics_Window.h"
+
+#include <string>
+
+namespace {
+bool g_captionSet = false;
+std::string g_caption;
+}  // namespace
+
+void GraphicsLeaveFullscreen() {
+  // No window exists yet in this build of the graphics layer: nothing to show or switch.
+}
+
+void GR_Window_SetCaption(const char* caption) {
+  g_captionSet = caption != nullptr;
+  g_caption = caption ? caption : "";
+}
+
+const char* GR_Window_GetCaption() { return g_captionSet ? g_caption.c_str() : nullptr; }

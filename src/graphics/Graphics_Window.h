@@ -1,0 +1,11 @@
+// The main window as the rest of the program sees it: its kept caption and the switch out of
+// full screen that comes before every message box.
+#pragma once
+
+// Shows the main window and, when the game runs full screen, switches to windowed mode so that
+// a message box can be seen. Does nothing while there is no window.
+void GraphicsLeaveFullscreen();
+
+// window_set_caption's store: the UTF-8 caption of the main window (null until one is set).
+void GR_Window_SetCaption(const char* caption);
+const char* GR_Window_GetCaption();

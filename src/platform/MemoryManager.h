@@ -1,0 +1,52 @@
+// The guarded heap: every block carries a 16-byte header (size, two magic words, 0) and is
+// counted, and running out of memory is fatal, so no caller ever sees an allocation fail.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+namespace MemoryManager {
+
+constexpr uint32_t kMagic1 = 0xDEADC0DEu;
+constexpr uint32_t kMagic2 = 0xBAADB00Bu;
+constexpr uint32_t kHeaderSize = 16;
+
+// Process-wide statistics; the three byte totals always move together.
+extern std::atomic<int32_t> TotalBytes;
+extern std::atomic<int32_t> TotalBytes2;
+extern std::atomic<int32_t> TotalBytes3;
+extern std::atomic<int32_t> BlockCount;
+extern std::atomic<int32_t> FrameCount;
+
+// size 0 answers null. The source file and line are accepted and not recorded.
+void* Alloc(uint32_t size, const char* file, int line, bool clear = true);
+// Grows only: a block whose size is not below `size` comes back unchanged.
+void* ReAlloc(void* p, uint32_t size, const char* file, int line);
+// Null does nothing; a block that is not ours goes to the C runtime's free.
+void Free(void* p);
+void* SetLength(void** p, uint32_t size, const char* file, int line);
+int32_t GetSize(const void* p);
+bool IsManaged(const void* p);
+
+void EnterMainLoop(int32_t count, const char* title);
+void NextFrame();
+void ReportTotal();
+
+// Typed helpers for arrays of T.
+template <typename T>
+T* AllocArray(uint32_t count, const char* file, int line) {
+  return static_cast<T*>(Alloc(static_cast<uint32_t>(count * sizeof(T)), file, line, true));
+}
+
+}  // namespace MemoryManager
+
+// The fatal handler: shows "Out of Memory!" and ends the process with status -1.
+[[noreturn]] void OutOfMemoryHandler();
+int InstallOutOfMemoryHandler();
+
+// How the process ends after a fatal failure; tests replace it with one that throws or
+// records the status. The replacement must not return.
+using ProcessExitFn = void (*)(int status);
+void SetProcessExit(ProcessExitFn fn);
+[[noreturn]] void ExitProcessWith(int status);
