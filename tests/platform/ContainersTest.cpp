@@ -60,8 +60,8 @@ TEST(Hash, DisposalDeletesOrFreesValues) {
   }  // the destructor clears with disposal 1
   EXPECT_EQ(Tracked::live, 0);
 
-  int32_t blocks = MemoryManager::BlockCount.load();
   Hash<char> blocksHash(4);
+  int32_t blocks = MemoryManager::BlockCount.load();
   blocksHash.Insert(1, static_cast<char*>(MemoryManager::Alloc(8, __FILE__, __LINE__, true)));
   blocksHash.Clear(kHashFree);
   EXPECT_EQ(MemoryManager::BlockCount.load(), blocks);
