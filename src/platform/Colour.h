@@ -1,0 +1,29 @@
+// Colour helpers for the colour built-ins, the particle system and the fonts.
+//
+// A colour is a 24-bit value with red in bits 0-7, green in bits 8-15 and blue in bits 16-23;
+// the top byte is 0. Hue, saturation and value are bytes 0..255, the hue byte covering the
+// whole circle (255 standing for 360 degrees).
+#pragma once
+
+#include <cstdint>
+
+struct HSVBytes {
+  uint8_t h;
+  uint8_t s;
+  uint8_t v;
+};
+
+// Hue, saturation and value of a colour (computed in single precision).
+HSVBytes ColourToHSV(uint32_t colour);
+// The colour for a hue, saturation and value.
+uint32_t HSVToColour(uint8_t h, uint8_t s, uint8_t v);
+// Mixes two colours channel by channel: a * (1 - amount) + b * amount, rounded half to even.
+// Amounts outside 0..1 wrap each channel modulo 256; NaN or infinite results give 0.
+uint32_t MergeColour(uint32_t a, uint32_t b, float amount);
+
+// Stores z, y, x in record[0], record[1], record[2].
+void PackRGB(uint8_t* record, uint8_t x, uint8_t y, uint8_t z);
+// Stores x, y, z in buffer[0], buffer[1], buffer[2].
+void MakeBytes3(uint8_t* buffer, uint8_t x, uint8_t y, uint8_t z);
+// (bytes[0] << 16) | (bytes[1] << 8) | bytes[2].
+uint32_t BytesToInt24(const uint8_t* bytes);
