@@ -1,0 +1,196 @@
+#include "code/Code_Function.h"
+
+#include <emmintrin.h>
+
+#include <cstring>
+
+#include "base/VCL.h"
+#include "code/Code_Error.h"
+#include "extension/Extension_Main.h"
+#include "platform/MemoryManager.h"
+#include "platform/Numeric.h"
+#include "script/Script_Main.h"
+
+BuiltinFunctionEntry* g_BuiltinFunctions = nullptr;
+int32_t g_BuiltinFunctionCount = 0;
+int32_t g_BuiltinFunctionCapacity = 0;
+const char* CurrentBuiltinName = nullptr;
+
+namespace {
+
+// The index of the first entry named exactly `name`, or -1.
+int32_t FindBuiltin(const char* name) {
+  for (int32_t i = 0; i < g_BuiltinFunctionCount; ++i) {
+    if (std::strcmp(g_BuiltinFunctions[i].name, name) == 0) return i;
+  }
+  return -1;
+}
+
+// Grows the table by one step; the memory manager keeps the old entries and zero-fills the rest.
+void GrowTable() {
+  uint64_t capacity = static_cast<uint64_t>(g_BuiltinFunctionCapacity) + kBuiltinTableStep;
+  uint64_t bytes = capacity * sizeof(BuiltinFunctionEntry);
+  if (capacity > INT32_MAX || bytes > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
+  g_BuiltinFunctions = static_cast<BuiltinFunctionEntry*>(
+      MemoryManager::ReAlloc(g_BuiltinFunctions, static_cast<uint32_t>(bytes), __FILE__, __LINE__));
+  g_BuiltinFunctionCapacity = static_cast<int32_t>(capacity);
+}
+
+// The two values of every wrong-kind message: the built-in's name and the argument's position
+// counted from 1.
+const char* CallerName() { return CurrentBuiltinName ? CurrentBuiltinName : ""; }
+int32_t Position(int32_t index) { return num::WrapAdd32(index, 1); }
+
+// int64 to the nearest float in one rounding step (going through double could round twice).
+float Int64ToFloat(int64_t v) { return _mm_cvtss_f32(_mm_cvtsi64_ss(_mm_setzero_ps(), v)); }
+
+// The low 32 bits of a 64-bit payload.
+int32_t Low32(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v))); }
+
+}  // namespace
+
+bool RegisterBuiltinFunction(const char* name, BuiltinFunction func, int32_t argCount) {
+  if (name == nullptr) {
+    DebugConsole->Output("RegisterBuiltinFunction: a built-in without a name was not registered\n");
+    return false;
+  }
+  size_t length = std::strlen(name);
+  if (length >= static_cast<size_t>(kBuiltinNameSize)) {
+    DebugConsole->Output("RegisterBuiltinFunction: name of %zu bytes is too long (at most %d), not registered: %s\n",
+                         length, kBuiltinNameSize - 1, name);
+    return false;
+  }
+  if (g_BuiltinFunctionCount >= g_BuiltinFunctionCapacity) GrowTable();
+  BuiltinFunctionEntry& entry = g_BuiltinFunctions[g_BuiltinFunctionCount++];
+  std::memcpy(entry.name, name, length + 1);
+  entry.func = func;
+  entry.argCount = argCount;
+  entry.callCount = -1;
+  return true;
+}
+
+void ReplaceBuiltinFunction(const char* name, BuiltinFunction func) {
+  if (name == nullptr) return;
+  int32_t index = FindBuiltin(name);
+  if (index >= 0) g_BuiltinFunctions[index].func = func;
+}
+
+bool FindFunctionIndex(const char* name, int32_t* callNumber) {
+  int32_t found = -1;
+  if (name != nullptr && name[0] != '\0') {
+    int32_t index;
+    if ((index = Script_FindByName(name)) >= 0) {
+      found = kScriptCallBase + index;
+    } else if ((index = Extension_FindFunction(name)) >= 0) {
+      found = kExtensionCallBase + index;
+    } else if (std::strcmp(name, "script_execute") == 0) {
+      found = kScriptExecuteCall;
+    } else {
+      found = FindBuiltin(name);
+    }
+  }
+  if (callNumber != nullptr) *callNumber = found;
+  return found >= 0;
+}
+
+int32_t GetFunctionArgCount(int32_t callNumber) {
+  if (callNumber >= kExtensionCallBase) return Extension_GetArgumentCount(callNumber - kExtensionCallBase);
+  if (callNumber >= kScriptCallBase) return -1;
+  if (callNumber >= 0 && callNumber < g_BuiltinFunctionCount) return g_BuiltinFunctions[callNumber].argCount;
+  return kNoFunctionArgCount;
+}
+
+bool GetBuiltinFunctionInfo(int32_t index, const char** name, BuiltinFunction* func, int32_t* argCount) {
+  if (index < 0 || index >= g_BuiltinFunctionCount) return false;
+  const BuiltinFunctionEntry& entry = g_BuiltinFunctions[index];
+  if (name != nullptr) *name = entry.name;
+  if (func != nullptr) *func = entry.func;
+  if (argCount != nullptr) *argCount = entry.argCount;
+  return true;
+}
+
+void FreeBuiltinFunctions() {
+  MemoryManager::Free(g_BuiltinFunctions);
+  g_BuiltinFunctions = nullptr;
+  g_BuiltinFunctionCount = 0;
+  g_BuiltinFunctionCapacity = 0;
+  // It pointed into the released table.
+  CurrentBuiltinName = nullptr;
+}
+
+int32_t GetValueKind(const ScriptValue* value) { return static_cast<int32_t>(value->kind & kValueKindMask); }
+
+int64_t GetArgumentNumberOrPointer(const ScriptValue* args, int32_t index) {
+  const ScriptValue& v = args[index];
+  switch (GetValueKind(&v)) {
+    case VALUE_REAL: return num::TruncInt32(v.real);
+    case VALUE_INT32: return v.i32;
+    case VALUE_INT64: return v.i64;
+    case VALUE_PTR: return static_cast<int64_t>(v.bits);
+    default: break;
+  }
+  FatalError("%s argument %d incorrect type expecting a Number or Pointer", CallerName(), Position(index));
+  return -1;
+}
+
+int32_t GetArgumentInt(const ScriptValue* args, int32_t index) {
+  const ScriptValue& v = args[index];
+  switch (GetValueKind(&v)) {
+    case VALUE_REAL: return num::TruncInt32(v.real);
+    case VALUE_INT32: return v.i32;
+    case VALUE_INT64: return Low32(v.i64);
+    default: break;
+  }
+  FatalError("%s argument %d incorrect type expecting a Number", CallerName(), Position(index));
+  return 0;
+}
+
+int64_t GetArgumentInt64(const ScriptValue* args, int32_t index) {
+  const ScriptValue& v = args[index];
+  switch (GetValueKind(&v)) {
+    case VALUE_REAL: return num::TruncInt64(v.real);
+    case VALUE_INT32: return v.i32;
+    case VALUE_INT64: return v.i64;
+    default: break;
+  }
+  FatalError("%s argument %d incorrect type expecting a Number", CallerName(), Position(index));
+  return 0;
+}
+
+double GetArgumentNumber(const ScriptValue* args, int32_t index) {
+  const ScriptValue& v = args[index];
+  switch (GetValueKind(&v)) {
+    case VALUE_REAL: return v.real;
+    case VALUE_INT32: return v.i32;
+    case VALUE_INT64: return static_cast<double>(v.i64);
+    default: break;
+  }
+  FatalError("%s argument %d incorrect type expecting a Number", CallerName(), Position(index));
+  return 0.0;
+}
+
+float GetArgumentFloat(const ScriptValue* args, int32_t index) {
+  const ScriptValue& v = args[index];
+  switch (GetValueKind(&v)) {
+    case VALUE_REAL: return num::ToFloat(v.real);
+    case VALUE_INT32: return num::ToFloat(v.i32);  // exact in a double
+    case VALUE_INT64: return Int64ToFloat(v.i64);
+    default: break;
+  }
+  FatalError("%s argument %d incorrect type expecting a Number", CallerName(), Position(index));
+  return 0.0f;
+}
+
+void* GetArgumentPointer(const ScriptValue* args, int32_t index) {
+  const ScriptValue& v = args[index];
+  if (GetValueKind(&v) == VALUE_PTR) return v.ptr;
+  FatalError("%s argument %d incorrect type expecting a Pointer", CallerName(), Position(index));
+  return nullptr;
+}
+
+const char* GetArgumentString(const ScriptValue* args, int32_t index) {
+  const ScriptValue& v = args[index];
+  if (GetValueKind(&v) == VALUE_STRING) return v.str;
+  FatalError("%s argument %d incorrect type expecting a String", CallerName(), Position(index));
+  return nullptr;
+}

@@ -1,0 +1,22 @@
+// Extension functions: native functions that the game's extensions declare. Extension function i
+// is called by number 500,000 + i. For now the table holds each function's name and declared
+// argument count; the extension loader fills it.
+#pragma once
+
+#include <cstdint>
+
+// The argument count answered for an index that designates no extension function.
+constexpr int32_t kNoExtensionFunction = -100;
+
+// Appends a function named `name` (copied; null counts as empty) declaring `argumentCount`
+// arguments (-1: any number) and answers its index.
+int32_t Extension_FunctionAdd(const char* name, int32_t argumentCount);
+// The number of extension functions in the table.
+int32_t Extension_FunctionCount();
+// The index of the first function whose name equals `name` byte for byte, or -1 (also for null).
+int32_t Extension_FindFunction(const char* name);
+// The declared argument count of function `index`, or kNoExtensionFunction (-100) when there is
+// no such function.
+int32_t Extension_GetArgumentCount(int32_t index);
+// Releases the table; it is empty afterwards.
+void Extension_FreeAll();

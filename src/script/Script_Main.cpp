@@ -1,0 +1,56 @@
+#include "script/Script_Main.h"
+
+#include <cstring>
+
+#include "platform/MemoryManager.h"
+
+namespace {
+
+// The script names in index order, each a memory-manager block.
+char** g_ScriptNames = nullptr;
+int32_t g_ScriptCount = 0;
+int32_t g_ScriptCapacity = 0;
+
+constexpr int32_t kScriptTableStep = 64;
+
+char* CopyName(const char* name) {
+  if (name == nullptr) name = "";
+  uint64_t size = static_cast<uint64_t>(std::strlen(name)) + 1;
+  if (size > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
+  char* copy = static_cast<char*>(MemoryManager::Alloc(static_cast<uint32_t>(size), __FILE__, __LINE__, false));
+  std::memcpy(copy, name, size);
+  return copy;
+}
+
+}  // namespace
+
+int32_t Script_Add(const char* name) {
+  if (g_ScriptCount >= g_ScriptCapacity) {
+    uint64_t capacity = static_cast<uint64_t>(g_ScriptCapacity) + kScriptTableStep;
+    uint64_t bytes = capacity * sizeof(char*);
+    if (capacity > INT32_MAX || bytes > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
+    g_ScriptNames = static_cast<char**>(
+        MemoryManager::ReAlloc(g_ScriptNames, static_cast<uint32_t>(bytes), __FILE__, __LINE__));
+    g_ScriptCapacity = static_cast<int32_t>(capacity);
+  }
+  g_ScriptNames[g_ScriptCount] = CopyName(name);
+  return g_ScriptCount++;
+}
+
+int32_t Script_Count() { return g_ScriptCount; }
+
+int32_t Script_FindByName(const char* name) {
+  if (name == nullptr) return -1;
+  for (int32_t i = 0; i < g_ScriptCount; ++i) {
+    if (std::strcmp(g_ScriptNames[i], name) == 0) return i;
+  }
+  return -1;
+}
+
+void Script_FreeAll() {
+  for (int32_t i = 0; i < g_ScriptCount; ++i) MemoryManager::Free(g_ScriptNames[i]);
+  MemoryManager::Free(g_ScriptNames);
+  g_ScriptNames = nullptr;
+  g_ScriptCount = 0;
+  g_ScriptCapacity = 0;
+}
