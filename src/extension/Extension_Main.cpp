@@ -63,3 +63,5 @@ void Extension_FreeAll() {
   g_ExtensionFunctionCount = 0;
   g_ExtensionFunctionCapacity = 0;
 }
+
+void RegisterTuvoVariables() {}

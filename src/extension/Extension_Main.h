@@ -20,3 +20,7 @@ int32_t Extension_FindFunction(const char* name);
 int32_t Extension_GetArgumentCount(int32_t index);
 // Releases the table; it is empty afterwards.
 void Extension_FreeAll();
+
+// Registers the platform's built-in variables (through RegisterBuiltinVariable); called last in
+// the built-in variable registration. None are provided yet.
+void RegisterTuvoVariables();

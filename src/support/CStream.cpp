@@ -1,5 +1,7 @@
 #include "support/CStream.h"
 
+#include "support/LoadSave.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -37,6 +39,26 @@ CStream::CStream(int32_t initialSize) {
 }
 
 CStream::~CStream() { ReleaseData(); }
+
+void CStream::LoadFromFile(const char* fileName, int32_t skip) {
+  ReleaseData();
+  int length = 0;
+  void* bytes = nullptr;
+  if (LoadSave_SaveFileExists(fileName)) {
+    bytes = LoadSave_ReadSaveFile(fileName, &length);
+  } else if (LoadSave_GameFileExists(fileName)) {
+    bytes = LoadSave_ReadGameFile(fileName, &length);
+  }
+  if (bytes == nullptr) return;
+  if (skip < 0) skip = 0;
+  if (length > skip) {
+    int64_t n = static_cast<int64_t>(length) - skip;
+    m_data = static_cast<uint8_t*>(MemoryManager::Alloc(static_cast<uint32_t>(n), __FILE__, __LINE__, false));
+    std::memcpy(m_data, static_cast<const uint8_t*>(bytes) + skip, static_cast<size_t>(n));
+    m_size = n;
+  }
+  MemoryManager::Free(bytes);
+}
 
 void CStream::Delete(CStream* stream) { delete stream; }
 

@@ -78,6 +78,11 @@ class CStream {
   // whole stream, as CopyFrom does for a count of 0.
   CStream* ReadStream();
 
+  // Replaces the contents by the whole file `fileName` (the save area first, else the game's
+  // folder) less its first `skip` bytes; the stream stays empty when neither place has it or
+  // the file is not longer than `skip`. The position is not changed.
+  void LoadFromFile(const char* fileName, int32_t skip);
+
   // When the stream has data, creates or truncates the file at the plain path `fileName` and
   // writes the bytes from the start up to the position (never past the size).
   void SaveToFile(const char* fileName) const;

@@ -1,5 +1,13 @@
 // The dynamic value of the script runtime: a 16-byte record of an 8-byte payload, a spare word
 // and a kind word whose low 24 bits hold the ValueKind. Sixteen zero bytes are the real 0.
+//
+// Ownership: a string value owns its text (a memory-manager block, freed with
+// MemoryManager::Free); copying it copies the text. An array value holds one counted reference to
+// a shared ValueArray; copying it shares the array. Pointer values are never owned. Kind codes
+// above 6 carry nothing: they are copied as a kind word only, release nothing, have an empty text
+// form and are never equal to anything.
+//
+// Main thread only: the error state and the epsilon below are unsynchronised globals.
 #pragma once
 
 #include <cstdint>
@@ -35,3 +43,152 @@ struct ScriptValue {
 };
 
 static_assert(sizeof(ScriptValue) == 16, "a value is 16 bytes on the virtual machine's stack");
+
+// ---- Arrays ----
+
+// One row of an array: `length` consecutive values (no block when the length is 0).
+struct ValueRow {
+  int32_t length;
+  ScriptValue* elements;
+};
+
+// A shared, reference-counted two-dimensional table. A one-dimensional array is row 0. Rows may
+// differ in length. The owner is the value through which writes happen in place; writes through
+// any other holder of a shared array copy it first (copy on write).
+struct ValueArray {
+  int32_t refCount;     // number of values holding the array
+  ValueRow* rows;       // rowCount rows (null when there are none)
+  const ScriptValue* owner;  // the owning value, or null (only compared, never followed)
+  int32_t rowCount;
+};
+
+// Element indices: index = row * 32000 + column, decoded with truncating division, so a negative
+// index gives a negative column (or row). kWholeValueIndex names the whole value, not an element.
+constexpr int32_t kArrayRowStride = 32000;
+constexpr int32_t kWholeValueIndex = INT32_MIN;
+
+// Encodes (row, column) into an element index, computed in 64 bits. False when the result does
+// not fit in an int32 or would read as kWholeValueIndex; *index is then left alone.
+inline bool EncodeArrayIndex(int64_t row, int64_t column, int32_t* index) {
+  if (row < INT32_MIN || row > INT32_MAX || column < INT32_MIN || column > INT32_MAX) return false;
+  const int64_t encoded = row * kArrayRowStride + column;
+  if (encoded <= INT32_MIN || encoded > INT32_MAX) return false;
+  *index = static_cast<int32_t>(encoded);
+  return true;
+}
+
+// The last out-of-range element access. Element reads and writes that fall outside set all five
+// fields; the virtual machine and the variable lookup clear the flag before an access and read
+// the fields for their messages.
+struct ArrayIndexErrorState {
+  uint8_t flag;
+  int32_t row;
+  int32_t column;
+  int32_t rowCount;
+  int32_t rowLength;  // -1 when the row does not exist
+};
+extern ArrayIndexErrorState g_ArrayIndexError;
+
+// The comparison epsilon of ValuesEqual and of the virtual machine's comparisons (0.00001 at
+// start; math_set_epsilon changes it).
+extern double MathEpsilon;
+
+// ---- Setting values ----
+// None of these releases what the value held before: callers release first with ReleaseValue.
+
+void SetReal(ScriptValue* v, double real);
+// Copies the text into a new memory-manager block; a null text stays null.
+void SetString(ScriptValue* v, const char* text);
+// Kind 5 with all 8 payload bytes 0.
+void SetUndefined(ScriptValue* v);
+
+// ---- Copying and releasing ----
+
+// The destination is treated as empty: its kind word becomes the source's, then the payload is
+// copied by kind (strings get a new copy of the text, arrays are shared with the count raised,
+// int32 copies its 4 bytes, pointers all 8, undefined and unknown kinds nothing).
+void CopyValue(ScriptValue* dst, const ScriptValue* src);
+// Frees the destination's text when it holds a string, clears its payload, then CopyValue. The
+// destination must not hold an array reference (release it first with ReleaseValue).
+void AssignValue(ScriptValue* dst, const ScriptValue* src);
+// Frees a string's text or drops an array reference (giving up ownership when this value owns
+// the array; the last reference frees the array and everything in it). The value then becomes
+// undefined with a zero payload.
+void ReleaseValue(ScriptValue* v);
+// A deep copy: texts are copied (reusing the destination's text block when it is big enough),
+// arrays duplicated with the destination as the new owner. The destination's previous payload
+// must be a string block or nothing; a text block it held and no longer needs is freed.
+void DuplicateValue(ScriptValue* dst, const ScriptValue* src);
+
+// A new empty array: count 1, no rows, the given owner (may be null).
+ValueArray* ValueArray_Create(const ScriptValue* owner);
+// A copy of the array (null for null): count 1, the new owner, the same rows, each element
+// copied as by CopyValue (nested arrays are shared). The source's count does not change.
+ValueArray* ValueArray_Duplicate(const ValueArray* array, const ScriptValue* newOwner);
+// Whether `v` holds an array and is the value that owns it (writes through it happen in place).
+bool IsArrayOwner(const ScriptValue* v);
+
+// ---- Element access ----
+
+// Reads the whole source (index kWholeValueIndex) or one of its elements into the target,
+// releasing what the target held. An array with no owner becomes owned by the source. Indexing
+// a value that is not an array is the fatal error "trying to index a variable which is not an
+// array". An element outside the array sets g_ArrayIndexError, makes the target real 0 and
+// answers false.
+bool GetValueElement(ScriptValue* target, const ScriptValue* source, int32_t index);
+// Stores the value as the whole target (index kWholeValueIndex) or into one element of it. An
+// element write turns a target that is not an array into one, copies a shared array the target
+// does not own first, and grows rows and columns as needed (new elements are real 0). A negative
+// row or column sets g_ArrayIndexError and stores nothing.
+void SetValueElement(ScriptValue* target, const ScriptValue* value, int32_t index);
+// The growing and writing step of SetValueElement: the target holds an array it may write in
+// place (SetValueElement claims it first); a null array pointer gets a new array owned by the
+// target.
+void SetArrayElement(ScriptValue* target, const ScriptValue* value, int32_t index);
+
+// ---- Text form ----
+
+// Appends `text` (null appends nothing) at *cursor in the growing block *start of *capacity
+// bytes, growing the block (to twice its capacity, or to what is needed plus one when that is
+// larger) and moving *start and *cursor with it. The cursor ends on the terminator. A null
+// *start with capacity 0 starts a new block.
+void AppendText(char** cursor, char** start, uint32_t* capacity, const char* text);
+// Appends the text form of a value:
+//   real      "NaN"; the integer ("%lld") when truncating to 64 bits and back gives the same
+//             double (so 3.0 is "3" and -0.0 is "0"); otherwise "%.2f" ("0.50", and 1e19 is
+//             "10000000000000000000.00")
+//   string    the text (a null text appends nothing)
+//   array     "{ " then per row "{ " + elements joined by "," + " }, ", then " }":
+//             { { 1,2 }, { 3,4 },  } and, with no rows or a null array, "{  }"
+//   int64     "%lld"; int32 "%d"; undefined "undefined"
+//   pointer   "%p" of the 8-byte pointer as the C library prints it: "0x1234abcd", "(nil)"
+//   other     nothing
+void AppendValueText(char** cursor, char** start, uint32_t* capacity, const ScriptValue* value);
+// The text form as a new memory-manager block (never null; an empty text is "").
+char* ValueToNewString(const ScriptValue* value);
+
+// ---- Comparison ----
+
+// Equality of two values (keys of map containers): kinds must match (low 24 bits); reals are
+// equal when |a - b| < MathEpsilon; strings when both are the same pointer (two nulls included)
+// or have the same bytes; arrays never; int64, int32 and pointers by payload; undefined always;
+// other kinds never.
+bool ValuesEqual(const ScriptValue* a, const ScriptValue* b);
+
+// ---- Buffer format (saved games) ----
+//
+// kind (s32, the whole kind word), then: real: f64; string: the NUL-terminated text (a null text
+// as the one-byte string 0x04); array: the row count (s32), then per row its length (s32) and
+// its elements, each in this same format (a null array is written as 0 rows). Kinds 3 to 6 are
+// written as the kind only: their payload is not saved and reads back as 0.
+
+class IBuffer;
+
+// False when the buffer refused a write (the value was then written only in part).
+bool WriteValueToBuffer(const ScriptValue* value, IBuffer* buffer);
+// Reads a value into a fresh record (nothing it held is released). Array rows get the value as
+// their owner. Row counts and lengths that cannot fit in the bytes left, a truncated value, or
+// arrays nested deeper than kMaxReadNesting make the read fail: whatever it built is released,
+// the value is left undefined and the answer is false. A negative row count or length reads as 0.
+bool ReadValueFromBuffer(ScriptValue* value, IBuffer* buffer);
+constexpr int kMaxReadNesting = 1024;

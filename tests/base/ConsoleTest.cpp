@@ -35,9 +35,11 @@ class ConsoleTest : public ::testing::Test {
 
 TEST_F(ConsoleTest, WithoutLogSwitchesNoFileIsMade) {
   g_LogSettings = LogSettings{};
+  std::filesystem::path previous = std::filesystem::current_path();
   std::filesystem::current_path(m_dir.path());
   OutputConsole->Output("hello %d\n", 1);
   DebugConsole->Output("hello %d\n", 2);
+  std::filesystem::current_path(previous);
   EXPECT_TRUE(std::filesystem::is_empty(m_dir.path()));
 }
 

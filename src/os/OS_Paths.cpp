@@ -1,0 +1,305 @@
+#include "os/OS_Paths.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "base/VCL.h"
+#include "platform/MemoryManager.h"
+
+namespace {
+
+char* g_executablePath = nullptr;  // never freed
+char* g_gameFilePath = nullptr;
+char* g_gameDirectory = nullptr;
+char* g_saveDirectory = nullptr;
+
+// What the save area takes from the loaded game.
+bool g_gameInfoLoaded = false;
+char* g_saveFolderName = nullptr;
+uint32_t g_gameHeaderFlags = 0;
+
+char* CopyText(const char* text, size_t length) {
+  char* copy = static_cast<char*>(
+      MemoryManager::Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, true));
+  if (length > 0) std::memcpy(copy, text, length);
+  copy[length] = '\0';
+  return copy;
+}
+
+// Writes `text` to `out` when it fits; otherwise `out` is made empty (when it has room at all).
+bool PutText(const std::string& text, char* out, size_t capacity) {
+  if (out == nullptr || capacity == 0) return false;
+  if (text.size() + 1 > capacity) {
+    out[0] = '\0';
+    return false;
+  }
+  std::memcpy(out, text.c_str(), text.size() + 1);
+  return true;
+}
+
+bool CurrentDirectory(std::string& out) {
+  std::vector<char> buffer(4096);
+  for (;;) {
+    if (getcwd(buffer.data(), buffer.size()) != nullptr) {
+      out = buffer.data();
+      return !out.empty() && out[0] == '/';
+    }
+    if (errno != ERANGE || buffer.size() >= (1u << 20)) return false;
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+// The lexical absolute form of `path` (see OS_FullPath).
+bool FullPath(const char* path, std::string& out) {
+  if (path == nullptr || path[0] == '\0') return false;
+  std::string text(path);
+  for (char& c : text) {
+    if (c == '\\') c = '/';
+  }
+  if (text[0] != '/') {
+    std::string cwd;
+    if (!CurrentDirectory(cwd)) return false;
+    text = cwd + "/" + text;
+  }
+  const bool trailing = text.back() == '/';
+
+  std::vector<std::string> parts;
+  size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && text[i] == '/') ++i;
+    size_t start = i;
+    while (i < text.size() && text[i] != '/') ++i;
+    if (i == start) break;
+    std::string part = text.substr(start, i - start);
+    if (part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    parts.push_back(std::move(part));
+  }
+
+  out.clear();
+  for (const std::string& part : parts) {
+    out += '/';
+    out += part;
+  }
+  if (out.empty() || trailing) out += '/';
+  return true;
+}
+
+// ASCII letters compared without case, in the "C" locale.
+bool EqualNoCase(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    unsigned char ca = static_cast<unsigned char>(*a);
+    unsigned char cb = static_cast<unsigned char>(*b);
+    if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca + ('a' - 'A'));
+    if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb + ('a' - 'A'));
+    if (ca != cb) return false;
+    if (ca == 0) return true;
+  }
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+// The data folder of the save area, without a trailing '/', or false when none is known.
+bool FindDataFolder(bool roaming, std::string& folder) {
+  const char* xdg = std::getenv(roaming ? "XDG_CONFIG_HOME" : "XDG_DATA_HOME");
+  std::string chosen;
+  // Only an absolute value counts; relative ones are ignored, as for the home folder.
+  if (xdg != nullptr && xdg[0] == '/') {
+    chosen = xdg;
+  } else {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] != '/') return false;
+    chosen = std::string(home) + (roaming ? "/.config" : "/.local/share");
+  }
+  if (!FullPath(chosen.c_str(), folder)) return false;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  if (folder == "/") folder.clear();  // "/" + "/" + name would start with two separators
+  return true;
+}
+
+// The game's save-folder name used as one directory name: separators become '_', and the names
+// "." and ".." (which would leave the data folder) are replaced, so that the save area always
+// lies inside the data folder.
+std::string SaveFolderComponent(const char* name) {
+  std::string result = name ? name : "";
+  for (char& c : result) {
+    if (c == '/' || c == '\\') c = '_';
+  }
+  if (result == "." || result == "..") result.assign(result.size(), '_');
+  return result;
+}
+
+}  // namespace
+
+const char* GetExecutablePath() {
+  if (g_executablePath != nullptr) return g_executablePath;
+  std::vector<char> buffer(1024);
+  for (;;) {
+    ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) {
+      g_executablePath = CopyText("", 0);
+      break;
+    }
+    if (static_cast<size_t>(n) < buffer.size()) {
+      g_executablePath = CopyText(buffer.data(), static_cast<size_t>(n));
+      break;
+    }
+    if (buffer.size() >= (1u << 20)) {
+      g_executablePath = CopyText("", 0);
+      break;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+  return g_executablePath;
+}
+
+void SetGameFilePath(const char* path) {
+  char* copy = path ? CopyText(path, std::strlen(path)) : nullptr;
+  MemoryManager::Free(g_gameFilePath);
+  g_gameFilePath = copy;
+  MemoryManager::Free(g_gameDirectory);
+  g_gameDirectory = nullptr;
+}
+
+const char* GetGameFilePath() { return g_gameFilePath; }
+
+void MakeGameFilePathAbsolute() {
+  if (g_gameFilePath == nullptr) return;
+  std::string full;
+  if (!FullPath(g_gameFilePath, full)) return;
+  SetGameFilePath(full.c_str());
+}
+
+const char* GetGameDirectory() {
+  if (g_gameDirectory != nullptr) return g_gameDirectory;
+  if (g_gameFilePath == nullptr) {
+    // No game file yet: the current directory stands in for its directory.
+    std::string cwd;
+    if (!CurrentDirectory(cwd)) cwd.clear();
+    if (cwd.empty() || cwd.back() != '/') cwd += '/';
+    g_gameDirectory = CopyText(cwd.c_str(), cwd.size());
+    return g_gameDirectory;
+  }
+  // Any '/' wins over a later '\'.
+  const char* cut = std::strrchr(g_gameFilePath, '/');
+  if (cut == nullptr) cut = std::strrchr(g_gameFilePath, '\\');
+  size_t length = cut ? static_cast<size_t>(cut - g_gameFilePath) : 0;
+  char* dir = static_cast<char*>(
+      MemoryManager::Alloc(static_cast<uint32_t>(length + 2), __FILE__, __LINE__, true));
+  if (length > 0) std::memcpy(dir, g_gameFilePath, length);
+  dir[length] = '/';
+  dir[length + 1] = '\0';
+  g_gameDirectory = dir;
+  return g_gameDirectory;
+}
+
+void FreeGamePaths() {
+  MemoryManager::Free(g_gameFilePath);
+  g_gameFilePath = nullptr;
+  MemoryManager::Free(g_gameDirectory);
+  g_gameDirectory = nullptr;
+}
+
+void SetSaveAreaGameInfo(const char* saveFolderName, uint32_t headerFlags) {
+  char* copy = CopyText(saveFolderName ? saveFolderName : "",
+                        saveFolderName ? std::strlen(saveFolderName) : 0);
+  MemoryManager::Free(g_saveFolderName);
+  g_saveFolderName = copy;
+  g_gameHeaderFlags = headerFlags;
+  g_gameInfoLoaded = true;
+  ClearSaveDirectoryCache();
+}
+
+void ClearSaveAreaGameInfo() {
+  MemoryManager::Free(g_saveFolderName);
+  g_saveFolderName = nullptr;
+  g_gameHeaderFlags = 0;
+  g_gameInfoLoaded = false;
+  ClearSaveDirectoryCache();
+}
+
+const char* GetSaveDirectory() {
+  if (g_saveDirectory != nullptr) return g_saveDirectory;
+  const bool roaming = g_gameInfoLoaded && (g_gameHeaderFlags & kGameFlagRoamingSaves) != 0;
+  std::string folder;
+  if (!FindDataFolder(roaming, folder)) return nullptr;
+  std::string save = folder + "/" + SaveFolderComponent(g_saveFolderName) + "/";
+  g_saveDirectory = CopyText(save.c_str(), save.size());
+  DebugConsole->Output("SavePrePend = %s\n", g_saveDirectory);
+  return g_saveDirectory;
+}
+
+void ClearSaveDirectoryCache() {
+  MemoryManager::Free(g_saveDirectory);
+  g_saveDirectory = nullptr;
+}
+
+bool OS_GetCurrentDirectory(char* out, size_t capacity) {
+  std::string cwd;
+  if (!CurrentDirectory(cwd)) {
+    if (out != nullptr && capacity > 0) out[0] = '\0';
+    return false;
+  }
+  return PutText(cwd, out, capacity);
+}
+
+bool OS_FullPath(const char* path, char* out, size_t capacity) {
+  std::string full;
+  if (!FullPath(path, full)) {
+    if (out != nullptr && capacity > 0) out[0] = '\0';
+    return false;
+  }
+  return PutText(full, out, capacity);
+}
+
+bool OS_FindPathNoCase(const char* path, size_t baseLength, char* out, size_t capacity) {
+  if (path == nullptr) return false;
+  const size_t length = std::strlen(path);
+  if (baseLength > length) return false;
+  std::string found(path, baseLength);
+  if (found.empty()) found = "/";
+
+  size_t i = baseLength;
+  while (i < length) {
+    while (i < length && path[i] == '/') ++i;
+    size_t start = i;
+    while (i < length && path[i] != '/') ++i;
+    if (i == start) break;
+    std::string part(path + start, i - start);
+    std::string dir = found;
+    if (dir.back() != '/') dir += '/';
+
+    if (part == "." || part == ".." || Exists(dir + part)) {
+      found = dir + part;
+      continue;
+    }
+    DIR* d = opendir(dir.c_str());
+    if (d == nullptr) return false;
+    std::string best;
+    bool matched = false;
+    while (struct dirent* entry = readdir(d)) {
+      if (!EqualNoCase(entry->d_name, part.c_str())) continue;
+      if (!matched || std::strcmp(entry->d_name, best.c_str()) < 0) best = entry->d_name;
+      matched = true;
+    }
+    closedir(d);
+    if (!matched) return false;
+    found = dir + best;
+  }
+  if (!Exists(found)) return false;
+  return PutText(found, out, capacity);
+}

@@ -1,0 +1,74 @@
+// The places the runtime finds its files in: the running executable, the game data file and its
+// directory (the game folder), and the per-user save area. Also the one lexical path normaliser
+// that every path a game gives goes through, and a lookup that finds a file ignoring letter case.
+//
+// All paths are UTF-8 and use '/' as their separator. Used from the main thread (the audio-group
+// loader's thread only reads the caches once they exist).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// ---- The executable ----
+
+// The full path of the running executable (cached; never null, empty when the system cannot
+// say).
+const char* GetExecutablePath();
+
+// ---- The game data file and the game folder ----
+
+// Sets the path of the game data file (a copy is kept; null forgets it). The cached game
+// directory is dropped so that it follows the new path.
+void SetGameFilePath(const char* path);
+// The path of the game data file, or null when none is known.
+const char* GetGameFilePath();
+// Makes the game file path absolute (lexically, against the current directory). A path that
+// cannot be made absolute is left as it is.
+void MakeGameFilePathAbsolute();
+// The directory of the game data file with a trailing '/': everything before the path's last
+// '/' (or, only when it has none, its last '\'). A path with neither gives "/". With no game
+// file path, the current directory stands in for it. Cached until FreeGamePaths or
+// SetGameFilePath.
+const char* GetGameDirectory();
+// Frees the game file path and the cached game directory (at the end of every run).
+void FreeGamePaths();
+
+// ---- The save area ----
+
+// The game header bit that moves the save area from the local data folder to the roaming
+// (configuration) folder.
+constexpr uint32_t kGameFlagRoamingSaves = 0x2000;
+
+// What the save area depends on in the loaded game: its save-folder name and its header flags.
+// Called by the game loader once the header is read; drops the cached save directory.
+void SetSaveAreaGameInfo(const char* saveFolderName, uint32_t headerFlags);
+// Forgets the loaded game's information (no game loaded); drops the cached save directory.
+void ClearSaveAreaGameInfo();
+// The per-user save area: the data folder ($XDG_DATA_HOME, else $HOME/.local/share; with the
+// roaming flag $XDG_CONFIG_HOME, else $HOME/.config), '/', the game's save-folder name (empty
+// before a game is loaded), '/'. Null when no folder can be found; then nothing is cached and the
+// next call tries again. Writes "SavePrePend = %s\n" to the debug console each time it is
+// computed.
+const char* GetSaveDirectory();
+// Drops the cached save directory (a game switch, tests).
+void ClearSaveDirectoryCache();
+
+// ---- Path helpers ----
+
+// The current directory, without a trailing '/' except at the root. False (and `out` empty when
+// it has room) when the system cannot say or it does not fit `capacity` bytes.
+bool OS_GetCurrentDirectory(char* out, size_t capacity);
+
+// The absolute form of `path`, made lexically: '\' counts as '/', a relative path is taken
+// against the current directory, "." components are dropped, ".." removes the component before
+// it (never going above the root), repeated separators become one. A trailing separator is kept.
+// Symbolic links are not resolved. False (and `out` empty when it has room) for a null or empty
+// path, or when the result does not fit `capacity` bytes.
+bool OS_FullPath(const char* path, char* out, size_t capacity);
+
+// Looks up `path` ignoring ASCII letter case in the components after its first `baseLength`
+// bytes (the base, a directory, is taken as it is). Each component that does not exist exactly
+// is matched against the directory's entries; of several matches the one that sorts first
+// byte-wise is taken. On success the path of the existing file, with the letter case found on
+// disk, is written to `out` and the answer is true.
+bool OS_FindPathNoCase(const char* path, size_t baseLength, char* out, size_t capacity);

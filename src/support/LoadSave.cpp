@@ -1,0 +1,301 @@
+#include "support/LoadSave.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "base/VCL.h"
+#include "os/OS_Paths.h"
+#include "platform/MemoryManager.h"
+#include "support/Support_Directory.h"
+
+PermittedPath* PermittedReadList = nullptr;
+PermittedPath* PermittedWriteList = nullptr;
+
+namespace {
+
+bool EqualNoCaseN(const char* a, const char* b, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char ca = static_cast<unsigned char>(a[i]);
+    unsigned char cb = static_cast<unsigned char>(b[i]);
+    if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca + ('a' - 'A'));
+    if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb + ('a' - 'A'));
+    if (ca != cb) return false;
+    if (ca == 0) return true;
+  }
+  return true;
+}
+
+// True when `path` lies in the directory `dir` (or is that directory): the bytes agree over the
+// directory's length and the directory ends at a separator of the path. Without that last test
+// "/games/g" would also contain "/games/gx/file".
+bool InDirectory(const char* path, const char* dir, bool ignoreCase) {
+  if (path == nullptr || dir == nullptr) return false;
+  const size_t length = std::strlen(dir);
+  if (length == 0) return false;
+  const bool same = ignoreCase ? EqualNoCaseN(path, dir, length) : std::strncmp(path, dir, length) == 0;
+  if (!same) return false;
+  return dir[length - 1] == '/' || path[length] == '/' || path[length] == '\0';
+}
+
+// The working directory: the directory of the game data file, none before it is known.
+const char* WorkingDirectory() { return GetGameFilePath() != nullptr ? GetGameDirectory() : nullptr; }
+
+void AddPermitted(PermittedPath** list, const char* path, uint8_t prefix) {
+  char full[kLoadSavePathSize];
+  if (!OS_FullPath(path, full, sizeof(full))) return;
+  const size_t length = std::strlen(full);
+  PermittedPath* entry = static_cast<PermittedPath*>(
+      MemoryManager::Alloc(sizeof(PermittedPath), __FILE__, __LINE__, true));
+  entry->path = static_cast<char*>(
+      MemoryManager::Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, true));
+  std::memcpy(entry->path, full, length + 1);
+  entry->prefix = prefix;
+  entry->next = *list;
+  *list = entry;
+}
+
+void FreeList(PermittedPath** list) {
+  PermittedPath* entry = *list;
+  while (entry != nullptr) {
+    PermittedPath* next = entry->next;
+    MemoryManager::Free(entry->path);
+    MemoryManager::Free(entry);
+    entry = next;
+  }
+  *list = nullptr;
+}
+
+bool IsReadPermitted(const char* full) {
+  for (PermittedPath* e = PermittedReadList; e != nullptr; e = e->next) {
+    if (std::strlen(e->path) == std::strlen(full) && EqualNoCaseN(full, e->path, std::strlen(full))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool IsWritePermitted(const char* full) {
+  const size_t fullLength = std::strlen(full);
+  for (PermittedPath* e = PermittedWriteList; e != nullptr; e = e->next) {
+    const size_t length = std::strlen(e->path);
+    if (e->prefix) {
+      // A directory permits what lies below it, not a sibling sharing its first letters.
+      if (length == 0 || length >= fullLength || !EqualNoCaseN(full, e->path, length)) continue;
+      if (e->path[length - 1] == '/' || full[length] == '/') return true;
+    } else if (length == fullLength && EqualNoCaseN(full, e->path, length)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Writes head + tail into out; false (out empty) when it does not fit.
+bool Join(char* out, int capacity, const char* head, const char* tail) {
+  const size_t a = std::strlen(head);
+  const size_t b = std::strlen(tail);
+  if (static_cast<uint64_t>(a) + b + 1 > static_cast<uint64_t>(capacity)) {
+    out[0] = '\0';
+    return false;
+  }
+  std::memmove(out, head, a);
+  std::memmove(out + a, tail, b + 1);
+  return true;
+}
+
+bool PathExists(const char* path) {
+  struct stat st;
+  return stat(path, &st) == 0;
+}
+
+}  // namespace
+
+void LoadSave_PermitRead(const char* path) { AddPermitted(&PermittedReadList, path, 0); }
+
+void LoadSave_PermitWrite(const char* path, bool directory) {
+  AddPermitted(&PermittedWriteList, path, directory ? 1 : 0);
+}
+
+void LoadSave_ClearPermittedPaths() {
+  FreeList(&PermittedReadList);
+  FreeList(&PermittedWriteList);
+}
+
+void LoadSave_ResolveGamePath(char* out, int capacity, const char* name) {
+  if (out == nullptr || capacity <= 0) return;
+  out[0] = '\0';
+  char full[kLoadSavePathSize];
+  if (name == nullptr || !OS_FullPath(name, full, sizeof(full))) return;
+
+  char cwd[kLoadSavePathSize];
+  const bool haveCwd = OS_GetCurrentDirectory(cwd, sizeof(cwd));
+  const char* game = GetGameDirectory();
+  const char* work = WorkingDirectory();
+
+  if (haveCwd && InDirectory(full, cwd, false)) {
+    if (InDirectory(full, game, false)) {
+      Join(out, capacity, full, "");
+    } else {
+      // The rest after the current directory keeps its leading separator, so the result has
+      // two separators after the game directory; the file system reads them as one.
+      Join(out, capacity, game, full + std::strlen(cwd));
+    }
+  } else if (work != nullptr && InDirectory(full, work, false)) {
+    Join(out, capacity, game, full + std::strlen(work));
+  } else if (IsReadPermitted(full)) {
+    Join(out, capacity, full, "");
+  }
+
+  // A file in the game folder that is missing as written may be there in another letter case.
+  if (out[0] != '\0' && InDirectory(out, game, false) && !PathExists(out)) {
+    char found[kLoadSavePathSize];
+    if (OS_FindPathNoCase(out, std::strlen(game), found, sizeof(found))) Join(out, capacity, found, "");
+  }
+}
+
+void LoadSave_ResolveSavePath(char* out, int capacity, const char* name) {
+  if (out == nullptr || capacity <= 0) return;
+  out[0] = '\0';
+  if (name == nullptr) return;
+  char full[kLoadSavePathSize];
+  if (!OS_FullPath(name, full, sizeof(full))) {
+    DebugConsole->Output("Error! not allowing save with filename '%s'\n", name);
+    return;
+  }
+  const bool permitted = IsWritePermitted(full);
+
+  const char* save = GetSaveDirectory();
+  if (save == nullptr) {
+    DebugConsole->Output("Error! not allowing save with filename '%s'\n", full);
+    return;
+  }
+  char cwd[kLoadSavePathSize];
+  const bool haveCwd = OS_GetCurrentDirectory(cwd, sizeof(cwd));
+  const char* work = WorkingDirectory();
+
+  bool mapped = true;
+  bool fits = true;
+  // A path already in the save area stays as it is. It is tested first: the save area often
+  // lies below the current directory (a game started from the home folder), and mapping such a
+  // path as one below the current directory would nest the save area inside itself.
+  if (InDirectory(full, save, false)) {
+    fits = Join(out, capacity, full, "");
+  } else if (haveCwd && InDirectory(full, cwd, false)) {
+    const char* rest = full + std::strlen(cwd);
+    if (*rest == '/') ++rest;  // the separator after the current directory
+    fits = Join(out, capacity, save, rest);
+  } else if (work != nullptr && InDirectory(full, work, false)) {
+    fits = Join(out, capacity, save, full + std::strlen(work));
+  } else {
+    mapped = false;
+  }
+
+  if (mapped) {
+    if (!fits) {
+      DebugConsole->Output("Error! not allowing save with filename '%s'\n", full);
+      return;
+    }
+    if (permitted) DebugConsole->Output("Warning! Save location - redirected to: '%s'\n", out);
+    return;
+  }
+  if (permitted && Join(out, capacity, full, "")) return;
+  DebugConsole->Output("Error! not allowing save with filename '%s'\n", full);
+}
+
+void* LoadSave_ReadWholeFile(const char* path, int* outSize) {
+  if (path == nullptr || path[0] == '\0') return nullptr;
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  // A directory is not a file, and a file larger than a size can say is not read at all.
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || st.st_size < 0 || st.st_size > INT_MAX) {
+    close(fd);
+    return nullptr;
+  }
+  const size_t size = static_cast<size_t>(st.st_size);
+  uint8_t* block = static_cast<uint8_t*>(
+      MemoryManager::Alloc(static_cast<uint32_t>(size > 0 ? size : 1), __FILE__, __LINE__, true));
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = read(fd, block + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;  // a file that shrank meanwhile leaves the rest zero
+    done += static_cast<size_t>(n);
+  }
+  close(fd);
+  if (outSize != nullptr) *outSize = static_cast<int>(size);
+  return block;
+}
+
+bool LoadSave_FileExists(const char* path) {
+  if (path == nullptr || path[0] == '\0') return false;
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  const bool ok = fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+  close(fd);
+  return ok;
+}
+
+void* LoadSave_ReadGameFile(const char* name, int* outSize) {
+  char path[kLoadSavePathSize];
+  LoadSave_ResolveGamePath(path, sizeof(path), name);
+  return LoadSave_ReadWholeFile(path, outSize);
+}
+
+void* LoadSave_ReadSaveFile(const char* name, int* outSize) {
+  char path[kLoadSavePathSize];
+  LoadSave_ResolveSavePath(path, sizeof(path), name);
+  return LoadSave_ReadWholeFile(path, outSize);
+}
+
+bool LoadSave_GameFileExists(const char* name) {
+  char path[kLoadSavePathSize];
+  LoadSave_ResolveGamePath(path, sizeof(path), name);
+  return LoadSave_FileExists(path);
+}
+
+bool LoadSave_SaveFileExists(const char* name) {
+  char path[kLoadSavePathSize];
+  LoadSave_ResolveSavePath(path, sizeof(path), name);
+  return LoadSave_FileExists(path);
+}
+
+bool LoadSave_WriteSaveFile(const char* name, const void* data, int size) {
+  char path[kLoadSavePathSize];
+  LoadSave_ResolveSavePath(path, sizeof(path), name);
+  if (path[0] == '\0') return false;
+  CreateDirectoryForFile(path);
+  FILE* f = std::fopen(path, "wb");
+  if (f == nullptr) return false;
+  if (data != nullptr && size > 0) std::fwrite(data, 1, static_cast<size_t>(size), f);
+  std::fclose(f);
+  return true;
+}
+
+bool _WriteFile(const char* path, const void* data, int size) {
+  FILE* f = (path != nullptr && path[0] != '\0') ? std::fopen(path, "wb") : nullptr;
+  if (f == nullptr) {
+    const int error = path == nullptr || path[0] == '\0' ? ENOENT : errno;
+    std::fprintf(stderr, "_WriteFile: %s\n", std::strerror(error));
+    return false;
+  }
+  const uint8_t* bytes = static_cast<const uint8_t*>(data);
+  size_t left = (bytes != nullptr && size > 0) ? static_cast<size_t>(size) : 0;
+  while (left > 0) {
+    size_t n = std::fwrite(bytes, 1, left, f);
+    if (n == 0) break;
+    bytes += n;
+    left -= n;
+  }
+  std::fclose(f);
+  return true;
+}
+
+void LoadSave_Nothing() {}

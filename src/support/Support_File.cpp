@@ -1,0 +1,223 @@
+#include "support/Support_File.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/MemoryManager.h"
+
+namespace {
+
+// The directory the temporary directory is made under, and the temporary directory itself.
+char* g_tempBase = nullptr;
+char* g_tempDirectory = nullptr;
+
+char* CopyText(const char* text, size_t length) {
+  char* copy = static_cast<char*>(
+      MemoryManager::Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, false));
+  if (length > 0) std::memcpy(copy, text, length);
+  copy[length] = '\0';
+  return copy;
+}
+
+char* CopyText(const char* text) { return CopyText(text, std::strlen(text)); }
+
+// The last '\' of the path, or, when it has none, its last '/'; null with neither.
+const char* LastSeparator(const char* path) {
+  const char* cut = std::strrchr(path, '\\');
+  return cut != nullptr ? cut : std::strrchr(path, '/');
+}
+
+bool IsDirectoryPath(const char* path) {
+  struct stat st;
+  return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool DeleteTreeAt(int parentFd, const char* name);
+
+// Deletes every entry of the open directory `dirFd` (taken over and closed here). Entries are
+// examined without following symbolic links: a link is removed itself, whatever it points to.
+bool EmptyDirectory(int dirFd) {
+  // A directory without write permission cannot lose its entries; give the owner write
+  // permission first. (A file's own permissions do not matter for removing it.)
+  struct stat self;
+  if (fstat(dirFd, &self) == 0 && (self.st_mode & S_IWUSR) == 0) {
+    fchmod(dirFd, (self.st_mode & 07777) | S_IWUSR);
+  }
+  DIR* dir = fdopendir(dirFd);
+  if (dir == nullptr) {
+    close(dirFd);
+    return false;
+  }
+  // The listing is read whole first, so that removing entries cannot disturb it.
+  std::vector<std::string> names;
+  for (;;) {
+    errno = 0;
+    struct dirent* entry = readdir(dir);
+    if (entry == nullptr) {
+      if (errno != 0) {
+        closedir(dir);
+        return false;
+      }
+      break;
+    }
+    if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+    names.emplace_back(entry->d_name);
+  }
+
+  const int fd = dirfd(dir);
+  bool ok = true;
+  for (const std::string& name : names) {
+    struct stat st;
+    if (fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      ok = errno == ENOENT;  // gone meanwhile
+    } else if (S_ISDIR(st.st_mode)) {
+      ok = DeleteTreeAt(fd, name.c_str());
+    } else {
+      ok = unlinkat(fd, name.c_str(), 0) == 0 || errno == ENOENT;
+    }
+    if (!ok) break;
+  }
+  closedir(dir);
+  return ok;
+}
+
+// Deletes the directory `name` (relative to `parentFd`) with everything in it. A symbolic link
+// in its place is not a directory here and answers false.
+bool DeleteTreeAt(int parentFd, const char* name) {
+  const int fd = openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  if (!EmptyDirectory(fd)) return false;
+  return unlinkat(parentFd, name, AT_REMOVEDIR) == 0;
+}
+
+}  // namespace
+
+bool File_Exists(const char* path) {
+  if (path == nullptr) return false;
+  struct stat st;
+  if (stat(path, &st) != 0) return false;
+  return !S_ISDIR(st.st_mode) && !S_ISCHR(st.st_mode) && !S_ISBLK(st.st_mode);
+}
+
+bool File_DirectoryExists(const char* path) { return path != nullptr && IsDirectoryPath(path); }
+
+char* File_GetCurrentDirectory() {
+  std::vector<char> buffer(1024);
+  for (;;) {
+    if (getcwd(buffer.data(), buffer.size()) != nullptr) return CopyText(buffer.data());
+    if (errno != ERANGE || buffer.size() >= (1u << 20)) return CopyText("", 0);
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+char* File_ExtractDir(const char* path) {
+  if (path == nullptr) return CopyText("", 0);
+  const char* cut = LastSeparator(path);
+  if (cut == nullptr) return CopyText("", 0);
+  return CopyText(path, static_cast<size_t>(cut - path));
+}
+
+char* File_ExtractName(const char* path) {
+  if (path == nullptr) return CopyText("", 0);
+  const char* cut = LastSeparator(path);
+  return CopyText(cut != nullptr ? cut + 1 : path);
+}
+
+char* File_ExtractDrive(const char* path) {
+  if (path == nullptr || path[0] == '\0' || path[1] != ':') return CopyText("", 0);
+  return CopyText(path, 2);
+}
+
+char* File_ExtractExt(const char* path) {
+  if (path == nullptr) return CopyText("", 0);
+  // The last component starts after the drive and after the last separator of either kind.
+  const char* name = path[0] != '\0' && path[1] == ':' ? path + 2 : path;
+  const char* dot = nullptr;
+  for (const char* p = name; *p != '\0'; ++p) {
+    if (*p == '/' || *p == '\\') {
+      name = p + 1;
+      dot = nullptr;
+    } else if (*p == '.') {
+      dot = p;
+    }
+  }
+  return CopyText(dot != nullptr ? dot : "");
+}
+
+bool File_CreateDirectoryTree(char* path) {
+  if (path == nullptr || path[0] == '\0') return false;
+  size_t length = std::strlen(path);
+  if (path[length - 1] == '\\' || path[length - 1] == '/') path[--length] = '\0';
+
+  // The root ("/" with its separator removed) and existing directories are there already.
+  if (length == 0 || IsDirectoryPath(path)) return true;
+  // Longer paths cannot be created by the system anyway; this also bounds the recursion.
+  if (length >= PATH_MAX) return false;
+
+  char* parent = File_ExtractDir(path);
+  bool ok;
+  if (parent[0] != '\0') {
+    ok = File_CreateDirectoryTree(parent);
+  } else {
+    // No parent text: a directory right below the root can be made; a bare relative name is
+    // not.
+    ok = path[0] == '/';
+  }
+  MemoryManager::Free(parent);
+  if (!ok) return false;
+  // Someone else may make the same directory meanwhile; it only has to exist afterwards.
+  return mkdir(path, 0777) == 0 || (errno == EEXIST && IsDirectoryPath(path));
+}
+
+bool File_DeleteDirectoryTree(const char* path) {
+  if (path == nullptr || path[0] == '\0') return false;
+  return DeleteTreeAt(AT_FDCWD, path);
+}
+
+bool File_CreateTempDirectory() {
+  // Only an absolute TMPDIR counts: a relative one would move with the current directory.
+  const char* env = std::getenv("TMPDIR");
+  std::string base = (env != nullptr && env[0] == '/') ? env : "/tmp";
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  MemoryManager::Free(g_tempBase);
+  g_tempBase = CopyText(base.c_str(), base.size());
+  MemoryManager::Free(g_tempDirectory);
+  g_tempDirectory = nullptr;
+
+  // The base may be missing (a TMPDIR not made yet).
+  std::string made = base;
+  File_CreateDirectoryTree(made.data());
+
+  // mkdtemp picks a name that does not exist and creates it in one step, so a directory left
+  // behind by an earlier run, or made by someone else meanwhile, is never taken over.
+  std::string path = (base == "/" ? std::string() : base) + "/tw_ttt_XXXXXX";
+  if (mkdtemp(path.data()) == nullptr) return false;
+  g_tempDirectory = CopyText(path.c_str(), path.size());
+  return true;
+}
+
+char* File_GetTempDirectory() {
+  return g_tempDirectory != nullptr ? CopyText(g_tempDirectory) : nullptr;
+}
+
+void File_DeleteTempDirectory() {
+  if (g_tempDirectory == nullptr) return;
+  File_DeleteDirectoryTree(g_tempDirectory);
+  MemoryManager::Free(g_tempDirectory);
+  g_tempDirectory = nullptr;
+}
+
+char* GetEnvironmentVariableUTF8(const char* name) {
+  if (name == nullptr) return nullptr;
+  const char* value = std::getenv(name);
+  return value != nullptr ? CopyText(value) : nullptr;
+}

@@ -1,0 +1,279 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/VCL.h"
+#include "os/OS_Paths.h"
+#include "support/TestHelpers.h"
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Collects what is written to a console.
+class RecordingConsole : public tagIConsole {
+ public:
+  bool Query(int, int) override { return true; }
+  void Output(const char* format, ...) override {
+    char text[kConsoleBufferSize];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof(text), format, args);
+    va_end(args);
+    lines.emplace_back(text);
+  }
+  std::vector<std::string> lines;
+};
+
+// Sets an environment variable (null: unsets it) and puts the old value back afterwards.
+class EnvOverride {
+ public:
+  EnvOverride(const char* name, const char* value) : m_name(name) {
+    if (const char* old = std::getenv(name)) m_old = old;
+    Set(value);
+  }
+  ~EnvOverride() { Set(m_old ? m_old->c_str() : nullptr); }
+  void Set(const char* value) {
+    if (value) {
+      setenv(m_name.c_str(), value, 1);
+    } else {
+      unsetenv(m_name.c_str());
+    }
+  }
+
+ private:
+  std::string m_name;
+  std::optional<std::string> m_old;
+};
+
+// A sandbox: the current directory in a temporary folder, the path caches empty, the debug
+// console recorded. Everything is put back afterwards.
+class PathsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_root = fs::canonical(m_dir.path()).string();
+    m_oldCwd = fs::current_path();
+    fs::current_path(m_root);
+    m_oldConsole = DebugConsole;
+    DebugConsole = &m_console;
+    FreeGamePaths();
+    ClearSaveAreaGameInfo();
+  }
+  void TearDown() override {
+    FreeGamePaths();
+    ClearSaveAreaGameInfo();
+    DebugConsole = m_oldConsole;
+    fs::current_path(m_oldCwd);
+  }
+  static std::string FullPath(const char* path) {
+    char out[2048];
+    return OS_FullPath(path, out, sizeof(out)) ? std::string(out) : std::string("<failed>");
+  }
+
+  TempDir m_dir;
+  std::string m_root;
+  fs::path m_oldCwd;
+  RecordingConsole m_console;
+  tagIConsole* m_oldConsole = nullptr;
+};
+
+TEST_F(PathsTest, FullPathFoldsLexically) {
+  struct Case {
+    const char* in;
+    std::string out;
+  };
+  const Case cases[] = {
+      {"a/b/../c", m_root + "/a/c"},
+      {"./x", m_root + "/x"},
+      {"\\x\\y", "/x/y"},
+      {"/a//b/./c/", "/a/b/c/"},
+      {"/a/b/..", "/a"},
+      {"/../../x", "/x"},
+      {"/", "/"},
+      {"..\\..\\..\\..\\..\\..\\..\\..", "/"},
+      {"", "<failed>"},
+      {nullptr, "<failed>"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FullPath(c.in), c.out) << (c.in ? c.in : "(null)");
+  }
+
+  // A result that does not fit is refused and leaves the output empty.
+  char small[8] = "xxxxxxx";
+  EXPECT_FALSE(OS_FullPath("/abcdefgh", small, sizeof(small)));
+  EXPECT_STREQ(small, "");
+  EXPECT_TRUE(OS_FullPath("/abcdef", small, sizeof(small)));
+  EXPECT_STREQ(small, "/abcdef");
+
+  char cwd[2048];
+  ASSERT_TRUE(OS_GetCurrentDirectory(cwd, sizeof(cwd)));
+  EXPECT_EQ(std::string(cwd), m_root);
+}
+
+TEST_F(PathsTest, GameDirectoryIsTheGameFilesDirectory) {
+  struct Case {
+    const char* gameFile;
+    const char* directory;
+  };
+  const Case cases[] = {
+      {"/games/x/y\\data.win", "/games/x/"},  // a '/' wins over a later '\'
+      {"/games/x/data.win", "/games/x/"},
+      {"g\\data.win", "g/"},
+      {"data.win", "/"},
+      {"/data.win", "/"},
+  };
+  for (const Case& c : cases) {
+    SetGameFilePath(c.gameFile);
+    EXPECT_STREQ(GetGameDirectory(), c.directory) << c.gameFile;
+    EXPECT_STREQ(GetGameFilePath(), c.gameFile);
+  }
+
+  // Cached until the path changes or is freed.
+  SetGameFilePath("/one/data.win");
+  const char* first = GetGameDirectory();
+  EXPECT_EQ(GetGameDirectory(), first);
+  FreeGamePaths();
+  EXPECT_EQ(GetGameFilePath(), nullptr);
+
+  // With no game file the current directory stands in for its directory.
+  EXPECT_EQ(std::string(GetGameDirectory()), m_root + "/");
+}
+
+TEST_F(PathsTest, GameFilePathIsMadeAbsolute) {
+  SetGameFilePath("sub/../game\\data.win");
+  MakeGameFilePathAbsolute();
+  EXPECT_EQ(std::string(GetGameFilePath()), m_root + "/game/data.win");
+  EXPECT_EQ(std::string(GetGameDirectory()), m_root + "/game/");
+}
+
+TEST_F(PathsTest, ExecutablePathNamesThisProgram) {
+  const std::string exe = GetExecutablePath();
+  ASSERT_FALSE(exe.empty());
+  EXPECT_EQ(exe.front(), '/');
+  EXPECT_EQ(fs::path(exe).filename(), "test_os");
+  EXPECT_EQ(GetExecutablePath(), GetExecutablePath());
+}
+
+TEST_F(PathsTest, SaveDirectoryFollowsTheDataFolders) {
+  const std::string home = m_root + "/home";
+  EnvOverride homeVar("HOME", home.c_str());
+  EnvOverride dataVar("XDG_DATA_HOME", nullptr);
+  EnvOverride configVar("XDG_CONFIG_HOME", nullptr);
+
+  // Before a game is loaded the name is empty.
+  EXPECT_EQ(std::string(GetSaveDirectory()), home + "/.local/share//");
+
+  SetSaveAreaGameInfo("MyGame", 0);
+  EXPECT_EQ(std::string(GetSaveDirectory()), home + "/.local/share/MyGame/");
+  SetSaveAreaGameInfo("MyGame", kGameFlagRoamingSaves);
+  EXPECT_EQ(std::string(GetSaveDirectory()), home + "/.config/MyGame/");
+
+  dataVar.Set((m_root + "/data/").c_str());
+  configVar.Set((m_root + "/config").c_str());
+  SetSaveAreaGameInfo("MyGame", 0x1FFF);  // every other bit: still local
+  EXPECT_EQ(std::string(GetSaveDirectory()), m_root + "/data/MyGame/");
+  SetSaveAreaGameInfo("MyGame", kGameFlagRoamingSaves);
+  EXPECT_EQ(std::string(GetSaveDirectory()), m_root + "/config/MyGame/");
+
+  // A relative folder variable is not a folder.
+  dataVar.Set("relative/data");
+  SetSaveAreaGameInfo("MyGame", 0);
+  EXPECT_EQ(std::string(GetSaveDirectory()), home + "/.local/share/MyGame/");
+}
+
+TEST_F(PathsTest, SaveDirectoryIsLoggedOncePerComputedPath) {
+  EnvOverride dataVar("XDG_DATA_HOME", (m_root + "/data").c_str());
+  SetSaveAreaGameInfo("G", 0);
+  m_console.lines.clear();
+  const char* first = GetSaveDirectory();
+  EXPECT_EQ(GetSaveDirectory(), first);
+  ASSERT_EQ(m_console.lines.size(), 1u);
+  EXPECT_EQ(m_console.lines[0], "SavePrePend = " + m_root + "/data/G/\n");
+
+  ClearSaveDirectoryCache();
+  GetSaveDirectory();
+  EXPECT_EQ(m_console.lines.size(), 2u);
+}
+
+TEST_F(PathsTest, NoDataFolderGivesNullAndIsTriedAgain) {
+  EnvOverride homeVar("HOME", nullptr);
+  EnvOverride dataVar("XDG_DATA_HOME", nullptr);
+  SetSaveAreaGameInfo("G", 0);
+  m_console.lines.clear();
+  EXPECT_EQ(GetSaveDirectory(), nullptr);
+  EXPECT_TRUE(m_console.lines.empty());
+
+  homeVar.Set(m_root.c_str());
+  ASSERT_NE(GetSaveDirectory(), nullptr);
+  EXPECT_EQ(std::string(GetSaveDirectory()), m_root + "/.local/share/G/");
+}
+
+TEST_F(PathsTest, SaveFolderNameCannotLeaveTheDataFolder) {
+  EnvOverride dataVar("XDG_DATA_HOME", (m_root + "/data").c_str());
+  struct Case {
+    const char* name;
+    const char* folder;
+  };
+  const Case cases[] = {
+      {"..", "__"},
+      {".", "_"},
+      {"../../etc", ".._.._etc"},
+      {"a\\b", "a_b"},
+      {"...", "..."},
+  };
+  for (const Case& c : cases) {
+    SetSaveAreaGameInfo(c.name, 0);
+    EXPECT_EQ(std::string(GetSaveDirectory()), m_root + "/data/" + c.folder + "/") << c.name;
+  }
+}
+
+TEST_F(PathsTest, FindPathNoCaseMatchesEachComponent) {
+  fs::create_directories(m_root + "/Game/Data/Sub");
+  std::ofstream(m_root + "/Game/Data/Sub/File.TXT") << "x";
+  std::ofstream(m_root + "/Game/Data/other.txt") << "x";
+  const std::string base = m_root + "/Game/";
+  char out[2048];
+
+  struct Case {
+    std::string path;
+    const char* found;  // below the base, or null when nothing matches
+  };
+  const Case cases[] = {
+      {base + "data/sub/file.txt", "Data/Sub/File.TXT"},
+      {base + "DATA//SUB/FILE.txt", "Data/Sub/File.TXT"},
+      {base + "Data/Sub/File.TXT", "Data/Sub/File.TXT"},
+      {base + "data/OTHER.TXT", "Data/other.txt"},
+      {base + "data/missing.txt", nullptr},
+      {base + "data/other.txt/x", nullptr},  // a file is not a directory
+  };
+  for (const Case& c : cases) {
+    const bool found = OS_FindPathNoCase(c.path.c_str(), base.size(), out, sizeof(out));
+    EXPECT_EQ(found, c.found != nullptr) << c.path;
+    if (found && c.found) {
+      EXPECT_EQ(std::string(out), base + c.found) << c.path;
+    }
+  }
+
+  // The base itself is taken as written.
+  const std::string wrongBase = m_root + "/game/";
+  const std::string path = wrongBase + "data/other.txt";
+  EXPECT_FALSE(OS_FindPathNoCase(path.c_str(), wrongBase.size(), out, sizeof(out)));
+
+  // Of several matches the one sorting first is taken.
+  std::ofstream(m_root + "/Game/Data/OTHER.txt") << "y";
+  const std::string twice = base + "data/Other.Txt";
+  ASSERT_TRUE(OS_FindPathNoCase(twice.c_str(), base.size(), out, sizeof(out)));
+  EXPECT_EQ(std::string(out), base + "Data/OTHER.txt");
+}
+
+}  // namespace
