@@ -19,42 +19,55 @@ P* Resize(P* items, int32_t from, int32_t n) {
   return items;
 }
 
-}  // namespace carray_detail
-
-template <typename T>
-class cARRAY_CLASS {
+// The length and items shared by the arrays that grow exactly to the length asked: a length of
+// 0 releases the item block, any other length reallocates it (grow only) with new slots zeroed.
+// What happens to the elements that fall off the end is each array's own business.
+template <typename E>
+class ArrayBase {
  public:
-  cARRAY_CLASS() = default;
-  ~cARRAY_CLASS() { SetLength(0); }
-  cARRAY_CLASS(const cARRAY_CLASS&) = delete;
-  cARRAY_CLASS& operator=(const cARRAY_CLASS&) = delete;
+  ArrayBase() = default;
+  ArrayBase(const ArrayBase&) = delete;
+  ArrayBase& operator=(const ArrayBase&) = delete;
 
-  void SetLength(int32_t n) {
-    if (n < 0) n = 0;
-    if (n == m_length) return;
-    // Owned elements that fall off the end are destroyed, never left behind.
-    for (int32_t i = n; i < m_length; ++i) {
-      delete m_items[i];
-      m_items[i] = nullptr;
-    }
-    if (n == 0) {
+  int32_t GetLength() const { return m_length; }
+  E& operator[](int32_t i) { return m_items[i]; }
+  E* Items() { return m_items; }
+
+ protected:
+  void ResizeTo(int32_t n) {
+    if (n <= 0) {
       MemoryManager::Free(m_items);
       m_items = nullptr;
       m_length = 0;
       return;
     }
-    m_items = carray_detail::Resize(m_items, m_length, n);
+    m_items = Resize(m_items, m_length, n);
     m_length = n;
   }
 
-  int32_t GetLength() const { return m_length; }
-  T*& operator[](int32_t i) { return m_items[i]; }
-  T* Get(int32_t i) const { return (i >= 0 && i < m_length) ? m_items[i] : nullptr; }
-  T** Items() { return m_items; }
-
- private:
   int32_t m_length = 0;
-  T** m_items = nullptr;
+  E* m_items = nullptr;
+};
+
+}  // namespace carray_detail
+
+template <typename T>
+class cARRAY_CLASS : public carray_detail::ArrayBase<T*> {
+ public:
+  ~cARRAY_CLASS() { SetLength(0); }
+
+  void SetLength(int32_t n) {
+    if (n < 0) n = 0;
+    if (n == this->m_length) return;
+    // Owned elements that fall off the end are destroyed, never left behind.
+    for (int32_t i = n; i < this->m_length; ++i) {
+      delete this->m_items[i];
+      this->m_items[i] = nullptr;
+    }
+    this->ResizeTo(n);
+  }
+
+  T* Get(int32_t i) const { return (i >= 0 && i < this->m_length) ? this->m_items[i] : nullptr; }
 };
 
 template <typename T>

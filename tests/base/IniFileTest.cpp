@@ -192,30 +192,6 @@ TEST(IniFileChange, SystemCommandSectionStoresNothing) {
 
 // ---- Files: the save area and the game folder ----
 
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : m_name(name) {
-    if (const char* old = std::getenv(name)) m_old = old;
-    if (value != nullptr) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (m_old) {
-      setenv(m_name.c_str(), m_old->c_str(), 1);
-    } else {
-      unsetenv(m_name.c_str());
-    }
-  }
-
- private:
-  std::string m_name;
-  std::optional<std::string> m_old;
-};
-
 // Puts the save area and the game folder into temporary folders, runs in a third one (names are
 // resolved against the current directory) and captures the debug log.
 class IniFileOnDisk : public ::testing::Test {
@@ -249,8 +225,8 @@ class IniFileOnDisk : public ::testing::Test {
   TempDir m_game;
   TempDir m_cwd;
   std::filesystem::path m_oldCwd;
-  ScopedEnv m_xdg{"XDG_DATA_HOME", m_data.path().c_str()};
-  ScopedEnv m_homeEnv{"HOME", m_home.path().c_str()};
+  EnvOverride m_xdg{"XDG_DATA_HOME", m_data.path().c_str()};
+  EnvOverride m_homeEnv{"HOME", m_home.path().c_str()};
   std::optional<std::string> m_oldGamePath;
 };
 

@@ -827,30 +827,6 @@ TEST_F(BufferTest, UnknownKindIsFatal) {
 
 // ---- Files, encodings, digests ----
 
-// Sets an environment variable (null: unsets it) and puts the old value back afterwards.
-class EnvOverride {
- public:
-  EnvOverride(const char* name, const char* value) : m_name(name) {
-    if (const char* old = std::getenv(name)) m_old = old;
-    if (value) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~EnvOverride() {
-    if (m_old) {
-      setenv(m_name.c_str(), m_old->c_str(), 1);
-    } else {
-      unsetenv(m_name.c_str());
-    }
-  }
-
- private:
-  std::string m_name;
-  std::optional<std::string> m_old;
-};
-
 // A game in a temporary folder: its data file in game/, its save area in data/save/.
 class BufferFileTest : public BufferTest {
  protected:

@@ -2,6 +2,9 @@
 
 #include <stdlib.h>
 
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -36,6 +39,36 @@ MessageBoxRecorder::MessageBoxRecorder(MessageBoxAnswer answer) {
 }
 
 MessageBoxRecorder::~MessageBoxRecorder() { OS_SetMessageBoxResponder(m_previous); }
+
+EnvOverride::EnvOverride(const char* name, const char* value) : m_name(name) {
+  if (const char* old = std::getenv(name)) m_old = old;
+  Set(value);
+}
+
+EnvOverride::~EnvOverride() { Set(m_old ? m_old->c_str() : nullptr); }
+
+void EnvOverride::Set(const char* value) {
+  if (value) {
+    setenv(m_name.c_str(), value, 1);
+  } else {
+    unsetenv(m_name.c_str());
+  }
+}
+
+void RecordingConsole::Output(const char* format, ...) {
+  char text[kConsoleBufferSize];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof(text), format ? format : "", args);
+  va_end(args);
+  lines.emplace_back(text);
+}
+
+std::string RecordingConsole::Text() const {
+  std::string all;
+  for (const std::string& line : lines) all += line;
+  return all;
+}
 
 namespace {
 void ThrowingExit(int status) { throw ProcessExited{status}; }

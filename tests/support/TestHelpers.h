@@ -2,9 +2,11 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/VCL.h"
 #include "os/MessageBox.h"
 
 namespace testsupport {
@@ -38,6 +40,31 @@ class MessageBoxRecorder {
  private:
   std::vector<Box> m_boxes;
   MessageBoxResponder m_previous;
+};
+
+// Sets an environment variable (null: unsets it) for the life of the object and puts the old
+// value back afterwards.
+class EnvOverride {
+ public:
+  EnvOverride(const char* name, const char* value);
+  ~EnvOverride();
+  EnvOverride(const EnvOverride&) = delete;
+  EnvOverride& operator=(const EnvOverride&) = delete;
+  void Set(const char* value);
+
+ private:
+  std::string m_name;
+  std::optional<std::string> m_old;
+};
+
+// A console that collects what is written to it, one entry per Output call.
+class RecordingConsole : public tagIConsole {
+ public:
+  bool Query(int, int) override { return true; }
+  void Output(const char* format, ...) override __attribute__((format(printf, 2, 3)));
+  // Everything written, joined.
+  std::string Text() const;
+  std::vector<std::string> lines;
 };
 
 // Thrown by the test process-exit hook instead of ending the process.

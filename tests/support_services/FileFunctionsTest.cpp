@@ -32,30 +32,6 @@ bool CreateTree(std::string& path) {
   return ok;
 }
 
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : m_name(name) {
-    if (const char* old = std::getenv(name)) m_old = old;
-    if (value != nullptr) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (m_old) {
-      setenv(m_name.c_str(), m_old->c_str(), 1);
-    } else {
-      unsetenv(m_name.c_str());
-    }
-  }
-
- private:
-  std::string m_name;
-  std::optional<std::string> m_old;
-};
-
 // Runs the test in another current directory and goes back afterwards.
 class ScopedCurrentDirectory {
  public:
@@ -141,7 +117,7 @@ TEST(FileTests, CurrentDirectoryAndEnvironment) {
     EXPECT_EQ(Take(File_GetCurrentDirectory()), fs::current_path().string());
   }
   {
-    ScopedEnv set("RUNNER_FILE_TEST_VAR", "caf\xC3\xA9");
+    EnvOverride set("RUNNER_FILE_TEST_VAR", "caf\xC3\xA9");
     EXPECT_EQ(Take(GetEnvironmentVariableUTF8("RUNNER_FILE_TEST_VAR")), "caf\xC3\xA9");
   }
   EXPECT_EQ(Take(GetEnvironmentVariableUTF8("RUNNER_FILE_TEST_VAR")), std::nullopt);
@@ -237,7 +213,7 @@ TEST(DirectoryTree, ALinkGivenAsTheTreeIsLeftAlone) {
 TEST(TempDirectory, MadeUnderTmpdirWithItsPrefixAndUniqueName) {
   TempDir base;
   const std::string under = base.file("missing/level");
-  ScopedEnv tmp("TMPDIR", (under + "/").c_str());
+  EnvOverride tmp("TMPDIR", (under + "/").c_str());
 
   ASSERT_TRUE(File_CreateTempDirectory());
   const std::string first = Take(File_GetTempDirectory()).value_or("");
@@ -263,7 +239,7 @@ TEST(TempDirectory, MadeUnderTmpdirWithItsPrefixAndUniqueName) {
 
 TEST(TempDirectory, FallsBackToTmpWithoutAnAbsoluteTmpdir) {
   for (const char* value : {static_cast<const char*>(nullptr), "relative/dir"}) {
-    ScopedEnv tmp("TMPDIR", value);
+    EnvOverride tmp("TMPDIR", value);
     ASSERT_TRUE(File_CreateTempDirectory());
     const std::string path = Take(File_GetTempDirectory()).value_or("");
     EXPECT_EQ(path.rfind("/tmp/tw_ttt_", 0), 0u) << path;

@@ -24,42 +24,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Collects what is written to a console.
-class RecordingConsole : public tagIConsole {
- public:
-  bool Query(int, int) override { return true; }
-  void Output(const char* format, ...) override {
-    char text[kConsoleBufferSize];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof(text), format, args);
-    va_end(args);
-    lines.emplace_back(text);
-  }
-  std::vector<std::string> lines;
-};
-
-// Sets an environment variable (null: unsets it) and puts the old value back afterwards.
-class EnvOverride {
- public:
-  EnvOverride(const char* name, const char* value) : m_name(name) {
-    if (const char* old = std::getenv(name)) m_old = old;
-    Set(value);
-  }
-  ~EnvOverride() { Set(m_old ? m_old->c_str() : nullptr); }
-  void Set(const char* value) {
-    if (value) {
-      setenv(m_name.c_str(), value, 1);
-    } else {
-      unsetenv(m_name.c_str());
-    }
-  }
-
- private:
-  std::string m_name;
-  std::optional<std::string> m_old;
-};
-
 void WriteBytes(const std::string& path, const std::string& bytes) {
   fs::create_directories(fs::path(path).parent_path());
   std::ofstream(path, std::ios::binary) << bytes;

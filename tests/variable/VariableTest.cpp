@@ -28,26 +28,6 @@ using ::testing::HasSubstr;
 
 namespace {
 
-// Collects what is written to a console, one entry per Output call.
-class RecordingConsole : public tagIConsole {
- public:
-  bool Query(int, int) override { return true; }
-  void Output(const char* format, ...) override {
-    char text[kConsoleBufferSize];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof(text), format, args);
-    va_end(args);
-    pieces.emplace_back(text);
-  }
-  std::string Text() const {
-    std::string all;
-    for (const std::string& p : pieces) all += p;
-    return all;
-  }
-  std::vector<std::string> pieces;
-};
-
 ScriptValue Real(double d) {
   ScriptValue v{};
   SetReal(&v, d);
@@ -701,7 +681,7 @@ TEST_F(VariableTest, GlobalsSurviveASaveAndLoad) {
   EXPECT_TRUE(IsGlobalDeclared(b));
   EXPECT_FALSE(IsGlobalDeclared(a));
   EXPECT_EQ(g_DeclaredGlobals.GetLength(), 10000);
-  EXPECT_TRUE(m_console.pieces.empty());
+  EXPECT_TRUE(m_console.lines.empty());
 }
 
 TEST_F(VariableTest, LoadingSkipsUnknownNamesAndKeepsOneNodePerName) {
@@ -783,7 +763,7 @@ TEST_F(VariableTest, CorruptSavesAreRefusedWithoutReadingPastTheEnd) {
     EXPECT_EQ(g_GlobalVariables->m_Count, k.count);
     EXPECT_EQ(g_DeclaredGlobals.GetLength(), 10000);  // left as it was
   }
-  EXPECT_TRUE(m_console.pieces.empty());
+  EXPECT_TRUE(m_console.lines.empty());
 }
 
 }  // namespace
