@@ -1,14 +1,109 @@
 // Run-time error reporting: the one module every error path goes through.
+//
+// Compile-time and tree-interpreter errors are recorded once as the last code error text
+// (Code_SetError); the callers of the compiler and of code execution report it in their own
+// words. Run-time errors of built-ins, of the virtual machine and of the engine go through
+// ReportRuntimeError, which builds a report naming the event, object and line with the script
+// call stack and hands it to ShowRuntimeError.
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+
+class CCode;
 
 // Set while errors are suppressed (the debugger evaluating a watch expression): a fatal error
-// then only raises the error flag and returns to its caller.
+// then only raises the error flag and returns to its caller, and no console line is written.
 extern std::atomic<bool> g_ErrorSuppressed;
-// Raised by a fatal error met while errors are suppressed.
+// The code-error flag: raised by Code_SetError and by a fatal error met while errors are
+// suppressed; code execution and compilation clear it when they start.
 extern std::atomic<bool> g_ErrorFlag;
 
-// A fatal run-time error outside a code context: reported, then the game ends. While errors are
-// suppressed it only sets the error flag and returns.
+// A fatal error outside a code context: "ERROR!!! :: " and the message on OutputConsole, the
+// message in a box, then the process ends with status 1. While errors are suppressed it only
+// sets the error flag and returns.
 void FatalError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// ---- Code errors (compiler and tree interpreter) ----
+
+// Records a code error of `code` at byte offset `position` of its source text. Only the first
+// error after the code-error flag was cleared is kept.
+void Code_SetError(CCode* code, int32_t position, const char* message);
+
+// Accessors of g_ErrorFlag.
+bool Code_GetErrorFlag();
+void Code_SetErrorFlag(bool set);
+// Clears the code-error flag (the text stays until the next recorded error).
+void Code_ClearErrorFlag();
+// The text of the last recorded code error, or null.
+const char* Code_GetLastError();
+
+// ---- Run-time errors ----
+
+// Builds the report of a run-time error (event, object, line, script call stack) and shows it.
+// `message` is a finished text (no formatting is applied to it).
+void ReportRuntimeError(const char* message, bool fatal);
+
+// Shows and records a finished text: the error dialog (when the dialog switch is on), the value
+// of error_last, the "ERROR!!! :: " console line and error_occurred. A fatal error, or Abort in
+// the dialog, ends the game.
+void ShowRuntimeError(const char* text, bool fatal);
+
+// Lays the text out for the error dialog and shows it, or hands it to an attached debugger.
+// True when the player chose Abort.
+bool FormatErrorForDialog(const char* text, bool allowIgnore);
+
+// Runs the error dialog with the text held by the ErrorForm: 1 for Abort, 0 for Ignore.
+int32_t ShowErrorDialog();
+
+// The record through which the error dialog gets its text.
+struct ErrorForm {
+  ErrorForm() {}  // sets nothing: the fields are written before every use
+  const char* m_text;  // not owned: the caller's composition buffer while the dialog runs
+  uint8_t m_allowIgnore;
+};
+// The one ErrorForm, made at start-up; null before.
+extern ErrorForm* g_ErrorForm;
+// Makes the ErrorForm once (start-up logs "Create Error Form\n" on DebugConsole first).
+void ErrorForm_Create();
+
+// ---- Process-wide error state ----
+
+// error_last: the text of the last run-time error shown (null when none).
+const char* Error_GetLast();
+void Error_SetLast(const char* text);  // owned copy; null releases it
+// error_occurred: set to 1 by every shown run-time error.
+bool Error_GetOccurred();
+void Error_SetOccurred(bool occurred);
+// The ending flag: set once a fatal error has ended the game.
+bool Error_IsEnding();
+// The error dialog switch (-noerrors clears it).
+bool Error_GetDialogSwitch();
+void Error_SetDialogSwitch(bool on);
+// The all-errors-fatal game option.
+bool Error_GetAllErrorsFatal();
+void Error_SetAllErrorsFatal(bool on);
+
+// The shader being compiled while event_type is -1 (the graphics layer sets it): its name and
+// whether the fragment stage (else the vertex stage) is compiled. The name is borrowed.
+void Error_SetShaderInfo(const char* shaderName, bool fragmentStage);
+
+// Returns every error state item to its start value (dialog switch on). For a game restart.
+void Error_ResetState();
+
+// Hooks for the debugger link, which attaches later: while the connected hook answers true the
+// dialog is not shown; the pause hook runs until the debugger lets the game go on. The pending
+// text is what the debugger's next paused-state reply carries.
+using ErrorDebugConnectedHook = bool (*)();
+using ErrorDebugPauseHook = void (*)();
+void Error_SetDebuggerHooks(ErrorDebugConnectedHook connected, ErrorDebugPauseHook pauseLoop);
+const char* Error_GetDebuggerPendingText();
+
+// Clearing the keyboard and mouse state after the dialog, so that keys held while it was up do
+// not stick; the input layer installs it. A null hook does nothing.
+using ErrorVoidHook = void (*)();
+void Error_SetIOClearHook(ErrorVoidHook hook);
+
+// The error dialog's layout: the composed text shown in the edit box.
+// (Exposed for tests: the same text FormatErrorForDialog stores in the ErrorForm.)
+char* Error_ComposeDialogText(const char* text);  // MemoryManager block, caller frees

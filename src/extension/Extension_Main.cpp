@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/MemoryManager.h"
+#include "runner/GameData_Pending.h"
 
 namespace {
 
@@ -65,3 +66,8 @@ void Extension_FreeAll() {
 }
 
 void RegisterTuvoVariables() {}
+
+bool Extension_Load(BoundedReader& chunk) {
+  PendingChunk_Record("Extension_Load", chunk);
+  return true;
+}

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+class BoundedReader;
+
 // The argument count answered for an index that designates no extension function.
 constexpr int32_t kNoExtensionFunction = -100;
 
@@ -24,3 +26,7 @@ void Extension_FreeAll();
 // Registers the platform's built-in variables (through RegisterBuiltinVariable); called last in
 // the built-in variable registration. None are provided yet.
 void RegisterTuvoVariables();
+
+// Reads the extension chunk ("EXTN") into the table.
+// Until that work lands, the payload is recorded (runner/GameData_Pending.h) and accepted.
+bool Extension_Load(BoundedReader& chunk);

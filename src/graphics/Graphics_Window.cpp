@@ -5,6 +5,7 @@
 namespace {
 bool g_captionSet = false;
 std::string g_caption;
+int32_t g_windowColour = 0xFFFFFF;
 }  // namespace
 
 void GraphicsLeaveFullscreen() {
@@ -17,3 +18,7 @@ void GR_Window_SetCaption(const char* caption) {
 }
 
 const char* GR_Window_GetCaption() { return g_captionSet ? g_caption.c_str() : nullptr; }
+
+void GR_Window_SetColour(int32_t colour) { g_windowColour = colour; }
+
+int32_t GR_Window_GetColour() { return g_windowColour; }

@@ -2,6 +2,8 @@
 // full screen that comes before every message box.
 #pragma once
 
+#include <cstdint>
+
 // Shows the main window and, when the game runs full screen, switches to windowed mode so that
 // a message box can be seen. Does nothing while there is no window.
 void GraphicsLeaveFullscreen();
@@ -9,3 +11,7 @@ void GraphicsLeaveFullscreen();
 // window_set_caption's store: the UTF-8 caption of the main window (null until one is set).
 void GR_Window_SetCaption(const char* caption);
 const char* GR_Window_GetCaption();
+
+// The colour the window is cleared to around the game's view (the game options' window colour).
+void GR_Window_SetColour(int32_t colour);
+int32_t GR_Window_GetColour();

@@ -37,6 +37,11 @@ void CObject::RemoveInstance(CInstance* instance) {
 
 CObject* Object_Find(int32_t index) { return ObjectTable.Get(index); }
 
+const char* Object_GetName(int32_t index) {
+  const CObject* object = Object_Find(index);
+  return (object != nullptr && object->m_Name != nullptr) ? object->m_Name : "<undefined>";
+}
+
 int32_t Object_Add(int32_t parentIndex) {
   const int32_t index = ObjectTable.GetLength();
   ObjectTable.SetLength(index + 1);

@@ -31,6 +31,7 @@ class CObject {
 
   int32_t m_Index;
   int32_t m_ParentIndex;
+  const char* m_Name = nullptr;  // the object's name (borrowed from the game data), or null
   SLinkedList<CInstance> m_Instances;           // instances of exactly this object
   SLinkedList<CInstance> m_InstancesRecursive;  // instances of this object and its descendants
 };
@@ -40,6 +41,9 @@ extern cARRAY_CLASS<CObject> ObjectTable;
 
 // The object at `index`, or null for an index outside the table or an empty slot.
 CObject* Object_Find(int32_t index);
+// The name of the object at `index`, or "<undefined>" when there is no such object or it has no
+// name.
+const char* Object_GetName(int32_t index);
 // Appends a new object with the given parent and answers its index.
 int32_t Object_Add(int32_t parentIndex);
 // Destroys every object; the table is empty afterwards.

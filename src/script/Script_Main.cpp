@@ -3,11 +3,14 @@
 #include <cstring>
 
 #include "platform/MemoryManager.h"
+#include "runner/GameData_Pending.h"
 
 namespace {
 
 // The script names in index order, each a memory-manager block.
 char** g_ScriptNames = nullptr;
+// The code entry of each script (not owned), parallel to the names.
+CCode** g_ScriptCode = nullptr;
 int32_t g_ScriptCount = 0;
 int32_t g_ScriptCapacity = 0;
 
@@ -31,9 +34,13 @@ int32_t Script_Add(const char* name) {
     if (capacity > INT32_MAX || bytes > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
     g_ScriptNames = static_cast<char**>(
         MemoryManager::ReAlloc(g_ScriptNames, static_cast<uint32_t>(bytes), __FILE__, __LINE__));
+    uint64_t codeBytes = capacity * sizeof(CCode*);
+    g_ScriptCode = static_cast<CCode**>(
+        MemoryManager::ReAlloc(g_ScriptCode, static_cast<uint32_t>(codeBytes), __FILE__, __LINE__));
     g_ScriptCapacity = static_cast<int32_t>(capacity);
   }
   g_ScriptNames[g_ScriptCount] = CopyName(name);
+  g_ScriptCode[g_ScriptCount] = nullptr;
   return g_ScriptCount++;
 }
 
@@ -47,10 +54,33 @@ int32_t Script_FindByName(const char* name) {
   return -1;
 }
 
+const char* Script_GetName(int32_t index) {
+  if (index < 0 || index >= g_ScriptCount) return nullptr;
+  return g_ScriptNames[index];
+}
+
+CCode* Script_GetCode(int32_t index) {
+  if (index < 0 || index >= g_ScriptCount) return nullptr;
+  return g_ScriptCode[index];
+}
+
+bool Script_SetCode(int32_t index, CCode* code) {
+  if (index < 0 || index >= g_ScriptCount) return false;
+  g_ScriptCode[index] = code;
+  return true;
+}
+
 void Script_FreeAll() {
   for (int32_t i = 0; i < g_ScriptCount; ++i) MemoryManager::Free(g_ScriptNames[i]);
   MemoryManager::Free(g_ScriptNames);
+  MemoryManager::Free(g_ScriptCode);
   g_ScriptNames = nullptr;
+  g_ScriptCode = nullptr;
   g_ScriptCount = 0;
   g_ScriptCapacity = 0;
+}
+
+bool Script_LoadChunk(BoundedReader& chunk) {
+  PendingChunk_Record("Script_LoadChunk", chunk);
+  return true;
 }

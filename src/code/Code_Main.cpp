@@ -1,0 +1,196 @@
+#include "code/Code_Main.h"
+
+#include <cstring>
+
+#include "code/Code_CodeGen.h"
+#include "code/Code_Compile.h"
+#include "code/Code_Error.h"
+#include "code/Code_Tree.h"
+#include "platform/MemoryManager.h"
+#include "runner/GameData_Code.h"
+
+bool UseVM = true;
+
+namespace {
+
+CodeGeneratorHook g_generator = &CodeGen_GenerateForEntry;
+
+// The data-code list.
+CCode* g_dataCodeList = nullptr;
+int32_t g_dataCodeCount = 0;
+
+// The game code table.
+struct GameCodeTable {
+  CCode** items = nullptr;  // MemoryManager block of `capacity` pointers
+  int32_t count = 0;
+  int32_t capacity = 0;
+};
+GameCodeTable g_table;
+
+bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+char* CopyText(const char* text) {
+  const size_t length = std::strlen(text);
+  char* copy = static_cast<char*>(
+      MemoryManager::Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, false));
+  std::memcpy(copy, text, length + 1);
+  return copy;
+}
+
+void UnlinkFromDataCodeList(CCode* code) {
+  for (CCode** link = &g_dataCodeList; *link != nullptr; link = &(*link)->m_next) {
+    if (*link == code) {
+      *link = code->m_next;
+      code->m_next = nullptr;
+      --g_dataCodeCount;
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+VMBuffer::~VMBuffer() {
+  if (m_owned) MemoryManager::Free(const_cast<uint32_t*>(m_data));
+}
+
+CCode::CCode(const char* text, bool isExpression)
+    : m_kind(isExpression ? CODE_EXPRESSION : CODE_PROGRAM), m_source(text), m_madeFromText(true) {}
+
+CCode* CCode::CCodeFromIndex(int32_t codeIndex, bool isExpression) {
+  CCode* code = new CCode();
+  code->m_madeFromText = false;
+  code->m_codeIndex = codeIndex;
+  if (const GameCodeEntry* entry = GameData_GetCodeEntry(codeIndex)) {
+    const int32_t length = entry->lengthBytes > 0 ? entry->lengthBytes : 0;
+    code->m_code = new VMBuffer(entry->words, length, false);
+    code->m_name = const_cast<char*>(entry->name);
+    code->m_source = GameData_DebugSource(codeIndex);
+    const uint32_t* words = nullptr;
+    int32_t size = 0;
+    if (GameData_DebugLineInfo(codeIndex, &words, &size)) code->m_lineInfo = new VMBuffer(words, size, false);
+  } else {
+    code->m_source = "";
+  }
+  code->m_sourceCopy = code->m_source;
+  code->m_compiled = true;
+  code->m_kind = isExpression ? CODE_EXPRESSION : CODE_PROGRAM;
+  if (codeIndex >= 0) {
+    code->m_next = g_dataCodeList;
+    g_dataCodeList = code;
+    ++g_dataCodeCount;
+  }
+  return code;
+}
+
+CCode::~CCode() {
+  if (!m_madeFromText && m_codeIndex >= 0) UnlinkFromDataCodeList(this);
+  // A folded constant shares its payload with the tree's root, which frees it.
+  const bool constantShared = m_kind == CODE_CONSTANT && m_tree != nullptr;
+  if (!constantShared) ReleaseValue(&m_constant);
+  CodeNode_Delete(m_tree);
+  m_tree = nullptr;
+  // The views of an entry made from a code index do not own their words; those of generated
+  // code do. Either way the view objects are this entry's.
+  delete m_code;
+  delete m_lineInfo;
+  if (m_madeFromText) {
+    if (m_sourceCopy != m_source) MemoryManager::Free(const_cast<char*>(m_sourceCopy));
+    MemoryManager::Free(m_name);
+  }
+}
+
+bool CCode::Compile(const char* name) {
+  // An entry made from a code index came compiled and keeps the game data's name.
+  if (m_madeFromText) {
+    const char* given = name ? name : "";
+    const size_t length = std::strlen(given);
+    if (static_cast<size_t>(MemoryManager::GetSize(m_name)) < length + 1) {
+      MemoryManager::Free(m_name);
+      m_name = static_cast<char*>(
+          MemoryManager::Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, false));
+    }
+    for (size_t i = 0; i <= length; ++i) m_name[i] = IsWhiteSpace(given[i]) ? '_' : given[i];
+  }
+
+  Code_ClearErrorFlag();  // a compilation starts
+  if (m_compiled) {
+    Code_SetError(this, 0, "Internal Error: Recompiling compiled code.");
+    return false;
+  }
+  if (!Compiler_CompileTree(this)) return false;  // the failing phase recorded the error
+
+  // An expression that folded to one constant keeps that value (sharing the root's payload).
+  if (m_kind == CODE_EXPRESSION && m_tree != nullptr && m_tree->kind == NODE_CONSTANT) {
+    std::memcpy(&m_constant, &m_tree->value, sizeof(m_constant));
+    m_kind = CODE_CONSTANT;
+  }
+  m_compiled = true;
+
+  if (UseVM) {
+    if (m_sourceCopy != m_source) MemoryManager::Free(const_cast<char*>(m_sourceCopy));
+    m_sourceCopy = CopyText(m_source ? m_source : "");
+    if (m_kind != CODE_CONSTANT && g_generator != nullptr) {
+      delete m_code;
+      delete m_lineInfo;
+      m_code = nullptr;
+      m_lineInfo = nullptr;
+      g_generator(this, &m_code, &m_lineInfo);
+      if (m_code != nullptr && m_code->m_size == 0) {
+        delete m_code;
+        m_code = nullptr;
+      }
+    }
+  }
+  return true;
+}
+
+void Code_SetGeneratorHook(CodeGeneratorHook hook) { g_generator = hook; }
+
+CCode* Code_DataCodeList() { return g_dataCodeList; }
+
+int32_t Code_DataCodeCount() { return g_dataCodeCount; }
+
+int32_t Code_Add(int32_t dataReference, bool isExpression) {
+  CCode* code = nullptr;
+  if (CodeChunkPresent()) {
+    if (dataReference != -1) code = CCode::CCodeFromIndex(dataReference, isExpression);
+  } else if (dataReference == 0) {
+    code = new CCode("", isExpression);
+  } else {
+    // An offset that names no text inside the image gives an entry with no text.
+    const char* text = GameData_TextAt(dataReference);
+    code = new CCode(text ? text : "", isExpression);
+  }
+
+  if (g_table.count >= g_table.capacity) {
+    int64_t capacity = g_table.capacity == 0 ? CodeEntryCount()
+                                             : (static_cast<int64_t>(g_table.capacity) * 3 + 1) / 2;
+    if (capacity <= g_table.count) capacity = static_cast<int64_t>(g_table.count) + 1;
+    if (capacity > INT32_MAX / static_cast<int64_t>(sizeof(CCode*))) {
+      capacity = INT32_MAX / static_cast<int64_t>(sizeof(CCode*));
+    }
+    if (capacity <= g_table.count) {  // the table cannot grow any further
+      delete code;
+      return -1;
+    }
+    g_table.items = static_cast<CCode**>(MemoryManager::ReAlloc(
+        g_table.items, static_cast<uint32_t>(capacity * static_cast<int64_t>(sizeof(CCode*))), __FILE__, __LINE__));
+    g_table.capacity = static_cast<int32_t>(capacity);
+  }
+  g_table.items[g_table.count] = code;
+  return g_table.count++;
+}
+
+CCode* Code_Get(int32_t index) {
+  if (index < 0 || index >= g_table.count) return nullptr;
+  return g_table.items[index];
+}
+
+int32_t Code_Count() { return g_table.count; }
+
+void Code_FreeAll() {
+  for (int32_t i = 0; i < g_table.count; ++i) delete g_table.items[i];
+  MemoryManager::Free(g_table.items);
+  g_table = GameCodeTable{};
+}

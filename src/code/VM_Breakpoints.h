@@ -1,0 +1,21 @@
+// The breakpoint table: words the debugger has replaced with the break word. Applying writes the
+// break word over every set slot's instruction; restoring puts the saved instructions back. The
+// debugger link fills the table; until it does, the table is empty and both hooks do nothing.
+#pragma once
+
+#include <cstdint>
+
+constexpr int32_t kBreakpointSlots = 256;
+
+struct BreakpointSlot {
+  uint32_t savedWord;   // the instruction the break word replaces
+  uint32_t* address;    // the word in the code, null when the slot is free
+};
+extern BreakpointSlot g_Breakpoints[kBreakpointSlots];
+
+// Frees every slot (saved word 0, no address).
+void VMClearBreakpoints();
+// Writes the break word over the instruction of every set slot.
+void VMApplyBreakpoints();
+// Puts the saved instruction of every set slot back in place.
+void VMRestoreBreakpoints();

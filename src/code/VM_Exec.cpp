@@ -1,0 +1,724 @@
+#include "code/VM_Exec.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "base/VCL.h"
+#include "code/Code_Error.h"
+#include "code/VM_Breakpoints.h"
+#include "code/VM_LineInfo.h"
+#include "code/VM_Ops.h"
+#include "code/VM_Stack.h"
+#include "code/VM_Variables.h"
+#include "code/VM_With.h"
+#include "debug/Debug_State.h"
+#include "debug/Profiler.h"
+#include "os/MessageBox.h"
+#include "os/OS_Clock.h"
+#include "platform/MemoryManager.h"
+#include "variable/Variable_Main.h"
+
+VMExecContext* g_CurrentVMContext = nullptr;
+bool g_VMTrace = false;
+int32_t g_VMInstructionCounter = 0;
+
+namespace {
+
+// Runs currently in progress (the innermost is g_CurrentVMContext).
+int32_t g_RunDepth = 0;
+
+char g_LastError[kVMErrorMessageSize] = "";
+
+// The locals pool: one list per nesting depth, reused.
+CVariableList** g_LocalsPool = nullptr;
+int32_t g_LocalsCapacity = 0;
+int32_t g_LocalsCount = 0;
+
+constexpr int32_t kDebuggerPollInstructions = 20000;
+constexpr int64_t kDebuggerPollMicroseconds = 500000;
+constexpr int32_t kArrayIndexLimit = 32000;
+
+void* AllocBytes(int64_t bytes, bool clear) {
+  if (bytes <= 0 || bytes > static_cast<int64_t>(UINT32_MAX - MemoryManager::kHeaderSize)) OutOfMemoryHandler();
+  return MemoryManager::Alloc(static_cast<uint32_t>(bytes), __FILE__, __LINE__, clear);
+}
+
+void* GrowBytes(void* block, int64_t bytes) {
+  if (bytes <= 0 || bytes > static_cast<int64_t>(UINT32_MAX - MemoryManager::kHeaderSize)) OutOfMemoryHandler();
+  return MemoryManager::ReAlloc(block, static_cast<uint32_t>(bytes), __FILE__, __LINE__);
+}
+
+// ---- Handle tables ----
+
+uint32_t TableAdd(VMHandleTable* t, void* p, int32_t depth, uint8_t kind) {
+  int32_t slot;
+  if (t->freeCount > 0) {
+    slot = t->freeList[--t->freeCount];
+  } else {
+    if (t->used == t->capacity) {
+      const int64_t capacity = t->capacity == 0 ? 16 : static_cast<int64_t>(t->capacity) * 2;
+      if (capacity > INT32_MAX / 8) OutOfMemoryHandler();
+      t->items = static_cast<void**>(GrowBytes(t->items, capacity * static_cast<int64_t>(sizeof(void*))));
+      t->depths = static_cast<int32_t*>(GrowBytes(t->depths, capacity * 4));
+      t->kinds = static_cast<uint8_t*>(GrowBytes(t->kinds, capacity));
+      t->freeList = static_cast<int32_t*>(GrowBytes(t->freeList, capacity * 4));
+      t->capacity = static_cast<int32_t>(capacity);
+    }
+    slot = t->used++;
+  }
+  t->items[slot] = p;
+  t->depths[slot] = depth;
+  t->kinds[slot] = kind;
+  ++t->live;
+  return static_cast<uint32_t>(slot) + 1;
+}
+
+// The slot of a handle that the table holds, or -1.
+int32_t TableSlot(const VMHandleTable* t, uint32_t handle) {
+  if (handle == 0 || handle > static_cast<uint32_t>(t->used)) return -1;
+  const int32_t slot = static_cast<int32_t>(handle - 1);
+  return t->kinds[slot] != 0 ? slot : -1;
+}
+
+void TableFreeSlot(VMHandleTable* t, int32_t slot) {
+  t->items[slot] = nullptr;
+  t->kinds[slot] = 0;
+  t->freeList[t->freeCount++] = slot;
+  --t->live;
+}
+
+// Releases what every live slot owns and the table's own blocks.
+void TableDestroy(VMHandleTable* t, bool ownsItems) {
+  for (int32_t i = 0; i < t->used; ++i) {
+    if (t->kinds[i] == 0) continue;
+    if (ownsItems || t->kinds[i] == 2) MemoryManager::Free(t->items[i]);
+  }
+  MemoryManager::Free(t->items);
+  MemoryManager::Free(t->depths);
+  MemoryManager::Free(t->kinds);
+  MemoryManager::Free(t->freeList);
+  *t = VMHandleTable{};
+}
+
+// ---- Dispatch ----
+
+uint8_t* DoRet(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* c);
+uint8_t* DoExit(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* c);
+uint8_t* DoPopz(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* c);
+uint8_t* DoBreak(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* c);
+
+// The handler of every opcode byte; null for bytes that are not opcodes.
+struct DispatchTable {
+  VMHandler handlers[256] = {};
+  constexpr DispatchTable() {
+    handlers[OP_CONV] = DoConv;
+    handlers[OP_MUL] = DoMul;
+    handlers[OP_DIV] = DoDiv;
+    handlers[OP_REM] = DoRem;
+    handlers[OP_MOD] = DoMod;
+    handlers[OP_ADD] = DoAdd;
+    handlers[OP_SUB] = DoSub;
+    handlers[OP_AND] = DoAnd;
+    handlers[OP_OR] = DoOr;
+    handlers[OP_XOR] = DoXor;
+    handlers[OP_NEG] = DoNeg;
+    handlers[OP_NOT] = DoNot;
+    handlers[OP_SHL] = DoShl;
+    handlers[OP_SHR] = DoShr;
+    for (int op = OP_SLT; op <= OP_SGT; ++op) handlers[op] = DoSet;
+    handlers[OP_POP] = Pop;
+    handlers[OP_DUP] = DoDup;
+    handlers[OP_RET] = DoRet;
+    handlers[OP_EXIT] = DoExit;
+    handlers[OP_POPZ] = DoPopz;
+    handlers[OP_B] = DoBranch;
+    handlers[OP_BT] = DoBranchTrue;
+    handlers[OP_BF] = DoBranchFalse;
+    handlers[OP_PUSHENV] = DoPushEnv;
+    handlers[OP_POPENV] = DoPopEnv;
+    handlers[OP_PUSH] = Push;
+    handlers[OP_CALL] = DoCall;
+    handlers[OP_BREAK] = DoBreak;
+  }
+};
+constexpr DispatchTable g_Dispatch;
+
+// Decodes and runs one instruction whose word was read at c->pc (c->nextPc already past it).
+uint8_t* ExecuteOne(VMExecContext* c, uint32_t word, uint8_t* sp) {
+  g_CurrentVMContext = c;
+  const uint8_t opcode = WordOpcode(word);
+  const VMHandler handler = g_Dispatch.handlers[opcode];
+  if (handler == nullptr) {
+    VMFatalError(c, "VM :: Execution Error - unknown opcode 0x%02x at %d", opcode, c->pc);
+    return sp;
+  }
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(c->words);
+  const uint8_t* operand = bytes + c->nextPc;
+  if (IsOperandForm(opcode)) {
+    c->operandSize = VMOperandSize(WordT1(word));
+    if (static_cast<int64_t>(c->nextPc) + c->operandSize > c->codeSize) {
+      VMFatalError(c, "VM :: Execution Error - operand past the end of the code at %d", c->pc);
+      return sp;
+    }
+    c->nextPc += c->operandSize;
+  } else {
+    c->operandSize = 0;
+  }
+  sp = handler(word, sp, operand, c);
+  c->sp = sp;
+  g_CurrentVMContext = c;
+  return sp;
+}
+
+// The debugger's part of the loop: polling the link, and stopping for a step or a break
+// request by replacing the word (for this execution only) with the step-break word.
+uint32_t DebuggerCheck(VMExecContext* c, uint32_t word) {
+  if (++g_VMInstructionCounter > kDebuggerPollInstructions) {
+    g_VMInstructionCounter = 0;
+    if (Timing_GetMicroseconds() - g_Debugger.lastPollTime > kDebuggerPollMicroseconds) DebuggerFrame();
+  }
+  bool stop = g_Debugger.breakRequest;
+  int32_t line = -1;
+  if (g_Debugger.stepKind >= 0 && c->source != nullptr) {
+    VMLineEntry entry;
+    if (FindLineEntry(c->lineInfo, c->nextPc, &entry)) line = FindSourceLine(&entry, c->source);
+    const bool sameSource = c->source == g_Debugger.stopSource;
+    if (!sameSource || line != g_Debugger.stopLine) {
+      const bool shallow = c->callDepth <= g_Debugger.stopCallDepth;
+      switch (g_Debugger.stepKind) {
+        case 0: stop = true; break;
+        case 2: stop = stop || (shallow && !sameSource); break;
+        default: stop = stop || shallow; break;
+      }
+    }
+  }
+  if (!stop) return word;
+  g_Debugger.breakRequest = false;
+  g_Debugger.stepKind = -1;
+  g_Debugger.stopSource = c->source;
+  g_Debugger.stopLine = line;
+  g_Debugger.stopCallDepth = c->callDepth;
+  return kStepBreakWord;
+}
+
+// Ends the run's use of its stack: frames still laid (a stopped run) are unwound, the top value
+// becomes the result when there is one and the run did not end through exit, and every other
+// item is released.
+void FinishRun(VMExecContext* c, ScriptValue* result) {
+  while (c->callDepth > 0) {
+    vm::ReleaseItems(c, c->sp, c->frame);
+    uint8_t* frame = vm::UnwindFrame(c);
+    c->sp = frame + kVMFrameSize;
+  }
+  uint8_t* start = c->frame;
+  if (result != nullptr && !c->exited && start - c->sp >= 16 && *vm::TagAt(c, c->sp) == vm::TAG_VALUE) {
+    ReleaseValue(result);
+    std::memcpy(static_cast<void*>(result), c->sp, sizeof(ScriptValue));
+    vm::Tag(c, c->sp, 16, vm::TAG_RAW);
+    c->sp += 16;
+  }
+  vm::ReleaseItems(c, c->sp, start);
+  c->sp = start;
+  g_ArgumentCount = c->savedArgumentCount;
+}
+
+// Releases everything a run holds, however it ended.
+struct RunGuard {
+  VMExecContext* c;
+  bool finished = false;
+  ~RunGuard() {
+    if (!finished) FinishRun(c, nullptr);
+    TableDestroy(&c->strings, true);
+    TableDestroy(&c->refs, false);
+    MemoryManager::Free(c->stackBase);
+    MemoryManager::Free(c->stackTags);
+    VMReleaseLocals();
+    g_CurrentVMContext = c->outer;
+    --g_RunDepth;
+  }
+};
+
+}  // namespace
+
+// ---- Helpers shared by the handlers ----
+
+namespace vm {
+
+uint32_t StringAdd(VMExecContext* c, char* text) {
+  if (text == nullptr) return 0;
+  return TableAdd(&c->strings, text, c->callDepth, 1);
+}
+
+bool StringTake(VMExecContext* c, uint32_t handle, char** text) {
+  if (handle == 0) {
+    *text = nullptr;
+    return true;
+  }
+  const int32_t slot = TableSlot(&c->strings, handle);
+  if (slot < 0) return false;
+  *text = static_cast<char*>(c->strings.items[slot]);
+  TableFreeSlot(&c->strings, slot);
+  return true;
+}
+
+bool StringPeek(const VMExecContext* c, uint32_t handle, const char** text) {
+  if (handle == 0) {
+    *text = nullptr;
+    return true;
+  }
+  const int32_t slot = TableSlot(&c->strings, handle);
+  if (slot < 0) return false;
+  *text = static_cast<const char*>(c->strings.items[slot]);
+  return true;
+}
+
+uint32_t RefAdd(VMExecContext* c, void* p, bool ownedBlock) {
+  if (p == nullptr) return 0;
+  return TableAdd(&c->refs, p, c->callDepth, ownedBlock ? 2 : 1);
+}
+
+bool RefGet(const VMExecContext* c, uint32_t ref, void** p) {
+  if (ref == 0) {
+    *p = nullptr;
+    return true;
+  }
+  const int32_t slot = TableSlot(&c->refs, ref);
+  if (slot < 0) return false;
+  *p = c->refs.items[slot];
+  return true;
+}
+
+void RefRelease(VMExecContext* c, uint32_t ref) {
+  const int32_t slot = TableSlot(&c->refs, ref);
+  if (slot < 0) return;
+  if (c->refs.kinds[slot] == 2) MemoryManager::Free(c->refs.items[slot]);
+  TableFreeSlot(&c->refs, slot);
+}
+
+void RefReleaseFrom(VMExecContext* c, int32_t depth) {
+  VMHandleTable* t = &c->refs;
+  for (int32_t i = 0; i < t->used && t->live > 0; ++i) {
+    if (t->kinds[i] == 0 || t->depths[i] < depth) continue;
+    RefRelease(c, static_cast<uint32_t>(i) + 1);
+  }
+}
+
+void ReleaseItems(VMExecContext* c, uint8_t* from, uint8_t* to) {
+  uint8_t* p = from;
+  while (to - p >= 4) {
+    uint8_t* tag = TagAt(c, p);
+    if (*tag == TAG_VALUE && to - p >= 16) {
+      ScriptValue v = LoadValue(p);
+      ReleaseValue(&v);
+      Tag(c, p, 16, TAG_RAW);
+      p += 16;
+      continue;
+    }
+    if (*tag == TAG_STRING) {
+      char* text = nullptr;
+      if (StringTake(c, Load<uint32_t>(p), &text)) MemoryManager::Free(text);
+    }
+    *tag = TAG_RAW;
+    p += 4;
+  }
+}
+
+uint8_t* GrowStack(VMExecContext* c, uint8_t* sp, int64_t need) {
+  const int64_t spare = sp - c->stackBase;
+  if (spare >= need) return sp;
+  const int64_t steps = (need - spare + kVMStackBlockStep - 1) / kVMStackBlockStep;
+  const int64_t extra = steps * kVMStackBlockStep;
+  const int64_t newSize = static_cast<int64_t>(c->stackSize) + extra;
+  if (newSize > kVMMaxStackBytes) {
+    VMStackOverflow(c);
+    return sp;
+  }
+  uint8_t* base = static_cast<uint8_t*>(AllocBytes(newSize, true));
+  uint8_t* tags = static_cast<uint8_t*>(AllocBytes(newSize / 4, true));
+  // The used part keeps its distance from the block's top end.
+  std::memcpy(base + extra, c->stackBase, static_cast<size_t>(c->stackSize));
+  std::memcpy(tags + extra / 4, c->stackTags, static_cast<size_t>(c->stackSize / 4));
+  const int64_t spOffset = sp - c->stackBase;
+  const int64_t frameOffset = c->frame - c->stackBase;
+  const int64_t savedSpOffset = c->sp - c->stackBase;
+  MemoryManager::Free(c->stackBase);
+  MemoryManager::Free(c->stackTags);
+  c->stackBase = base;
+  c->stackTags = tags;
+  c->stackSize = static_cast<int32_t>(newSize);
+  c->frame = base + extra + frameOffset;
+  c->sp = base + extra + savedSpOffset;
+  return base + extra + spOffset;
+}
+
+uint8_t* UnwindFrame(VMExecContext* c) {
+  uint8_t* frame = c->frame;
+  VMCallFrame record;
+  std::memcpy(static_cast<void*>(&record), frame, sizeof(record));
+  RefReleaseFrom(c, c->callDepth);
+  VMReleaseLocals();
+  if (g_ProfilerActive) CProfiler::Pop();
+  --c->callDepth;
+  c->self = record.self;
+  c->other = record.other;
+  c->code = record.code;
+  c->words = record.code != nullptr ? record.code->m_data : nullptr;
+  c->codeSize = record.code != nullptr ? record.code->m_size : 0;
+  c->lineInfo = record.lineInfo;
+  c->source = record.source;
+  c->name = record.name;
+  c->spare = record.spare;
+  c->pc = record.callPc;
+  c->nextPc = record.returnPc;
+  c->frame = c->stackBase + c->stackSize - record.frameDistance;
+  c->locals = record.locals;
+  g_ArgumentCount = record.argumentCount;
+  for (ScriptValue& slot : g_ArgumentSlots) ReleaseValue(&slot);
+  std::memcpy(static_cast<void*>(g_ArgumentSlots), record.arguments, sizeof(g_ArgumentSlots));
+  Tag(c, frame, kVMFrameSize, TAG_RAW);
+  return frame;
+}
+
+bool JumpTo(VMExecContext* c, int64_t target) {
+  if (target < 0 || target > c->codeSize || (target & 3) != 0) {
+    VMFatalError(c, "VM :: Execution Error - branch target %lld outside the code", static_cast<long long>(target));
+    return false;
+  }
+  c->nextPc = static_cast<int32_t>(target);
+  return true;
+}
+
+}  // namespace vm
+
+// ---- Handlers of this file ----
+
+namespace {
+
+// ret.v: at the top level the run ends with the value on the stack; inside a script the frame is
+// unwound and the value takes the place of the frame's end.
+uint8_t* DoRet(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
+  if (WordT1(word) != VT_VAR || vm::Used(c, sp) < 16 || *vm::TagAt(c, sp) != vm::TAG_VALUE) {
+    VMFatalError(c, "DoRet :: Execution Error - ret needs a whole value on the stack");
+    return sp;
+  }
+  if (c->callDepth == 0) {
+    c->nextPc = c->codeSize;
+    return sp;
+  }
+  const ScriptValue value = vm::LoadValue(sp);
+  vm::Tag(c, sp, 16, vm::TAG_RAW);
+  vm::ReleaseItems(c, sp + 16, c->frame);
+  uint8_t* frame = vm::UnwindFrame(c);
+  return vm::PushValue(c, frame + kVMFrameSize, value);
+}
+
+uint8_t* DoExit(uint32_t, uint8_t* sp, const uint8_t*, VMExecContext* c) {
+  if (c->callDepth > 0) return VMPopFrame(sp, c);
+  c->exited = true;
+  c->nextPc = c->codeSize;
+  return sp;
+}
+
+uint8_t* DoPopz(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
+  const uint8_t type = WordT1(word);
+  const int32_t size = VMStackSize(type);
+  if (size == 0) return sp;
+  if (vm::Used(c, sp) < size) {
+    VMFatalError(c, "DoPopz :: Execution Error - nothing to discard");
+    return sp;
+  }
+  if (type == VT_STRING) {
+    char* text = nullptr;
+    if (!vm::StringTake(c, vm::Load<uint32_t>(sp), &text)) {
+      VMFatalError(c, "DoPopz :: Execution Error - the stack holds no text");
+      return sp;
+    }
+    MemoryManager::Free(text);
+  } else if (type == VT_VAR) {
+    if (*vm::TagAt(c, sp) != vm::TAG_VALUE) {
+      VMFatalError(c, "DoPopz :: Execution Error - the stack holds no value");
+      return sp;
+    }
+    ScriptValue v = vm::LoadValue(sp);
+    ReleaseValue(&v);
+  }
+  vm::Tag(c, sp, size, vm::TAG_RAW);
+  return sp + size;
+}
+
+uint8_t* DoBreak(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
+  const uint16_t immediate = WordImmediateBits(word);
+  if (immediate == kBreakIndexCheck) {
+    if (vm::Used(c, sp) < 4) {
+      VMFatalError(c, "DoBreak :: Execution Error - no index to check");
+      return sp;
+    }
+    const int32_t index = vm::Load<int32_t>(sp);
+    if (index < 0) {
+      VMFatalError(c, "Array index must be +'ve");
+    } else if (index >= kArrayIndexLimit) {
+      VMFatalError(c, "Array index must be < %d", kArrayIndexLimit);
+    }
+    return sp;
+  }
+  if (immediate != 0) return sp;
+  // A breakpoint or a step stop: the real instruction is put back, the debugger holds the game,
+  // then that instruction runs.
+  CProfiler::SetPaused(true);
+  c->nextPc = c->pc;
+  VMRestoreBreakpoints();
+  if (g_Debugger.connected) Debug_PauseLoop();
+  CProfiler::SetPaused(false);
+  const uint32_t real = vm::Load<uint32_t>(reinterpret_cast<const uint8_t*>(c->words) + c->pc);
+  c->nextPc = c->pc + 4;
+  if (WordOpcode(real) != OP_BREAK) sp = ExecuteOne(c, real, sp);
+  VMApplyBreakpoints();
+  return sp;
+}
+
+}  // namespace
+
+// ---- Locals pool ----
+
+CVariableList* VMAcquireLocals() {
+  if (g_LocalsCount >= g_LocalsCapacity) {
+    const int64_t capacity = static_cast<int64_t>(g_LocalsCapacity) + 1;
+    g_LocalsPool = static_cast<CVariableList**>(GrowBytes(g_LocalsPool, capacity * static_cast<int64_t>(sizeof(void*))));
+    g_LocalsPool[g_LocalsCapacity] = nullptr;
+    g_LocalsCapacity = static_cast<int32_t>(capacity);
+  }
+  CVariableList*& list = g_LocalsPool[g_LocalsCount];
+  if (list == nullptr) {
+    list = new CVariableList();
+  } else if (list->m_Count != 0) {
+    list->Clear();
+  }
+  ++g_LocalsCount;
+  return list;
+}
+
+void VMReleaseLocals() {
+  if (g_LocalsCount <= 0) return;
+  --g_LocalsCount;
+  CVariableList* list = g_LocalsPool[g_LocalsCount];
+  if (list != nullptr) list->Clear();
+}
+
+int32_t VMLocalsInUse() { return g_LocalsCount; }
+
+void VMFreeLocalsPool() {
+  for (int32_t i = 0; i < g_LocalsCapacity; ++i) delete g_LocalsPool[i];
+  MemoryManager::Free(g_LocalsPool);
+  g_LocalsPool = nullptr;
+  g_LocalsCapacity = 0;
+  g_LocalsCount = 0;
+}
+
+// ---- Frames ----
+
+uint8_t* VMPopFrame(uint8_t* stackTop, VMExecContext* c) {
+  vm::ReleaseItems(c, stackTop, c->frame);
+  uint8_t* frame = vm::UnwindFrame(c);
+  return vm::PushReal(c, frame + kVMFrameSize, 0.0);
+}
+
+int VM_GetFrameCount(const VMExecContext* c) { return c != nullptr ? c->callDepth + 1 : 0; }
+
+bool VM_GetFrame(const VMExecContext* c, int i, VMFrameInfo* out) {
+  if (c == nullptr || out == nullptr || i < 0 || i > c->callDepth) return false;
+  if (i == 0) {
+    *out = VMFrameInfo{c->name, c->code, c->lineInfo, c->source, c->pc};
+    return true;
+  }
+  const uint8_t* frame = c->frame;
+  for (int k = 1;; ++k) {
+    VMCallFrame record;
+    std::memcpy(static_cast<void*>(&record), frame, sizeof(record));
+    if (k == i) {
+      *out = VMFrameInfo{record.name, record.code, record.lineInfo, record.source, record.callPc};
+      return true;
+    }
+    frame = c->stackBase + c->stackSize - record.frameDistance;
+  }
+}
+
+// ---- Running ----
+
+void VMRunLoop(VMExecContext* c, ScriptValue* result) {
+  c->savedArgumentCount = g_ArgumentCount;
+  uint8_t* sp = c->sp;
+  for (;;) {
+    while (!c->stopped && c->nextPc < c->codeSize) {
+      if (sp - c->stackBase < kVMStackReserve) {
+        sp = vm::GrowStack(c, sp, kVMStackReserve);
+        if (c->stopped) break;
+      }
+      const int32_t at = c->nextPc;
+      if (at < 0 || static_cast<int64_t>(at) + 4 > c->codeSize) {
+        VMFatalError(c, "VM :: Execution Error - instruction past the end of the code at %d", at);
+        break;
+      }
+      uint32_t word = vm::Load<uint32_t>(reinterpret_cast<const uint8_t*>(c->words) + at);
+      c->pc = at;
+      c->nextPc = at + 4;
+      if (g_Debugger.connected) word = DebuggerCheck(c, word);
+      sp = ExecuteOne(c, word, sp);
+    }
+    if (c->stopped || c->callDepth == 0) break;
+    // A script ran off its end: back to its caller with real 0.
+    sp = VMPopFrame(sp, c);
+    c->sp = sp;
+  }
+  c->sp = sp;
+  FinishRun(c, result);
+}
+
+bool VMExecute(const char* name, CInstance* self, CInstance* other, VMBuffer* code, ScriptValue* result,
+               VMBuffer* lineInfo, const char* source) {
+  if (g_VMTrace) DebugConsole->Output("script = %s\n", name ? name : "");
+  if (code == nullptr || code->m_data == nullptr || code->m_size <= 0) return true;
+  if (g_RunDepth >= kVMMaxRunNesting) {
+    OS_ShowMessageBox("Stack overflow...", name ? name : "", MessageBoxKind::Ok, false);
+    return false;
+  }
+
+  VMExecContext context;
+  VMExecContext* c = &context;
+  c->name = name;
+  c->code = code;
+  c->lineInfo = lineInfo;
+  c->source = source;
+  c->self = self;
+  c->other = other;
+  c->words = code->m_data;
+  c->codeSize = code->m_size;
+  c->stackSize = kVMStackBlockStep;
+  c->stackBase = static_cast<uint8_t*>(AllocBytes(kVMStackBlockStep, true));
+  c->stackTags = static_cast<uint8_t*>(AllocBytes(kVMStackBlockStep / 4, true));
+  c->frame = c->stackBase + kVMStackBlockStep - kVMStackTopGap;
+  c->sp = c->frame;
+  c->savedArgumentCount = g_ArgumentCount;
+  c->outer = g_CurrentVMContext;
+  c->locals = VMAcquireLocals();
+  ++g_RunDepth;
+  g_CurrentVMContext = c;
+
+  RunGuard guard{c};
+  VMRunLoop(c, result);
+  guard.finished = true;
+  return !c->stopped;
+}
+
+// ---- Errors ----
+
+void VMFatalError(VMExecContext* c, const char* format, ...) {
+  if (c == nullptr) c = g_CurrentVMContext;
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(g_LastError, sizeof(g_LastError), format ? format : "", args);
+  va_end(args);
+  if (g_ErrorSuppressed.load()) {
+    if (c != nullptr) {
+      c->stopped = true;
+      c->nextPc = c->codeSize;
+    }
+    g_ErrorFlag.store(true);
+    return;
+  }
+  char message[kVMErrorMessageSize];
+  std::memcpy(message, g_LastError, sizeof(message));
+  ReportRuntimeError(message, true);
+  ExitProcessWith(-1);
+}
+
+void VMStackOverflow(VMExecContext* c) {
+  OS_ShowMessageBox("Stack overflow...", c->name ? c->name : "", MessageBoxKind::Ok, false);
+  c->stopped = true;
+  c->nextPc = c->codeSize;
+}
+
+const char* VM_GetLastErrorText() { return g_LastError; }
+void VM_ClearLastErrorText() { g_LastError[0] = '\0'; }
+
+void VMInit() {
+  VMClearBreakpoints();
+  g_VMInstructionCounter = 0;
+}
+
+// ---- VMWriteBuffer ----
+
+VMWriteBuffer::VMWriteBuffer(int32_t capacityBytes) {
+  m_capacity = capacityBytes > 4 ? (capacityBytes + 3) & ~3 : 4;
+  m_data = static_cast<const uint32_t*>(AllocBytes(m_capacity, true));
+  m_size = m_capacity;
+  m_owned = false;
+}
+
+VMWriteBuffer::~VMWriteBuffer() {
+  MemoryManager::Free(const_cast<uint32_t*>(m_data));
+  m_data = nullptr;
+  m_owned = false;
+}
+
+void VMWriteBuffer::MakeRoom(int64_t bytes) {
+  int64_t capacity = m_capacity;
+  while (capacity - m_used < bytes) capacity *= 2;
+  if (capacity == m_capacity) return;
+  if (capacity > INT32_MAX) OutOfMemoryHandler();
+  void* block = AllocBytes(capacity, true);
+  std::memcpy(block, m_data, static_cast<size_t>(m_used));
+  MemoryManager::Free(const_cast<uint32_t*>(m_data));
+  m_data = static_cast<const uint32_t*>(block);
+  m_capacity = static_cast<int32_t>(capacity);
+  m_size = m_capacity;
+}
+
+void VMWriteBuffer::Append(const void* bytes, int32_t size) {
+  MakeRoom(size);
+  std::memcpy(reinterpret_cast<uint8_t*>(const_cast<uint32_t*>(m_data)) + m_used, bytes, static_cast<size_t>(size));
+  m_used += size;
+  if (m_size != m_capacity) m_size = m_capacity;
+}
+
+void VMWriteBuffer::WriteWord(int32_t count, ...) {
+  if (count <= 0) return;
+  MakeRoom(static_cast<int64_t>(count) * 4);
+  va_list args;
+  va_start(args, count);
+  for (int32_t i = 0; i < count; ++i) {
+    const uint32_t word = va_arg(args, unsigned int);
+    Append(&word, 4);
+  }
+  va_end(args);
+}
+
+void VMWriteBuffer::WriteDouble(double value) { Append(&value, 8); }
+void VMWriteBuffer::WriteFloat(float value) { Append(&value, 4); }
+void VMWriteBuffer::WriteInt(int32_t value) { Append(&value, 4); }
+void VMWriteBuffer::WriteInt64(int64_t value) { Append(&value, 8); }
+void VMWriteBuffer::WriteBool(bool value) {
+  const uint32_t word = value ? 1u : 0u;
+  Append(&word, 4);
+}
+
+// ---- String routines ----
+
+char* DuplicateString(const char* text) {
+  if (text == nullptr) return nullptr;
+  const size_t length = std::strlen(text);
+  char* copy = static_cast<char*>(AllocBytes(static_cast<int64_t>(length) + 1, false));
+  std::memcpy(copy, text, length + 1);
+  return copy;
+}
+
+int32_t BoundedStringLength(const char* text, int32_t n) {
+  if (text == nullptr || n <= 0) return 0;
+  int32_t i = 0;
+  while (i < n && text[i] != '\0') ++i;
+  return i;
+}
+
+void FreeMemory(void* p) { MemoryManager::Free(p); }
+void FreeMemoryAlt(void* p) { MemoryManager::Free(p); }

@@ -1,0 +1,235 @@
+#include "code/VM_With.h"
+
+#include "code/VM_Format.h"
+#include "code/VM_Stack.h"
+#include "object/Object_Class.h"
+#include "platform/MemoryManager.h"
+#include "room/Instance_Class.h"
+#include "room/Room_Class.h"
+
+namespace {
+
+using vm::Load;
+
+constexpr int32_t kListMarker = -1;
+
+bool IsLive(const CInstance* instance) {
+  return instance != nullptr && instance->i_marked == 0 && instance->i_deactivated == 0;
+}
+
+// Calls f for every instance the selector chooses (-3 or an object index), in choosing order.
+template <typename F>
+void ForEachChosen(int32_t selector, F f) {
+  if (selector == SEL_ALL) {
+    if (CurrentRoom == nullptr) return;
+    for (CInstance* i = CurrentRoom->m_Active.first; i != nullptr; i = i->i_next) {
+      if (IsLive(i)) f(i);
+    }
+    return;
+  }
+  CObject* object = Object_Find(selector);
+  if (object == nullptr) return;
+  for (auto* node = object->m_InstancesRecursive.First(); node != nullptr; node = node->next) {
+    if (node->item == nullptr) break;
+    if (IsLive(node->item)) f(node->item);
+  }
+  for (int32_t k = 0; k < RelinkQueue.Count(); ++k) {
+    CInstance* i = RelinkQueue.Get(k);
+    if (IsLive(i) && i->i_objindex == selector) f(i);
+  }
+  for (int32_t k = 0; k < ActivationChangeList.Count(); ++k) {
+    CInstance* i = ActivationChangeList.Get(k);
+    if (IsLive(i) && i->i_objindex == selector) f(i);
+  }
+}
+
+uint8_t* PushRef(VMExecContext* c, uint8_t* sp, void* p, bool ownedBlock) {
+  return vm::PushI32(c, sp, static_cast<int32_t>(vm::RefAdd(c, p, ownedBlock)));
+}
+
+// The saved self and other, then the end item 0.
+uint8_t* PushSingle(VMExecContext* c, uint8_t* sp, CInstance* savedSelf, CInstance* savedOther) {
+  sp = PushRef(c, sp, savedSelf, false);
+  sp = PushRef(c, sp, savedOther, false);
+  return vm::PushI32(c, sp, 0);
+}
+
+void Damaged(VMExecContext* c) { VMFatalError(c, "DoPopEnv :: Execution Error - with-block record damaged"); }
+
+// Restores other, then self, from the record's last two items. Answers the new top, or null after
+// a fatal error.
+uint8_t* Restore(VMExecContext* c, uint8_t* sp) {
+  if (vm::Used(c, sp) < 8) {
+    Damaged(c);
+    return nullptr;
+  }
+  const uint32_t otherRef = Load<uint32_t>(sp), selfRef = Load<uint32_t>(sp + 4);
+  void* other = nullptr;
+  void* self = nullptr;
+  if (!vm::RefGet(c, otherRef, &other) || !vm::RefGet(c, selfRef, &self)) {
+    Damaged(c);
+    return nullptr;
+  }
+  c->other = static_cast<CInstance*>(other);
+  c->self = static_cast<CInstance*>(self);
+  vm::RefRelease(c, otherRef);
+  vm::RefRelease(c, selfRef);
+  return sp + 8;
+}
+
+int64_t BranchTarget(const VMExecContext* c, uint32_t word) {
+  return static_cast<int64_t>(c->pc) + 4 * static_cast<int64_t>(WordBranchOffset(word));
+}
+
+}  // namespace
+
+uint8_t* DoPushEnv(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
+  if (vm::Used(c, sp) < 4) {
+    VMFatalError(c, "DoPushEnv :: Execution Error - no instance to run with");
+    return sp;
+  }
+  const int32_t selector = Load<int32_t>(sp);
+  sp += 4;
+  if (selector == SEL_GLOBAL) {
+    VMFatalError(c, "Cannot use global in with statement");
+    return sp;
+  }
+  if (selector == SEL_LOCAL) {
+    VMFatalError(c, "Cannot use local in with statement");
+    return sp;
+  }
+  CInstance* const savedSelf = c->self;
+  CInstance* const savedOther = c->other;
+
+  if (selector == SEL_SELF || selector == SEL_NOT_SPECIFIED) {
+    c->other = savedSelf;
+    return PushSingle(c, sp, savedSelf, savedOther);
+  }
+  if (selector == SEL_OTHER) {
+    c->self = savedOther;
+    c->other = savedSelf;
+    return PushSingle(c, sp, savedSelf, savedOther);
+  }
+  if (selector >= kInstanceIdBase) {
+    CInstance* instance = Instance_Find(selector);
+    sp = PushSingle(c, sp, savedSelf, savedOther);
+    if (!IsLive(instance)) {
+      vm::JumpTo(c, BranchTarget(c, word));
+      return sp;
+    }
+    c->self = instance;
+    c->other = savedSelf;
+    return sp;
+  }
+  if (selector != SEL_ALL && selector < 0) {
+    // noone, -8 and other negative selectors choose nothing.
+    sp = PushSingle(c, sp, savedSelf, savedOther);
+    vm::JumpTo(c, BranchTarget(c, word));
+    return sp;
+  }
+
+  // All instances of the room, or of an object and its descendants.
+  int32_t count = 0;
+  CInstance* first = nullptr;
+  CInstance* second = nullptr;
+  CInstance* last = nullptr;
+  ForEachChosen(selector, [&](CInstance* i) {
+    if (count == 0) first = i;
+    if (count == 1) second = i;
+    last = i;
+    ++count;
+  });
+  c->other = savedSelf;
+  if (count == 0) {
+    sp = PushSingle(c, sp, savedSelf, savedOther);
+    vm::JumpTo(c, BranchTarget(c, word));
+    return sp;
+  }
+  if (count == 1) {
+    c->self = first;
+    return PushSingle(c, sp, savedSelf, savedOther);
+  }
+  if (count == 2) {
+    sp = PushSingle(c, sp, savedSelf, savedOther);
+    sp = PushRef(c, sp, second, false);
+    c->self = first;
+    return sp;
+  }
+  // Entry 0 stays null; entries 1 .. count-1 hold the instances found before the last one.
+  CInstance** list = MemoryManager::AllocArray<CInstance*>(static_cast<uint32_t>(count), __FILE__, __LINE__);
+  int32_t filled = 0;
+  ForEachChosen(selector, [&](CInstance* i) {
+    if (filled + 1 < count) list[filled + 1] = i;
+    ++filled;
+  });
+  sp = PushRef(c, sp, savedSelf, false);
+  sp = PushRef(c, sp, savedOther, false);
+  sp = PushRef(c, sp, list, true);
+  sp = vm::PushI32(c, sp, count);
+  sp = vm::PushI32(c, sp, kListMarker);
+  c->self = last;
+  return sp;
+}
+
+uint8_t* DoPopEnv(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
+  if (vm::Used(c, sp) < 4) {
+    Damaged(c);
+    return sp;
+  }
+  const bool leaving = WordTypes(word) == kPopEnvLeaveType;
+  const int32_t top = Load<int32_t>(sp);
+  uint8_t* p = sp;
+  if (top == kListMarker) {
+    if (vm::Used(c, sp) < 12) {
+      Damaged(c);
+      return sp;
+    }
+    int32_t remaining = Load<int32_t>(sp + 4);
+    const uint32_t listRef = Load<uint32_t>(sp + 8);
+    void* block = nullptr;
+    if (!vm::RefGet(c, listRef, &block) || block == nullptr) {
+      Damaged(c);
+      return sp;
+    }
+    CInstance** list = static_cast<CInstance**>(block);
+    if (!leaving && remaining > 0 && remaining <= MemoryManager::GetSize(list) / static_cast<int32_t>(sizeof(void*))) {
+      CInstance* next = list[remaining - 1];
+      --remaining;
+      vm::Store(sp + 4, remaining);
+      if (next != nullptr) {
+        c->self = next;
+        vm::JumpTo(c, BranchTarget(c, word));
+        return sp;
+      }
+    }
+    vm::RefRelease(c, listRef);
+    p = sp + 12;
+  } else if (leaving) {
+    // Drop items up to and including the first 0.
+    for (;;) {
+      if (c->frame - p < 4) {
+        Damaged(c);
+        return sp;
+      }
+      const uint32_t item = Load<uint32_t>(p);
+      p += 4;
+      if (item == 0) break;
+      vm::RefRelease(c, item);
+    }
+  } else {
+    p = sp + 4;
+    if (top != 0) {
+      void* next = nullptr;
+      if (!vm::RefGet(c, static_cast<uint32_t>(top), &next)) {
+        Damaged(c);
+        return sp;
+      }
+      vm::RefRelease(c, static_cast<uint32_t>(top));
+      c->self = static_cast<CInstance*>(next);
+      vm::JumpTo(c, BranchTarget(c, word));
+      return p;
+    }
+  }
+  uint8_t* restored = Restore(c, p);
+  return restored != nullptr ? restored : sp;
+}

@@ -1,0 +1,156 @@
+// The game data file: a "FORM" container of tagged chunks, read whole into a private, writable
+// image and used in place (the loaders write texture ids, variable ids and call numbers into it).
+// The first pass (GameData_ScanHeader) reads the header, the code and string tables and binds the
+// variable references; the main pass (LoadGameData) resets the managers and hands every chunk to
+// the reader of its tag, in file order.
+//
+// Nothing read from the file is trusted: every read goes through a BoundedReader, and a file
+// that does not hold what it claims (a container size that does not match, a chunk or record
+// outside the file, a count larger than its table, a text without its NUL, a chunk kind met twice,
+// a reference chain that leaves the code) is refused with a line on DebugConsole saying why.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "runner/BoundedReader.h"
+
+struct GameCodeEntry;
+
+// ---- Entry points ----------------------------------------------------------------------------
+
+// Takes a copy of the file's bytes as the game image (whatever was loaded before is released
+// first). False for an empty file or one too large to hold.
+bool GameData_LoadImage(const uint8_t* bytes, size_t size);
+// The first pass over the loaded image; runs once per image. False when the file is refused.
+bool GameData_ScanHeader();
+// The main pass (after the first); runs once per image. False when the file is refused or held a
+// chunk of unknown kind (every other chunk is still read then).
+bool LoadGameData();
+// Releases the image and everything that points into it or was made from it, so that another
+// file can be loaded in the same process.
+void GameData_Free();
+// Reads the file at `path` whole and runs both passes. On any failure logs
+// "Failed to load the game\n", releases what was loaded and answers false.
+bool RunnerLoadGame(const char* path);
+
+// ---- The image -------------------------------------------------------------------------------
+
+// The loaded file (a memory-manager block with one NUL byte after its end) and its length.
+extern uint8_t* GameImage;
+extern int64_t GameImageSize;
+
+// ---- The header ------------------------------------------------------------------------------
+
+// The header chunk's payload inside the image (null before the first pass meets it), and the
+// header's version (byte 1 of its first word).
+extern const uint8_t* GameHeader;
+extern int32_t GameHeaderVersion;
+
+// What the header gives the rest of the runtime.
+struct GameHeaderInfo {
+  uint8_t debugFlags = 0;          // bit 0: built without debugging
+  const char* gameName = nullptr;  // points into the image
+  char* configName = nullptr;      // memory-manager copies (null when the file has none)
+  char* projectName = nullptr;
+  char* displayName = nullptr;     // from version 10
+  int32_t gameId = 0;
+  int32_t lastTileId = 0;
+  int32_t windowWidth = 800;       // from version 8
+  int32_t windowHeight = 480;
+  uint32_t optionBits = 2;         // taken as a whole from version 8
+  uint64_t platformOptions = ~0ull;  // from version 12, else every bit set
+  uint32_t steamAppId = 0;         // from version 13
+  int32_t debuggerPort = 6502;     // from version 14
+  int32_t appSurfaceWidth = 800;   // the window size
+  int32_t appSurfaceHeight = 480;
+};
+extern GameHeaderInfo g_GameHeaderInfo;
+
+// Header option bits.
+constexpr uint32_t kHeaderBorderless = 0x1;
+constexpr uint32_t kHeaderShowCursor = 0x20;
+constexpr uint32_t kHeaderResizable = 0x40;
+constexpr uint32_t kHeaderNoExternalCalls = 0x1000;
+constexpr uint32_t kHeaderRoamingSaves = 0x2000;
+constexpr uint32_t kHeaderNoCaption = 0x4000;
+
+// ---- Texture-page entries and textures -------------------------------------------------------
+
+// One entry of the texture-page chunk, as laid out in the image (read it through memcpy).
+struct TPageEntry {
+  int16_t x, y;                  // the image on its texture page
+  int16_t width, height;
+  int16_t xOffset, yOffset;      // where it is drawn inside its full, untrimmed frame
+  int16_t cropWidth, cropHeight;  // drawn size (0 is drawn as 1)
+  int16_t fullWidth, fullHeight;  // the full, untrimmed image
+  int16_t texturePage;           // in the file the texture's index, after loading its id
+};
+static_assert(sizeof(TPageEntry) == 22, "texture-page entries are 22 bytes");
+
+// One runtime texture id per entry of the texture chunk (null and 0 before it is read).
+extern int32_t* TextureIds;
+extern int32_t TextureIdCount;
+
+// ---- The passes and the readers of this module -----------------------------------------------
+// Each reader takes its chunk's payload as a reader whose window is the payload; a reader that
+// answers false has logged why, and the pass refuses the file.
+
+// The main pass itself (LoadGameData runs it): true when every chunk was read and known.
+bool GameData_ProcessChunks();
+// Applies the header in the main pass (game id, last instance and tile ids, window, room order).
+bool GameData_LoadHeader(BoundedReader& header);
+// Copies the room order, whose place in the header depends on the version.
+bool GameData_LoadRoomOrder(BoundedReader& header, int32_t version);
+// The word of the header holding the room order's count for a header version.
+int32_t GameData_RoomOrderCountWord(int32_t version);
+// Creates the textures and fixes up the remembered texture-page entries.
+bool GameData_LoadTextures(BoundedReader& chunk);
+
+// The code chunk: keeps the entries (name, instructions, length) for CCode::CCodeFromIndex.
+bool Code_Load(BoundedReader& chunk);
+// Binds every variable reference of the variable chunk (first pass).
+bool VARI_Load(BoundedReader& chunk);
+// Binds every function reference of the function chunk (main pass).
+bool GameData_BindFunctions(BoundedReader& chunk);
+// Forgets the code entries and the code ranges the binders check against.
+void GameData_FreeCodeTables();
+
+// Instruction stepping, with positions relative to the entry's first instruction: the position
+// of the instruction after the one at `position` (4 bytes on, plus the operand when opcode bit
+// 0x40 is set); a position outside the entry answers the entry's length.
+int32_t GameData_NextInstruction(const GameCodeEntry* entry, int32_t position);
+// The position at which stepping from 0 first reaches or passes the entry's length.
+int32_t GameData_CodeEntrySize(const GameCodeEntry* entry);
+
+// Checks the container: "FORM", a size word equal to the length minus 8, every chunk inside the
+// file and no chunk kind twice (the header kinds count as one). Logs why and answers false.
+bool GameData_CheckContainer(const BoundedReader& image, const char* what = "game data file");
+
+// Walks the chunks of a checked container in file order.
+class ChunkWalker {
+ public:
+  explicit ChunkWalker(const BoundedReader& image) : m_image(image) {}
+  // The next chunk: 1 with its tag and a reader over its payload, 0 at the end, -1 (logged)
+  // when a chunk does not lie inside the file.
+  int Next(uint32_t* tag, BoundedReader* payload);
+
+ private:
+  BoundedReader m_image;
+  uint64_t m_position = 8;
+};
+
+// ---- The debug companion file ----------------------------------------------------------------
+
+// Takes a copy of the debug companion file (load it after the game image).
+bool GameData_LoadDebugImage(const uint8_t* bytes, size_t size);
+// Walks the debug companion and hands its tables to the code table. False (nothing kept) when
+// the file is refused.
+bool DebugFile_ProcessChunks();
+extern uint8_t* DebugImage;
+extern int64_t DebugImageSize;
+// The instance names sent to the debugger: a count and the table after it (in the debug image).
+extern int32_t DebugInstanceNameCount;
+extern const uint8_t* DebugInstanceNames;
+// Releases the debug image and its tables.
+void GameData_FreeDebug();

@@ -1,0 +1,8 @@
+#include "shader/Shader_Main.h"
+
+#include "runner/GameData_Pending.h"
+
+bool Shader_LoadChunk(BoundedReader& chunk) {
+  PendingChunk_Record("Shader_LoadChunk", chunk);
+  return true;
+}

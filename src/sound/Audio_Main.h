@@ -1,0 +1,23 @@
+// Sounds of the audio engine, one slot per sound index.
+// The game data loader fills the table; until then it is empty and every lookup answers -1.
+#pragma once
+
+#include <cstdint>
+
+class BoundedReader;
+
+// The index of the first filled slot whose name equals `name` byte for byte (case matters), or
+// -1 when none does (also for a null name).
+int32_t Audio_FindSoundByName(const char* name);
+
+// Reads the sound chunk ("SOND") for the audio engine.
+// Until that work lands, the payload is recorded (runner/GameData_Pending.h) and accepted.
+bool Audio_Load(BoundedReader& chunk);
+
+// Reads the audio group chunk ("AGRP").
+// Until that work lands, the payload is recorded (runner/GameData_Pending.h) and accepted.
+bool AudioGroup_Load(BoundedReader& chunk);
+
+// Binds the sounds of audio group `group` to their data in the audio data chunk ("AUDO").
+// Until that work lands, the payload is recorded (runner/GameData_Pending.h) and accepted.
+bool Audio_WAVs(BoundedReader& chunk, int32_t group);

@@ -1,0 +1,107 @@
+// Corrupted game files: each is refused with its reason and "Failed to load the game", and the
+// sanitizers see no read or write outside the image.
+#include <gtest/gtest.h>
+
+#include "GameDataTestUtil.h"
+
+namespace gamedatatest {
+namespace {
+
+using testsupport::CodeWriter;
+using testsupport::GameDataBuilder;
+using testsupport::GameOptions;
+namespace corrupt = testsupport::corrupt;
+
+constexpr uint32_t kPushVar = 0xC0050000u;
+constexpr uint32_t kCall = 0xDA020000u;
+
+// A small game with every chunk the loader reads itself; the string chunk comes last, so that
+// a name can lose its terminator at the end of the file.
+GameDataBuilder ValidGame() {
+  GameDataBuilder g;
+  GameOptions options;
+  options.constants = {{"VersionMajor", "1"}, {"Colour", "c_red"}};
+  g.Gen8().OptnNew(options);
+  g.Code({{"main", CodeWriter{}.VarRef(kPushVar, "hp").FuncRef(kCall, "script_execute").VarRef(kPushVar, "hp")},
+          {"other", CodeWriter{}.VarRef(kPushVar, "hp")}});
+  g.Vari().Func();
+  g.Tpag({{}});
+  g.Txtr({{0, {1, 2, 3}}});
+  g.Strg();
+  return g;
+}
+
+TEST_F(GameDataTest, CorruptedFilesAreRefusedWithTheirReason) {
+  const testsupport::BuiltGameData valid = ValidGame().BuildWithLabels();
+  ASSERT_TRUE(LoadFromDisk(valid.bytes)) << m_console.Text();
+
+  struct Case {
+    const char* what;
+    testsupport::Corruption corruption;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"FORM size off by one", corrupt::FormSizeOffByOne(), "FORM size"},
+      {"last chunk past the end", corrupt::ChunkPastEnd(), "past the end of the file"},
+      {"header past the end", corrupt::ChunkPastEnd("GEN8"), "past the end of the file"},
+      {"code count", corrupt::CountTooLarge("CODE"), "code chunk holds fewer entries"},
+      {"string count", corrupt::CountTooLarge("STRG"), "string chunk holds fewer entries"},
+      {"texture-page count", corrupt::CountTooLarge("TPAG"), "texture-page chunk holds fewer entries"},
+      {"texture count", corrupt::CountTooLarge("TXTR"), "texture chunk holds fewer entries"},
+      {"huge code count", corrupt::CountTooLarge("CODE", 0xFFFFFFFFu), "code chunk holds fewer entries"},
+      {"constant count 0x7FFFFFFF", corrupt::OptionConstantCount(0x7FFFFFFFu), "fewer than its 2147483647 constants"},
+      {"code entry outside", corrupt::OffsetOutsideImage("CODE"), "code entry 0 lies outside the file"},
+      {"string outside", corrupt::OffsetOutsideImage("STRG", 2), "string 2 lies outside the file"},
+      {"texture-page entry outside", corrupt::OffsetOutsideImage("TPAG"), "texture-page entry 0 lies outside"},
+      {"texture outside", corrupt::OffsetOutsideImage("TXTR"), "texture 0 lies outside the file"},
+      {"texture bytes outside", corrupt::OffsetOutsideImage("TXTR", 1), "texture 0 lies outside the file"},
+      {"header name outside", corrupt::OffsetOutsideImage("GEN8"), "names a text outside the file"},
+      {"constant name outside", corrupt::OffsetOutsideImage("OPTN"), "option constant 0 refers to text outside"},
+      {"variable name outside", corrupt::OffsetOutsideImage("VARI", 0), "name of variable 0 lies outside"},
+      {"first variable reference outside", corrupt::OffsetOutsideImage("VARI", 1), "lies outside the code"},
+      {"first function reference outside", corrupt::OffsetOutsideImage("FUNC", 1), "lies outside the code"},
+      {"name without a terminator", corrupt::NameWithoutTerminator("hp"), "has no end"},
+      {"variable chunk of 13 bytes", corrupt::PayloadSize("VARI", 13), "not a whole number of 12-byte entries"},
+      {"function chunk of 11 bytes", corrupt::PayloadSize("FUNC", 11), "not a whole number of 12-byte entries"},
+      {"chain leaving its code entry", corrupt::ChainLeavesCodeEntry("hp"), "lies outside the code"},
+      {"duplicate header", corrupt::DuplicateChunk("GEN8"), "a second header chunk"},
+      {"duplicate texture pages", corrupt::DuplicateChunk("TPAG"), "chunk TPAG more than once"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::vector<uint8_t> file = ValidGame().Build({c.corruption});
+    m_console.Clear();
+    EXPECT_FALSE(LoadFromDisk(file));
+    EXPECT_NE(m_console.Text().find(c.reason), std::string::npos) << m_console.Text();
+    ASSERT_FALSE(m_console.Lines().empty());
+    EXPECT_EQ(m_console.Lines().back(), "Failed to load the game\n");
+    EXPECT_EQ(GameImage, nullptr);
+  }
+}
+
+TEST_F(GameDataTest, ARepeatedHeaderOfAnotherKindIsRefusedToo) {
+  GameDataBuilder g;
+  g.Gen8().Gen8({}, "GENL").Strg();
+  EXPECT_FALSE(LoadFromDisk(g.Build()));
+  EXPECT_NE(m_console.Text().find("a second header chunk"), std::string::npos);
+}
+
+TEST_F(GameDataTest, TruncatedAndTinyFilesAreRefused) {
+  const std::vector<uint8_t> valid = ValidGame().Build();
+  for (size_t size : {size_t{1}, size_t{7}, size_t{12}, valid.size() / 2, valid.size() - 1}) {
+    SCOPED_TRACE(size);
+    std::vector<uint8_t> cut(valid.begin(), valid.begin() + static_cast<std::ptrdiff_t>(size));
+    // Keep the container's size word true to the cut file, so that the chunks are what breaks.
+    if (size >= 8) {
+      const uint32_t formSize = static_cast<uint32_t>(size - 8);
+      std::memcpy(&cut[4], &formSize, 4);
+    }
+    m_console.Clear();
+    EXPECT_FALSE(LoadFromDisk(cut));
+    EXPECT_EQ(m_console.Lines().back(), "Failed to load the game\n");
+  }
+  EXPECT_FALSE(RunnerLoadGame("/nonexistent/game.win"));
+}
+
+}  // namespace
+}  // namespace gamedatatest

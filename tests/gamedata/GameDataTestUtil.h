@@ -1,0 +1,127 @@
+// Shared by the game data tests: a console that keeps what the loader logs, and a fixture that
+// starts and ends every test with nothing loaded.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "base/VCL.h"
+#include "code/Code_Constant.h"
+#include "code/Code_Error.h"
+#include "code/Code_Function.h"
+#include "extension/Extension_Main.h"
+#include "option/Option_Main.h"
+#include "runner/GameData.h"
+#include "support/GameDataBuilder.h"
+#include "support/TestHelpers.h"
+
+namespace gamedatatest {
+
+class RecordingConsole : public tagIConsole {
+ public:
+  bool Query(int, int) override { return true; }
+  void Output(const char* format, ...) override __attribute__((format(printf, 2, 3))) {
+    char buffer[kConsoleBufferSize];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof(buffer), format, args);
+    va_end(args);
+    m_lines.emplace_back(buffer);
+  }
+  const std::vector<std::string>& Lines() const { return m_lines; }
+  std::string Text() const {
+    std::string all;
+    for (const std::string& line : m_lines) all += line;
+    return all;
+  }
+  int Count(const std::string& line) const {
+    int n = 0;
+    for (const std::string& l : m_lines) n += l == line ? 1 : 0;
+    return n;
+  }
+  void Clear() { m_lines.clear(); }
+
+ private:
+  std::vector<std::string> m_lines;
+};
+
+// A chunk of a built file: its tag, and its payload's offset and size in the file.
+struct ChunkPlace {
+  std::string tag;
+  uint32_t offset;
+  uint32_t size;
+};
+
+inline std::vector<ChunkPlace> ChunkPlaces(const std::vector<uint8_t>& file) {
+  std::vector<ChunkPlace> out;
+  for (uint64_t at = 8; at + 8 <= file.size();) {
+    uint32_t size;
+    std::memcpy(&size, &file[at + 4], 4);
+    out.push_back({std::string(reinterpret_cast<const char*>(&file[at]), 4), static_cast<uint32_t>(at + 8), size});
+    at += 8ull + size;
+  }
+  return out;
+}
+
+template <typename T>
+T ImageValue(uint64_t offset) {
+  T value{};
+  if (GameImage != nullptr && offset + sizeof(T) <= static_cast<uint64_t>(GameImageSize)) {
+    std::memcpy(&value, GameImage + offset, sizeof(T));
+  } else {
+    ADD_FAILURE() << "offset " << offset << " outside the image";
+  }
+  return value;
+}
+
+class GameDataTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_savedConsole = DebugConsole;
+    DebugConsole = &m_console;
+    GameData_Free();
+    InAWindow = false;
+    UseNewAudio = false;
+    ExternalCallsDisabled = 0;
+    Error_ResetState();
+    m_console.Clear();
+  }
+  void TearDown() override {
+    if (HasFailure()) std::fprintf(stderr, "The loader logged:\n%s", m_console.Text().c_str());
+    GameData_Free();
+    FreeBuiltinFunctions();
+    Extension_FreeAll();
+    InAWindow = false;
+    UseNewAudio = false;
+    ExternalCallsDisabled = 0;
+    Error_ResetState();
+    DebugConsole = m_savedConsole;
+  }
+
+  // Both passes over `file`, as the start-up runs them.
+  bool Load(const std::vector<uint8_t>& file) {
+    return GameData_LoadImage(file.data(), file.size()) && GameData_ScanHeader() && LoadGameData();
+  }
+  // The whole load from disk.
+  bool LoadFromDisk(const std::vector<uint8_t>& file) {
+    testsupport::TempDir dir;
+    const std::string path = dir.file("game.win");
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) return false;
+    std::fwrite(file.data(), 1, file.size(), out);
+    std::fclose(out);
+    return RunnerLoadGame(path.c_str());
+  }
+
+  RecordingConsole m_console;
+
+ private:
+  tagIConsole* m_savedConsole = nullptr;
+};
+
+}  // namespace gamedatatest
