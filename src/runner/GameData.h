@@ -47,7 +47,8 @@ extern int64_t GameImageSize;
 extern const uint8_t* GameHeader;
 extern int32_t GameHeaderVersion;
 
-// What the header gives the rest of the runtime.
+// What the header gives the rest of the runtime. A header too short to reach a field's word
+// leaves that field at its default.
 struct GameHeaderInfo {
   uint8_t debugFlags = 0;          // bit 0: built without debugging
   const char* gameName = nullptr;  // points into the image

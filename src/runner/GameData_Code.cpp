@@ -55,6 +55,13 @@ void GameData_SetDebugCompanion(const DebugCodeInfo* entries, int32_t count, boo
   g_debugInfoChunk = g_debugPresent && hasDebugInfoChunk;
 }
 
+void GameData_ClearDebugCompanion() {
+  g_debugEntries = nullptr;
+  g_debugCount = 0;
+  g_debugPresent = false;
+  g_debugInfoChunk = false;
+}
+
 bool DebugCompanionPresent() { return g_debugPresent; }
 
 bool DebugInfoChunkPresent() { return g_debugPresent && g_debugInfoChunk; }

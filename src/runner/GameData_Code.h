@@ -38,6 +38,8 @@ struct DebugCodeInfo {
 // Sets the debug companion's table (borrowed); `hasDebugInfoChunk` tells whether the file had a
 // debug-information chunk (line-info tables). A null table forgets the companion.
 void GameData_SetDebugCompanion(const DebugCodeInfo* entries, int32_t count, bool hasDebugInfoChunk);
+// Forgets the debug companion alone; the CODE chunk stays.
+void GameData_ClearDebugCompanion();
 // True while a debug companion file is loaded.
 bool DebugCompanionPresent();
 bool DebugInfoChunkPresent();

@@ -46,7 +46,7 @@ bool GameData_LoadDebugImage(const uint8_t* bytes, size_t size) {
 }
 
 void GameData_FreeDebug() {
-  if (g_debugInfo != nullptr) GameData_SetDebugCompanion(nullptr, 0, false);
+  if (g_debugInfo != nullptr) GameData_ClearDebugCompanion();
   MemoryManager::Free(g_debugInfo);
   g_debugInfo = nullptr;
   MemoryManager::Free(DebugImage);
@@ -125,7 +125,6 @@ bool DebugFile_ProcessChunks() {
     MemoryManager::Free(info);
     return false;
   }
-  if (g_debugInfo != nullptr) GameData_SetDebugCompanion(nullptr, 0, false);
   MemoryManager::Free(g_debugInfo);
   g_debugInfo = info;
   GameData_SetDebugCompanion(g_debugInfo, static_cast<int32_t>(count), hasLines);

@@ -329,7 +329,9 @@ TEST_F(GameDataTest, DebugCompanionGivesSourcesAndLineTables) {
   const std::vector<uint8_t> bad = debugFile(false);
   ASSERT_TRUE(GameData_LoadDebugImage(bad.data(), bad.size()));
   EXPECT_FALSE(DebugFile_ProcessChunks());
+  EXPECT_FALSE(DebugCompanionPresent());
   EXPECT_EQ(GameData_DebugSource(1), nullptr);
+  EXPECT_EQ(CodeEntryCount(), 2);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <string>
 #include <utility>
 
-
 namespace treetest {
 
 namespace {
