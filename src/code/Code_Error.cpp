@@ -198,9 +198,7 @@ void FatalError(const char* format, ...) {
     g_ErrorFlag.store(true);
     return;
   }
-  OutputConsole->Output("ERROR!!! :: %s\n", message);
-  GraphicsLeaveFullscreen();
-  OS_ShowMessageBox("", message, MessageBoxKind::Ok, true);
+  ReportRuntimeError(message, true);
   // A fatal error ends the process with a failure status.
   ExitProcessWith(1);
 }
@@ -429,6 +427,8 @@ void Error_ResetState() {
   g_shaderName = nullptr;
   g_shaderFragment = false;
 }
+
+void Error_ClearEnding() { g_ending = false; }
 
 void Error_SetDebuggerHooks(ErrorDebugConnectedHook connected, ErrorDebugPauseHook pauseLoop) {
   g_debugConnected = connected;

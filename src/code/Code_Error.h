@@ -90,6 +90,9 @@ void Error_SetShaderInfo(const char* shaderName, bool fragmentStage);
 
 // Returns every error state item to its start value (dialog switch on). For a game restart.
 void Error_ResetState();
+// Clears only the ending flag, so that errors are shown again (everything else is kept): for a
+// harness that catches the end of the process and carries on.
+void Error_ClearEnding();
 
 // Hooks for the debugger link, which attaches later: while the connected hook answers true the
 // dialog is not shown; the pause hook runs until the debugger lets the game go on. The pending

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdarg>
@@ -422,9 +423,12 @@ TEST_F(CodeErrorTest, FatalErrorEndsTheProcessWithAFailureStatus) {
   } catch (const ProcessExited& e) {
     EXPECT_EQ(e.status, 1);
   }
+  // Outside any code the report names the current event and the message.
+  const std::string hashes(92, '#');
+  const std::string report = hashes + "\nFATAL ERROR in\naction number 1\nof Create Event\nfor object <undefined>:\n\n\nbroken 7\n" + hashes + "\n";
   ASSERT_EQ(boxes.boxes().size(), 1u);
-  EXPECT_EQ(boxes.boxes()[0].text, "broken 7");
-  EXPECT_EQ(m_console.text, "ERROR!!! :: broken 7\n");
+  EXPECT_THAT(boxes.boxes()[0].text, ::testing::HasSubstr("\r\n\r\nbroken 7\r\n"));
+  EXPECT_EQ(m_console.text, "ERROR!!! :: " + report + "\n");
 
   // While errors are suppressed it only raises the error flag.
   g_ErrorSuppressed = true;

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -422,14 +423,14 @@ TEST_F(CodeFunctionTest, WrongKindsEndTheProgramNamingTheBuiltinAndPosition) {
       EXPECT_EQ(exited.status, 1);
     }
     ASSERT_EQ(boxes.boxes().size(), shown + 1);
-    EXPECT_EQ(boxes.boxes().back().text, std::string("my_builtin") + c.message);
+    EXPECT_THAT(boxes.boxes().back().text, ::testing::HasSubstr("\r\n\r\nmy_builtin" + std::string(c.message) + "\r\n"));
   }
 
   // Without a current built-in the name is left empty.
   CurrentBuiltinName = nullptr;
   ScriptValue arg = Real(0);
   EXPECT_THROW(GetArgumentString(&arg, 0), ProcessExited);
-  EXPECT_EQ(boxes.boxes().back().text, " argument 1 incorrect type expecting a String");
+  EXPECT_THAT(boxes.boxes().back().text, ::testing::HasSubstr("\r\n\r\n argument 1 incorrect type expecting a String\r\n"));
 }
 
 TEST_F(CodeFunctionTest, WhileErrorsAreSuppressedAccessorsAnswerTheirFallbacks) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "code/Code_Error.h"
 #include "platform/MemoryManager.h"
 
 namespace testsupport {
@@ -71,7 +72,11 @@ std::string RecordingConsole::Text() const {
 }
 
 namespace {
-void ThrowingExit(int status) { throw ProcessExited{status}; }
+// The "process" has ended: the error module starts afresh for whatever the test does next.
+void ThrowingExit(int status) {
+  Error_ClearEnding();
+  throw ProcessExited{status};
+}
 }  // namespace
 
 ProcessExitTrap::ProcessExitTrap() { SetProcessExit(&ThrowingExit); }
