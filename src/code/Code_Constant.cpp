@@ -54,20 +54,10 @@ bool EqualsIgnoringCase(const char* a, const char* b) {
   return *a == *b;
 }
 
-// The first object, in table order, whose name equals `name` exactly; -1 when none does.
-int32_t FindObjectByName(const char* name) {
-  const int32_t count = ObjectTable.GetLength();
-  for (int32_t i = 0; i < count; ++i) {
-    const CObject* object = Object_Find(i);
-    if (object != nullptr && object->m_Name != nullptr && std::strcmp(object->m_Name, name) == 0) return i;
-  }
-  return -1;
-}
-
 // The index of the first resource named `name`, in the order the lookup tries them, or -1.
 int32_t FindResource(const char* name) {
   int32_t (*const finders[])(const char*) = {
-      FindObjectByName,      Sprite_FindByName, Sound_Find,          Audio_FindSoundByName,
+      Object_FindByName,     Sprite_FindByName, Sound_Find,          Audio_FindSoundByName,
       Background_FindByName, Path_FindByName,   Font_FindByName,     TimeLine_FindByName,
       Script_FindByName,     Room_FindByName,
   };

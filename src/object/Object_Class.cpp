@@ -1,5 +1,7 @@
 #include "object/Object_Class.h"
 
+#include <cstring>
+
 cARRAY_CLASS<CObject> ObjectTable;
 
 namespace {
@@ -50,3 +52,13 @@ int32_t Object_Add(int32_t parentIndex) {
 }
 
 void Object_FreeAll() { ObjectTable.SetLength(0); }
+
+int32_t Object_FindByName(const char* name) {
+  if (name == nullptr) return -1;
+  const int32_t count = ObjectTable.GetLength();
+  for (int32_t i = 0; i < count; ++i) {
+    const CObject* object = Object_Find(i);
+    if (object != nullptr && object->m_Name != nullptr && std::strcmp(object->m_Name, name) == 0) return i;
+  }
+  return -1;
+}

@@ -44,6 +44,9 @@ CObject* Object_Find(int32_t index);
 // The name of the object at `index`, or "<undefined>" when there is no such object or it has no
 // name.
 const char* Object_GetName(int32_t index);
+// The first object, in table order, whose name equals `name` exactly (case matters); -1 when
+// none does.
+int32_t Object_FindByName(const char* name);
 // Appends a new object with the given parent and answers its index.
 int32_t Object_Add(int32_t parentIndex);
 // Destroys every object; the table is empty afterwards.
