@@ -10,16 +10,6 @@
 
 namespace {
 
-char* CopyText(const char* text, size_t length) {
-  char* copy = static_cast<char*>(
-      MemoryManager::Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, false));
-  if (length > 0) std::memcpy(copy, text, length);
-  copy[length] = '\0';
-  return copy;
-}
-
-char* CopyText(const char* text) { return CopyText(text, std::strlen(text)); }
-
 IniKey* NewKey(char* name, char* value) {
   void* block = MemoryManager::Alloc(sizeof(IniKey), __FILE__, __LINE__, true);
   return new (block) IniKey{nullptr, name, value};
@@ -96,7 +86,7 @@ bool IniFile::ReadFileText() {
 }
 
 void IniFile::Open(const char* fileName, bool log) {
-  char* name = fileName != nullptr ? CopyText(fileName) : nullptr;
+  char* name = fileName != nullptr ? MemoryManager::DuplicateText(fileName) : nullptr;
   MemoryManager::Free(m_name);
   m_name = name;
   ReleaseText();
@@ -111,7 +101,7 @@ void IniFile::LoadFromString(const char* text) {
   // The parser counts positions in 32 bits; a longer text is not taken at all.
   if (static_cast<uint64_t>(length) >= static_cast<uint64_t>(INT32_MAX)) length = 0;
   ReleaseText();
-  m_text = CopyText(text != nullptr ? text : "", length);
+  m_text = MemoryManager::DuplicateText(text != nullptr ? text : "", length);
   m_textLength = static_cast<int32_t>(length);
   Parse();
 }
@@ -152,7 +142,7 @@ bool IniFile::ReadSectionHeader(IniSection** out) {
     m_cursor = m_textLength;
     return false;
   }
-  *out = NewSection(CopyText(m_text + open + 1, static_cast<size_t>(close - open - 1)));
+  *out = NewSection(MemoryManager::DuplicateText(m_text + open + 1, static_cast<size_t>(close - open - 1)));
   m_cursor = close + 1;
   return true;
 }
@@ -200,8 +190,8 @@ IniFile::KeyResult IniFile::ReadKey(IniKey** out) {
     --valueEnd;
   }
 
-  *out = NewKey(CopyText(m_text + nameStart, static_cast<size_t>(nameEnd - nameStart)),
-                CopyText(m_text + valueStart, static_cast<size_t>(valueEnd - valueStart)));
+  *out = NewKey(MemoryManager::DuplicateText(m_text + nameStart, static_cast<size_t>(nameEnd - nameStart)),
+                MemoryManager::DuplicateText(m_text + valueStart, static_cast<size_t>(valueEnd - valueStart)));
   return KeyResult::Read;
 }
 
@@ -292,7 +282,7 @@ bool IniFile::WriteString(const char* section, const char* key, const char* valu
   }
   if (section == nullptr || key == nullptr) return false;
 
-  char* copy = CopyText(value != nullptr ? value : "");
+  char* copy = MemoryManager::DuplicateText(value != nullptr ? value : "");
   IniKey* k = FindKey(section, key);
   if (k != nullptr) {
     MemoryManager::Free(k->value);
@@ -301,11 +291,11 @@ bool IniFile::WriteString(const char* section, const char* key, const char* valu
   }
   IniSection* s = FindSection(section);
   if (s == nullptr) {
-    s = NewSection(CopyText(section));
+    s = NewSection(MemoryManager::DuplicateText(section));
     s->next = m_sections;
     m_sections = s;
   }
-  k = NewKey(CopyText(key), copy);
+  k = NewKey(MemoryManager::DuplicateText(key), copy);
   k->next = s->keys;
   s->keys = k;
   return true;

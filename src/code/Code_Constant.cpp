@@ -35,14 +35,6 @@ char** g_ConstantNames = nullptr;
 ScriptValue* g_ConstantValues = nullptr;
 int32_t g_ConstantCount = 0;
 
-char* CopyText(const char* text) {
-  const uint64_t size = static_cast<uint64_t>(std::strlen(text)) + 1;
-  if (size > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
-  char* copy = static_cast<char*>(MemoryManager::Alloc(static_cast<uint32_t>(size), __FILE__, __LINE__, false));
-  std::memcpy(copy, text, size);
-  return copy;
-}
-
 bool IsLetterOrUnderscore(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -271,7 +263,7 @@ void AddConstant(const char* name, const ScriptValue* value) {
   // Copied before the table grows: the value (or the name) may be one of the table's own.
   ScriptValue copy;
   CopyValue(&copy, value);
-  char* nameCopy = name != nullptr ? CopyText(name) : nullptr;
+  char* nameCopy = name != nullptr ? MemoryManager::DuplicateText(name) : nullptr;
   const uint64_t count = static_cast<uint64_t>(g_ConstantCount) + 1;
   if (count > INT32_MAX || count * sizeof(ScriptValue) > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
   g_ConstantNames = static_cast<char**>(

@@ -57,14 +57,6 @@ constexpr int kHeaderSize = 32768;
 constexpr char kTimeLinePrefix[] = "twl_Object";
 constexpr size_t kTimeLinePrefixLength = 10;
 
-char* CopyText(const char* text) {
-  const size_t length = std::strlen(text);
-  char* copy = static_cast<char*>(
-      MemoryManager::Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, false));
-  std::memcpy(copy, text, length + 1);
-  return copy;
-}
-
 // The text printf would give, in a new MemoryManager block.
 char* FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
 char* FormatText(const char* format, ...) {
@@ -395,7 +387,7 @@ int32_t ShowErrorDialog() {
 const char* Error_GetLast() { return g_errorLast; }
 
 void Error_SetLast(const char* text) {
-  char* copy = text ? CopyText(text) : nullptr;  // copied first: the text may be error_last itself
+  char* copy = text ? MemoryManager::DuplicateText(text) : nullptr;  // copied first: the text may be error_last itself
   MemoryManager::Free(g_errorLast);
   g_errorLast = copy;
 }

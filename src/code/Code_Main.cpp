@@ -29,14 +29,6 @@ GameCodeTable g_table;
 
 bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
-char* CopyText(const char* text) {
-  const size_t length = std::strlen(text);
-  char* copy = static_cast<char*>(
-      MemoryManager::Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, false));
-  std::memcpy(copy, text, length + 1);
-  return copy;
-}
-
 void UnlinkFromDataCodeList(CCode* code) {
   for (CCode** link = &g_dataCodeList; *link != nullptr; link = &(*link)->m_next) {
     if (*link == code) {
@@ -129,7 +121,7 @@ bool CCode::Compile(const char* name) {
 
   if (UseVM) {
     if (m_sourceCopy != m_source) MemoryManager::Free(const_cast<char*>(m_sourceCopy));
-    m_sourceCopy = CopyText(m_source ? m_source : "");
+    m_sourceCopy = MemoryManager::DuplicateText(m_source ? m_source : "");
     if (m_kind != CODE_CONSTANT && g_generator != nullptr) {
       delete m_code;
       delete m_lineInfo;

@@ -14,14 +14,6 @@ int32_t g_UserVariableCount = 0;
 // The most names the table can hold: every position must still make an int32 id.
 constexpr int64_t kMaxUserVariables = static_cast<int64_t>(INT32_MAX) - kUserVariableBase;
 
-char* CopyName(const char* name) {
-  const uint64_t size = static_cast<uint64_t>(std::strlen(name)) + 1;
-  if (size > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
-  char* copy = static_cast<char*>(MemoryManager::Alloc(static_cast<uint32_t>(size), __FILE__, __LINE__, false));
-  std::memcpy(copy, name, size);
-  return copy;
-}
-
 }  // namespace
 
 int32_t FindUserVariable(const char* name) {
@@ -42,7 +34,7 @@ int32_t FindOrAddUserVariable(const char* name) {
   if (count > kMaxUserVariables || bytes > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
   g_UserVariableNames = static_cast<char**>(
       MemoryManager::ReAlloc(g_UserVariableNames, static_cast<uint32_t>(bytes), __FILE__, __LINE__));
-  g_UserVariableNames[g_UserVariableCount] = CopyName(name);
+  g_UserVariableNames[g_UserVariableCount] = MemoryManager::DuplicateText(name);
   return kUserVariableBase + g_UserVariableCount++;
 }
 

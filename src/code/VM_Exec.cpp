@@ -8,6 +8,7 @@
 #include "base/VCL.h"
 #include "code/Code_Error.h"
 #include "code/VM_Breakpoints.h"
+#include "code/VM_FastPath.h"
 #include "code/VM_LineInfo.h"
 #include "code/VM_Ops.h"
 #include "code/VM_Stack.h"
@@ -551,6 +552,11 @@ void VMRunLoop(VMExecContext* c, ScriptValue* result) {
   uint8_t* sp = c->sp;
   for (;;) {
     while (!c->stopped && c->nextPc < c->codeSize) {
+      if (!g_Debugger.connected) {
+        // As far as the fast paths go; the instruction they stop at runs below.
+        sp = VMRunFast(c, sp);
+        if (c->nextPc >= c->codeSize) continue;
+      }
       if (sp - c->stackBase < kVMStackReserve) {
         sp = vm::GrowStack(c, sp, kVMStackReserve);
         if (c->stopped) break;
@@ -705,13 +711,7 @@ void VMWriteBuffer::WriteBool(bool value) {
 
 // ---- String routines ----
 
-char* DuplicateString(const char* text) {
-  if (text == nullptr) return nullptr;
-  const size_t length = std::strlen(text);
-  char* copy = static_cast<char*>(AllocBytes(static_cast<int64_t>(length) + 1, false));
-  std::memcpy(copy, text, length + 1);
-  return copy;
-}
+char* DuplicateString(const char* text) { return MemoryManager::DuplicateText(text); }
 
 int32_t BoundedStringLength(const char* text, int32_t n) {
   if (text == nullptr || n <= 0) return 0;

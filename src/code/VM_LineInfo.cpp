@@ -58,13 +58,6 @@ int32_t ClampToInt32(int64_t v) {
   return static_cast<int32_t>(v);
 }
 
-char* CopyName(const char* start, size_t length) {
-  char* copy = static_cast<char*>(MemoryManager::Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, true));
-  std::memcpy(copy, start, length);
-  copy[length] = '\0';
-  return copy;
-}
-
 }  // namespace
 
 bool FindLineEntry(const VMBuffer* lineInfo, int32_t codeOffset, VMLineEntry* entry) {
@@ -100,7 +93,7 @@ int32_t FindSourceLine(const VMLineEntry* entry, const char* source, char** name
       const char* nameStart;
       size_t nameLength;
       if (ParseMarker(source + p + 1, &number, &nameStart, &nameLength)) {
-        if (name != nullptr) *name = CopyName(nameStart, nameLength);
+        if (name != nullptr) *name = MemoryManager::DuplicateText(nameStart, nameLength);
         return ClampToInt32(number + lineFeeds - 1);
       }
     }

@@ -18,15 +18,6 @@ int32_t g_ExtensionFunctionCapacity = 0;
 
 constexpr int32_t kExtensionTableStep = 64;
 
-char* CopyName(const char* name) {
-  if (name == nullptr) name = "";
-  uint64_t size = static_cast<uint64_t>(std::strlen(name)) + 1;
-  if (size > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
-  char* copy = static_cast<char*>(MemoryManager::Alloc(static_cast<uint32_t>(size), __FILE__, __LINE__, false));
-  std::memcpy(copy, name, size);
-  return copy;
-}
-
 }  // namespace
 
 int32_t Extension_FunctionAdd(const char* name, int32_t argumentCount) {
@@ -38,7 +29,7 @@ int32_t Extension_FunctionAdd(const char* name, int32_t argumentCount) {
         MemoryManager::ReAlloc(g_ExtensionFunctions, static_cast<uint32_t>(bytes), __FILE__, __LINE__));
     g_ExtensionFunctionCapacity = static_cast<int32_t>(capacity);
   }
-  g_ExtensionFunctions[g_ExtensionFunctionCount] = {CopyName(name), argumentCount};
+  g_ExtensionFunctions[g_ExtensionFunctionCount] = {MemoryManager::DuplicateText(name ? name : ""), argumentCount};
   return g_ExtensionFunctionCount++;
 }
 

@@ -26,14 +26,6 @@ bool g_gameInfoLoaded = false;
 char* g_saveFolderName = nullptr;
 uint32_t g_gameHeaderFlags = 0;
 
-char* CopyText(const char* text, size_t length) {
-  char* copy = static_cast<char*>(
-      MemoryManager::Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, true));
-  if (length > 0) std::memcpy(copy, text, length);
-  copy[length] = '\0';
-  return copy;
-}
-
 // Writes `text` to `out` when it fits; otherwise `out` is made empty (when it has room at all).
 bool PutText(const std::string& text, char* out, size_t capacity) {
   if (out == nullptr || capacity == 0) return false;
@@ -151,15 +143,15 @@ const char* GetExecutablePath() {
   for (;;) {
     ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
     if (n < 0) {
-      g_executablePath = CopyText("", 0);
+      g_executablePath = MemoryManager::DuplicateText("", 0);
       break;
     }
     if (static_cast<size_t>(n) < buffer.size()) {
-      g_executablePath = CopyText(buffer.data(), static_cast<size_t>(n));
+      g_executablePath = MemoryManager::DuplicateText(buffer.data(), static_cast<size_t>(n));
       break;
     }
     if (buffer.size() >= (1u << 20)) {
-      g_executablePath = CopyText("", 0);
+      g_executablePath = MemoryManager::DuplicateText("", 0);
       break;
     }
     buffer.resize(buffer.size() * 2);
@@ -168,7 +160,7 @@ const char* GetExecutablePath() {
 }
 
 void SetGameFilePath(const char* path) {
-  char* copy = path ? CopyText(path, std::strlen(path)) : nullptr;
+  char* copy = path ? MemoryManager::DuplicateText(path, std::strlen(path)) : nullptr;
   MemoryManager::Free(g_gameFilePath);
   g_gameFilePath = copy;
   MemoryManager::Free(g_gameDirectory);
@@ -191,7 +183,7 @@ const char* GetGameDirectory() {
     std::string cwd;
     if (!CurrentDirectory(cwd)) cwd.clear();
     if (cwd.empty() || cwd.back() != '/') cwd += '/';
-    g_gameDirectory = CopyText(cwd.c_str(), cwd.size());
+    g_gameDirectory = MemoryManager::DuplicateText(cwd.c_str(), cwd.size());
     return g_gameDirectory;
   }
   // Any '/' wins over a later '\'.
@@ -215,7 +207,7 @@ void FreeGamePaths() {
 }
 
 void SetSaveAreaGameInfo(const char* saveFolderName, uint32_t headerFlags) {
-  char* copy = CopyText(saveFolderName ? saveFolderName : "",
+  char* copy = MemoryManager::DuplicateText(saveFolderName ? saveFolderName : "",
                         saveFolderName ? std::strlen(saveFolderName) : 0);
   MemoryManager::Free(g_saveFolderName);
   g_saveFolderName = copy;
@@ -238,7 +230,7 @@ const char* GetSaveDirectory() {
   std::string folder;
   if (!FindDataFolder(roaming, folder)) return nullptr;
   std::string save = folder + "/" + SaveFolderComponent(g_saveFolderName) + "/";
-  g_saveDirectory = CopyText(save.c_str(), save.size());
+  g_saveDirectory = MemoryManager::DuplicateText(save.c_str(), save.size());
   DebugConsole->Output("SavePrePend = %s\n", g_saveDirectory);
   return g_saveDirectory;
 }

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <mutex>
 #include <new>
-#include <unordered_set>
 
 #include "base/VCL.h"
 #include "os/MessageBox.h"
@@ -16,34 +15,107 @@ std::atomic<int32_t> TotalBytes2{0};
 std::atomic<int32_t> TotalBytes3{0};
 std::atomic<int32_t> BlockCount{0};
 std::atomic<int32_t> FrameCount{0};
+std::atomic<int64_t> AllocCount{0};
 
 namespace {
 
 // Which addresses are ours. A block is recognised by its magic words, but those are only
 // read once the registry says the address is one we handed out, so a foreign pointer is never
 // read before its start.
+//
+// Each shard is an open-addressing hash set of addresses (linear probing, no allocation per
+// entry), so that recording and forgetting a block costs one short lock and a probe or two.
 class BlockRegistry {
  public:
   void Add(const void* p) {
     Shard& s = ShardOf(p);
     std::lock_guard<std::mutex> lock(s.mutex);
-    s.blocks.insert(reinterpret_cast<uintptr_t>(p));
-  }
-  void Remove(const void* p) {
-    Shard& s = ShardOf(p);
-    std::lock_guard<std::mutex> lock(s.mutex);
-    s.blocks.erase(reinterpret_cast<uintptr_t>(p));
+    s.Insert(Key(p));
   }
   bool Contains(const void* p) {
     Shard& s = ShardOf(p);
     std::lock_guard<std::mutex> lock(s.mutex);
-    return s.blocks.count(reinterpret_cast<uintptr_t>(p)) != 0;
+    return s.Find(Key(p)) != nullptr;
+  }
+  // Forgets the address when it is ours and carries the magic words; answers whether it did.
+  bool RemoveIfManaged(const void* p, bool (*hasMagic)(const void*)) {
+    Shard& s = ShardOf(p);
+    std::lock_guard<std::mutex> lock(s.mutex);
+    uintptr_t* slot = s.Find(Key(p));
+    if (slot == nullptr || !hasMagic(p)) return false;
+    s.EraseSlot(slot);
+    return true;
   }
 
  private:
+  // Slot markers: block addresses are at least 16-byte aligned, so neither is ever an address.
+  static constexpr uintptr_t kEmpty = 0;
+  static constexpr uintptr_t kErased = 1;
+
+  static uintptr_t Key(const void* p) { return reinterpret_cast<uintptr_t>(p); }
+
   struct Shard {
     std::mutex mutex;
-    std::unordered_set<uintptr_t> blocks;
+    uintptr_t* slots = nullptr;  // capacity entries (a power of two), from the C runtime
+    size_t capacity = 0;
+    size_t live = 0;    // addresses held
+    size_t erased = 0;  // kErased markers
+
+    size_t Home(uintptr_t key) const {
+      return static_cast<size_t>(((key >> 4) * 0x9E3779B97F4A7C15ull) >> 20) & (capacity - 1);
+    }
+    uintptr_t* Find(uintptr_t key) {
+      if (capacity == 0) return nullptr;
+      for (size_t i = Home(key);; i = (i + 1) & (capacity - 1)) {
+        if (slots[i] == key) return &slots[i];
+        if (slots[i] == kEmpty) return nullptr;
+      }
+    }
+    void Insert(uintptr_t key) {
+      if ((live + erased + 1) * 2 > capacity) Rehash(live + 1);
+      size_t i = Home(key);
+      uintptr_t* reuse = nullptr;
+      for (;; i = (i + 1) & (capacity - 1)) {
+        if (slots[i] == key) return;
+        if (slots[i] == kErased && reuse == nullptr) reuse = &slots[i];
+        if (slots[i] == kEmpty) break;
+      }
+      if (reuse != nullptr) {
+        *reuse = key;
+        --erased;
+      } else {
+        slots[i] = key;
+      }
+      ++live;
+    }
+    void EraseSlot(uintptr_t* slot) {
+      *slot = kErased;
+      --live;
+      ++erased;
+    }
+    // Rebuilds the table with room for `needed` addresses at most half full, dropping markers.
+    void Rehash(size_t needed) {
+      size_t grown = capacity == 0 ? 64 : capacity;
+      while (needed * 2 > grown) grown *= 2;
+      if (grown == capacity && erased == 0) grown *= 2;
+      uintptr_t* fresh = static_cast<uintptr_t*>(std::calloc(grown, sizeof(uintptr_t)));
+      if (fresh == nullptr) OutOfMemoryHandler();
+      uintptr_t* old = slots;
+      const size_t oldCapacity = capacity;
+      slots = fresh;
+      capacity = grown;
+      live = 0;
+      erased = 0;
+      for (size_t i = 0; i < oldCapacity; ++i) {
+        if (old[i] != kEmpty && old[i] != kErased) {
+          size_t k = Home(old[i]);
+          while (slots[k] != kEmpty) k = (k + 1) & (capacity - 1);
+          slots[k] = old[i];
+          ++live;
+        }
+      }
+      std::free(old);
+    }
   };
   static constexpr size_t kShards = 64;
   Shard& ShardOf(const void* p) {
@@ -90,6 +162,7 @@ void* Alloc(uint32_t size, const char* /*file*/, int /*line*/, bool clear) {
   if (clear) std::memset(block, 0, size);
   Registry().Add(block);
   Count(static_cast<int32_t>(size), 1);
+  AllocCount.fetch_add(1, std::memory_order_relaxed);
   return block;
 }
 
@@ -99,13 +172,13 @@ bool IsManaged(const void* p) {
 
 void Free(void* p) {
   if (p == nullptr) return;
-  if (!IsManaged(p)) {
+  // One visit to the registry both recognises the block and forgets it.
+  if (!Registry().RemoveIfManaged(p, &HasMagic)) {
     std::free(p);
     return;
   }
   uint32_t size;
   std::memcpy(&size, HeaderOf(p), sizeof(size));
-  Registry().Remove(p);
   Count(-static_cast<int32_t>(size), -1);
   std::free(HeaderOf(p));
 }
@@ -120,6 +193,18 @@ void* ReAlloc(void* p, uint32_t size, const char* file, int line) {
   std::memcpy(grown, p, old);
   Free(p);
   return grown;
+}
+
+char* DuplicateText(const char* text, size_t length) {
+  if (length > UINT32_MAX - kHeaderSize - 1) OutOfMemoryHandler();
+  char* copy = static_cast<char*>(Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, false));
+  if (length > 0) std::memcpy(copy, text, length);
+  copy[length] = '\0';
+  return copy;
+}
+
+char* DuplicateText(const char* text) {
+  return text == nullptr ? nullptr : DuplicateText(text, std::strlen(text));
 }
 
 void* SetLength(void** p, uint32_t size, const char* file, int line) {

@@ -18,6 +18,9 @@ extern std::atomic<int32_t> TotalBytes2;
 extern std::atomic<int32_t> TotalBytes3;
 extern std::atomic<int32_t> BlockCount;
 extern std::atomic<int32_t> FrameCount;
+// Blocks handed out since the start (never goes down): what a piece of work allocated is the
+// difference across it.
+extern std::atomic<int64_t> AllocCount;
 
 // size 0 answers null. The source file and line are accepted and not recorded.
 void* Alloc(uint32_t size, const char* file, int line, bool clear = true);
@@ -32,6 +35,11 @@ bool IsManaged(const void* p);
 void EnterMainLoop(int32_t count, const char* title);
 void NextFrame();
 void ReportTotal();
+
+// A copy of the text with its terminator in a new block; null for null.
+char* DuplicateText(const char* text);
+// A copy of `length` bytes of `text` followed by a terminator, in a new block.
+char* DuplicateText(const char* text, size_t length);
 
 // Typed helpers for arrays of T.
 template <typename T>

@@ -96,14 +96,6 @@ constexpr uint64_t kWordPlatformOptions = 28;
 constexpr uint64_t kWordSteamId = 30;
 constexpr uint64_t kWordDebuggerPort = 31;
 
-char* CopyText(const char* text) {
-  if (text == nullptr) return nullptr;
-  const size_t size = std::strlen(text) + 1;  // a text of the image, far below 4 GiB
-  char* copy = static_cast<char*>(MemoryManager::Alloc(static_cast<uint32_t>(size), __FILE__, __LINE__, false));
-  std::memcpy(copy, text, size);
-  return copy;
-}
-
 void ResetHeaderInfo() {
   MemoryManager::Free(g_GameHeaderInfo.configName);
   MemoryManager::Free(g_GameHeaderInfo.projectName);
@@ -157,10 +149,10 @@ bool ScanHeaderChunk(BoundedReader& header) {
   const char* text;
   header.TextAt(HeaderWord<uint32_t>(header, kWordConfigName), &text);
   MemoryManager::Free(info.configName);
-  info.configName = CopyText(text);
+  info.configName = MemoryManager::DuplicateText(text);
   header.TextAt(HeaderWord<uint32_t>(header, kWordProjectName), &text);
   MemoryManager::Free(info.projectName);
-  info.projectName = CopyText(text);
+  info.projectName = MemoryManager::DuplicateText(text);
   info.gameId = HeaderWord<int32_t>(header, kWordGameId);
 
   const uint32_t word17 = HeaderWord<uint32_t>(header, kWordOptionBits);
@@ -168,7 +160,7 @@ bool ScanHeaderChunk(BoundedReader& header) {
   if (version >= 10) {
     header.TextAt(HeaderWord<uint32_t>(header, kWordDisplayName), &text);
     MemoryManager::Free(info.displayName);
-    info.displayName = CopyText(text);
+    info.displayName = MemoryManager::DuplicateText(text);
   }
   info.platformOptions = version >= 12 ? HeaderWord<uint64_t>(header, kWordPlatformOptions, ~0ull) : ~0ull;
   if (version >= 13) info.steamAppId = HeaderWord<uint32_t>(header, kWordSteamId);

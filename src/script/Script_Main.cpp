@@ -16,15 +16,6 @@ int32_t g_ScriptCapacity = 0;
 
 constexpr int32_t kScriptTableStep = 64;
 
-char* CopyName(const char* name) {
-  if (name == nullptr) name = "";
-  uint64_t size = static_cast<uint64_t>(std::strlen(name)) + 1;
-  if (size > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
-  char* copy = static_cast<char*>(MemoryManager::Alloc(static_cast<uint32_t>(size), __FILE__, __LINE__, false));
-  std::memcpy(copy, name, size);
-  return copy;
-}
-
 }  // namespace
 
 int32_t Script_Add(const char* name) {
@@ -39,7 +30,7 @@ int32_t Script_Add(const char* name) {
         MemoryManager::ReAlloc(g_ScriptCode, static_cast<uint32_t>(codeBytes), __FILE__, __LINE__));
     g_ScriptCapacity = static_cast<int32_t>(capacity);
   }
-  g_ScriptNames[g_ScriptCount] = CopyName(name);
+  g_ScriptNames[g_ScriptCount] = MemoryManager::DuplicateText(name ? name : "");
   g_ScriptCode[g_ScriptCount] = nullptr;
   return g_ScriptCount++;
 }

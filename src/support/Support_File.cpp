@@ -20,16 +20,6 @@ namespace {
 char* g_tempBase = nullptr;
 char* g_tempDirectory = nullptr;
 
-char* CopyText(const char* text, size_t length) {
-  char* copy = static_cast<char*>(
-      MemoryManager::Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, false));
-  if (length > 0) std::memcpy(copy, text, length);
-  copy[length] = '\0';
-  return copy;
-}
-
-char* CopyText(const char* text) { return CopyText(text, std::strlen(text)); }
-
 // The last '\' of the path, or, when it has none, its last '/'; null with neither.
 const char* LastSeparator(const char* path) {
   const char* cut = std::strrchr(path, '\\');
@@ -113,32 +103,32 @@ bool File_DirectoryExists(const char* path) { return path != nullptr && IsDirect
 char* File_GetCurrentDirectory() {
   std::vector<char> buffer(1024);
   for (;;) {
-    if (getcwd(buffer.data(), buffer.size()) != nullptr) return CopyText(buffer.data());
-    if (errno != ERANGE || buffer.size() >= (1u << 20)) return CopyText("", 0);
+    if (getcwd(buffer.data(), buffer.size()) != nullptr) return MemoryManager::DuplicateText(buffer.data());
+    if (errno != ERANGE || buffer.size() >= (1u << 20)) return MemoryManager::DuplicateText("", 0);
     buffer.resize(buffer.size() * 2);
   }
 }
 
 char* File_ExtractDir(const char* path) {
-  if (path == nullptr) return CopyText("", 0);
+  if (path == nullptr) return MemoryManager::DuplicateText("", 0);
   const char* cut = LastSeparator(path);
-  if (cut == nullptr) return CopyText("", 0);
-  return CopyText(path, static_cast<size_t>(cut - path));
+  if (cut == nullptr) return MemoryManager::DuplicateText("", 0);
+  return MemoryManager::DuplicateText(path, static_cast<size_t>(cut - path));
 }
 
 char* File_ExtractName(const char* path) {
-  if (path == nullptr) return CopyText("", 0);
+  if (path == nullptr) return MemoryManager::DuplicateText("", 0);
   const char* cut = LastSeparator(path);
-  return CopyText(cut != nullptr ? cut + 1 : path);
+  return MemoryManager::DuplicateText(cut != nullptr ? cut + 1 : path);
 }
 
 char* File_ExtractDrive(const char* path) {
-  if (path == nullptr || path[0] == '\0' || path[1] != ':') return CopyText("", 0);
-  return CopyText(path, 2);
+  if (path == nullptr || path[0] == '\0' || path[1] != ':') return MemoryManager::DuplicateText("", 0);
+  return MemoryManager::DuplicateText(path, 2);
 }
 
 char* File_ExtractExt(const char* path) {
-  if (path == nullptr) return CopyText("", 0);
+  if (path == nullptr) return MemoryManager::DuplicateText("", 0);
   // The last component starts after the drive and after the last separator of either kind.
   const char* name = path[0] != '\0' && path[1] == ':' ? path + 2 : path;
   const char* dot = nullptr;
@@ -150,7 +140,7 @@ char* File_ExtractExt(const char* path) {
       dot = p;
     }
   }
-  return CopyText(dot != nullptr ? dot : "");
+  return MemoryManager::DuplicateText(dot != nullptr ? dot : "");
 }
 
 bool File_CreateDirectoryTree(char* path) {
@@ -189,7 +179,7 @@ bool File_CreateTempDirectory() {
   std::string base = (env != nullptr && env[0] == '/') ? env : "/tmp";
   while (base.size() > 1 && base.back() == '/') base.pop_back();
   MemoryManager::Free(g_tempBase);
-  g_tempBase = CopyText(base.c_str(), base.size());
+  g_tempBase = MemoryManager::DuplicateText(base.c_str(), base.size());
   MemoryManager::Free(g_tempDirectory);
   g_tempDirectory = nullptr;
 
@@ -201,12 +191,12 @@ bool File_CreateTempDirectory() {
   // behind by an earlier run, or made by someone else meanwhile, is never taken over.
   std::string path = (base == "/" ? std::string() : base) + "/tw_ttt_XXXXXX";
   if (mkdtemp(path.data()) == nullptr) return false;
-  g_tempDirectory = CopyText(path.c_str(), path.size());
+  g_tempDirectory = MemoryManager::DuplicateText(path.c_str(), path.size());
   return true;
 }
 
 char* File_GetTempDirectory() {
-  return g_tempDirectory != nullptr ? CopyText(g_tempDirectory) : nullptr;
+  return g_tempDirectory != nullptr ? MemoryManager::DuplicateText(g_tempDirectory) : nullptr;
 }
 
 void File_DeleteTempDirectory() {
@@ -219,5 +209,5 @@ void File_DeleteTempDirectory() {
 char* GetEnvironmentVariableUTF8(const char* name) {
   if (name == nullptr) return nullptr;
   const char* value = std::getenv(name);
-  return value != nullptr ? CopyText(value) : nullptr;
+  return value != nullptr ? MemoryManager::DuplicateText(value) : nullptr;
 }

@@ -29,12 +29,15 @@ void* GrowItems(void* block, int64_t count, int64_t size) {
   return MemoryManager::ReAlloc(block, static_cast<uint32_t>(bytes), __FILE__, __LINE__);
 }
 
-char* CopyText(const char* text) {
-  if (text == nullptr) return nullptr;
-  const size_t length = std::strlen(text);
-  char* copy = static_cast<char*>(AllocItems(static_cast<int64_t>(length) + 1, 1));
-  std::memcpy(copy, text, length + 1);
-  return copy;
+// The room given to a row list or an element block that must hold `count` items: the next power
+// of two, so that filling an array item by item copies each item a bounded number of times
+// instead of once per item added. ReAlloc hands back a block that is already big enough as it
+// is, and the room past the count stays zero-filled (nothing is ever written there), so the items
+// that later appear in it start as real 0 like freshly allocated ones.
+int64_t RoomFor(int64_t count) {
+  int64_t room = 4;
+  while (room < count) room *= 2;
+  return room;
 }
 
 // Replaces the target's payload and kind with those of `from`, which hands over what it owns.
@@ -84,7 +87,7 @@ void SetReal(ScriptValue* v, double real) {
 }
 
 void SetString(ScriptValue* v, const char* text) {
-  v->str = CopyText(text);
+  v->str = MemoryManager::DuplicateText(text);
   v->kind = VALUE_STRING;
 }
 
@@ -105,7 +108,7 @@ void CopyValue(ScriptValue* dst, const ScriptValue* src) {
       dst->bits = src->bits;
       break;
     case VALUE_STRING:
-      dst->str = CopyText(src->str);
+      dst->str = MemoryManager::DuplicateText(src->str);
       break;
     case VALUE_ARRAY:
       dst->arr = src->arr;
@@ -166,7 +169,7 @@ void DuplicateValue(ScriptValue* dst, const ScriptValue* src) {
         dst->str = oldText;
       } else {
         MemoryManager::Free(oldText);
-        dst->str = CopyText(src->str);
+        dst->str = MemoryManager::DuplicateText(src->str);
       }
       break;
     }
@@ -295,7 +298,7 @@ void SetArrayElement(ScriptValue* target, const ScriptValue* value, int32_t inde
 
   if (row >= array->rowCount) {
     const int64_t rows = static_cast<int64_t>(row) + 1;
-    array->rows = static_cast<ValueRow*>(GrowItems(array->rows, rows, sizeof(ValueRow)));
+    array->rows = static_cast<ValueRow*>(GrowItems(array->rows, RoomFor(rows), sizeof(ValueRow)));
     array->rowCount = static_cast<int32_t>(rows);
   }
   if (row < 0 || column < 0) {
@@ -309,7 +312,7 @@ void SetArrayElement(ScriptValue* target, const ScriptValue* value, int32_t inde
   ValueRow& slot = array->rows[row];
   if (column >= slot.length) {
     const int64_t length = static_cast<int64_t>(column) + 1;
-    slot.elements = static_cast<ScriptValue*>(GrowItems(slot.elements, length, sizeof(ScriptValue)));
+    slot.elements = static_cast<ScriptValue*>(GrowItems(slot.elements, RoomFor(length), sizeof(ScriptValue)));
     slot.length = static_cast<int32_t>(length);
   }
   ScriptValue* element = &slot.elements[column];

@@ -34,15 +34,6 @@ constexpr int64_t kMinSavedEntryBytes = 5;
 VariableNode* g_FreeNodes = nullptr;
 int32_t g_FreeNodeCount = 0;
 
-char* CopyName(const char* name) {
-  if (name == nullptr) name = "";
-  const uint64_t size = static_cast<uint64_t>(std::strlen(name)) + 1;
-  if (size > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
-  char* copy = static_cast<char*>(MemoryManager::Alloc(static_cast<uint32_t>(size), __FILE__, __LINE__, false));
-  std::memcpy(copy, name, size);
-  return copy;
-}
-
 int32_t BucketOf(int32_t id) { return static_cast<int32_t>(static_cast<uint32_t>(id) & 63u); }
 
 // The entry of a built-in variable id, or null for an id outside the registered table.
@@ -113,7 +104,7 @@ void RegisterBuiltinVariable(const char* name, BuiltinVariableGetter getter, Bui
     return;
   }
   BuiltinVariableEntry& entry = g_BuiltinVariables[g_BuiltinVariableCount++];
-  entry.name = CopyName(name);
+  entry.name = MemoryManager::DuplicateText(name ? name : "");
   entry.getter = getter;
   entry.setter = setter;
   entry.canSet = setter != nullptr ? 1 : 0;

@@ -99,6 +99,14 @@ class CVariableList {
   // Releases every value and returns the nodes to the free list; the list is empty afterwards.
   void Clear();
   bool Exists(int32_t id) const;
+  // The node of the id, or null when the list does not hold it (a read that changes nothing).
+  VariableNode* Lookup(int32_t id) const {
+    for (VariableNode* node = m_Buckets[static_cast<uint32_t>(id) & (kBucketCount - 1)]; node != nullptr;
+         node = node->bucketNext) {
+      if (node->id == id) return node;
+    }
+    return nullptr;
+  }
   // Clears the array-index and instance-missing flags, then reads the variable (or one element
   // of it) into `out`, releasing what `out` held. A variable the list does not hold reads as
   // real 0 with success, or, with the uninitialised-variable option on, as kUninitialisedValue

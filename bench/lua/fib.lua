@@ -1,0 +1,9 @@
+-- Recursive calls: fib(25).
+local function fib(n)
+  if n < 2 then return n end
+  return fib(n - 1) + fib(n - 2)
+end
+
+return function()
+  return fib(25.0)
+end
