@@ -31,21 +31,6 @@ namespace {
 const std::string kHashes = std::string(92, '#') + "\n";
 const std::string kRule = std::string(92, '-') + "\n";
 
-// Takes the place of OutputConsole and keeps every line, cut as the real console cuts them.
-class RecordingConsole : public tagIConsole {
- public:
-  bool Query(int, int) override { return true; }
-  void Output(const char* format, ...) override __attribute__((format(printf, 2, 3))) {
-    char buffer[kConsoleBufferSize];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof(buffer), format, args);
-    va_end(args);
-    text += buffer;
-  }
-  std::string text;
-};
-
 // Every test starts from a cleared error state, the dialog switch on, a running game and the
 // create event of object 0; the console output is recorded.
 class CodeErrorTest : public ::testing::Test {
@@ -188,7 +173,7 @@ TEST_F(CodeErrorTest, IgnoreLetsTheGameGoOnAndAbortEndsIt) {
   }
   EXPECT_STREQ(Error_GetLast(), "oops\tthere");
   EXPECT_TRUE(Error_GetOccurred());
-  EXPECT_EQ(m_console.text, "ERROR!!! :: oops\tthere\n");
+  EXPECT_EQ(m_console.Text(), "ERROR!!! :: oops\tthere\n");
   ExpectGameGoesOn();
 
   {
@@ -232,7 +217,7 @@ TEST_F(CodeErrorTest, SuppressedErrorsWriteNoConsoleLine) {
   Error_SetDialogSwitch(false);
   g_ErrorSuppressed = true;
   ShowRuntimeError("quiet", false);
-  EXPECT_EQ(m_console.text, "");
+  EXPECT_EQ(m_console.Text(), "");
   EXPECT_STREQ(Error_GetLast(), "quiet");
   EXPECT_TRUE(Error_GetOccurred());
   ShowRuntimeError(nullptr, false);  // a null text leaves error_last null
@@ -282,7 +267,7 @@ TEST_F(CodeErrorTest, ReportsNameTheEventTheObjectAndTheLine) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Reset();
-    m_console.text.clear();
+    m_console.Clear();
     Error_SetDialogSwitch(false);
     Error_SetShaderInfo("sh_blur", true);
     Event_SetType(c.eventType);
@@ -299,7 +284,7 @@ TEST_F(CodeErrorTest, ReportsNameTheEventTheObjectAndTheLine) {
     ReportRuntimeError("msg", c.fatal);
     g_CurrentVMContext = nullptr;
     const std::string report = kHashes + c.expected + kHashes;
-    EXPECT_EQ(m_console.text, "ERROR!!! :: " + report + "\n");
+    EXPECT_EQ(m_console.Text(), "ERROR!!! :: " + report + "\n");
     EXPECT_STREQ(Error_GetLast(), report.c_str());
     EXPECT_EQ(Error_IsEnding(), c.fatal);
   }
@@ -368,16 +353,16 @@ TEST_F(ScriptErrorTest, UnderNoErrorsTheReportGoesToTheConsoleAndTheGameEnds) {
                              "stack frame is\ngml_Script_scr_fail (line 2)\n"
                              "called from - gml_Object_obj_player_Create_0 (line 2) - scr_fail();\n";
   EXPECT_TRUE(boxes.boxes().empty());
-  EXPECT_EQ(m_console.text, "ERROR!!! :: " + report + "\n");  // no variable dumps
+  EXPECT_EQ(m_console.Text(), "ERROR!!! :: " + report + "\n");  // no variable dumps
   EXPECT_STREQ(Error_GetLast(), report.c_str());
   EXPECT_TRUE(Error_GetOccurred());
   ExpectGameEnded();
 
   // Nothing is reported once the game is ending.
-  m_console.text.clear();
+  m_console.Clear();
   RunEvent();
   ReportRuntimeError("later", false);
-  EXPECT_EQ(m_console.text, "");
+  EXPECT_EQ(m_console.Text(), "");
   EXPECT_STREQ(Error_GetLast(), report.c_str());
 }
 
@@ -388,18 +373,18 @@ TEST_F(ScriptErrorTest, WithTheDialogTheVariablesAreDumped) {
   EXPECT_EQ(boxes.boxes()[0].kind, MessageBoxKind::Ok);  // fatal: no Ignore
   RecordingConsole globals;
   g_GlobalVariables->Dump(&globals);
-  ASSERT_NE(globals.text, "");
-  const std::string dumps = kRule + "Global Variables : \n" + globals.text;
-  ASSERT_GE(m_console.text.size(), dumps.size());
-  EXPECT_EQ(m_console.text.substr(m_console.text.size() - dumps.size()), dumps);
-  EXPECT_EQ(m_console.text.find("Local Variables"), std::string::npos);  // none were made
+  ASSERT_NE(globals.Text(), "");
+  const std::string dumps = kRule + "Global Variables : \n" + globals.Text();
+  ASSERT_GE(m_console.Text().size(), dumps.size());
+  EXPECT_EQ(m_console.Text().substr(m_console.Text().size() - dumps.size()), dumps);
+  EXPECT_EQ(m_console.Text().find("Local Variables"), std::string::npos);  // none were made
 }
 
 TEST_F(CodeErrorTest, AfterAFatalErrorNothingIsShownOrReported) {
   Error_SetDialogSwitch(false);
   ReportRuntimeError("first", true);
   ExpectGameEnded();
-  const std::string afterFirst = m_console.text;
+  const std::string afterFirst = m_console.Text();
   const std::string last = Error_GetLast();
   Error_SetOccurred(false);
   MessageBoxRecorder boxes;
@@ -407,7 +392,7 @@ TEST_F(CodeErrorTest, AfterAFatalErrorNothingIsShownOrReported) {
   ReportRuntimeError("second", false);
   ShowRuntimeError("third", true);
   EXPECT_TRUE(boxes.boxes().empty());
-  EXPECT_EQ(m_console.text, afterFirst);
+  EXPECT_EQ(m_console.Text(), afterFirst);
   EXPECT_EQ(Error_GetLast(), last);
   EXPECT_FALSE(Error_GetOccurred());
 }
@@ -428,7 +413,7 @@ TEST_F(CodeErrorTest, FatalErrorEndsTheProcessWithAFailureStatus) {
   const std::string report = hashes + "\nFATAL ERROR in\naction number 1\nof Create Event\nfor object <undefined>:\n\n\nbroken 7\n" + hashes + "\n";
   ASSERT_EQ(boxes.boxes().size(), 1u);
   EXPECT_THAT(boxes.boxes()[0].text, ::testing::HasSubstr("\r\n\r\nbroken 7\r\n"));
-  EXPECT_EQ(m_console.text, "ERROR!!! :: " + report + "\n");
+  EXPECT_EQ(m_console.Text(), "ERROR!!! :: " + report + "\n");
 
   // While errors are suppressed it only raises the error flag.
   g_ErrorSuppressed = true;

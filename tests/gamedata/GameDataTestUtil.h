@@ -22,33 +22,8 @@
 
 namespace gamedatatest {
 
-class RecordingConsole : public tagIConsole {
- public:
-  bool Query(int, int) override { return true; }
-  void Output(const char* format, ...) override __attribute__((format(printf, 2, 3))) {
-    char buffer[kConsoleBufferSize];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof(buffer), format, args);
-    va_end(args);
-    m_lines.emplace_back(buffer);
-  }
-  const std::vector<std::string>& Lines() const { return m_lines; }
-  std::string Text() const {
-    std::string all;
-    for (const std::string& line : m_lines) all += line;
-    return all;
-  }
-  int Count(const std::string& line) const {
-    int n = 0;
-    for (const std::string& l : m_lines) n += l == line ? 1 : 0;
-    return n;
-  }
-  void Clear() { m_lines.clear(); }
+using testsupport::RecordingConsole;
 
- private:
-  std::vector<std::string> m_lines;
-};
 
 // A chunk of a built file: its tag, and its payload's offset and size in the file.
 struct ChunkPlace {

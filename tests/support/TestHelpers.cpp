@@ -71,6 +71,12 @@ std::string RecordingConsole::Text() const {
   return all;
 }
 
+int RecordingConsole::Count(const std::string& line) const {
+  int n = 0;
+  for (const std::string& l : lines) n += l == line ? 1 : 0;
+  return n;
+}
+
 namespace {
 // The "process" has ended: the error module starts afresh for whatever the test does next.
 void ThrowingExit(int status) {

@@ -64,6 +64,10 @@ class RecordingConsole : public tagIConsole {
   void Output(const char* format, ...) override __attribute__((format(printf, 2, 3)));
   // Everything written, joined.
   std::string Text() const;
+  const std::vector<std::string>& Lines() const { return lines; }
+  // How many Output calls wrote exactly `line`.
+  int Count(const std::string& line) const;
+  void Clear() { lines.clear(); }
   std::vector<std::string> lines;
 };
 

@@ -116,14 +116,14 @@ Outcome TreeExecTest::RunFor(const std::string& marked, CInstance* self, CInstan
     ADD_FAILURE() << "does not compile: " << source << "\n" << (Code_GetLastError() ? Code_GetLastError() : "");
     return outcome;
   }
-  m_console.text.clear();
+  m_console.Clear();
   ScriptValue result{};
   SetReal(&result, -12345.0);
   outcome.ok = Code_Execute(self, other, &code, &result);
   outcome.value = Describe(result);
   outcome.nullText = result.Kind() == VALUE_STRING && result.str == nullptr;
   ReleaseValue(&result);
-  outcome.console = m_console.text;
+  outcome.console = m_console.Text();
   if (!outcome.ok && Code_GetLastError() != nullptr) {
     outcome.errorText = Code_GetLastError();
     const std::string marker = "at position ";

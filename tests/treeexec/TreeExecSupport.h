@@ -27,23 +27,12 @@
 #include "script/Script_Main.h"
 #include "variable/ScriptValue.h"
 #include "variable/Variable_Main.h"
+#include "support/TestHelpers.h"
 
 namespace treetest {
 
-// A console that keeps everything written to it.
-class RecordingConsole : public tagIConsole {
- public:
-  bool Query(int, int) override { return true; }
-  void Output(const char* format, ...) override __attribute__((format(printf, 2, 3))) {
-    char buffer[kConsoleBufferSize];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof(buffer), format, args);
-    va_end(args);
-    text += buffer;
-  }
-  std::string text;
-};
+using testsupport::RecordingConsole;
+
 
 // The text form of a value for comparisons: strings quoted, "undefined", reals as the runtime
 // prints them.
