@@ -1,6 +1,7 @@
 #include "code/VM_Exec.h"
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -146,33 +147,6 @@ struct DispatchTable {
 };
 constexpr DispatchTable g_Dispatch;
 
-// Decodes and runs one instruction whose word was read at c->pc (c->nextPc already past it).
-uint8_t* ExecuteOne(VMExecContext* c, uint32_t word, uint8_t* sp) {
-  g_CurrentVMContext = c;
-  const uint8_t opcode = WordOpcode(word);
-  const VMHandler handler = g_Dispatch.handlers[opcode];
-  if (handler == nullptr) {
-    VMFatalError(c, "VM :: Execution Error - unknown opcode 0x%02x at %d", opcode, c->pc);
-    return sp;
-  }
-  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(c->words);
-  const uint8_t* operand = bytes + c->nextPc;
-  if (IsOperandForm(opcode)) {
-    c->operandSize = VMOperandSize(WordT1(word));
-    if (static_cast<int64_t>(c->nextPc) + c->operandSize > c->codeSize) {
-      VMFatalError(c, "VM :: Execution Error - operand past the end of the code at %d", c->pc);
-      return sp;
-    }
-    c->nextPc += c->operandSize;
-  } else {
-    c->operandSize = 0;
-  }
-  sp = handler(word, sp, operand, c);
-  c->sp = sp;
-  g_CurrentVMContext = c;
-  return sp;
-}
-
 // The debugger's part of the loop: polling the link, and stopping for a step or a break
 // request by replacing the word (for this execution only) with the step-break word.
 uint32_t DebuggerCheck(VMExecContext* c, uint32_t word) {
@@ -242,6 +216,34 @@ struct RunGuard {
 };
 
 }  // namespace
+
+// ---- Running one instruction ----
+
+uint8_t* VMExecuteOne(VMExecContext* c, uint32_t word, uint8_t* sp) {
+  g_CurrentVMContext = c;
+  const uint8_t opcode = WordOpcode(word);
+  const VMHandler handler = g_Dispatch.handlers[opcode];
+  if (handler == nullptr) {
+    VMFatalError(c, "VM :: Execution Error - unknown opcode 0x%02x at %d", opcode, c->pc);
+    return sp;
+  }
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(c->words);
+  const uint8_t* operand = bytes + c->nextPc;
+  if (IsOperandForm(opcode)) {
+    c->operandSize = VMOperandSize(WordT1(word));
+    if (static_cast<int64_t>(c->nextPc) + c->operandSize > c->codeSize) {
+      VMFatalError(c, "VM :: Execution Error - operand past the end of the code at %d", c->pc);
+      return sp;
+    }
+    c->nextPc += c->operandSize;
+  } else {
+    c->operandSize = 0;
+  }
+  sp = handler(word, sp, operand, c);
+  c->sp = sp;
+  g_CurrentVMContext = c;
+  return sp;
+}
 
 // ---- Helpers shared by the handlers ----
 
@@ -356,8 +358,9 @@ uint8_t* GrowStack(VMExecContext* c, uint8_t* sp, int64_t need) {
 
 uint8_t* UnwindFrame(VMExecContext* c) {
   uint8_t* frame = c->frame;
+  // The record's fields before the argument slots; the slots are copied straight from the frame.
   VMCallFrame record;
-  std::memcpy(static_cast<void*>(&record), frame, sizeof(record));
+  std::memcpy(static_cast<void*>(&record), frame, offsetof(VMCallFrame, arguments));
   RefReleaseFrom(c, c->callDepth);
   VMReleaseLocals();
   if (g_ProfilerActive) CProfiler::Pop();
@@ -376,8 +379,15 @@ uint8_t* UnwindFrame(VMExecContext* c) {
   c->frame = c->stackBase + c->stackSize - record.frameDistance;
   c->locals = record.locals;
   g_ArgumentCount = record.argumentCount;
-  for (ScriptValue& slot : g_ArgumentSlots) ReleaseValue(&slot);
-  std::memcpy(static_cast<void*>(g_ArgumentSlots), record.arguments, sizeof(g_ArgumentSlots));
+  // The callee's slots are overwritten next: only what they own needs releasing.
+  for (ScriptValue& slot : g_ArgumentSlots) {
+    if (slot.Kind() == VALUE_STRING || slot.Kind() == VALUE_ARRAY) ReleaseValue(&slot);
+  }
+  // One 16-byte value at a time (see CallScript).
+  const uint8_t* savedSlots = frame + offsetof(VMCallFrame, arguments);
+  uint8_t* slots = reinterpret_cast<uint8_t*>(g_ArgumentSlots);
+#pragma GCC unroll 16
+  for (int32_t i = 0; i < kArgumentSlotCount; ++i) std::memcpy(slots + i * 16, savedSlots + i * 16, 16);
   Tag(c, frame, kVMFrameSize, TAG_RAW);
   return frame;
 }
@@ -474,7 +484,7 @@ uint8_t* DoBreak(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
   CProfiler::SetPaused(false);
   const uint32_t real = vm::Load<uint32_t>(reinterpret_cast<const uint8_t*>(c->words) + c->pc);
   c->nextPc = c->pc + 4;
-  if (WordOpcode(real) != OP_BREAK) sp = ExecuteOne(c, real, sp);
+  if (WordOpcode(real) != OP_BREAK) sp = VMExecuteOne(c, real, sp);
   VMApplyBreakpoints();
   return sp;
 }
@@ -552,8 +562,9 @@ void VMRunLoop(VMExecContext* c, ScriptValue* result) {
   uint8_t* sp = c->sp;
   for (;;) {
     while (!c->stopped && c->nextPc < c->codeSize) {
-      if (!g_Debugger.connected) {
-        // As far as the fast paths go; the instruction they stop at runs below.
+      if (g_VMFastPaths && !g_Debugger.connected) {
+        // The fast loop runs until the code ends, the stack must grow, the run stops or a
+        // debugger connects; what is left of those is dealt with here.
         sp = VMRunFast(c, sp);
         if (c->nextPc >= c->codeSize) continue;
       }
@@ -570,7 +581,7 @@ void VMRunLoop(VMExecContext* c, ScriptValue* result) {
       c->pc = at;
       c->nextPc = at + 4;
       if (g_Debugger.connected) word = DebuggerCheck(c, word);
-      sp = ExecuteOne(c, word, sp);
+      sp = VMExecuteOne(c, word, sp);
     }
     if (c->stopped || c->callDepth == 0) break;
     // A script ran off its end: back to its caller with real 0.

@@ -134,6 +134,10 @@ bool VMExecute(const char* name, CInstance* self, CInstance* other, VMBuffer* co
                VMBuffer* lineInfo, const char* source);
 // The instruction loop of one run, including handing over its result.
 void VMRunLoop(VMExecContext* context, ScriptValue* result);
+// Decodes and runs one instruction through its general handler: its word was read at
+// context->pc, and context->nextPc is already past the word. Answers the new stack top (also
+// left in context->sp).
+uint8_t* VMExecuteOne(VMExecContext* context, uint32_t word, uint8_t* sp);
 
 // The locals pool: the list for the next nesting depth (cleared), and giving the last one back.
 CVariableList* VMAcquireLocals();

@@ -1,6 +1,7 @@
 #include "code/VM_FastPath.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "code/VM_Exec.h"
@@ -8,10 +9,15 @@
 #include "code/VM_Ops.h"
 #include "code/VM_Stack.h"
 #include "code/VM_Variables.h"
+#include "debug/Debug_State.h"
+#include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
 #include "room/Instance_Class.h"
+#include "runner/GameData_Strings.h"
 #include "variable/ScriptValue.h"
 #include "variable/Variable_Main.h"
+
+bool g_VMFastPaths = true;
 
 namespace {
 
@@ -20,38 +26,69 @@ using vm::Store;
 
 constexpr uint32_t kPumpEveryBranches = 4096;  // as the general branch handlers count
 
+// What the fast loop reads of the context, held apart so that the compiler keeps it in
+// registers across the stack writes (which could otherwise alias any field of the context).
+// Nothing here changes while the fast loop runs: calls, returns and stack growth go the general way.
+struct Machine {
+  uint8_t* base;    // the value stack's block
+  uint8_t* tags;    // its tags
+  uint8_t* frame;   // the current frame: items are used from the top up to here
+  CVariableList* locals;
+  CInstance* self;
+  CInstance* other;
+
+  uint8_t* TagAt(const uint8_t* p) const { return tags + static_cast<size_t>(p - base) / 4; }
+  int64_t Used(const uint8_t* sp) const { return frame - sp; }
+  void TagRawBytes(uint8_t* p, int32_t bytes) const {
+    if (bytes > 0) std::memset(TagAt(p), vm::TAG_RAW, static_cast<size_t>(bytes) / 4);
+  }
+};
+
 // ---- Stack items ----
 
-inline void TagRaw4(VMExecContext* c, const uint8_t* p) { *vm::TagAt(c, p) = vm::TAG_RAW; }
-inline void TagRaw8(VMExecContext* c, const uint8_t* p) {
-  uint8_t* t = vm::TagAt(c, p);
+inline void TagRaw4(const Machine& c, const uint8_t* p) { *c.TagAt(p) = vm::TAG_RAW; }
+inline void TagRaw8(const Machine& c, const uint8_t* p) {
+  uint8_t* t = c.TagAt(p);
   t[0] = vm::TAG_RAW;
   t[1] = vm::TAG_RAW;
 }
 // A whole value's four units: TAG_VALUE then three raw.
-inline void TagValue(VMExecContext* c, const uint8_t* p) {
+inline void TagValue(const Machine& c, const uint8_t* p) {
   const uint8_t tags[4] = {vm::TAG_VALUE, vm::TAG_RAW, vm::TAG_RAW, vm::TAG_RAW};
-  std::memcpy(vm::TagAt(c, p), tags, sizeof(tags));
+  std::memcpy(c.TagAt(p), tags, sizeof(tags));
 }
 
-inline uint8_t* PushI32(VMExecContext* c, uint8_t* sp, int32_t v) {
+inline uint8_t* PushI32(const Machine& c, uint8_t* sp, int32_t v) {
   sp -= 4;
   Store(sp, v);
   TagRaw4(c, sp);
   return sp;
 }
-inline uint8_t* PushRaw8(VMExecContext* c, uint8_t* sp, const uint8_t* from) {
+inline uint8_t* PushRaw8(const Machine& c, uint8_t* sp, const uint8_t* from) {
   sp -= 8;
   std::memcpy(sp, from, 8);
   TagRaw8(c, sp);
   return sp;
 }
-inline uint8_t* PushValue(VMExecContext* c, uint8_t* sp, const ScriptValue& v) {
+// Whole values are written and read field by field: the next instruction reads them that way,
+// and a 16-byte access over narrower ones would stall the processor's store forwarding.
+[[gnu::always_inline]] inline uint8_t* PushValueParts(const Machine& c, uint8_t* sp, uint64_t bits, uint32_t flags, uint32_t kind) {
   sp -= 16;
-  Store(sp, v);
+  Store(sp, bits);
+  Store(sp + 8, flags);
+  Store(sp + 12, kind);
   TagValue(c, sp);
   return sp;
 }
+inline uint8_t* PushValue(const Machine& c, uint8_t* sp, const ScriptValue& v) {
+  return PushValueParts(c, sp, v.bits, v.flags, v.kind);
+}
+inline uint8_t* PushReal(const Machine& c, uint8_t* sp, double real) {
+  uint64_t bits;
+  std::memcpy(&bits, &real, sizeof(bits));
+  return PushValueParts(c, sp, bits, 0, VALUE_REAL);
+}
+inline uint32_t KindWordAt(const uint8_t* p) { return Load<uint32_t>(p + 12); }
 inline ScriptValue RealValue(double real) {
   ScriptValue v;
   v.bits = 0;
@@ -71,7 +108,7 @@ struct Number {
   double AsDouble() const { return isInt ? static_cast<double>(i) : d; }
 };
 
-inline bool ReadNumber(VMExecContext* c, const uint8_t* p, uint8_t type, Number* n) {
+[[gnu::always_inline]] inline bool ReadNumber(const Machine& c, const uint8_t* p, uint8_t type, Number* n) {
   switch (type) {
     case VT_DOUBLE:
       n->isInt = false;
@@ -84,10 +121,8 @@ inline bool ReadNumber(VMExecContext* c, const uint8_t* p, uint8_t type, Number*
       n->i = Load<int32_t>(p);
       return true;
     case VT_VAR: {
-      if (*vm::TagAt(c, p) != vm::TAG_VALUE) return false;
-      uint32_t kind;
-      std::memcpy(&kind, p + 12, sizeof(kind));
-      if ((kind & kValueKindMask) != VALUE_REAL) return false;
+      if (*c.TagAt(p) != vm::TAG_VALUE) return false;
+      if ((KindWordAt(p) & kValueKindMask) != VALUE_REAL) return false;
       n->isInt = false;
       n->isValue = true;
       n->d = Load<double>(p);
@@ -99,7 +134,7 @@ inline bool ReadNumber(VMExecContext* c, const uint8_t* p, uint8_t type, Number*
 }
 
 // The comparisons of the general handler on a difference g.
-inline bool Compare(uint8_t opcode, double g, double e) {
+[[gnu::always_inline]] inline bool Compare(uint8_t opcode, double g, double e) {
   switch (opcode) {
     case OP_SLT: return g < -e;
     case OP_SLE: return g <= e;
@@ -114,23 +149,23 @@ inline bool Compare(uint8_t opcode, double g, double e) {
 
 // The list of an instance that a reference to a user variable reaches (built-in variables are
 // served by their accessors and have no fast path).
-inline CVariableList* InstanceList(const CInstance* instance, int32_t id) {
+[[gnu::always_inline]] inline CVariableList* InstanceList(const CInstance* instance, int32_t id) {
   if (instance == nullptr || id < kBuiltinVariableIdLimit) return nullptr;
   return instance->i_variables;
 }
 
 // The list that reads and writes through the selector reach, as the general handlers choose it;
 // null when there is none or it is not a list (those go the general way, which reports them).
-inline CVariableList* ListFor(const VMExecContext* c, int32_t selector, int32_t id) {
+[[gnu::always_inline]] inline CVariableList* ListFor(const Machine& c, int32_t selector, int32_t id) {
   switch (selector) {
-    case SEL_LOCAL: return c->locals;
+    case SEL_LOCAL: return c.locals;
     case SEL_GLOBAL: return g_GlobalVariables;
-    case SEL_SELF: return InstanceList(c->self, id);
-    case SEL_OTHER: return InstanceList(c->other, id);
-    case SEL_NOT_SPECIFIED: return IsGlobalDeclared(id) ? g_GlobalVariables : InstanceList(c->self, id);
+    case SEL_SELF: return InstanceList(c.self, id);
+    case SEL_OTHER: return InstanceList(c.other, id);
+    case SEL_NOT_SPECIFIED: return IsGlobalDeclared(id) ? g_GlobalVariables : InstanceList(c.self, id);
     case SEL_LOCAL_OR_SELF:
-      if (c->locals != nullptr && c->locals->Lookup(id) != nullptr) return c->locals;
-      return InstanceList(c->self, id);
+      if (c.locals != nullptr && c.locals->Lookup(id) != nullptr) return c.locals;
+      return InstanceList(c.self, id);
     default: return nullptr;
   }
 }
@@ -166,22 +201,37 @@ inline bool DecodeReference(uint32_t word, uint32_t operand, const uint8_t* p, i
 }
 
 // push.v: answers the new top, or null to leave the instruction to the general handler.
-inline uint8_t* PushVariable(VMExecContext* c, uint32_t word, uint32_t operand, uint8_t* sp) {
+inline uint8_t* PushVariable(const Machine& c, uint32_t word, uint32_t operand, uint8_t* sp) {
   Reference r;
-  if (!DecodeReference(word, operand, sp, c->frame - sp, &r)) return nullptr;
+  if (!DecodeReference(word, operand, sp, c.frame - sp, &r)) return nullptr;
   CVariableList* list = ListFor(c, r.selector, r.id);
   if (list == nullptr) return nullptr;
   const VariableNode* node = list->Lookup(r.id);
-  ScriptValue value;
   if (r.index == kWholeValueIndex &&
       (node != nullptr ? node->value.Kind() == VALUE_REAL : !g_UninitialisedVariableOption)) {
     // A real, or a variable not set yet (real 0): copied as the list's read copies it.
     g_InstanceMissingFlag = 0;
     g_ArrayIndexError.flag = 0;
-    value.bits = node != nullptr ? node->value.bits : 0;
-    value.flags = 0;
-    value.kind = node != nullptr ? node->value.kind : VALUE_REAL;
-  } else if (node != nullptr && (r.index == kWholeValueIndex || node->value.Kind() == VALUE_ARRAY)) {
+    if (node == nullptr) return PushValueParts(c, sp + r.taken, 0, 0, VALUE_REAL);
+    return PushValueParts(c, sp + r.taken, node->value.bits, 0, node->value.kind);
+  }
+  if (node != nullptr && r.index >= 0 && node->value.Kind() == VALUE_ARRAY && node->value.arr != nullptr) {
+    // An element that is a real: the list's read, in place (which makes an array nobody owns
+    // the variable's).
+    ValueArray* array = node->value.arr;
+    const int32_t row = r.index / kArrayRowStride, column = r.index % kArrayRowStride;
+    if (row < array->rowCount && column < array->rows[row].length) {
+      const ScriptValue& element = array->rows[row].elements[column];
+      if (element.Kind() == VALUE_REAL) {
+        if (array->owner == nullptr) array->owner = &node->value;
+        g_InstanceMissingFlag = 0;
+        g_ArrayIndexError.flag = 0;
+        return PushValueParts(c, sp + r.taken, element.bits, 0, element.kind);
+      }
+    }
+  }
+  ScriptValue value;
+  if (node != nullptr && (r.index == kWholeValueIndex || node->value.Kind() == VALUE_ARRAY)) {
     // Any other whole value, or an element: the list's own read. One that fails changed nothing
     // the general handler will not do again, and that handler reports it.
     value = RealValue(0.0);
@@ -196,9 +246,25 @@ inline uint8_t* PushVariable(VMExecContext* c, uint32_t word, uint32_t operand, 
   return PushValue(c, sp + r.taken, value);
 }
 
+// The element at a non-negative index of the array a variable's value holds and owns, when
+// the element exists or is the next one of its row and the row's block has room for it (the
+// row then grows by that element, a zero-filled real 0); null otherwise (the store's own routine
+// then claims, grows or converts).
+inline ScriptValue* OwnElement(ScriptValue* holder, int32_t index) {
+  ValueArray* array = holder->arr;
+  if (array == nullptr || array->owner != holder) return nullptr;
+  const int32_t row = index / kArrayRowStride, column = index % kArrayRowStride;
+  if (row >= array->rowCount) return nullptr;
+  ValueRow& slot = array->rows[row];
+  if (column < slot.length) return &slot.elements[column];
+  if (column != slot.length || column >= slot.capacity) return nullptr;
+  slot.length = column + 1;
+  return &slot.elements[column];
+}
+
 // pop.v.* and pop.i.*: answers the new top, or null to leave the instruction to the general
 // handler.
-inline uint8_t* PopVariable(VMExecContext* c, uint32_t word, uint32_t operand, uint8_t* sp) {
+inline uint8_t* PopVariable(const Machine& c, uint32_t word, uint32_t operand, uint8_t* sp) {
   const uint8_t t1 = WordT1(word), t2 = WordT2(word);
   if (t1 != VT_VAR && t1 != VT_INT) return nullptr;
   const int32_t valueSize = VMStackSize(t2);
@@ -207,8 +273,8 @@ inline uint8_t* PopVariable(VMExecContext* c, uint32_t word, uint32_t operand, u
   // pushed last.
   const uint8_t* referenceAt = t1 == VT_VAR ? sp : sp + valueSize;
   Reference r;
-  if (!DecodeReference(word, operand, referenceAt, c->frame - referenceAt, &r)) return nullptr;
-  if (vm::Used(c, sp) < r.taken + valueSize) return nullptr;
+  if (!DecodeReference(word, operand, referenceAt, c.frame - referenceAt, &r)) return nullptr;
+  if (c.Used(sp) < r.taken + valueSize) return nullptr;
   const uint8_t* valueAt = t1 == VT_VAR ? sp + r.taken : sp;
 
   ScriptValue value;
@@ -218,8 +284,10 @@ inline uint8_t* PopVariable(VMExecContext* c, uint32_t word, uint32_t operand, u
     case VT_LONG: value = RealValue(static_cast<double>(Load<int64_t>(valueAt))); break;
     case VT_BOOL: value = RealValue(Load<int32_t>(valueAt) != 0 ? 1.0 : 0.0); break;
     case VT_VAR:
-      if (*vm::TagAt(c, valueAt) != vm::TAG_VALUE) return nullptr;
-      value = vm::LoadValue(valueAt);
+      if (*c.TagAt(valueAt) != vm::TAG_VALUE) return nullptr;
+      value.bits = Load<uint64_t>(valueAt);
+      value.flags = Load<uint32_t>(valueAt + 8);
+      value.kind = KindWordAt(valueAt);
       break;
     default: return nullptr;
   }
@@ -229,10 +297,26 @@ inline uint8_t* PopVariable(VMExecContext* c, uint32_t word, uint32_t operand, u
   if (list == nullptr) return nullptr;
 
   g_ArrayIndexError.flag = 0;
-  VariableNode* node = r.index == kWholeValueIndex ? list->Lookup(r.id) : nullptr;
+  VariableNode* node = list->Lookup(r.id);
   const ValueKind held = node != nullptr ? node->value.Kind() : VALUE_UNDEFINED;
-  if (node != nullptr && value.Kind() == VALUE_REAL && held != VALUE_STRING && held != VALUE_ARRAY) {
-    // A real over a value that owns nothing: the store's copy, in place (the spare word stays).
+  ScriptValue* element = nullptr;
+  if (r.index != kWholeValueIndex && held == VALUE_ARRAY && value.Kind() == VALUE_REAL) {
+    element = OwnElement(&node->value, r.index);
+  }
+  if (element != nullptr && element->Kind() != VALUE_STRING && element->Kind() != VALUE_ARRAY) {
+    // A real into an existing element, that owns nothing, of an array the variable owns: the
+    // element store's copy, in place.
+    element->bits = value.bits;
+    element->kind = value.kind;
+  } else if (r.index != kWholeValueIndex || node == nullptr || held == VALUE_ARRAY) {
+    // The store's own routine; with an index of 0 or more it cannot fail.
+    list->Set(r.id, r.index, &value);
+    if (t2 == VT_VAR) ReleaseValue(&value);  // the stack's copy, now stored
+  } else if (value.Kind() == VALUE_REAL || (value.Kind() == VALUE_STRING && t2 == VT_VAR)) {
+    // A real, or a text the stack owns, over a whole value that is no array: what the variable
+    // held goes and the value takes its place (the spare word stays). The text moves from the
+    // stack into the variable instead of being copied there and then freed.
+    if (held == VALUE_STRING) ReleaseValue(&node->value);
     node->value.bits = value.bits;
     node->value.kind = value.kind;
   } else {
@@ -241,185 +325,544 @@ inline uint8_t* PopVariable(VMExecContext* c, uint32_t word, uint32_t operand, u
     if (t2 == VT_VAR) ReleaseValue(&value);  // the stack's copy, now stored
   }
   const int32_t taken = r.taken + valueSize;
-  vm::Tag(c, sp, taken, vm::TAG_RAW);
+  c.TagRawBytes(sp, taken);
   return sp + taken;
+}
+
+// ---- Computing instructions ----
+
+// add, sub, mul and div. Two raw ints compute in wrapping 32-bit arithmetic to a raw int (their
+// division goes the general way, for its zero test); otherwise both are read as doubles, and the
+// result is a whole value when either operand was one, else a raw double.
+template <uint8_t kOp>
+inline uint8_t* Arithmetic(const Machine& c, uint32_t word, uint8_t* sp) {
+  const uint8_t rightType = WordT1(word), leftType = WordT2(word);
+  const int32_t rightSize = VMStackSize(rightType), leftSize = VMStackSize(leftType);
+  if (rightSize == 0 || leftSize == 0 || c.Used(sp) < rightSize + leftSize) return nullptr;
+  Number right{}, left{};
+  if (!ReadNumber(c, sp, rightType, &right) || !ReadNumber(c, sp + rightSize, leftType, &left)) return nullptr;
+  uint8_t* base = sp + rightSize + leftSize;
+  if (left.isInt && right.isInt) {
+    if constexpr (kOp == OP_ADD) return PushI32(c, base, num::WrapAdd32(left.i, right.i));
+    if constexpr (kOp == OP_SUB) return PushI32(c, base, num::WrapSub32(left.i, right.i));
+    if constexpr (kOp == OP_MUL) return PushI32(c, base, num::WrapMul32(left.i, right.i));
+    return nullptr;
+  }
+  const double x = left.AsDouble(), y = right.AsDouble();
+  double v;
+  if constexpr (kOp == OP_ADD) {
+    v = x + y;
+  } else if constexpr (kOp == OP_SUB) {
+    v = x - y;
+  } else if constexpr (kOp == OP_MUL) {
+    v = x * y;
+  } else {
+    if (std::fabs(y) < kVMDivideThreshold) return nullptr;  // reported by the general handler
+    v = x / y;
+  }
+  if (left.isValue || right.isValue) return PushReal(c, base, v);
+  base -= 8;
+  Store(base, v);
+  TagRaw8(c, base);
+  return base;
+}
+
+// slt, sle, seq, sne, sge and sgt on numbers; the raw int truth value is pushed.
+template <uint8_t kOp>
+inline uint8_t* Comparison(const Machine& c, uint32_t word, uint8_t* sp) {
+  const uint8_t rightType = WordT1(word), leftType = WordT2(word);
+  const int32_t rightSize = VMStackSize(rightType), leftSize = VMStackSize(leftType);
+  if (rightSize == 0 || leftSize == 0 || c.Used(sp) < rightSize + leftSize) return nullptr;
+  Number right{}, left{};
+  if (!ReadNumber(c, sp, rightType, &right) || !ReadNumber(c, sp + rightSize, leftType, &left)) return nullptr;
+  const double difference = left.isInt && right.isInt ? static_cast<double>(static_cast<int64_t>(left.i) - right.i)
+                                                      : left.AsDouble() - right.AsDouble();
+  return PushI32(c, sp + rightSize + leftSize, Compare(kOp, difference, MathEpsilon) ? 1 : 0);
+}
+
+// conv.v.i, conv.i.b and conv.i.v.
+inline uint8_t* Conversion(const Machine& c, uint32_t word, uint8_t* sp) {
+  const uint8_t from = WordT1(word), to = WordT2(word);
+  Number n{};
+  if (from == VT_VAR && to == VT_INT) {
+    if (c.Used(sp) < 16 || !ReadNumber(c, sp, VT_VAR, &n)) return nullptr;
+    return PushI32(c, sp + 16, num::TruncInt32(n.d));
+  }
+  if (from == VT_INT && (to == VT_BOOL || to == VT_VAR)) {
+    if (c.Used(sp) < 4) return nullptr;
+    const int32_t i = Load<int32_t>(sp);
+    return to == VT_BOOL ? PushI32(c, sp + 4, i > 0 ? 1 : 0) : PushReal(c, sp + 4, i);
+  }
+  return nullptr;
+}
+
+// dup.i of one or more raw ints.
+inline uint8_t* Duplicate(const Machine& c, uint32_t word, uint8_t* sp) {
+  const int32_t count = WordImmediate(word) + 1;
+  if (count < 1) return nullptr;
+  const int64_t bytes = static_cast<int64_t>(count) * 4;
+  if (c.Used(sp) < bytes || sp - c.base < bytes + kVMStackReserve) return nullptr;
+  std::memmove(sp - bytes, sp, static_cast<size_t>(bytes));
+  c.TagRawBytes(sp - bytes, static_cast<int32_t>(bytes));
+  return sp - bytes;
+}
+
+// popz of a raw item or a whole value.
+inline uint8_t* Discard(const Machine& c, uint32_t word, uint8_t* sp) {
+  const uint8_t type = WordT1(word);
+  const int32_t itemSize = VMStackSize(type);
+  if (c.Used(sp) < itemSize) return nullptr;
+  if (type == VT_VAR) {
+    if (*c.TagAt(sp) != vm::TAG_VALUE) return nullptr;
+    ScriptValue v = vm::LoadValue(sp);
+    ReleaseValue(&v);
+  }
+  c.TagRawBytes(sp, itemSize);
+  return sp + itemSize;
+}
+
+// ---- Dispatch ----
+
+// The instruction classes of the fast loop. The class of a word is read from a table indexed by
+// its top 16 bits (opcode, second type, first type), so each handler knows its form.
+enum FastClass : uint8_t {
+  F_SLOW,    // no fast path
+  F_PUSH_E,  // push.e
+  F_PUSH_4,  // push.i .b .f
+  F_PUSH_8,  // push.d .l
+  F_PUSH_V,  // push.v
+  F_POP,     // pop.v.* and pop.i.*
+  F_ADD,
+  F_SUB,
+  F_MUL,
+  F_DIV,
+  F_SLT,
+  F_SLE,
+  F_SEQ,
+  F_SNE,
+  F_SGE,
+  F_SGT,
+  F_CONV,
+  F_DUP,
+  F_POPZ,
+  F_B,
+  F_BT,
+  F_BF,
+};
+
+constexpr uint8_t ClassOf(uint32_t top) {
+  const uint8_t opcode = static_cast<uint8_t>(top >> 8);
+  const uint8_t t1 = top & 0xF, t2 = (top >> 4) & 0xF;
+  const bool numeric = (t1 == VT_DOUBLE || t1 == VT_INT || t1 == VT_VAR) &&
+                       (t2 == VT_DOUBLE || t2 == VT_INT || t2 == VT_VAR);
+  switch (opcode) {
+    case OP_PUSH:
+      if (t1 == VT_ERROR) return F_PUSH_E;
+      if (t1 == VT_INT || t1 == VT_BOOL || t1 == VT_FLOAT) return F_PUSH_4;
+      if (t1 == VT_DOUBLE || t1 == VT_LONG) return F_PUSH_8;
+      if (t1 == VT_VAR) return F_PUSH_V;
+      return F_SLOW;
+    case OP_POP:
+      return (t1 == VT_VAR || t1 == VT_INT) && t2 != VT_STRING && VMStackSize(t2) != 0 ? F_POP : F_SLOW;
+    case OP_ADD: return numeric ? F_ADD : F_SLOW;
+    case OP_SUB: return numeric ? F_SUB : F_SLOW;
+    case OP_MUL: return numeric ? F_MUL : F_SLOW;
+    case OP_DIV: return numeric ? F_DIV : F_SLOW;
+    case OP_SLT: return numeric ? F_SLT : F_SLOW;
+    case OP_SLE: return numeric ? F_SLE : F_SLOW;
+    case OP_SEQ: return numeric ? F_SEQ : F_SLOW;
+    case OP_SNE: return numeric ? F_SNE : F_SLOW;
+    case OP_SGE: return numeric ? F_SGE : F_SLOW;
+    case OP_SGT: return numeric ? F_SGT : F_SLOW;
+    case OP_CONV:
+      return (t1 == VT_VAR && t2 == VT_INT) || (t1 == VT_INT && (t2 == VT_BOOL || t2 == VT_VAR)) ? F_CONV : F_SLOW;
+    case OP_DUP: return t1 == VT_INT && t2 == 0 ? F_DUP : F_SLOW;
+    case OP_POPZ: return t1 != VT_STRING && VMStackSize(t1) != 0 ? F_POPZ : F_SLOW;
+    // Branch words keep their offset in these bits: every value is the branch.
+    case OP_B: return F_B;
+    case OP_BT: return F_BT;
+    case OP_BF: return F_BF;
+    default: return F_SLOW;
+  }
+}
+
+struct ClassTable {
+  uint8_t classes[65536] = {};
+  constexpr ClassTable() {
+    for (uint32_t top = 0; top < 65536; ++top) classes[top] = ClassOf(top);
+  }
+};
+constexpr ClassTable kClassTable;
+
+// ---- Fused steps ----
+//
+// A push of a real variable that the next instructions consume at once runs together with them
+// as one step: `push.v b; op` with the left operand already on the stack, `push.v a; push b; op`,
+// and the latter followed by the pop that stores the result or the branch that takes the truth
+// value. Such a step does what the instructions one by one would do: the same result where it
+// would be left, the same variable written, the same branch taken and counted, the error flags
+// cleared as the reads clear them. Only the items that would have been pushed and consumed within
+// the step are not written below the stack top, where nothing reads them.
+
+// The whole variable a push.v or pop.v word refers to: its list and node (null while it is not
+// set), when the reference has its selector in the word and the list is one the fast paths reach.
+[[gnu::always_inline]] inline bool WholeVariable(const Machine& c, uint32_t word, uint32_t operand, CVariableList** list,
+                          VariableNode** node) {
+  if ((operand & (kVarWhole | kVarSelectorInWord | kVarSelectorBias)) != (kVarWhole | kVarSelectorInWord)) return false;
+  const int32_t id = static_cast<int32_t>(operand & kVarIdMask);
+  *list = ListFor(c, WordImmediate(word), id);
+  if (*list == nullptr) return false;
+  *node = (*list)->Lookup(id);
+  return true;
+}
+
+// The real a whole-variable push would push (a variable not set yet reads as 0).
+[[gnu::always_inline]] inline bool ReadWholeReal(const Machine& c, uint32_t word, uint32_t operand, double* out) {
+  CVariableList* list;
+  VariableNode* node;
+  if (!WholeVariable(c, word, operand, &list, &node)) return false;
+  if (node == nullptr) {
+    if (g_UninitialisedVariableOption) return false;
+    *out = 0.0;
+    return true;
+  }
+  if (node->value.Kind() != VALUE_REAL) return false;
+  *out = node->value.real;
+  return true;
+}
+
+// pop.v.v of a real into a whole variable that exists and holds nothing it owns; false (nothing
+// written) otherwise.
+[[gnu::always_inline]] inline bool StoreWholeReal(const Machine& c, uint32_t word, uint32_t operand, double v) {
+  if (WordT1(word) != VT_VAR || WordT2(word) != VT_VAR) return false;
+  CVariableList* list;
+  VariableNode* node;
+  if (!WholeVariable(c, word, operand, &list, &node) || node == nullptr) return false;
+  const ValueKind held = node->value.Kind();
+  if (held == VALUE_STRING || held == VALUE_ARRAY) return false;
+  g_ArrayIndexError.flag = 0;
+  node->value.real = v;
+  node->value.kind = VALUE_REAL;
+  return true;
+}
+
+[[gnu::always_inline]] // `push.v s; push.s text; add.s.v; pop.v.v s` with s a whole variable holding a text: the text
+// grows in its own block (which may move) instead of being copied onto the stack, joined into a
+// new block and copied back. Answers the offset after the pop, or -1 when the four instructions
+// are not that (nothing is changed then).
+[[gnu::always_inline]] inline int64_t AppendText(const Machine& c, const uint8_t* code, int64_t size, int64_t pc,
+                                                  uint32_t word, uint32_t operand) {
+  if (pc + 28 > size) return -1;
+  const uint32_t push = Load<uint32_t>(code + pc + 8);
+  if (WordOpcode(push) != OP_PUSH || WordT1(push) != VT_STRING) return -1;
+  const uint32_t add = Load<uint32_t>(code + pc + 16), pop = Load<uint32_t>(code + pc + 20);
+  if (WordOpcode(add) != OP_ADD || WordT1(add) != VT_STRING || WordT2(add) != VT_VAR) return -1;
+  if (WordOpcode(pop) != OP_POP || WordT1(pop) != VT_VAR || WordT2(pop) != VT_VAR) return -1;
+  CVariableList* list;
+  VariableNode* node;
+  VariableNode* stored;
+  if (!WholeVariable(c, word, operand, &list, &node) || node == nullptr || node->value.Kind() != VALUE_STRING) {
+    return -1;
+  }
+  if (!WholeVariable(c, pop, Load<uint32_t>(code + pc + 24), &list, &stored) || stored != node) return -1;
+  const char* text = nullptr;
+  if (!StringTable_Get(Load<int32_t>(code + pc + 12), &text)) return -1;
+  char* held = node->value.str;
+  const size_t heldLength = held != nullptr ? std::strlen(held) : 0;
+  const size_t textLength = text != nullptr ? std::strlen(text) : 0;
+  const uint64_t joined = static_cast<uint64_t>(heldLength) + textLength;
+  if (joined > static_cast<uint64_t>(INT32_MAX) - 64) return -1;  // reported by the general handler
+  char* grown = static_cast<char*>(MemoryManager::ReAlloc(held, static_cast<uint32_t>(joined + 1), __FILE__, __LINE__));
+  if (textLength > 0) std::memcpy(grown + heldLength, text, textLength);
+  grown[joined] = '\0';
+  g_InstanceMissingFlag = 0;
+  g_ArrayIndexError.flag = 0;
+  node->value.str = grown;
+  node->value.kind = VALUE_STRING;
+  return pc + 28;
+}
+
+inline double Apply(uint8_t opcode, double x, double y) {
+  if (opcode == OP_ADD) return x + y;
+  if (opcode == OP_SUB) return x - y;
+  return x * y;
+}
+
+// A branch counted as the general handlers count it: false (nothing counted) for the one that
+// pumps the window's messages, which goes the general way.
+inline bool CountBranch() {
+  if ((g_VMBranchCounter + 1) % kPumpEveryBranches == 0) return false;
+  ++g_VMBranchCounter;
+  return true;
 }
 
 }  // namespace
 
-uint8_t* VMRunFast(VMExecContext* c, uint8_t* sp) {
-  const uint8_t* const code = reinterpret_cast<const uint8_t*>(c->words);
-  const int64_t size = c->codeSize;
-  int32_t pc = c->nextPc;
-  int32_t last = -1;  // the last instruction run here
+uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
+  Machine c{context->stackBase, context->stackTags, context->frame,
+            context->locals,    context->self,      context->other};
+  const uint8_t* code = reinterpret_cast<const uint8_t*>(context->words);
+  int64_t size = context->codeSize;
+  // Offsets in 64 bits, so that looking a few words ahead can never overflow.
+  int64_t pc = context->nextPc;
+  int64_t last = -1;  // the last instruction run here
+  uint32_t word = 0;
+  uint8_t* top = nullptr;
 
-  for (;;) {
-    if (pc < 0 || pc + 4 > size || sp - c->stackBase < kVMStackReserve) break;
-    const uint32_t word = Load<uint32_t>(code + pc);
-    const uint8_t opcode = WordOpcode(word);
-    int32_t next = pc + 4;
-    uint8_t* top = nullptr;  // the new stack top; null: no fast path
+  // In the order of FastClass.
+  static const void* const kLabels[] = {
+      &&slow, &&push_e, &&push_4, &&push_8, &&push_v, &&pop, &&add, &&sub, &&mul, &&div, &&slt,
+      &&sle,  &&seq,    &&sne,    &&sge,    &&sgt,    &&conv, &&dup, &&popz, &&b,  &&bt,  &&bf,
+  };
 
-    switch (opcode) {
-      case OP_PUSH: {
-        const uint8_t type = WordT1(word);
-        const int32_t operandSize = VMOperandSize(type);
-        if (pc + 4 + operandSize > size) break;
-        const uint8_t* operand = code + pc + 4;
-        next = pc + 4 + operandSize;
-        switch (type) {
-          case VT_ERROR: top = PushI32(c, sp, WordImmediate(word)); break;
-          case VT_INT:
-          case VT_BOOL:
-          case VT_FLOAT: top = PushI32(c, sp, Load<int32_t>(operand)); break;
-          case VT_DOUBLE:
-          case VT_LONG: top = PushRaw8(c, sp, operand); break;
-          case VT_VAR: top = PushVariable(c, word, Load<uint32_t>(operand), sp); break;
-          default: break;
-        }
-        break;
-      }
+// Each handler ends in its own copy of the dispatch, which keeps the processor's prediction of
+// what follows each instruction apart.
+#define FAST_DISPATCH()                                                 \
+  do {                                                                  \
+    if (pc + 4 > size || sp - c.base < kVMStackReserve) goto leave;     \
+    word = Load<uint32_t>(code + pc);                                   \
+    goto* kLabels[kClassTable.classes[word >> 16]];                     \
+  } while (0)
+// Moves on to the instruction at `following` with the stack top `top`.
+#define FAST_ADVANCE(following) \
+  do {                          \
+    sp = top;                   \
+    last = pc;                  \
+    pc = (following);           \
+    FAST_DISPATCH();            \
+  } while (0)
+#define FAST_ADVANCE_OR_LEAVE(following) \
+  do {                                   \
+    if (top == nullptr) goto slow;       \
+    FAST_ADVANCE(following);             \
+  } while (0)
+// A comparison whose truth value a bt or bf right after it consumes: the pair runs as one step
+// (the truth value is still written where the comparison leaves it).
+#define FAST_COMPARE(op)                                                                      \
+  do {                                                                                        \
+    top = Comparison<op>(c, word, sp);                                                        \
+    if (top == nullptr) goto slow;                                                            \
+    if (pc + 8 <= size) {                                                                     \
+      const uint32_t following = Load<uint32_t>(code + pc + 4);                               \
+      const uint8_t branch = WordOpcode(following);                                           \
+      if (branch == OP_BT || branch == OP_BF) {                                               \
+        const int64_t at = pc + 4;                                                            \
+        const int64_t target = static_cast<int64_t>(at) + 4 * static_cast<int64_t>(WordBranchOffset(following)); \
+        const bool jump = (Load<int32_t>(top) != 0) == (branch == OP_BT);                    \
+        if ((!jump || (target >= 0 && target <= size && (target & 3) == 0)) && CountBranch()) { \
+          sp = top + 4;                                                                       \
+          last = at;                                                                          \
+          pc = jump ? target : at + 4;                                                        \
+          FAST_DISPATCH();                                                                    \
+        }                                                                                     \
+      }                                                                                       \
+    }                                                                                         \
+    FAST_ADVANCE(pc + 4);                                                                     \
+  } while (0)
 
-      case OP_POP: {
-        if (WordT1(word) == VT_ERROR || pc + 8 > size) break;
-        next = pc + 8;
-        top = PopVariable(c, word, Load<uint32_t>(code + pc + 4), sp);
-        break;
-      }
+  if (pc < 0) goto leave;
+  FAST_DISPATCH();
 
-      case OP_ADD:
-      case OP_SUB:
-      case OP_MUL:
-      case OP_DIV: {
-        const uint8_t rightType = WordT1(word), leftType = WordT2(word);
-        const int32_t rightSize = VMStackSize(rightType), leftSize = VMStackSize(leftType);
-        if (rightSize == 0 || leftSize == 0 || vm::Used(c, sp) < rightSize + leftSize) break;
-        Number right, left;
-        if (!ReadNumber(c, sp, rightType, &right) || !ReadNumber(c, sp + rightSize, leftType, &left)) break;
-        uint8_t* base = sp + rightSize + leftSize;
-        if (left.isInt && right.isInt) {
-          // Two raw ints: wrapping 32-bit arithmetic, a raw int result (division goes the general
-          // way for its zero test and rounding).
-          int32_t v;
-          if (opcode == OP_ADD) v = num::WrapAdd32(left.i, right.i);
-          else if (opcode == OP_SUB) v = num::WrapSub32(left.i, right.i);
-          else if (opcode == OP_MUL) v = num::WrapMul32(left.i, right.i);
-          else break;
-          top = PushI32(c, base, v);
-          break;
-        }
-        const double x = left.AsDouble(), y = right.AsDouble();
-        double v;
-        if (opcode == OP_ADD) v = x + y;
-        else if (opcode == OP_SUB) v = x - y;
-        else if (opcode == OP_MUL) v = x * y;
-        else if (std::fabs(y) < kVMDivideThreshold) break;  // reported by the general handler
-        else v = x / y;
-        if (left.isValue || right.isValue) {
-          top = PushValue(c, base, RealValue(v));
-        } else {
-          base -= 8;
-          Store(base, v);
-          TagRaw8(c, base);
-          top = base;
-        }
-        break;
-      }
-
-      case OP_SLT:
-      case OP_SLE:
-      case OP_SEQ:
-      case OP_SNE:
-      case OP_SGE:
-      case OP_SGT: {
-        const uint8_t rightType = WordT1(word), leftType = WordT2(word);
-        const int32_t rightSize = VMStackSize(rightType), leftSize = VMStackSize(leftType);
-        if (rightSize == 0 || leftSize == 0 || vm::Used(c, sp) < rightSize + leftSize) break;
-        Number right, left;
-        if (!ReadNumber(c, sp, rightType, &right) || !ReadNumber(c, sp + rightSize, leftType, &left)) break;
-        const double difference = left.isInt && right.isInt
-                                      ? static_cast<double>(static_cast<int64_t>(left.i) - right.i)
-                                      : left.AsDouble() - right.AsDouble();
-        top = PushI32(c, sp + rightSize + leftSize, Compare(opcode, difference, MathEpsilon) ? 1 : 0);
-        break;
-      }
-
-      case OP_CONV: {
-        const uint8_t from = WordT1(word), to = WordT2(word);
-        const int32_t fromSize = VMStackSize(from);
-        if (fromSize == 0 || vm::Used(c, sp) < fromSize) break;
-        Number n;
-        if ((from != VT_VAR && from != VT_INT) || !ReadNumber(c, sp, from, &n)) break;
-        if (from == VT_VAR && to == VT_INT) {
-          top = PushI32(c, sp + fromSize, num::TruncInt32(n.d));
-        } else if (from == VT_INT && to == VT_BOOL) {
-          top = PushI32(c, sp + fromSize, n.i > 0 ? 1 : 0);
-        } else if (from == VT_INT && to == VT_VAR) {
-          top = PushValue(c, sp + fromSize, RealValue(n.i));
-        }
-        break;
-      }
-
-      case OP_DUP: {
-        // dup.i of one or more raw ints; the other forms go the general way.
-        const int32_t count = WordImmediate(word) + 1;
-        if (WordT1(word) != VT_INT || WordT2(word) != 0 || count < 1) break;
-        const int64_t bytes = static_cast<int64_t>(count) * 4;
-        if (vm::Used(c, sp) < bytes || sp - c->stackBase < bytes + kVMStackReserve) break;
-        std::memmove(sp - bytes, sp, static_cast<size_t>(bytes));
-        vm::Tag(c, sp - bytes, static_cast<int32_t>(bytes), vm::TAG_RAW);
-        top = sp - bytes;
-        break;
-      }
-
-      case OP_POPZ: {
-        const uint8_t type = WordT1(word);
-        const int32_t itemSize = VMStackSize(type);
-        if (itemSize == 0 || type == VT_STRING || vm::Used(c, sp) < itemSize) break;
-        if (type == VT_VAR) {
-          if (*vm::TagAt(c, sp) != vm::TAG_VALUE) break;
-          ScriptValue v = vm::LoadValue(sp);
-          ReleaseValue(&v);
-        }
-        vm::Tag(c, sp, itemSize, vm::TAG_RAW);
-        top = sp + itemSize;
-        break;
-      }
-
-      case OP_B:
-      case OP_BT:
-      case OP_BF: {
-        // Every 4,096th branch pumps the window's messages: that one goes the general way.
-        if ((g_VMBranchCounter + 1) % kPumpEveryBranches == 0) break;
-        const int64_t target = static_cast<int64_t>(pc) + 4 * static_cast<int64_t>(WordBranchOffset(word));
-        const bool targetOk = target >= 0 && target <= size && (target & 3) == 0;
-        if (opcode == OP_B) {
-          if (!targetOk) break;
-          next = static_cast<int32_t>(target);
-          top = sp;
-        } else {
-          if (vm::Used(c, sp) < 4) break;
-          const bool jump = (Load<int32_t>(sp) != 0) == (opcode == OP_BT);
-          if (jump && !targetOk) break;
-          if (jump) next = static_cast<int32_t>(target);
-          top = sp + 4;
-        }
-        ++g_VMBranchCounter;
-        break;
-      }
-
-      default:
-        break;
-    }
-
-    if (top == nullptr) break;
-    sp = top;
-    last = pc;
-    pc = next;
+push_e:
+  top = PushI32(c, sp, WordImmediate(word));
+  FAST_ADVANCE(pc + 4);
+push_4:
+  if (pc + 8 > size) goto slow;
+  top = PushI32(c, sp, Load<int32_t>(code + pc + 4));
+  FAST_ADVANCE(pc + 8);
+push_8:
+  if (pc + 12 > size) goto slow;
+  top = PushRaw8(c, sp, code + pc + 4);
+  FAST_ADVANCE(pc + 12);
+push_v: {
+  if (pc + 8 > size) goto slow;
+  const uint32_t operand = Load<uint32_t>(code + pc + 4);
+  const int64_t appended = AppendText(c, code, size, pc, word, operand);
+  if (appended >= 0) {
+    last = pc + 20;
+    pc = appended;
+    FAST_DISPATCH();
   }
+  double x;
+  if (pc + 12 <= size && ReadWholeReal(c, word, operand, &x)) {
+    const uint32_t second = Load<uint32_t>(code + pc + 8);
+    const uint8_t secondOp = WordOpcode(second);
+    const uint8_t secondClass = kClassTable.classes[second >> 16];
+    if (secondClass >= F_ADD && secondClass <= F_MUL && WordT1(second) == VT_VAR) {
+      // push.v b; op.v.*: the left operand is on the stack.
+      const uint8_t leftType = WordT2(second);
+      const int32_t leftSize = VMStackSize(leftType);
+      Number left{};
+      if (c.Used(sp) >= leftSize && ReadNumber(c, sp, leftType, &left)) {
+        g_InstanceMissingFlag = 0;
+        g_ArrayIndexError.flag = 0;
+        top = PushReal(c, sp + leftSize, Apply(secondOp, left.AsDouble(), x));
+        sp = top;
+        last = pc + 8;
+        pc += 12;
+        FAST_DISPATCH();
+      }
+    }
+    // push.v a; push.e / push.i / push.v b; then an operator on the two.
+    double y = 0;
+    int64_t third = -1;
+    uint8_t rightType = VT_INT;
+    if (secondClass == F_PUSH_E) {
+      y = WordImmediate(second);
+      third = pc + 12;
+    } else if (secondClass == F_PUSH_4 && WordT1(second) == VT_INT && pc + 16 <= size) {
+      y = Load<int32_t>(code + pc + 12);
+      third = pc + 16;
+    } else if (secondClass == F_PUSH_V && pc + 16 <= size &&
+               ReadWholeReal(c, second, Load<uint32_t>(code + pc + 12), &y)) {
+      rightType = VT_VAR;
+      third = pc + 16;
+    }
+    if (third >= 0 && third + 4 <= size) {
+      const uint32_t op = Load<uint32_t>(code + third);
+      const uint8_t opClass = kClassTable.classes[op >> 16];
+      const int64_t fourth = third + 4;
+      if (WordT1(op) == rightType && WordT2(op) == VT_VAR && opClass >= F_ADD && opClass <= F_MUL) {
+        const double v = Apply(WordOpcode(op), x, y);
+        g_InstanceMissingFlag = 0;
+        g_ArrayIndexError.flag = 0;
+        if (fourth + 8 <= size) {
+          const uint32_t store = Load<uint32_t>(code + fourth);
+          if (WordOpcode(store) == OP_POP && StoreWholeReal(c, store, Load<uint32_t>(code + fourth + 4), v)) {
+            last = fourth;
+            pc = fourth + 8;
+            FAST_DISPATCH();
+          }
+        }
+        top = PushReal(c, sp, v);
+        sp = top;
+        last = third;
+        pc = fourth;
+        FAST_DISPATCH();
+      }
+      if (WordT1(op) == rightType && WordT2(op) == VT_VAR && opClass >= F_SLT && opClass <= F_SGT) {
+        const bool truth = Compare(WordOpcode(op), x - y, MathEpsilon);
+        g_InstanceMissingFlag = 0;
+        g_ArrayIndexError.flag = 0;
+        if (fourth + 4 <= size) {
+          const uint32_t branch = Load<uint32_t>(code + fourth);
+          const uint8_t branchOp = WordOpcode(branch);
+          if (branchOp == OP_BT || branchOp == OP_BF) {
+            const int64_t target = static_cast<int64_t>(fourth) + 4 * static_cast<int64_t>(WordBranchOffset(branch));
+            const bool jump = truth == (branchOp == OP_BT);
+            if ((!jump || (target >= 0 && target <= size && (target & 3) == 0)) && CountBranch()) {
+              last = fourth;
+              pc = jump ? target : fourth + 4;
+              FAST_DISPATCH();
+            }
+          }
+        }
+        top = PushI32(c, sp, truth ? 1 : 0);
+        sp = top;
+        last = third;
+        pc = fourth;
+        FAST_DISPATCH();
+      }
+    }
+  }
+  top = PushVariable(c, word, operand, sp);
+  FAST_ADVANCE_OR_LEAVE(pc + 8);
+}
+pop:
+  if (pc + 8 > size) goto slow;
+  top = PopVariable(c, word, Load<uint32_t>(code + pc + 4), sp);
+  FAST_ADVANCE_OR_LEAVE(pc + 8);
+// An operator whose result a pop.v.v right after it stores in a whole variable: the pair runs
+// as one step (see the fused steps above).
+#define FAST_ARITHMETIC(op)                                                                       \
+  do {                                                                                            \
+    top = Arithmetic<op>(c, word, sp);                                                            \
+    if (top == nullptr) goto slow;                                                                \
+    if (pc + 12 <= size && *c.TagAt(top) == vm::TAG_VALUE) {                                      \
+      const uint32_t store = Load<uint32_t>(code + pc + 4);                                       \
+      if (WordOpcode(store) == OP_POP &&                                                          \
+          StoreWholeReal(c, store, Load<uint32_t>(code + pc + 8), Load<double>(top))) {           \
+        *c.TagAt(top) = vm::TAG_RAW; /* as the pop leaves it */                                   \
+        sp = top + 16;                                                                            \
+        last = pc + 4;                                                                            \
+        pc += 12;                                                                                 \
+        FAST_DISPATCH();                                                                          \
+      }                                                                                           \
+    }                                                                                             \
+    FAST_ADVANCE(pc + 4);                                                                         \
+  } while (0)
+add:
+  FAST_ARITHMETIC(OP_ADD);
+sub:
+  FAST_ARITHMETIC(OP_SUB);
+mul:
+  FAST_ARITHMETIC(OP_MUL);
+div:
+  FAST_ARITHMETIC(OP_DIV);
+#undef FAST_ARITHMETIC
+slt:
+  FAST_COMPARE(OP_SLT);
+sle:
+  FAST_COMPARE(OP_SLE);
+seq:
+  FAST_COMPARE(OP_SEQ);
+sne:
+  FAST_COMPARE(OP_SNE);
+sge:
+  FAST_COMPARE(OP_SGE);
+sgt:
+  FAST_COMPARE(OP_SGT);
+conv:
+  top = Conversion(c, word, sp);
+  FAST_ADVANCE_OR_LEAVE(pc + 4);
+dup:
+  top = Duplicate(c, word, sp);
+  FAST_ADVANCE_OR_LEAVE(pc + 4);
+popz:
+  top = Discard(c, word, sp);
+  FAST_ADVANCE_OR_LEAVE(pc + 4);
+b: {
+  const int64_t target = static_cast<int64_t>(pc) + 4 * static_cast<int64_t>(WordBranchOffset(word));
+  if (target < 0 || target > size || (target & 3) != 0 || !CountBranch()) goto slow;
+  top = sp;
+  FAST_ADVANCE(target);
+}
+bt:
+bf: {
+  if (c.Used(sp) < 4) goto slow;
+  const int64_t target = static_cast<int64_t>(pc) + 4 * static_cast<int64_t>(WordBranchOffset(word));
+  const bool jump = (Load<int32_t>(sp) != 0) == (WordOpcode(word) == OP_BT);
+  if ((jump && (target < 0 || target > size || (target & 3) != 0)) || !CountBranch()) goto slow;
+  top = sp + 4;
+  FAST_ADVANCE(jump ? target : pc + 4);
+}
 
-  if (last >= 0) c->pc = last;
-  c->nextPc = pc;
-  c->sp = sp;
+
+slow:
+  // An instruction without a fast path runs through its general handler right here, as the run
+  // loop runs it. It may change the context (a call, a return, a with block, an error that
+  // stops the run), so what the loop holds of the context is read again afterwards.
+  context->pc = static_cast<int32_t>(pc);
+  context->nextPc = static_cast<int32_t>(pc + 4);
+  sp = VMExecuteOne(context, word, sp);
+  if (context->stopped || g_Debugger.connected || !g_VMFastPaths) return sp;
+  c = Machine{context->stackBase, context->stackTags, context->frame,
+              context->locals,    context->self,      context->other};
+  code = reinterpret_cast<const uint8_t*>(context->words);
+  size = context->codeSize;
+  pc = context->nextPc;
+  last = -1;  // context->pc is the instruction just run
+  if (pc < 0) goto leave;
+  FAST_DISPATCH();
+
+leave:
+  // Both lie within the code, whose size is an int32.
+  if (last >= 0) context->pc = static_cast<int32_t>(last);
+  context->nextPc = static_cast<int32_t>(pc);
+  context->sp = sp;
   return sp;
+#undef FAST_COMPARE
+#undef FAST_ADVANCE_OR_LEAVE
+#undef FAST_ADVANCE
+#undef FAST_DISPATCH
 }

@@ -1,5 +1,6 @@
 #include "code/VM_Variables.h"
 
+#include <cstddef>
 #include <cstring>
 #include <memory>
 
@@ -313,8 +314,9 @@ uint8_t* CallNative(VMExecContext* c, uint8_t* sp, int32_t argc, int32_t number)
 uint8_t* CallScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code) {
   sp = vm::GrowStack(c, sp, kVMFrameSize);
   if (c->stopped) return sp;
+  // The record's fields before the argument slots; the slots are copied straight into the frame.
   VMCallFrame record;
-  std::memset(static_cast<void*>(&record), 0, sizeof(record));
+  std::memset(static_cast<void*>(&record), 0, offsetof(VMCallFrame, arguments));
   record.callPc = c->pc;
   record.returnPc = c->nextPc;
   record.spare = c->spare;
@@ -327,17 +329,31 @@ uint8_t* CallScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code) {
   record.source = c->source;
   record.name = c->name;
   record.locals = c->locals;
-  std::memcpy(static_cast<void*>(record.arguments), g_ArgumentSlots, sizeof(g_ArgumentSlots));
 
-  // The arguments move into the slots; a call with more than the slots hold keeps the first 16.
-  std::memset(static_cast<void*>(g_ArgumentSlots), 0, sizeof(g_ArgumentSlots));
-  for (int32_t i = 0; i < argc; ++i) {
+  // The arguments beyond the 16 slots are dropped; the frame is laid over the rest of them (the
+  // record's slots part is written last, so the arguments are read first).
+  for (int32_t i = kArgumentSlotCount; i < argc; ++i) {
     ScriptValue arg = vm::LoadValue(sp + static_cast<int64_t>(i) * 16);
-    if (i < kArgumentSlotCount) g_ArgumentSlots[i] = arg;
-    else ReleaseValue(&arg);
+    ReleaseValue(&arg);
+  }
+  // The slots are moved one 16-byte value at a time over a fixed count: for copies this short the
+  // processor's string instructions, which one long copy would compile to, cost more than they save.
+  const int32_t kept = argc < kArgumentSlotCount ? argc : kArgumentSlotCount;
+  uint8_t arguments[kArgumentSlotCount][16];
+#pragma GCC unroll 16
+  for (int32_t i = 0; i < kArgumentSlotCount; ++i) {
+    if (i < kept) std::memcpy(arguments[i], sp + static_cast<int64_t>(i) * 16, 16);
+    else std::memset(arguments[i], 0, 16);  // the slots past the arguments are real 0
   }
   uint8_t* frame = sp + static_cast<int64_t>(argc) * 16 - kVMFrameSize;
-  std::memcpy(frame, static_cast<const void*>(&record), sizeof(record));
+  std::memcpy(frame, static_cast<const void*>(&record), offsetof(VMCallFrame, arguments));
+  uint8_t* savedSlots = frame + offsetof(VMCallFrame, arguments);
+  uint8_t* slots = reinterpret_cast<uint8_t*>(g_ArgumentSlots);
+#pragma GCC unroll 16
+  for (int32_t i = 0; i < kArgumentSlotCount; ++i) {
+    std::memcpy(savedSlots + i * 16, slots + i * 16, 16);
+    std::memcpy(slots + i * 16, arguments[i], 16);  // the arguments move into the slots
+  }
   vm::Tag(c, frame, kVMFrameSize, vm::TAG_RAW);
 
   c->code = code->m_code;

@@ -189,10 +189,19 @@ void* ReAlloc(void* p, uint32_t size, const char* file, int line) {
   uint32_t old;
   std::memcpy(&old, HeaderOf(p), sizeof(old));
   if (old >= size) return p;
-  void* grown = Alloc(size, file, line, true);
-  std::memcpy(grown, p, old);
-  Free(p);
-  return grown;
+  if (size > UINT32_MAX - kHeaderSize) OutOfMemoryHandler();
+  // The C runtime grows the block, in place when it can. The registry forgets the address first,
+  // as the block may move, and learns the new one after.
+  Registry().RemoveIfManaged(p, &HasMagic);
+  char* raw = static_cast<char*>(std::realloc(HeaderOf(p), static_cast<size_t>(size) + kHeaderSize));
+  if (raw == nullptr) OutOfMemoryHandler();
+  std::memcpy(raw, &size, sizeof(size));
+  char* block = raw + kHeaderSize;
+  std::memset(block + old, 0, size - old);
+  Registry().Add(block);
+  Count(static_cast<int32_t>(size - old), 0);
+  AllocCount.fetch_add(1, std::memory_order_relaxed);
+  return block;
 }
 
 char* DuplicateText(const char* text, size_t length) {

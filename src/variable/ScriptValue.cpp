@@ -205,6 +205,7 @@ ValueArray* ValueArray_Duplicate(const ValueArray* array, const ScriptValue* new
     ValueRow& to = copy->rows[r];
     to.elements = static_cast<ScriptValue*>(AllocItems(from.length, sizeof(ScriptValue)));
     to.length = from.length;
+    to.capacity = from.length;
     for (int32_t c = 0; c < from.length; ++c) CopyValue(&to.elements[c], &from.elements[c]);
   }
   return copy;
@@ -312,8 +313,10 @@ void SetArrayElement(ScriptValue* target, const ScriptValue* value, int32_t inde
   ValueRow& slot = array->rows[row];
   if (column >= slot.length) {
     const int64_t length = static_cast<int64_t>(column) + 1;
-    slot.elements = static_cast<ScriptValue*>(GrowItems(slot.elements, RoomFor(length), sizeof(ScriptValue)));
+    const int64_t room = RoomFor(length);
+    slot.elements = static_cast<ScriptValue*>(GrowItems(slot.elements, room, sizeof(ScriptValue)));
     slot.length = static_cast<int32_t>(length);
+    if (slot.capacity < room) slot.capacity = static_cast<int32_t>(room);
   }
   ScriptValue* element = &slot.elements[column];
   ReleaseValue(element);
@@ -531,6 +534,7 @@ class ValueReader {
       ValueRow& row = array->rows[r];
       row.elements = static_cast<ScriptValue*>(AllocItems(length, sizeof(ScriptValue)));
       row.length = length;
+      row.capacity = length;
       // Every element is a zero-filled real 0 until it is read, so a failure part-way leaves
       // an array that releases cleanly.
       for (int32_t c = 0; c < length; ++c) {

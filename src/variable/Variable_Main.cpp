@@ -165,12 +165,14 @@ CVariableList::CVariableList() : m_Buckets{}, m_LastAdded(nullptr), m_Count(0) {
 CVariableList::~CVariableList() { Clear(); }
 
 void CVariableList::Clear() {
+  // Every node is on the chain, so emptying the buckets of the chain's nodes empties them all
+  // (an empty list has nothing to do).
   for (VariableNode* node = m_LastAdded; node != nullptr;) {
     VariableNode* older = node->chainNext;
+    m_Buckets[BucketOf(node->id)] = nullptr;
     FreeVariableNode(node);
     node = older;
   }
-  for (VariableNode*& head : m_Buckets) head = nullptr;
   m_LastAdded = nullptr;
   m_Count = 0;
 }

@@ -1,0 +1,163 @@
+// The machine's fast paths must not change what code does: each snippet runs on the virtual
+// machine with the fast paths on and off, and must give the same result, console lines and error
+// text both ways (and the expected ones).
+#include <string>
+#include <vector>
+
+#include "TreeExecSupport.h"
+#include "code/Code_CodeGen.h"
+#include "code/VM_FastPath.h"
+
+namespace {
+
+using namespace treetest;
+
+struct Snippet {
+  const char* name;
+  std::string source;
+  std::string value;    // Describe() of the result; ignored for a failing snippet
+  std::string console;  // the console lines written
+  bool fails = false;
+};
+
+const std::vector<Snippet>& Corpus() {
+  static const std::vector<Snippet> corpus = {
+      {"local arithmetic", "var a, b; a = 7; b = 2; return a * b - a / b + (a - b) * 0.5", "13", ""},
+      {"large integer constants", "var a; a = 2147483647 + 1; b = 65536 * 65536; print(a, b); return 10 - 3 * 2",
+       "4", "2147483648 4294967296\n"},
+      {"division by (nearly) zero is an error", "var a; a = 1; print(a / 4); print(a / 0.00000000001)", "", "0.25\n",
+       true},
+      {"comparisons use the epsilon", "var a; a = 0.1 + 0.2; print(a == 0.3, a < 0.3, a >= 0.3, 1 < 1.000001, 2 > 1);"
+       " return 0", "0", "1 0 1 1 1\n"},
+      {"integer comparisons", "var n; n = 0; repeat (3) { if (5 > 4) n += 1; if (4 <= 4) n += 10 } return n", "33", ""},
+      {"loops and repeat", "var i, s; s = 0; for (i = 0; i < 10; i += 1) { if (i == 7) break; s += i } repeat (2.6) s += 100;"
+       " do { s -= 1 } until (s < 318); while (s > 310) s -= 2; return s", "220", ""},
+      {"reading a variable never set", "var a; x = a + b; return x", "0", ""},
+      {"selectors", "x = 1; self.y = 2; other.z = 3; global.g = 4; var l; l = 5; return x + y + other.z + g + l", "11",
+       ""},
+      {"a global declared with globalvar", "globalvar gv; gv = 3; gv += 2; return gv + global.gv", "10", ""},
+      {"texts in variables", "var s; s = \"a\"; for (i = 0; i < 3; i += 1) s += \"b\"; t = s; t += \"!\"; global.u = t;"
+       " print(s, t, global.u); s = 1; t = s; return t + 1", "2", "abbb abbb! abbb!\n"},
+      {"a real over a text and a text over a real", "var v; v = 2; v = \"x\"; v += \"y\"; w = v; v = 3; return w + string(v)",
+       "\"xy3\"", ""},
+      {"a text appended to a global and to an instance variable",
+       "global.s = \"\"; t = \"x\"; repeat (3) { global.s += \"ab\"; t += \"\"; t += \"y\" } return global.s + t",
+       "\"abababxyyy\"", ""},
+      {"a text appended to a real is an error", "var s; s = 1; print(s); s += \"a\"; print(2)", "", "1\n", true},
+      {"texts do not subtract", "var s; s = \"a\"; print(s); s = s - 1; print(2)", "", "a\n", true},
+      {"arrays fill, grow and sum", "var a, i, s; for (i = 0; i < 100; i += 1) a[i] = i * 2; a[150] = 1; s = 0;"
+       " for (i = 0; i < 151; i += 1) s += a[i]; return s", "9901", ""},
+      {"two-dimensional arrays", "var m; m[2, 3] = 5; m[0, 1] = 2; m[2, 3] += 1; return m[2, 3] * 10 + m[0, 1] + m[1, 0]",
+       "", "", true},
+      {"two-dimensional arrays in range", "var m; m[2, 3] = 5; m[0, 1] = 2; m[2, 3] += 1; return m[2, 3] * 10 + m[0, 1]",
+       "62", ""},
+      {"arrays are copied on write", "a[0] = 1; a[1] = 2; b = a; b[0] = 5; c = b; c[1] = 7;"
+       " print(a[0], a[1], b[0], b[1], c[0], c[1]); return 0", "0", "1 2 5 2 5 7\n"},
+      // b and c share the array nobody owns; reading an element of b makes it b's, so the
+      // write through b happens in place and c sees it.
+      {"an element read makes an unowned array the reader's",
+       "a[0] = 1; b = a; c = a; a = 0; x = b[0]; b[0] = 5; return c[0]", "5", ""},
+      {"array elements hold texts", "var a; a[0] = \"p\"; a[1] = 2; a[0] += \"q\"; a[1] = \"r\"; a[0] = 3;"
+       " return string(a[0]) + a[1]", "\"3r\"", ""},
+      {"an array replaced by a real", "var a; a[3] = 1; a = 4; a += 1; return a", "5", ""},
+      {"an element past the end is an error", "var a; a[2] = 1; print(a[1]); print(a[3])", "", "0\n", true},
+      {"a negative index is an error", "var a; a[0] = 1; i = -1; a[i] = 2", "", "", true},
+      {"indexing a real is an error", "var a; a = 1; print(a[0])", "", "", true},
+      {"script calls", "var k; k = 0; for (i = 0; i < 5; i += 1) k += scr_add(i, k); return k", "26", ""},
+      {"recursion", "return scr_fib(15)", "610", ""},
+      {"a discarded call result", "scr_add(1, 2); nan(); return 1", "1", ""},
+      {"with blocks between fast code", "n = 0; with (all) { n += 1; v += 10 } with (100002) other.n += v; return n",
+       "12", ""},
+      {"exit in a loop", "var i; for (i = 0; i < 10; i += 1) { if (i == 3) exit; print(i) } return 9", "-12345", "0\n1\n2\n"},
+  };
+  return corpus;
+}
+
+class FastPathCorpus : public TreeExecTest {
+ protected:
+  void SetUp() override {
+    TreeExecTest::SetUp();
+    UseVM = true;
+    Code_SetGeneratorHook(CodeGen_GenerateForEntry);
+    RegisterBuiltinFunction("string", StringOf, 1);
+    AddScripts({
+        {"scr_add", "return argument0 + argument1"},
+        {"scr_fib", "if (argument0 < 2) return argument0; return scr_fib(argument0 - 1) + scr_fib(argument0 - 2)"},
+    });
+    const int32_t object = Object_Add(-1);
+    for (int n = 0; n < 2; ++n) m_instances.push_back(AddInstance(object));
+  }
+  void TearDown() override {
+    g_VMFastPaths = true;
+    TreeExecTest::TearDown();
+  }
+
+  static void StringOf(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue* args) {
+    char* text = ValueToNewString(&args[0]);
+    SetString(result, text);
+    MemoryManager::Free(text);
+  }
+
+  struct Result {
+    Outcome outcome;
+    std::string error;
+    std::string variables;  // self's and the globals' variables afterwards
+  };
+
+  Result RunSnippet(const Snippet& s, bool fast) {
+    g_VMFastPaths = fast;
+    m_self.i_variables->Clear();
+    m_other.i_variables->Clear();
+    // The room's instances start each run with v = 1 and v = 2 and nothing else.
+    for (size_t i = 0; i < m_instances.size(); ++i) {
+      m_instances[i]->i_variables->Clear();
+      ScriptValue v{};
+      SetReal(&v, static_cast<double>(i + 1));
+      SetInstanceVariable(m_instances[i], GetVariableId("v"), kWholeValueIndex, &v);
+    }
+    InitGlobalVariables();
+    g_ErrorSuppressed.store(true);
+    VM_ClearLastErrorText();
+    Result r;
+    r.outcome = Run(s.source);
+    r.error = VM_GetLastErrorText();
+    g_ErrorSuppressed.store(false);
+    for (const char* name : {"x", "y", "z", "g", "n", "t", "u", "w", "a", "b", "c"}) {
+      r.variables += std::string(name) + "=" + InstanceVariable(&m_self, name) + "/" + GlobalVariable(name) + " ";
+    }
+    return r;
+  }
+
+  std::vector<CInstance*> m_instances;
+
+  void RunCorpus() {
+    for (const Snippet& s : Corpus()) {
+      const Result general = RunSnippet(s, false);
+      const Result fast = RunSnippet(s, true);
+      EXPECT_EQ(general.error.empty(), !s.fails) << s.name << ": " << general.error;
+      if (!s.fails) {
+        EXPECT_EQ(general.outcome.value, s.value) << s.name;
+      }
+      EXPECT_EQ(general.outcome.console, s.console) << s.name;
+      EXPECT_EQ(fast.outcome.value, general.outcome.value) << s.name;
+      EXPECT_EQ(fast.outcome.console, general.outcome.console) << s.name;
+      EXPECT_EQ(fast.error, general.error) << s.name;
+      EXPECT_EQ(fast.variables, general.variables) << s.name;
+    }
+  }
+};
+
+TEST_F(FastPathCorpus, GivesWhatTheGeneralHandlersGive) { RunCorpus(); }
+
+TEST_F(FastPathCorpus, GivesWhatTheGeneralHandlersGiveForUnsetVariablesWithTheOption) {
+  g_UninitialisedVariableOption = true;
+  for (const char* source : {"var a; a = 1; return a + b", "var a; return a", "global.q = 2; return global.q + global.r"}) {
+    const Result general = RunSnippet({"unset", source, "", ""}, false);
+    const Result fast = RunSnippet({"unset", source, "", ""}, true);
+    EXPECT_FALSE(general.error.empty()) << source;
+    EXPECT_EQ(fast.error, general.error) << source;
+    EXPECT_EQ(fast.outcome.value, general.outcome.value) << source;
+  }
+}
+
+}  // namespace
