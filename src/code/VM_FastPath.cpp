@@ -492,7 +492,8 @@ struct ClassTable {
     for (uint32_t top = 0; top < 65536; ++top) classes[top] = ClassOf(top);
   }
 };
-constexpr ClassTable kClassTable;
+// Filled at start-up (too many steps for every compiler to evaluate as a constant).
+const ClassTable kClassTable;
 
 // ---- Fused steps ----
 //
