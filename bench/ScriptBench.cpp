@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "base/VCL.h"
+#include "room/Instance_Variables.h"
 #include "code/Code_CodeGen.h"
 #include "code/Code_Compile.h"
 #include "code/Code_Constant.h"
@@ -76,26 +77,6 @@ const std::vector<Program> kPrograms = {
 void StringLength(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args) {
   const char* text = argc > 0 ? GetArgumentString(args, 0) : nullptr;
   SetReal(result, text != nullptr ? static_cast<double>(std::strlen(text)) : 0.0);
-}
-
-template <int Slot>
-bool GetArgument(CInstance*, int32_t index, ScriptValue* out) {
-  ReleaseValue(out);
-  return GetValueElement(out, &g_ArgumentSlots[Slot], index);
-}
-template <int Slot>
-bool SetArgument(CInstance*, int32_t index, const ScriptValue* value) {
-  SetValueElement(&g_ArgumentSlots[Slot], value, index);
-  return true;
-}
-template <int... Slots>
-void RegisterArguments(std::integer_sequence<int, Slots...>) {
-  (RegisterBuiltinVariable(("argument" + std::to_string(Slots)).c_str(), GetArgument<Slots>, SetArgument<Slots>), ...);
-}
-bool GetArgumentCount(CInstance*, int32_t, ScriptValue* out) {
-  ReleaseValue(out);
-  SetReal(out, g_ArgumentCount);
-  return true;
 }
 
 // ---- Running ----
@@ -221,8 +202,7 @@ int main(int argc, char** argv) {
   InitGlobalVariables();
   RegisterBuiltinConstants();
   RegisterBuiltinFunction("string_length", StringLength, 1);
-  RegisterArguments(std::make_integer_sequence<int, kArgumentSlotCount>());
-  RegisterBuiltinVariable("argument_count", GetArgumentCount, nullptr);
+  RegisterGlobalVariables();
   Code_SetGeneratorHook(&CodeGen_GenerateForEntry);
 
   CInstance self(0, 0, 100001, -1, false);

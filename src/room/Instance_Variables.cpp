@@ -15,4 +15,3 @@ void InitBuiltinVariables() {
 // The accessors of the per-instance and game-wide variables are not written yet.
 void RegisterInstanceVariables() {}
 
-void RegisterGlobalVariables() {}

@@ -7,5 +7,8 @@
 void InitBuiltinVariables();
 // The per-instance variables (x, y, sprite_index, ...).
 void RegisterInstanceVariables();
-// The game-wide variables (room, score, ...).
+// The game-wide variables (the arguments of the running script, room, score, ...).
 void RegisterGlobalVariables();
+
+// Set while an action runs relative to its instance; argument_relative reads it.
+extern bool ActionRelative;

@@ -1,5 +1,7 @@
 #include "TreeExecSupport.h"
 
+#include "room/Instance_Variables.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -25,26 +27,6 @@ void Nan(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue*) {
   SetReal(result, std::numeric_limits<double>::quiet_NaN());
 }
 
-template <int Slot>
-bool GetArgument(CInstance*, int32_t index, ScriptValue* out) {
-  ReleaseValue(out);
-  return GetValueElement(out, &g_ArgumentSlots[Slot], index);
-}
-template <int Slot>
-bool SetArgument(CInstance*, int32_t index, const ScriptValue* value) {
-  SetValueElement(&g_ArgumentSlots[Slot], value, index);
-  return true;
-}
-template <int... Slots>
-void RegisterArguments(std::integer_sequence<int, Slots...>) {
-  (RegisterBuiltinVariable(("argument" + std::to_string(Slots)).c_str(), GetArgument<Slots>, SetArgument<Slots>), ...);
-}
-
-bool GetArgumentCount(CInstance*, int32_t, ScriptValue* out) {
-  ReleaseValue(out);
-  SetReal(out, g_ArgumentCount);
-  return true;
-}
 bool GetId(CInstance* self, int32_t, ScriptValue* out) {
   ReleaseValue(out);
   SetReal(out, self != nullptr ? self->i_id : -4);
@@ -78,8 +60,7 @@ void TreeExecTest::SetUp() {
   RegisterBuiltinConstants();
   RegisterBuiltinFunction("print", Print, -1);
   RegisterBuiltinFunction("nan", Nan, 0);
-  RegisterArguments(std::make_integer_sequence<int, kArgumentSlotCount>());
-  RegisterBuiltinVariable("argument_count", GetArgumentCount, nullptr);
+  RegisterGlobalVariables();
   RegisterBuiltinVariable("id", GetId, nullptr);
   RegisterBuiltinVariable("ro", GetSeven, nullptr);
   Room_SetLastInstanceId(100000);

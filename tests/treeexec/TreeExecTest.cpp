@@ -1,10 +1,12 @@
 // The tree interpreter: script text compiled into a code tree and run through Code_Execute with
 // the virtual machine switched off. Results, console lines and recorded errors are checked from
 // tables of source texts.
+#include <gmock/gmock.h>
 #include <string>
 #include <vector>
 
 #include "TreeExecSupport.h"
+#include "run/Run_Global.h"
 #include "code/Code_TreeExec.h"
 #include "code/Code_Tree.h"
 
@@ -373,6 +375,8 @@ class TreeExecCalls : public TreeExec {
         {"scr_bad", "var v; return v"},
         {"scr_rec", "return scr_rec()"},
         {"scr_none", ""},
+        {"scr_second", "return argument[1]"},
+        {"scr_third", "return argument[2]"},
     });
     // A script without a code entry.
     Script_Add("scr_empty");
@@ -394,6 +398,21 @@ TEST_F(TreeExecCalls, ScriptsGetTheirArgumentsAndGiveBackTheirResult) {
       {"x = 5; return scr_add(x, 1) + argument_count", "6", ""},
   });
   EXPECT_EQ(g_ArgumentCount, 0);
+}
+
+TEST_F(TreeExecCalls, TheArgumentArrayReadsOnlyWhatWasPassed) {
+  ExpectValues({
+      {"return scr_second(3, 4)", "4", ""},
+      {"argument[20] = 5; return argument0", "5", ""},  // an index out of range writes slot 0
+  });
+  // Reading past the arguments passed is a fatal error that ends the game; the read is undefined.
+  const Outcome o = Run("return scr_third(3, 4)");
+  EXPECT_EQ(o.value, "undefined");
+  ASSERT_NE(Error_GetLast(), nullptr);
+  EXPECT_THAT(Error_GetLast(), ::testing::HasSubstr("illegal access of argument, argument is not provided to script"));
+  EXPECT_EQ(Run_GetNewRoom(), -400);
+  Error_ResetState();
+  Run_SetNewRoom(-1);
 }
 
 TEST_F(TreeExecCalls, ScriptExecuteRunsTheScriptItsFirstArgumentNames) {
