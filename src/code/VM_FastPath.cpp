@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "code/VM_Exec.h"
@@ -170,6 +171,59 @@ struct Number {
   }
 }
 
+// ---- Argument slots ----
+//
+// The built-in variables argument0 to argument15 read the call's argument slots through their
+// getters. Their ids are looked up by name when the fast loop starts and the registry has changed
+// since the last look-up, and each use checks that the id still has the getter found then, so a
+// registry filled anew in another order only loses the shortcut.
+struct ArgumentIds {
+  int32_t registered = -1;  // g_BuiltinVariableCount at the last look-up
+  int32_t first = -1;       // id of argument0; argumentN is looked for at first + N
+  BuiltinVariableGetter getters[kArgumentSlotCount] = {};  // null where argumentN is not there
+};
+ArgumentIds g_ArgumentIds;
+
+void FindArgumentIds() {
+  ArgumentIds found;
+  found.registered = g_BuiltinVariableCount;
+  found.first = FindBuiltinVariable("argument0");
+  if (found.first >= 0) {
+    char name[16];
+    for (int32_t i = 0; i < kArgumentSlotCount; ++i) {
+      const int64_t id = static_cast<int64_t>(found.first) + i;
+      if (id >= g_BuiltinVariableCount) break;
+      const BuiltinVariableEntry& entry = g_BuiltinVariables[id];
+      std::snprintf(name, sizeof(name), "argument%d", static_cast<int>(i));
+      if (entry.name != nullptr && std::strcmp(entry.name, name) == 0) found.getters[i] = entry.getter;
+    }
+  }
+  g_ArgumentIds = found;
+}
+
+// The slot a whole read of variable `id` through `selector` reads when it is an argumentN that
+// the general read serves by its getter (through self or other, or through no selector when the
+// id is not a declared global); null for any read that goes another way or fails there.
+[[gnu::always_inline]] inline const ScriptValue* ArgumentSlot(const Machine& c, int32_t selector, int32_t id) {
+  const int64_t slot = static_cast<int64_t>(id) - g_ArgumentIds.first;
+  if (slot < 0 || slot >= kArgumentSlotCount || id >= g_BuiltinVariableCount) return nullptr;
+  const BuiltinVariableGetter expected = g_ArgumentIds.getters[slot];
+  if (expected == nullptr || g_BuiltinVariables[id].getter != expected) return nullptr;
+  switch (selector) {
+    case SEL_SELF:
+      if (c.self == nullptr) return nullptr;
+      break;
+    case SEL_OTHER:
+      if (c.other == nullptr) return nullptr;
+      break;
+    case SEL_NOT_SPECIFIED:
+      if (c.self == nullptr || IsGlobalDeclared(id)) return nullptr;
+      break;
+    default: return nullptr;
+  }
+  return &g_ArgumentSlots[slot];
+}
+
 // A variable reference decoded from the operand and, for the parts not in the word, from the
 // stack at p (the element index first, then the selector).
 struct Reference {
@@ -205,7 +259,15 @@ inline uint8_t* PushVariable(const Machine& c, uint32_t word, uint32_t operand, 
   Reference r;
   if (!DecodeReference(word, operand, sp, c.frame - sp, &r)) return nullptr;
   CVariableList* list = ListFor(c, r.selector, r.id);
-  if (list == nullptr) return nullptr;
+  if (list == nullptr) [[unlikely]] {
+    if (r.index != kWholeValueIndex || r.id >= kBuiltinVariableIdLimit) return nullptr;
+    // An argument slot holding a real, copied as its getter copies it (the getter's read leaves
+    // the array-index flag as it is).
+    const ScriptValue* slot = ArgumentSlot(c, r.selector, r.id);
+    if (slot == nullptr || slot->Kind() != VALUE_REAL) return nullptr;
+    g_InstanceMissingFlag = 0;
+    return PushValueParts(c, sp + r.taken, slot->bits, 0, slot->kind);
+  }
   const VariableNode* node = list->Lookup(r.id);
   if (r.index == kWholeValueIndex &&
       (node != nullptr ? node->value.Kind() == VALUE_REAL : !g_UninitialisedVariableOption)) {
@@ -521,7 +583,19 @@ const ClassTable kClassTable;
 [[gnu::always_inline]] inline bool ReadWholeReal(const Machine& c, uint32_t word, uint32_t operand, double* out) {
   CVariableList* list;
   VariableNode* node;
-  if (!WholeVariable(c, word, operand, &list, &node)) return false;
+  if (!WholeVariable(c, word, operand, &list, &node)) [[unlikely]] {
+    // An argument slot: the fused steps clear the array-index flag after their reads, which the
+    // getter's read does not, so the slot is read here only while the flag is clear anyway.
+    const int32_t id = static_cast<int32_t>(operand & kVarIdMask);
+    if (id >= kBuiltinVariableIdLimit || g_ArrayIndexError.flag != 0 ||
+        (operand & (kVarWhole | kVarSelectorInWord | kVarSelectorBias)) != (kVarWhole | kVarSelectorInWord)) {
+      return false;
+    }
+    const ScriptValue* slot = ArgumentSlot(c, WordImmediate(word), id);
+    if (slot == nullptr || slot->Kind() != VALUE_REAL) return false;
+    *out = slot->real;
+    return true;
+  }
   if (node == nullptr) {
     if (g_UninitialisedVariableOption) return false;
     *out = 0.0;
@@ -602,6 +676,7 @@ inline bool CountBranch() {
 uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
   Machine c{context->stackBase, context->stackTags, context->frame,
             context->locals,    context->self,      context->other};
+  if (g_ArgumentIds.registered != g_BuiltinVariableCount) FindArgumentIds();
   const uint8_t* code = reinterpret_cast<const uint8_t*>(context->words);
   int64_t size = context->codeSize;
   // Offsets in 64 bits, so that looking a few words ahead can never overflow.

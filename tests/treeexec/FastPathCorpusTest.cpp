@@ -65,6 +65,8 @@ const std::vector<Snippet>& Corpus() {
       {"indexing a real is an error", "var a; a = 1; print(a[0])", "", "", true},
       {"script calls", "var k; k = 0; for (i = 0; i < 5; i += 1) k += scr_add(i, k); return k", "26", ""},
       {"recursion", "return scr_fib(15)", "610", ""},
+      // Argument slots written in the script, holding a text, and past the arguments passed.
+      {"argument slots", "return scr_mix(4, \"t\")", "\"20t0\"", ""},
       {"a discarded call result", "scr_add(1, 2); nan(); return 1", "1", ""},
       {"with blocks between fast code", "n = 0; with (all) { n += 1; v += 10 } with (100002) other.n += v; return n",
        "12", ""},
@@ -83,6 +85,8 @@ class FastPathCorpus : public TreeExecTest {
     AddScripts({
         {"scr_add", "return argument0 + argument1"},
         {"scr_fib", "if (argument0 < 2) return argument0; return scr_fib(argument0 - 1) + scr_fib(argument0 - 2)"},
+        {"scr_mix", "argument2 = argument0 + 1; if (argument2 > 4) return string(argument0 * argument2) + argument1 +"
+                    " string(argument5); return 0"},
     });
     const int32_t object = Object_Add(-1);
     for (int n = 0; n < 2; ++n) m_instances.push_back(AddInstance(object));
