@@ -25,22 +25,11 @@ void GrowInts(int32_t** items, int32_t* capacity, int64_t needed) {
   *capacity = static_cast<int32_t>(grown);
 }
 
-// Stack bytes of a type, as used to choose the result type of a binary operation.
-int32_t TypeWeight(int32_t type) {
-  switch (type) {
-    case VT_DOUBLE:
-    case VT_LONG: return 8;
-    case VT_VAR: return 16;
-    case VT_FLOAT:
-    case VT_INT:
-    case VT_BOOL:
-    case VT_STRING: return 4;
-    default: return 0;
-  }
+// The result type of a binary operation: the operand type that takes more stack bytes, the
+// left one when both take the same.
+int32_t LargerType(int32_t left, int32_t right) {
+  return VMStackSize(static_cast<uint32_t>(right)) > VMStackSize(static_cast<uint32_t>(left)) ? right : left;
 }
-
-// The larger of the two operand types; the left one when both have the same size.
-int32_t LargerType(int32_t left, int32_t right) { return TypeWeight(right) > TypeWeight(left) ? right : left; }
 
 uint8_t Type8(int32_t type) { return static_cast<uint8_t>(type & 0xF); }
 
