@@ -134,18 +134,6 @@ struct Number {
   }
 }
 
-// The comparisons of the general handler on a difference g.
-[[gnu::always_inline]] inline bool Compare(uint8_t opcode, double g, double e) {
-  switch (opcode) {
-    case OP_SLT: return g < -e;
-    case OP_SLE: return g <= e;
-    case OP_SEQ: return -e <= g && g <= e;
-    case OP_SNE: return g < -e || g > e;
-    case OP_SGE: return g >= -e;
-    default: return g > e;
-  }
-}
-
 // ---- Variables ----
 
 // The list of an instance that a reference to a user variable reaches (built-in variables are
@@ -439,7 +427,7 @@ inline uint8_t* Comparison(const Machine& c, uint32_t word, uint8_t* sp) {
   if (!ReadNumber(c, sp, rightType, &right) || !ReadNumber(c, sp + rightSize, leftType, &left)) return nullptr;
   const double difference = left.isInt && right.isInt ? static_cast<double>(static_cast<int64_t>(left.i) - right.i)
                                                       : left.AsDouble() - right.AsDouble();
-  return PushI32(c, sp + rightSize + leftSize, Compare(kOp, difference, MathEpsilon) ? 1 : 0);
+  return PushI32(c, sp + rightSize + leftSize, VMCompareDifference(kOp, difference, MathEpsilon) ? 1 : 0);
 }
 
 // conv.v.i, conv.i.b and conv.i.v.
@@ -817,7 +805,7 @@ push_v: {
         FAST_DISPATCH();
       }
       if (WordT1(op) == rightType && WordT2(op) == VT_VAR && opClass >= F_SLT && opClass <= F_SGT) {
-        const bool truth = Compare(WordOpcode(op), x - y, MathEpsilon);
+        const bool truth = VMCompareDifference(WordOpcode(op), x - y, MathEpsilon);
         g_InstanceMissingFlag = 0;
         g_ArrayIndexError.flag = 0;
         if (fourth + 4 <= size) {

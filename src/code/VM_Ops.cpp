@@ -365,17 +365,6 @@ int CompareTexts(const char* a, const char* b) {
   return std::strcmp(a, b);
 }
 
-bool Compare(uint8_t opcode, double g, double e) {
-  switch (opcode) {
-    case OP_SLT: return g < -e;
-    case OP_SLE: return g <= e;
-    case OP_SEQ: return -e <= g && g <= e;
-    case OP_SNE: return g < -e || g > e;
-    case OP_SGE: return g >= -e;
-    default: return g > e;
-  }
-}
-
 bool CompareOrder(uint8_t opcode, int r) {
   switch (opcode) {
     case OP_SLT: return r < 0;
@@ -469,18 +458,18 @@ uint8_t* DoSet(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
   } else if ((ta == VT_BOOL && tb == VT_STRING) || (ta == VT_STRING && tb == VT_BOOL)) {
     const int64_t p = ta == VT_STRING ? (a.s != nullptr) : a.i;
     const int64_t q = tb == VT_STRING ? (b.s != nullptr) : b.i;
-    truth = Compare(opcode, static_cast<double>(p - q), MathEpsilon);
+    truth = VMCompareDifference(opcode, static_cast<double>(p - q), MathEpsilon);
   } else if ((ta == VT_DOUBLE && IsNumber(tb)) || (tb == VT_DOUBLE && IsNumber(ta))) {
-    truth = Compare(opcode, AsDouble(a) - AsDouble(b), MathEpsilon);
+    truth = VMCompareDifference(opcode, AsDouble(a) - AsDouble(b), MathEpsilon);
   } else if ((ta == VT_DOUBLE && tb == VT_BOOL) || (ta == VT_BOOL && tb == VT_DOUBLE)) {
     const double p = ta == VT_DOUBLE ? a.d : a.i;
     const double q = tb == VT_DOUBLE ? b.d : b.i;
-    truth = Compare(opcode, std::trunc(p - q), MathEpsilon);
+    truth = VMCompareDifference(opcode, std::trunc(p - q), MathEpsilon);
   } else if (IsInteger(ta) && IsInteger(tb)) {
     const __int128 g = static_cast<__int128>(AsInt64(a)) - static_cast<__int128>(AsInt64(b));
-    truth = Compare(opcode, static_cast<double>(g), MathEpsilon);
+    truth = VMCompareDifference(opcode, static_cast<double>(g), MathEpsilon);
   } else if ((ta == VT_INT || ta == VT_BOOL) && (tb == VT_INT || tb == VT_BOOL)) {
-    truth = Compare(opcode, static_cast<double>(static_cast<int64_t>(a.i) - b.i), MathEpsilon);
+    truth = VMCompareDifference(opcode, static_cast<double>(static_cast<int64_t>(a.i) - b.i), MathEpsilon);
   } else {
     Fail(c, kSet.execError);
     return sp;

@@ -6,6 +6,20 @@
 #include <cstdint>
 
 #include "code/VM_Exec.h"
+#include "code/VM_Format.h"
+
+// The six comparisons on the difference g of two operands, with the epsilon band e: values
+// whose difference lies within the band are equal. The opcode chooses the comparison.
+[[gnu::always_inline]] inline bool VMCompareDifference(uint8_t opcode, double g, double e) {
+  switch (opcode) {
+    case OP_SLT: return g < -e;
+    case OP_SLE: return g <= e;
+    case OP_SEQ: return -e <= g && g <= e;
+    case OP_SNE: return g < -e || g > e;
+    case OP_SGE: return g >= -e;
+    default: return g > e;
+  }
+}
 
 // Real divisors whose absolute value is below this are a division by zero.
 constexpr double kVMDivideThreshold = 1e-10;
