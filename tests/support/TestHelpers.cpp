@@ -71,6 +71,18 @@ std::string RecordingConsole::Text() const {
   return all;
 }
 
+ScriptValue Real(double d) {
+  ScriptValue v{};
+  SetReal(&v, d);
+  return v;
+}
+
+ScriptValue Str(const char* text) {
+  ScriptValue v{};
+  SetString(&v, text);
+  return v;
+}
+
 int RecordingConsole::Count(const std::string& line) const {
   int n = 0;
   for (const std::string& l : lines) n += l == line ? 1 : 0;

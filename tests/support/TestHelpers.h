@@ -8,6 +8,7 @@
 
 #include "base/VCL.h"
 #include "os/MessageBox.h"
+#include "variable/ScriptValue.h"
 
 namespace testsupport {
 
@@ -70,6 +71,10 @@ class RecordingConsole : public tagIConsole {
   void Clear() { lines.clear(); }
   std::vector<std::string> lines;
 };
+
+// A real value, and a string value holding its own copy of the text (release it when done).
+ScriptValue Real(double d);
+ScriptValue Str(const char* text);
 
 // Thrown by the test process-exit hook instead of ending the process.
 struct ProcessExited {

@@ -4,15 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/MemoryManager.h"
+#include "support/TestHelpers.h"
 #include "variable/ScriptValue.h"
 
 namespace {
 
-ScriptValue Real(double v) {
-  ScriptValue value{};
-  SetReal(&value, v);
-  return value;
-}
+using testsupport::Real;
 
 double ElementOf(const ScriptValue& array, int32_t row, int32_t column) {
   int32_t index = 0;

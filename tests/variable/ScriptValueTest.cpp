@@ -18,17 +18,8 @@
 
 namespace {
 
-ScriptValue Real(double d) {
-  ScriptValue v{};
-  SetReal(&v, d);
-  return v;
-}
-
-ScriptValue Str(const char* text) {
-  ScriptValue v{};
-  SetString(&v, text);
-  return v;
-}
+using testsupport::Real;
+using testsupport::Str;
 
 ScriptValue OfKind(uint32_t kind, uint64_t bits) {
   ScriptValue v{};

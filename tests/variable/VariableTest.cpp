@@ -28,17 +28,8 @@ using ::testing::HasSubstr;
 
 namespace {
 
-ScriptValue Real(double d) {
-  ScriptValue v{};
-  SetReal(&v, d);
-  return v;
-}
-
-ScriptValue Str(const char* text) {
-  ScriptValue v{};
-  SetString(&v, text);
-  return v;
-}
+using testsupport::Real;
+using testsupport::Str;
 
 std::string Printed(const ScriptValue& v) {
   RecordingConsole console;
