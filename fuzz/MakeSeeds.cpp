@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "support/GameDataBuilder.h"
+#include "testlib/GameDataBuilder.h"
 
 using namespace testsupport;
 

@@ -6,7 +6,7 @@
 #include "base/VCL.h"
 #include "debug/Debug_Log.h"
 #include "graphics/Graphics_Window.h"
-#include "support/TestHelpers.h"
+#include "testlib/TestHelpers.h"
 
 using namespace testsupport;
 

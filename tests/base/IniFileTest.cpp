@@ -10,7 +10,7 @@
 #include "debug/Debug_Log.h"
 #include "os/OS_Paths.h"
 #include "platform/MemoryManager.h"
-#include "support/TestHelpers.h"
+#include "testlib/TestHelpers.h"
 
 using namespace testsupport;
 

@@ -16,7 +16,7 @@
 #include "code/Code_Error.h"
 #include "os/OS_Paths.h"
 #include "platform/MemoryManager.h"
-#include "support/TestHelpers.h"
+#include "testlib/TestHelpers.h"
 
 using namespace testsupport;
 using Bytes = std::vector<uint8_t>;

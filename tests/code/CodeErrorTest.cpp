@@ -20,8 +20,8 @@
 #include "room/Event_State.h"
 #include "run/Run_Global.h"
 #include "script/Script_Main.h"
-#include "support/TestHelpers.h"
-#include "support/VMAssembler.h"
+#include "testlib/TestHelpers.h"
+#include "testlib/VMAssembler.h"
 #include "variable/Variable_Main.h"
 
 using namespace testsupport;

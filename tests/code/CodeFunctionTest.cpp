@@ -16,7 +16,7 @@
 #include "extension/Extension_Main.h"
 #include "platform/MemoryManager.h"
 #include "script/Script_Main.h"
-#include "support/TestHelpers.h"
+#include "testlib/TestHelpers.h"
 
 using namespace testsupport;
 

@@ -15,8 +15,8 @@
 #include "room/Event_State.h"
 #include "run/Run_Global.h"
 #include "runner/GameData_Code.h"
-#include "support/TestHelpers.h"
-#include "support/VMAssembler.h"
+#include "testlib/TestHelpers.h"
+#include "testlib/VMAssembler.h"
 
 using namespace testsupport;
 

@@ -13,7 +13,7 @@
 
 #include "base/VCL.h"
 #include "os/OS_Paths.h"
-#include "support/TestHelpers.h"
+#include "testlib/TestHelpers.h"
 
 using namespace testsupport;
 namespace fs = std::filesystem;

@@ -5,7 +5,7 @@
 
 #include "base/VCL.h"
 #include "platform/MemoryManager.h"
-#include "support/TestHelpers.h"
+#include "testlib/TestHelpers.h"
 
 using namespace testsupport;
 

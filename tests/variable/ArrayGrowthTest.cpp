@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/MemoryManager.h"
-#include "support/TestHelpers.h"
+#include "testlib/TestHelpers.h"
 #include "variable/ScriptValue.h"
 
 namespace {

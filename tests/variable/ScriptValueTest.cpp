@@ -14,7 +14,7 @@
 #include "code/Code_Error.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
-#include "support/TestHelpers.h"
+#include "testlib/TestHelpers.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include "room/Instance_Class.h"
 #include "room/Instance_Variables.h"
 #include "room/Room_Class.h"
-#include "support/TestHelpers.h"
+#include "testlib/TestHelpers.h"
 
 using namespace testsupport;
 using ::testing::HasSubstr;

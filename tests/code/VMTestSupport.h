@@ -13,7 +13,7 @@
 #include "code/VM_Exec.h"
 #include "code/VM_Variables.h"
 #include "script/Script_Main.h"
-#include "support/VMAssembler.h"
+#include "testlib/VMAssembler.h"
 #include "variable/ScriptValue.h"
 #include "variable/Variable_Main.h"
 

@@ -17,8 +17,8 @@
 #include "extension/Extension_Main.h"
 #include "option/Option_Main.h"
 #include "runner/GameData.h"
-#include "support/GameDataBuilder.h"
-#include "support/TestHelpers.h"
+#include "testlib/GameDataBuilder.h"
+#include "testlib/TestHelpers.h"
 
 namespace gamedatatest {
 

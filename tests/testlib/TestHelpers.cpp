@@ -1,4 +1,4 @@
-#include "support/TestHelpers.h"
+#include "testlib/TestHelpers.h"
 
 #include <stdlib.h>
 

@@ -27,7 +27,7 @@
 #include "script/Script_Main.h"
 #include "variable/ScriptValue.h"
 #include "variable/Variable_Main.h"
-#include "support/TestHelpers.h"
+#include "testlib/TestHelpers.h"
 
 namespace treetest {
 

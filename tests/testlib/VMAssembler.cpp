@@ -1,4 +1,4 @@
-#include "support/VMAssembler.h"
+#include "testlib/VMAssembler.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -12,7 +12,7 @@
 #include "option/Option_Main.h"
 #include "platform/MemoryManager.h"
 #include "script/Script_Main.h"
-#include "support/TestHelpers.h"
+#include "testlib/TestHelpers.h"
 
 using namespace compilertest;
 

@@ -9,7 +9,7 @@
 #include "base/VCL.h"
 #include "platform/MemoryManager.h"
 #include "support/CStream.h"
-#include "support/TestHelpers.h"
+#include "testlib/TestHelpers.h"
 
 using namespace testsupport;
 

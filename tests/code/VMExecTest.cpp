@@ -13,7 +13,7 @@
 #include "os/OS_Messages.h"
 #include "platform/MemoryManager.h"
 #include "room/Instance_Class.h"
-#include "support/TestHelpers.h"
+#include "testlib/TestHelpers.h"
 
 namespace {
 

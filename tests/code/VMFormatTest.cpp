@@ -8,7 +8,7 @@
 #include "code/VM_Format.h"
 #include "code/VM_LineInfo.h"
 #include "platform/MemoryManager.h"
-#include "support/VMAssembler.h"
+#include "testlib/VMAssembler.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "support/GameDataBuilder.h"
-#include "support/TestHelpers.h"
+#include "testlib/GameDataBuilder.h"
+#include "testlib/TestHelpers.h"
 
 namespace testsupport {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "platform/MemoryManager.h"
 #include "support/Support_File.h"
-#include "support/TestHelpers.h"
+#include "testlib/TestHelpers.h"
 
 using namespace testsupport;
 namespace fs = std::filesystem;

@@ -19,8 +19,8 @@
 #include "code/VM_Variables.h"
 #include "runner/GameData_Strings.h"
 #include "script/Script_Main.h"
-#include "support/TestHelpers.h"
-#include "support/VMAssembler.h"
+#include "testlib/TestHelpers.h"
+#include "testlib/VMAssembler.h"
 #include "variable/ScriptValue.h"
 #include "variable/Variable_Main.h"
 

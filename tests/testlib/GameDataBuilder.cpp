@@ -1,4 +1,4 @@
-#include "support/GameDataBuilder.h"
+#include "testlib/GameDataBuilder.h"
 
 #include <algorithm>
 #include <cstring>

@@ -17,7 +17,7 @@
 #include "support/LoadSave.h"
 #include "support/LoadSave_File.h"
 #include "support/Support_Directory.h"
-#include "support/TestHelpers.h"
+#include "testlib/TestHelpers.h"
 
 using namespace testsupport;
 namespace fs = std::filesystem;
