@@ -41,14 +41,14 @@ void FullGame(GameDataBuilder& g, bool newOptions, bool stringsLast) {
   }
   g.Raw("DAFL");
   g.Tpag({{0, 0, 1, 1, 0, 0, 1, 1, 1, 1, 0}, {0, 0, 1, 1, 0, 0, 1, 1, 1, 1, 1}, {0, 0, 1, 1, 0, 0, 1, 1, 1, 1, -1}});
-  g.Code({{"gml_Script_main", CodeWriter{}
+  g.Code({{"main", CodeWriter{}
                                   .VarRef(0xC0500000, "score", 1)
                                   .Word(0x84000001)
                                   .VarRef(0x45500000, "x", 0)
                                   .FuncRef(0xD9020000, "script_execute")
                                   .Word(0x9C000000)},
           CodeEntry::Empty(),
-          {"gml_Object_obj_Step_0", CodeWriter{}.VarRef(0xC0500000, "score", 7).Word(0x9C000000)}});
+          {"obj_step", CodeWriter{}.VarRef(0xC0500000, "score", 7).Word(0x9C000000)}});
   g.Vari().Func();
   if (!stringsLast) g.Strg({"Hello"});
   g.Txtr({{1, kTinyPng}, {0, {}}});

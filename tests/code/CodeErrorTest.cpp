@@ -246,11 +246,11 @@ TEST_F(CodeErrorTest, ReportsNameTheEventTheObjectAndTheLine) {
   } cases[] = {
       {"no bytecode runs", 2, 3, 0, true, false, false, nullptr, nullptr,
        "FATAL ERROR in\naction number 1\nof Alarm Event for alarm 3\nfor object <undefined>:\n\n\nmsg\n"},
-      {"a line of running code", 0, 0, 4, false, true, true, "gml_Object_obj_Create_0", "x = 1;\ny = z;\n",
+      {"a line of running code", 0, 0, 4, false, true, true, "obj_create", "x = 1;\ny = z;\n",
        "ERROR in\naction number 5\nof Create Event\nfor object <undefined>:\n\n\nmsg\n"
-       " at gml_Object_obj_Create_0 (line 2) - y = z;\n"},
-      {"running code without line information", 8, 0, 0, false, true, false, "gml_Object_obj_Draw_0", nullptr,
-       "ERROR in\naction number 1\nof Draw Event\nfor object <undefined>:\n\n\nmsg\nat gml_Object_obj_Draw_0\n"},
+       " at obj_create (line 2) - y = z;\n"},
+      {"running code without line information", 8, 0, 0, false, true, false, "obj_draw", nullptr,
+       "ERROR in\naction number 1\nof Draw Event\nfor object <undefined>:\n\n\nmsg\nat obj_draw\n"},
       {"a time line moment", kEventTypeTimeLine, 30, 1, false, false, false, nullptr, nullptr,
        "ERROR in\naction number 2\nat time step30\nof time line <undefined>:\n\n\nmsg\n"},
       {"a time line action named by its code", kEventTypeTimeLine, 30, 1, false, true, true, "code",
@@ -308,7 +308,7 @@ class ScriptErrorTest : public CodeErrorTest {
     m_scriptCode.m_code = m_script.get();
     m_scriptCode.m_lineInfo = m_scriptLines.get();
     m_scriptCode.m_sourceCopy = m_scriptCode.m_source;
-    m_scriptCode.m_name = const_cast<char*>("gml_Script_scr_fail");
+    m_scriptCode.m_name = const_cast<char*>("scr_fail");
     Script_SetCode(Script_Add("scr_fail"), &m_scriptCode);
     m_event = AssembleCode("push.d 1\npop.v.d -5 @score\ncall.i 100000 0\npopz.v\n");
     m_eventLines = MakeCodeBuffer({0, 0, 20, 11});
@@ -332,7 +332,7 @@ class ScriptErrorTest : public CodeErrorTest {
   }
   void RunEvent() {
     ScriptValue result{};
-    VMExecute("gml_Object_obj_player_Create_0", nullptr, nullptr, m_event.get(), &result, m_eventLines.get(),
+    VMExecute("player_create", nullptr, nullptr, m_event.get(), &result, m_eventLines.get(),
               "score = 1;\nscr_fail();\n");
     ReleaseValue(&result);
   }
@@ -348,10 +348,10 @@ TEST_F(ScriptErrorTest, UnderNoErrorsTheReportGoesToTheConsoleAndTheGameEnds) {
   const std::string report = kHashes +
                              "FATAL ERROR in\naction number 1\nof Create Event\nfor object obj_player:\n\n\n"
                              "Variable not set before reading it.\n"
-                             " at gml_Script_scr_fail (line 2) - fail_now();\n" +
+                             " at scr_fail (line 2) - fail_now();\n" +
                              kHashes + kRule +
-                             "stack frame is\ngml_Script_scr_fail (line 2)\n"
-                             "called from - gml_Object_obj_player_Create_0 (line 2) - scr_fail();\n";
+                             "stack frame is\nscr_fail (line 2)\n"
+                             "called from - player_create (line 2) - scr_fail();\n";
   EXPECT_TRUE(boxes.boxes().empty());
   EXPECT_EQ(m_console.Text(), "ERROR!!! :: " + report + "\n");  // no variable dumps
   EXPECT_STREQ(Error_GetLast(), report.c_str());

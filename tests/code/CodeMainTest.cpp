@@ -62,7 +62,7 @@ class CodeMainTest : public ::testing::Test {
 TEST_F(CodeMainTest, EntriesFromCodeIndicesPointIntoTheGameData) {
   const uint32_t words0[] = {0xC0000001u, 0x9D000000u};
   const uint32_t words1[] = {0x9E000000u};
-  const GameCodeEntry entries[] = {{"gml_Script_first", words0, 8}, {nullptr, words1, 4}};
+  const GameCodeEntry entries[] = {{"first", words0, 8}, {nullptr, words1, 4}};
   GameData_SetCodeChunk(entries, 2);
   // Line information: entry 0's record says 2 words and has them; entry 1's record claims far
   // more words than its chunk holds after it.
@@ -79,7 +79,7 @@ TEST_F(CodeMainTest, EntriesFromCodeIndicesPointIntoTheGameData) {
   EXPECT_TRUE(a->m_compiled);
   EXPECT_EQ(a->m_kind, CODE_PROGRAM);
   EXPECT_EQ(b->m_kind, CODE_EXPRESSION);
-  EXPECT_STREQ(a->m_name, "gml_Script_first");
+  EXPECT_STREQ(a->m_name, "first");
   EXPECT_EQ(b->m_name, nullptr);
   ASSERT_NE(a->m_code, nullptr);
   EXPECT_EQ(a->m_code->m_data, words0);
@@ -235,8 +235,8 @@ TEST_F(CodeMainTest, CompilingHandsTheTreeToTheGenerator) {
     UseVM = true;
     codeWords = 3;
     CCode program("x = 1;", false);
-    ASSERT_TRUE(program.Compile("gml Object obj Create 0"));
-    EXPECT_STREQ(program.m_name, "gml_Object_obj_Create_0");
+    ASSERT_TRUE(program.Compile("player create 0"));
+    EXPECT_STREQ(program.m_name, "player_create_0");
     EXPECT_EQ(program.m_kind, CODE_PROGRAM);
     ASSERT_NE(program.m_code, nullptr);
     EXPECT_EQ(program.m_code->m_size, 12);
@@ -276,7 +276,7 @@ TEST_F(CodeMainTest, ACompilationThatFailsLeavesTheEntryNotCompiled) {
 
 TEST_F(CodeMainTest, GameDataCodeRunsOnTheMachine) {
   const std::vector<uint32_t> words = Assemble("push.d 2.5\nconv.d.v\nret.v\n");
-  const GameCodeEntry entries[] = {{"gml_Object_obj_Create_0", words.data(), static_cast<int32_t>(words.size() * 4)}};
+  const GameCodeEntry entries[] = {{"player_create_0", words.data(), static_cast<int32_t>(words.size() * 4)}};
   GameData_SetCodeChunk(entries, 1);
   const int32_t index = Code_Add(0, true);
   ScriptValue result{};

@@ -62,9 +62,9 @@ void FillGame(GameDataBuilder& g) {
   GameOptions o;
   o.constants = {{"VersionMajor", "3"}, {"Colour", "c_red"}};
   g.Gen8(h).OptnNew(o).Raw("EMPT").Raw("SOND", {1, 2, 3});
-  g.Code({{"gml_Script_a", CodeWriter{}.Word(0x11).VarRef(0xC0000000, "a", 5).Word(0x22).VarRef(0xC1000000, "b")},
+  g.Code({{"script_a", CodeWriter{}.Word(0x11).VarRef(0xC0000000, "a", 5).Word(0x22).VarRef(0xC1000000, "b")},
           CodeEntry::Empty(),
-          {"gml_Object_o", CodeWriter{}.VarRef(0xC2000000, "a", 7).FuncRef(0xD9000000, "script_execute")}});
+          {"enemy_create", CodeWriter{}.VarRef(0xC2000000, "a", 7).FuncRef(0xD9000000, "script_execute")}});
   g.Vari().Func();
   g.Tpag({{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0}, {0, 0, 1, 1, 0, 0, 1, 1, 1, 1, 1}});
   g.Txtr({{1, {0x89, 'P', 'N', 'G'}}, {0, {}}});
@@ -172,7 +172,7 @@ TEST(GameDataBuilder, NamesAndLabelsResolveToTheirPlaces) {
   EXPECT_EQ(Word(b, code.base + 8), 0u);
   const uint32_t entry0 = Word(b, code.base + 4);
   EXPECT_EQ(entry0, built.At("code#0"));
-  EXPECT_EQ(TextAt(b, Word(b, entry0)), "gml_Script_a");
+  EXPECT_EQ(TextAt(b, Word(b, entry0)), "script_a");
   EXPECT_EQ(Word(b, entry0 + 4), 24u);
   EXPECT_EQ(Word(b, entry0 + 8), 0x11u);
   EXPECT_EQ(built.At("code#0:end"), entry0 + 8 + 24);
@@ -379,13 +379,13 @@ TEST(GameDataBuilder, CorruptedVariantsChangeExactlyWhatTheySay) {
   // A name without its terminator: moved to the end of the string chunk, the last byte of the
   // file, with no NUL after its length's worth of text.
   {
-    const BuiltGameData nb = g.BuildWithLabels({corrupt::NameWithoutTerminator("gml_Object_o")});
+    const BuiltGameData nb = g.BuildWithLabels({corrupt::NameWithoutTerminator("enemy_create")});
     const std::vector<uint8_t>& b = nb.bytes;
-    const uint32_t at = nb.At("str#" + std::to_string(g.StringIndex("gml_Object_o")));
+    const uint32_t at = nb.At("str#" + std::to_string(g.StringIndex("enemy_create")));
     EXPECT_EQ(Word(b, at), 12u);
     EXPECT_EQ(at + 4 + 12 + 1, b.size());
     EXPECT_EQ(b.back(), '!');
-    EXPECT_EQ(std::memcmp(&b[at + 4], "gml_Object_o", 12), 0);
+    EXPECT_EQ(std::memcmp(&b[at + 4], "enemy_create", 12), 0);
     EXPECT_EQ(Word(b, Word(b, code.base + 12)), at + 4);  // the code entry's name still points at it
   }
 

@@ -43,7 +43,7 @@ GameDataBuilder EveryChunk(bool newAudio) {
   g.Raw("OBJT", Bytes({10}));
   g.Raw("ROOM", Bytes({11, 11}));
   g.Raw("DAFL", Bytes({12}));
-  g.Code({{"gml_Script_main", CodeWriter{}.VarRef(0xC0000000u, "score").Word(0x9D000000u)}});
+  g.Code({{"main", CodeWriter{}.VarRef(0xC0000000u, "score").Word(0x9D000000u)}});
   g.Vari().Func();
   g.Tpag({{}});
   g.Txtr({{0, {0x89, 'P', 'N', 'G'}}});
@@ -69,7 +69,7 @@ TEST_F(GameDataTest, BothPassesLogEveryChunkAndHandEachToItsReaderInFileOrder) {
     EXPECT_EQ(CodeEntryCount(), 1);
     const GameCodeEntry* entry = GameData_GetCodeEntry(0);
     ASSERT_NE(entry, nullptr);
-    EXPECT_STREQ(entry->name, "gml_Script_main");
+    EXPECT_STREQ(entry->name, "main");
     EXPECT_EQ(entry->lengthBytes, 12);
     EXPECT_GT(StringTable_Count(), 0);
 
