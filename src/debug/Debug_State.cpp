@@ -1,6 +1,8 @@
 #include "debug/Debug_State.h"
 
 DebuggerState g_Debugger;
+bool DebugMode = false;
+uint32_t DebugOverlayFlags = 0;
 
 namespace {
 const char* const* g_WatchStrings = nullptr;

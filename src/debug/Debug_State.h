@@ -16,6 +16,13 @@ struct DebuggerState {
 };
 extern DebuggerState g_Debugger;
 
+// Debug mode (-debug, or the options file's "Debug" key): the game asks for the debugger.
+extern bool DebugMode;
+// The debug overlay's flags word: 0x2 the overlay is shown, 0x10 the audio display.
+constexpr uint32_t kDebugOverlayShown = 0x2;
+constexpr uint32_t kDebugOverlayAudio = 0x10;
+extern uint32_t DebugOverlayFlags;
+
 // Services the debugger link between frames; nothing while no debugger is connected.
 void DebuggerFrame();
 // Holds the game while it is paused at a stop, until it is resumed or a step is asked for;

@@ -5,6 +5,8 @@
 #include "platform/MemoryManager.h"
 #include "runner/GameData_Pending.h"
 
+bool ExternalCallsOff = false;
+
 namespace {
 
 struct ExtensionFunction {

@@ -7,6 +7,9 @@
 
 class BoundedReader;
 
+// External calls off (-ext): external library functions return at once without being called.
+extern bool ExternalCallsOff;
+
 // The argument count answered for an index that designates no extension function.
 constexpr int32_t kNoExtensionFunction = -100;
 

@@ -4,6 +4,8 @@
 
 #include "runner/GameData_Pending.h"
 
+bool SoundDisabled = false;
+
 namespace {
 
 // The name of each audio sound slot, indexed by audio sound index; a null entry is an empty slot.

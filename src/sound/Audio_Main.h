@@ -6,6 +6,10 @@
 
 class BoundedReader;
 
+// Sound off (-noaudio, or no sound device): while set every audio and legacy-sound operation
+// does nothing.
+extern bool SoundDisabled;
+
 // The index of the first filled slot whose name equals `name` byte for byte (case matters), or
 // -1 when none does (also for a null name).
 int32_t Audio_FindSoundByName(const char* name);

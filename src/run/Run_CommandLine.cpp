@@ -1,0 +1,223 @@
+#include "run/Run_CommandLine.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/VCL.h"
+#include "code/Code_Constant.h"
+#include "code/Code_Error.h"
+#include "code/Code_Main.h"
+#include "code/VM_Exec.h"
+#include "debug/Debug_State.h"
+#include "extension/Extension_Main.h"
+#include "option/Option_Main.h"
+#include "os/OS_Paths.h"
+#include "physics/Physics_Main.h"
+#include "platform/MemoryManager.h"
+#include "platform/cARRAY_MEMORY.h"
+#include "sound/Audio_Main.h"
+
+CommandLineOptions g_CommandLineOptions;
+
+namespace {
+
+constexpr char kUrlPrefix[] = "twplayer:";
+constexpr size_t kUrlPrefixLength = sizeof(kUrlPrefix) - 1;
+constexpr char kUrlPrefixSlashes[] = "twplayer://";
+constexpr size_t kUrlPrefixSlashesLength = sizeof(kUrlPrefixSlashes) - 1;
+
+// The last token read; grows with the longest token.
+std::string g_token;
+
+// The parameter list: the slots up to the array's length are its capacity, the first
+// g_parameterCount of them hold tokens. Grows by doubling.
+cARRAY_MEMORY<char*> g_parameters;
+int32_t g_parameterCount = 0;
+
+void AppendParameter(const std::string& token) {
+  if (g_parameterCount == INT32_MAX) return;  // a text of 2 GB of separators and tokens
+  if (g_parameterCount >= g_parameters.GetLength()) {
+    const int32_t length = g_parameters.GetLength();
+    g_parameters.SetLength(length < 16 ? 16 : (length > INT32_MAX / 2 ? INT32_MAX : length * 2));
+  }
+  g_parameters[g_parameterCount++] = MemoryManager::DuplicateText(token.data(), token.size());
+}
+
+void ClearParameters() {
+  g_parameters.SetLength(0);
+  g_parameterCount = 0;
+}
+
+// Replaces a string option by a copy of `value` (null forgets it).
+void SetText(char*& slot, const char* value) {
+  char* copy = MemoryManager::DuplicateText(value);
+  MemoryManager::Free(slot);
+  slot = copy;
+}
+
+bool IsSeparator(char c) { return static_cast<signed char>(c) < 33; }
+
+// The next token as an option's argument: the empty text when the line has ended.
+const char* ReadArgument(int64_t& position, const char* text) {
+  position = TokenizeCommandLine(position, text);
+  return g_token.c_str();
+}
+
+// A decimal count as C's atoi reads it, clamped to the 32-bit range instead of overflowing.
+int32_t ReadCount(const char* text) {
+  errno = 0;
+  const long long value = std::strtoll(text, nullptr, 10);
+  if (value > INT32_MAX) return INT32_MAX;
+  if (value < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
+// A token of the URL form: the text after "twplayer://" or "twplayer:", less one trailing '/'.
+void TakeLaunchArguments(const std::string& token) {
+  const size_t skip = token.compare(0, kUrlPrefixSlashesLength, kUrlPrefixSlashes) == 0
+                          ? kUrlPrefixSlashesLength
+                          : kUrlPrefixLength;
+  std::string rest = token.substr(skip);
+  if (!rest.empty() && rest.back() == '/') rest.pop_back();
+  SetText(g_CommandLineOptions.launchArguments, rest.c_str());
+}
+
+// The options that return to their defaults at the start of every parse.
+void ResetPassOptions() {
+  DebugMode = false;
+  DebugOverlayFlags = 0;
+  ExternalCallsOff = false;
+  UseVM = true;
+  SoundDisabled = false;
+  InAWindow = false;
+  g_CommandLineOptions.recordInput = false;
+  g_CommandLineOptions.playbackInput = false;
+}
+
+}  // namespace
+
+int64_t TokenizeCommandLine(int64_t position, const char* text) {
+  g_token.clear();
+  if (text == nullptr || text[position] == '\0') return position;
+  while (text[position] != '\0' && IsSeparator(text[position])) ++position;
+  if (text[position] == '\0') return position;
+  bool quoted = false;
+  for (; text[position] != '\0'; ++position) {
+    const char c = text[position];
+    if (c == '"') {
+      quoted = !quoted;
+      continue;
+    }
+    if (!quoted && IsSeparator(c)) break;
+    g_token.push_back(c);
+  }
+  AppendParameter(g_token);
+  return position;
+}
+
+const char* CommandLine_LastToken() { return g_token.c_str(); }
+
+void ParseCommandLine(const char* text) {
+  ResetPassOptions();
+  if (text == nullptr) return;
+  ClearParameters();
+  CommandLineOptions& o = g_CommandLineOptions;
+  int64_t position = 0;
+  while (text[position] != '\0') {
+    position = TokenizeCommandLine(position, text);
+    const std::string token = g_token;
+    if (token == "-debug") {
+      if (GetGameFilePath() == nullptr) {
+        DebugMode = true;
+        DebugOverlayFlags = kDebugOverlayShown;
+        Physics_SetErrorHandler();
+      }
+    } else if (token == "-trace") {
+      g_VMTrace = true;
+    } else if (token == "-ext") {
+      ExternalCallsOff = true;
+    } else if (token == "-noerrors") {
+      Error_SetDialogSwitch(false);
+    } else if (token == "-oldexec") {
+      UseVM = false;
+    } else if (token == "-noaudio") {
+      SoundDisabled = true;
+    } else if (token == "-inawindow") {
+      InAWindow = true;
+    } else if (token == "-game") {
+      SetGameFilePath(ReadArgument(position, text));
+    } else if (token == "-exit") {
+      SetText(o.exitGamePath, ReadArgument(position, text));
+    } else if (token == "-dir") {
+      SetText(o.directory, ReadArgument(position, text));
+    } else if (token == "-record") {
+      o.recordInput = true;
+      SetText(o.inputFile, ReadArgument(position, text));
+    } else if (token == "-steam") {
+      ExternalCallsDisabled = 1;
+    } else if (token == "-software") {
+      o.softwareVertexProcessing = true;
+    } else if (token == "-intel") {
+      o.intelWorkarounds = true;
+    } else if (token == "-audiodebug") {
+      DebugOverlayFlags |= kDebugOverlayAudio;
+    } else if (token == "-networkdebug") {
+      o.networkDebug = true;
+    } else if (token == "-vanillaGFX") {
+      o.vanillaGraphics = true;
+    } else if (token == "-playback") {
+      o.playbackInput = true;
+      SetText(o.inputFile, ReadArgument(position, text));
+    } else if (token == "-output") {
+      g_LogSettings.outputWanted = true;
+      g_LogSettings.outputFile = ReadArgument(position, text);
+    } else if (token == "-debugoutput") {
+      g_LogSettings.debugOutputWanted = true;
+      g_LogSettings.debugOutputFile = ReadArgument(position, text);
+    } else if (token == "-profiledump") {
+      SetText(o.profileDumpFile, ReadArgument(position, text));
+      o.profileDumpCount = ReadCount(ReadArgument(position, text));
+    } else if (token.compare(0, kUrlPrefixLength, kUrlPrefix) == 0) {
+      TakeLaunchArguments(token);
+    }
+  }
+}
+
+int32_t CommandLine_ParameterCount() { return g_parameterCount; }
+
+const char* CommandLine_Parameter(int32_t index) {
+  if (index < 0 || index >= g_parameterCount) return nullptr;
+  return g_parameters[index];
+}
+
+void CommandLine_Reset() {
+  ClearParameters();
+  g_token.clear();
+  g_token.shrink_to_fit();
+  CommandLineOptions& o = g_CommandLineOptions;
+  for (char** text : {&o.directory, &o.exitGamePath, &o.inputFile, &o.profileDumpFile, &o.launchArguments}) {
+    MemoryManager::Free(*text);
+  }
+  o = CommandLineOptions{};
+  ResetPassOptions();
+  g_VMTrace = false;
+  Error_SetDialogSwitch(true);
+  ExternalCallsDisabled = 0;
+  g_LogSettings = LogSettings{};
+}
+
+std::string CommandLine_Join(int argc, const char* const* argv) {
+  std::string line;
+  for (int i = 0; i < argc; ++i) {
+    if (argv[i] == nullptr) continue;
+    if (!line.empty()) line.push_back(' ');
+    line.push_back('"');
+    for (const char* p = argv[i]; *p != '\0'; ++p) {
+      if (*p != '"') line.push_back(*p);
+    }
+    line.push_back('"');
+  }
+  return line;
+}
