@@ -1,12 +1,15 @@
 #include "os/OS_Paths.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -123,16 +126,89 @@ bool FindDataFolder(bool roaming, std::string& folder) {
   return true;
 }
 
-// The game's save-folder name used as one directory name: separators become '_', and the names
-// "." and ".." (which would leave the data folder) are replaced, so that the save area always
-// lies inside the data folder.
+// The game's save-folder name used as one directory name below the runtime's own folder:
+// separators become '_'. A name that would not name a folder of its own there (empty, ".", "..",
+// or nothing but separators) becomes kFallbackSaveFolder, so the save area is never the runtime's
+// folder, the shared data folder or anything above them.
 std::string SaveFolderComponent(const char* name) {
   std::string result = name ? name : "";
+  bool onlySeparators = true;
   for (char& c : result) {
-    if (c == '/' || c == '\\') c = '_';
+    if (c == '/' || c == '\\') {
+      c = '_';
+    } else {
+      onlySeparators = false;
+    }
   }
-  if (result == "." || result == "..") result.assign(result.size(), '_');
+  if (onlySeparators || result == "." || result == "..") result = kFallbackSaveFolder;
   return result;
+}
+
+// The components of `text` between '/' separators, empty ones left out.
+std::vector<std::string> Components(const std::string& text) {
+  std::vector<std::string> parts;
+  size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && text[i] == '/') ++i;
+    const size_t start = i;
+    while (i < text.size() && text[i] != '/') ++i;
+    if (i > start) parts.push_back(text.substr(start, i - start));
+  }
+  return parts;
+}
+
+// True when `path` is `dir` or lies below it (both absolute, without "." or "..").
+bool PathInside(const std::string& path, const std::string& dir) {
+  if (dir == "/") return !path.empty() && path[0] == '/';
+  return path.compare(0, dir.size(), dir) == 0 && (path.size() == dir.size() || path[dir.size()] == '/');
+}
+
+// What the system makes of `path` with every link followed; false when it does not exist.
+bool RealPath(const std::string& path, std::string& out) {
+  char* real = realpath(path.c_str(), nullptr);
+  if (real == nullptr) return false;
+  out = real;
+  std::free(real);
+  return true;
+}
+
+// Opens the directory `below` (real directories, no links) under `rootFd`, one component at a
+// time without following links.
+int OpenBelow(int rootFd, const std::vector<std::string>& below) {
+  int fd = openat(rootFd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  for (const std::string& part : below) {
+    if (fd < 0) return -1;
+    const int next = openat(fd, part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    close(fd);
+    fd = next;
+  }
+  return fd;
+}
+
+// Creates `dir` and every missing directory above it, following what exists as it is.
+void MakeDirectories(const std::string& dir) {
+  std::string made;
+  for (const std::string& part : Components(dir)) {
+    made += '/';
+    made += part;
+    mkdir(made.c_str(), 0777);
+  }
+}
+
+// False when `path` is a symbolic link whose target lies outside the directory `real` (a real
+// path).
+bool StaysInside(const std::string& path, const std::string& real) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+  std::string target;
+  return RealPath(path, target) && PathInside(target, real);
+}
+
+// Fails with `error`, closing `fd` when it is open.
+int FailOpen(int fd, int error) {
+  if (fd >= 0) close(fd);
+  errno = error;
+  return -1;
 }
 
 }  // namespace
@@ -229,7 +305,7 @@ const char* GetSaveDirectory() {
   const bool roaming = g_gameInfoLoaded && (g_gameHeaderFlags & kGameFlagRoamingSaves) != 0;
   std::string folder;
   if (!FindDataFolder(roaming, folder)) return nullptr;
-  std::string save = folder + "/" + SaveFolderComponent(g_saveFolderName) + "/";
+  std::string save = folder + "/" + kRuntimeDataFolder + "/" + SaveFolderComponent(g_saveFolderName) + "/";
   g_saveDirectory = MemoryManager::DuplicateText(save.c_str(), save.size());
   DebugConsole->Output("SavePrePend = %s\n", g_saveDirectory);
   return g_saveDirectory;
@@ -264,6 +340,8 @@ bool OS_FindPathNoCase(const char* path, size_t baseLength, char* out, size_t ca
   if (baseLength > length) return false;
   std::string found(path, baseLength);
   if (found.empty()) found = "/";
+  std::string baseReal;
+  if (!RealPath(found, baseReal)) return false;
 
   size_t i = baseLength;
   while (i < length) {
@@ -277,6 +355,7 @@ bool OS_FindPathNoCase(const char* path, size_t baseLength, char* out, size_t ca
 
     if (part == "." || part == ".." || Exists(dir + part)) {
       found = dir + part;
+      if (!StaysInside(found, baseReal)) return false;
       continue;
     }
     DIR* d = opendir(dir.c_str());
@@ -291,7 +370,103 @@ bool OS_FindPathNoCase(const char* path, size_t baseLength, char* out, size_t ca
     closedir(d);
     if (!matched) return false;
     found = dir + best;
+    if (!StaysInside(found, baseReal)) return false;
   }
   if (!Exists(found)) return false;
   return PutText(found, out, capacity);
+}
+
+int OS_OpenInside(const char* root, const char* path, int flags, int mode) {
+  std::string rootFull, pathFull, rootReal;
+  if (!FullPath(root, rootFull) || !FullPath(path, pathFull)) return FailOpen(-1, ENOENT);
+  while (rootFull.size() > 1 && rootFull.back() == '/') rootFull.pop_back();
+  if (!PathInside(pathFull, rootFull)) return FailOpen(-1, EACCES);
+  const bool create = (flags & O_CREAT) != 0;
+  if (create) MakeDirectories(rootFull);
+  if (!RealPath(rootFull, rootReal)) return FailOpen(-1, ENOENT);
+  const int rootFd = open(rootReal.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (rootFd < 0) return -1;
+
+  // What is left to walk, last component first, and the real directories walked so far.
+  std::vector<std::string> pending = Components(pathFull.substr(rootFull.size()));
+  std::reverse(pending.begin(), pending.end());
+  std::vector<std::string> below;
+  int dir = OpenBelow(rootFd, below);
+  int links = 0;
+  int result = -1;
+  int error = 0;
+  while (dir >= 0) {
+    if (pending.empty()) {
+      // The path names a directory (the root, or one a link leads to).
+      result = openat(dir, ".", (flags & ~O_CREAT) | O_CLOEXEC);
+      error = errno;
+      break;
+    }
+    const std::string part = pending.back();
+    pending.pop_back();
+    const bool last = pending.empty();
+    if (part == ".") continue;
+    if (part == "..") {
+      if (below.empty()) {
+        error = EACCES;
+        break;
+      }
+      below.pop_back();
+      close(dir);
+      dir = OpenBelow(rootFd, below);
+      continue;
+    }
+
+    struct stat st;
+    const bool exists = fstatat(dir, part.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (exists && S_ISLNK(st.st_mode)) {
+      char target[PATH_MAX];
+      const ssize_t n = readlinkat(dir, part.c_str(), target, sizeof(target) - 1);
+      if (++links > 40 || n <= 0) {
+        error = n <= 0 ? EACCES : ELOOP;
+        break;
+      }
+      target[n] = '\0';
+      std::vector<std::string> parts;
+      if (target[0] == '/') {
+        // An absolute target counts only when it lies inside the root; the walk starts again
+        // from the root with what follows it there.
+        std::string targetFull;
+        if (!FullPath(target, targetFull) || !PathInside(targetFull, rootReal)) {
+          error = EACCES;
+          break;
+        }
+        parts = Components(targetFull.substr(rootReal == "/" ? 0 : rootReal.size()));
+        below.clear();
+        close(dir);
+        dir = OpenBelow(rootFd, below);
+      } else {
+        parts = Components(target);
+      }
+      for (auto it = parts.rbegin(); it != parts.rend(); ++it) pending.push_back(*it);
+      continue;
+    }
+    if (last) {
+      result = openat(dir, part.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, mode);
+      error = errno;
+      break;
+    }
+    if (!exists && create && mkdirat(dir, part.c_str(), 0777) != 0 && errno != EEXIST) {
+      error = errno;
+      break;
+    }
+    const int next = openat(dir, part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (next < 0) {
+      error = errno == ELOOP ? EACCES : errno;  // became a link meanwhile
+      break;
+    }
+    close(dir);
+    dir = next;
+    below.push_back(part);
+  }
+  if (dir < 0 && error == 0) error = errno;
+  if (dir >= 0) close(dir);
+  close(rootFd);
+  if (result < 0) return FailOpen(-1, error == 0 ? ENOENT : error);
+  return result;
 }

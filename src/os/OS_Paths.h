@@ -39,14 +39,22 @@ void FreeGamePaths();
 // (configuration) folder.
 constexpr uint32_t kGameFlagRoamingSaves = 0x2000;
 
+// The runtime's own folder inside the shared data (or configuration) folder; every game's save
+// area lies in it, so a game never writes among other programs' files.
+constexpr const char* kRuntimeDataFolder = "runner";
+// The save-folder name of a game whose name cannot serve as one (empty, ".", ".." or nothing but
+// separators).
+constexpr const char* kFallbackSaveFolder = "unnamed";
+
 // What the save area depends on in the loaded game: its save-folder name and its header flags.
 // Called by the game loader once the header is read; drops the cached save directory.
 void SetSaveAreaGameInfo(const char* saveFolderName, uint32_t headerFlags);
 // Forgets the loaded game's information (no game loaded); drops the cached save directory.
 void ClearSaveAreaGameInfo();
 // The per-user save area: the data folder ($XDG_DATA_HOME, else $HOME/.local/share; with the
-// roaming flag $XDG_CONFIG_HOME, else $HOME/.config), '/', the game's save-folder name (empty
-// before a game is loaded), '/'. Null when no folder can be found; then nothing is cached and the
+// roaming flag $XDG_CONFIG_HOME, else $HOME/.config), "/runner/", the game's save-folder name
+// with its separators made '_' (kFallbackSaveFolder when it is empty, ".", ".." or only
+// separators, and before a game is loaded), '/'. Null when no folder can be found; then nothing is cached and the
 // next call tries again. Writes "SavePrePend = %s\n" to the debug console each time it is
 // computed.
 const char* GetSaveDirectory();
@@ -69,6 +77,17 @@ bool OS_FullPath(const char* path, char* out, size_t capacity);
 // Looks up `path` ignoring ASCII letter case in the components after its first `baseLength`
 // bytes (the base, a directory, is taken as it is). Each component that does not exist exactly
 // is matched against the directory's entries; of several matches the one that sorts first
-// byte-wise is taken. On success the path of the existing file, with the letter case found on
-// disk, is written to `out` and the answer is true.
+// byte-wise is taken. A directory reached through a symbolic link whose target lies outside the
+// base is not looked into. On success the path of the existing file, with the letter case found
+// on disk, is written to `out` and the answer is true.
 bool OS_FindPathNoCase(const char* path, size_t baseLength, char* out, size_t capacity);
+
+// Opens `path`, which must lie lexically inside the directory `root` (both absolute, as
+// OS_FullPath makes them), without ever leaving `root`. The root itself is taken as the system
+// resolves it. Below it every component is examined without following links: a symbolic link
+// is followed only when its target, resolved the same way, lies inside the root too (at most 40
+// links per open); a link leading elsewhere, or a ".." above the root, fails with EACCES, like
+// any other path outside. `flags` are open(2) flags (O_NOFOLLOW and O_CLOEXEC are added); with
+// O_CREAT the root and every missing directory on the way are created (mode 0777) and a new
+// file gets `mode`. Answers the file descriptor, or -1 with errno set.
+int OS_OpenInside(const char* root, const char* path, int flags, int mode);

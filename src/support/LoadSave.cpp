@@ -208,13 +208,35 @@ void LoadSave_ResolveSavePath(char* out, int capacity, const char* name) {
   DebugConsole->Output("Error! not allowing save with filename '%s'\n", full);
 }
 
-void* LoadSave_ReadWholeFile(const char* path, int* outSize) {
-  if (path == nullptr || path[0] == '\0') return nullptr;
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
+namespace {
+
+// Opens a path the resolvers gave. Below the game folder or the save area (the more specific of
+// the two when one lies in the other) the open never leaves that folder, whatever symbolic links
+// lie on the way; a file the player picked in a dialog is opened as it is. Reads are opened
+// without blocking, so a named pipe cannot hold the game.
+int OpenResolved(const char* path, int flags, int mode = 0) {
+  if (path == nullptr || path[0] == '\0') {
+    errno = ENOENT;
+    return -1;
+  }
+  const char* root = nullptr;
+  const char* game = GetGameDirectory();
+  const char* save = GetSaveDirectory();
+  if (game != nullptr && InDirectory(path, game, false)) root = game;
+  if (save != nullptr && InDirectory(path, save, false) && (root == nullptr || std::strlen(save) > std::strlen(root))) {
+    root = save;
+  }
+  if (root != nullptr) return OS_OpenInside(root, path, flags, mode);
+  return open(path, flags | O_CLOEXEC, mode);
+}
+
+// Reads the whole regular file open as `fd` (closed here); see LoadSave_ReadWholeFile.
+void* ReadWholeFd(int fd, int* outSize) {
   if (fd < 0) return nullptr;
   struct stat st;
-  // A directory is not a file, and a file larger than a size can say is not read at all.
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || st.st_size < 0 || st.st_size > INT_MAX) {
+  // Only a regular file is read: a directory, a pipe or a device is not a file of the game, and
+  // a file larger than a size can say is not read at all.
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 || st.st_size > INT_MAX) {
     close(fd);
     return nullptr;
   }
@@ -233,9 +255,8 @@ void* LoadSave_ReadWholeFile(const char* path, int* outSize) {
   return block;
 }
 
-bool LoadSave_FileExists(const char* path) {
-  if (path == nullptr || path[0] == '\0') return false;
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
+// True when `fd` (closed here) is open on something that is not a directory.
+bool IsOpenFile(int fd) {
   if (fd < 0) return false;
   struct stat st;
   const bool ok = fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
@@ -243,39 +264,63 @@ bool LoadSave_FileExists(const char* path) {
   return ok;
 }
 
+constexpr int kReadFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY;
+
+}  // namespace
+
+void* LoadSave_ReadWholeFile(const char* path, int* outSize) {
+  if (path == nullptr || path[0] == '\0') return nullptr;
+  return ReadWholeFd(open(path, kReadFlags | O_CLOEXEC), outSize);
+}
+
+bool LoadSave_FileExists(const char* path) {
+  if (path == nullptr || path[0] == '\0') return false;
+  return IsOpenFile(open(path, kReadFlags | O_CLOEXEC));
+}
+
 void* LoadSave_ReadGameFile(const char* name, int* outSize) {
   char path[kLoadSavePathSize];
   LoadSave_ResolveGamePath(path, sizeof(path), name);
-  return LoadSave_ReadWholeFile(path, outSize);
+  return ReadWholeFd(OpenResolved(path, kReadFlags), outSize);
 }
 
 void* LoadSave_ReadSaveFile(const char* name, int* outSize) {
   char path[kLoadSavePathSize];
   LoadSave_ResolveSavePath(path, sizeof(path), name);
-  return LoadSave_ReadWholeFile(path, outSize);
+  return ReadWholeFd(OpenResolved(path, kReadFlags), outSize);
 }
 
 bool LoadSave_GameFileExists(const char* name) {
   char path[kLoadSavePathSize];
   LoadSave_ResolveGamePath(path, sizeof(path), name);
-  return LoadSave_FileExists(path);
+  return IsOpenFile(OpenResolved(path, kReadFlags));
 }
 
 bool LoadSave_SaveFileExists(const char* name) {
   char path[kLoadSavePathSize];
   LoadSave_ResolveSavePath(path, sizeof(path), name);
-  return LoadSave_FileExists(path);
+  return IsOpenFile(OpenResolved(path, kReadFlags));
 }
 
 bool LoadSave_WriteSaveFile(const char* name, const void* data, int size) {
   char path[kLoadSavePathSize];
   LoadSave_ResolveSavePath(path, sizeof(path), name);
   if (path[0] == '\0') return false;
-  CreateDirectoryForFile(path);
-  FILE* f = std::fopen(path, "wb");
-  if (f == nullptr) return false;
-  if (data != nullptr && size > 0) std::fwrite(data, 1, static_cast<size_t>(size), f);
-  std::fclose(f);
+  // Inside the save area the missing directories are made on the way, never through a link
+  // that leads out of it; a picked file outside gets its directories as before.
+  if (!InDirectory(path, GetSaveDirectory(), false)) CreateDirectoryForFile(path);
+  const int fd = OpenResolved(path, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOCTTY, 0666);
+  if (fd < 0) return false;
+  const uint8_t* bytes = static_cast<const uint8_t*>(data);
+  size_t left = (bytes != nullptr && size > 0) ? static_cast<size_t>(size) : 0;
+  while (left > 0) {
+    const ssize_t n = write(fd, bytes, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    bytes += n;
+    left -= static_cast<size_t>(n);
+  }
+  close(fd);
   return true;
 }
 

@@ -6,7 +6,9 @@
 //
 // Paths are UTF-8 and use '/' as their separator. A name given by a game is made absolute
 // lexically against the current directory ('\' counts as '/', "." and ".." are folded and
-// repeated separators are folded); symbolic links are not followed.
+// repeated separators are folded). Reading and writing through the resolvers never leave the
+// game folder or the save area: a symbolic link on the way is followed only when its target lies
+// inside the same folder, and any other path fails as a missing or refused file does.
 #pragma once
 
 #include <cstdint>
@@ -56,8 +58,8 @@ void LoadSave_ResolveSavePath(char* out, int capacity, const char* name);
 
 // Reads a file (no resolving) into a new zero-filled memory-manager block of its length (1 byte
 // for an empty file), with no terminator added; *outSize (when outSize is not null) receives
-// the length. Null when the file cannot be opened or is too large to hold; *outSize is then
-// left alone. The caller frees the block with MemoryManager::Free.
+// the length. Null when the file cannot be opened, is not a regular file (a directory, a pipe,
+// a device) or is too large to hold; *outSize is then left alone. The caller frees the block with MemoryManager::Free.
 void* LoadSave_ReadWholeFile(const char* path, int* outSize);
 // True when the file (no resolving) can be opened for reading.
 bool LoadSave_FileExists(const char* path);

@@ -214,7 +214,7 @@ class IniFileOnDisk : public ::testing::Test {
     std::error_code ec;
     if (!m_oldCwd.empty()) std::filesystem::current_path(m_oldCwd, ec);
   }
-  std::string SavePath(const std::string& name) const { return (m_data.path() / "game" / name).string(); }
+  std::string SavePath(const std::string& name) const { return (m_data.path() / "runner" / "game" / name).string(); }
   void Put(const std::string& path, const std::string& text) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream(path, std::ios::binary) << text;

@@ -829,12 +829,12 @@ TEST_F(BufferTest, UnknownKindIsFatal) {
 
 // ---- Files, encodings, digests ----
 
-// A game in a temporary folder: its data file in game/, its save area in data/save/.
+// A game in a temporary folder: its data file in game/, its save area in data/runner/save/.
 class BufferFileTest : public BufferTest {
  protected:
   void SetUp() override {
     std::filesystem::create_directories(m_dir.path() / "game");
-    std::filesystem::create_directories(m_dir.path() / "data" / "save");
+    std::filesystem::create_directories(m_dir.path() / "data" / "runner" / "save");
     m_home.emplace("HOME", m_dir.path().c_str());
     m_data.emplace("XDG_DATA_HOME", (m_dir.path() / "data").c_str());
     SetGameFilePath((m_dir.path() / "game" / "data.win").c_str());
@@ -855,7 +855,7 @@ class BufferFileTest : public BufferTest {
     std::ofstream out(path, std::ios::binary);
     out << bytes;
   }
-  std::filesystem::path SavePath(const char* name) { return m_dir.path() / "data" / "save" / name; }
+  std::filesystem::path SavePath(const char* name) { return m_dir.path() / "data" / "runner" / "save" / name; }
 
   TempDir m_dir;
   std::optional<EnvOverride> m_home, m_data;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdarg>
 #include <cstdio>
@@ -134,25 +137,25 @@ TEST_F(PathsTest, SaveDirectoryFollowsTheDataFolders) {
   EnvOverride dataVar("XDG_DATA_HOME", nullptr);
   EnvOverride configVar("XDG_CONFIG_HOME", nullptr);
 
-  // Before a game is loaded the name is empty.
-  EXPECT_EQ(std::string(GetSaveDirectory()), home + "/.local/share//");
+  // Before a game is loaded there is no name: the fallback stands in, never the shared folder.
+  EXPECT_EQ(std::string(GetSaveDirectory()), home + "/.local/share/runner/unnamed/");
 
   SetSaveAreaGameInfo("MyGame", 0);
-  EXPECT_EQ(std::string(GetSaveDirectory()), home + "/.local/share/MyGame/");
+  EXPECT_EQ(std::string(GetSaveDirectory()), home + "/.local/share/runner/MyGame/");
   SetSaveAreaGameInfo("MyGame", kGameFlagRoamingSaves);
-  EXPECT_EQ(std::string(GetSaveDirectory()), home + "/.config/MyGame/");
+  EXPECT_EQ(std::string(GetSaveDirectory()), home + "/.config/runner/MyGame/");
 
   dataVar.Set((m_root + "/data/").c_str());
   configVar.Set((m_root + "/config").c_str());
   SetSaveAreaGameInfo("MyGame", 0x1FFF);  // every other bit: still local
-  EXPECT_EQ(std::string(GetSaveDirectory()), m_root + "/data/MyGame/");
+  EXPECT_EQ(std::string(GetSaveDirectory()), m_root + "/data/runner/MyGame/");
   SetSaveAreaGameInfo("MyGame", kGameFlagRoamingSaves);
-  EXPECT_EQ(std::string(GetSaveDirectory()), m_root + "/config/MyGame/");
+  EXPECT_EQ(std::string(GetSaveDirectory()), m_root + "/config/runner/MyGame/");
 
   // A relative folder variable is not a folder.
   dataVar.Set("relative/data");
   SetSaveAreaGameInfo("MyGame", 0);
-  EXPECT_EQ(std::string(GetSaveDirectory()), home + "/.local/share/MyGame/");
+  EXPECT_EQ(std::string(GetSaveDirectory()), home + "/.local/share/runner/MyGame/");
 }
 
 TEST_F(PathsTest, SaveDirectoryIsLoggedOncePerComputedPath) {
@@ -162,7 +165,7 @@ TEST_F(PathsTest, SaveDirectoryIsLoggedOncePerComputedPath) {
   const char* first = GetSaveDirectory();
   EXPECT_EQ(GetSaveDirectory(), first);
   ASSERT_EQ(m_console.lines.size(), 1u);
-  EXPECT_EQ(m_console.lines[0], "SavePrePend = " + m_root + "/data/G/\n");
+  EXPECT_EQ(m_console.lines[0], "SavePrePend = " + m_root + "/data/runner/G/\n");
 
   ClearSaveDirectoryCache();
   GetSaveDirectory();
@@ -179,26 +182,92 @@ TEST_F(PathsTest, NoDataFolderGivesNullAndIsTriedAgain) {
 
   homeVar.Set(m_root.c_str());
   ASSERT_NE(GetSaveDirectory(), nullptr);
-  EXPECT_EQ(std::string(GetSaveDirectory()), m_root + "/.local/share/G/");
+  EXPECT_EQ(std::string(GetSaveDirectory()), m_root + "/.local/share/runner/G/");
 }
 
-TEST_F(PathsTest, SaveFolderNameCannotLeaveTheDataFolder) {
+// A game names its own save folder; whatever the name, the folder is one of its own below the
+// runtime's folder: never the shared data or configuration folder (where, for instance, a game
+// named "autostart" would otherwise write the desktop's start-up entries), never above it.
+TEST_F(PathsTest, SaveFolderNameCannotLeaveTheRuntimesFolder) {
   EnvOverride dataVar("XDG_DATA_HOME", (m_root + "/data").c_str());
+  EnvOverride configVar("XDG_CONFIG_HOME", (m_root + "/config").c_str());
   struct Case {
     const char* name;
     const char* folder;
   };
   const Case cases[] = {
-      {"..", "__"},
-      {".", "_"},
+      {"", "unnamed"},
+      {".", "unnamed"},
+      {"..", "unnamed"},
+      {"/", "unnamed"},
+      {"\\//\\", "unnamed"},
       {"../../etc", ".._.._etc"},
       {"a\\b", "a_b"},
       {"...", "..."},
+      {"autostart", "autostart"},
   };
   for (const Case& c : cases) {
     SetSaveAreaGameInfo(c.name, 0);
-    EXPECT_EQ(std::string(GetSaveDirectory()), m_root + "/data/" + c.folder + "/") << c.name;
+    EXPECT_EQ(std::string(GetSaveDirectory()), m_root + "/data/runner/" + c.folder + "/") << c.name;
+    SetSaveAreaGameInfo(c.name, kGameFlagRoamingSaves);
+    EXPECT_EQ(std::string(GetSaveDirectory()), m_root + "/config/runner/" + c.folder + "/") << c.name;
   }
+}
+
+// Opening inside a folder follows only the links that stay inside it, the way the system would
+// resolve them (relative targets from the link's own directory, ".." from the real directory).
+TEST_F(PathsTest, OpenInsideFollowsOnlyLinksThatStayInside) {
+  const std::string root = m_root + "/r";
+  fs::create_directories(root + "/d");
+  fs::create_directories(m_root + "/outdir");
+  std::ofstream(root + "/a.txt") << "a";
+  std::ofstream(m_root + "/outside.txt") << "o";
+  fs::create_symlink("loop2", root + "/loop1");
+  fs::create_symlink("loop1", root + "/loop2");
+  fs::create_symlink("../../outside.txt", root + "/d/up");
+  fs::create_symlink("../a.txt", root + "/d/ok");
+  fs::create_symlink("d", root + "/dlink");
+  fs::create_symlink(root + "/a.txt", root + "/abs");
+  fs::create_symlink(root + "/d/../d/ok", root + "/abschain");
+  fs::create_symlink(m_root + "/outside.txt", root + "/absout");
+  fs::create_symlink(m_root + "/outdir", root + "/dout");
+  fs::create_symlink(".", root + "/self");
+
+  struct Case {
+    const char* below;
+    int error;  // 0: opens and reads "a"
+  };
+  const Case cases[] = {
+      {"/a.txt", 0},        {"/d/ok", 0},          {"/dlink/ok", 0},     {"/abs", 0},
+      {"/abschain", 0},     {"/self/self/a.txt", 0}, {"/d/up", EACCES},  {"/absout", EACCES},
+      {"/dout/x", EACCES},  {"/loop1", ELOOP},     {"/missing", ENOENT}, {"/../outside.txt", EACCES},
+  };
+  for (const Case& c : cases) {
+    const std::string path = root + c.below;
+    errno = 0;
+    const int fd = OS_OpenInside(root.c_str(), path.c_str(), O_RDONLY, 0);
+    if (c.error == 0) {
+      ASSERT_GE(fd, 0) << c.below << " errno " << errno;
+      char byte = 0;
+      EXPECT_EQ(read(fd, &byte, 1), 1) << c.below;
+      EXPECT_EQ(byte, 'a') << c.below;
+      close(fd);
+    } else {
+      EXPECT_EQ(fd, -1) << c.below;
+      EXPECT_EQ(errno, c.error) << c.below;
+    }
+  }
+
+  // Creating makes the root and the missing directories, but never through a link outside.
+  const std::string fresh = m_root + "/fresh/root";
+  const int made = OS_OpenInside(fresh.c_str(), (fresh + "/x/y/z.txt").c_str(), O_WRONLY | O_CREAT, 0644);
+  EXPECT_GE(made, 0);
+  if (made >= 0) close(made);
+  EXPECT_TRUE(fs::is_regular_file(fresh + "/x/y/z.txt"));
+  EXPECT_EQ(OS_OpenInside(root.c_str(), (root + "/dout/new/z.txt").c_str(), O_WRONLY | O_CREAT, 0644), -1);
+  EXPECT_EQ(OS_OpenInside(root.c_str(), (root + "/absout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), -1);
+  EXPECT_FALSE(fs::exists(m_root + "/outdir/new"));
+  EXPECT_EQ(fs::file_size(m_root + "/outside.txt"), 1u);
 }
 
 TEST_F(PathsTest, FindPathNoCaseMatchesEachComponent) {
@@ -238,6 +307,16 @@ TEST_F(PathsTest, FindPathNoCaseMatchesEachComponent) {
   const std::string twice = base + "data/Other.Txt";
   ASSERT_TRUE(OS_FindPathNoCase(twice.c_str(), base.size(), out, sizeof(out)));
   EXPECT_EQ(std::string(out), base + "Data/OTHER.txt");
+
+  // A link to a directory outside the base is not looked into; one inside is.
+  fs::create_directories(m_root + "/Outside");
+  std::ofstream(m_root + "/Outside/Secret.txt") << "s";
+  fs::create_symlink(m_root + "/Outside", m_root + "/Game/Out");
+  fs::create_symlink("Data", m_root + "/Game/In");
+  EXPECT_FALSE(OS_FindPathNoCase((base + "out/secret.txt").c_str(), base.size(), out, sizeof(out)));
+  EXPECT_FALSE(OS_FindPathNoCase((base + "Out/secret.txt").c_str(), base.size(), out, sizeof(out)));
+  ASSERT_TRUE(OS_FindPathNoCase((base + "in/sub/file.txt").c_str(), base.size(), out, sizeof(out)));
+  EXPECT_EQ(std::string(out), base + "In/Sub/File.TXT");
 }
 
 }  // namespace

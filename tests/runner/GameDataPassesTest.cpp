@@ -3,6 +3,9 @@
 // texture fix-up.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <optional>
+
 #include "GameDataTestUtil.h"
 #include "graphics/Graphics_Texture.h"
 #include "os/OS_Paths.h"
@@ -216,6 +219,40 @@ TEST_F(GameDataTest, HeaderFieldsFollowTheVersion) {
   EXPECT_EQ(g_GameHeaderInfo.windowHeight, 480);
   EXPECT_EQ(g_GameHeaderInfo.optionBits, 2u);
   EXPECT_EQ(ExternalCallsDisabled, 1);
+}
+
+// The project name chooses the save folder, always one of the game's own below the runtime's
+// folder: a game with no name, or named after a folder other programs use, cannot reach their
+// files.
+TEST_F(GameDataTest, SaveAreaIsAFolderOfTheGamesOwn) {
+  testsupport::TempDir dir;
+  const std::string root = std::filesystem::canonical(dir.path()).string();
+  testsupport::EnvOverride data("XDG_DATA_HOME", (root + "/share").c_str());
+  testsupport::EnvOverride config("XDG_CONFIG_HOME", (root + "/config").c_str());
+  struct Case {
+    std::optional<std::string> name;
+    uint32_t bits;
+    std::string saveArea;
+  };
+  const Case cases[] = {
+      {"//", 0, root + "/share/runner/unnamed/"},
+      {std::nullopt, 0, root + "/share/runner/unnamed/"},
+      {"..", kHeaderRoamingSaves, root + "/config/runner/unnamed/"},
+      {"autostart", kHeaderRoamingSaves, root + "/config/runner/autostart/"},
+      {"Folder", 0, root + "/share/runner/Folder/"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name.value_or("(none)"));
+    testsupport::GameHeader h;
+    h.projectName = c.name;
+    h.optionBits = c.bits;
+    GameDataBuilder g;
+    g.Gen8(h).Strg();
+    ASSERT_TRUE(Load(g.Build()));
+    ASSERT_NE(GetSaveDirectory(), nullptr);
+    EXPECT_EQ(std::string(GetSaveDirectory()), c.saveArea);
+    GameData_Free();
+  }
 }
 
 TEST_F(GameDataTest, RoomOrderLiesWhereTheVersionPutsIt) {

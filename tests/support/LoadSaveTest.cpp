@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -29,13 +31,13 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// A sandbox game: the game file in <root>/game, the save area <root>/data/MyGame/, the current
+// A sandbox game: the game file in <root>/game, the save area <root>/data/runner/MyGame/, the current
 // directory the game folder. The debug console is recorded.
 class LoadSaveTest : public ::testing::Test {
  protected:
   void SetUp() override {
     m_game = m_root + "/game/";
-    m_save = m_root + "/data/MyGame/";
+    m_save = m_root + "/data/runner/MyGame/";
     fs::create_directories(m_game);
     fs::create_directories(m_root + "/work");
     m_oldCwd = fs::current_path();
@@ -213,6 +215,79 @@ TEST_F(LoadSaveTest, GameFilesAreFoundIgnoringLetterCase) {
   // The save area is not searched that way.
   WriteBytes(m_save + "Slot.sav", "s");
   EXPECT_FALSE(LoadSave_SaveFileExists("slot.sav"));
+}
+
+// A game folder or save area that holds symbolic links (shipped with the game, or left by
+// anything else) never lets the game read or write the player's other files through them.
+TEST_F(LoadSaveTest, SymbolicLinksNeverLeadOutOfTheGameFolderOrTheSaveArea) {
+  WriteBytes(m_root + "/secret/key.txt", "secret");
+  WriteBytes(m_root + "/victim/f.txt", "keep");
+  WriteBytes(m_game + "real.txt", "real");
+  WriteBytes(m_save + "real.sav", "old");
+  fs::create_directories(m_game + "sub");
+  fs::create_symlink(m_root + "/secret/key.txt", m_game + "leak.txt");
+  fs::create_symlink(m_root + "/secret", m_game + "Dir");
+  fs::create_symlink("../../secret/key.txt", m_game + "sub/up.txt");
+  fs::create_symlink("real.txt", m_game + "alias.txt");
+  fs::create_symlink(m_game + "real.txt", m_game + "absalias.txt");
+  fs::create_symlink("../real.txt", m_game + "sub/back.txt");
+  fs::create_symlink(m_root + "/victim", m_save + "out");
+  fs::create_symlink(m_root + "/victim/f.txt", m_save + "f.txt");
+  fs::create_symlink(m_root + "/victim/new.txt", m_save + "new.txt");
+  fs::create_symlink("real.sav", m_save + "alias.sav");
+
+  struct Case {
+    const char* name;
+    const char* contents;  // null: refused
+  };
+  const Case reads[] = {
+      {"leak.txt", nullptr},     {"Dir/key.txt", nullptr},   {"dir/KEY.TXT", nullptr},
+      {"sub/up.txt", nullptr},   {"alias.txt", "real"},      {"absalias.txt", "real"},
+      {"sub/back.txt", "real"},  {"SUB/BACK.TXT", "real"},
+  };
+  for (const Case& c : reads) {
+    int size = -1;
+    void* block = LoadSave_ReadGameFile(c.name, &size);
+    EXPECT_EQ(block != nullptr, c.contents != nullptr) << c.name;
+    EXPECT_EQ(LoadSave_GameFileExists(c.name), c.contents != nullptr) << c.name;
+    if (block != nullptr && c.contents != nullptr) {
+      EXPECT_EQ(std::string(static_cast<char*>(block), static_cast<size_t>(size)), c.contents) << c.name;
+    }
+    MemoryManager::Free(block);
+    LoadSaveFile* f = LoadSave_fopen(c.name, "r");
+    EXPECT_EQ(f != nullptr, c.contents != nullptr) << c.name;
+    LoadSave_fclose(f);
+  }
+
+  // Writing: nothing outside is created, truncated or written; the refusal is a plain failure.
+  EXPECT_FALSE(LoadSave_WriteSaveFile("out/x.txt", "x", 1));
+  EXPECT_FALSE(LoadSave_WriteSaveFile("out/deeper/x.txt", "x", 1));
+  EXPECT_FALSE(LoadSave_WriteSaveFile("f.txt", "x", 1));
+  EXPECT_FALSE(LoadSave_WriteSaveFile("new.txt", "x", 1));
+  EXPECT_FALSE(LoadSave_SaveFileExists("f.txt"));
+  EXPECT_EQ(LoadSave_ReadSaveFile("out/f.txt", nullptr), nullptr);
+  LoadSave_fclose(LoadSave_fopen("f.txt", "w"));
+  EXPECT_EQ(ReadFile(m_root + "/victim/f.txt"), "keep");
+  EXPECT_FALSE(fs::exists(m_root + "/victim/x.txt"));
+  EXPECT_FALSE(fs::exists(m_root + "/victim/deeper"));
+  EXPECT_FALSE(fs::exists(m_root + "/victim/new.txt"));
+
+  // A link inside the save area that points inside keeps working.
+  EXPECT_TRUE(LoadSave_WriteSaveFile("alias.sav", "new", 3));
+  EXPECT_EQ(ReadFile(m_save + "real.sav"), "new");
+  EXPECT_TRUE(fs::is_symlink(m_save + "alias.sav"));
+}
+
+// A named pipe or a device is not a file of the game: opening it neither blocks nor reads it.
+TEST_F(LoadSaveTest, PipesAndDevicesAreNotRead) {
+  ASSERT_EQ(mkfifo((m_game + "pipe").c_str(), 0600), 0);
+  fs::create_directories(m_save);
+  ASSERT_EQ(mkfifo((m_save + "pipe.sav").c_str(), 0600), 0);
+  EXPECT_EQ(LoadSave_ReadGameFile("pipe", nullptr), nullptr);
+  EXPECT_EQ(LoadSave_fopen("pipe", "r"), nullptr);
+  EXPECT_EQ(LoadSave_ReadSaveFile("pipe.sav", nullptr), nullptr);
+  EXPECT_EQ(LoadSave_ReadWholeFile("/dev/zero", nullptr), nullptr);
+  EXPECT_EQ(LoadSave_ReadWholeFile((m_game + "pipe").c_str(), nullptr), nullptr);
 }
 
 // ---- Whole files ----
