@@ -1,5 +1,10 @@
 #include "base/Utf8.h"
 
+#include <cstring>
+#include <string>
+
+#include "platform/MemoryManager.h"
+
 namespace {
 // The byte count a lead byte announces: only bits 7 and 5 decide.
 inline int LeadSize(unsigned char lead) {
@@ -83,3 +88,98 @@ int32_t CompareImpl(const char* a, const char* b, bool limited, int32_t n) {
 int32_t Utf8Compare(const char* a, const char* b) { return CompareImpl(a, b, false, 0); }
 
 int32_t Utf8CompareN(const char* a, const char* b, int32_t n) { return CompareImpl(a, b, true, n); }
+
+// ---- Character positions ----
+
+
+namespace {
+
+// Every character of `text` decoded and encoded again. In this form two texts compare equal
+// character by character exactly when their bytes match, and every character begins with a
+// byte that is not a continuation byte (10xxxxxx).
+std::string Canonical(const char* text) {
+  std::string out;
+  if (text == nullptr) return out;
+  out.reserve(std::strlen(text) + 3);
+  char buffer[3];
+  while (*text != '\0') {
+    char* end = buffer;
+    Utf8EncodeChar(&end, Utf8DecodeChar(&text));
+    out.append(buffer, static_cast<size_t>(end - buffer));
+  }
+  return out;
+}
+
+// A new block holding the encoded characters of [from, to) of a text (to at a character start
+// or at the terminator) and a terminator.
+char* EncodeRange(const char* from, const char* to) {
+  uint64_t size = 1;
+  for (const char* p = from; p < to;) size += Utf8CharSize(Utf8DecodeChar(&p));
+  char* block = static_cast<char*>(MemoryManager::Alloc(static_cast<uint32_t>(size), __FILE__, __LINE__, false));
+  char* out = block;
+  for (const char* p = from; p < to;) Utf8EncodeChar(&out, Utf8DecodeChar(&p));
+  *out = '\0';
+  return block;
+}
+
+// The byte where character `index` (0-based) begins, or the terminator when the text is shorter.
+const char* SkipChars(const char* text, int64_t index) {
+  while (index > 0 && *text != '\0') {
+    Utf8DecodeChar(&text);
+    --index;
+  }
+  return text;
+}
+
+}  // namespace
+
+int32_t Utf8FindText(const char* sub, const char* text) {
+  if (sub == nullptr || text == nullptr || *sub == '\0' || *text == '\0') return -1;
+  const std::string hay = Canonical(text);
+  const std::string needle = Canonical(sub);
+  const void* hit = memmem(hay.data(), hay.size(), needle.data(), needle.size());
+  if (hit == nullptr) return -1;
+  int32_t position = 0;
+  for (const char* p = hay.data(); p < static_cast<const char*>(hit); ++p) {
+    if ((static_cast<unsigned char>(*p) & 0xC0) != 0x80) ++position;
+  }
+  return position;
+}
+
+void Utf8CopyChars(char** out, const char* text, int32_t start, int32_t count) {
+  MemoryManager::Free(*out);
+  if (text == nullptr) text = "";
+  const char* from = SkipChars(text, start < 0 ? 0 : start);
+  const char* to = count <= 0 ? from : SkipChars(from, count);
+  *out = EncodeRange(from, to);
+}
+
+void Utf8DeleteChars(char** text, int32_t index, int32_t count) {
+  if (*text == nullptr || count <= 0) return;
+  const int32_t length = Utf8Length(*text);
+  const int64_t begin = static_cast<int64_t>(index) - 1;
+  if (begin < 0 || begin >= length) return;
+  const char* cut = SkipChars(*text, begin);
+  const char* rest = SkipChars(cut, count);
+  // The kept head as it is, then the tail decoded and encoded again.
+  char* tail = EncodeRange(rest, rest + std::strlen(rest));
+  const size_t head = static_cast<size_t>(cut - *text);
+  const size_t tailLength = std::strlen(tail);
+  char* result = static_cast<char*>(
+      MemoryManager::Alloc(static_cast<uint32_t>(head + tailLength + 1), __FILE__, __LINE__, false));
+  std::memcpy(result, *text, head);
+  std::memcpy(result + head, tail, tailLength + 1);
+  MemoryManager::Free(tail);
+  MemoryManager::Free(*text);
+  *text = result;
+}
+
+char* KeepAsciiOnly(const char* text) {
+  if (text == nullptr || *text == '\0') return nullptr;
+  std::string kept;
+  while (*text != '\0') {
+    const uint16_t ch = Utf8DecodeChar(&text);
+    if (ch < 128) kept.push_back(static_cast<char>(ch));
+  }
+  return MemoryManager::DuplicateText(kept.c_str());
+}

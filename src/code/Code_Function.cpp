@@ -69,6 +69,10 @@ bool RegisterBuiltinFunction(const char* name, BuiltinFunction func, int32_t arg
   return true;
 }
 
+void RegisterBuiltinTable(const BuiltinSpec* specs, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) RegisterBuiltinFunction(specs[i].name, specs[i].func, specs[i].argCount);
+}
+
 void ReplaceBuiltinFunction(const char* name, BuiltinFunction func) {
   if (name == nullptr) return;
   int32_t index = FindBuiltin(name);
@@ -193,4 +197,19 @@ const char* GetArgumentString(const ScriptValue* args, int32_t index) {
   if (GetValueKind(&v) == VALUE_STRING) return v.str;
   FatalError("%s argument %d incorrect type expecting a String", CallerName(), Position(index));
   return nullptr;
+}
+
+double GetArgumentReal(const ScriptValue* args, int32_t index) {
+  const ScriptValue& v = args[index];
+  switch (GetValueKind(&v)) {
+    case VALUE_REAL: return v.real;
+    case VALUE_INT32: return v.i32;
+    case VALUE_INT64: return static_cast<double>(v.i64);
+    default: return 0.0;
+  }
+}
+
+const char* GetArgumentText(const ScriptValue* args, int32_t index) {
+  const ScriptValue& v = args[index];
+  return GetValueKind(&v) == VALUE_STRING ? v.str : nullptr;
 }

@@ -59,6 +59,15 @@ extern const char* CurrentBuiltinName;
 // asked for. Answers whether the entry was added.
 bool RegisterBuiltinFunction(const char* name, BuiltinFunction func, int32_t argCount);
 
+// One row of a group's registration table.
+struct BuiltinSpec {
+  const char* name;
+  BuiltinFunction func;
+  int32_t argCount;
+};
+// Registers the rows in order, as RegisterBuiltinFunction does one by one.
+void RegisterBuiltinTable(const BuiltinSpec* specs, int32_t count);
+
 // Replaces the implementation of the first entry named exactly `name`; its index, argument count
 // and counter stay, so already compiled calls reach the new implementation. An unknown name
 // changes nothing.
@@ -107,3 +116,10 @@ void* GetArgumentPointer(const ScriptValue* args, int32_t index);
 // String: the argument's own UTF-8 text (not a copy: valid as long as the argument value).
 // Fallback null.
 const char* GetArgumentString(const ScriptValue* args, int32_t index);
+
+// The readers of built-ins that make no kind test: they never fail and never read a payload as
+// another kind than it holds.
+// Real: unchanged; int32 and int64: the nearest double; any other kind: 0.
+double GetArgumentReal(const ScriptValue* args, int32_t index);
+// String: its text, which may be null; any other kind: null.
+const char* GetArgumentText(const ScriptValue* args, int32_t index);
