@@ -14,3 +14,27 @@ class CProfiler {
 
 // Whether the profiler is collecting.
 extern bool g_ProfilerActive;
+
+// Profiler section labels (kind 6) of the measured engine functions.
+enum ProfilerLabel : int32_t {
+  kProfileGraphicsFlush = 14,
+  kProfileStartFrame = 25,
+  kProfileEndFrame = 26,
+};
+
+// Opens a profiler section (kind 6, the label) for its lifetime while profiling is on; leaving
+// the scope, by return or by exception, closes it again.
+class ProfilerScope {
+ public:
+  explicit ProfilerScope(int32_t label) : m_open(g_ProfilerActive) {
+    if (m_open) CProfiler::Push(6, label);
+  }
+  ~ProfilerScope() {
+    if (m_open && g_ProfilerActive) CProfiler::Pop();
+  }
+  ProfilerScope(const ProfilerScope&) = delete;
+  ProfilerScope& operator=(const ProfilerScope&) = delete;
+
+ private:
+  bool m_open;
+};

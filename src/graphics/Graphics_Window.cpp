@@ -8,10 +8,6 @@ std::string g_caption;
 int32_t g_windowColour = 0xFFFFFF;
 }  // namespace
 
-void GraphicsLeaveFullscreen() {
-  // No window exists yet in this build of the graphics layer: nothing to show or switch.
-}
-
 void GR_Window_SetCaption(const char* caption) {
   g_captionSet = caption != nullptr;
   g_caption = caption ? caption : "";

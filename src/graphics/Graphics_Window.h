@@ -4,8 +4,9 @@
 
 #include <cstdint>
 
-// Shows the main window and, when the game runs full screen, switches to windowed mode so that
-// a message box can be seen. Does nothing while there is no window.
+// Shows the main window once and, when the game runs full screen, resets the device for windowed
+// mode (closing an open frame without presenting and opening it again) so that a message box can
+// be seen. Defined in Graphics_D3D.cpp.
 void GraphicsLeaveFullscreen();
 
 // window_set_caption's store: the UTF-8 caption of the main window (null until one is set).

@@ -1,0 +1,118 @@
+// The graphics device layer: the one interface through which the graphics code reaches the
+// display. It is shaped after the device API the drawing code was written for: a device object
+// that lists adapters and makes the device, the device with its frames, clears, viewport,
+// transforms and render targets, and reference-counted surfaces. Results are HRESULT codes
+// (D3D_Types.h); every failure reaches the caller as a code and is never thrown.
+//
+// Two back ends implement it: OpenGL 3.3 core (D3D_GL.h), which renders into framebuffer
+// objects of its own, and a recording fake (D3D_Fake.h) for tests. The back end is chosen with
+// D3D_SetBackend before the graphics start-up; OpenGL is the default.
+//
+// Everything here is used from the main thread only.
+#pragma once
+
+#include <cstdint>
+
+#include "graphics/device/D3D_Types.h"
+
+struct SDL_Window;
+
+// A reference-counted interface: AddRef and Release answer the new count; the object deletes
+// itself when the count reaches 0.
+class ID3DRefCounted {
+ public:
+  virtual uint32_t AddRef() = 0;
+  virtual uint32_t Release() = 0;
+
+ protected:
+  virtual ~ID3DRefCounted() = default;
+};
+
+// The reference count of an implementation of one of the interfaces below: starts at 1, and the
+// object deletes itself when Release brings it to 0.
+template <typename Interface>
+class D3DRefCountedImpl : public Interface {
+ public:
+  uint32_t AddRef() override { return ++m_refs; }
+  uint32_t Release() override {
+    const uint32_t refs = --m_refs;
+    if (refs == 0) delete this;
+    return refs;
+  }
+  uint32_t Refs() const { return m_refs; }
+
+ private:
+  uint32_t m_refs = 1;
+};
+
+// A colour or depth-stencil surface (a back buffer, a render target or a texture level).
+class IDirect3DSurface9 : public ID3DRefCounted {
+ public:
+  virtual uint32_t Width() const = 0;
+  virtual uint32_t Height() const = 0;
+  virtual uint32_t Format() const = 0;
+};
+
+class IDirect3DDevice9 : public ID3DRefCounted {
+ public:
+  // D3D_OK while the device can draw; D3DERR_DEVICELOST or D3DERR_DEVICENOTRESET otherwise.
+  virtual HRESULT TestCooperativeLevel() = 0;
+  // Remakes the back buffer and the depth-stencil buffer from the parameters (size, samples,
+  // depth format, presentation interval). Render targets and the viewport go back to the
+  // back buffer's.
+  virtual HRESULT Reset(D3DPRESENT_PARAMETERS* params) = 0;
+  virtual HRESULT GetDeviceCaps(D3DCAPS9* caps) = 0;
+
+  virtual HRESULT BeginScene() = 0;
+  virtual HRESULT EndScene() = 0;
+  // Shows the whole back buffer in the window.
+  virtual HRESULT Present() = 0;
+  // Clears the current viewport (rects: 0 and null for all of it) of the current targets;
+  // flags D3DCLEAR_*, colour 0xAARRGGBB.
+  virtual HRESULT Clear(uint32_t count, const D3DRECT* rects, uint32_t flags, uint32_t colour, float z,
+                        uint32_t stencil) = 0;
+
+  virtual HRESULT SetViewport(const D3DVIEWPORT9* viewport) = 0;
+  virtual HRESULT GetViewport(D3DVIEWPORT9* viewport) = 0;
+  // slot: D3DTS_VIEW, D3DTS_PROJECTION or D3DTS_WORLD.
+  virtual HRESULT SetTransform(uint32_t slot, const D3DMATRIX* matrix) = 0;
+
+  // Render targets: GetRenderTarget and GetDepthStencilSurface hand out a reference the caller
+  // releases. Target 0 can never be null; targets 1..3 and the depth-stencil surface can.
+  virtual HRESULT GetRenderTarget(uint32_t index, IDirect3DSurface9** surface) = 0;
+  virtual HRESULT SetRenderTarget(uint32_t index, IDirect3DSurface9* surface) = 0;
+  virtual HRESULT GetDepthStencilSurface(IDirect3DSurface9** surface) = 0;
+  virtual HRESULT SetDepthStencilSurface(IDirect3DSurface9* surface) = 0;
+};
+
+// The device object: adapters, their capabilities and modes, and the device.
+class IDirect3D9 : public ID3DRefCounted {
+ public:
+  virtual uint32_t GetAdapterCount() = 0;
+  virtual HRESULT GetAdapterIdentifier(uint32_t adapter, uint32_t flags, D3DADAPTER_IDENTIFIER9* identifier) = 0;
+  // An opaque monitor handle; 0 for an unknown adapter.
+  virtual uintptr_t GetAdapterMonitor(uint32_t adapter) = 0;
+  virtual HRESULT GetAdapterDisplayMode(uint32_t adapter, D3DDISPLAYMODE* mode) = 0;
+  virtual HRESULT GetDeviceCaps(uint32_t adapter, uint32_t deviceType, D3DCAPS9* caps) = 0;
+  // D3D_OK when `samples` (0 or a count) is supported for the format; *quality gets the number
+  // of quality levels.
+  virtual HRESULT CheckDeviceMultiSampleType(uint32_t adapter, uint32_t deviceType, uint32_t format, int32_t windowed,
+                                             uint32_t samples, uint32_t* quality) = 0;
+  virtual HRESULT CreateDevice(uint32_t adapter, uint32_t deviceType, SDL_Window* window, uint32_t behaviour,
+                               D3DPRESENT_PARAMETERS* params, IDirect3DDevice9** device) = 0;
+};
+
+// A back end: the entry points that make a device object.
+struct D3D_Backend {
+  const char* name;
+  // Loads the desktop window manager's library; true selects the extended device object.
+  bool (*loadWindowManager)();
+  // The plain device object for `window` (null: no window, render off screen); null on failure.
+  IDirect3D9* (*create9)(uint32_t sdkVersion, SDL_Window* window);
+  // The extended device object; D3D_OK and *object, or a failure code.
+  HRESULT (*create9Ex)(uint32_t sdkVersion, SDL_Window* window, IDirect3D9** object);
+};
+
+// The back end the graphics start-up uses; null restores the default (OpenGL).
+void D3D_SetBackend(const D3D_Backend* backend);
+const D3D_Backend* D3D_GetBackend();

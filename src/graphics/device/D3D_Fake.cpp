@@ -1,0 +1,270 @@
+#include "graphics/device/D3D_Fake.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+FakeD3DScript g_script;
+
+void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Log(const char* format, ...) {
+  char line[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  g_script.log.emplace_back(line);
+}
+
+HRESULT Next(const char* op) {
+  auto it = g_script.results.find(op);
+  if (it == g_script.results.end() || it->second.empty()) return D3D_OK;
+  HRESULT result = it->second.front();
+  it->second.pop_front();
+  return result;
+}
+
+std::string Params(const D3DPRESENT_PARAMETERS& p) {
+  char text[256];
+  std::snprintf(text, sizeof text, "%ux%u fmt=%u ms=%u swap=%u windowed=%d ds=%u interval=0x%X", p.BackBufferWidth,
+                p.BackBufferHeight, p.BackBufferFormat, p.MultiSampleType, p.SwapEffect, p.Windowed,
+                p.AutoDepthStencilFormat, p.PresentationInterval);
+  return text;
+}
+
+class FakeSurface final : public D3DRefCountedImpl<IDirect3DSurface9> {
+ public:
+  FakeSurface(const char* name, uint32_t width, uint32_t height, uint32_t format)
+      : m_name(name), m_width(width), m_height(height), m_format(format) {}
+  uint32_t Width() const override { return m_width; }
+  uint32_t Height() const override { return m_height; }
+  uint32_t Format() const override { return m_format; }
+  const std::string& Name() const { return m_name; }
+
+ private:
+  std::string m_name;
+  uint32_t m_width, m_height, m_format;
+};
+
+const char* NameOf(IDirect3DSurface9* surface) {
+  return surface != nullptr ? static_cast<FakeSurface*>(surface)->Name().c_str() : "null";
+}
+
+class FakeDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
+ public:
+  explicit FakeDevice(const D3DPRESENT_PARAMETERS& params) : m_params(params) { MakeBuffers(); }
+  ~FakeDevice() override { DropBuffers(); }
+
+  uint32_t Release() override {
+    Log("Release device %u", Refs() - 1);
+    return D3DRefCountedImpl::Release();
+  }
+
+  HRESULT TestCooperativeLevel() override {
+    Log("TestCooperativeLevel");
+    return Next("TestCooperativeLevel");
+  }
+  HRESULT Reset(D3DPRESENT_PARAMETERS* params) override {
+    Log("Reset %s", Params(*params).c_str());
+    const HRESULT result = Next("Reset");
+    if (D3D_Failed(result)) return result;
+    m_params = *params;
+    DropBuffers();
+    MakeBuffers();
+    return D3D_OK;
+  }
+  HRESULT GetDeviceCaps(D3DCAPS9* caps) override {
+    *caps = g_script.adapters.empty() ? FakeAdapter::DefaultCaps() : g_script.adapters[0].caps;
+    return D3D_OK;
+  }
+  HRESULT BeginScene() override {
+    Log("BeginScene");
+    return Next("BeginScene");
+  }
+  HRESULT EndScene() override {
+    Log("EndScene");
+    return Next("EndScene");
+  }
+  HRESULT Present() override {
+    Log("Present");
+    return Next("Present");
+  }
+  HRESULT Clear(uint32_t count, const D3DRECT*, uint32_t flags, uint32_t colour, float z, uint32_t stencil) override {
+    Log("Clear %u 0x%X 0x%08X %g %u", count, flags, colour, z, stencil);
+    return Next("Clear");
+  }
+  HRESULT SetViewport(const D3DVIEWPORT9* v) override {
+    Log("SetViewport %u %u %u %u %g %g", v->X, v->Y, v->Width, v->Height, v->MinZ, v->MaxZ);
+    m_viewport = *v;
+    return Next("SetViewport");
+  }
+  HRESULT GetViewport(D3DVIEWPORT9* viewport) override {
+    *viewport = m_viewport;
+    return D3D_OK;
+  }
+  HRESULT SetTransform(uint32_t slot, const D3DMATRIX*) override {
+    Log("SetTransform %u", slot);
+    return Next("SetTransform");
+  }
+  HRESULT GetRenderTarget(uint32_t index, IDirect3DSurface9** surface) override {
+    Log("GetRenderTarget %u", index);
+    *surface = nullptr;
+    const HRESULT result = Next("GetRenderTarget");
+    if (D3D_Failed(result)) return result;
+    if (index >= 4 || m_targets[index] == nullptr) return D3DERR_NOTFOUND;
+    m_targets[index]->AddRef();
+    *surface = m_targets[index];
+    return D3D_OK;
+  }
+  HRESULT SetRenderTarget(uint32_t index, IDirect3DSurface9* surface) override {
+    Log("SetRenderTarget %u %s", index, NameOf(surface));
+    const HRESULT result = Next("SetRenderTarget");
+    if (D3D_Failed(result)) return result;
+    if (index >= 4 || (index == 0 && surface == nullptr)) return D3DERR_INVALIDCALL;
+    Hold(m_targets[index], surface);
+    return D3D_OK;
+  }
+  HRESULT GetDepthStencilSurface(IDirect3DSurface9** surface) override {
+    Log("GetDepthStencilSurface");
+    *surface = nullptr;
+    const HRESULT result = Next("GetDepthStencilSurface");
+    if (D3D_Failed(result)) return result;
+    if (m_depthTarget == nullptr) return D3DERR_NOTFOUND;
+    m_depthTarget->AddRef();
+    *surface = m_depthTarget;
+    return D3D_OK;
+  }
+  HRESULT SetDepthStencilSurface(IDirect3DSurface9* surface) override {
+    Log("SetDepthStencilSurface %s", NameOf(surface));
+    const HRESULT result = Next("SetDepthStencilSurface");
+    if (D3D_Failed(result)) return result;
+    Hold(m_depthTarget, surface);
+    return D3D_OK;
+  }
+
+ private:
+  static void Hold(IDirect3DSurface9*& slot, IDirect3DSurface9* surface) {
+    if (surface != nullptr) surface->AddRef();
+    if (slot != nullptr) slot->Release();
+    slot = surface;
+  }
+  void MakeBuffers() {
+    m_targets[0] = new FakeSurface("backbuffer", m_params.BackBufferWidth, m_params.BackBufferHeight,
+                                   m_params.BackBufferFormat);
+    m_depthTarget = new FakeSurface("depth", m_params.BackBufferWidth, m_params.BackBufferHeight,
+                                    m_params.AutoDepthStencilFormat);
+    m_viewport = {0, 0, m_params.BackBufferWidth, m_params.BackBufferHeight, 0.0f, 1.0f};
+  }
+  void DropBuffers() {
+    for (IDirect3DSurface9*& target : m_targets) Hold(target, nullptr);
+    Hold(m_depthTarget, nullptr);
+  }
+
+  D3DPRESENT_PARAMETERS m_params;
+  D3DVIEWPORT9 m_viewport;
+  IDirect3DSurface9* m_targets[4] = {};
+  IDirect3DSurface9* m_depthTarget = nullptr;
+};
+
+class FakeObject final : public D3DRefCountedImpl<IDirect3D9> {
+ public:
+  uint32_t GetAdapterCount() override { return static_cast<uint32_t>(g_script.adapters.size()); }
+  HRESULT GetAdapterIdentifier(uint32_t adapter, uint32_t, D3DADAPTER_IDENTIFIER9* id) override {
+    if (adapter >= g_script.adapters.size()) return D3DERR_INVALIDCALL;
+    *id = D3DADAPTER_IDENTIFIER9{};
+    std::snprintf(id->Description, sizeof id->Description, "%s", g_script.adapters[adapter].description.c_str());
+    std::snprintf(id->DeviceName, sizeof id->DeviceName, "%s", g_script.adapters[adapter].deviceName.c_str());
+    return D3D_OK;
+  }
+  uintptr_t GetAdapterMonitor(uint32_t adapter) override {
+    return adapter < g_script.adapters.size() ? adapter + 1 : 0;
+  }
+  HRESULT GetAdapterDisplayMode(uint32_t adapter, D3DDISPLAYMODE* mode) override {
+    Log("GetAdapterDisplayMode %u", adapter);
+    const HRESULT result = Next("GetAdapterDisplayMode");
+    if (D3D_Failed(result)) return result;
+    *mode = g_script.desktop;
+    return D3D_OK;
+  }
+  HRESULT GetDeviceCaps(uint32_t adapter, uint32_t, D3DCAPS9* caps) override {
+    if (adapter >= g_script.adapters.size()) return D3DERR_INVALIDCALL;
+    *caps = g_script.adapters[adapter].caps;
+    return D3D_OK;
+  }
+  HRESULT CheckDeviceMultiSampleType(uint32_t adapter, uint32_t, uint32_t format, int32_t, uint32_t samples,
+                                     uint32_t* quality) override {
+    Log("CheckDeviceMultiSampleType %u %u %u", adapter, format, samples);
+    const HRESULT result = Next("CheckDeviceMultiSampleType");
+    if (D3D_Failed(result)) return result;
+    if (samples == 1 || samples > g_script.maxSamples) return D3DERR_NOTAVAILABLE;
+    if (quality != nullptr) *quality = 1;
+    return D3D_OK;
+  }
+  HRESULT CreateDevice(uint32_t adapter, uint32_t type, SDL_Window*, uint32_t behaviour,
+                       D3DPRESENT_PARAMETERS* params, IDirect3DDevice9** device) override {
+    Log("CreateDevice %u %u 0x%X %s", adapter, type, behaviour, Params(*params).c_str());
+    *device = nullptr;
+    const HRESULT result = Next("CreateDevice");
+    if (D3D_Failed(result)) return result;
+    *device = new FakeDevice(*params);
+    return D3D_OK;
+  }
+
+ private:
+};
+
+bool FakeLoadWindowManager() { return g_script.windowManager; }
+
+IDirect3D9* FakeCreate9(uint32_t sdk, SDL_Window*) {
+  Log("Direct3DCreate9 %u", sdk);
+  return g_script.createFails ? nullptr : new FakeObject();
+}
+
+HRESULT FakeCreate9Ex(uint32_t sdk, SDL_Window*, IDirect3D9** object) {
+  Log("Direct3DCreate9Ex %u", sdk);
+  *object = g_script.createFails ? nullptr : new FakeObject();
+  return *object != nullptr ? D3D_OK : D3DERR_NOTAVAILABLE;
+}
+
+const D3D_Backend kFakeBackend = {"fake", &FakeLoadWindowManager, &FakeCreate9, &FakeCreate9Ex};
+
+}  // namespace
+
+D3DCAPS9 FakeAdapter::DefaultCaps() {
+  D3DCAPS9 caps;
+  caps.DeviceType = D3DDEVTYPE_HAL;
+  caps.RasterCaps = D3DPRASTERCAPS_FOGTABLE;
+  caps.MaxTextureWidth = 4096;
+  caps.MaxTextureHeight = 4096;
+  caps.NumberOfAdaptersInGroup = 1;
+  caps.VertexShaderVersion = D3DVS_VERSION(3, 0);
+  caps.PixelShaderVersion = D3DPS_VERSION(3, 0);
+  caps.NumSimultaneousRTs = 4;
+  return caps;
+}
+
+void FakeD3DScript::Fail(const std::string& op, HRESULT result, int times) {
+  for (int i = 0; i < times; ++i) results[op].push_back(result);
+}
+
+std::vector<std::string> FakeD3DScript::Lines(const std::string& prefix) const {
+  std::vector<std::string> lines;
+  for (const std::string& line : log) {
+    if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line);
+  }
+  return lines;
+}
+
+FakeD3DScript& FakeD3D() { return g_script; }
+
+void FakeD3D_Reset() { g_script = FakeD3DScript{}; }
+
+const D3D_Backend* FakeD3D_Backend() { return &kFakeBackend; }
+
+IDirect3DSurface9* FakeD3D_NewSurface(const char* name, uint32_t width, uint32_t height) {
+  return new FakeSurface(name, width, height, D3DFMT_A8R8G8B8);
+}
+
+uint32_t FakeD3D_SurfaceRefs(IDirect3DSurface9* surface) { return static_cast<FakeSurface*>(surface)->Refs(); }

@@ -1,0 +1,520 @@
+#include "graphics/device/D3D_GL.h"
+
+// epoxy's headers come before any other GL or EGL header.
+#include <epoxy/egl.h>
+#include <epoxy/gl.h>
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "os/OS_DisplayModes.h"
+
+namespace {
+
+// ---- The context ----
+
+class GLContext {
+ public:
+  // On the window when there is one, else an EGL surfaceless context. Check Valid() after.
+  explicit GLContext(SDL_Window* window) : m_window(window) {
+    if (window != nullptr) {
+      SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+      SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+      SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+      m_sdl = SDL_GL_CreateContext(window);
+    } else {
+      MakeSurfaceless();
+    }
+    if (Valid()) MakeCurrent();
+  }
+  ~GLContext() {
+    if (m_sdl != nullptr) SDL_GL_DeleteContext(m_sdl);
+    if (m_egl != EGL_NO_CONTEXT) {
+      eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+      eglDestroyContext(m_display, m_egl);
+      eglReleaseThread();
+    }
+  }
+  bool Valid() const { return m_sdl != nullptr || m_egl != EGL_NO_CONTEXT; }
+  void MakeCurrent() {
+    if (m_sdl != nullptr) {
+      SDL_GL_MakeCurrent(m_window, m_sdl);
+    } else if (m_egl != EGL_NO_CONTEXT) {
+      eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, m_egl);
+    }
+  }
+  SDL_Window* Window() const { return m_window; }
+
+ private:
+  void MakeSurfaceless() {
+    m_display = eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    if (m_display == EGL_NO_DISPLAY || !eglInitialize(m_display, nullptr, nullptr) || !eglBindAPI(EGL_OPENGL_API))
+      return;
+    const EGLint configAttribs[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+    EGLConfig config = nullptr;
+    EGLint configs = 0;
+    if (!eglChooseConfig(m_display, configAttribs, &config, 1, &configs) || configs == 0) config = nullptr;
+    const EGLint contextAttribs[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
+                                     EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
+    m_egl = eglCreateContext(m_display, config, EGL_NO_CONTEXT, contextAttribs);
+  }
+
+  SDL_Window* m_window = nullptr;
+  SDL_GLContext m_sdl = nullptr;
+  EGLDisplay m_display = EGL_NO_DISPLAY;
+  EGLContext m_egl = EGL_NO_CONTEXT;
+};
+
+class GLObject;
+
+// ---- Surfaces: a renderbuffer (or texture) the device can render into ----
+
+class GLSurface final : public D3DRefCountedImpl<IDirect3DSurface9> {
+ public:
+  GLSurface(GLObject* owner, GLuint renderbuffer, uint32_t width, uint32_t height, uint32_t format);
+  ~GLSurface() override;
+  uint32_t Width() const override { return m_width; }
+  uint32_t Height() const override { return m_height; }
+  uint32_t Format() const override { return m_format; }
+  GLuint Renderbuffer() const { return m_renderbuffer; }
+  bool HasStencil() const { return m_format == D3DFMT_D24S8; }
+
+ private:
+  GLObject* m_owner;
+  GLuint m_renderbuffer;
+  uint32_t m_width, m_height, m_format;
+};
+
+// ---- The device object ----
+
+class GLObject final : public D3DRefCountedImpl<IDirect3D9> {
+ public:
+  explicit GLObject(SDL_Window* window) : m_context(window) {
+    if (!m_context.Valid()) return;
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    std::snprintf(m_renderer, sizeof m_renderer, "%s", renderer != nullptr ? renderer : "OpenGL");
+    std::snprintf(m_version, sizeof m_version, "%s", version != nullptr ? version : "");
+    GLint value = 0;
+    glGetIntegerv(GL_MAX_SAMPLES, &value);
+    m_maxSamples = value > 0 ? static_cast<uint32_t>(value) : 0;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &value);
+    m_maxSize = value > 0 ? static_cast<uint32_t>(value) : 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &value);
+    const uint32_t maxTexture = value > 0 ? static_cast<uint32_t>(value) : 0;
+
+    m_caps.DeviceType = D3DDEVTYPE_HAL;
+    m_caps.RasterCaps = D3DPRASTERCAPS_FOGTABLE;
+    m_caps.MaxTextureWidth = m_caps.MaxTextureHeight = maxTexture < 8192 ? maxTexture : 8192;
+    m_caps.NumberOfAdaptersInGroup = 1;
+    m_caps.VertexShaderVersion = D3DVS_VERSION(3, 0);
+    m_caps.PixelShaderVersion = D3DPS_VERSION(3, 0);
+    m_caps.NumSimultaneousRTs = 4;
+    m_valid = true;
+  }
+
+  bool Valid() const { return m_valid; }
+  GLContext& Context() { return m_context; }
+  uint32_t MaxSamples() const { return m_maxSamples; }
+  uint32_t MaxSize() const { return m_maxSize; }
+
+  uint32_t GetAdapterCount() override { return 1; }
+  HRESULT GetAdapterIdentifier(uint32_t adapter, uint32_t, D3DADAPTER_IDENTIFIER9* id) override {
+    if (adapter != 0) return D3DERR_INVALIDCALL;
+    *id = D3DADAPTER_IDENTIFIER9{};
+    std::snprintf(id->Driver, sizeof id->Driver, "%s", m_version);
+    std::snprintf(id->Description, sizeof id->Description, "%s", m_renderer);
+    std::snprintf(id->DeviceName, sizeof id->DeviceName, "display0");
+    return D3D_OK;
+  }
+  uintptr_t GetAdapterMonitor(uint32_t adapter) override { return adapter == 0 ? 1 : 0; }
+  HRESULT GetAdapterDisplayMode(uint32_t adapter, D3DDISPLAYMODE* mode) override {
+    OS_DisplayMode desktop;
+    if (adapter != 0 || !OS_GetDisplaySource()->currentMode(0, &desktop)) return D3DERR_NOTAVAILABLE;
+    mode->Width = static_cast<uint32_t>(desktop.width);
+    mode->Height = static_cast<uint32_t>(desktop.height);
+    mode->RefreshRate = static_cast<uint32_t>(desktop.frequency > 0 ? desktop.frequency : 0);
+    mode->Format = desktop.bits == 16 ? D3DFMT_R5G6B5 : D3DFMT_X8R8G8B8;
+    return D3D_OK;
+  }
+  HRESULT GetDeviceCaps(uint32_t adapter, uint32_t, D3DCAPS9* caps) override {
+    if (adapter != 0) return D3DERR_INVALIDCALL;
+    *caps = m_caps;
+    return D3D_OK;
+  }
+  HRESULT CheckDeviceMultiSampleType(uint32_t adapter, uint32_t, uint32_t, int32_t, uint32_t samples,
+                                     uint32_t* quality) override {
+    if (adapter != 0 || !SamplesSupported(samples)) return D3DERR_NOTAVAILABLE;
+    if (quality != nullptr) *quality = 1;
+    return D3D_OK;
+  }
+  HRESULT CreateDevice(uint32_t adapter, uint32_t, SDL_Window*, uint32_t, D3DPRESENT_PARAMETERS* params,
+                       IDirect3DDevice9** device) override;
+
+  bool SamplesSupported(uint32_t samples) const { return samples == 0 || (samples >= 2 && samples <= m_maxSamples); }
+  const D3DCAPS9& Caps() const { return m_caps; }
+
+ private:
+  ~GLObject() override = default;
+
+  GLContext m_context;
+  bool m_valid = false;
+  char m_renderer[512] = {};
+  char m_version[512] = {};
+  uint32_t m_maxSamples = 0;
+  uint32_t m_maxSize = 0;
+  D3DCAPS9 m_caps;
+};
+
+GLSurface::GLSurface(GLObject* owner, GLuint renderbuffer, uint32_t width, uint32_t height, uint32_t format)
+    : m_owner(owner), m_renderbuffer(renderbuffer), m_width(width), m_height(height), m_format(format) {
+  m_owner->AddRef();
+}
+
+GLSurface::~GLSurface() {
+  m_owner->Context().MakeCurrent();
+  glDeleteRenderbuffers(1, &m_renderbuffer);
+  m_owner->Release();
+}
+
+GLSurface* AsGL(IDirect3DSurface9* surface) { return static_cast<GLSurface*>(surface); }
+
+// ---- The device ----
+
+class GLDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
+ public:
+  explicit GLDevice(GLObject* object) : m_object(object) {
+    m_object->AddRef();
+    glGenFramebuffers(1, &m_mainFbo);
+    glGenFramebuffers(1, &m_resolveFbo);
+    glGenFramebuffers(1, &m_targetFbo);
+    glDisable(GL_DITHER);
+  }
+
+
+  // Makes the back buffer for the parameters; false when GL cannot.
+  bool MakeBackBuffer(const D3DPRESENT_PARAMETERS& params) {
+    const uint32_t w = params.BackBufferWidth, h = params.BackBufferHeight;
+    if (w == 0 || h == 0 || w > m_object->MaxSize() || h > m_object->MaxSize() ||
+        !m_object->SamplesSupported(params.MultiSampleType))
+      return false;
+    const GLsizei samples = static_cast<GLsizei>(params.MultiSampleType);
+    const uint32_t depthFormat = params.AutoDepthStencilFormat == D3DFMT_D16 ? D3DFMT_D16 : D3DFMT_D24S8;
+    GLuint colour = 0, depth = 0;
+    glGenRenderbuffers(1, &colour);
+    glBindRenderbuffer(GL_RENDERBUFFER, colour);
+    glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_RGBA8, static_cast<GLsizei>(w), static_cast<GLsizei>(h));
+    glGenRenderbuffers(1, &depth);
+    glBindRenderbuffer(GL_RENDERBUFFER, depth);
+    glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples,
+                                     depthFormat == D3DFMT_D16 ? GL_DEPTH_COMPONENT16 : GL_DEPTH24_STENCIL8,
+                                     static_cast<GLsizei>(w), static_cast<GLsizei>(h));
+    GLuint resolve = 0;
+    if (samples > 0) {
+      glGenRenderbuffers(1, &resolve);
+      glBindRenderbuffer(GL_RENDERBUFFER, resolve);
+      glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, static_cast<GLsizei>(w), static_cast<GLsizei>(h));
+      glBindFramebuffer(GL_FRAMEBUFFER, m_resolveFbo);
+      glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, resolve);
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, m_mainFbo);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
+    Attach(GL_FRAMEBUFFER, depth, depthFormat);
+    const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE && glGetError() == GL_NO_ERROR;
+
+    DropBackBuffer();
+    m_params = params;
+    m_backBuffer = new GLSurface(m_object, colour, w, h, params.BackBufferFormat);
+    m_depthBuffer = new GLSurface(m_object, depth, w, h, depthFormat);
+    m_resolveRb = resolve;
+    Hold(m_targets[0], m_backBuffer);
+    Hold(m_depthTarget, m_depthBuffer);
+    BindTargets();
+    if (m_object->Context().Window() != nullptr)
+      SDL_GL_SetSwapInterval(params.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+    return complete;
+  }
+
+  HRESULT TestCooperativeLevel() override { return D3D_OK; }
+
+  HRESULT Reset(D3DPRESENT_PARAMETERS* params) override {
+    if (m_inScene) return D3DERR_INVALIDCALL;
+    m_object->Context().MakeCurrent();
+    const D3DPRESENT_PARAMETERS old = m_params;
+    if (MakeBackBuffer(*params)) return D3D_OK;
+    MakeBackBuffer(old);
+    return D3DERR_INVALIDCALL;
+  }
+
+  HRESULT GetDeviceCaps(D3DCAPS9* caps) override {
+    *caps = m_object->Caps();
+    return D3D_OK;
+  }
+
+  HRESULT BeginScene() override {
+    if (m_inScene) return D3DERR_INVALIDCALL;
+    m_inScene = true;
+    return D3D_OK;
+  }
+  HRESULT EndScene() override {
+    if (!m_inScene) return D3DERR_INVALIDCALL;
+    m_inScene = false;
+    return D3D_OK;
+  }
+
+  HRESULT Present() override {
+    SDL_Window* window = m_object->Context().Window();
+    if (window == nullptr) {
+      glFlush();
+      return D3D_OK;
+    }
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(window, &width, &height);
+    const GLint w = static_cast<GLint>(m_params.BackBufferWidth), h = static_cast<GLint>(m_params.BackBufferHeight);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, ResolvedFbo());
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    // Row 0 of the back buffer is the top of the window.
+    glBlitFramebuffer(0, 0, w, h, 0, height, width, 0, GL_COLOR_BUFFER_BIT,
+                      width == w && height == h ? GL_NEAREST : GL_LINEAR);
+    SDL_GL_SwapWindow(window);
+    BindTargets();
+    return D3D_OK;
+  }
+
+  HRESULT Clear(uint32_t count, const D3DRECT* rects, uint32_t flags, uint32_t colour, float z,
+                uint32_t stencil) override {
+    if (count != 0 || rects != nullptr) return D3DERR_INVALIDCALL;
+    GLbitfield mask = 0;
+    GLboolean colourMask[4];
+    GLboolean depthMask = GL_TRUE;
+    GLint stencilMask = 0;
+    glGetBooleanv(GL_COLOR_WRITEMASK, colourMask);
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthMask);
+    glGetIntegerv(GL_STENCIL_WRITEMASK, &stencilMask);
+    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    if (flags & D3DCLEAR_TARGET) {
+      mask |= GL_COLOR_BUFFER_BIT;
+      glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+      glClearColor(static_cast<float>((colour >> 16) & 0xFF) / 255.0f, static_cast<float>((colour >> 8) & 0xFF) / 255.0f,
+                   static_cast<float>(colour & 0xFF) / 255.0f, static_cast<float>(colour >> 24) / 255.0f);
+    }
+    if (flags & D3DCLEAR_ZBUFFER) {
+      mask |= GL_DEPTH_BUFFER_BIT;
+      glDepthMask(GL_TRUE);
+      glClearDepth(z);
+    }
+    if ((flags & D3DCLEAR_STENCIL) && m_depthTarget != nullptr && AsGL(m_depthTarget)->HasStencil()) {
+      mask |= GL_STENCIL_BUFFER_BIT;
+      glStencilMask(0xFF);
+      glClearStencil(static_cast<GLint>(stencil));
+    }
+    // Only the viewport is cleared.
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(static_cast<GLint>(m_viewport.X), static_cast<GLint>(m_viewport.Y), static_cast<GLsizei>(m_viewport.Width),
+              static_cast<GLsizei>(m_viewport.Height));
+    if (mask != 0) glClear(mask);
+    if (!scissor) glDisable(GL_SCISSOR_TEST);
+    glColorMask(colourMask[0], colourMask[1], colourMask[2], colourMask[3]);
+    glDepthMask(depthMask);
+    glStencilMask(static_cast<GLuint>(stencilMask));
+    return D3D_OK;
+  }
+
+  HRESULT SetViewport(const D3DVIEWPORT9* viewport) override {
+    const uint64_t right = static_cast<uint64_t>(viewport->X) + viewport->Width;
+    const uint64_t bottom = static_cast<uint64_t>(viewport->Y) + viewport->Height;
+    if (m_targets[0] == nullptr || right > m_targets[0]->Width() || bottom > m_targets[0]->Height())
+      return D3DERR_INVALIDCALL;
+    m_viewport = *viewport;
+    ApplyViewport();
+    return D3D_OK;
+  }
+  HRESULT GetViewport(D3DVIEWPORT9* viewport) override {
+    *viewport = m_viewport;
+    return D3D_OK;
+  }
+
+  HRESULT SetTransform(uint32_t slot, const D3DMATRIX* matrix) override {
+    const int index = slot == D3DTS_VIEW ? 0 : slot == D3DTS_PROJECTION ? 1 : slot == D3DTS_WORLD ? 2 : -1;
+    if (index < 0) return D3DERR_INVALIDCALL;
+    m_transforms[index] = *matrix;
+    return D3D_OK;
+  }
+
+  HRESULT GetRenderTarget(uint32_t index, IDirect3DSurface9** surface) override {
+    *surface = nullptr;
+    if (index >= 4) return D3DERR_INVALIDCALL;
+    if (m_targets[index] == nullptr) return D3DERR_NOTFOUND;
+    m_targets[index]->AddRef();
+    *surface = m_targets[index];
+    return D3D_OK;
+  }
+  HRESULT SetRenderTarget(uint32_t index, IDirect3DSurface9* surface) override {
+    if (index >= 4 || (index == 0 && surface == nullptr)) return D3DERR_INVALIDCALL;
+    Hold(m_targets[index], surface);
+    BindTargets();
+    if (index == 0) {
+      m_viewport = {0, 0, surface->Width(), surface->Height(), 0.0f, 1.0f};
+      ApplyViewport();
+    }
+    return D3D_OK;
+  }
+  HRESULT GetDepthStencilSurface(IDirect3DSurface9** surface) override {
+    *surface = m_depthTarget;
+    if (m_depthTarget == nullptr) return D3DERR_NOTFOUND;
+    m_depthTarget->AddRef();
+    return D3D_OK;
+  }
+  HRESULT SetDepthStencilSurface(IDirect3DSurface9* surface) override {
+    Hold(m_depthTarget, surface);
+    BindTargets();
+    return D3D_OK;
+  }
+
+  bool ReadBackBuffer(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t* pixels) {
+    const int64_t w = m_params.BackBufferWidth, h = m_params.BackBufferHeight;
+    if (x < 0 || y < 0 || width <= 0 || height <= 0 || x + static_cast<int64_t>(width) > w ||
+        y + static_cast<int64_t>(height) > h)
+      return false;
+    m_object->Context().MakeCurrent();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, ResolvedFbo());
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(x, y, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
+    BindTargets();
+    return glGetError() == GL_NO_ERROR;
+  }
+
+ private:
+  ~GLDevice() override {
+    m_object->Context().MakeCurrent();
+    for (IDirect3DSurface9*& target : m_targets) Hold(target, nullptr);
+    Hold(m_depthTarget, nullptr);
+    DropBackBuffer();
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &m_mainFbo);
+    glDeleteFramebuffers(1, &m_resolveFbo);
+    glDeleteFramebuffers(1, &m_targetFbo);
+    m_object->Release();
+  }
+
+  static void Hold(IDirect3DSurface9*& slot, IDirect3DSurface9* surface) {
+    if (surface != nullptr) surface->AddRef();
+    if (slot != nullptr) slot->Release();
+    slot = surface;
+  }
+
+  static void Attach(GLenum target, GLuint depth, uint32_t depthFormat) {
+    if (depthFormat == D3DFMT_D24S8) {
+      glFramebufferRenderbuffer(target, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depth);
+    } else {
+      glFramebufferRenderbuffer(target, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, 0);
+      glFramebufferRenderbuffer(target, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
+    }
+  }
+
+  void DropBackBuffer() {
+    if (m_backBuffer != nullptr) m_backBuffer->Release();
+    if (m_depthBuffer != nullptr) m_depthBuffer->Release();
+    m_backBuffer = m_depthBuffer = nullptr;
+    if (m_resolveRb != 0) glDeleteRenderbuffers(1, &m_resolveRb);
+    m_resolveRb = 0;
+  }
+
+  // The framebuffer holding the finished back-buffer image: the main one, or its resolved copy.
+  GLuint ResolvedFbo() {
+    if (m_params.MultiSampleType == 0) return m_mainFbo;
+    const GLint w = static_cast<GLint>(m_params.BackBufferWidth), h = static_cast<GLint>(m_params.BackBufferHeight);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_mainFbo);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_resolveFbo);
+    glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    return m_resolveFbo;
+  }
+
+  // Binds the framebuffer for the current targets: the back buffer's own, or one made up of the
+  // chosen surfaces.
+  void BindTargets() {
+    const bool backBuffer = m_targets[0] == m_backBuffer && m_targets[1] == nullptr && m_targets[2] == nullptr &&
+                            m_targets[3] == nullptr && m_depthTarget == m_depthBuffer;
+    if (backBuffer) {
+      glBindFramebuffer(GL_FRAMEBUFFER, m_mainFbo);
+      return;
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, m_targetFbo);
+    GLenum buffers[4];
+    for (GLenum i = 0; i < 4; ++i) {
+      const GLuint rb = m_targets[i] != nullptr ? AsGL(m_targets[i])->Renderbuffer() : 0;
+      glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, GL_RENDERBUFFER, rb);
+      buffers[i] = rb != 0 ? GL_COLOR_ATTACHMENT0 + i : GL_NONE;
+    }
+    glDrawBuffers(4, buffers);
+    if (m_depthTarget != nullptr) {
+      Attach(GL_FRAMEBUFFER, AsGL(m_depthTarget)->Renderbuffer(), m_depthTarget->Format());
+    } else {
+      glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, 0);
+    }
+  }
+
+  void ApplyViewport() {
+    glViewport(static_cast<GLint>(m_viewport.X), static_cast<GLint>(m_viewport.Y),
+               static_cast<GLsizei>(m_viewport.Width), static_cast<GLsizei>(m_viewport.Height));
+    glDepthRange(m_viewport.MinZ, m_viewport.MaxZ);
+  }
+
+  GLObject* m_object;
+  D3DPRESENT_PARAMETERS m_params;
+  GLuint m_mainFbo = 0, m_resolveFbo = 0, m_targetFbo = 0;
+  GLuint m_resolveRb = 0;
+  GLSurface* m_backBuffer = nullptr;
+  GLSurface* m_depthBuffer = nullptr;
+  IDirect3DSurface9* m_targets[4] = {};
+  IDirect3DSurface9* m_depthTarget = nullptr;
+  D3DVIEWPORT9 m_viewport;
+  D3DMATRIX m_transforms[3] = {};
+  bool m_inScene = false;
+
+  friend class GLObject;
+};
+
+HRESULT GLObject::CreateDevice(uint32_t adapter, uint32_t, SDL_Window*, uint32_t, D3DPRESENT_PARAMETERS* params,
+                               IDirect3DDevice9** device) {
+  *device = nullptr;
+  if (adapter != 0) return D3DERR_INVALIDCALL;
+  m_context.MakeCurrent();
+  GLDevice* made = new GLDevice(this);
+  if (!made->MakeBackBuffer(*params)) {
+    made->Release();
+    return D3DERR_NOTAVAILABLE;
+  }
+  *device = made;
+  return D3D_OK;
+}
+
+// ---- Entry points ----
+
+bool GLLoadWindowManager() { return false; }
+
+IDirect3D9* GLCreate9(uint32_t, SDL_Window* window) {
+  GLObject* object = new GLObject(window);
+  if (object->Valid()) return object;
+  object->Release();
+  return nullptr;
+}
+
+HRESULT GLCreate9Ex(uint32_t sdk, SDL_Window* window, IDirect3D9** object) {
+  *object = GLCreate9(sdk, window);
+  return *object != nullptr ? D3D_OK : D3DERR_NOTAVAILABLE;
+}
+
+const D3D_Backend kGLBackend = {"opengl", &GLLoadWindowManager, &GLCreate9, &GLCreate9Ex};
+
+}  // namespace
+
+const D3D_Backend* GL_D3DBackend() { return &kGLBackend; }
+
+bool GL_ReadBackBuffer(IDirect3DDevice9* device, int32_t x, int32_t y, int32_t width, int32_t height,
+                       uint32_t* pixels) {
+  GLDevice* gl = dynamic_cast<GLDevice*>(device);
+  return gl != nullptr && gl->ReadBackBuffer(x, y, width, height, pixels);
+}

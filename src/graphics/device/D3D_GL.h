@@ -1,0 +1,26 @@
+// The OpenGL 3.3 core back end of the device layer (through libepoxy).
+//
+// The device object owns the GL context: made on the game's SDL window (which must have been
+// created with SDL_WINDOW_OPENGL; headless runs use SDL's offscreen driver), or, without a
+// window, an EGL surfaceless context on Mesa. So the renderer's name and the limits are known
+// before the device exists. The device renders into a framebuffer object of its own (RGBA8
+// colour, depth 24 / stencil 8 or depth 16, optionally multisampled) with row 0 at the top;
+// Present resolves it, blits it flipped onto the window and swaps. Reset remakes it; the device
+// is never lost.
+//
+// There is one adapter, named by GL_RENDERER, on display 0 of the display source
+// (os/OS_DisplayModes.h). Capabilities: shader model 3.0, table fog, 4 simultaneous targets,
+// sample counts up to GL_MAX_SAMPLES. Dithering is off.
+#pragma once
+
+#include <cstdint>
+
+#include "graphics/device/D3D_Device.h"
+
+const D3D_Backend* GL_D3DBackend();
+
+// Reads a rectangle of the device's back buffer (resolved when multisampled) into `pixels`,
+// width x height words 0xAARRGGBB, rows from the top. False for a device of another back end or
+// a rectangle outside the back buffer.
+bool GL_ReadBackBuffer(IDirect3DDevice9* device, int32_t x, int32_t y, int32_t width, int32_t height,
+                       uint32_t* pixels);

@@ -1,0 +1,109 @@
+#include "testlib/GraphicsFixtures.h"
+
+#include <dlfcn.h>
+
+#include "debug/Debug_Overlay.h"
+#include "graphics/Graphics_Batch.h"
+#include "graphics/Graphics_D3D.h"
+#include "graphics/Graphics_Display.h"
+#include "graphics/Graphics_HardwareTexture.h"
+#include "graphics/Graphics_RenderState.h"
+#include "graphics/Graphics_Surface.h"
+#include "graphics/Graphics_Transform.h"
+#include "graphics/device/D3D_GL.h"
+
+namespace {
+
+// Mesa's driver is unloaded when the last context goes, and LeakSanitizer then reports its
+// allocations as leaks of an unknown module. Keeping it loaded for the whole process avoids that.
+__attribute__((constructor)) void KeepMesaLoaded() {
+  const char* libraries[] = {"libEGL_mesa.so.0", "libglapi.so.0", "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so"};
+  for (const char* library : libraries) dlopen(library, RTLD_NOW | RTLD_NODELETE);
+}
+
+testsupport::FakeDisplay g_display;
+
+int32_t FakeCount() { return 1; }
+
+bool FakeCurrent(int32_t display, OS_DisplayMode* mode) {
+  if (display != 0 || !g_display.desktopReadable) return false;
+  *mode = g_display.desktop;
+  return true;
+}
+
+bool FakeMode(int32_t display, int32_t index, OS_DisplayMode* mode) {
+  if (display != 0 || index < 0 || static_cast<size_t>(index) >= g_display.modes.size()) return false;
+  *mode = g_display.modes[static_cast<size_t>(index)];
+  return true;
+}
+
+bool FakeChange(const OS_DisplayRequest& request, uint32_t flags) {
+  g_display.requests.emplace_back(request, flags);
+  return g_display.changeSucceeds;
+}
+
+bool FakeGetCursor(int32_t* x, int32_t* y) {
+  *x = g_display.cursorX;
+  *y = g_display.cursorY;
+  return true;
+}
+
+void FakeSetCursor(int32_t x, int32_t y) {
+  g_display.cursorX = x;
+  g_display.cursorY = y;
+}
+
+const OS_DisplaySource kFakeSource = {&FakeCount, &FakeCurrent, &FakeMode, &FakeChange, &FakeGetCursor, &FakeSetCursor};
+
+}  // namespace
+
+namespace testsupport {
+
+FakeDisplay& TheFakeDisplay() { return g_display; }
+
+const OS_DisplaySource* FakeDisplaySource() { return &kFakeSource; }
+
+void ResetGraphicsState() {
+  GR_D3D_Finish();
+  g_GraphicsDevice = GraphicsDeviceState{};
+  g_RenderTargets = RenderTargetStack{};
+  g_Transforms = TransformState{};
+  g_VertexBatch = VertexBatch{};
+  g_RenderStates = RenderStateSettings{};
+  g_DebugOverlay = DebugOverlayState{};
+  g_ApplicationSurfaceId = -1;
+}
+
+void GraphicsTestBase::SetUp() {
+  g_display = FakeDisplay{};
+  OS_SetDisplaySource(&kFakeSource);
+  m_oldConsole = DebugConsole;
+  DebugConsole = &console;
+  ResetGraphicsState();
+}
+
+void GraphicsTestBase::TearDown() {
+  ResetGraphicsState();
+  D3D_SetBackend(nullptr);
+  OS_SetDisplaySource(nullptr);
+  DebugConsole = m_oldConsole;
+}
+
+void FakeGraphicsTest::SetUp() {
+  GraphicsTestBase::SetUp();
+  FakeD3D_Reset();
+  D3D_SetBackend(FakeD3D_Backend());
+}
+
+void HeadlessGLTest::SetUp() {
+  GraphicsTestBase::SetUp();
+  D3D_SetBackend(GL_D3DBackend());
+}
+
+std::vector<uint32_t> HeadlessGLTest::ReadBack(int32_t x, int32_t y, int32_t width, int32_t height) {
+  std::vector<uint32_t> pixels(static_cast<size_t>(width > 0 ? width : 0) * static_cast<size_t>(height > 0 ? height : 0));
+  if (!GL_ReadBackBuffer(g_GraphicsDevice.device, x, y, width, height, pixels.data())) pixels.clear();
+  return pixels;
+}
+
+}  // namespace testsupport

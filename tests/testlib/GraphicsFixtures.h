@@ -1,0 +1,57 @@
+// Fixtures for graphics tests: a scripted display source, a fixture over the recording device
+// fake, and a headless OpenGL fixture (an EGL surfaceless context on Mesa).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+#include "graphics/device/D3D_Fake.h"
+#include "os/OS_DisplayModes.h"
+#include "testlib/TestHelpers.h"
+
+namespace testsupport {
+
+// What the scripted display source answers, and the display-setting requests it was given.
+struct FakeDisplay {
+  OS_DisplayMode desktop{0, 0, 1024, 768, 32, 60};
+  bool desktopReadable = true;
+  std::vector<OS_DisplayMode> modes{{0, 0, 1024, 768, 32, 60}};
+  std::vector<std::pair<OS_DisplayRequest, uint32_t>> requests;  // request, change flags
+  bool changeSucceeds = false;
+  int32_t cursorX = 0, cursorY = 0;
+};
+FakeDisplay& TheFakeDisplay();
+const OS_DisplaySource* FakeDisplaySource();
+
+// Fresh graphics state around each test, with the scripted display installed and the debug
+// console recorded. The device back end is chosen by the subclass.
+class GraphicsTestBase : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  RecordingConsole console;
+
+ private:
+  tagIConsole* m_oldConsole = nullptr;
+};
+
+// Graphics over the recording fake (FakeD3D() scripts and logs it).
+class FakeGraphicsTest : public GraphicsTestBase {
+ protected:
+  void SetUp() override;
+};
+
+// Graphics over OpenGL without a window.
+class HeadlessGLTest : public GraphicsTestBase {
+ protected:
+  void SetUp() override;
+  // The back buffer's pixels (0xAARRGGBB, rows from the top) in a rectangle; empty on failure.
+  std::vector<uint32_t> ReadBack(int32_t x, int32_t y, int32_t width, int32_t height);
+};
+
+// Graphics state records back to their start values (device released first).
+void ResetGraphicsState();
+
+}  // namespace testsupport
