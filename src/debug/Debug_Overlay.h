@@ -7,7 +7,6 @@
 #include <cstdint>
 
 struct DebugOverlayState {
-  uint32_t flags = 0;                  // bit 0x2: timing bars and rate line shown; 0x10: audio view
   bool frameBegun = false;
   int64_t frameStart = 0;              // microseconds
   int32_t frameCounter = 0;

@@ -15,6 +15,7 @@
 #include "os/MessageBox.h"
 #include "os/OS_Messages.h"
 #include "platform/MemoryManager.h"
+#include "run/Run_CommandLine.h"
 
 GraphicsDeviceState g_GraphicsDevice;
 
@@ -120,7 +121,7 @@ bool GraphicsInitD3D(SDL_Window* window, int32_t width, int32_t height, uint32_t
   g.vsync = (flags & kGraphicsVsync) != 0;
   g_RenderStates.interpolate = (flags & kGraphicsInterpolate) != 0;
   for (uint8_t& stage : g_RenderStates.stageInterpolation) stage = g_RenderStates.interpolate ? 1 : 0;
-  const bool software = (flags & kGraphicsSoftwareVertices) != 0 || g.softwareVertexOption;
+  const bool software = (flags & kGraphicsSoftwareVertices) != 0 || g_CommandLineOptions.softwareVertexProcessing;
   const uint32_t behaviour = software ? kSoftwareBehaviour : kHardwareBehaviour;
   g.keepAspect = (flags & kGraphicsKeepAspect) != 0;
 
@@ -145,6 +146,7 @@ bool GraphicsInitD3D(SDL_Window* window, int32_t width, int32_t height, uint32_t
   }
 
   DebugConsole->Output("Enumerate Adapters\n");
+  if (g_CommandLineOptions.intelWorkarounds) g.clearByQuads = g.singleUseBuffers = true;
   EnumerateDisplayModes();
   DetectManualClears();
 

@@ -36,12 +36,10 @@ struct GraphicsDeviceState {
   D3DCAPS9 caps;
   uint32_t multisampleMask = 0;     // bit n set when n samples are supported
   int32_t simultaneousTargets = 1;  // min(caps, 4) once the device exists
-  // Manual clears: clear by quads, and single-use batch buffers.
+  // Manual clears: clear by quads, and single-use batch buffers (-intel, or an adapter that needs
+  // them).
   bool clearByQuads = false;
   bool singleUseBuffers = false;
-  // Command-line options: -software, -vanillaGFX.
-  bool softwareVertexOption = false;
-  bool noAdapterTest = false;
   // Sizes in pixels.
   int32_t displayWidth = 640, displayHeight = 480;
   int32_t windowWidth = 640, windowHeight = 480;

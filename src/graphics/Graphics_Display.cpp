@@ -10,6 +10,7 @@
 #include "graphics/Graphics_D3D.h"
 #include "os/OS_DisplayModes.h"
 #include "platform/MemoryManager.h"
+#include "run/Run_CommandLine.h"
 
 AdapterTable g_Adapters;
 
@@ -144,7 +145,7 @@ void EnumerateDisplayModes() {
 
 void DetectManualClears() {
   GraphicsDeviceState& g = g_GraphicsDevice;
-  if (g.noAdapterTest || g_Adapters.count == 0) return;
+  if (g_CommandLineOptions.vanillaGraphics || g_Adapters.count == 0) return;
   char lower[512];
   std::snprintf(lower, sizeof lower, "%s", g_Adapters.adapters[0].description);
   for (char* c = lower; *c != '\0'; ++c) *c = static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));

@@ -3,6 +3,7 @@
 
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_Display.h"
+#include "run/Run_CommandLine.h"
 #include "testlib/GraphicsFixtures.h"
 
 using testsupport::FakeGraphicsTest;
@@ -94,13 +95,14 @@ TEST_F(FakeGraphicsTest, AnIntelAdapterInAnyCaseTurnsManualClearsOnUnlessVanilla
     testsupport::ResetGraphicsState();
     FakeD3D_Reset();
     FakeD3D().adapters[0].description = c.description;
-    g_GraphicsDevice.noAdapterTest = c.vanilla;
+    g_CommandLineOptions.vanillaGraphics = c.vanilla;
     console.Clear();
     ASSERT_TRUE(GR_D3D_Init(nullptr, 640, 480, 0));
     EXPECT_EQ(g_GraphicsDevice.clearByQuads, c.manual) << c.description;
     EXPECT_EQ(g_GraphicsDevice.singleUseBuffers, c.manual) << c.description;
     EXPECT_EQ(console.Count("Switching to manual clears\n"), c.manual ? 1 : 0) << c.description;
   }
+  g_CommandLineOptions.vanillaGraphics = false;
 }
 
 TEST_F(FakeGraphicsTest, DisplaySettingChangesSetOnlyTheFieldsGiven) {
@@ -136,6 +138,23 @@ TEST_F(FakeGraphicsTest, TheCursorIsMovedOnlyWhileTheWindowIsActive) {
   GraphicsSetCursorPos(10, 20, true);
   EXPECT_EQ(GraphicsGetCursorX(), 10);
   EXPECT_EQ(GraphicsGetCursorY(), 20);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FakeGraphicsTest, CommandLineOptionsForceSoftwareVerticesAndManualClears) {
+  g_CommandLineOptions.softwareVertexProcessing = true;
+  g_CommandLineOptions.intelWorkarounds = true;
+  const bool created = GR_D3D_Init(nullptr, 640, 480, 0);
+  g_CommandLineOptions.softwareVertexProcessing = false;
+  g_CommandLineOptions.intelWorkarounds = false;
+  ASSERT_TRUE(created);
+  EXPECT_EQ(FakeD3D().Lines("CreateDevice")[0].rfind("CreateDevice 0 1 0x22 ", 0), 0u);
+  EXPECT_TRUE(g_GraphicsDevice.clearByQuads);
+  EXPECT_TRUE(g_GraphicsDevice.singleUseBuffers);
+  EXPECT_EQ(console.Count("Switching to manual clears\n"), 0);
 }
 
 }  // namespace
