@@ -183,6 +183,7 @@ bool Measure(const Program& program, bool onVM, const Options& options, CInstanc
 }  // namespace
 
 int main(int argc, char** argv) {
+  Code_InstallErrorReporter();
   Options options;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {

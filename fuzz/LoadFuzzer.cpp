@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/VCL.h"
+#include "code/Code_Error.h"
 #include "os/MessageBox.h"
 #include "platform/MemoryManager.h"
 #include "runner/GameData.h"
@@ -40,6 +41,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     g_LogSettings.debugOutputFile = g_LogSettings.outputFile = log;
   }
   SetProcessExit(&ThrowingExit);
+  Code_InstallErrorReporter();
   OS_SetMessageBoxResponder(&AnswerAtOnce);
   return 0;
 }

@@ -6,7 +6,7 @@
 
 #include "buffer/Buffer_Fast.h"
 #include "buffer/Buffer_Standard.h"
-#include "code/Code_Error.h"
+#include "base/ErrorSink.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
 #include "support/Base64.h"

@@ -11,6 +11,7 @@
 #include "code/VM_LineInfo.h"
 #include "graphics/Graphics_Window.h"
 #include "object/Object_Class.h"
+#include "option/Option_Main.h"
 #include "os/MessageBox.h"
 #include "os/OS_Messages.h"
 #include "platform/MemoryManager.h"
@@ -22,9 +23,6 @@
 #include "timeline/TimeLine_Main.h"
 #include "variable/Variable_Main.h"
 
-std::atomic<bool> g_ErrorSuppressed{false};
-// The code-error flag: set by Code_SetError, and by a fatal error while errors are suppressed.
-std::atomic<bool> g_ErrorFlag{false};
 ErrorForm* g_ErrorForm = nullptr;
 
 namespace {
@@ -34,7 +32,6 @@ char* g_errorLast = nullptr;      // MemoryManager block: the value of error_las
 bool g_errorOccurred = false;
 bool g_ending = false;
 bool g_dialogSwitch = true;
-bool g_allErrorsFatal = false;
 
 const char* g_shaderName = nullptr;
 bool g_shaderFragment = false;
@@ -178,26 +175,11 @@ void Code_ClearErrorFlag() { g_ErrorFlag.store(false); }
 
 const char* Code_GetLastError() { return g_lastCodeError; }
 
-// ---- Fatal errors outside a code context ----
-
-void FatalError(const char* format, ...) {
-  char message[kConsoleBufferSize];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(message, sizeof(message), format ? format : "", args);
-  va_end(args);
-  if (g_ErrorSuppressed.load()) {
-    g_ErrorFlag.store(true);
-    return;
-  }
-  ReportRuntimeError(message, true);
-  // A fatal error ends the process with a failure status.
-  ExitProcessWith(1);
-}
-
 // ---- Run-time errors ----
 
-void ReportRuntimeError(const char* message, bool fatal) {
+namespace {
+
+void ReportFromContext(const char* message, bool fatal) {
   if (g_ending) return;  // a fatal error already ended the game
   const char* text = message ? message : "";
 
@@ -286,9 +268,9 @@ void ReportRuntimeError(const char* message, bool fatal) {
   }
 }
 
-void ShowRuntimeError(const char* text, bool fatal) {
+void ShowAndRecord(const char* text, bool fatal) {
   if (g_ending) return;
-  if (g_allErrorsFatal) fatal = true;
+  if (Option_AllErrorsAbort) fatal = true;
   GraphicsLeaveFullscreen();
   if (g_dialogSwitch) {
     if (fatal) {
@@ -306,6 +288,13 @@ void ShowRuntimeError(const char* text, bool fatal) {
     Run_SetNewRoom(kNewRoomQuit);
     Run_SetRunning(false);  // the quit request
   }
+}
+
+}  // namespace
+
+void Code_InstallErrorReporter() {
+  const ErrorReporter reporter{&ReportFromContext, &ShowAndRecord};
+  ErrorSink_SetReporter(&reporter);
 }
 
 // ---- The error dialog ----
@@ -397,8 +386,8 @@ void Error_SetOccurred(bool occurred) { g_errorOccurred = occurred; }
 bool Error_IsEnding() { return g_ending; }
 bool Error_GetDialogSwitch() { return g_dialogSwitch; }
 void Error_SetDialogSwitch(bool on) { g_dialogSwitch = on; }
-bool Error_GetAllErrorsFatal() { return g_allErrorsFatal; }
-void Error_SetAllErrorsFatal(bool on) { g_allErrorsFatal = on; }
+bool Error_GetAllErrorsFatal() { return Option_AllErrorsAbort; }
+void Error_SetAllErrorsFatal(bool on) { Option_AllErrorsAbort = on; }
 
 void Error_SetShaderInfo(const char* shaderName, bool fragmentStage) {
   g_shaderName = shaderName;
@@ -415,7 +404,7 @@ void Error_ResetState() {
   g_errorOccurred = false;
   g_ending = false;
   g_dialogSwitch = true;
-  g_allErrorsFatal = false;
+  Option_AllErrorsAbort = false;
   g_shaderName = nullptr;
   g_shaderFragment = false;
 }

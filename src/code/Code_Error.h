@@ -7,22 +7,16 @@
 // call stack and hands it to ShowRuntimeError.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
+
+#include "base/ErrorSink.h"
 
 class CCode;
 
-// Set while errors are suppressed (the debugger evaluating a watch expression): a fatal error
-// then only raises the error flag and returns to its caller, and no console line is written.
-extern std::atomic<bool> g_ErrorSuppressed;
-// The code-error flag: raised by Code_SetError and by a fatal error met while errors are
-// suppressed; code execution and compilation clear it when they start.
-extern std::atomic<bool> g_ErrorFlag;
-
-// A fatal error outside a code context: "ERROR!!! :: " and the message on OutputConsole, the
-// message in a box, then the process ends with status 1. While errors are suppressed it only
-// sets the error flag and returns.
-void FatalError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Installs this module's reporter in the error sink (base/ErrorSink.h): ReportRuntimeError then
+// builds the full report and ShowRuntimeError shows it as described below. Called once at
+// start-up, before anything can raise an error.
+void Code_InstallErrorReporter();
 
 // ---- Code errors (compiler and tree interpreter) ----
 
@@ -40,14 +34,13 @@ const char* Code_GetLastError();
 
 // ---- Run-time errors ----
 
-// Builds the report of a run-time error (event, object, line, script call stack) and shows it.
-// `message` is a finished text (no formatting is applied to it).
-void ReportRuntimeError(const char* message, bool fatal);
-
-// Shows and records a finished text: the error dialog (when the dialog switch is on), the value
-// of error_last, the "ERROR!!! :: " console line and error_occurred. A fatal error, or Abort in
-// the dialog, ends the game.
-void ShowRuntimeError(const char* text, bool fatal);
+// The installed ReportRuntimeError builds the report of a run-time error (event, object, line,
+// script call stack) and shows it; then, while the dialog switch is on, the local, self and
+// global variables are dumped on OutputConsole.
+//
+// The installed ShowRuntimeError shows and records a finished text: the error dialog (when the
+// dialog switch is on), the value of error_last, the "ERROR!!! :: " console line and
+// error_occurred. A fatal error, or Abort in the dialog, ends the game.
 
 // Lays the text out for the error dialog and shows it, or hands it to an attached debugger.
 // True when the player chose Abort.
@@ -80,7 +73,7 @@ bool Error_IsEnding();
 // The error dialog switch (-noerrors clears it).
 bool Error_GetDialogSwitch();
 void Error_SetDialogSwitch(bool on);
-// The all-errors-fatal game option.
+// The all-errors-fatal game option (Option_AllErrorsAbort).
 bool Error_GetAllErrorsFatal();
 void Error_SetAllErrorsFatal(bool on);
 

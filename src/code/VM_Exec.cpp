@@ -224,16 +224,14 @@ uint8_t* VMExecuteOne(VMExecContext* c, uint32_t word, uint8_t* sp) {
   const uint8_t opcode = WordOpcode(word);
   const VMHandler handler = g_Dispatch.handlers[opcode];
   if (handler == nullptr) {
-    VMFatalError(c, "VM :: Execution Error - unknown opcode 0x%02x at %d", opcode, c->pc);
-    return sp;
+    return VM_Fail(c, sp, "VM :: Execution Error - unknown opcode 0x%02x at %d", opcode, c->pc);
   }
   const uint8_t* bytes = reinterpret_cast<const uint8_t*>(c->words);
   const uint8_t* operand = bytes + c->nextPc;
   if (IsOperandForm(opcode)) {
     c->operandSize = VMOperandSize(WordT1(word));
     if (static_cast<int64_t>(c->nextPc) + c->operandSize > c->codeSize) {
-      VMFatalError(c, "VM :: Execution Error - operand past the end of the code at %d", c->pc);
-      return sp;
+      return VM_Fail(c, sp, "VM :: Execution Error - operand past the end of the code at %d", c->pc);
     }
     c->nextPc += c->operandSize;
   } else {
@@ -394,8 +392,7 @@ uint8_t* UnwindFrame(VMExecContext* c) {
 
 bool JumpTo(VMExecContext* c, int64_t target) {
   if (target < 0 || target > c->codeSize || (target & 3) != 0) {
-    VMFatalError(c, "VM :: Execution Error - branch target %lld outside the code", static_cast<long long>(target));
-    return false;
+    return VM_Fail(c, false, "VM :: Execution Error - branch target %lld outside the code", static_cast<long long>(target));
   }
   c->nextPc = static_cast<int32_t>(target);
   return true;
@@ -411,8 +408,7 @@ namespace {
 // unwound and the value takes the place of the frame's end.
 uint8_t* DoRet(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
   if (WordT1(word) != VT_VAR || vm::Used(c, sp) < 16 || *vm::TagAt(c, sp) != vm::TAG_VALUE) {
-    VMFatalError(c, "DoRet :: Execution Error - ret needs a whole value on the stack");
-    return sp;
+    return VM_Fail(c, sp, "DoRet :: Execution Error - ret needs a whole value on the stack");
   }
   if (c->callDepth == 0) {
     c->nextPc = c->codeSize;
@@ -437,20 +433,17 @@ uint8_t* DoPopz(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
   const int32_t size = VMStackSize(type);
   if (size == 0) return sp;
   if (vm::Used(c, sp) < size) {
-    VMFatalError(c, "DoPopz :: Execution Error - nothing to discard");
-    return sp;
+    return VM_Fail(c, sp, "DoPopz :: Execution Error - nothing to discard");
   }
   if (type == VT_STRING) {
     char* text = nullptr;
     if (!vm::StringTake(c, vm::Load<uint32_t>(sp), &text)) {
-      VMFatalError(c, "DoPopz :: Execution Error - the stack holds no text");
-      return sp;
+      return VM_Fail(c, sp, "DoPopz :: Execution Error - the stack holds no text");
     }
     MemoryManager::Free(text);
   } else if (type == VT_VAR) {
     if (*vm::TagAt(c, sp) != vm::TAG_VALUE) {
-      VMFatalError(c, "DoPopz :: Execution Error - the stack holds no value");
-      return sp;
+      return VM_Fail(c, sp, "DoPopz :: Execution Error - the stack holds no value");
     }
     ScriptValue v = vm::LoadValue(sp);
     ReleaseValue(&v);
@@ -463,15 +456,11 @@ uint8_t* DoBreak(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
   const uint16_t immediate = WordImmediateBits(word);
   if (immediate == kBreakIndexCheck) {
     if (vm::Used(c, sp) < 4) {
-      VMFatalError(c, "DoBreak :: Execution Error - no index to check");
-      return sp;
+      return VM_Fail(c, sp, "DoBreak :: Execution Error - no index to check");
     }
     const int32_t index = vm::Load<int32_t>(sp);
-    if (index < 0) {
-      VMFatalError(c, "Array index must be +'ve");
-    } else if (index >= kArrayIndexLimit) {
-      VMFatalError(c, "Array index must be < %d", kArrayIndexLimit);
-    }
+    if (index < 0) return VM_Fail(c, sp, "Array index must be +'ve");
+    if (index >= kArrayIndexLimit) return VM_Fail(c, sp, "Array index must be < %d", kArrayIndexLimit);
     return sp;
   }
   if (immediate != 0) return sp;
@@ -630,12 +619,11 @@ bool VMExecute(const char* name, CInstance* self, CInstance* other, VMBuffer* co
 
 // ---- Errors ----
 
-void VMFatalError(VMExecContext* c, const char* format, ...) {
+namespace {
+
+void FailWith(VMExecContext* c, const char* format, va_list args) {
   if (c == nullptr) c = g_CurrentVMContext;
-  va_list args;
-  va_start(args, format);
   std::vsnprintf(g_LastError, sizeof(g_LastError), format ? format : "", args);
-  va_end(args);
   if (g_ErrorSuppressed.load()) {
     if (c != nullptr) {
       c->stopped = true;
@@ -647,7 +635,32 @@ void VMFatalError(VMExecContext* c, const char* format, ...) {
   char message[kVMErrorMessageSize];
   std::memcpy(message, g_LastError, sizeof(message));
   ReportRuntimeError(message, true);
-  ExitProcessWith(-1);
+  ExitProcessWith(kFatalExitStatus);
+}
+
+}  // namespace
+
+void VMFatalError(VMExecContext* c, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  FailWith(c, format, args);
+  va_end(args);
+}
+
+uint8_t* VM_Fail(VMExecContext* c, uint8_t* answer, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  FailWith(c, format, args);
+  va_end(args);
+  return answer;
+}
+
+bool VM_Fail(VMExecContext* c, bool answer, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  FailWith(c, format, args);
+  va_end(args);
+  return answer;
 }
 
 void VMStackOverflow(VMExecContext* c) {

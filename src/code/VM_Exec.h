@@ -151,9 +151,16 @@ void VMFreeLocalsPool();
 uint8_t* VMPopFrame(uint8_t* stackTop, VMExecContext* context);
 
 // A fatal error during a run. With errors suppressed: the run stops, the error flag is set and
-// the caller returns normally (every handler returns at once after calling it). Otherwise the
-// message is reported and the process ends.
+// the caller returns normally. Otherwise the message (formatted into kVMErrorMessageSize bytes)
+// is reported and the process ends with kFatalExitStatus (base/ErrorSink.h).
 void VMFatalError(VMExecContext* context, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// VMFatalError for a handler or a helper, which must return at once: answers `answer`, the value
+// the caller returns (the stack top for a handler, false or null for a helper), so that
+// `return VM_Fail(c, sp, ...)` is the only way to use it.
+[[nodiscard]] uint8_t* VM_Fail(VMExecContext* context, uint8_t* answer, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+[[nodiscard]] bool VM_Fail(VMExecContext* context, bool answer, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
 // Ends the run at once with the "Stack overflow..." box naming the running code.
 void VMStackOverflow(VMExecContext* context);
 // The text of the last fatal error met by the machine (kept also while errors are suppressed);

@@ -67,13 +67,11 @@ struct Result {
 };
 
 bool Fail(VMExecContext* c, const char* text) {
-  VMFatalError(c, "%s", text);
-  return false;
+  return VM_Fail(c, false, "%s", text);
 }
 
 bool StringTypeError(VMExecContext* c, const OpInfo& op) {
-  VMFatalError(c, "%s :: Execution Engine - Cannot operate on string type", op.name);
-  return false;
+  return VM_Fail(c, false, "%s :: Execution Engine - Cannot operate on string type", op.name);
 }
 
 // Types a whole value by its kind.

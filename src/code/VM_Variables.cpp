@@ -110,9 +110,10 @@ bool ReadVariable(VMExecContext* c, const VarRef& r, ScriptValue* out) {
 }
 
 // The index error text shared by push and pop.
-void IndexError(VMExecContext* c, const char* which, const VarRef& r) {
+template <typename Answer>
+[[nodiscard]] Answer IndexError(VMExecContext* c, Answer answer, const char* which, const VarRef& r) {
   const ArrayIndexErrorState& e = g_ArrayIndexError;
-  VMFatalError(c, "%s :: Execution Error - Variable Index [%d,%d] out of range [%d,%d] - %d.%s(%d,%d)", which, e.row,
+  return VM_Fail(c, answer, "%s :: Execution Error - Variable Index [%d,%d] out of range [%d,%d] - %d.%s(%d,%d)", which, e.row,
                e.column, e.rowCount, e.rowLength, r.selector, VariableName(r.id), r.id, r.index);
 }
 
@@ -120,23 +121,20 @@ uint8_t* PushVariable(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExec
   VarRef r;
   const int32_t taken = DecodeReference(c, word, Load<uint32_t>(operand), sp, &r);
   if (taken < 0) {
-    VMFatalError(c, "Push :: Execution Error - variable reference without its index or instance");
-    return sp;
+    return VM_Fail(c, sp, "Push :: Execution Error - variable reference without its index or instance");
   }
   ScriptValue value = Real(0.0);
   const bool ok = ReadVariable(c, r, &value);
   if (!ok) {
     ReleaseValue(&value);
-    if (g_ArrayIndexError.flag) {
-      IndexError(c, "Push", r);
-    } else if (g_InstanceMissingFlag) {
-      VMFatalError(c, "Unable to find any instance for object index '%d' name '%s'", r.selector,
-                   ObjectName(r.selector));
-    } else {
-      const int32_t who = r.selector == SEL_SELF && c->self != nullptr ? c->self->i_id : r.selector;
-      VMFatalError(c, "Push :: Execution Error - Variable Get %d.%s(%d, %d)", who, VariableName(r.id), r.id, r.index);
+    if (g_ArrayIndexError.flag) return IndexError(c, sp, "Push", r);
+    if (g_InstanceMissingFlag) {
+      return VM_Fail(c, sp, "Unable to find any instance for object index '%d' name '%s'", r.selector,
+                     ObjectName(r.selector));
     }
-    return sp;
+    const int32_t who = r.selector == SEL_SELF && c->self != nullptr ? c->self->i_id : r.selector;
+    return VM_Fail(c, sp, "Push :: Execution Error - Variable Get %d.%s(%d, %d)", who, VariableName(r.id), r.id,
+                   r.index);
   }
   return vm::PushValue(c, sp + taken, value);
 }
@@ -144,8 +142,7 @@ uint8_t* PushVariable(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExec
 // A copy of a text from a string table, pushed as a text item.
 uint8_t* PushTableText(VMExecContext* c, uint8_t* sp, bool found, int32_t index, const char* text) {
   if (!found) {
-    VMFatalError(c, "Push :: Execution Error - string index %d out of range", index);
-    return sp;
+    return VM_Fail(c, sp, "Push :: Execution Error - string index %d out of range", index);
   }
   return vm::PushString(c, sp, DuplicateString(text));
 }
@@ -169,11 +166,10 @@ bool ValueToStore(VMExecContext* c, const uint8_t* p, uint8_t type, ScriptValue*
       if (*vm::TagAt(c, p) != vm::TAG_VALUE) break;
       *out = vm::LoadValue(p);
       return true;
-    case VT_FLOAT: VMFatalError(c, "Pop :: Execution Engine"); return false;
+    case VT_FLOAT: return VM_Fail(c, false, "Pop :: Execution Engine");
     default: break;
   }
-  VMFatalError(c, "Pop :: Execution Error - Instruction malformed");
-  return false;
+  return VM_Fail(c, false, "Pop :: Execution Error - Instruction malformed");
 }
 
 // Stores through the selector. False after a fatal error.
@@ -205,17 +201,13 @@ bool StoreVariable(VMExecContext* c, const VarRef& r, const ScriptValue* value) 
         ok = SetVariable(r.selector, r.id, r.index, value);
         break;
       }
-      VMFatalError(c, "Pop :: Execution Error - Variable references invalid object (%d).%s", r.selector,
+      return VM_Fail(c, false, "Pop :: Execution Error - Variable references invalid object (%d).%s", r.selector,
                    VariableName(r.id));
-      return false;
   }
-  if (g_ArrayIndexError.flag) {
-    IndexError(c, "Pop", r);
-    return false;
-  }
+  if (g_ArrayIndexError.flag) return IndexError(c, false, "Pop", r);
   if (!ok) {
-    VMFatalError(c, "Pop :: Execution Error - Variable set failed %s - read only variable?", VariableName(r.id));
-    return false;
+    return VM_Fail(c, false, "Pop :: Execution Error - Variable set failed %s - read only variable?",
+                   VariableName(r.id));
   }
   return true;
 }
@@ -250,8 +242,7 @@ uint8_t* Shuffle(uint32_t word, uint8_t* sp, VMExecContext* c) {
   const int32_t m = 4 * static_cast<int8_t>(static_cast<uint8_t>(immediate >> 8));
   const int64_t used = vm::Used(c, sp);
   if (n < 0 || s + n > used || m > used || SplitsValue(c, sp, sp + s) || SplitsValue(c, sp, sp + s + n)) {
-    VMFatalError(c, "Pop :: Execution Error - stack shuffle outside the stack");
-    return sp;
+    return VM_Fail(c, sp, "Pop :: Execution Error - stack shuffle outside the stack");
   }
   if (m < 0) {
     sp = vm::GrowStack(c, sp, -m);
@@ -418,8 +409,7 @@ uint8_t* Pop(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* 
   const uint8_t t1 = WordT1(word), t2 = WordT2(word);
   if (t1 == VT_ERROR) return Shuffle(word, sp, c);
   if (t1 != VT_VAR && t1 != VT_INT) {
-    VMFatalError(c, "Pop :: Execution Error - Instruction malformed");
-    return sp;
+    return VM_Fail(c, sp, "Pop :: Execution Error - Instruction malformed");
   }
   const int32_t valueSize = VMStackSize(t2);
   VarRef r;
@@ -435,8 +425,7 @@ uint8_t* Pop(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* 
     referenceSize = DecodeReference(c, word, Load<uint32_t>(operand), sp + valueSize, &r);
   }
   if (referenceSize < 0 || valueSize == 0 || vm::Used(c, sp) < referenceSize + valueSize) {
-    VMFatalError(c, "Pop :: Execution Error - Instruction malformed");
-    return sp;
+    return VM_Fail(c, sp, "Pop :: Execution Error - Instruction malformed");
   }
   ScriptValue value;
   if (!ValueToStore(c, valueAt, t2, &value)) return sp;
@@ -456,17 +445,14 @@ uint8_t* DoDup(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
   const int64_t source = block ? static_cast<int64_t>(count) * size : size;
   const int64_t added = static_cast<int64_t>(count) * size;
   if (vm::Used(c, sp) < source) {
-    VMFatalError(c, "DoDup :: Execution Error - not enough items to duplicate");
-    return sp;
+    return VM_Fail(c, sp, "DoDup :: Execution Error - not enough items to duplicate");
   }
   if (type == VT_VAR && *vm::TagAt(c, sp) != vm::TAG_VALUE) {
-    VMFatalError(c, "DoDup :: Execution Error - the stack holds no value");
-    return sp;
+    return VM_Fail(c, sp, "DoDup :: Execution Error - the stack holds no value");
   }
   const char* text = nullptr;
   if (type == VT_STRING && !vm::StringPeek(c, Load<uint32_t>(sp), &text)) {
-    VMFatalError(c, "DoDup :: Execution Error - the stack holds no text");
-    return sp;
+    return VM_Fail(c, sp, "DoDup :: Execution Error - the stack holds no text");
   }
   sp = vm::GrowStack(c, sp, added + kVMStackReserve);
   if (c->stopped) return sp;
@@ -500,8 +486,7 @@ int64_t BranchTarget(const VMExecContext* c, uint32_t word) {
 uint8_t* ConditionalBranch(uint32_t word, uint8_t* sp, VMExecContext* c, bool jumpWhenTrue) {
   CountBranch();
   if (vm::Used(c, sp) < 4) {
-    VMFatalError(c, "VM :: Execution Error - branch without a condition");
-    return sp;
+    return VM_Fail(c, sp, "VM :: Execution Error - branch without a condition");
   }
   const bool truth = Load<int32_t>(sp) != 0;
   if (truth == jumpWhenTrue && !vm::JumpTo(c, BranchTarget(c, word))) return sp;
@@ -525,46 +510,39 @@ uint8_t* DoBranchFalse(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext
 
 uint8_t* DoCall(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* c) {
   if (WordT1(word) != VT_INT) {
-    VMFatalError(c, "DoCall :: Execution Engine type error");
-    return sp;
+    return VM_Fail(c, sp, "DoCall :: Execution Engine type error");
   }
   int32_t number = Load<int32_t>(operand);
   int32_t argc = WordImmediateBits(word);
   if (vm::Used(c, sp) < static_cast<int64_t>(argc) * 16) {
-    VMFatalError(c, "DoCall :: Execution Error - %d arguments expected on the stack", argc);
-    return sp;
+    return VM_Fail(c, sp, "DoCall :: Execution Error - %d arguments expected on the stack", argc);
   }
   for (int32_t i = 0; i < argc; ++i) {
     if (*vm::TagAt(c, sp + static_cast<int64_t>(i) * 16) != vm::TAG_VALUE) {
-      VMFatalError(c, "DoCall :: Execution Error - argument %d is not a value", i);
-      return sp;
+      return VM_Fail(c, sp, "DoCall :: Execution Error - argument %d is not a value", i);
     }
   }
 
   if (number >= 0 && number < kScriptCallBase) {
     if (number >= g_BuiltinFunctionCount || g_BuiltinFunctions[number].func == nullptr) {
-      VMFatalError(c, "DoCall :: Execution Error - no built-in function %d", number);
-      return sp;
+      return VM_Fail(c, sp, "DoCall :: Execution Error - no built-in function %d", number);
     }
     return CallNative(c, sp, argc, number);
   }
   if (number >= kExtensionCallBase) {
     if (number - kExtensionCallBase >= Extension_FunctionCount()) {
-      VMFatalError(c, "DoCall :: Execution Error - no extension function %d", number - kExtensionCallBase);
-      return sp;
+      return VM_Fail(c, sp, "DoCall :: Execution Error - no extension function %d", number - kExtensionCallBase);
     }
     return CallNative(c, sp, argc, number);
   }
   if (number < 0) {
-    VMFatalError(c, "DoCall :: Execution Error - no function %d", number);
-    return sp;
+    return VM_Fail(c, sp, "DoCall :: Execution Error - no function %d", number);
   }
 
   if (number == kScriptExecuteCall) {
     // script_execute: the first argument names the script, the others are its arguments.
     if (argc < 1) {
-      VMFatalError(c, "call to non-existent script\n");
-      return sp;
+      return VM_Fail(c, sp, "call to non-existent script\n");
     }
     ScriptValue first = vm::LoadValue(sp);
     const int32_t kind = GetValueKind(&first);
@@ -586,8 +564,7 @@ uint8_t* DoCall(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContex
   }
   const int32_t index = number - kScriptCallBase;
   if (number < kScriptCallBase || index >= Script_Count()) {
-    VMFatalError(c, "call to non-existent script\n");
-    return sp;
+    return VM_Fail(c, sp, "call to non-existent script\n");
   }
   CCode* code = Script_GetCode(index);
   if (code == nullptr || code->m_code == nullptr || code->m_code->m_data == nullptr || code->m_code->m_size <= 0) {

@@ -54,21 +54,22 @@ uint8_t* PushSingle(VMExecContext* c, uint8_t* sp, CInstance* savedSelf, CInstan
   return vm::PushI32(c, sp, 0);
 }
 
-void Damaged(VMExecContext* c) { VMFatalError(c, "DoPopEnv :: Execution Error - with-block record damaged"); }
+// The with-block record is not what the bytecode left: fatal. Answers `answer`.
+[[nodiscard]] uint8_t* Damaged(VMExecContext* c, uint8_t* answer) {
+  return VM_Fail(c, answer, "DoPopEnv :: Execution Error - with-block record damaged");
+}
 
 // Restores other, then self, from the record's last two items. Answers the new top, or null after
 // a fatal error.
 uint8_t* Restore(VMExecContext* c, uint8_t* sp) {
   if (vm::Used(c, sp) < 8) {
-    Damaged(c);
-    return nullptr;
+    return Damaged(c, nullptr);
   }
   const uint32_t otherRef = Load<uint32_t>(sp), selfRef = Load<uint32_t>(sp + 4);
   void* other = nullptr;
   void* self = nullptr;
   if (!vm::RefGet(c, otherRef, &other) || !vm::RefGet(c, selfRef, &self)) {
-    Damaged(c);
-    return nullptr;
+    return Damaged(c, nullptr);
   }
   c->other = static_cast<CInstance*>(other);
   c->self = static_cast<CInstance*>(self);
@@ -85,18 +86,15 @@ int64_t BranchTarget(const VMExecContext* c, uint32_t word) {
 
 uint8_t* DoPushEnv(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
   if (vm::Used(c, sp) < 4) {
-    VMFatalError(c, "DoPushEnv :: Execution Error - no instance to run with");
-    return sp;
+    return VM_Fail(c, sp, "DoPushEnv :: Execution Error - no instance to run with");
   }
   const int32_t selector = Load<int32_t>(sp);
   sp += 4;
   if (selector == SEL_GLOBAL) {
-    VMFatalError(c, "Cannot use global in with statement");
-    return sp;
+    return VM_Fail(c, sp, "Cannot use global in with statement");
   }
   if (selector == SEL_LOCAL) {
-    VMFatalError(c, "Cannot use local in with statement");
-    return sp;
+    return VM_Fail(c, sp, "Cannot use local in with statement");
   }
   CInstance* const savedSelf = c->self;
   CInstance* const savedOther = c->other;
@@ -173,23 +171,20 @@ uint8_t* DoPushEnv(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c)
 
 uint8_t* DoPopEnv(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
   if (vm::Used(c, sp) < 4) {
-    Damaged(c);
-    return sp;
+    return Damaged(c, sp);
   }
   const bool leaving = WordTypes(word) == kPopEnvLeaveType;
   const int32_t top = Load<int32_t>(sp);
   uint8_t* p = sp;
   if (top == kListMarker) {
     if (vm::Used(c, sp) < 12) {
-      Damaged(c);
-      return sp;
+      return Damaged(c, sp);
     }
     int32_t remaining = Load<int32_t>(sp + 4);
     const uint32_t listRef = Load<uint32_t>(sp + 8);
     void* block = nullptr;
     if (!vm::RefGet(c, listRef, &block) || block == nullptr) {
-      Damaged(c);
-      return sp;
+      return Damaged(c, sp);
     }
     CInstance** list = static_cast<CInstance**>(block);
     if (!leaving && remaining > 0 && remaining <= MemoryManager::GetSize(list) / static_cast<int32_t>(sizeof(void*))) {
@@ -208,8 +203,7 @@ uint8_t* DoPopEnv(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) 
     // Drop items up to and including the first 0.
     for (;;) {
       if (c->frame - p < 4) {
-        Damaged(c);
-        return sp;
+        return Damaged(c, sp);
       }
       const uint32_t item = Load<uint32_t>(p);
       p += 4;
@@ -221,8 +215,7 @@ uint8_t* DoPopEnv(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) 
     if (top != 0) {
       void* next = nullptr;
       if (!vm::RefGet(c, static_cast<uint32_t>(top), &next)) {
-        Damaged(c);
-        return sp;
+        return Damaged(c, sp);
       }
       vm::RefRelease(c, static_cast<uint32_t>(top));
       c->self = static_cast<CInstance*>(next);

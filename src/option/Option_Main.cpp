@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "base/VCL.h"
-#include "code/Code_Error.h"
 #include "graphics/Graphics_Window.h"
 #include "platform/MemoryManager.h"
 #include "runner/BoundedReader.h"
@@ -104,10 +103,7 @@ void StoreText(cARRAY_MEMORY<char*>& array, int32_t index, const char* text) {
   std::memcpy(slot, text, needed);
 }
 
-void SetAllErrorsAbort(bool on) {
-  Option_AllErrorsAbort = on;
-  Error_SetAllErrorsFatal(on);
-}
+void SetAllErrorsAbort(bool on) { Option_AllErrorsAbort = on; }
 
 void SetUninitialised(bool on) {
   Option_UninitialisedVariables = on;

@@ -25,7 +25,7 @@ extern int32_t Option_Resolution;         // 1..6 = 320x240 .. 1600x1200, other 
 extern int32_t Option_Frequency;          // 1..5 = 60, 70, 85, 100, 120 Hz, other = unchanged
 extern bool Option_AltEnterFullScreen;    // default on
 extern bool Option_FreezeWhenInactive;    // default off
-extern bool Option_AllErrorsAbort;        // default off (mirrored into the error reporting)
+extern bool Option_AllErrorsAbort;        // default off; the error reporting reads it
 extern bool Option_UninitialisedVariables;  // default off (mirrored into the variable store)
 extern int32_t Option_VersionMajor;       // from the constant "VersionMajor", default 0
 extern int32_t Option_VersionMinor;       // from the constant "VersionMinor", default 0

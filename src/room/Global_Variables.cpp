@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "code/Code_Error.h"
+#include "base/ErrorSink.h"
 #include "code/VM_Variables.h"
 #include "room/Instance_Variables.h"
 #include "variable/ScriptValue.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "buffer/IBuffer.h"
-#include "code/Code_Error.h"
+#include "base/ErrorSink.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
 

@@ -5,7 +5,7 @@
 
 #include "base/VCL.h"
 #include "buffer/IBuffer.h"
-#include "code/Code_Error.h"
+#include "base/ErrorSink.h"
 #include "object/Object_Class.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"

@@ -804,7 +804,7 @@ TEST_F(BufferTest, UnknownKindIsFatal) {
       CreateBuffer(4, 5, 1);
       ADD_FAILURE() << "no fatal error";
     } catch (const ProcessExited& e) {
-      EXPECT_EQ(e.status, 1);
+      EXPECT_EQ(e.status, kFatalExitStatus);
     }
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_THAT(boxes.boxes()[0].text,

@@ -406,7 +406,7 @@ TEST_F(CodeErrorTest, FatalErrorEndsTheProcessWithAFailureStatus) {
     FatalError("broken %d", 7);
     ADD_FAILURE() << "the process did not end";
   } catch (const ProcessExited& e) {
-    EXPECT_EQ(e.status, 1);
+    EXPECT_EQ(e.status, kFatalExitStatus);
   }
   // Outside any code the report names the current event and the message.
   const std::string hashes(92, '#');

@@ -420,7 +420,7 @@ TEST_F(CodeFunctionTest, WrongKindsEndTheProgramNamingTheBuiltinAndPosition) {
       c.call(args, 2);
       ADD_FAILURE() << "the accessor returned";
     } catch (const ProcessExited& exited) {
-      EXPECT_EQ(exited.status, 1);
+      EXPECT_EQ(exited.status, kFatalExitStatus);
     }
     ASSERT_EQ(boxes.boxes().size(), shown + 1);
     EXPECT_THAT(boxes.boxes().back().text, ::testing::HasSubstr("\r\n\r\nmy_builtin" + std::string(c.message) + "\r\n"));
