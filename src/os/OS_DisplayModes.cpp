@@ -32,11 +32,23 @@ bool SDLCurrentMode(int32_t display, OS_DisplayMode* mode) {
   return true;
 }
 
+// Modes without a size (SDL's offscreen driver lists one) are skipped; a display that lists no
+// usable mode offers its desktop mode as its only one.
 bool SDLMode(int32_t display, int32_t index, OS_DisplayMode* mode) {
-  SDL_DisplayMode m;
-  if (!VideoUp() || index < 0 || index >= SDL_GetNumDisplayModes(display) || SDL_GetDisplayMode(display, index, &m) != 0)
-    return false;
-  *mode = FromSDL(m);
+  if (!VideoUp() || index < 0) return false;
+  const int count = SDL_GetNumDisplayModes(display);
+  int32_t usable = 0;
+  for (int n = 0; n < count; ++n) {
+    SDL_DisplayMode m;
+    if (SDL_GetDisplayMode(display, n, &m) != 0 || m.w <= 0 || m.h <= 0) continue;
+    if (usable++ == index) {
+      *mode = FromSDL(m);
+      return true;
+    }
+  }
+  SDL_DisplayMode desktop;
+  if (usable > 0 || index != 0 || SDL_GetDesktopDisplayMode(display, &desktop) != 0) return false;
+  *mode = FromSDL(desktop);
   return true;
 }
 

@@ -41,7 +41,8 @@ struct OS_DisplaySource {
   int32_t (*displayCount)();
   // The display's current (desktop) mode; false when it cannot be read.
   bool (*currentMode)(int32_t display, OS_DisplayMode* mode);
-  // Mode number `index` of the display; false past the last one.
+  // Mode number `index` of the display; false past the last one. Every display has at least one
+  // mode (its desktop mode when nothing else can be listed).
   bool (*mode)(int32_t display, int32_t index, OS_DisplayMode* mode);
   // Changes the primary display's settings (or tests the change with CDS_TEST); true when the
   // change succeeded.

@@ -100,6 +100,10 @@ TEST_F(HeadlessGLTest, PresentShowsTheBackBufferUprightInAnOffscreenWindow) {
   SDL_Window* window = SDL_CreateWindow("test", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
   ASSERT_NE(window, nullptr) << SDL_GetError();
   ASSERT_TRUE(GR_D3D_Init(window, 64, 64, 0));
+  // SDL's display: its desktop mode is the one mode listed.
+  ASSERT_EQ(g_Adapters.adapters[0].modeCount, 1);
+  EXPECT_EQ(g_Adapters.adapters[0].modes[0].width, 1024);
+  EXPECT_EQ(g_Adapters.adapters[0].modes[0].bits, 32);
   ASSERT_TRUE(GR_D3D_Start_Frame());
   GraphicsClear(kRed, 1.0f, 0, 7);
   GR_SetViewport(0, 0, 64, 16);  // the top quarter

@@ -143,3 +143,24 @@ TEST_F(FakeGraphicsTest, TheFrameRateSummaryKeepsItsStartValuesForTheFirst101Fra
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FrameTest, APopThatTheDeviceRefusesStillGivesBackWhatTheLevelSaved) {
+  IDirect3DSurface9* surface = FakeD3D_NewSurface("target", 64, 64);
+  HardwareTexture texture;
+  texture.surface = surface;
+  ASSERT_TRUE(PushRenderTarget());
+  ASSERT_TRUE(BindRenderTarget(0, &texture));
+  ASSERT_TRUE(PushRenderTarget());  // saves "target" and "depth"
+  EXPECT_EQ(FakeD3D_SurfaceRefs(surface), 3u);
+  FakeD3D().Fail("SetRenderTarget", D3DERR_INVALIDCALL);
+  EXPECT_FALSE(PopRenderTarget());
+  EXPECT_EQ(g_RenderTargets.depth, 1);
+  EXPECT_EQ(FakeD3D_SurfaceRefs(surface), 2u);
+  PopAllRenderTargets();
+  EXPECT_EQ(FakeD3D_SurfaceRefs(surface), 1u);
+  surface->Release();
+}
+
+}  // namespace
