@@ -5,7 +5,6 @@
 #include "base/VCL.h"
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_Display.h"
-#include "graphics/Graphics_Frame.h"
 #include "graphics/Graphics_HardwareTexture.h"
 #include "graphics/Graphics_RenderState.h"
 #include "graphics/Graphics_Surface.h"
@@ -325,17 +324,6 @@ void ApplyPendingWindowSize() {
   SDL_GetWindowPosition(g.window, &left, &top);
   WindowPlace(g.window, left, top, g.pendingWidth, g.pendingHeight);
   GR_D3D_SetSize(g.pendingWidth, g.pendingHeight);
-}
-
-void GraphicsLeaveFullscreen() {
-  GraphicsDeviceState& g = g_GraphicsDevice;
-  ShowMainWindowOnce();
-  if (!g.fullScreen) return;
-  g.fullScreen = false;
-  const bool sceneOpen = g.sceneDepth != 0;
-  if (sceneOpen) GR_D3D_Finish_Frame(false);
-  ResetDeviceForWindowMode();
-  if (sceneOpen) GR_D3D_Start_Frame();
 }
 
 bool ShowMainWindowOnce() {

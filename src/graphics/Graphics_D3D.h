@@ -70,7 +70,6 @@ void GR_D3D_SetSize(int32_t width, int32_t height);
 // The frame loop applies a pending window size through this while a resize is pending.
 void GR_ApplyWindowSize();
 void ApplyPendingWindowSize();
-// GraphicsLeaveFullscreen (Graphics_Window.h) is defined with these.
 // Shows the main window the first time (ten passes of the message pump, or one with flag
 // 0x4000); true the first time, false afterwards.
 bool ShowMainWindowOnce();

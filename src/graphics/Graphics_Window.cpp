@@ -2,11 +2,25 @@
 
 #include <string>
 
+#include "graphics/Graphics_D3D.h"
+#include "graphics/Graphics_Frame.h"
+
 namespace {
 bool g_captionSet = false;
 std::string g_caption;
 int32_t g_windowColour = 0xFFFFFF;
 }  // namespace
+
+void GraphicsLeaveFullscreen() {
+  GraphicsDeviceState& g = g_GraphicsDevice;
+  ShowMainWindowOnce();
+  if (!g.fullScreen) return;
+  g.fullScreen = false;
+  const bool sceneOpen = g.sceneDepth != 0;
+  if (sceneOpen) GR_D3D_Finish_Frame(false);
+  ResetDeviceForWindowMode();
+  if (sceneOpen) GR_D3D_Start_Frame();
+}
 
 void GR_Window_SetCaption(const char* caption) {
   g_captionSet = caption != nullptr;

@@ -6,7 +6,7 @@
 
 // Shows the main window once and, when the game runs full screen, resets the device for windowed
 // mode (closing an open frame without presenting and opening it again) so that a message box can
-// be seen. Defined in Graphics_D3D.cpp.
+// be seen.
 void GraphicsLeaveFullscreen();
 
 // window_set_caption's store: the UTF-8 caption of the main window (null until one is set).

@@ -1,6 +1,8 @@
 // Device creation, resets, sizes and window modes, over the recording fake.
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_Frame.h"
 #include "graphics/Graphics_Transform.h"
@@ -205,6 +207,59 @@ TEST_F(FakeGraphicsTest, ShutdownReleasesTheDeviceCompletely) {
   EXPECT_EQ(FakeD3D().Lines("Release device"), std::vector<std::string>{"Release device 0"});
   EXPECT_EQ(g_GraphicsDevice.device, nullptr);
   EXPECT_EQ(g_GraphicsDevice.d3d, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The device over the fake, the window a real (offscreen) SDL window.
+class WindowModeTest : public FakeGraphicsTest {
+ protected:
+  void SetUp() override {
+    FakeGraphicsTest::SetUp();
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    window = SDL_CreateWindow("test", 0, 0, 640, 480, SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window, nullptr) << SDL_GetError();
+    ASSERT_TRUE(GR_D3D_Init(window, 640, 480, 0));
+  }
+  void TearDown() override {
+    testsupport::ResetGraphicsState();
+    if (window != nullptr) SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    FakeGraphicsTest::TearDown();
+  }
+  SDL_Window* window = nullptr;
+};
+
+TEST_F(WindowModeTest, APendingSizeIsAppliedToTheWindowAndTheDisplaySize) {
+  g_GraphicsDevice.pendingWidth = 800;
+  g_GraphicsDevice.pendingHeight = 600;
+  GR_ApplyWindowSize();
+  int w = 0, h = 0;
+  SDL_GetWindowSize(window, &w, &h);
+  EXPECT_EQ(w, 800);
+  EXPECT_EQ(h, 600);
+  EXPECT_EQ(g_GraphicsDevice.displayWidth, 800);
+  EXPECT_EQ(g_GraphicsDevice.pendingWidth, 800);  // the window procedure clears it
+}
+
+TEST_F(WindowModeTest, FullScreenIsTheDesktopSizeAndLeavingItRestoresTheWindowedSize) {
+  g_GraphicsDevice.fullScreen = true;
+  g_GraphicsDevice.pendingWidth = 320;  // not applied in full screen
+  g_GraphicsDevice.pendingHeight = 200;
+  GR_ApplyWindowSize();
+  EXPECT_EQ(g_GraphicsDevice.displayWidth, 640);
+  ASSERT_TRUE(GR_D3D_Reset());
+  EXPECT_NE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
+  EXPECT_EQ(FakeD3D().Lines("Reset").back(), "Reset 1024x768 fmt=21 ms=0 swap=3 windowed=0 ds=75 interval=0x80000000");
+  EXPECT_EQ(g_GraphicsDevice.savedWindowedWidth, 320);  // the pending size waits for windowed mode
+
+  GraphicsLeaveFullscreen();
+  EXPECT_EQ(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
+  EXPECT_EQ(FakeD3D().Lines("Reset").back(), "Reset 320x200 fmt=21 ms=0 swap=3 windowed=1 ds=75 interval=0x80000000");
+  EXPECT_EQ(g_GraphicsDevice.windowWidth, 320);
+  EXPECT_EQ(g_GraphicsDevice.displayHeight, 200);
 }
 
 }  // namespace
