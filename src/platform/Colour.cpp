@@ -14,11 +14,11 @@ uint8_t ToByte(double x) {
 
 uint32_t Channel(uint32_t colour, int shift) { return (colour >> shift) & 0xFFu; }
 
-// One mixed channel, reduced modulo 256. The weights are single precision; the products and
-// the sum are exact in double, so a tie is a true tie. Results outside the 64-bit range (and
-// NaN) come back as the most negative value, whose low byte is 0: every double that large is a
-// multiple of 256 anyway, so the reduction stays right for every finite value.
-uint32_t MixChannel(uint32_t a, uint32_t b, float f, float g) {
+// One mixed channel, a * g + b * f in double precision rounded half to even, reduced modulo
+// 256. Results outside the 64-bit range (and NaN) come back as the most negative value, whose low
+// byte is 0: every double that large is a multiple of 256 anyway, so the reduction stays right
+// for every finite value.
+uint32_t MixChannel(uint32_t a, uint32_t b, double f, double g) {
   const double mixed = static_cast<double>(a) * g + static_cast<double>(b) * f;
   const int64_t rounded = num::TruncInt64(num::RoundHalfEven(mixed));
   return static_cast<uint32_t>(static_cast<uint64_t>(rounded) & 0xFFu);
@@ -78,12 +78,24 @@ uint32_t HSVToColour(uint8_t h, uint8_t s, uint8_t v) {
          static_cast<uint32_t>(ToByte(blue * 255.0)) << 16;
 }
 
-uint32_t MergeColour(uint32_t a, uint32_t b, float amount) {
-  const float f = amount;
-  const float g = 1.0f - f;
+namespace {
+
+uint32_t MixColours(uint32_t a, uint32_t b, double f, double g) {
   return MixChannel(Channel(a, 0), Channel(b, 0), f, g) | MixChannel(Channel(a, 8), Channel(b, 8), f, g) << 8 |
          MixChannel(Channel(a, 16), Channel(b, 16), f, g) << 16;
 }
+
+}  // namespace
+
+uint32_t MergeColour(uint32_t a, uint32_t b, float amount) {
+  // The weights are single precision; the products and the sum are exact in double, so a tie is
+  // a true tie.
+  const float f = amount;
+  const float g = 1.0f - f;
+  return MixColours(a, b, f, g);
+}
+
+uint32_t ColourMerge(uint32_t a, uint32_t b, double t) { return MixColours(a, b, t, 1.0 - t); }
 
 void PackRGB(uint8_t* record, uint8_t x, uint8_t y, uint8_t z) {
   record[0] = z;

@@ -20,6 +20,9 @@ uint32_t HSVToColour(uint8_t h, uint8_t s, uint8_t v);
 // Mixes two colours channel by channel: a * (1 - amount) + b * amount, rounded half to even.
 // Amounts outside 0..1 wrap each channel modulo 256; NaN or infinite results give 0.
 uint32_t MergeColour(uint32_t a, uint32_t b, float amount);
+// The gradients' mix: each channel a * (1 - t) + b * t in double precision, t unclamped, rounded
+// half to even and reduced modulo 256; the top bytes of a and b are not read.
+uint32_t ColourMerge(uint32_t a, uint32_t b, double t);
 
 // Stores z, y, x in record[0], record[1], record[2].
 void PackRGB(uint8_t* record, uint8_t x, uint8_t y, uint8_t z);

@@ -379,8 +379,9 @@ voidpf ZAlloc(voidpf /*opaque*/, uInt items, uInt size) {
 
 void ZFree(voidpf /*opaque*/, voidpf address) { MemoryManager::Free(address); }
 
-// Inflates the window's bytes from its position into `out`; true once the zlib stream ended.
-bool InflateInto(CStream* window, CStream* out) {
+// Inflates the window's bytes from its position into `out`; true once the zlib stream ended
+// with no more than `limit` bytes inflated.
+bool InflateInto(CStream* window, CStream* out, int64_t limit) {
   z_stream zs{};
   zs.zalloc = ZAlloc;
   zs.zfree = ZFree;
@@ -404,8 +405,8 @@ bool InflateInto(CStream* window, CStream* out) {
         break;
       }
       const int32_t produced = static_cast<int32_t>(kZChunk - zs.avail_out);
-      // Output that would not fit a stream counts as damaged data.
-      if (static_cast<int64_t>(out->GetPosition()) + produced > kMaxStreamSize) {
+      // Output beyond the limit (at most what fits a stream) counts as damaged data.
+      if (static_cast<int64_t>(out->GetPosition()) + produced > limit) {
         failed = true;
         break;
       }
@@ -422,7 +423,10 @@ bool InflateInto(CStream* window, CStream* out) {
 
 }  // namespace
 
-CStream* ZDecompressStream(CStream* stream) {
+CStream* ZDecompressStream(CStream* stream) { return ZDecompressStream(stream, kMaxStreamSize, nullptr); }
+
+CStream* ZDecompressStream(CStream* stream, int64_t limit, int64_t* inflated) {
+  if (inflated != nullptr) *inflated = -1;
   if (stream == nullptr) return nullptr;
   int32_t length = stream->ReadInteger();
   // The window is cut to the bytes really there, so a damaged length never reads past them.
@@ -432,13 +436,14 @@ CStream* ZDecompressStream(CStream* stream) {
   DebugConsole->Output("ZDecompressStream %d\n", length);
 
   CStream* out = new CStream(0);
-  const bool ok = InflateInto(window, out);
+  const bool ok = InflateInto(window, out, std::clamp<int64_t>(limit, 0, kMaxStreamSize));
   CStream::Delete(window);  // a window leaves the bytes it shows alone
   if (!ok) {
     CStream::Delete(out);
     return nullptr;
   }
   DebugConsole->Output("Done ZDecompressStream\n");
+  if (inflated != nullptr) *inflated = out->GetPosition();
   out->SetPosition(0);
   return out;
 }

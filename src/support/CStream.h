@@ -117,3 +117,6 @@ void ZCompressStream(CStream* destination, CStream* source);
 // holding the inflated bytes (its size may be larger than they are), or null when the block is
 // damaged or cut short.
 CStream* ZDecompressStream(CStream* stream);
+// ZDecompressStream for a block that may inflate to at most `limit` bytes: more counts as
+// damage (null). The number of bytes inflated goes to *inflated (-1 on failure) when given.
+CStream* ZDecompressStream(CStream* stream, int64_t limit, int64_t* inflated);

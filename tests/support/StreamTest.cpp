@@ -533,4 +533,20 @@ TEST_F(ZStreamTest, DamagedBlocksAnswerNull) {
   EXPECT_EQ(ZDecompressStream(nullptr), nullptr);
 }
 
+TEST_F(ZStreamTest, ALimitRefusesBlocksThatInflateFurtherAndTellsTheExactSize) {
+  const std::vector<uint8_t> packed = Compressed(std::vector<uint8_t>(40000, 'q'));
+  struct { int64_t limit; bool ok; } cases[] = {{40000, true}, {1 << 20, true}, {39999, false}, {0, false}};
+  for (const auto& c : cases) {
+    CStream* s = MakeStream(packed);
+    int64_t inflated = 7;
+    CStream* out = ZDecompressStream(s, c.limit, &inflated);
+    EXPECT_EQ(out != nullptr, c.ok) << c.limit;
+    EXPECT_EQ(inflated, c.ok ? 40000 : -1) << c.limit;
+    EXPECT_EQ(s->GetPosition(), static_cast<int32_t>(packed.size())) << "the block is passed over either way";
+    CStream::Delete(out);
+    CStream::Delete(s);
+  }
+  TakeLog();
+}
+
 }  // namespace
