@@ -12,6 +12,7 @@
 #include "graphics/Graphics_Display.h"
 #include "graphics/Graphics_Frame.h"
 #include "graphics/Graphics_Transform.h"
+#include "graphics/device/D3D_GL.h"
 #include "testlib/GraphicsFixtures.h"
 
 using testsupport::HeadlessGLTest;
@@ -120,6 +121,78 @@ TEST_F(HeadlessGLTest, PresentShowsTheBackBufferUprightInAnOffscreenWindow) {
   GR_D3D_Finish();
   SDL_DestroyWindow(window);
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+}  // namespace
+
+namespace {
+
+GLuint Compile(GLenum kind, const std::string& text) {
+  const GLuint shader = glCreateShader(kind);
+  const char* source = text.c_str();
+  glShaderSource(shader, 1, &source, nullptr);
+  glCompileShader(shader);
+  GLint ok = 0;
+  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+  EXPECT_TRUE(ok) << text;
+  return shader;
+}
+
+// A quad given in device screen pixels, whose edges lie half a pixel before the centres of
+// pixels (10, 20) and (30, 40), covers exactly those pixels, with row 0 at the top, for any w;
+// its depth 0.9 passes a depth test against 0.92 (unconverted it would land at 0.95).
+TEST_F(HeadlessGLTest, TheClipConversionPutsDevicePixelCentresOnFramebufferPixels) {
+  ASSERT_TRUE(GR_D3D_Init(nullptr, 64, 64, 0));
+  GraphicsClear(kRed, 1.0f, 0, 7);
+  const std::string vertex = std::string("#version 330 core\n") + kGLClipFromDevice +
+                             "in vec4 a_position;\n"
+                             "void main() { gl_Position = ClipFromDevice(a_position); }\n";
+  const GLuint program = glCreateProgram();
+  const GLuint vs = Compile(GL_VERTEX_SHADER, vertex);
+  const GLuint fs = Compile(GL_FRAGMENT_SHADER,
+                            "#version 330 core\nout vec4 colour;\nvoid main() { colour = vec4(0.0, 1.0, 0.0, 1.0); }\n");
+  glAttachShader(program, vs);
+  glAttachShader(program, fs);
+  glLinkProgram(program);
+  glUseProgram(program);
+  glUniform2f(glGetUniformLocation(program, "u_pixelOffset"), 1.0f / 64.0f, 1.0f / 64.0f);
+
+  g_GraphicsDevice.device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.92f, 0);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LESS);
+  // Device clip space of screen point (sx, sy) in a 64 x 64 viewport, scaled by w; depth 0.9.
+  std::vector<float> vertices;
+  const float w = 2.0f;
+  for (const auto& [sx, sy] : {std::pair{9.5f, 19.5f}, std::pair{29.5f, 19.5f}, std::pair{9.5f, 39.5f},
+                               std::pair{29.5f, 39.5f}}) {
+    const float x = sx / 64.0f * 2.0f - 1.0f;  // the device puts pixel centres on whole numbers
+    const float y = 1.0f - sy / 64.0f * 2.0f;
+    vertices.insert(vertices.end(), {x * w, y * w, 0.9f * w, w});
+  }
+  GLuint vao = 0, vbo = 0;
+  glGenVertexArrays(1, &vao);
+  glBindVertexArray(vao);
+  glGenBuffers(1, &vbo);
+  glBindBuffer(GL_ARRAY_BUFFER, vbo);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)), vertices.data(), GL_STATIC_DRAW);
+  const GLint position = glGetAttribLocation(program, "a_position");
+  glEnableVertexAttribArray(static_cast<GLuint>(position));
+  glVertexAttribPointer(static_cast<GLuint>(position), 4, GL_FLOAT, GL_FALSE, 0, nullptr);
+  glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  glDisable(GL_DEPTH_TEST);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+
+  EXPECT_TRUE(All(ReadBack(10, 20, 20, 20), 0xFF00FF00));
+  EXPECT_TRUE(All(ReadBack(9, 20, 1, 20), 0xFFFF0000));
+  EXPECT_TRUE(All(ReadBack(30, 20, 1, 20), 0xFFFF0000));
+  EXPECT_TRUE(All(ReadBack(10, 19, 20, 1), 0xFFFF0000));
+  EXPECT_TRUE(All(ReadBack(10, 40, 20, 1), 0xFFFF0000));
+
+  glDeleteBuffers(1, &vbo);
+  glDeleteVertexArrays(1, &vao);
+  glDeleteProgram(program);
+  glDeleteShader(vs);
+  glDeleteShader(fs);
 }
 
 }  // namespace

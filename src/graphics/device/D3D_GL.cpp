@@ -513,6 +513,13 @@ const D3D_Backend kGLBackend = {"opengl", &GLLoadWindowManager, &GLCreate9, &GLC
 
 const D3D_Backend* GL_D3DBackend() { return &kGLBackend; }
 
+const char kGLClipFromDevice[] =
+    "uniform vec2 u_pixelOffset;\n"
+    "vec4 ClipFromDevice(vec4 clip) {\n"
+    "  return vec4(clip.x + u_pixelOffset.x * clip.w, -clip.y + u_pixelOffset.y * clip.w,\n"
+    "              2.0 * clip.z - clip.w, clip.w);\n"
+    "}\n";
+
 bool GL_ReadBackBuffer(IDirect3DDevice9* device, int32_t x, int32_t y, int32_t width, int32_t height,
                        uint32_t* pixels) {
   GLDevice* gl = dynamic_cast<GLDevice*>(device);

@@ -19,6 +19,13 @@
 
 const D3D_Backend* GL_D3DBackend();
 
+// The one conversion every vertex stage of this back end ends with: from the device's clip
+// space (depth 0..1, y up, pixel centres on integer screen coordinates) to GL's (depth -1..1,
+// y negated because row 0 of our framebuffers is the top, centres half a pixel in). GLSL 330
+// text declaring `uniform vec2 u_pixelOffset` (set to 1 / viewport width, 1 / viewport height)
+// and `vec4 ClipFromDevice(vec4 clip)`.
+extern const char kGLClipFromDevice[];
+
 // Reads a rectangle of the device's back buffer (resolved when multisampled) into `pixels`,
 // width x height words 0xAARRGGBB, rows from the top. False for a device of another back end or
 // a rectangle outside the back buffer.
