@@ -57,17 +57,22 @@ class Hash {
   }
 
   bool Remove(int32_t key, int disposal) {
-    Bucket& b = m_buckets[BucketOf(key)];
-    for (Node* n = b.head; n; n = n->next) {
+    for (Node* n = m_buckets[BucketOf(key)].head; n; n = n->next) {
       if (n->key != key) continue;
-      if (n->prev) n->prev->next = n->next; else b.head = n->next;
-      if (n->next) n->next->prev = n->prev; else b.tail = n->prev;
-      Dispose(n->value, disposal);
-      MemoryManager::Free(n);
-      --m_count;
+      RemoveNode(n, disposal);
       return true;
     }
     return false;
+  }
+
+  // Unlinks one node of this hash and frees it (its value as `disposal` says).
+  void RemoveNode(Node* n, int disposal) {
+    Bucket& b = m_buckets[BucketOf(n->key)];
+    if (n->prev) n->prev->next = n->next; else b.head = n->next;
+    if (n->next) n->next->prev = n->prev; else b.tail = n->prev;
+    Dispose(n->value, disposal);
+    MemoryManager::Free(n);
+    --m_count;
   }
 
   void Clear(int disposal) {
