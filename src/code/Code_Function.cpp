@@ -3,6 +3,7 @@
 #include <emmintrin.h>
 
 #include <cstring>
+#include <limits>
 
 #include "base/VCL.h"
 #include "code/Code_Error.h"
@@ -43,6 +44,9 @@ int32_t Position(int32_t index) { return num::WrapAdd32(index, 1); }
 
 // int64 to the nearest float in one rounding step (going through double could round twice).
 float Int64ToFloat(int64_t v) { return _mm_cvtss_f32(_mm_cvtsi64_ss(_mm_setzero_ps(), v)); }
+
+// The kinds that hold a number.
+bool IsNumberKind(int32_t kind) { return kind == VALUE_REAL || kind == VALUE_INT32 || kind == VALUE_INT64; }
 
 // The low 32 bits of a 64-bit payload.
 int32_t Low32(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v))); }
@@ -162,15 +166,19 @@ int64_t GetArgumentInt64(const ScriptValue* args, int32_t index) {
 }
 
 double GetArgumentNumber(const ScriptValue* args, int32_t index) {
+  if (IsNumberKind(GetValueKind(&args[index]))) return GetArgumentNumberOrNaN(args, index);
+  FatalError("%s argument %d incorrect type expecting a Number", CallerName(), Position(index));
+  return 0.0;
+}
+
+double GetArgumentNumberOrNaN(const ScriptValue* args, int32_t index) {
   const ScriptValue& v = args[index];
   switch (GetValueKind(&v)) {
     case VALUE_REAL: return v.real;
     case VALUE_INT32: return v.i32;
     case VALUE_INT64: return static_cast<double>(v.i64);
-    default: break;
+    default: return std::numeric_limits<double>::quiet_NaN();
   }
-  FatalError("%s argument %d incorrect type expecting a Number", CallerName(), Position(index));
-  return 0.0;
 }
 
 float GetArgumentFloat(const ScriptValue* args, int32_t index) {
@@ -200,13 +208,7 @@ const char* GetArgumentString(const ScriptValue* args, int32_t index) {
 }
 
 double GetArgumentReal(const ScriptValue* args, int32_t index) {
-  const ScriptValue& v = args[index];
-  switch (GetValueKind(&v)) {
-    case VALUE_REAL: return v.real;
-    case VALUE_INT32: return v.i32;
-    case VALUE_INT64: return static_cast<double>(v.i64);
-    default: return 0.0;
-  }
+  return IsNumberKind(GetValueKind(&args[index])) ? GetArgumentNumberOrNaN(args, index) : 0.0;
 }
 
 const char* GetArgumentText(const ScriptValue* args, int32_t index) {

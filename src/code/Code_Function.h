@@ -113,6 +113,10 @@ double GetArgumentNumber(const ScriptValue* args, int32_t index);
 float GetArgumentFloat(const ScriptValue* args, int32_t index);
 // Pointer: its payload. Fallback null.
 void* GetArgumentPointer(const ScriptValue* args, int32_t index);
+// A number without a kind error, for arguments that name things (structure indices, positions):
+// a real as it is, int32 and int64 as the nearest double; any other kind answers NaN, which
+// converts to no index and no position, so another kind's bits are never read as a number.
+double GetArgumentNumberOrNaN(const ScriptValue* args, int32_t index);
 // String: the argument's own UTF-8 text (not a copy: valid as long as the argument value).
 // Fallback null.
 const char* GetArgumentString(const ScriptValue* args, int32_t index);

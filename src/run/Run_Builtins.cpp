@@ -1,9 +1,12 @@
 #include "run/Run_Builtins.h"
 
+#include "function/Function_Data_Structures.h"
 #include "function/Function_Math.h"
 
 void RegisterBuiltinGroups() {
-  // Each group of built-ins adds its registration call here, in call-number order, as the
-  // group is written.
+  // Each group of built-ins adds its registration call here, in call-number order (high-score,
+  // game, maths, graphics, actions, files, resources, interaction, 3-D, particles,
+  // miscellaneous, data structures, sound, ...), as the group is written.
   RegisterMathFunctions();
+  RegisterDataStructureFunctions();
 }

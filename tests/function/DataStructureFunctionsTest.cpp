@@ -1,0 +1,403 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "base/Common.h"
+#include "base/VCL.h"
+#include "code/Code_Error.h"
+#include "code/Code_Function.h"
+#include "function/Function_Data_Structures.h"
+#include "support/Support_Data_Structures.h"
+#include "testlib/TestHelpers.h"
+
+using namespace testsupport;
+
+namespace {
+
+constexpr char kNoStructure[] = "Data structure with index does not exist.";
+
+ScriptValue Int32(int32_t v) {
+  ScriptValue value{};
+  value.kind = VALUE_INT32;
+  value.i32 = v;
+  return value;
+}
+
+ScriptValue Undefined() {
+  ScriptValue v{};
+  SetUndefined(&v);
+  return v;
+}
+
+// The ds_* built-ins reached through the registry, as compiled code reaches them.
+class DsFunctionsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FreeBuiltinFunctions();
+    RegisterDataStructureFunctions();
+    DataStructures_Reset();
+    Error_ResetState();
+    Error_SetDialogSwitch(false);
+    m_saved = OutputConsole;
+    OutputConsole = &m_console;
+  }
+  void TearDown() override {
+    OutputConsole = m_saved;
+    DataStructures_Reset();
+    FreeBuiltinFunctions();
+    Error_ResetState();
+  }
+
+  // Calls a built-in with the arguments (released afterwards) and answers its result, which the
+  // caller releases.
+  ScriptValue Call(const char* name, std::vector<ScriptValue> args = {}) {
+    int32_t number = -1;
+    EXPECT_TRUE(FindFunctionIndex(name, &number)) << name;
+    ScriptValue result = Real(0);
+    if (number >= 0) {
+      CurrentBuiltinName = g_BuiltinFunctions[number].name;
+      g_BuiltinFunctions[number].func(&result, nullptr, nullptr, static_cast<int32_t>(args.size()),
+                                      args.empty() ? nullptr : args.data());
+    }
+    for (ScriptValue& v : args) ReleaseValue(&v);
+    return result;
+  }
+  double CallReal(const char* name, std::vector<ScriptValue> args = {}) {
+    ScriptValue r = Call(name, std::move(args));
+    EXPECT_EQ(r.Kind(), VALUE_REAL) << name;
+    return r.real;
+  }
+  // The text form of a result, strings quoted ("undefined" for undefined).
+  std::string CallText(const char* name, std::vector<ScriptValue> args = {}) {
+    ScriptValue r = Call(name, std::move(args));
+    char* text = ValueToNewString(&r);
+    std::string s = r.Kind() == VALUE_STRING ? "\"" + std::string(text) + "\"" : text;
+    MemoryManager::Free(text);
+    ReleaseValue(&r);
+    return s;
+  }
+
+  // How many times `message` was reported since the last call.
+  int Reported(const char* message) {
+    const std::string text = m_console.Text();
+    int n = 0;
+    for (size_t at = text.find(message); at != std::string::npos; at = text.find(message, at + 1)) ++n;
+    m_console.Clear();
+    return n;
+  }
+
+  // A list holding the given reals, by index.
+  int32_t List(std::vector<double> items) {
+    const int32_t l = static_cast<int32_t>(CallReal("ds_list_create"));
+    for (double d : items) Call("ds_list_add", {Real(l), Real(d)});
+    return l;
+  }
+
+  RecordingConsole m_console;
+  tagIConsole* m_saved = nullptr;
+};
+
+TEST_F(DsFunctionsTest, RegistrationOrderAndArgumentCounts) {
+  const char* name = nullptr;
+  BuiltinFunction func = nullptr;
+  int32_t argc = 0;
+  struct Case {
+    int32_t index;
+    const char* name;
+    int32_t argc;
+  } cases[] = {{0, "ds_set_precision", 1},  {1, "ds_exists", 2},        {2, "ds_list_create", 0},
+               {8, "ds_list_add", -1},      {20, "ds_list_shuffle", 1},  {21, "ds_map_create", 0},
+               {27, "ds_map_add", 3},       {42, "ds_map_find_previous", 2}};
+  for (const Case& c : cases) {
+    ASSERT_TRUE(GetBuiltinFunctionInfo(c.index, &name, &func, &argc)) << c.name;
+    EXPECT_STREQ(name, c.name);
+    EXPECT_EQ(argc, c.argc) << c.name;
+  }
+  EXPECT_EQ(g_BuiltinFunctionCount, 43);
+}
+
+TEST_F(DsFunctionsTest, IndexArgumentsRoundTiesToEvenAndNonNumbersNameNothing) {
+  List({});
+  List({1});
+  List({1, 2});
+  struct Case {
+    ScriptValue index;
+    double size;  // -1: reported as missing
+    const char* why;
+  } cases[] = {
+      {Real(0.5), 0, "0.5 rounds to list 0"},
+      {Real(1.5), 2, "1.5 rounds to list 2"},
+      {Real(2.5), 2, "2.5 rounds to list 2"},
+      {Real(-0.4), 0, "-0.4 rounds to list 0"},
+      {Int32(1), 1, "an int32 is a number"},
+      {Real(3), -1, "beyond the table"},
+      {Real(-1), -1, "negative"},
+      {Real(NAN), -1, "NaN names nothing"},
+      {Real(1e10), -1, "outside the 32-bit range"},
+      {Str("0"), -1, "a string names nothing, never list 0"},
+      {Undefined(), -1, "undefined names nothing"},
+  };
+  for (Case& c : cases) {
+    const double size = CallReal("ds_list_size", {c.index});
+    if (c.size < 0) {
+      EXPECT_EQ(size, 0) << c.why;
+      EXPECT_EQ(Reported(kNoStructure), 1) << c.why;
+    } else {
+      EXPECT_EQ(size, c.size) << c.why;
+      EXPECT_EQ(Reported(kNoStructure), 0) << c.why;
+    }
+  }
+  // The truncating exceptions: find_index's list and the index inside ds_map_add_list's value.
+  EXPECT_EQ(CallReal("ds_list_find_index", {Real(1.9), Real(1)}), 0);
+  EXPECT_EQ(CallReal("ds_list_find_index", {Real(2.9), Real(2)}), 1);
+  const double m = CallReal("ds_map_create");
+  EXPECT_EQ(CallReal("ds_map_add_list", {Real(m), Str("l"), Real(2.7)}), 1);
+  EXPECT_EQ(CallText("ds_map_find_value", {Real(m), Str("l")}), "2.70");
+  EXPECT_EQ(Reported(kNoStructure), 0);
+}
+
+TEST_F(DsFunctionsTest, BadIndicesAreReportedAndChangeNothing) {
+  const double l = List({5});
+  const double m = CallReal("ds_map_create");
+  const std::vector<std::pair<const char*, std::vector<ScriptValue>>> calls = {
+      {"ds_list_clear", {Real(9)}},
+      {"ds_list_add", {Real(9), Real(1)}},
+      {"ds_list_add", {Real(l)}},  // no value to add
+      {"ds_list_copy", {Real(9), Real(l)}},
+      {"ds_list_copy", {Real(l), Real(9)}},
+      {"ds_list_destroy", {Real(9)}},
+      {"ds_map_copy", {Real(9), Real(m)}},
+      {"ds_map_copy", {Real(m), Real(9)}},
+      {"ds_map_destroy", {Real(-1)}},
+      {"ds_map_add", {Real(9), Str("k"), Real(1)}},
+      {"ds_map_find_value", {Real(l + 5), Str("k")}},
+  };
+  for (const auto& [name, args] : calls) {
+    Call(name, args);
+    EXPECT_EQ(Reported(kNoStructure), 1) << name;
+  }
+  EXPECT_EQ(CallReal("ds_list_size", {Real(l)}), 1);
+  EXPECT_EQ(CallReal("ds_map_size", {Real(m)}), 0);
+  // Destroying an empty slot inside the table is silent.
+  Call("ds_list_destroy", {Real(l)});
+  Call("ds_list_destroy", {Real(l)});
+  Call("ds_map_destroy", {Real(m)});
+  Call("ds_map_destroy", {Real(m)});
+  EXPECT_EQ(Reported(kNoStructure), 0);
+  EXPECT_EQ(CallReal("ds_list_size", {Real(l)}), 0);
+  EXPECT_EQ(Reported(kNoStructure), 1);
+}
+
+TEST_F(DsFunctionsTest, DsExists) {
+  const double m = CallReal("ds_map_create");
+  const double l = List({});
+  EXPECT_EQ(CallReal("ds_exists", {Real(m), Real(DS_TYPE_MAP)}), 1);
+  EXPECT_EQ(CallReal("ds_exists", {Real(l), Real(DS_TYPE_LIST)}), 1);
+  EXPECT_EQ(CallReal("ds_exists", {Real(1), Real(DS_TYPE_MAP)}), 0);
+  for (double kind : {0.0, 3.0, 6.0, 7.0}) EXPECT_EQ(CallReal("ds_exists", {Real(0), Real(kind)}), 0) << kind;
+  Call("ds_map_destroy", {Real(m)});
+  EXPECT_EQ(CallReal("ds_exists", {Real(m), Real(DS_TYPE_MAP)}), 0);
+  EXPECT_EQ(CallReal("ds_map_create"), m);
+  EXPECT_EQ(CallReal("ds_exists", {Real(m), Real(DS_TYPE_MAP)}), 1);
+  EXPECT_EQ(Reported(kNoStructure), 0);
+}
+
+TEST_F(DsFunctionsTest, MapAddSetReplaceAndFind) {
+  const double m = CallReal("ds_map_create");
+  EXPECT_EQ(CallReal("ds_map_add", {Real(m), Str("a"), Real(1)}), 1);
+  EXPECT_EQ(CallReal("ds_map_add", {Real(m), Str("a"), Real(2)}), 0);
+  EXPECT_EQ(CallText("ds_map_find_value", {Real(m), Str("a")}), "1");
+
+  EXPECT_EQ(CallText("ds_map_set_post", {Real(m), Str("a"), Real(5)}), "1");
+  EXPECT_EQ(CallText("ds_map_set_post", {Real(m), Str("b"), Real(5)}), "5");
+  EXPECT_EQ(CallText("ds_map_set_pre", {Real(m), Str("c"), Str("x")}), "\"x\"");
+  EXPECT_EQ(CallText("ds_map_find_value", {Real(m), Str("c")}), "\"x\"");
+  EXPECT_EQ(CallText("ds_map_set_pre", {Real(99), Str("c"), Real(4)}), "4");  // preset
+  EXPECT_EQ(Reported(kNoStructure), 1);
+  Call("ds_map_set", {Real(m), Str("a"), Real(6)});
+  EXPECT_EQ(CallText("ds_map_find_value", {Real(m), Str("a")}), "6");
+
+  EXPECT_EQ(CallReal("ds_map_replace", {Real(m), Str("new"), Real(3)}), 0);
+  EXPECT_EQ(CallText("ds_map_find_value", {Real(m), Str("new")}), "3");
+  EXPECT_EQ(CallReal("ds_map_replace", {Real(m), Str("new"), Real(4)}), 1);
+  EXPECT_EQ(CallText("ds_map_find_value", {Real(m), Str("new")}), "4");
+
+  EXPECT_EQ(CallText("ds_map_find_value", {Real(m), Str("absent")}), "undefined");
+  EXPECT_EQ(CallReal("ds_map_exists", {Real(m), Str("b")}), 1);
+  Call("ds_map_delete", {Real(m), Str("b")});
+  EXPECT_EQ(CallReal("ds_map_exists", {Real(m), Str("b")}), 0);
+  EXPECT_EQ(CallReal("ds_map_size", {Real(m)}), 3);
+  EXPECT_EQ(CallReal("ds_map_empty", {Real(m)}), 0);
+  // An int32 key keeps its kind: it is not the real key 1.
+  Call("ds_map_set", {Real(m), Real(1), Str("real")});
+  Call("ds_map_set", {Real(m), Int32(1), Str("int32")});
+  EXPECT_EQ(CallText("ds_map_find_value", {Real(m), Real(1)}), "\"real\"");
+  Call("ds_map_clear", {Real(m)});
+  EXPECT_EQ(CallReal("ds_map_empty", {Real(m)}), 1);
+  EXPECT_EQ(Reported(kNoStructure), 0);
+}
+
+TEST_F(DsFunctionsTest, MapIteration) {
+  const double m = CallReal("ds_map_create");
+  EXPECT_EQ(CallText("ds_map_find_first", {Real(m)}), "undefined");
+  EXPECT_EQ(CallText("ds_map_find_last", {Real(m)}), "undefined");
+  Call("ds_map_add", {Real(m), Str("a"), Real(1)});  // bucket 444
+  Call("ds_map_add", {Real(m), Str("b"), Real(2)});  // bucket 6
+  EXPECT_EQ(CallText("ds_map_find_first", {Real(m)}), "\"b\"");
+  EXPECT_EQ(CallText("ds_map_find_next", {Real(m), Str("b")}), "\"a\"");
+  EXPECT_EQ(CallText("ds_map_find_next", {Real(m), Str("a")}), "undefined");
+  EXPECT_EQ(CallText("ds_map_find_next", {Real(m), Str("zz")}), "undefined");
+  EXPECT_EQ(CallText("ds_map_find_last", {Real(m)}), "\"a\"");
+  EXPECT_EQ(CallText("ds_map_find_previous", {Real(m), Str("a")}), "\"b\"");
+  EXPECT_EQ(CallText("ds_map_find_previous", {Real(m), Str("b")}), "undefined");
+  EXPECT_EQ(CallText("ds_map_find_previous", {Real(m), Str("zz")}), "undefined");
+}
+
+TEST_F(DsFunctionsTest, NestedListsAndMaps) {
+  const double m = CallReal("ds_map_create");
+  const double inner = CallReal("ds_map_create");
+  const double l = List({1});
+  EXPECT_EQ(CallReal("ds_map_add_list", {Real(m), Str("l"), Real(l)}), 1);
+  EXPECT_EQ(CallReal("ds_map_add_map", {Real(m), Str("m"), Real(inner)}), 1);
+  // find_value gives the plain index, without the mark.
+  ScriptValue found = Call("ds_map_find_value", {Real(m), Str("l")});
+  EXPECT_EQ(found.kind, VALUE_REAL);
+  EXPECT_EQ(found.real, l);
+
+  struct Case {
+    const char* name;
+    ScriptValue value;
+    const char* message;
+  } refused[] = {
+      {"ds_map_add_list", Str("0"), "Invalid list index for value"},
+      {"ds_map_add_list", Real(7), "Invalid list index for value"},
+      {"ds_map_add_map", Real(l + 7), "Invalid map index for value"},
+      {"ds_map_replace_list", Int32(0), "Invalid list index for value"},
+      {"ds_map_replace_map", Real(-1), "Invalid map index for value"},
+  };
+  for (Case& c : refused) {
+    EXPECT_EQ(CallReal(c.name, {Real(m), Str("x"), c.value}), 0) << c.name;
+    EXPECT_EQ(Reported(c.message), 1) << c.name;
+  }
+  EXPECT_EQ(CallReal("ds_map_exists", {Real(m), Str("x")}), 0);
+
+  // Replacing with a list marks it as well: the map owns both lists now.
+  const double l2 = List({});
+  EXPECT_EQ(CallReal("ds_map_replace_list", {Real(m), Str("other"), Real(l2)}), 0);
+  Call("ds_map_destroy", {Real(m)});
+  for (auto [index, kind] : {std::pair{l, DS_TYPE_LIST}, {l2, DS_TYPE_LIST}, {inner, DS_TYPE_MAP}, {m, DS_TYPE_MAP}}) {
+    EXPECT_EQ(CallReal("ds_exists", {Real(index), Real(kind)}), 0) << index;
+  }
+  // A map added to itself is cleared and destroyed without harm.
+  const double self = CallReal("ds_map_create");
+  Call("ds_map_add_map", {Real(self), Str("me"), Real(self)});
+  Call("ds_map_clear", {Real(self)});
+  EXPECT_EQ(CallReal("ds_exists", {Real(self), Real(DS_TYPE_MAP)}), 1);
+  Call("ds_map_add_map", {Real(self), Str("me"), Real(self)});
+  Call("ds_map_destroy", {Real(self)});
+  EXPECT_EQ(CallReal("ds_exists", {Real(self), Real(DS_TYPE_MAP)}), 0);
+  EXPECT_EQ(Reported(kNoStructure), 0);
+}
+
+TEST_F(DsFunctionsTest, MapCopyKeepsOnlyTheSourceEntries) {
+  const double src = CallReal("ds_map_create");
+  const double dst = CallReal("ds_map_create");
+  Call("ds_map_add", {Real(src), Str("a"), Real(1)});
+  Call("ds_map_add", {Real(src), Str("b"), Real(2)});
+  Call("ds_map_add", {Real(dst), Str("old"), Real(3)});
+  Call("ds_map_copy", {Real(dst), Real(src)});
+  EXPECT_EQ(CallReal("ds_map_size", {Real(dst)}), 2);
+  EXPECT_EQ(CallReal("ds_map_exists", {Real(dst), Str("old")}), 0);
+  EXPECT_EQ(CallText("ds_map_find_first", {Real(dst)}), "\"b\"");
+  Call("ds_map_copy", {Real(src), Real(src)});
+  EXPECT_EQ(CallReal("ds_map_size", {Real(src)}), 2);
+}
+
+TEST_F(DsFunctionsTest, PrecisionGovernsFindIndex) {
+  const double l = List({1.4, 1});
+  EXPECT_EQ(CallReal("ds_list_find_index", {Real(l), Real(1)}), 1);
+  Call("ds_set_precision", {Real(0.5)});
+  EXPECT_EQ(CallReal("ds_list_find_index", {Real(l), Real(1)}), 0);
+  Call("ds_set_precision", {Real(-0.1)});
+  EXPECT_EQ(CallReal("ds_list_find_index", {Real(l), Real(1)}), 1);
+  EXPECT_EQ(CallReal("ds_list_find_index", {Real(l), Str("1")}), -1);
+}
+
+TEST_F(DsFunctionsTest, ListPositions) {
+  const double l = CallReal("ds_list_create");
+  Call("ds_list_set", {Real(l), Real(5), Str("x")});
+  EXPECT_EQ(CallReal("ds_list_size", {Real(l)}), 6);
+  EXPECT_EQ(CallText("ds_list_find_value", {Real(l), Real(4)}), "0");
+  EXPECT_EQ(CallText("ds_list_find_value", {Real(l), Real(6)}), "undefined");
+  EXPECT_EQ(CallText("ds_list_find_value", {Real(l), Real(-1)}), "undefined");
+  EXPECT_EQ(CallText("ds_list_find_value", {Real(l), Str("5")}), "undefined");
+
+  const double k = List({3, 10, 20});
+  EXPECT_EQ(CallText("ds_list_set_post", {Real(k), Real(0), Real(7)}), "3");
+  EXPECT_EQ(CallText("ds_list_set_pre", {Real(k), Real(0), Real(8)}), "8");
+  EXPECT_EQ(CallText("ds_list_find_value", {Real(k), Real(1.5)}), "20");
+  Call("ds_list_insert", {Real(k), Real(3), Real(30)});  // at count: appends
+  Call("ds_list_insert", {Real(k), Real(5), Real(40)});  // past count: nothing
+  Call("ds_list_insert", {Real(k), Real(0), Str("first")});
+  Call("ds_list_replace", {Real(k), Real(9), Real(1)});
+  Call("ds_list_replace", {Real(k), Real(1), Real(9)});
+  Call("ds_list_delete", {Real(k), Real(2)});
+  Call("ds_list_delete", {Real(k), Real(-1)});
+  Call("ds_list_add", {Real(k), Real(50), Real(60)});
+  std::string items;
+  for (int i = 0; i < CallReal("ds_list_size", {Real(k)}); ++i) items += CallText("ds_list_find_value", {Real(k), Real(i)}) + " ";
+  EXPECT_EQ(items, "\"first\" 9 20 30 50 60 ");
+  EXPECT_EQ(CallReal("ds_list_empty", {Real(k)}), 0);
+  Call("ds_list_clear", {Real(k)});
+  EXPECT_EQ(CallReal("ds_list_empty", {Real(k)}), 1);
+  // set_pre and set_post on a missing list give no value.
+  EXPECT_EQ(CallText("ds_list_set_pre", {Real(99), Real(0), Real(8)}), "0");
+  EXPECT_EQ(Reported(kNoStructure), 1);
+}
+
+TEST_F(DsFunctionsTest, ListMarksSortShuffleAndCopy) {
+  const double m = CallReal("ds_map_create");
+  const double l = List({m, 5});
+  EXPECT_EQ(CallText("ds_list_mark_as_map", {Real(l), Real(0)}), "0");
+  EXPECT_EQ(CallText("ds_list_find_value", {Real(l), Real(0)}), "0");
+  // Outside the list nothing is written.
+  EXPECT_EQ(CallText("ds_list_mark_as_list", {Real(l), Real(2)}), "undefined");
+  EXPECT_EQ(CallText("ds_list_mark_as_map", {Real(l), Real(-1)}), "undefined");
+  EXPECT_EQ(CallReal("ds_list_size", {Real(l)}), 2);
+  const double inner = List({});
+  Call("ds_list_add", {Real(l), Real(inner)});
+  Call("ds_list_mark_as_list", {Real(l), Real(2)});
+  Call("ds_list_destroy", {Real(l)});
+  EXPECT_EQ(CallReal("ds_exists", {Real(m), Real(DS_TYPE_MAP)}), 0);
+  EXPECT_EQ(CallReal("ds_exists", {Real(inner), Real(DS_TYPE_LIST)}), 0);
+
+  const double s = CallReal("ds_list_create");
+  Call("ds_list_add", {Real(s), Real(2), Str("b"), Real(1), Str("a")});
+  Call("ds_list_sort", {Real(s), Real(1)});
+  auto items = [&](double list) {
+    std::string text;
+    for (int i = 0; i < CallReal("ds_list_size", {Real(list)}); ++i) text += CallText("ds_list_find_value", {Real(list), Real(i)}) + " ";
+    return text;
+  };
+  EXPECT_EQ(items(s), "1 2 \"a\" \"b\" ");
+  Call("ds_list_sort", {Real(s), Real(0)});
+  EXPECT_EQ(items(s), "\"b\" \"a\" 2 1 ");
+
+  const double copy = CallReal("ds_list_create");
+  Call("ds_list_copy", {Real(copy), Real(s)});
+  EXPECT_EQ(items(copy), items(s));
+
+  const double shuffled = List({0, 1, 2, 3, 4, 5, 6, 7});
+  const double again = List({0, 1, 2, 3, 4, 5, 6, 7});
+  SeedRandom(7);
+  Call("ds_list_shuffle", {Real(shuffled)});
+  SeedRandom(7);
+  Call("ds_list_shuffle", {Real(again)});
+  EXPECT_EQ(items(shuffled), items(again));
+  EXPECT_NE(items(shuffled), "0 1 2 3 4 5 6 7 ");
+  EXPECT_EQ(Reported(kNoStructure), 0);
+}
+
+}  // namespace
