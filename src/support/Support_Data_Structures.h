@@ -51,6 +51,14 @@ enum DsKind : int32_t {
   DS_TYPE_PRIORITY = 6,
 };
 
+// A copy of a value in a fresh record: the payload bytes its kind does not copy stay zero, so
+// hashing or storing the record is deterministic.
+inline ScriptValue DsCopyOf(const ScriptValue* v) {
+  ScriptValue copy{};
+  CopyValue(&copy, v);
+  return copy;
+}
+
 // ---- ds_map ----
 
 // One entry: the map's own copies of key and value (marks included), released with the entry.

@@ -10,13 +10,6 @@ namespace {
 // The most slots one memory-manager block can hold.
 constexpr int64_t kMaxListSlots = (UINT32_MAX - MemoryManager::kHeaderSize) / sizeof(ScriptValue);
 
-// A copy of a value into an empty record.
-ScriptValue CopyOf(const ScriptValue* v) {
-  ScriptValue copy{};
-  CopyValue(&copy, v);
-  return copy;
-}
-
 }  // namespace
 
 CDS_List::~CDS_List() {
@@ -37,7 +30,7 @@ void CDS_List::Add(const ScriptValue* value) {
     const int32_t step = m_capacity < 128 ? 16 : m_capacity / 8;
     Reserve(static_cast<int64_t>(m_count) + step);
   }
-  m_items[m_count] = CopyOf(value);
+  m_items[m_count] = DsCopyOf(value);
   ++m_count;
 }
 
@@ -46,7 +39,7 @@ void CDS_List::Insert(int32_t position, const ScriptValue* value) {
   if (m_count == m_capacity) Reserve(static_cast<int64_t>(m_capacity) + 16);
   std::memmove(static_cast<void*>(m_items + position + 1), m_items + position,
                sizeof(ScriptValue) * static_cast<size_t>(m_count - position));
-  m_items[position] = CopyOf(value);
+  m_items[position] = DsCopyOf(value);
   ++m_count;
 }
 
@@ -59,14 +52,14 @@ void CDS_List::Set(int32_t position, const ScriptValue* value, ScriptValue* out)
   }
   ScriptValue& slot = m_items[position];
   if (out != nullptr) CopyValue(out, &slot);
-  ScriptValue copy = CopyOf(value);
+  ScriptValue copy = DsCopyOf(value);
   ReleaseValue(&slot);
   slot = copy;
 }
 
 void CDS_List::Replace(int32_t position, const ScriptValue* value) {
   if (position < 0 || position >= m_count) return;
-  ScriptValue copy = CopyOf(value);
+  ScriptValue copy = DsCopyOf(value);
   ReleaseValue(&m_items[position]);
   m_items[position] = copy;
 }
@@ -140,6 +133,6 @@ void CDS_List::Copy(const CDS_List* source) {
   m_items = nullptr;
   m_capacity = 0;
   Reserve(source->m_capacity);
-  for (int32_t i = 0; i < source->m_capacity; ++i) m_items[i] = CopyOf(&source->m_items[i]);
+  for (int32_t i = 0; i < source->m_capacity; ++i) m_items[i] = DsCopyOf(&source->m_items[i]);
   m_count = source->m_count;
 }

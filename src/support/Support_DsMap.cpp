@@ -7,14 +7,6 @@ namespace {
 
 using Node = Hash<DsMapEntry>::Node;
 
-// A copy of a value into an empty record: the payload bytes a kind does not copy stay zero, so
-// hashing the record's payload is deterministic.
-ScriptValue CopyOf(const ScriptValue* v) {
-  ScriptValue copy{};
-  CopyValue(&copy, v);
-  return copy;
-}
-
 // The key match of FindNext and FindPrevious: no epsilon, reals with ==.
 bool SameKey(const ScriptValue* a, const ScriptValue* b) {
   if (a->Kind() != b->Kind()) return false;
@@ -33,7 +25,7 @@ bool IsPowerOfTwo(int32_t n) { return n > 0 && (n & (n - 1)) == 0; }
 
 }  // namespace
 
-DsMapEntry::DsMapEntry(const ScriptValue* k, const ScriptValue* v) : key(CopyOf(k)), value(CopyOf(v)) {}
+DsMapEntry::DsMapEntry(const ScriptValue* k, const ScriptValue* v) : key(DsCopyOf(k)), value(DsCopyOf(v)) {}
 
 DsMapEntry::~DsMapEntry() {
   ReleaseValue(&key);
@@ -104,8 +96,8 @@ void CDS_Map::Set(const ScriptValue* key, const ScriptValue* value, ScriptValue*
   DsMapEntry* e = n->value;
   if (out != nullptr) CopyValue(out, &e->value);
   // Copies first: the new key and value may share storage with the old ones.
-  ScriptValue newKey = CopyOf(key);
-  ScriptValue newValue = CopyOf(value);
+  ScriptValue newKey = DsCopyOf(key);
+  ScriptValue newValue = DsCopyOf(value);
   ReleaseValue(&e->key);
   ReleaseValue(&e->value);
   e->key = newKey;
@@ -118,7 +110,7 @@ bool CDS_Map::Replace(const ScriptValue* key, const ScriptValue* value) {
     Add(key, value);
     return false;
   }
-  ScriptValue newValue = CopyOf(value);
+  ScriptValue newValue = DsCopyOf(value);
   ReleaseValue(&e->value);
   e->value = newValue;
   return true;
