@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "base/Common.h"
-#include "base/VCL.h"
 #include "code/Code_Error.h"
 #include "code/Code_Function.h"
 #include "function/Function_Data_Structures.h"
 #include "support/Support_Data_Structures.h"
+#include "BuiltinTestUtil.h"
+#include "platform/MemoryManager.h"
 #include "testlib/TestHelpers.h"
 
 using namespace testsupport;
@@ -18,65 +19,35 @@ namespace {
 
 constexpr char kNoStructure[] = "Data structure with index does not exist.";
 
-ScriptValue Int32(int32_t v) {
-  ScriptValue value{};
-  value.kind = VALUE_INT32;
-  value.i32 = v;
-  return value;
-}
-
-ScriptValue Undefined() {
-  ScriptValue v{};
-  SetUndefined(&v);
-  return v;
-}
+using builtintest::Int32;
+using builtintest::Undefined;
 
 // The ds_* built-ins reached through the registry, as compiled code reaches them.
-class DsFunctionsTest : public ::testing::Test {
+class DsFunctionsTest : public builtintest::BuiltinTest {
  protected:
   void SetUp() override {
-    FreeBuiltinFunctions();
+    BuiltinTest::SetUp();
+    m_first = g_BuiltinFunctionCount;
     RegisterDataStructureFunctions();
     DataStructures_Reset();
-    Error_ResetState();
-    Error_SetDialogSwitch(false);
-    m_saved = OutputConsole;
-    OutputConsole = &m_console;
   }
   void TearDown() override {
-    OutputConsole = m_saved;
     DataStructures_Reset();
-    FreeBuiltinFunctions();
-    Error_ResetState();
+    BuiltinTest::TearDown();
   }
 
-  // Calls a built-in with the arguments (released afterwards) and answers its result, which the
-  // caller releases.
-  ScriptValue Call(const char* name, std::vector<ScriptValue> args = {}) {
-    int32_t number = -1;
-    EXPECT_TRUE(FindFunctionIndex(name, &number)) << name;
-    ScriptValue result = Real(0);
-    if (number >= 0) {
-      CurrentBuiltinName = g_BuiltinFunctions[number].name;
-      g_BuiltinFunctions[number].func(&result, nullptr, nullptr, static_cast<int32_t>(args.size()),
-                                      args.empty() ? nullptr : args.data());
-    }
-    for (ScriptValue& v : args) ReleaseValue(&v);
-    return result;
-  }
-  double CallReal(const char* name, std::vector<ScriptValue> args = {}) {
-    ScriptValue r = Call(name, std::move(args));
-    EXPECT_EQ(r.Kind(), VALUE_REAL) << name;
-    return r.real;
-  }
   // The text form of a result, strings quoted ("undefined" for undefined).
   std::string CallText(const char* name, std::vector<ScriptValue> args = {}) {
-    ScriptValue r = Call(name, std::move(args));
+    ScriptValue r{};
+    Call(name, std::move(args), &r);
     char* text = ValueToNewString(&r);
     std::string s = r.Kind() == VALUE_STRING ? "\"" + std::string(text) + "\"" : text;
     MemoryManager::Free(text);
     ReleaseValue(&r);
     return s;
+  }
+  double CallReal(const char* name, std::vector<ScriptValue> args = {}) {
+    return BuiltinTest::CallReal(name, std::move(args));
   }
 
   // How many times `message` was reported since the last call.
@@ -85,6 +56,7 @@ class DsFunctionsTest : public ::testing::Test {
     int n = 0;
     for (size_t at = text.find(message); at != std::string::npos; at = text.find(message, at + 1)) ++n;
     m_console.Clear();
+    TakeError();
     return n;
   }
 
@@ -95,8 +67,7 @@ class DsFunctionsTest : public ::testing::Test {
     return l;
   }
 
-  RecordingConsole m_console;
-  tagIConsole* m_saved = nullptr;
+  int32_t m_first = 0;  // the call number of the group's first built-in
 };
 
 TEST_F(DsFunctionsTest, RegistrationOrderAndArgumentCounts) {
@@ -111,11 +82,11 @@ TEST_F(DsFunctionsTest, RegistrationOrderAndArgumentCounts) {
                {8, "ds_list_add", -1},      {20, "ds_list_shuffle", 1},  {21, "ds_map_create", 0},
                {27, "ds_map_add", 3},       {42, "ds_map_find_previous", 2}};
   for (const Case& c : cases) {
-    ASSERT_TRUE(GetBuiltinFunctionInfo(c.index, &name, &func, &argc)) << c.name;
+    ASSERT_TRUE(GetBuiltinFunctionInfo(m_first + c.index, &name, &func, &argc)) << c.name;
     EXPECT_STREQ(name, c.name);
     EXPECT_EQ(argc, c.argc) << c.name;
   }
-  EXPECT_EQ(g_BuiltinFunctionCount, 43);
+  EXPECT_EQ(g_BuiltinFunctionCount - m_first, 43);
 }
 
 TEST_F(DsFunctionsTest, IndexArgumentsRoundTiesToEvenAndNonNumbersNameNothing) {
@@ -262,7 +233,8 @@ TEST_F(DsFunctionsTest, NestedListsAndMaps) {
   EXPECT_EQ(CallReal("ds_map_add_list", {Real(m), Str("l"), Real(l)}), 1);
   EXPECT_EQ(CallReal("ds_map_add_map", {Real(m), Str("m"), Real(inner)}), 1);
   // find_value gives the plain index, without the mark.
-  ScriptValue found = Call("ds_map_find_value", {Real(m), Str("l")});
+  ScriptValue found{};
+  Call("ds_map_find_value", {Real(m), Str("l")}, &found);
   EXPECT_EQ(found.kind, VALUE_REAL);
   EXPECT_EQ(found.real, l);
 
