@@ -1,6 +1,6 @@
 #include "function/Function_Data_Structures.h"
 
-#include "code/Code_Error.h"
+#include "base/ErrorSink.h"
 #include "code/Code_Function.h"
 #include "function/Function_Args.h"
 #include "platform/Numeric.h"
@@ -302,14 +302,8 @@ void F_DsMapFindPrevious(ScriptValue* result, CInstance*, CInstance*, int32_t ar
   if (CDS_Map* map = MapArg(argc, args, 0)) SetResultKey(result, map->FindPrevious(Value(argc, args, 1)));
 }
 
-struct Registration {
-  const char* name;
-  BuiltinFunction func;
-  int32_t argCount;
-};
-
 // In registration order, which fixes the call numbers.
-constexpr Registration kFunctions[] = {
+constexpr BuiltinSpec kFunctions[] = {
     {"ds_set_precision", F_DsSetPrecision, 1},
     {"ds_exists", F_DsExists, 2},
 
@@ -360,5 +354,5 @@ constexpr Registration kFunctions[] = {
 }  // namespace
 
 void RegisterDataStructureFunctions() {
-  for (const Registration& r : kFunctions) RegisterBuiltinFunction(r.name, r.func, r.argCount);
+  RegisterBuiltinTable(kFunctions, static_cast<int32_t>(sizeof(kFunctions) / sizeof(kFunctions[0])));
 }
