@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +24,7 @@ char* g_executablePath = nullptr;  // never freed
 char* g_gameFilePath = nullptr;
 char* g_gameDirectory = nullptr;
 char* g_saveDirectory = nullptr;
+char* g_saveDirectoryOverride = nullptr;  // chosen by a game switch
 
 // What the save area takes from the loaded game.
 bool g_gameInfoLoaded = false;
@@ -265,7 +267,12 @@ const char* GetGameDirectory() {
   // Any '/' wins over a later '\'.
   const char* cut = std::strrchr(g_gameFilePath, '/');
   if (cut == nullptr) cut = std::strrchr(g_gameFilePath, '\\');
-  size_t length = cut ? static_cast<size_t>(cut - g_gameFilePath) : 0;
+  if (cut == nullptr) {
+    // No separator: the file lies in the current directory.
+    g_gameDirectory = MemoryManager::DuplicateText("./", 2);
+    return g_gameDirectory;
+  }
+  const size_t length = static_cast<size_t>(cut - g_gameFilePath);
   char* dir = static_cast<char*>(
       MemoryManager::Alloc(static_cast<uint32_t>(length + 2), __FILE__, __LINE__, true));
   if (length > 0) std::memcpy(dir, g_gameFilePath, length);
@@ -301,6 +308,7 @@ void ClearSaveAreaGameInfo() {
 }
 
 const char* GetSaveDirectory() {
+  if (g_saveDirectoryOverride != nullptr) return g_saveDirectoryOverride;
   if (g_saveDirectory != nullptr) return g_saveDirectory;
   const bool roaming = g_gameInfoLoaded && (g_gameHeaderFlags & kGameFlagRoamingSaves) != 0;
   std::string folder;
@@ -309,6 +317,24 @@ const char* GetSaveDirectory() {
   g_saveDirectory = MemoryManager::DuplicateText(save.c_str(), save.size());
   DebugConsole->Output("SavePrePend = %s\n", g_saveDirectory);
   return g_saveDirectory;
+}
+
+void SetSaveDirectoryOverride(const char* directory) {
+  MemoryManager::Free(g_saveDirectoryOverride);
+  g_saveDirectoryOverride = nullptr;
+  std::string full;
+  if (directory == nullptr || !FullPath(directory, full)) return;
+  if (full.back() != '/') full += '/';
+  // Only a folder of its own inside the runtime's folder (local or roaming) is taken.
+  for (bool roaming : {false, true}) {
+    std::string folder;
+    if (!FindDataFolder(roaming, folder)) continue;
+    const std::string runtime = folder + "/" + kRuntimeDataFolder + "/";
+    if (full.size() > runtime.size() && full.compare(0, runtime.size(), runtime) == 0) {
+      g_saveDirectoryOverride = MemoryManager::DuplicateText(full.c_str(), full.size());
+      return;
+    }
+  }
 }
 
 void ClearSaveDirectoryCache() {
@@ -469,4 +495,47 @@ int OS_OpenInside(const char* root, const char* path, int flags, int mode) {
   close(rootFd);
   if (result < 0) return FailOpen(-1, error == 0 ? ENOENT : error);
   return result;
+}
+
+bool MoveAtNamedFile(const char* name) {
+  if (name == nullptr || std::strchr(name, '@') == nullptr) return false;
+  std::vector<std::string> parts;
+  const char* start = name;
+  for (const char* p = name;; ++p) {
+    if (*p == '@' || *p == '\0') {
+      parts.emplace_back(start, static_cast<size_t>(p - start));
+      if (*p == '\0') break;
+      start = p + 1;
+    }
+  }
+  for (const std::string& part : parts) {
+    if (part.empty() || part == "." || part == ".." || part.find('/') != std::string::npos) return false;
+  }
+  std::string target;
+  for (size_t i = 0; i + 1 < parts.size(); ++i) {
+    target += parts[i];
+    mkdir(target.c_str(), 0777);  // failures show in the check below
+    struct stat st;
+    if (lstat(target.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    target += '/';
+  }
+  target += parts.back();
+  return renameat2(AT_FDCWD, name, AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0;
+}
+
+void MoveAtNamedFiles() {
+  DIR* dir = opendir(".");
+  if (dir == nullptr) return;
+  std::vector<std::string> names;
+  while (struct dirent* entry = readdir(dir)) {
+    const char* name = entry->d_name;
+    if (name[0] == '.' || std::strchr(name, '@') == nullptr) continue;  // hidden, or nothing to do
+    struct stat st;
+    if (lstat(name, &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if ((st.st_mode & S_IWUSR) == 0) continue;  // read-only
+    names.emplace_back(name);
+  }
+  closedir(dir);
+  // Moved after the listing, so that no entry is met twice while the directory changes.
+  for (const std::string& name : names) MoveAtNamedFile(name.c_str());
 }

@@ -26,9 +26,9 @@ const char* GetGameFilePath();
 // cannot be made absolute is left as it is.
 void MakeGameFilePathAbsolute();
 // The directory of the game data file with a trailing '/': everything before the path's last
-// '/' (or, only when it has none, its last '\'). A path with neither gives "/". With no game
-// file path, the current directory stands in for it. Cached until FreeGamePaths or
-// SetGameFilePath.
+// '/' (or, only when it has none, its last '\'). A path with neither lies in the current
+// directory and gives "./". With no game file path, the current directory stands in for it.
+// Cached until FreeGamePaths or SetGameFilePath.
 const char* GetGameDirectory();
 // Frees the game file path and the cached game directory (at the end of every run).
 void FreeGamePaths();
@@ -60,6 +60,11 @@ void ClearSaveAreaGameInfo();
 const char* GetSaveDirectory();
 // Drops the cached save directory (a game switch, tests).
 void ClearSaveDirectoryCache();
+// The save area a game switch chose for the game it starts (null forgets it): while set,
+// GetSaveDirectory answers it whatever game is loaded, and nothing is logged. Only a folder below
+// the runtime's own folder (local or roaming) is taken, made absolute with a trailing '/';
+// anything else is refused and the started game computes its own save area.
+void SetSaveDirectoryOverride(const char* directory);
 
 // ---- Path helpers ----
 
@@ -91,3 +96,16 @@ bool OS_FindPathNoCase(const char* path, size_t baseLength, char* out, size_t ca
 // O_CREAT the root and every missing directory on the way are created (mode 0777) and a new
 // file gets `mode`. Answers the file descriptor, or -1 with errno set.
 int OS_OpenInside(const char* root, const char* path, int flags, int mode);
+
+// ---- Start-up housekeeping ----
+
+// Moves every plain file of the current directory whose name holds '@' to the path the name
+// spells with '/' in place of each '@' ("levels@world1@map.dat" becomes levels/world1/map.dat),
+// creating the directories on the way. Hidden, read-only and non-regular entries (directories,
+// symbolic links, devices) are left alone.
+void MoveAtNamedFiles();
+// Moves one file of the current directory as above. Nothing happens, and false is answered, when
+// the name holds no '@', when one of its '@'-separated parts is empty, "." or "..", when a
+// directory on the way exists as anything but a real directory, or when the target exists: no
+// file leaves the current directory and none is overwritten.
+bool MoveAtNamedFile(const char* name);

@@ -173,43 +173,4 @@ TEST_F(ClockTest, SystemClockNeverRunsBackwardsAndSleepsAtLeastAsAsked) {
   }
 }
 
-// ---- The message pump ----
-
-TEST(PumpMessages, WithoutVideoTheQueueIsLeftAlone) {
-  ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0) << SDL_GetError();
-  SDL_Event quit{};
-  quit.type = SDL_QUIT;
-  ASSERT_EQ(SDL_PushEvent(&quit), 1);
-  Run_SetRunning(true);
-  PumpMessages();
-  EXPECT_TRUE(Run_IsRunning());
-  EXPECT_EQ(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT), 1);
-  SDL_Quit();
-}
-
-TEST(PumpMessages, AQuitMessageClearsTheRunningFlag) {
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no video driver: " << SDL_GetError();
-  static int calls = 0;
-  calls = 0;
-  PumpMessagesHook previous = PumpMessages_SetHook([] { ++calls; });
-  SDL_Event user{};
-  user.type = SDL_USEREVENT;
-  ASSERT_EQ(SDL_PushEvent(&user), 1);
-  Run_SetRunning(true);
-  PumpMessages();
-  EXPECT_TRUE(Run_IsRunning());
-  EXPECT_EQ(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT), 0);
-
-  SDL_Event quit{};
-  quit.type = SDL_QUIT;
-  ASSERT_EQ(SDL_PushEvent(&quit), 1);
-  ASSERT_EQ(SDL_PushEvent(&user), 1);
-  PumpMessages();
-  EXPECT_FALSE(Run_IsRunning());
-  EXPECT_EQ(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT), 0);
-  EXPECT_EQ(calls, 2);
-  PumpMessages_SetHook(previous);
-  SDL_Quit();
-}
-
 }  // namespace

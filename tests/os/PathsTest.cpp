@@ -96,7 +96,7 @@ TEST_F(PathsTest, GameDirectoryIsTheGameFilesDirectory) {
       {"/games/x/y\\data.win", "/games/x/"},  // a '/' wins over a later '\'
       {"/games/x/data.win", "/games/x/"},
       {"g\\data.win", "g/"},
-      {"data.win", "/"},
+      {"data.win", "./"},  // no separator: the current directory, never the root
       {"/data.win", "/"},
   };
   for (const Case& c : cases) {
@@ -317,6 +317,35 @@ TEST_F(PathsTest, FindPathNoCaseMatchesEachComponent) {
   EXPECT_FALSE(OS_FindPathNoCase((base + "Out/secret.txt").c_str(), base.size(), out, sizeof(out)));
   ASSERT_TRUE(OS_FindPathNoCase((base + "in/sub/file.txt").c_str(), base.size(), out, sizeof(out)));
   EXPECT_EQ(std::string(out), base + "In/Sub/File.TXT");
+}
+
+TEST_F(PathsTest, ASwitchChosenSaveAreaMustLieInTheRuntimesFolder) {
+  EnvOverride dataVar("XDG_DATA_HOME", (m_root + "/data").c_str());
+  EnvOverride configVar("XDG_CONFIG_HOME", (m_root + "/config").c_str());
+  SetSaveAreaGameInfo("G", 0);
+  struct Case {
+    std::string requested;
+    std::string answer;  // what GetSaveDirectory answers afterwards
+  };
+  const std::string own = m_root + "/data/runner/G/";
+  const Case cases[] = {
+      {m_root + "/data/runner/Other", m_root + "/data/runner/Other/"},
+      {m_root + "/config/runner/x/../Roam/", m_root + "/config/runner/Roam/"},
+      {m_root + "/data/runner/", own},              // the runtime's folder itself
+      {m_root + "/data/runner/../../etc", own},     // leaves it
+      {"/etc", own},
+      {m_root + "/data/runnerX/y", own},
+  };
+  for (const Case& c : cases) {
+    SetSaveDirectoryOverride(c.requested.c_str());
+    EXPECT_EQ(std::string(GetSaveDirectory()), c.answer) << c.requested;
+    // A game loaded later keeps the chosen area.
+    SetSaveAreaGameInfo("Later", 0);
+    EXPECT_EQ(std::string(GetSaveDirectory()), c.answer == own ? m_root + "/data/runner/Later/" : c.answer);
+    SetSaveAreaGameInfo("G", 0);
+  }
+  SetSaveDirectoryOverride(nullptr);
+  EXPECT_EQ(std::string(GetSaveDirectory()), own);
 }
 
 }  // namespace
