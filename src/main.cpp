@@ -1,14 +1,12 @@
 // The runner: loads a compiled game data file and runs the game in it.
-#include <cstdio>
+#include <string>
 
-#include "base/VCL.h"
 #include "code/Code_Error.h"
+#include "run/Run_CommandLine.h"
+#include "run/Run_Main.h"
 
 int main(int argc, char** argv) {
-  (void)argc;
-  (void)argv;
   Code_InstallErrorReporter();
-  EmbeddedFiles_SetTable(EmbeddedFiles_ProgramTable());
-  std::fprintf(stderr, "runner: no game can be run by this build yet\n");
-  return 1;
+  const std::string commandLine = CommandLine_Join(argc, argv);
+  return RunRestartLoop(commandLine.c_str());
 }

@@ -10,3 +10,17 @@ constexpr int32_t kNewRoomQuit = -400;     // ends the frame loop (a fatal error
 
 int32_t Run_GetNewRoom();
 void Run_SetNewRoom(int32_t code);
+
+// ---- One pass of the restart loop ----
+
+// The run state at the start of a pass: the running flag cleared, no room change requested.
+void InitRunGlobals();
+// One tick of the frame loop: waits out the rest of the frame (at 60 frames per second) and then
+// acts on the new-room code; ending the game (kNewRoomEndGame) or quitting (kNewRoomQuit) clears
+// the running flag.
+void RunMainTick();
+// Ends the game after the frame loop stopped (also after a start that failed): nothing to end
+// while no room has been entered.
+void EndGame();
+// Frees what one pass kept: the game file path and the cached game directory.
+void FreeRunGlobals();
