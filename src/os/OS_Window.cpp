@@ -92,13 +92,6 @@ void RealSetWindowRect(int32_t x, int32_t y, int32_t width, int32_t height) {
 
 int32_t RealCaptionHeight() { return RealFrameBorders().top; }
 
-bool RealDisplayBounds(OSRect* out) {
-  SDL_Rect r;
-  if (!VideoUp() || SDL_GetDisplayBounds(0, &r) != 0) return false;
-  *out = OSRect{r.x, r.y, r.x + r.w, r.y + r.h};
-  return true;
-}
-
 bool RealDisplayWorkArea(OSRect* out) {
   SDL_Rect r;
   if (!VideoUp() || SDL_GetDisplayUsableBounds(0, &r) != 0) return false;
@@ -116,19 +109,6 @@ bool RealIsActive() {
   // With nobody in front of the screen the game counts as the window in use.
   if (OS_IsHeadless()) return true;
   return (SDL_GetWindowFlags(g_window) & SDL_WINDOW_INPUT_FOCUS) != 0;
-}
-
-bool RealGetCursorPos(int32_t* x, int32_t* y) {
-  if (!VideoUp()) return false;
-  int gx = 0, gy = 0;
-  SDL_GetGlobalMouseState(&gx, &gy);
-  *x = gx;
-  *y = gy;
-  return true;
-}
-
-void RealSetCursorPos(int32_t x, int32_t y) {
-  if (VideoUp()) SDL_WarpMouseGlobal(x, y);
 }
 
 void RealSetCursor(OSCursor cursor) {
@@ -206,10 +186,10 @@ void RealSendKey(int32_t key, bool release) {
 }
 
 const OSWindowService kRealService = {
-    RealCreateWindow,  RealDestroyWindow,  RealSdlWindow,     RealSetTitle,       RealGetWindowRect,
-    RealGetClientRect, RealClientToScreen, RealSetWindowRect, RealFrameBorders,   RealCaptionHeight,
-    RealDisplayBounds, RealDisplayWorkArea, RealSetFocus,     RealIsActive,       RealGetCursorPos,
-    RealSetCursorPos,  RealSetCursor,      RealGetKeyState,   RealSendKey,
+    RealCreateWindow,    RealDestroyWindow,  RealSdlWindow,     RealSetTitle,
+    RealGetWindowRect,   RealGetClientRect,  RealClientToScreen, RealSetWindowRect,
+    RealFrameBorders,    RealCaptionHeight,  RealDisplayWorkArea, RealSetFocus,
+    RealIsActive,        RealSetCursor,      RealGetKeyState,    RealSendKey,
 };
 
 // ---- The fake service: everything in memory ----
@@ -258,10 +238,6 @@ void FakeSetWindowRect(int32_t x, int32_t y, int32_t width, int32_t height) {
 }
 OSRect FakeFrameBorders() { return g_fake.borders; }
 int32_t FakeCaptionHeight() { return g_fake.caption; }
-bool FakeDisplayBounds(OSRect* out) {
-  *out = g_fake.display;
-  return true;
-}
 bool FakeDisplayWorkArea(OSRect* out) {
   *out = g_fake.workArea;
   return true;
@@ -270,24 +246,15 @@ void FakeSetFocus() {
   if (g_fake.windowExists) g_fake.active = true;
 }
 bool FakeIsActive() { return g_fake.windowExists && g_fake.active; }
-bool FakeGetCursorPos(int32_t* x, int32_t* y) {
-  *x = g_fake.cursorX;
-  *y = g_fake.cursorY;
-  return true;
-}
-void FakeSetCursorPos(int32_t x, int32_t y) {
-  g_fake.cursorX = x;
-  g_fake.cursorY = y;
-}
 void FakeSetCursor(OSCursor cursor) { g_fake.cursor = cursor; }
 uint16_t FakeGetKeyState(int32_t key) { return (key < 0 || key > 255) ? 0 : g_fake.keys[key]; }
 void FakeSendKey(int32_t key, bool release) { g_fake.sentKeys.push_back({key, release}); }
 
 const OSWindowService kFakeService = {
-    FakeCreateWindow,  FakeDestroyWindow,  FakeSdlWindow,     FakeSetTitle,       FakeGetWindowRect,
-    FakeGetClientRect, FakeClientToScreen, FakeSetWindowRect, FakeFrameBorders,   FakeCaptionHeight,
-    FakeDisplayBounds, FakeDisplayWorkArea, FakeSetFocus,     FakeIsActive,       FakeGetCursorPos,
-    FakeSetCursorPos,  FakeSetCursor,      FakeGetKeyState,   FakeSendKey,
+    FakeCreateWindow,    FakeDestroyWindow,  FakeSdlWindow,     FakeSetTitle,
+    FakeGetWindowRect,   FakeGetClientRect,  FakeClientToScreen, FakeSetWindowRect,
+    FakeFrameBorders,    FakeCaptionHeight,  FakeDisplayWorkArea, FakeSetFocus,
+    FakeIsActive,        FakeSetCursor,      FakeGetKeyState,    FakeSendKey,
 };
 
 const OSWindowService* g_service = &kRealService;

@@ -1,5 +1,6 @@
-// The operating system's window and desktop services: the main window (creation, title,
-// placement, focus), the desktop's bounds, the mouse cursor and the keyboard's key state.
+// The operating system's window services: the main window (creation, title, placement, focus),
+// the desktop's work area, the mouse cursor's shape and the keyboard's key state. (The displays,
+// their modes and the cursor position are OS_DisplayModes'.)
 //
 // The services form one table of functions. The real one works over SDL2 (headless runs use
 // SDL's offscreen video driver and so the same code); a fake one keeps everything in memory
@@ -62,16 +63,12 @@ struct OSWindowService {
   OSRect (*frameBorders)();
   // The height of the title bar (0 when the system has none to tell).
   int32_t (*captionHeight)();
-  // The primary display's bounds, and its work area (what panels and docks leave free).
-  bool (*displayBounds)(OSRect* out);
+  // The primary display's work area (what panels and docks leave free).
   bool (*displayWorkArea)(OSRect* out);
   // Gives the main window the keyboard focus and raises it.
   void (*setFocus)();
   // Whether the main window has the keyboard focus.
   bool (*isActive)();
-  // The mouse cursor's position in screen coordinates; moving it.
-  bool (*getCursorPos)(int32_t* x, int32_t* y);
-  void (*setCursorPos)(int32_t x, int32_t y);
   // Shows a system cursor shape over the window (None hides it).
   void (*setCursor)(OSCursor cursor);
   // The state of a key (kOSKeyDown, kOSKeyToggled); 0 for a number outside 0..255.
@@ -94,11 +91,8 @@ struct OSFakeWindowState {
   OSRect client{};                     // the client area in screen coordinates
   OSRect borders{4, 24, 4, 4};         // frame thickness around it
   int32_t caption = 20;
-  OSRect display{0, 0, 1024, 768};
   OSRect workArea{0, 0, 1024, 738};
   bool active = false;
-  int32_t cursorX = 0;
-  int32_t cursorY = 0;
   OSCursor cursor = OSCursor::Arrow;
   uint16_t keys[256] = {};
   struct SentKey {
