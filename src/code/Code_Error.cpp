@@ -175,6 +175,12 @@ void Code_ClearErrorFlag() { g_ErrorFlag.store(false); }
 
 const char* Code_GetLastError() { return g_lastCodeError; }
 
+void Code_SetLastError(const char* text) {
+  char* copy = text != nullptr ? MemoryManager::DuplicateText(text) : nullptr;
+  MemoryManager::Free(g_lastCodeError);
+  g_lastCodeError = copy;
+}
+
 // ---- Run-time errors ----
 
 namespace {

@@ -31,6 +31,9 @@ void Code_SetErrorFlag(bool set);
 void Code_ClearErrorFlag();
 // The text of the last recorded code error, or null.
 const char* Code_GetLastError();
+// Replaces the text of the last code error by a copy of `text` (null forgets it); the flag is
+// not changed.
+void Code_SetLastError(const char* text);
 
 // ---- Run-time errors ----
 

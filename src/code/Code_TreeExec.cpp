@@ -192,34 +192,13 @@ uintptr_t StackBudget() {
 int32_t g_ScriptCallDepth = 0;      // script calls made by the tree interpreter, one inside the other
 uintptr_t g_OutermostCallFrame = 0;  // the native frame of the outermost one
 
-// One script call's hold on the argument slots: the caller's 16 slots and count are saved, the
-// call's arguments moved in, and on leaving the script's slots are released and the caller's put
-// back.
-class ScriptCallFrame {
+// Counts the tree interpreter's script calls in progress, for the stack check.
+class ScriptCallDepth {
  public:
-  ScriptCallFrame(ScriptValue* args, int32_t first, int32_t argc) : m_savedCount(g_ArgumentCount) {
-    std::memcpy(static_cast<void*>(m_saved), g_ArgumentSlots, sizeof(m_saved));
-    std::memset(static_cast<void*>(g_ArgumentSlots), 0, sizeof(g_ArgumentSlots));
-    int32_t count = 0;
-    for (int32_t i = first; i < argc && count < kArgumentSlotCount; ++i, ++count) {
-      std::memcpy(static_cast<void*>(&g_ArgumentSlots[count]), &args[i], sizeof(ScriptValue));
-      std::memset(static_cast<void*>(&args[i]), 0, sizeof(ScriptValue));
-    }
-    g_ArgumentCount = count;
-    ++g_ScriptCallDepth;
-  }
-  ~ScriptCallFrame() {
-    --g_ScriptCallDepth;
-    for (ScriptValue& slot : g_ArgumentSlots) ReleaseValue(&slot);
-    std::memcpy(static_cast<void*>(g_ArgumentSlots), m_saved, sizeof(m_saved));
-    g_ArgumentCount = m_savedCount;
-  }
-  ScriptCallFrame(const ScriptCallFrame&) = delete;
-  ScriptCallFrame& operator=(const ScriptCallFrame&) = delete;
-
- private:
-  ScriptValue m_saved[kArgumentSlotCount];
-  int32_t m_savedCount;
+  ScriptCallDepth() { ++g_ScriptCallDepth; }
+  ~ScriptCallDepth() { --g_ScriptCallDepth; }
+  ScriptCallDepth(const ScriptCallDepth&) = delete;
+  ScriptCallDepth& operator=(const ScriptCallDepth&) = delete;
 };
 
 // Whether the native stack has room for one more nested script call.
@@ -255,9 +234,12 @@ int32_t CallScript(TreeExecContext* context, const CodeNode* node, int32_t numbe
     return TREE_DONE;
   }
   if (!StackHasRoom()) return Fail(context, node->position, "Script calls nested too deeply.");
-  ScriptCallFrame frame(args, first, argc);
-  // The script runs as its own execution with its own context; a failure has recorded its error.
-  return Code_Execute(context->self, context->other, code, result) ? TREE_DONE : TREE_FAILED;
+  ScriptCallDepth depth;
+  // The script runs as its own execution with its own arguments; a failure has recorded its
+  // error, prefixed with the script's name.
+  return Script_Execute(static_cast<int32_t>(index), context->self, context->other, argc - first, result, args + first)
+             ? TREE_DONE
+             : TREE_FAILED;
 }
 
 // Extension function `index` (call number - 500,000). The extension layer has no call entry yet,

@@ -2,63 +2,171 @@
 
 #include <cstring>
 
-cARRAY_CLASS<CObject> ObjectTable;
+#include "base/ErrorSink.h"
+#include "platform/MemoryManager.h"
+#include "room/Event_Class.h"
+#include "room/Event_State.h"
+
+Hash<CObject> ObjectTable(512, kHashDelete);
 
 namespace {
 
-// Runs `visit` on the object and each of its ancestors, nearest first. The parent links come from
-// the game data and may loop: the walk ends when it comes back to the first object and in any case
-// after as many steps as there are objects. Adding and removing walk alike, so they stay paired.
-template <typename Visit>
-void ForSelfAndAncestors(CObject* object, Visit visit) {
-  int64_t steps = ObjectTable.GetLength();
-  for (CObject* o = object; o != nullptr && steps > 0; o = o->GetParent(), --steps) {
-    visit(o);
-    if (o->GetParent() == object) break;
-  }
+bool ValidEventArguments(int32_t kind, int32_t number) {
+  if (kind >= 0 && kind < kEventKindCount && number >= 0) return true;
+  ReportRuntimeError("Invalid event argument", true);
+  return false;
 }
+
+// The own handler of (kind, number) when present; the caller has checked the arguments.
+CEvent* OwnHandler(const CObject* object, int32_t kind, int32_t number) {
+  const CObject::EventRow& row = object->m_Events[kind];
+  if (number >= row.count) return nullptr;
+  CEvent* event = row.events[number];
+  return (event != nullptr && event->IsPresent()) ? event : nullptr;
+}
+
+// The handler of (kind, number) on `object` or its nearest ancestor. The parent links never
+// form a loop (Object_LinkParents cuts them), and the walk is bounded besides.
+CEvent* HandlerInChain(const CObject* object, int32_t kind, int32_t number) {
+  int64_t steps = static_cast<int64_t>(Object_Count()) + 1;
+  for (const CObject* o = object; o != nullptr && steps > 0; o = o->GetParent(), --steps) {
+    if (CEvent* event = OwnHandler(o, kind, number)) return event;
+  }
+  return nullptr;
+}
+
 
 }  // namespace
 
-CObject::CObject(int32_t index, int32_t parentIndex) : m_Index(index), m_ParentIndex(parentIndex) {}
+CObject::CObject(int32_t index) : m_Index(index) {}
 
-CObject* CObject::GetParent() const {
-  CObject* parent = Object_Find(m_ParentIndex);
-  return parent == this ? nullptr : parent;
+CObject::~CObject() {
+  Clear();
+  ClearInstanceLists();
+}
+
+void CObject::Clear() {
+  for (EventRow& row : m_Events) {
+    for (int32_t n = 0; n < row.count; ++n) delete row.events[n];
+    MemoryManager::Free(row.events);
+    row = EventRow();
+  }
+  MemoryManager::Free(m_Name);
+  m_Name = nullptr;
+  m_Flags = kObjectVisible;
+  m_SpriteIndex = -1;
+  m_Depth = 0;
+  m_ParentIndex = -1;
+  m_MaskIndex = -1;
+  m_PhysicsEnabled = m_PhysicsSensor = m_PhysicsAwake = m_PhysicsKinematic = false;
+  m_PhysicsShape = m_PhysicsGroup = 0;
+  m_PhysicsDensity = m_PhysicsRestitution = m_PhysicsLinearDamping = m_PhysicsAngularDamping = 0;
+  m_PhysicsFriction = 0;
+  m_PhysicsPoints.clear();
+  m_Parent = nullptr;
+}
+
+void CObject::SetName(const char* name) {
+  TakeName(name != nullptr && name[0] != '\0' ? MemoryManager::DuplicateText(name) : nullptr);
+}
+
+void CObject::TakeName(char* name) {
+  MemoryManager::Free(m_Name);
+  m_Name = name;
+}
+
+CEvent* CObject::GetEvent(int32_t kind, int32_t number) const {
+  if (!ValidEventArguments(kind, number)) return nullptr;
+  return OwnHandler(this, kind, number);
+}
+
+CEvent* CObject::FindHandler(int32_t kind, int32_t number) const {
+  if (!ValidEventArguments(kind, number)) return nullptr;
+  if (CEvent* event = HandlerInChain(this, kind, number)) return event;
+  if (kind != EVENT_COLLISION) return nullptr;
+  const CObject* other = Object_Find(number);
+  if (other == nullptr) return nullptr;
+  // A handler for an ancestor of the other object: the nearest ancestor first.
+  int64_t steps = static_cast<int64_t>(Object_Count()) + 1;
+  for (const CObject* a = other->GetParent(); a != nullptr && steps > 0; a = a->GetParent(), --steps) {
+    if (CEvent* event = HandlerInChain(this, kind, a->m_Index)) return event;
+  }
+  return nullptr;
+}
+
+bool CObject::HasEvent(int32_t kind, int32_t number) const {
+  if (kind < 0 || kind >= kEventKindCount || number < 0) return false;
+  return HandlerInChain(this, kind, number) != nullptr;
+}
+
+bool CObject::HasAncestor(int32_t index) const {
+  int64_t steps = static_cast<int64_t>(Object_Count()) + 1;
+  for (const CObject* a = GetParent(); a != nullptr && steps > 0; a = a->GetParent(), --steps) {
+    if (a->m_Index == index) return true;
+  }
+  return false;
+}
+
+CEvent*& CObject::EventSlot(int32_t kind, int32_t number) {
+  EventRow& row = m_Events[kind];
+  if (number >= row.count) {
+    const int32_t count = number + 1;
+    row.events = static_cast<CEvent**>(MemoryManager::ReAlloc(
+        row.events, static_cast<uint32_t>(sizeof(CEvent*)) * static_cast<uint32_t>(count), __FILE__, __LINE__));
+    std::memset(static_cast<void*>(row.events + row.count), 0, sizeof(CEvent*) * static_cast<size_t>(count - row.count));
+    row.count = count;
+  }
+  return row.events[number];
+}
+
+int32_t CObject::EventCount(int32_t kind) const {
+  return (kind >= 0 && kind < kEventKindCount) ? m_Events[kind].count : 0;
 }
 
 void CObject::AddInstance(CInstance* instance) {
   m_Instances.Add(instance);
-  ForSelfAndAncestors(this, [instance](CObject* o) { o->m_InstancesRecursive.Add(instance); });
+  Object_ForSelfAndAncestors(this, [instance](CObject* o) { o->m_InstancesRecursive.Add(instance); });
 }
 
 void CObject::RemoveInstance(CInstance* instance) {
   m_Instances.Remove(instance);
-  ForSelfAndAncestors(this, [instance](CObject* o) { o->m_InstancesRecursive.Remove(instance); });
+  Object_ForSelfAndAncestors(this, [instance](CObject* o) { o->m_InstancesRecursive.Remove(instance); });
 }
 
-CObject* Object_Find(int32_t index) { return ObjectTable.Get(index); }
+void CObject::ClearInstanceLists() {
+  m_Instances.Clear();
+  m_InstancesRecursive.Clear();
+}
+
+bool CObject::Compile() {
+  for (int32_t kind = 0; kind < kEventKindCount; ++kind) {
+    for (int32_t number = 0; number < m_Events[kind].count; ++number) {
+      CEvent* event = m_Events[kind].events[number];
+      if (event == nullptr) continue;
+      Event_SetType(kind);
+      Event_SetNumber(number);
+      if (!event->Compile()) return false;
+    }
+  }
+  return true;
+}
+
+// ---- The table ----
+
+CObject* Object_Find(int32_t index) { return ObjectTable.Find(index); }
+
+bool Object_Exists(int32_t index) { return Object_Find(index) != nullptr; }
 
 const char* Object_GetName(int32_t index) {
   const CObject* object = Object_Find(index);
   return (object != nullptr && object->m_Name != nullptr) ? object->m_Name : "<undefined>";
 }
 
-int32_t Object_Add(int32_t parentIndex) {
-  const int32_t index = ObjectTable.GetLength();
-  ObjectTable.SetLength(index + 1);
-  ObjectTable[index] = new CObject(index, parentIndex);
-  return index;
-}
-
-void Object_FreeAll() { ObjectTable.SetLength(0); }
-
 int32_t Object_FindByName(const char* name) {
   if (name == nullptr) return -1;
-  const int32_t count = ObjectTable.GetLength();
-  for (int32_t i = 0; i < count; ++i) {
-    const CObject* object = Object_Find(i);
-    if (object != nullptr && object->m_Name != nullptr && std::strcmp(object->m_Name, name) == 0) return i;
-  }
-  return -1;
+  int32_t found = -1;
+  Object_ForEach([&](CObject* object) {
+    if (found < 0 && object->m_Name != nullptr && std::strcmp(object->m_Name, name) == 0) found = object->m_Index;
+  });
+  return found;
 }

@@ -235,10 +235,10 @@ void ResetManagers() {
   Sprite_FreeAll();
   Background_FreeAll();
   Path_FreeAll();
-  Script_FreeAll();
+  Script_Reset();
   Font_Init();
-  TimeLine_FreeAll();
-  Object_FreeAll();
+  TimeLine_Init();
+  Object_Init();
   Room_ResetGlobals();
   Option_Reset();
   PendingChunk_ForgetAll();

@@ -1,77 +1,171 @@
 #include "script/Script_Main.h"
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "base/VCL.h"
+#include "code/Code_Error.h"
+#include "code/Code_Main.h"
+#include "code/VM_Exec.h"
+#include "code/VM_Variables.h"
 #include "platform/MemoryManager.h"
-#include "runner/GameData_Pending.h"
+#include "runner/BoundedReader.h"
+#include "script/Script_Class.h"
 
 namespace {
 
-// The script names in index order, each a memory-manager block.
-char** g_ScriptNames = nullptr;
-// The code entry of each script (not owned), parallel to the names.
-CCode** g_ScriptCode = nullptr;
-int32_t g_ScriptCount = 0;
-int32_t g_ScriptCapacity = 0;
+// The script table: per index the script (null for an empty slot) and its owned name.
+struct ScriptTableState {
+  int32_t count = 0;
+  int32_t capacity = 0;
+  CScript** scripts = nullptr;  // memory-manager blocks of `capacity` slots
+  char** names = nullptr;
+};
+ScriptTableState g_scripts;
 
 constexpr int32_t kScriptTableStep = 64;
 
-}  // namespace
-
-int32_t Script_Add(const char* name) {
-  if (g_ScriptCount >= g_ScriptCapacity) {
-    uint64_t capacity = static_cast<uint64_t>(g_ScriptCapacity) + kScriptTableStep;
-    uint64_t bytes = capacity * sizeof(char*);
-    if (capacity > INT32_MAX || bytes > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
-    g_ScriptNames = static_cast<char**>(
-        MemoryManager::ReAlloc(g_ScriptNames, static_cast<uint32_t>(bytes), __FILE__, __LINE__));
-    uint64_t codeBytes = capacity * sizeof(CCode*);
-    g_ScriptCode = static_cast<CCode**>(
-        MemoryManager::ReAlloc(g_ScriptCode, static_cast<uint32_t>(codeBytes), __FILE__, __LINE__));
-    g_ScriptCapacity = static_cast<int32_t>(capacity);
-  }
-  g_ScriptNames[g_ScriptCount] = MemoryManager::DuplicateText(name ? name : "");
-  g_ScriptCode[g_ScriptCount] = nullptr;
-  return g_ScriptCount++;
+// Makes room for `count` slots (new slots null).
+void Reserve(int64_t count) {
+  if (count <= g_scripts.capacity) return;
+  int64_t capacity = g_scripts.capacity + kScriptTableStep;
+  if (capacity < count) capacity = count;
+  if (capacity > INT32_MAX / static_cast<int64_t>(sizeof(void*))) OutOfMemoryHandler();
+  const uint32_t bytes = static_cast<uint32_t>(capacity * static_cast<int64_t>(sizeof(void*)));
+  g_scripts.scripts = static_cast<CScript**>(MemoryManager::ReAlloc(g_scripts.scripts, bytes, __FILE__, __LINE__));
+  g_scripts.names = static_cast<char**>(MemoryManager::ReAlloc(g_scripts.names, bytes, __FILE__, __LINE__));
+  g_scripts.capacity = static_cast<int32_t>(capacity);
 }
 
-int32_t Script_Count() { return g_ScriptCount; }
+}  // namespace
+
+void Script_Reset() { Script_FreeAll(); }
+
+void Script_FreeAll() {
+  for (int32_t i = 0; i < g_scripts.count; ++i) {
+    delete g_scripts.scripts[i];
+    MemoryManager::Free(g_scripts.names[i]);
+  }
+  MemoryManager::Free(g_scripts.scripts);
+  MemoryManager::Free(g_scripts.names);
+  g_scripts = ScriptTableState();
+}
+
+bool Script_LoadChunk(BoundedReader& chunk) {
+  uint32_t count = 0;
+  if (!chunk.U32(&count) || count > INT32_MAX || !chunk.Fits(count, 4)) {
+    DebugConsole->Output("Game data: the script chunk holds fewer entries than its count %u\n", count);
+    return false;
+  }
+  Script_Reset();
+  Reserve(count);
+  g_scripts.count = static_cast<int32_t>(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    uint32_t entry = 0;
+    chunk.U32(&entry);
+    if (entry == 0) continue;
+    CScript* script = new CScript();
+    if (!script->Load(chunk, entry)) {
+      delete script;
+      return false;
+    }
+    g_scripts.scripts[i] = script;
+    g_scripts.names[i] = script->m_name != nullptr ? MemoryManager::DuplicateText(script->m_name) : nullptr;
+  }
+  return true;
+}
+
+bool Script_Prepare() {
+  for (int32_t i = 0; i < g_scripts.count; ++i) {
+    CScript* script = g_scripts.scripts[i];
+    if (script == nullptr || script->Compile()) continue;
+    const char* error = Code_GetLastError();
+    const std::string text = std::string("COMPILATION ERROR in Script: ") + Script_GetName(i) + "\n" +
+                             (error != nullptr ? error : "");
+    ShowRuntimeError(text.c_str(), true);
+    return false;
+  }
+  return true;
+}
+
+int32_t Script_Count() { return g_scripts.count; }
+
+bool Script_Exists(int32_t index) { return Script_Data(index) != nullptr; }
+
+CScript* Script_Data(int32_t index) {
+  if (index < 0 || index >= g_scripts.count) return nullptr;
+  return g_scripts.scripts[index];
+}
+
+const char* Script_GetName(int32_t index) {
+  if (Script_Data(index) == nullptr || g_scripts.names[index] == nullptr) return "<undefined>";
+  return g_scripts.names[index];
+}
 
 int32_t Script_FindByName(const char* name) {
   if (name == nullptr) return -1;
-  for (int32_t i = 0; i < g_ScriptCount; ++i) {
-    if (std::strcmp(g_ScriptNames[i], name) == 0) return i;
+  for (int32_t i = 0; i < g_scripts.count; ++i) {
+    if (g_scripts.scripts[i] != nullptr && g_scripts.names[i] != nullptr && std::strcmp(g_scripts.names[i], name) == 0) {
+      return i;
+    }
   }
   return -1;
 }
 
-const char* Script_GetName(int32_t index) {
-  if (index < 0 || index >= g_ScriptCount) return nullptr;
-  return g_ScriptNames[index];
+CCode* Script_GetCode(int32_t index) {
+  const CScript* script = Script_Data(index);
+  return script != nullptr ? script->GetCode() : nullptr;
 }
 
-CCode* Script_GetCode(int32_t index) {
-  if (index < 0 || index >= g_ScriptCount) return nullptr;
-  return g_ScriptCode[index];
+int32_t Script_Add(const char* name) {
+  Reserve(static_cast<int64_t>(g_scripts.count) + 1);
+  CScript* script = new CScript();
+  char* copy = MemoryManager::DuplicateText(name != nullptr ? name : "");
+  script->m_name = copy;
+  g_scripts.scripts[g_scripts.count] = script;
+  g_scripts.names[g_scripts.count] = copy;
+  return g_scripts.count++;
 }
 
 bool Script_SetCode(int32_t index, CCode* code) {
-  if (index < 0 || index >= g_ScriptCount) return false;
-  g_ScriptCode[index] = code;
+  CScript* script = Script_Data(index);
+  if (script == nullptr) return false;
+  script->SetBorrowedCode(code);
   return true;
 }
 
-void Script_FreeAll() {
-  for (int32_t i = 0; i < g_ScriptCount; ++i) MemoryManager::Free(g_ScriptNames[i]);
-  MemoryManager::Free(g_ScriptNames);
-  MemoryManager::Free(g_ScriptCode);
-  g_ScriptNames = nullptr;
-  g_ScriptCode = nullptr;
-  g_ScriptCount = 0;
-  g_ScriptCapacity = 0;
-}
+bool Script_Execute(int32_t index, CInstance* self, CInstance* other, int32_t count, ScriptValue* result,
+                    const ScriptValue* arguments) {
+  const CScript* script = Script_Data(index);
+  if (script == nullptr) return false;
+  CCode* code = script->GetCode();
+  if (code == nullptr || (code->m_code != nullptr && code->m_code->m_size <= 0)) return true;
 
-bool Script_LoadChunk(BoundedReader& chunk) {
-  PendingChunk_Record("Script_LoadChunk", chunk);
-  return true;
+  // The caller's slots are moved aside whole and come back whole.
+  ScriptValue saved[kArgumentSlotCount];
+  std::memcpy(static_cast<void*>(saved), g_ArgumentSlots, sizeof(saved));
+  const int32_t savedCount = g_ArgumentCount;
+  const int32_t taken = count < 0 ? 0 : (count > kArgumentSlotCount ? kArgumentSlotCount : count);
+  for (int32_t i = 0; i < kArgumentSlotCount; ++i) {
+    if (i < taken && arguments != nullptr) {
+      CopyValue(&g_ArgumentSlots[i], &arguments[i]);
+    } else {
+      SetReal(&g_ArgumentSlots[i], 0.0);
+    }
+  }
+  g_ArgumentCount = taken;
+
+  const bool ok = Code_Evaluate(self, other, code, result);
+  if (!ok) {
+    const char* error = Code_GetLastError();
+    const std::string text = std::string("In script ") + Script_GetName(index) + ":\n" + (error != nullptr ? error : "");
+    Code_SetLastError(text.c_str());
+  }
+
+  // Whatever the script left in any slot is released before the caller's slots come back.
+  for (ScriptValue& slot : g_ArgumentSlots) ReleaseValue(&slot);
+  std::memcpy(static_cast<void*>(g_ArgumentSlots), saved, sizeof(saved));
+  g_ArgumentCount = savedCount;
+  return ok;
 }

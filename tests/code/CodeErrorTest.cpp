@@ -15,6 +15,7 @@
 #include "code/Code_Function.h"
 #include "code/VM_Exec.h"
 #include "object/Object_Class.h"
+#include "object/Object_Main.h"
 #include "os/OS_Messages.h"
 #include "platform/MemoryManager.h"
 #include "room/Event_State.h"
@@ -312,8 +313,8 @@ class ScriptErrorTest : public CodeErrorTest {
     Script_SetCode(Script_Add("scr_fail"), &m_scriptCode);
     m_event = AssembleCode("push.d 1\npop.v.d -5 @score\ncall.i 100000 0\npopz.v\n");
     m_eventLines = MakeCodeBuffer({0, 0, 20, 11});
-    const int32_t player = Object_Add(-1);
-    Object_Find(player)->m_Name = "obj_player";
+    const int32_t player = testsupport::AddObject(-1);
+    Object_Find(player)->SetName("obj_player");
     Event_SetType(0);
     Event_SetObject(player);
     Event_SetAction(0);

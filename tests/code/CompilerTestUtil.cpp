@@ -14,6 +14,7 @@
 #include "code/Code_Token.h"
 #include "code/Code_Variable.h"
 #include "object/Object_Class.h"
+#include "object/Object_Main.h"
 #include "script/Script_Main.h"
 #include "variable/Variable_Main.h"
 

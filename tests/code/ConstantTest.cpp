@@ -103,10 +103,10 @@ TEST_F(ConstantTest, NewestEntryWinsAndResourcesComeFirst) {
 TEST_F(ConstantTest, ObjectsComeBeforeEveryOtherName) {
   RegisterBuiltinConstants();
   Script_Add("c_red");
-  Object_Add(-1);
-  Object_Add(-1);
-  Object_Find(0)->m_Name = "obj_wall";
-  Object_Find(1)->m_Name = "c_red";
+  testsupport::AddObject(-1);
+  testsupport::AddObject(-1);
+  Object_Find(0)->SetName("obj_wall");
+  Object_Find(1)->SetName("c_red");
   EXPECT_EQ(Resolve("obj_wall"), 0);
   EXPECT_EQ(Resolve("c_red"), 1);  // not the script 0, not the colour
   EXPECT_TRUE(std::isnan(Resolve("OBJ_WALL")));

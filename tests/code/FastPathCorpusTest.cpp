@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "testlib/TestHelpers.h"
 #include "TreeExecSupport.h"
 #include "code/Code_CodeGen.h"
 #include "code/VM_FastPath.h"
@@ -88,7 +89,7 @@ class FastPathCorpus : public TreeExecTest {
         {"scr_mix", "argument2 = argument0 + 1; if (argument2 > 4) return string(argument0 * argument2) + argument1 +"
                     " string(argument5); return 0"},
     });
-    const int32_t object = Object_Add(-1);
+    const int32_t object = testsupport::AddObject(-1);
     for (int n = 0; n < 2; ++n) m_instances.push_back(AddInstance(object));
   }
   void TearDown() override {

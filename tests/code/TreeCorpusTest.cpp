@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "testlib/TestHelpers.h"
 #include "TreeExecSupport.h"
 #include "code/Code_CodeGen.h"
 
@@ -83,8 +84,8 @@ class TreeCorpus : public TreeExecTest {
         {"scr_bad", "s = \"x\"; return s - 1"},
         {"scr_last", "x = 41"},
     });
-    const int32_t first = Object_Add(-1);
-    const int32_t second = Object_Add(-1);
+    const int32_t first = testsupport::AddObject(-1);
+    const int32_t second = testsupport::AddObject(-1);
     int n = 1;
     for (int32_t object : {first, first, second}) {
       ScriptValue v{};

@@ -1,6 +1,7 @@
 #include "TreeExecSupport.h"
 
 #include "room/Instance_Variables.h"
+#include "object/Object_Main.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "testlib/TestHelpers.h"
 #include "TreeExecSupport.h"
 #include "run/Run_Global.h"
 #include "code/Code_TreeExec.h"
@@ -296,9 +297,9 @@ class TreeExecWith : public TreeExec {
  protected:
   void SetUp() override {
     TreeExec::SetUp();
-    m_parent = Object_Add(-1);
-    m_child = Object_Add(m_parent);
-    m_unrelated = Object_Add(-1);
+    m_parent = testsupport::AddObject(-1);
+    m_child = testsupport::AddObject(m_parent);
+    m_unrelated = testsupport::AddObject(-1);
     m_a = AddInstance(m_parent);
     m_b = AddInstance(m_child);
     m_c = AddInstance(m_unrelated);
@@ -435,7 +436,8 @@ TEST_F(TreeExecCalls, AnErrorInsideAScriptIsTheScriptsOwn) {
   const Outcome o = Run("print(1); x = scr_bad(); print(2)");
   EXPECT_FALSE(o.ok);
   EXPECT_EQ(o.console, "1\n");
-  EXPECT_EQ(o.errorText, "Error in code at line 1:\n   var v; return v\n\nat position 15: Unknown variable v");
+  EXPECT_EQ(o.errorText,
+            "In script scr_bad:\nError in code at line 1:\n   var v; return v\n\nat position 15: Unknown variable v");
   EXPECT_EQ(g_ArgumentCount, 0);
 }
 

@@ -3,9 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "testlib/TestHelpers.h"
 #include "VMTestSupport.h"
 #include "code/VM_Format.h"
 #include "object/Object_Class.h"
+#include "object/Object_Main.h"
 #include "room/Instance_Class.h"
 #include "room/Room_Class.h"
 
@@ -31,9 +33,9 @@ class VMWith : public VMTest {
     g_toMark = nullptr;
     RegisterBuiltinFunction("visit", Visit, 0);
     Room_SetLastInstanceId(100000);
-    m_parent = Object_Add(-1);
-    m_child = Object_Add(m_parent);
-    m_other = Object_Add(-1);
+    m_parent = testsupport::AddObject(-1);
+    m_child = testsupport::AddObject(m_parent);
+    m_other = testsupport::AddObject(-1);
     CurrentRoom = &m_room;
   }
   void TearDown() override {

@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "testlib/TestHelpers.h"
 #include "object/Object_Class.h"
+#include "object/Object_Main.h"
 #include "platform/MemoryManager.h"
 #include "room/Instance_Class.h"
 #include "room/Room_Class.h"
@@ -66,7 +68,7 @@ TEST_F(InstanceListTest, InsertKeepsAscendingDepthWithNewcomersAfterTheirEquals)
 }
 
 TEST_F(InstanceListTest, RoomInstancesAreNumberedMappedAndLinkedUntilTheRoomGoes) {
-  const int32_t object = Object_Add(-1);
+  const int32_t object = testsupport::AddObject(-1);
   Room_SetLastInstanceId(100000);
   auto* room = new CRoom();
   CInstance* first = room->AddInstance(1, 2, object);
@@ -91,8 +93,8 @@ TEST_F(InstanceListTest, RoomInstancesAreNumberedMappedAndLinkedUntilTheRoomGoes
 }
 
 TEST_F(InstanceListTest, SetObjectMovesTheInstanceBetweenObjectLists) {
-  const int32_t from = Object_Add(-1);
-  const int32_t to = Object_Add(-1);
+  const int32_t from = testsupport::AddObject(-1);
+  const int32_t to = testsupport::AddObject(-1);
   {
     CInstance instance(0, 0, 100, from, true);
     EXPECT_EQ(instance.i_object, Object_Find(from));

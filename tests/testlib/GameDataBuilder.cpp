@@ -398,6 +398,100 @@ GameDataBuilder& GameDataBuilder::Code(const std::vector<CodeEntry>& entries) {
   return AddChunk("CODE", std::move(w));
 }
 
+void GameDataBuilder::WriteEventEntry(ByteWriter& w, const std::string& label, int32_t number,
+                                      const ActionCode& code) {
+  const std::string action = "act#" + std::to_string(m_actionCount++);
+  w.Label(label).I32(number).U32(1);
+  if (code.action) w.Offset(action); else w.U32(0);
+  if (!code.action) return;
+  w.Label(action).Zeros(8 * 4).I32(code.text ? 0 : code.codeIndex).Zeros(6 * 4);
+  w.NameOrNone(code.text);
+}
+
+GameDataBuilder& GameDataBuilder::Objt(const std::vector<ObjectEntry>& objects) {
+  ByteWriter w = NewWriter();
+  std::vector<std::string> table;
+  for (size_t i = 0; i < objects.size(); ++i) table.push_back(objects[i].present ? "objt#" + std::to_string(i) : "");
+  w.Table(table);
+  const int version = m_headerVersion;
+  for (size_t i = 0; i < objects.size(); ++i) {
+    const ObjectEntry& o = objects[i];
+    if (!o.present) continue;
+    const std::string label = "objt#" + std::to_string(i);
+    w.Label(label).NameOrNone(o.name).I32(o.spriteWord).I32(o.visible).I32(o.solid).I32(o.depth);
+    w.I32(o.persistent).I32(o.parent).I32(o.mask);
+    if (version >= 6) {
+      float f[4] = {o.density, o.restitution, o.linearDamping, o.angularDamping};
+      auto real = [&w](float v) { uint32_t bits; std::memcpy(&bits, &v, 4); w.U32(bits); };
+      w.I32(o.physics).I32(o.sensor).I32(o.shape);
+      real(f[0]);
+      real(f[1]);
+      w.I32(o.group);
+      real(f[2]);
+      real(f[3]);
+      w.I32(o.pointCount.value_or(static_cast<int32_t>(o.points.size())));
+      if (version >= 9) {
+        real(o.friction);
+        w.I32(o.awake).I32(o.kinematic);
+      }
+      for (const auto& p : o.points) {
+        real(p.first);
+        real(p.second);
+      }
+    }
+    w.U32(o.kindCount);
+    for (uint32_t k = 0; k < o.kindCount; ++k) w.Offset(label + ":kind#" + std::to_string(k));
+    for (uint32_t k = 0; k < o.kindCount; ++k) {
+      const auto it = o.events.find(static_cast<int32_t>(k));
+      const std::vector<ObjectEvent> none;
+      const std::vector<ObjectEvent>& events = it != o.events.end() ? it->second : none;
+      const std::string kind = label + ":kind#" + std::to_string(k);
+      w.Label(kind).U32(static_cast<uint32_t>(events.size()));
+      for (size_t e = 0; e < events.size(); ++e) w.Offset(kind + ":event#" + std::to_string(e));
+    }
+    for (const auto& [k, events] : o.events) {
+      for (size_t e = 0; e < events.size(); ++e) {
+        WriteEventEntry(w, label + ":kind#" + std::to_string(k) + ":event#" + std::to_string(e), events[e].number,
+                        events[e].code);
+      }
+    }
+  }
+  return AddChunk("OBJT", std::move(w));
+}
+
+GameDataBuilder& GameDataBuilder::Scpt(const std::vector<ScriptEntry>& scripts) {
+  ByteWriter w = NewWriter();
+  std::vector<std::string> table;
+  for (size_t i = 0; i < scripts.size(); ++i) table.push_back(scripts[i].present ? "scpt#" + std::to_string(i) : "");
+  w.Table(table);
+  for (size_t i = 0; i < scripts.size(); ++i) {
+    const ScriptEntry& s = scripts[i];
+    if (!s.present) continue;
+    w.Label("scpt#" + std::to_string(i)).NameOrNone(s.name);
+    if (s.text) w.Name(*s.text); else w.I32(s.codeIndex);
+  }
+  return AddChunk("SCPT", std::move(w));
+}
+
+GameDataBuilder& GameDataBuilder::Tmln(const std::vector<TimeLineEntry>& timeLines) {
+  ByteWriter w = NewWriter();
+  std::vector<std::string> table;
+  for (size_t i = 0; i < timeLines.size(); ++i) table.push_back(timeLines[i].present ? "tmln#" + std::to_string(i) : "");
+  w.Table(table);
+  for (size_t i = 0; i < timeLines.size(); ++i) {
+    const TimeLineEntry& t = timeLines[i];
+    if (!t.present) continue;
+    const std::string label = "tmln#" + std::to_string(i);
+    w.Label(label).NameOrNone(t.name);
+    w.I32(t.momentCount.value_or(static_cast<int32_t>(t.moments.size())));
+    for (size_t m = 0; m < t.moments.size(); ++m) w.I32(t.moments[m].time).Offset(label + ":moment#" + std::to_string(m));
+    for (size_t m = 0; m < t.moments.size(); ++m) {
+      WriteEventEntry(w, label + ":moment#" + std::to_string(m), 0, t.moments[m].code);
+    }
+  }
+  return AddChunk("TMLN", std::move(w));
+}
+
 GameDataBuilder& GameDataBuilder::Vari(std::optional<std::vector<std::string>> names) {
   ChunkRecord record;
   record.tag = "VARI";

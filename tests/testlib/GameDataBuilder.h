@@ -256,6 +256,71 @@ struct TextureEntry {
   std::vector<uint8_t> image;  // the compressed image bytes; empty writes offset 0
 };
 
+// The code of one handler (an object event or a time-line moment). Its event entry is three words:
+// the event number (objects; 0 for moments), an action count of 1 and the offset of the action
+// record, sixteen words with the code index in word 8 and the offset of the source text in word
+// 15. With `text` the text is written (and the code index word is 0), else the code index;
+// `action` false writes an action offset of 0.
+struct ActionCode {
+  std::optional<std::string> text;
+  int32_t codeIndex = 0;
+  bool action = true;
+};
+
+struct ObjectEvent {
+  int32_t number = 0;
+  ActionCode code;
+};
+
+// One object entry; the physics block is written from header version 6 on (friction, awake and
+// kinematic from version 9 on), laid out by the last header written.
+struct ObjectEntry {
+  std::optional<std::string> name;
+  int32_t spriteWord = -1;
+  bool visible = true;
+  bool solid = false;
+  int32_t depth = 0;
+  bool persistent = false;
+  int32_t parent = -1;
+  int32_t mask = -1;
+  bool physics = false;
+  bool sensor = false;
+  int32_t shape = 0;
+  float density = 0.5f;
+  float restitution = 0.1f;
+  int32_t group = 0;
+  float linearDamping = 0.1f;
+  float angularDamping = 0.1f;
+  float friction = 0.2f;
+  bool awake = true;
+  bool kinematic = false;
+  std::vector<std::pair<float, float>> points;
+  std::optional<int32_t> pointCount;  // the point count written; none: the number of points
+  std::map<int32_t, std::vector<ObjectEvent>> events;  // by event kind
+  uint32_t kindCount = 12;  // the event kinds stored (kinds past 11 get empty lists)
+  bool present = true;
+};
+
+// One script entry: the offset of `text` when there is one, else the code index.
+struct ScriptEntry {
+  std::optional<std::string> name;
+  std::optional<std::string> text;
+  int32_t codeIndex = 0;
+  bool present = true;
+};
+
+struct TimeLineMoment {
+  int32_t time = 0;
+  ActionCode code;
+};
+
+struct TimeLineEntry {
+  std::optional<std::string> name;
+  std::vector<TimeLineMoment> moments;
+  std::optional<int32_t> momentCount;  // the count written; none: the number of moments
+  bool present = true;
+};
+
 // A change made to the laid-out file.
 struct Corruption {
   enum class Kind {
@@ -331,6 +396,11 @@ class GameDataBuilder {
   GameDataBuilder& Strg(const std::vector<std::string>& extra = {});
   GameDataBuilder& Tpag(const std::vector<TPageEntryFields>& entries);
   GameDataBuilder& Txtr(const std::vector<TextureEntry>& entries);
+  // "OBJT", "SCPT" and "TMLN": the common resource table, then each entry (labels "objt#I",
+  // "scpt#I", "tmln#I"), then the event lists, entries and action records they point at.
+  GameDataBuilder& Objt(const std::vector<ObjectEntry>& objects);
+  GameDataBuilder& Scpt(const std::vector<ScriptEntry>& scripts);
+  GameDataBuilder& Tmln(const std::vector<TimeLineEntry>& timeLines);
   // The debug companion file's chunks (a second file built the same way; its strings still need
   // a string chunk, which the companion's walk steps over).
   // "DBGI": a count, then one offset per code entry to its line table (a count of words, then
@@ -386,6 +456,8 @@ class GameDataBuilder {
   void GenerateReferences(ChunkRecord& chunk, bool functions) const;
   std::vector<Link> SortedLinks(const Chains& chains, const std::string& name) const;
   void WriteOptions(const GameOptions& options, bool newLayout);
+  // Writes an event entry at `label` (and its action record after it) for a handler.
+  void WriteEventEntry(ByteWriter& w, const std::string& label, int32_t number, const ActionCode& code);
 
   std::vector<ChunkRecord> m_chunks;
   std::unique_ptr<StringPool> m_strings;
@@ -394,6 +466,7 @@ class GameDataBuilder {
   int m_headerVersion = 14;
   int m_codeEntries = 0;
   int64_t m_referenceCount = 0;
+  int64_t m_actionCount = 0;
 };
 
 }  // namespace testsupport

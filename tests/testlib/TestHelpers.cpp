@@ -9,6 +9,8 @@
 #include <sstream>
 
 #include "code/Code_Error.h"
+#include "object/Object_Class.h"
+#include "object/Object_Main.h"
 #include "platform/MemoryManager.h"
 
 namespace testsupport {
@@ -99,5 +101,13 @@ void ThrowingExit(int status) {
 
 ProcessExitTrap::ProcessExitTrap() { SetProcessExit(&ThrowingExit); }
 ProcessExitTrap::~ProcessExitTrap() { SetProcessExit(nullptr); }
+
+int32_t AddObject(int32_t parent, const char* name) {
+  const int32_t index = Object_Add();
+  CObject* object = Object_Find(index);
+  if (name != nullptr) object->SetName(name);
+  Object_SetParent(index, parent);
+  return index;
+}
 
 }  // namespace testsupport

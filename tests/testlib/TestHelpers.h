@@ -76,6 +76,10 @@ class RecordingConsole : public tagIConsole {
 ScriptValue Real(double d);
 ScriptValue Str(const char* text);
 
+// Adds an object at the next index with the given parent (the parents are linked at once) and,
+// when given, a name; answers its index.
+int32_t AddObject(int32_t parent = -1, const char* name = nullptr);
+
 // Thrown by the test process-exit hook instead of ending the process.
 struct ProcessExited {
   int status;

@@ -17,6 +17,7 @@
 #include "code/Code_Error.h"
 #include "code/Code_Variable.h"
 #include "object/Object_Class.h"
+#include "object/Object_Main.h"
 #include "platform/MemoryManager.h"
 #include "room/Instance_Class.h"
 #include "room/Instance_Variables.h"
@@ -395,9 +396,9 @@ class TargetTest : public VariableTest {
   void SetUp() override {
     VariableTest::SetUp();
     m_who = GetVariableId("target_who");
-    Object_Add(-1);
-    Object_Add(kParent);
-    Object_Add(-1);
+    testsupport::AddObject(-1);
+    testsupport::AddObject(kParent);
+    testsupport::AddObject(-1);
     Room_SetLastInstanceId(100000);
     CurrentRoom = new CRoom();
     p = Add(kParent, 10, 1);
@@ -551,7 +552,7 @@ TEST_F(TargetTest, AWriteThatReachesNoInstanceIsFatal) {
   p->i_marked = 1;
   c->i_deactivated = 1;
   o->i_deactivated = 1;
-  Object_Add(-1);  // object 3: no instances at all
+  testsupport::AddObject(-1);  // object 3: no instances at all
   struct Case {
     int32_t target;
     std::string number;
