@@ -15,11 +15,6 @@ namespace {
 
 using testsupport::AddObject;
 
-void Handle(int32_t object, int32_t kind, int32_t number) {
-  CEvent*& slot = Object_Find(object)->EventSlot(kind, number);
-  slot = new CEvent();
-  slot->m_text = "";
-}
 
 std::vector<int32_t> Listed(int32_t kind, int32_t number) {
   const int32_t* objects = ObjectLists_Objects(kind, number);
@@ -52,12 +47,12 @@ TEST_F(ObjectListsTest, EachEventListsTheObjectsThatHandleItOwnOrInherited) {
   const int32_t parent = AddObject();
   const int32_t child = AddObject(parent);
   const int32_t other = AddObject();
-  Handle(parent, EVENT_STEP, 0);
-  Handle(other, EVENT_KEYPRESS, 200);  // keys above 128 are listed too: the frame step reads them
-  Handle(other, EVENT_MOUSE, 129);     // past the mouse numbers built
-  Handle(other, EVENT_DRAW, 64);       // only draw 0 is built
-  Handle(child, EVENT_ALARM, 12);
-  Handle(child, 11, 0);
+  testsupport::AddHandler(parent, EVENT_STEP, 0);
+  testsupport::AddHandler(other, EVENT_KEYPRESS, 200);  // keys above 128 are listed too: the frame step reads them
+  testsupport::AddHandler(other, EVENT_MOUSE, 129);     // past the mouse numbers built
+  testsupport::AddHandler(other, EVENT_DRAW, 64);       // only draw 0 is built
+  testsupport::AddHandler(child, EVENT_ALARM, 12);
+  testsupport::AddHandler(child, 11, 0);
   ObjectLists_Build();
   EXPECT_EQ(Listed(EVENT_STEP, 0), (std::vector<int32_t>{parent, child}));
   EXPECT_EQ(Listed(EVENT_KEYPRESS, 200), (std::vector<int32_t>{other}));
@@ -76,7 +71,7 @@ TEST_F(ObjectListsTest, EachEventListsTheObjectsThatHandleItOwnOrInherited) {
 }
 
 TEST_F(ObjectListsTest, ManyObjectsGrowTheListsInSteps) {
-  for (int32_t i = 0; i < 23; ++i) Handle(AddObject(), EVENT_CREATE, 0);
+  for (int32_t i = 0; i < 23; ++i) testsupport::AddHandler(AddObject(), EVENT_CREATE, 0);
   ObjectLists_Build();
   ASSERT_EQ(ObjectLists_Count(EVENT_CREATE, 0), 23);
   EXPECT_EQ(ObjectLists_Objects(EVENT_CREATE, 0)[22], 22);
@@ -89,11 +84,11 @@ TEST_F(ObjectListsTest, CollisionPairsAreStoredOncePerObjectPair) {
   const int32_t base = AddObject();
   AddObject(base);
   AddObject(base);
-  Handle(0, EVENT_COLLISION, 1);
-  Handle(1, EVENT_COLLISION, 0);
-  Handle(2, EVENT_COLLISION, 2);
-  Handle(4, EVENT_COLLISION, 3);
-  Handle(5, EVENT_COLLISION, base);
+  testsupport::AddHandler(0, EVENT_COLLISION, 1);
+  testsupport::AddHandler(1, EVENT_COLLISION, 0);
+  testsupport::AddHandler(2, EVENT_COLLISION, 2);
+  testsupport::AddHandler(4, EVENT_COLLISION, 3);
+  testsupport::AddHandler(5, EVENT_COLLISION, base);
   ObjectLists_Build();
   EXPECT_EQ(Pairs(), (std::vector<std::pair<int32_t, int32_t>>{{0, 1}, {2, 2}, {4, 3}, {5, 6}, {5, 7}, {5, 8}}));
 

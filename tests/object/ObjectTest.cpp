@@ -17,13 +17,6 @@ namespace {
 
 using testsupport::AddObject;
 
-// Gives the object a present handler of (kind, number) and answers it.
-CEvent* Handle(int32_t object, int32_t kind, int32_t number) {
-  CEvent*& slot = Object_Find(object)->EventSlot(kind, number);
-  slot = new CEvent();
-  slot->m_text = "";
-  return slot;
-}
 
 class ObjectTest : public ::testing::Test {
  protected:
@@ -89,9 +82,9 @@ TEST_F(ObjectTest, HandlersAreFoundThroughParentsAndTheOtherObjectsAncestors) {
   const int32_t child = AddObject(parent);
   const int32_t aParent = AddObject();
   const int32_t a = AddObject(aParent);
-  CEvent* step = Handle(grand, EVENT_STEP, 1);
-  CEvent* hitParent = Handle(a, EVENT_COLLISION, parent);
-  CEvent* hitGrand = Handle(aParent, EVENT_COLLISION, grand);
+  CEvent* step = testsupport::AddHandler(grand, EVENT_STEP, 1);
+  CEvent* hitParent = testsupport::AddHandler(a, EVENT_COLLISION, parent);
+  CEvent* hitGrand = testsupport::AddHandler(aParent, EVENT_COLLISION, grand);
   // A slot without a text is not a handler.
   Object_Find(parent)->EventSlot(EVENT_STEP, 1) = new CEvent();
 
@@ -108,13 +101,13 @@ TEST_F(ObjectTest, HandlersAreFoundThroughParentsAndTheOtherObjectsAncestors) {
   EXPECT_EQ(Object_Find(a)->FindHandler(EVENT_COLLISION, grand), hitGrand);
   EXPECT_EQ(Object_Find(aParent)->FindHandler(EVENT_COLLISION, a), nullptr);
   // A handler for the other object itself wins over one for its ancestor.
-  CEvent* hitChild = Handle(aParent, EVENT_COLLISION, child);
+  CEvent* hitChild = testsupport::AddHandler(aParent, EVENT_COLLISION, child);
   EXPECT_EQ(Object_Find(a)->FindHandler(EVENT_COLLISION, child), hitChild);
 }
 
 TEST_F(ObjectTest, BadEventArgumentsAreReportedAndFindNothing) {
   const int32_t object = AddObject();
-  Handle(object, EVENT_CREATE, 0);
+  testsupport::AddHandler(object, EVENT_CREATE, 0);
   const struct {
     int32_t kind;
     int32_t number;

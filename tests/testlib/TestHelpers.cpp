@@ -11,6 +11,7 @@
 #include "code/Code_Error.h"
 #include "object/Object_Class.h"
 #include "object/Object_Main.h"
+#include "room/Event_Class.h"
 #include "platform/MemoryManager.h"
 
 namespace testsupport {
@@ -108,6 +109,14 @@ int32_t AddObject(int32_t parent, const char* name) {
   if (name != nullptr) object->SetName(name);
   Object_SetParent(index, parent);
   return index;
+}
+
+CEvent* AddHandler(int32_t object, int32_t kind, int32_t number) {
+  CEvent*& slot = Object_Find(object)->EventSlot(kind, number);
+  delete slot;
+  slot = new CEvent();
+  slot->m_text = "";
+  return slot;
 }
 
 }  // namespace testsupport

@@ -10,6 +10,8 @@
 #include "os/MessageBox.h"
 #include "variable/ScriptValue.h"
 
+class CEvent;
+
 namespace testsupport {
 
 // A fresh temporary folder, removed when the object goes.
@@ -79,6 +81,9 @@ ScriptValue Str(const char* text);
 // Adds an object at the next index with the given parent (the parents are linked at once) and,
 // when given, a name; answers its index.
 int32_t AddObject(int32_t parent = -1, const char* name = nullptr);
+
+// Gives object `object` a present handler (empty text, no code) of (kind, number); answers it.
+CEvent* AddHandler(int32_t object, int32_t kind, int32_t number);
 
 // Thrown by the test process-exit hook instead of ending the process.
 struct ProcessExited {
