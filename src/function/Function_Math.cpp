@@ -525,5 +525,6 @@ double LengthdirY(double length, double direction) {
 
 void RegisterMathFunctions() {
   RegisterBuiltinTable(kNumberBuiltins, Count(kNumberBuiltins));
+  RegisterBuiltinTable(kStringBuiltins, kStringBuiltinCount);
   RegisterBuiltinTable(kPointAndAngleBuiltins, Count(kPointAndAngleBuiltins));
 }

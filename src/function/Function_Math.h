@@ -11,7 +11,7 @@
 
 #include "code/Code_Function.h"
 
-// Registers the built-ins of this group in their fixed order (their call numbers follow
+// Registers the 103 built-ins of this group in their fixed order (their call numbers follow
 // from it).
 void RegisterMathFunctions();
 
@@ -32,3 +32,15 @@ double PointDirection(double x1, double y1, double x2, double y2);
 // downwards), in single precision; a component within 0.0001 of a whole number becomes it.
 double LengthdirX(double length, double direction);
 double LengthdirY(double length, double direction);
+
+// The replacing step of string_replace (all false) and string_replace_all (all true): a new
+// memory-manager text, or null when s is null or empty. A null or empty sub, or no occurrence,
+// gives a copy of s as it is; otherwise every character is decoded and encoded again, with
+// occurrences (not overlapping, searched left to right) replaced by `replacement` (null deletes).
+// A result longer than the built-in texts may be is reported as a non-fatal error and answers
+// null.
+char* StringReplaceText(const char* s, const char* sub, const char* replacement, bool all);
+
+// The registration table of the string built-ins, in their order (Function_String.cpp).
+extern const BuiltinSpec kStringBuiltins[];
+extern const int32_t kStringBuiltinCount;

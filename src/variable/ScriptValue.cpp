@@ -402,7 +402,7 @@ void AppendValueText(char** cursor, char** start, uint32_t* capacity, const Scri
   }
 }
 
-char* ValueToNewString(const ScriptValue* value) {
+char* ValueToString(const ScriptValue* value) {
   char* start = nullptr;
   char* cursor = nullptr;
   uint32_t capacity = 0;

@@ -167,8 +167,9 @@ void AppendText(char** cursor, char** start, uint32_t* capacity, const char* tex
 //   pointer   "%p" of the 8-byte pointer as the C library prints it: "0x1234abcd", "(nil)"
 //   other     nothing
 void AppendValueText(char** cursor, char** start, uint32_t* capacity, const ScriptValue* value);
-// The text form as a new memory-manager block (never null; an empty text is "").
-char* ValueToNewString(const ScriptValue* value);
+// The text form as a new memory-manager block (never null; an empty text is ""): what the
+// string built-in answers.
+char* ValueToString(const ScriptValue* value);
 
 // ---- Comparison ----
 

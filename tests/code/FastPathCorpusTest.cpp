@@ -98,7 +98,7 @@ class FastPathCorpus : public TreeExecTest {
   }
 
   static void StringOf(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue* args) {
-    char* text = ValueToNewString(&args[0]);
+    char* text = ValueToString(&args[0]);
     SetString(result, text);
     MemoryManager::Free(text);
   }

@@ -17,7 +17,7 @@ void Print(ScriptValue*, CInstance*, CInstance*, int32_t argc, ScriptValue* args
   std::string line;
   for (int32_t i = 0; i < argc; ++i) {
     if (i > 0) line += ' ';
-    char* text = ValueToNewString(&args[i]);
+    char* text = ValueToString(&args[i]);
     line += text;
     MemoryManager::Free(text);
   }

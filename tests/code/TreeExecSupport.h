@@ -43,7 +43,7 @@ inline std::string Describe(const ScriptValue& value) {
     case VALUE_STRING:
       return "\"" + std::string(value.str != nullptr ? value.str : "") + "\"";
     default: {
-      char* text = ValueToNewString(&value);
+      char* text = ValueToString(&value);
       std::string copy = text;
       MemoryManager::Free(text);
       return copy;

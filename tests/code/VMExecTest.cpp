@@ -20,7 +20,7 @@ namespace {
 using namespace vmtest;
 
 std::string TextOf(const ScriptValue& v) {
-  char* text = ValueToNewString(&v);
+  char* text = ValueToString(&v);
   std::string s = text ? text : "";
   MemoryManager::Free(text);
   return s;

@@ -29,7 +29,7 @@ ScriptValue OfKind(uint32_t kind, uint64_t bits) {
 }
 
 std::string Text(const ScriptValue& v) {
-  char* text = ValueToNewString(&v);
+  char* text = ValueToString(&v);
   std::string s = text;
   MemoryManager::Free(text);
   return s;
