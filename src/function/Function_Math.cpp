@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/Common.h"
-#include "code/Code_Error.h"
+#include "base/ErrorSink.h"
 #include "function/Function_Args.h"
 #include "os/OS_Clock.h"
 #include "platform/Numeric.h"

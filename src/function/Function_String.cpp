@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "base/ErrorSink.h"
 #include "base/Utf8.h"
-#include "code/Code_Error.h"
 #include "function/Function_Args.h"
 #include "function/Function_Math.h"
 #include "platform/MemoryManager.h"
