@@ -5,6 +5,7 @@
 
 #include "code/Code_Error.h"
 #include "code/Code_Token.h"
+#include "code/VM_Ops.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
 
@@ -28,8 +29,8 @@ void StoreOwnedString(ScriptValue* value, char* text) {
   value->str = text;
 }
 
+// A text of `length` bytes and its terminator; `length` is at most kVMMaxTextLength.
 char* AllocText(uint64_t length) {
-  if (length + 1 > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
   char* text = static_cast<char*>(MemoryManager::Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, false));
   text[length] = '\0';
   return text;
@@ -90,25 +91,32 @@ bool EvalComparison(CCode* code, int32_t position, int32_t op, ScriptValue* left
 }
 
 // real * string: the text repeated n times, n the real rounded to nearest (none for n <= 0).
-void RepeatText(ScriptValue* left, const ScriptValue* right) {
+// A result longer than the machine allows is refused with the machine's error.
+bool RepeatText(CCode* code, int32_t position, ScriptValue* left, const ScriptValue* right) {
   const int32_t n = num::RoundInt32(left->real);
   const char* text = TextOf(right);
   const uint64_t length = std::strlen(text);
   const uint64_t count = n > 0 ? static_cast<uint64_t>(n) : 0;
+  if (length > 0 && count > static_cast<uint64_t>(kVMMaxTextLength) / length) {
+    return Fail(code, position, kVMRepeatTooLong);
+  }
   char* result = AllocText(length * count);
   for (uint64_t i = 0; i < count; ++i) std::memcpy(result + i * length, text, length);
   StoreOwnedString(left, result);
+  return true;
 }
 
-void JoinTexts(ScriptValue* left, const ScriptValue* right) {
+bool JoinTexts(CCode* code, int32_t position, ScriptValue* left, const ScriptValue* right) {
   const char* a = TextOf(left);
   const char* b = TextOf(right);
   const uint64_t la = std::strlen(a);
   const uint64_t lb = std::strlen(b);
+  if (la + lb > static_cast<uint64_t>(kVMMaxTextLength)) return Fail(code, position, kVMJoinTooLong);
   char* result = AllocText(la + lb);
   std::memcpy(result, a, la);
   std::memcpy(result + la, b, lb);
   StoreOwnedString(left, result);
+  return true;
 }
 
 // a - b * t with t = a / b truncated to a 32-bit integer; the sign of a. When the quotient does
@@ -175,10 +183,7 @@ bool EvalBinaryOperator(CCode* code, int32_t position, int32_t op, ScriptValue* 
         left->real = left->real + right->real;
         return true;
       }
-      if (left->Kind() == VALUE_STRING && right->Kind() == VALUE_STRING) {
-        JoinTexts(left, right);
-        return true;
-      }
+      if (left->Kind() == VALUE_STRING && right->Kind() == VALUE_STRING) return JoinTexts(code, position, left, right);
       return Fail(code, position, "Wrong type of arguments to +.");
 
     case TOKEN_MINUS:
@@ -191,10 +196,7 @@ bool EvalBinaryOperator(CCode* code, int32_t position, int32_t op, ScriptValue* 
         left->real = left->real * right->real;
         return true;
       }
-      if (left->Kind() == VALUE_REAL && right->Kind() == VALUE_STRING) {
-        RepeatText(left, right);
-        return true;
-      }
+      if (left->Kind() == VALUE_REAL && right->Kind() == VALUE_STRING) return RepeatText(code, position, left, right);
       return Fail(code, position, "Wrong type of arguments to *.");
 
     case TOKEN_DIVIDE:

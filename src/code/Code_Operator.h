@@ -20,6 +20,7 @@ bool EvalUnaryOperator(CCode* code, int32_t position, int32_t op, ScriptValue* v
 // Computes `left op right` into `left` (right is not changed). The comparisons (101 and 206
 // equal, 207, 204, 205, 208, 209) need operands of the same kind; the logical, arithmetic,
 // bitwise and shift operators work on reals, + also joins two strings and * repeats a string
-// (real * string). Errors are recorded at `position` (Code_SetError) and answer false, leaving
+// (real * string); a text longer than the virtual machine allows (kVMMaxTextLength) is refused
+// with the machine's error text. Errors are recorded at `position` (Code_SetError) and answer false, leaving
 // `left` unchanged.
 bool EvalBinaryOperator(CCode* code, int32_t position, int32_t op, ScriptValue* left, const ScriptValue* right);

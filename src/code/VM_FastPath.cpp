@@ -634,7 +634,7 @@ const ClassTable kClassTable;
   const size_t heldLength = held != nullptr ? std::strlen(held) : 0;
   const size_t textLength = text != nullptr ? std::strlen(text) : 0;
   const uint64_t joined = static_cast<uint64_t>(heldLength) + textLength;
-  if (joined > static_cast<uint64_t>(INT32_MAX) - 64) return -1;  // reported by the general handler
+  if (joined > static_cast<uint64_t>(kVMMaxTextLength)) return -1;  // reported by the general handler
   char* grown = static_cast<char*>(MemoryManager::ReAlloc(held, static_cast<uint32_t>(joined + 1), __FILE__, __LINE__));
   if (textLength > 0) std::memcpy(grown + heldLength, text, textLength);
   grown[joined] = '\0';

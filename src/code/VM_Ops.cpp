@@ -191,7 +191,7 @@ double AsDouble(const Operand& o) {
 int64_t AsInt64(const Operand& o) { return o.type == VT_LONG ? o.l : o.i; }
 
 char* NewText(int64_t length) {
-  if (length < 0 || length > static_cast<int64_t>(INT32_MAX) - 64) OutOfMemoryHandler();
+  if (length < 0 || length > kVMMaxTextLength) OutOfMemoryHandler();
   char* text = static_cast<char*>(MemoryManager::Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, false));
   text[length] = '\0';
   return text;
@@ -232,6 +232,7 @@ bool Compute(VMExecContext* c, Bin bin, const OpInfo& op, const Operand& a, cons
       if (int64Pair) return i64(num::WrapAdd64(lx, ly));
       if (a.type == VT_STRING && b.type == VT_STRING) {
         const size_t la = a.s ? std::strlen(a.s) : 0, lb = b.s ? std::strlen(b.s) : 0;
+        if (static_cast<int64_t>(la) + static_cast<int64_t>(lb) > kVMMaxTextLength) return Fail(c, kVMJoinTooLong);
         char* text = NewText(static_cast<int64_t>(la) + static_cast<int64_t>(lb));
         if (la) std::memcpy(text, a.s, la);
         if (lb) std::memcpy(text + la, b.s, lb);
@@ -254,9 +255,7 @@ bool Compute(VMExecContext* c, Bin bin, const OpInfo& op, const Operand& a, cons
         const int64_t n = a.type == VT_DOUBLE ? num::TruncInt64(a.d) : a.i;
         const int64_t length = b.s ? static_cast<int64_t>(std::strlen(b.s)) : 0;
         const int64_t count = n > 0 ? n : 0;
-        if (length > 0 && count > (static_cast<int64_t>(INT32_MAX) - 64) / length) {
-          return Fail(c, "DoMul :: Execution Error - repeated text too long");
-        }
+        if (length > 0 && count > kVMMaxTextLength / length) return Fail(c, kVMRepeatTooLong);
         char* text = NewText(count * length);
         for (int64_t k = 0; k < count && length > 0; ++k) std::memcpy(text + k * length, b.s, static_cast<size_t>(length));
         r->type = VT_STRING;

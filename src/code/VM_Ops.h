@@ -21,6 +21,13 @@
   }
 }
 
+// The longest text a script operator builds (joining, repetition); a longer result is refused
+// with the operator's error below, by the machine, the compiler's folding and the tree
+// interpreter alike.
+constexpr int64_t kVMMaxTextLength = static_cast<int64_t>(INT32_MAX) - 64;
+constexpr const char* kVMRepeatTooLong = "DoMul :: Execution Error - repeated text too long";
+constexpr const char* kVMJoinTooLong = "DoAdd :: Execution Error - joined text too long";
+
 // Real divisors whose absolute value is below this are a division by zero.
 constexpr double kVMDivideThreshold = 1e-10;
 

@@ -132,6 +132,9 @@ TEST_F(FoldTest, OperatorErrors) {
       {"-'a'", "Wrong type of arguments to unary operator.", 2},
       {"!'a'", "Wrong type of arguments to unary operator.", 2},
       {"'s'.x", "Left hand side must be a real value.", 1},
+      // A folded text is bounded as the machine bounds it, even in code that never runs.
+      {"1000000000 * '0123456789012345678901234567890123456789'", "DoMul :: Execution Error - repeated text too long", 14},
+      {"2147483584 * 'a'", "DoMul :: Execution Error - repeated text too long", 14},
   };
   for (const Case& c : cases) {
     const Outcome outcome = Compile(c.source, true);
@@ -141,6 +144,14 @@ TEST_F(FoldTest, OperatorErrors) {
   }
   // A failed fold leaves the operation in place.
   EXPECT_EQ(Compile("x = 1 / 0", false).tree, "{x@-6 = (1 / 0)}");
+}
+
+// Code that never runs is folded too, so a huge text there is refused at once rather than built.
+TEST_F(FoldTest, FoldedTextsAreBoundedInStatements) {
+  const Outcome outcome = Compile("if (0) { x = 2000000000 * 'ab' }", false);
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.error, "DoMul :: Execution Error - repeated text too long");
+  EXPECT_EQ(Compile("x = 2147483583 * ''", false).ok, true);  // nothing to repeat
 }
 
 TEST_F(FoldTest, OperatorsDirectly) {

@@ -226,6 +226,7 @@ TEST_F(TreeExec, ErrorsAreRecordedAtTheNodeConcerned) {
       {"s = \"a\"; x = 1 + @s", "Wrong type of arguments to +."},
       {"s = \"a\"; x = -@s", "Wrong type of arguments to unary operator."},
       {"s = \"a\"; x = 1; @x -= s", "Wrong type of arguments to -."},
+      {"s = \"ab\"; x = 2000000000 * @s", "DoMul :: Execution Error - repeated text too long"},
       {"repeat (3) { if (1) { var v; x = @v } }", "Unknown variable v"},
       // An error met while a case label was tried does not hide a later one.
       {"var v; switch (1) { case v: x = 1 } var w; return @w", "Unknown variable w"},
