@@ -1,6 +1,11 @@
 #include "runner/GameData.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -287,21 +292,25 @@ bool ReadChunk(uint32_t tag, BoundedReader& payload, bool* known) {
   }
 }
 
-// The container's size word and the length must agree, and every chunk must lie inside it.
-bool CheckFormHeader(const BoundedReader& image, const char* what) {
-  BoundedReader reader = image;
+// The container's first eight bytes (`start`): the FORM tag and a size word that agrees with
+// the container's `length`.
+bool CheckFormWords(BoundedReader start, uint64_t length, const char* what) {
   uint32_t form = 0, size = 0;
-  if (!reader.U32(&form) || !reader.U32(&size) || form != kTagForm) {
+  if (!start.U32(&form) || !start.U32(&size) || form != kTagForm) {
     DebugConsole->Output("Game data: the %s is not a FORM container\n", what);
     return false;
   }
-  if (static_cast<uint64_t>(size) != image.Size() - 8) {
+  if (static_cast<uint64_t>(size) != length - 8) {
     DebugConsole->Output("Game data: the %s's FORM size %u does not match its length %llu\n", what, size,
-                         static_cast<unsigned long long>(image.Size()));
+                         static_cast<unsigned long long>(length));
     return false;
   }
   return true;
 }
+
+// The container's size word and the length must agree, and every chunk must lie inside it.
+bool CheckFormHeader(const BoundedReader& image, const char* what) { return CheckFormWords(image, image.Size(), what); }
+
 
 }  // namespace
 
@@ -417,30 +426,61 @@ void GameData_Free() {
   g_passState = PassState::kNone;
 }
 
-bool RunnerLoadGame(const char* path) {
-  bool ok = false;
-  GameData_Free();
-  FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
-  if (file == nullptr) {
-    DebugConsole->Output("Game data: cannot open \"%s\"\n", path != nullptr ? path : "");
-  } else {
-    long length = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
-    if (length <= 0 || static_cast<uint64_t>(length) > kMaxImageSize || std::fseek(file, 0, SEEK_SET) != 0) {
-      DebugConsole->Output("Game data: \"%s\" is empty, too large or cannot be read\n", path);
-    } else {
-      const uint64_t size = static_cast<uint64_t>(length);
-      uint8_t* block = AllocImage(size);
-      if (std::fread(block, 1, size, file) != size) {
-        DebugConsole->Output("Game data: \"%s\" could not be read whole\n", path);
-        MemoryManager::Free(block);
-      } else {
-        InstallImage(block, size);
-        ok = GameData_ScanHeader() && LoadGameData();
-      }
-    }
-    std::fclose(file);
+namespace {
+
+// Reads `size` bytes from `fd` into `out`; false when the file ends or fails first.
+bool ReadFully(int fd, uint8_t* out, uint64_t size) {
+  while (size > 0) {
+    const ssize_t n = read(fd, out, static_cast<size_t>(std::min<uint64_t>(size, 1u << 30)));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    out += n;
+    size -= static_cast<uint64_t>(n);
   }
+  return true;
+}
+
+// Reads the game data file into a new image. Only a regular file is opened for reading (a pipe
+// or a device would block or never end), and its FORM header must agree with its size before
+// the rest is read.
+bool ReadGameFile(const char* path) {
+  const int fd = path != nullptr ? open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC) : -1;
+  if (fd < 0) {
+    DebugConsole->Output("Game data: cannot open \"%s\"\n", path != nullptr ? path : "");
+    return false;
+  }
+  bool ok = false;
+  struct stat st;
+  uint8_t start[8];
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    DebugConsole->Output("Game data: \"%s\" is not a file\n", path);
+  } else if (st.st_size <= 0 || static_cast<uint64_t>(st.st_size) > kMaxImageSize) {
+    DebugConsole->Output("Game data: \"%s\" is empty, too large or cannot be read\n", path);
+  } else if (!ReadFully(fd, start, std::min<uint64_t>(sizeof(start), static_cast<uint64_t>(st.st_size))) ||
+             !CheckFormWords(BoundedReader(start, std::min<uint64_t>(sizeof(start), static_cast<uint64_t>(st.st_size))),
+                             static_cast<uint64_t>(st.st_size), "game data file")) {
+    // The reason is logged.
+  } else {
+    const uint64_t size = static_cast<uint64_t>(st.st_size);
+    uint8_t* block = AllocImage(size);
+    std::memcpy(block, start, sizeof(start));
+    if (!ReadFully(fd, block + sizeof(start), size - sizeof(start))) {
+      DebugConsole->Output("Game data: \"%s\" could not be read whole\n", path);
+      MemoryManager::Free(block);
+    } else {
+      InstallImage(block, size);
+      ok = true;
+    }
+  }
+  close(fd);
+  return ok;
+}
+
+}  // namespace
+
+bool RunnerLoadGame(const char* path) {
+  GameData_Free();
+  const bool ok = ReadGameFile(path) && GameData_ScanHeader() && LoadGameData();
   if (!ok) {
     DebugConsole->Output("Failed to load the game\n");
     GameData_Free();

@@ -2,6 +2,12 @@
 // sanitizers see no read or write outside the image.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
 #include "GameDataTestUtil.h"
 
 namespace gamedatatest {
@@ -101,6 +107,57 @@ TEST_F(GameDataTest, TruncatedAndTinyFilesAreRefused) {
     EXPECT_EQ(m_console.Lines().back(), "Failed to load the game\n");
   }
   EXPECT_FALSE(RunnerLoadGame("/nonexistent/game.win"));
+}
+
+// Bytes this process has read from files so far.
+uint64_t BytesRead() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  uint64_t value = 0;
+  while (io >> key >> value) {
+    if (key == "rchar:") return value;
+  }
+  return 0;
+}
+
+// What is not a game file is refused before it is read: something that is not a regular file at
+// once (a named pipe would block the start for ever), a file whose FORM header does not match
+// its size after its first eight bytes (a huge junk file is not read whole).
+TEST_F(GameDataTest, TheGameFileIsCheckedBeforeItIsRead) {
+  testsupport::TempDir dir;
+  const std::string pipe = dir.file("pipe.win");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  struct Case {
+    std::string path;
+    const char* reason;
+  };
+  const Case refused[] = {
+      {dir.path().string(), "is not a file"},
+      {pipe, "is not a file"},
+      {"/dev/zero", "is not a file"},
+  };
+  for (const Case& c : refused) {
+    m_console.Clear();
+    EXPECT_FALSE(RunnerLoadGame(c.path.c_str())) << c.path;
+    EXPECT_NE(m_console.Text().find(c.reason), std::string::npos) << c.path << ": " << m_console.Text();
+  }
+
+  // A sparse file of 1 GB, as junk and as a FORM whose size word is one short.
+  const std::string junk = dir.file("junk.win");
+  for (const char* start : {"JUNKJUNK", "FORM\xF7\xFF\xFF\x3F"}) {
+    {
+      std::ofstream out(junk, std::ios::binary | std::ios::trunc);
+      out.write(start, 8);
+    }
+    std::filesystem::resize_file(junk, 1ull << 30);
+    const uint64_t before = BytesRead();
+    m_console.Clear();
+    EXPECT_FALSE(RunnerLoadGame(junk.c_str()));
+    EXPECT_LT(BytesRead() - before, 1u << 20);
+    EXPECT_NE(m_console.Text().find(start[0] == 'J' ? "not a FORM container" : "does not match its length"),
+              std::string::npos)
+        << m_console.Text();
+  }
 }
 
 }  // namespace
