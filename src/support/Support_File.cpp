@@ -31,62 +31,90 @@ bool IsDirectoryPath(const char* path) {
   return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool DeleteTreeAt(int parentFd, const char* name);
+// One directory on the way down a tree being deleted: its name in its parent, its identity
+// (to check the way back up), and its entries still to delete.
+struct DeleteLevel {
+  std::string name;
+  dev_t device;
+  ino_t inode;
+  std::vector<std::string> pending;
+};
 
-// Deletes every entry of the open directory `dirFd` (taken over and closed here). Entries are
-// examined without following symbolic links: a link is removed itself, whatever it points to.
-bool EmptyDirectory(int dirFd) {
-  // A directory without write permission cannot lose its entries; give the owner write
-  // permission first. (A file's own permissions do not matter for removing it.)
+// Reads the entries of the open directory `fd` (left open) into a new level named `name`. A
+// directory without write permission cannot lose its entries, so the owner gets it first. (A
+// file's own permissions do not matter for removing it.) False on a listing error.
+bool EnterLevel(int fd, const std::string& name, std::vector<DeleteLevel>& levels) {
   struct stat self;
-  if (fstat(dirFd, &self) == 0 && (self.st_mode & S_IWUSR) == 0) {
-    fchmod(dirFd, (self.st_mode & 07777) | S_IWUSR);
-  }
-  DIR* dir = fdopendir(dirFd);
+  if (fstat(fd, &self) != 0) return false;
+  if ((self.st_mode & S_IWUSR) == 0) fchmod(fd, (self.st_mode & 07777) | S_IWUSR);
+  const int listFd = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* dir = listFd >= 0 ? fdopendir(listFd) : nullptr;
   if (dir == nullptr) {
-    close(dirFd);
+    if (listFd >= 0) close(listFd);
     return false;
   }
-  // The listing is read whole first, so that removing entries cannot disturb it.
-  std::vector<std::string> names;
+  DeleteLevel level{name, self.st_dev, self.st_ino, {}};
   for (;;) {
     errno = 0;
     struct dirent* entry = readdir(dir);
-    if (entry == nullptr) {
-      if (errno != 0) {
-        closedir(dir);
-        return false;
-      }
-      break;
-    }
+    if (entry == nullptr) break;
     if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-    names.emplace_back(entry->d_name);
+    level.pending.emplace_back(entry->d_name);
   }
-
-  const int fd = dirfd(dir);
-  bool ok = true;
-  for (const std::string& name : names) {
-    struct stat st;
-    if (fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-      ok = errno == ENOENT;  // gone meanwhile
-    } else if (S_ISDIR(st.st_mode)) {
-      ok = DeleteTreeAt(fd, name.c_str());
-    } else {
-      ok = unlinkat(fd, name.c_str(), 0) == 0 || errno == ENOENT;
-    }
-    if (!ok) break;
-  }
+  const bool ok = errno == 0;
   closedir(dir);
+  if (ok) levels.push_back(std::move(level));
   return ok;
 }
 
-// Deletes the directory `name` (relative to `parentFd`) with everything in it. A symbolic link
-// in its place is not a directory here and answers false.
+// Deletes the directory `name` (relative to `parentFd`) with everything in it. Entries are
+// examined without following symbolic links: a link is removed itself, whatever it points to,
+// and a link in the place of `name` is not a directory here and answers false. The walk holds
+// one directory open at a time, going back up through "..", which must be the directory it came
+// from; so a tree of any depth is deleted within the open-file limit.
 bool DeleteTreeAt(int parentFd, const char* name) {
-  const int fd = openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  int fd = openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return false;
-  if (!EmptyDirectory(fd)) return false;
-  return unlinkat(parentFd, name, AT_REMOVEDIR) == 0;
+  std::vector<DeleteLevel> levels;
+  bool ok = EnterLevel(fd, name, levels);
+  while (ok) {
+    DeleteLevel& top = levels.back();
+    if (!top.pending.empty()) {
+      const std::string entry = std::move(top.pending.back());
+      top.pending.pop_back();
+      struct stat st;
+      if (fstatat(fd, entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        ok = errno == ENOENT;  // gone meanwhile
+      } else if (!S_ISDIR(st.st_mode)) {
+        ok = unlinkat(fd, entry.c_str(), 0) == 0 || errno == ENOENT;
+      } else {
+        const int child = openat(fd, entry.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        ok = child >= 0;
+        if (ok) {
+          close(fd);
+          fd = child;
+          ok = EnterLevel(fd, entry, levels);
+        }
+      }
+      continue;
+    }
+    // Everything below the deepest level is gone: remove it from its parent.
+    const std::string done = std::move(top.name);
+    levels.pop_back();
+    if (levels.empty()) {
+      close(fd);
+      return unlinkat(parentFd, name, AT_REMOVEDIR) == 0;
+    }
+    const int up = openat(fd, "..", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    close(fd);
+    fd = up;
+    struct stat st;
+    // A directory moved meanwhile would lead elsewhere: stop there.
+    ok = up >= 0 && fstat(up, &st) == 0 && st.st_dev == levels.back().device && st.st_ino == levels.back().inode &&
+         unlinkat(fd, done.c_str(), AT_REMOVEDIR) == 0;
+  }
+  if (fd >= 0) close(fd);
+  return false;
 }
 
 }  // namespace
