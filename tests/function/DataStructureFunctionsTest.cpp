@@ -40,7 +40,7 @@ class DsFunctionsTest : public builtintest::BuiltinTest {
   std::string CallText(const char* name, std::vector<ScriptValue> args = {}) {
     ScriptValue r{};
     Call(name, std::move(args), &r);
-    char* text = ValueToNewString(&r);
+    char* text = ValueToString(&r);
     std::string s = r.Kind() == VALUE_STRING ? "\"" + std::string(text) + "\"" : text;
     MemoryManager::Free(text);
     ReleaseValue(&r);

@@ -28,7 +28,7 @@ ScriptValue Marked(double index, uint32_t mark) {
 
 std::string KeyText(const DsMapEntry* e) {
   if (e == nullptr) return "<none>";
-  char* text = ValueToNewString(&e->key);
+  char* text = ValueToString(&e->key);
   std::string s = e->key.Kind() == VALUE_STRING ? "\"" + std::string(text) + "\"" : text;
   MemoryManager::Free(text);
   return s;
@@ -337,7 +337,7 @@ TEST_F(DataStructuresTest, CompareDsValues) {
 std::string ListText(const CDS_List& list) {
   std::string s;
   for (int32_t i = 0; i < list.Size(); ++i) {
-    char* text = ValueToNewString(list.GetItem(i));
+    char* text = ValueToString(list.GetItem(i));
     s += (i ? "," : "") + std::string(list.GetItem(i)->Kind() == VALUE_STRING ? "\"" : "") + text +
          (list.GetItem(i)->Kind() == VALUE_STRING ? "\"" : "");
     MemoryManager::Free(text);
