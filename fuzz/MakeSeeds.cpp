@@ -1,7 +1,11 @@
-// Writes the fuzz harness's seed corpus into a folder: valid game data files made by the test
-// game-data builder (every header version, both option layouts, code with its reference chains,
-// strings, texture pages and textures, the chunks of later subsystems) and a few corrupted
-// variants of the full file.
+// Writes a fuzz harness's seed corpus into a folder.
+//   load     valid game data files made by the test game-data builder (every header version,
+//            both option layouts, code with its reference chains, strings, texture pages and
+//            textures, the chunks of later subsystems) and a few corrupted variants of the full file
+//   compile  script texts like the compiler tests', as programs and as expressions
+//   debug    a game with code entries and its debug companion (line tables, sources with line
+//            markers, instance names), and a companion whose line table lies outside its chunk
+// The format harness writes its own seeds (FUZZ_WRITE_SEEDS).
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -70,16 +74,14 @@ bool Write(const std::string& dir, const std::string& name, const std::vector<ui
   return std::fclose(f) == 0 && ok;
 }
 
-}  // namespace
+// A compile seed: the mode byte, then the text.
+std::vector<uint8_t> Text(uint8_t mode, const std::string& text) {
+  std::vector<uint8_t> bytes{mode};
+  bytes.insert(bytes.end(), text.begin(), text.end());
+  return bytes;
+}
 
-int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: make_fuzz_seeds FOLDER\n");
-    return 2;
-  }
-  const std::string dir = argv[1];
-  bool ok = true;
-
+void LoadSeeds(const std::string& dir, bool& ok) {
   GameDataBuilder full;
   FullGame(full, true, false);
   ok &= Write(dir, "full-new-options", full.Build());
@@ -116,7 +118,98 @@ int main(int argc, char** argv) {
   GameDataBuilder last;
   FullGame(last, true, true);
   ok &= Write(dir, "bad-unterminated", last.Build({corrupt::NameWithoutTerminator("Hello")}));
+}
 
+// Script texts as the compiler tests write them: every statement kind, every operator, folding,
+// calls, arrays, with, switch, locals and globals, and a few errors. The first byte of a seed is
+// the harness's mode (1: expression).
+void CompileSeeds(const std::string& dir, bool& ok) {
+  const char* programs[] = {
+      "globalvar g; g = \"hi\"; if (g == 2.5) g = f(1) else exit; scr(g)",
+      "var i, s; s = 0; for (i = 0; i < 10; i += 1) { if (i mod 2 == 0) continue; s += i } return s",
+      "repeat (3) { x = x + 1 } while (x < 10) x *= 2; do { x -= 1 } until (x <= 0)",
+      "switch (a) { case 1: b = 2; break; case \"s\": b = 3; default: b = 4 }",
+      "with (all) { hp -= 1; if (hp <= 0) other.score += 1 }",
+      "a[1, 2] = 3; a[0] = \"x\"; b = a[1, 2] * 2; global.c = -a[1, 2]",
+      "x = 1 + 2 * 3 - 4 / 5 div 6 mod 7 | 8 & 9 ^ 10 << 1 >> 2; y = !x && x || x ^^ ~x",
+      "s = 3 * \"ab\" + \"cd\"; t = 'single'; u = $FF + 0.5",
+      "if (0) { x = 1000000000 * \"0123456789\" }",
+      "var v; v = g(1, 2); self.w = v; noone.x = 1; exit",
+      "{ x = 1; { y = 2; } } ;;; return (x + y)",
+      "#line obj_step 12\nx = 1\n#line scr 3\ny = \"a\" + 1",
+      "a = f(f(f(f(f(1)))), 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16)",
+      "x = ((((((((((1))))))))))",
+      "case 1: x = 1",
+      "x = 'unterminated",
+  };
+  const char* expressions[] = {
+      "2*3+1", "'ab' + 'cd'", "7 div 0.5", "1 << 33", "a + 1 + 2", "-'a'", "'s'.x", "f(1, 2) + scr(3)",
+      "x[1 + 1, 2]", "!0.4 == not 1",
+  };
+  int n = 0;
+  for (const char* text : programs) {
+    ok &= Write(dir, "program-" + std::to_string(n++), Text(0, text));
+  }
+  for (const char* text : expressions) {
+    ok &= Write(dir, "expression-" + std::to_string(n++), Text(1, text));
+  }
+  ok &= Write(dir, "words", Text(2, std::string("\x00\x00\x06\xc0\x00\x00\x00\x00\x01\x00\x0f\xc0", 12)));
+}
+
+// The game and companion of the loader tests: two code entries, the first with a line table,
+// the second with its source text (with a line marker), and an instance name.
+std::vector<uint8_t> DebugCompanion(bool lineInsideChunk) {
+  GameDataBuilder d;
+  d.Chunk("DBGI", [&](ByteWriter& w) {
+    w.U32(2).Offset(lineInsideChunk ? "lines0" : "text0").Offset("lines1");
+    w.Label("lines0").U32(2).U32(0).U32(0).U32(4).U32(7);
+    w.Label("lines1").U32(2).U32(0).U32(3).U32(8).U32(20);
+  });
+  d.Chunk("SCPT", [](ByteWriter& w) { w.U32(2).Offset("record0").Offset("record1"); });
+  d.Chunk("INST", [](ByteWriter& w) { w.U32(1).U32(0); });
+  d.Chunk("DATA", [](ByteWriter& w) {
+    w.Label("record0").Offset("text0").Label("record1").Offset("text1");
+    w.Label("text0").Raw("x = 1;\ny = 2;", 13).Zeros(1);
+    w.Label("text1").Raw("#line obj 7\na = 1\nb = 2", 23).Zeros(1);
+  });
+  return d.Build();
+}
+
+void DebugSeeds(const std::string& dir, bool& ok) {
+  GameDataBuilder game;
+  game.Gen8().Code({{"a", CodeWriter{0x9D000000u}.Word(0x9D000000u)}, {"b", CodeWriter{0x9D000000u}.Word(0x9D000000u).Word(0x9D000000u)}}).Strg();
+  const std::vector<uint8_t> gameBytes = game.Build();
+  for (bool inside : {true, false}) {
+    std::vector<uint8_t> seed(4);
+    const uint32_t size = static_cast<uint32_t>(gameBytes.size());
+    for (int i = 0; i < 4; ++i) seed[i] = static_cast<uint8_t>(size >> (8 * i));
+    seed.insert(seed.end(), gameBytes.begin(), gameBytes.end());
+    const std::vector<uint8_t> companion = DebugCompanion(inside);
+    seed.insert(seed.end(), companion.begin(), companion.end());
+    ok &= Write(dir, inside ? "game-and-companion" : "companion-line-table-outside", seed);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: make_fuzz_seeds load|compile|debug FOLDER\n");
+    return 2;
+  }
+  const std::string which = argv[1];
+  const std::string dir = argv[2];
+  bool ok = true;
+  if (which == "load") {
+    LoadSeeds(dir, ok);
+  } else if (which == "compile") {
+    CompileSeeds(dir, ok);
+  } else if (which == "debug") {
+    DebugSeeds(dir, ok);
+  } else {
+    std::fprintf(stderr, "make_fuzz_seeds: no seeds for %s\n", which.c_str());
+    return 2;
+  }
   std::printf("make_fuzz_seeds: %d files in %s\n", written, dir.c_str());
   return ok ? 0 : 1;
 }
