@@ -7,8 +7,8 @@
 //   4  a sequence of operations on a binary buffer of a chosen kind, size and alignment
 //   5  a sequence of operations on a memory stream
 // Offsets, sizes, types and alignments are taken from the input unchanged, except the sizes
-// that would make a buffer grow, which are kept below 1 MB (growing is what a script asks for,
-// and a big request is not a fault).
+// that would make a buffer grow or a wrap buffer repeat its bytes, which are kept below 1 MB
+// (a big request is work a script asks for, not a fault).
 #include <cstdio>
 #include <vector>
 
@@ -136,7 +136,7 @@ void BufferOps(fuzz::Input& in) {
         break;
       }
       case 8: {
-        const int offset = in.Int(), count = in.Int();
+        const int offset = in.Int(), count = GrowSize(in.Int());  // a wrap buffer repeats itself
         buffer.Base64Encode(&value, offset, count);
         break;
       }
@@ -147,7 +147,7 @@ void BufferOps(fuzz::Input& in) {
         break;
       }
       case 10: {
-        const int offset = in.Int(), count = in.Int();
+        const int offset = in.Int(), count = GrowSize(in.Int());  // a wrap buffer repeats itself
         if (in.Byte() & 1) {
           buffer.Md5(&value, offset, count);
         } else {
