@@ -7,8 +7,8 @@
 //   4  a sequence of operations on a binary buffer of a chosen kind, size and alignment
 //   5  a sequence of operations on a memory stream
 // Offsets, sizes, types and alignments are taken from the input unchanged, except the sizes
-// that would make a buffer grow or a wrap buffer repeat its bytes, which are kept below 1 MB
-// (a big request is work a script asks for, not a fault).
+// that would make a buffer or stream grow or a wrap buffer repeat its bytes, which are kept
+// below 1 MB (a big request is work a script asks for, not a fault).
 #include <cstdio>
 #include <vector>
 
@@ -198,7 +198,7 @@ void StreamOps(fuzz::Input& in) {
     std::string text;
     switch (in.Byte() % 12) {
       case 0: {
-        const int32_t offset = in.Int();
+        const int32_t offset = GrowSize(in.Int());  // a write past the end grows the stream
         stream.Seek(offset, in.Byte() % 4);
         break;
       }
