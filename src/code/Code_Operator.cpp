@@ -92,16 +92,21 @@ bool EvalComparison(CCode* code, int32_t position, int32_t op, ScriptValue* left
 
 // real * string: the text repeated n times, n the real rounded to nearest (none for n <= 0).
 // A result longer than the machine allows is refused with the machine's error.
-bool RepeatText(CCode* code, int32_t position, ScriptValue* left, const ScriptValue* right) {
+// The repeat count of real * string: the real rounded to nearest, none for n <= 0.
+uint64_t RepeatCount(const ScriptValue* left) {
   const int32_t n = num::RoundInt32(left->real);
+  return n > 0 ? static_cast<uint64_t>(n) : 0;
+}
+
+bool RepeatText(CCode* code, int32_t position, ScriptValue* left, const ScriptValue* right) {
   const char* text = TextOf(right);
   const uint64_t length = std::strlen(text);
-  const uint64_t count = n > 0 ? static_cast<uint64_t>(n) : 0;
+  const uint64_t count = RepeatCount(left);
   if (length > 0 && count > static_cast<uint64_t>(kVMMaxTextLength) / length) {
     return Fail(code, position, kVMRepeatTooLong);
   }
   char* result = AllocText(length * count);
-  for (uint64_t i = 0; i < count; ++i) std::memcpy(result + i * length, text, length);
+  for (uint64_t i = 0; i < count && length > 0; ++i) std::memcpy(result + i * length, text, length);
   StoreOwnedString(left, result);
   return true;
 }
@@ -149,6 +154,19 @@ bool EvalUnaryOperator(CCode* code, int32_t position, int32_t op, ScriptValue* v
     default:
       return Fail(code, position, "Internal error: unknown unary operator.");
   }
+}
+
+uint64_t BinaryTextLength(int32_t op, const ScriptValue* left, const ScriptValue* right) {
+  if (op == TOKEN_PLUS && left->Kind() == VALUE_STRING && right->Kind() == VALUE_STRING) {
+    return static_cast<uint64_t>(std::strlen(TextOf(left))) + std::strlen(TextOf(right));
+  }
+  if (op == TOKEN_TIMES && left->Kind() == VALUE_REAL && right->Kind() == VALUE_STRING) {
+    const uint64_t length = std::strlen(TextOf(right));
+    const uint64_t count = RepeatCount(left);
+    if (length > 0 && count > UINT64_MAX / length) return UINT64_MAX;
+    return length * count;
+  }
+  return 0;
 }
 
 bool EvalBinaryOperator(CCode* code, int32_t position, int32_t op, ScriptValue* left, const ScriptValue* right) {

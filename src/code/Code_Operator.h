@@ -24,3 +24,7 @@ bool EvalUnaryOperator(CCode* code, int32_t position, int32_t op, ScriptValue* v
 // with the machine's error text. Errors are recorded at `position` (Code_SetError) and answer false, leaving
 // `left` unchanged.
 bool EvalBinaryOperator(CCode* code, int32_t position, int32_t op, ScriptValue* left, const ScriptValue* right);
+
+// The length of the text `left op right` builds: a join (string + string) or a repeat
+// (real * string), UINT64_MAX when it does not fit in 64 bits; 0 for every other operation.
+uint64_t BinaryTextLength(int32_t op, const ScriptValue* left, const ScriptValue* right);

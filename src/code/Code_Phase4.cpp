@@ -2,6 +2,7 @@
 
 #include "code/Code_Error.h"
 #include "code/Code_Operator.h"
+#include "code/VM_Ops.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
 
@@ -13,6 +14,9 @@ int32_t g_LocalCount = 0;
 int32_t g_LocalCapacity = 0;
 
 constexpr int32_t kLocalListStart = 10000;
+
+// The longest text folding builds at compile time.
+constexpr uint64_t kFoldMaxTextLength = 1 << 20;
 
 void AddLocal(int32_t id) {
   if (g_LocalCount >= g_LocalCapacity) {
@@ -84,6 +88,10 @@ bool Check(CCode* code, CodeNode* node) {
       if (node->childCount != 2 || node->children[0].kind != NODE_CONSTANT || node->children[1].kind != NODE_CONSTANT) {
         break;
       }
+      // A long text is left for run time, where it is built only when the code runs; one past
+      // the machine's limit is still refused here.
+      const uint64_t textLength = BinaryTextLength(node->operand, &node->children[0].value, &node->children[1].value);
+      if (textLength > kFoldMaxTextLength && textLength <= static_cast<uint64_t>(kVMMaxTextLength)) break;
       ScriptValue value;
       CopyValue(&value, &node->children[0].value);
       if (!EvalBinaryOperator(code, node->children[1].position, node->operand, &value, &node->children[1].value)) {

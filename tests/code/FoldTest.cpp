@@ -154,6 +154,15 @@ TEST_F(FoldTest, FoldedTextsAreBoundedInStatements) {
   EXPECT_EQ(Compile("x = 2147483583 * ''", false).ok, true);  // nothing to repeat
 }
 
+// Folding builds short texts only: a long one within the machine's limit stays an operation, built
+// at run time if the code runs.
+TEST_F(FoldTest, LongTextsAreLeftForRunTime) {
+  EXPECT_EQ(Compile("x = 1048576 * 'a'", false).tree.size(), std::string("{x@-6 = \"\"}").size() + 1048576);
+  EXPECT_EQ(Compile("x = 100000000 * '0123456789'", false).tree, "{x@-6 = (100000000 * \"0123456789\")}");
+  const std::string half(600000, 'a');
+  EXPECT_EQ(Compile(("x = '" + half + "' + '" + half + "'").c_str(), false).tree.size(), 2 * half.size() + 18);
+}
+
 TEST_F(FoldTest, OperatorsDirectly) {
   ScriptValue left;
   ScriptValue right;
