@@ -242,7 +242,7 @@ void StreamOps(fuzz::Input& in) {
         delete stream.ReadStream();
         break;
       default:
-        stream.SetPosition(in.Int());
+        stream.SetPosition(GrowSize(in.Int()));
         break;
     }
   }
