@@ -164,7 +164,7 @@ void BufferOps(fuzz::Input& in) {
       case 12: {
         uint8_t* region = nullptr;
         int length = 0;
-        const int offset = in.Int(), count = in.Int();
+        const int offset = in.Int(), count = GrowSize(in.Int());  // a wrap buffer repeats itself
         buffer.ExtractRegion(&region, &length, offset, count, (in.Byte() & 1) != 0);
         MemoryManager::Free(region);
         break;
