@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "base/VCL.h"
 #include "graphics/Graphics_D3D.h"
@@ -206,6 +207,20 @@ bool GraphicsSetDisplaySize(int32_t width, int32_t height) { return ChangeDispla
 bool GraphicsSetDisplayFrequency(int32_t frequency) { return ChangeDisplay(-1, -1, frequency, -1, 0); }
 
 bool GraphicsSetDisplayColourDepth(int32_t bits) { return ChangeDisplay(-1, -1, -1, bits, 0); }
+
+bool GraphicsSetDisplayModeFromOptions(int32_t colourDepth, int32_t resolution, int32_t frequency) {
+  static constexpr int32_t kDepths[] = {16, 32};
+  static constexpr int32_t kWidths[] = {320, 640, 800, 1024, 1280, 1600};
+  static constexpr int32_t kHeights[] = {240, 480, 600, 768, 1024, 1200};
+  static constexpr int32_t kFrequencies[] = {60, 70, 85, 100, 120};
+  // Option value n (from 1) picks entry n - 1 of a table; any other value gives -1.
+  const auto pick = [](const auto& table, int32_t option) {
+    const int64_t count = static_cast<int64_t>(std::size(table));
+    return option >= 1 && option <= count ? table[option - 1] : -1;
+  };
+  return GraphicsSetDisplayMode(pick(kWidths, resolution), pick(kHeights, resolution), pick(kFrequencies, frequency),
+                                pick(kDepths, colourDepth));
+}
 
 int32_t GraphicsGetDisplayWidth() {
   OS_DisplayMode m;

@@ -61,6 +61,11 @@ bool GraphicsTestDisplayMode(int32_t width, int32_t height, int32_t frequency, i
 bool GraphicsSetDisplaySize(int32_t width, int32_t height);
 bool GraphicsSetDisplayFrequency(int32_t frequency);
 bool GraphicsSetDisplayColourDepth(int32_t bits);
+// The display-mode change the game options ask for at start-up: GraphicsSetDisplayMode with the
+// option values mapped as colour depth 1 -> 16, 2 -> 32; resolution 1 -> 320 x 240,
+// 2 -> 640 x 480, 3 -> 800 x 600, 4 -> 1024 x 768, 5 -> 1280 x 1024, 6 -> 1600 x 1200; frequency
+// 1 -> 60, 2 -> 70, 3 -> 85, 4 -> 100, 5 -> 120. Any other option value leaves its field alone.
+bool GraphicsSetDisplayModeFromOptions(int32_t colourDepth, int32_t resolution, int32_t frequency);
 // The primary display's current settings; the width and height are 0 and the frequency and depth
 // -1 when they cannot be read.
 int32_t GraphicsGetDisplayWidth();

@@ -50,7 +50,9 @@ WindowProcedure PumpMessages_SetWindowProcedure(WindowProcedure procedure) {
 void PumpMessages_SetDialogFilter(DialogEventFilter filter) { g_dialogFilter = filter; }
 
 void OS_PostQuitMessage() {
-  if (SDL_WasInit(SDL_INIT_EVENTS) != 0) {
+  // Queued only where PumpMessages drains: with the event subsystem up but no video, a queued
+  // request would never be met and the main loop would never end.
+  if (SDL_WasInit(SDL_INIT_VIDEO) != 0) {
     SDL_Event event{};
     event.type = QuitEventType();
     if (event.type != 0 && SDL_PushEvent(&event) == 1) return;

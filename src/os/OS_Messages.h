@@ -19,8 +19,8 @@ void PumpMessages();
 bool Run_IsRunning();
 void Run_SetRunning(bool running);
 
-// Posts the program's quit request at the end of the event queue. Without the event subsystem
-// it is kept and honoured by the next PumpMessages.
+// Posts the program's quit request at the end of the event queue. While the queue is not drained
+// (no video subsystem) it is kept instead and honoured by the next PumpMessages.
 void OS_PostQuitMessage();
 // Drops every quit request that has not been drained (the end of a pass of the restart loop).
 void OS_DiscardQuitMessages();

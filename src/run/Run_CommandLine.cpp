@@ -74,14 +74,14 @@ int32_t ReadCount(const char* text) {
   return static_cast<int32_t>(value);
 }
 
-// A token of the URL form: the text after "twplayer://" or "twplayer:", less one trailing '/'.
-void TakeLaunchArguments(const std::string& token) {
+// A token of the URL form: one trailing '/' is removed first, then the text after "twplayer://"
+// or, when the rest does not begin so, after "twplayer:" is taken.
+void TakeLaunchArguments(std::string token) {
+  if (token.back() == '/') token.pop_back();
   const size_t skip = token.compare(0, kUrlPrefixSlashesLength, kUrlPrefixSlashes) == 0
                           ? kUrlPrefixSlashesLength
                           : kUrlPrefixLength;
-  std::string rest = token.substr(skip);
-  if (!rest.empty() && rest.back() == '/') rest.pop_back();
-  SetText(g_CommandLineOptions.launchArguments, rest.c_str());
+  SetText(g_CommandLineOptions.launchArguments, token.substr(skip).c_str());
 }
 
 // The options that return to their defaults at the start of every parse.

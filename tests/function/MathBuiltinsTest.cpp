@@ -376,6 +376,35 @@ TEST_F(MathBuiltinsTest, ASeedReplaysEveryRandomBuiltin) {
   EXPECT_EQ(static_cast<uint32_t>(static_cast<int32_t>(seed)), GetRandomSeed());
 }
 
+// The values each random built-in makes of the generator's draws after a seed: one draw for
+// random, random_range and choose, two (low word first) for irandom and irandom_range.
+TEST_F(MathBuiltinsTest, SeededSequencesArePinned) {
+  struct Sequence {
+    double seed;
+    double random10;     // random(10)
+    double irandom100;   // irandom(100)
+    double range;        // irandom_range(-5, 5)
+    double realRange;    // random_range(3, 1)
+    std::string chosen;  // choose("a", "b", "c")
+    double negative;     // irandom(-1000)
+    double wide;         // irandom_range(0.5, 1000000)
+  };
+  const Sequence sequences[] = {
+      {7, 9.329979794565588, 91, -4, 1.897715310100466, "a", -945, 499209},
+      {2101988, 5.741780011449009, 86, 3, 2.0603146511130035, "c", -603, 591624},
+  };
+  for (const Sequence& s : sequences) {
+    Call("random_set_seed", {Real(s.seed)});
+    EXPECT_EQ(CallReal("random", {Real(10)}), s.random10) << s.seed;
+    EXPECT_EQ(CallReal("irandom", {Real(100)}), s.irandom100) << s.seed;
+    EXPECT_EQ(CallReal("irandom_range", {Real(-5), Real(5)}), s.range) << s.seed;
+    EXPECT_EQ(CallReal("random_range", {Real(3), Real(1)}), s.realRange) << s.seed;
+    EXPECT_EQ(Call("choose", {Str("a"), Str("b"), Str("c")}).text, s.chosen) << s.seed;
+    EXPECT_EQ(CallReal("irandom", {Real(-1000)}), s.negative) << s.seed;
+    EXPECT_EQ(CallReal("irandom_range", {Real(0.5), Real(1000000)}), s.wide) << s.seed;
+  }
+}
+
 TEST_F(MathBuiltinsTest, RandomIntegersStayInTheirRanges) {
   Call("random_set_seed", {Real(1)});
   struct Range {

@@ -80,6 +80,29 @@ TEST_P(GLResetTest, APendingSizeThenAResetGivesAWholeNewSizeClear) {
 
 INSTANTIATE_TEST_SUITE_P(Samples, GLResetTest, ::testing::Values(0, 4));
 
+// As with the fake: a reset leaves the new back buffer as the only target and the viewport on
+// all of it, so a clear right after it covers the whole image.
+TEST_F(HeadlessGLTest, AResetPutsTheViewportAndTheTargetsBackOnTheWholeBackBuffer) {
+  ASSERT_TRUE(GR_D3D_Init(nullptr, 64, 64, 0));
+  IDirect3DDevice9* device = g_GraphicsDevice.device;
+  IDirect3DSurface9* backBuffer = nullptr;
+  ASSERT_EQ(device->GetRenderTarget(0, &backBuffer), D3D_OK);
+  ASSERT_EQ(device->SetRenderTarget(1, backBuffer), D3D_OK);
+  backBuffer->Release();
+  GR_SetViewport(8, 8, 16, 16);
+  D3DPRESENT_PARAMETERS params = g_GraphicsDevice.presentParams;
+  ASSERT_EQ(device->Reset(&params), D3D_OK);
+
+  D3DVIEWPORT9 viewport;
+  device->GetViewport(&viewport);
+  EXPECT_EQ((std::vector<uint32_t>{viewport.X, viewport.Y, viewport.Width, viewport.Height}),
+            (std::vector<uint32_t>{0, 0, 64, 64}));
+  IDirect3DSurface9* second = nullptr;
+  EXPECT_EQ(device->GetRenderTarget(1, &second), D3DERR_NOTFOUND);
+  EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000u, 1.0f, 0), D3D_OK);
+  EXPECT_TRUE(All(ReadBack(0, 0, 64, 64), 0xFFFF0000));
+}
+
 TEST_F(HeadlessGLTest, AResetToMoreSamplesThanTheDriverHasIsRefusedAndTheOldBackBufferKept) {
   ASSERT_TRUE(GR_D3D_Init(nullptr, 64, 64, 0));
   GLint maxSamples = 0;

@@ -132,6 +132,32 @@ TEST_F(FakeGraphicsTest, DisplaySettingChangesSetOnlyTheFieldsGiven) {
   EXPECT_TRUE(GraphicsSetDisplayFrequency(60));
 }
 
+TEST_F(FakeGraphicsTest, GameOptionValuesMapToADisplayModeRequest) {
+  struct Case {
+    int32_t depth, resolution, frequency;
+    uint32_t fields, width, height, hz, bits;
+  };
+  const uint32_t all = DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY | DM_BITSPERPEL;
+  const Case cases[] = {
+      {1, 1, 1, all, 320, 240, 60, 16},     {2, 2, 2, all, 640, 480, 70, 32},
+      {2, 3, 3, all, 800, 600, 85, 32},     {2, 4, 4, all, 1024, 768, 100, 32},
+      {2, 5, 5, all, 1280, 1024, 120, 32},  {2, 6, 1, all, 1600, 1200, 60, 32},
+      {0, 4, 6, DM_PELSWIDTH | DM_PELSHEIGHT, 1024, 768, 0, 0},  // 0 and values past the table: unchanged
+      {3, 7, 2, DM_DISPLAYFREQUENCY, 0, 0, 70, 0},
+      {-1, -2147483647 - 1, 2147483647, 0, 0, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    TheFakeDisplay().requests.clear();
+    EXPECT_FALSE(GraphicsSetDisplayModeFromOptions(c.depth, c.resolution, c.frequency));
+    ASSERT_EQ(TheFakeDisplay().requests.size(), 1u);
+    const OS_DisplayRequest& r = TheFakeDisplay().requests[0].first;
+    EXPECT_EQ((std::vector<uint32_t>{r.fields, r.width, r.height, r.frequency, r.bits}),
+              (std::vector<uint32_t>{c.fields, c.width, c.height, c.hz, c.bits}))
+        << c.depth << " " << c.resolution << " " << c.frequency;
+    EXPECT_EQ(TheFakeDisplay().requests[0].second, 0u);
+  }
+}
+
 TEST_F(FakeGraphicsTest, TheCursorIsMovedOnlyWhileTheWindowIsActive) {
   GraphicsSetCursorPos(10, 20, false);
   EXPECT_EQ(GraphicsGetCursorX(), 0);

@@ -157,7 +157,8 @@ TEST_F(CommandLineTest, UrlFormKeepsItsRemainder) {
       {"p twplayer://abc/", "abc"},
       {"p twplayer:abc", "abc"},
       {"p twplayer:abc//", "abc/"},
-      {"p twplayer://", ""},
+      {"p twplayer://", "/"},  // the trailing '/' goes first: "twplayer:/" then takes "/"
+      {"p twplayer:/", ""},
       {"p TWPLAYER:abc", "(null)"},  // case matters
       {"p twplayer:one twplayer:two", "two"},
   };

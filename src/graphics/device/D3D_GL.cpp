@@ -229,9 +229,13 @@ class GLDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
     m_backBuffer = new GLSurface(m_object, colour, w, h, params.BackBufferFormat);
     m_depthBuffer = new GLSurface(m_object, depth, w, h, depthFormat);
     m_resolveRb = resolve;
+    // The new back buffer is the only target, and the viewport covers it.
     Hold(m_targets[0], m_backBuffer);
+    for (int i = 1; i < 4; ++i) Hold(m_targets[i], nullptr);
     Hold(m_depthTarget, m_depthBuffer);
     BindTargets();
+    m_viewport = {0, 0, w, h, 0.0f, 1.0f};
+    ApplyViewport();
     if (m_object->Context().Window() != nullptr)
       SDL_GL_SetSwapInterval(params.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
     return complete;
