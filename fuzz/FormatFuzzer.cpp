@@ -101,7 +101,7 @@ void BufferOps(fuzz::Input& in) {
         break;
       case 2: {
         const int base = in.Byte() % 4;
-        buffer.Seek(base, in.Int());
+        buffer.Seek(base, GrowSize(in.Int()));  // a write past the end grows a grow buffer
         break;
       }
       case 3: {
