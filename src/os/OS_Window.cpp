@@ -185,11 +185,28 @@ void RealSendKey(int32_t key, bool release) {
   SDL_PushEvent(&event);
 }
 
+// SDL keeps the clipboard with the video system (its offscreen driver holds it in memory).
+bool RealHasClipboardText() { return VideoUp() && SDL_HasClipboardText() == SDL_TRUE; }
+
+void RealSetClipboardText(const char* text) {
+  if (VideoUp()) SDL_SetClipboardText(text ? text : "");
+}
+
+bool RealGetClipboardText(std::string* out) {
+  if (!VideoUp()) return false;
+  char* text = SDL_GetClipboardText();
+  if (text == nullptr) return false;
+  *out = text;
+  SDL_free(text);
+  return true;
+}
+
 const OSWindowService kRealService = {
     RealCreateWindow,    RealDestroyWindow,  RealSdlWindow,     RealSetTitle,
     RealGetWindowRect,   RealGetClientRect,  RealClientToScreen, RealSetWindowRect,
     RealFrameBorders,    RealCaptionHeight,  RealDisplayWorkArea, RealSetFocus,
     RealIsActive,        RealSetCursor,      RealGetKeyState,    RealSendKey,
+    RealHasClipboardText, RealSetClipboardText, RealGetClipboardText,
 };
 
 // ---- The fake service: everything in memory ----
@@ -250,11 +267,22 @@ void FakeSetCursor(OSCursor cursor) { g_fake.cursor = cursor; }
 uint16_t FakeGetKeyState(int32_t key) { return (key < 0 || key > 255) ? 0 : g_fake.keys[key]; }
 void FakeSendKey(int32_t key, bool release) { g_fake.sentKeys.push_back({key, release}); }
 
+bool FakeHasClipboardText() { return g_fake.clipboardHasText; }
+void FakeSetClipboardText(const char* text) {
+  g_fake.clipboardHasText = true;
+  g_fake.clipboard = text ? text : "";
+}
+bool FakeGetClipboardText(std::string* out) {
+  *out = g_fake.clipboardHasText ? g_fake.clipboard : "";
+  return true;
+}
+
 const OSWindowService kFakeService = {
     FakeCreateWindow,    FakeDestroyWindow,  FakeSdlWindow,     FakeSetTitle,
     FakeGetWindowRect,   FakeGetClientRect,  FakeClientToScreen, FakeSetWindowRect,
     FakeFrameBorders,    FakeCaptionHeight,  FakeDisplayWorkArea, FakeSetFocus,
     FakeIsActive,        FakeSetCursor,      FakeGetKeyState,    FakeSendKey,
+    FakeHasClipboardText, FakeSetClipboardText, FakeGetClipboardText,
 };
 
 const OSWindowService* g_service = &kRealService;

@@ -1,5 +1,6 @@
 // The operating system's window services: the main window (creation, title, placement, focus),
-// the desktop's work area, the mouse cursor's shape and the keyboard's key state. (The displays,
+// the desktop's work area, the mouse cursor's shape, the keyboard's key state and the clipboard's
+// text. (The displays,
 // their modes and the cursor position are OS_DisplayModes'.)
 //
 // The services form one table of functions. The real one works over SDL2 (headless runs use
@@ -75,6 +76,13 @@ struct OSWindowService {
   uint16_t (*getKeyState)(int32_t key);
   // Simulates a key press or release that reaches the game through the message pump.
   void (*sendKey)(int32_t key, bool release);
+  // The system clipboard's text (UTF-8 bytes, taken and given unchanged). Whether it holds text
+  // (the real one: a non-empty text, which is all the system can tell), putting a copy of `text`
+  // on it (null counts as empty), and a copy of its text: false, with `out` left alone, when
+  // there is no clipboard to read (the video system is not started).
+  bool (*hasClipboardText)();
+  void (*setClipboardText)(const char* text);
+  bool (*getClipboardText)(std::string* out);
 };
 
 // The service in use: the real one unless a test installed another.
@@ -102,6 +110,8 @@ struct OSFakeWindowState {
   std::vector<SentKey> sentKeys;       // every sendKey, in order
   int32_t createCount = 0;             // createWindow calls
   bool refuseCreate = false;           // createWindow fails while set
+  bool clipboardHasText = false;
+  std::string clipboard;               // the clipboard's text while clipboardHasText
 };
 OSFakeWindowState& OS_FakeWindowState();
 

@@ -2,11 +2,13 @@
 
 #include "function/Function_Data_Structures.h"
 #include "function/Function_Math.h"
+#include "function/Function_Misc.h"
 
 void RegisterBuiltinGroups() {
   // Each group of built-ins adds its registration call here, in call-number order (high-score,
   // game, maths, graphics, actions, files, resources, interaction, 3-D, particles,
   // miscellaneous, data structures, sound, ...), as the group is written.
   RegisterMathFunctions();
+  RegisterMiscFunctions();
   RegisterDataStructureFunctions();
 }
