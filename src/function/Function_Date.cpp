@@ -64,7 +64,7 @@ bool BreakDown(int64_t seconds, bool local, struct tm* out) {
 }
 
 double Arg(int32_t argc, const ScriptValue* args, int32_t index) { return ArgReal(argc, args, index); }
-int64_t Rounded(int32_t argc, const ScriptValue* args, int32_t index) { return num::RoundInt64(Arg(argc, args, index)); }
+int64_t Rounded(int32_t argc, const ScriptValue* args, int32_t index) { return num::RoundInt32(Arg(argc, args, index)); }
 int64_t Truncated(int32_t argc, const ScriptValue* args, int32_t index) { return num::TruncInt32(Arg(argc, args, index)); }
 
 // ---- Current time ----
