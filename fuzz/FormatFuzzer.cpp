@@ -235,9 +235,16 @@ void StreamOps(fuzz::Input& in) {
         text = in.Bytes(in.Byte());
         stream.ReadHex(text.c_str());
         break;
-      case 9:
-        other.CopyFrom(&stream, GrowSize(in.Int()), (in.Byte() & 1) != 0);
+      case 9: {
+        // A window lives only while its source keeps its bytes, so it is read and dropped at once.
+        const bool borrow = (in.Byte() & 1) != 0;
+        CStream window(0);
+        CStream& target = borrow ? window : other;
+        target.CopyFrom(&stream, GrowSize(in.Int()), borrow);
+        MemoryManager::Free(target.WriteHexNew());
+        target.ReadInteger();
         break;
+      }
       case 10:
         delete stream.ReadStream();
         break;
