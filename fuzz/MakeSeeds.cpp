@@ -27,6 +27,35 @@ const std::vector<uint8_t> kTinyPng = {
 // An empty common resource table, for the chunks whose readers come later.
 std::vector<uint8_t> EmptyTable() { return {0, 0, 0, 0}; }
 
+// Two objects, the second a child of the first, with handlers of several kinds (a collision
+// with each other among them): with source text when `text` is given, else naming code entries
+// 0 and 2.
+std::vector<ObjectEntry> Objects(const std::optional<std::string>& text) {
+  ObjectEntry parent;
+  parent.name = "enemy";
+  parent.physics = true;
+  parent.points = {{0, 0}, {8, 0}, {8, 8}};
+  parent.events[0] = {{0, {text, 0}}};
+  parent.events[3] = {{0, {text, 2}}, {2, {text, 0}}};
+  parent.events[4] = {{1, {text, 2}}};
+  ObjectEntry child;
+  child.name = "enemy_small";
+  child.parent = 0;
+  child.spriteWord = static_cast<int32_t>(0x80000002u);
+  child.events[9] = {{200, {text, 0}}};
+  child.events[4] = {{0, {text, 2}}};
+  return {parent, child};
+}
+
+// A game without bytecode: scripts, a time line and objects as source text.
+void TextGame(GameDataBuilder& g) {
+  g.Gen8();
+  g.Scpt({{"player_hit", std::string("return argument0 * 2")}, {"empty", std::nullopt, 0}});
+  g.Tmln({{"intro", {{30, {std::string("x = 3")}}, {10, {std::string("x = 1")}}}}});
+  g.Objt(Objects(std::string("x = player_hit(1)")));
+  g.Strg();
+}
+
 // A whole game: every chunk kind, in the order a file places them.
 void FullGame(GameDataBuilder& g, bool newOptions, bool stringsLast) {
   GameHeader h;
@@ -39,10 +68,13 @@ void FullGame(GameDataBuilder& g, bool newOptions, bool stringsLast) {
   } else {
     g.OptnOld(o);
   }
-  for (const char* tag : {"EXTN", "SOND", "AGRP", "SPRT", "BGND", "PATH", "SCPT", "SHDR", "FONT",
-                          "TMLN", "OBJT", "ROOM"}) {
-    g.Raw(tag, EmptyTable());
-  }
+  for (const char* tag : {"EXTN", "SOND", "AGRP", "SPRT", "BGND", "PATH"}) g.Raw(tag, EmptyTable());
+  g.Scpt({{"player_hit", std::nullopt, 0}, {"empty", std::nullopt, 1}});
+  g.Raw("SHDR", EmptyTable());
+  g.Raw("FONT", EmptyTable());
+  g.Tmln({{"intro", {{20, {std::nullopt, 2}}, {10, {std::nullopt, 0}}}}});
+  g.Objt(Objects(std::nullopt));
+  g.Raw("ROOM", EmptyTable());
   g.Raw("DAFL");
   g.Tpag({{0, 0, 1, 1, 0, 0, 1, 1, 1, 1, 0}, {0, 0, 1, 1, 0, 0, 1, 1, 1, 1, 1}, {0, 0, 1, 1, 0, 0, 1, 1, 1, 1, -1}});
   g.Code({{"main", CodeWriter{}
@@ -98,6 +130,10 @@ void LoadSeeds(const std::string& dir, bool& ok) {
     ok &= Write(dir, "header-v" + std::to_string(version), g.Build());
   }
 
+  GameDataBuilder text;
+  TextGame(text);
+  ok &= Write(dir, "text-game", text.Build());
+
   GameDataBuilder unknown;
   unknown.Gen8().Raw("ABCD", {1, 2, 3, 4}).Strg();
   ok &= Write(dir, "unknown-chunk", unknown.Build());
@@ -113,6 +149,9 @@ void LoadSeeds(const std::string& dir, bool& ok) {
       {"chain", corrupt::ChainLeavesCodeEntry("score")},
       {"option-constants", corrupt::OptionConstantCount(0x7FFFFFFF)},
       {"duplicate-header", corrupt::DuplicateChunk("GEN8")},
+      {"object-event-list", corrupt::OffsetOutsideImage("OBJT", 12)},
+      {"timeline-moment", corrupt::OffsetOutsideImage("TMLN", 2)},
+      {"script-count", corrupt::CountTooLarge("SCPT")},
   };
   for (const auto& [name, corruption] : variants) ok &= Write(dir, "bad-" + name, full.Build({corruption}));
   GameDataBuilder last;
