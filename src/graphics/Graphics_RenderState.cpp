@@ -262,8 +262,8 @@ void GR_SetBlendModeExt(int32_t source, int32_t destination) {
 }
 
 void GR_SetColourWriteEnable(bool red, bool green, bool blue, bool alpha) {
-  RenderStateCache::SetRenderState(kRS_ColourWrite, (red ? 1u : 0u) | (green ? 2u : 0u) | (blue ? 4u : 0u) |
-                                                        (alpha ? 8u : 0u));
+  RenderStateCache::SetRenderState(kRS_ColourWrite,
+                                   (red ? 1u : 0u) | (green ? 2u : 0u) | (blue ? 4u : 0u) | (alpha ? 8u : 0u));
 }
 
 void GR_SetAlphaTest(bool on) {

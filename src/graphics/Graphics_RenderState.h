@@ -119,15 +119,15 @@ extern RenderStateCache g_RenderStateCache;
 
 // The drawing-state values kept beside the cache.
 struct RenderStateSettings {
-  bool interpolate = false;              // the global texel-interpolation flag (start-up flags)
-  uint8_t stageInterpolation[8] = {};    // per sampler stage
-  uint8_t stageRepeat[8] = {};           // per sampler stage
-  bool perspective = true;               // read by the next 2-D view set-up
-  bool hidden = true;                    // hidden-surface removal while 3-D mode is on
-  bool mode3D = false;                   // the 3-D mode flag
+  bool interpolate = false;            // the global texel-interpolation flag (start-up flags)
+  uint8_t stageInterpolation[8] = {};  // per sampler stage
+  uint8_t stageRepeat[8] = {};         // per sampler stage
+  bool perspective = true;             // read by the next 2-D view set-up
+  bool hidden = true;                  // hidden-surface removal while 3-D mode is on
+  bool mode3D = false;                 // the 3-D mode flag
   bool fogEnabled = false;
-  uint32_t fogColour = 0;                // 0xAARRGGBB
-  uint32_t fogColourGiven = 0;           // as the game gave it (0xBBGGRR)
+  uint32_t fogColour = 0;       // 0xAARRGGBB
+  uint32_t fogColourGiven = 0;  // as the game gave it (0xBBGGRR)
   float fogStart = 0.0f;
   float fogEnd = 1.0f;
   // Whether the depth test, fog and lighting were last applied on (read by the debug overlay).

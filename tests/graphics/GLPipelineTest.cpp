@@ -19,9 +19,9 @@
 namespace {
 
 constexpr int32_t kSize = 32;
-constexpr uint32_t kLayout2D = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;      // 0x142
-constexpr uint32_t kLayout3D = kLayout2D | D3DFVF_NORMAL;                      // 0x152
-constexpr uint32_t kLayoutPlain = D3DFVF_XYZ | D3DFVF_DIFFUSE;                 // 0x42
+constexpr uint32_t kLayout2D = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;  // 0x142
+constexpr uint32_t kLayout3D = kLayout2D | D3DFVF_NORMAL;                  // 0x152
+constexpr uint32_t kLayoutPlain = D3DFVF_XYZ | D3DFVF_DIFFUSE;             // 0x42
 
 struct Vertex {
   float x, y, z;
@@ -99,7 +99,9 @@ class PipelineTest : public testsupport::HeadlessGLTest {
   // A rectangle as a triangle strip, texture coordinates (u0, v0) at the top left to (u1, v1).
   static std::vector<Vertex> Rect(float x0, float y0, float x1, float y1, uint32_t colour, float z = 0.0f,
                                   float u0 = 0.0f, float v0 = 0.0f, float u1 = 1.0f, float v1 = 1.0f) {
-    return {{x0, y0, z, colour, u0, v0}, {x1, y0, z, colour, u1, v0}, {x0, y1, z, colour, u0, v1},
+    return {{x0, y0, z, colour, u0, v0},
+            {x1, y0, z, colour, u1, v0},
+            {x0, y1, z, colour, u0, v1},
             {x1, y1, z, colour, u1, v1}};
   }
   void DrawRect(float x0, float y0, float x1, float y1, uint32_t colour, float z = 0.0f) {
@@ -168,9 +170,8 @@ TEST_F(PipelineTest, TheAlphaTestComparesTheRoundedAlphaWithTheReference) {
   const Case cases[] = {
       {true, D3DCMP_GREATER, 102, false},  // 0.4
       {true, D3DCMP_GREATER, 153, true},   // 0.6
-      {true, D3DCMP_GREATER, 128, false},  {true, D3DCMP_GREATEREQUAL, 128, true},
-      {true, D3DCMP_EQUAL, 128, true},     {true, D3DCMP_LESS, 102, true},
-      {true, D3DCMP_NEVER, 255, false},    {false, D3DCMP_GREATER, 102, true},
+      {true, D3DCMP_GREATER, 128, false}, {true, D3DCMP_GREATEREQUAL, 128, true}, {true, D3DCMP_EQUAL, 128, true},
+      {true, D3DCMP_LESS, 102, true},     {true, D3DCMP_NEVER, 255, false},       {false, D3DCMP_GREATER, 102, true},
   };
   RenderStateCache::SetRenderState(kRS_AlphaBlend, 0);
   GR_SetAlphaTestRef(128);
@@ -200,7 +201,8 @@ TEST_F(PipelineTest, CullingDropsTheTrianglesThatTurnTheCulledWay) {
   };
   const Case cases[] = {{0, true, true}, {1, false, true}, {2, true, false}};
   const std::vector<Vertex> clockwise = {{0, 0, 0, 0xFF00FF00}, {16, 0, 0, 0xFF00FF00}, {0, 16, 0, 0xFF00FF00}};
-  const std::vector<Vertex> counterClockwise = {{16, 16, 0, 0xFF0000FF}, {16, 32, 0, 0xFF0000FF}, {32, 16, 0, 0xFF0000FF}};
+  const std::vector<Vertex> counterClockwise = {
+      {16, 16, 0, 0xFF0000FF}, {16, 32, 0, 0xFF0000FF}, {32, 16, 0, 0xFF0000FF}};
   for (const Case& c : cases) {
     Clear(0xFF000000);
     RenderStateCache::SetRenderState(kRS_Culling, c.cached);
@@ -290,7 +292,7 @@ TEST_F(PipelineTest, StencilIncrementsWhereDrawnAndAnEqualTestDrawsOnlyThere) {
 TEST_F(PipelineTest, LinearFogMixesTowardsTheFogColourByDepthAndLeavesAlpha) {
   Clear(0xFF000000);
   RenderStateCache::SetRenderState(kRS_AlphaBlend, 0);
-  GR_SetFog(true, 0xFF0000, 8000, 24000);  // blue
+  GR_SetFog(true, 0xFF0000, 8000, 24000);         // blue
   DrawRect(0, 0, 10, 32, 0x80FF0000, -10000.0f);  // before the start: no fog
   DrawRect(10, 0, 20, 32, 0x80FF0000, 0.0f);
   DrawRect(20, 0, 32, 32, 0x80FF0000, 10000.0f);  // beyond the end: all fog
@@ -350,6 +352,23 @@ TEST_F(PipelineTest, DirectionalAndPointLightsAddToTheAmbientColour) {
     EXPECT_TRUE(Near(Pixel(16, 16), c.expected, 1)) << c.name;
     EXPECT_TRUE(Near(Pixel(9, 22), c.expected, 1)) << c.name;
   }
+  // Normals go through the inverse transpose of world x view and stay unnormalised: a world
+  // that halves z doubles the facing normal, and so the light.
+  Matrix world = {};
+  world.At(0, 0) = world.At(1, 1) = 2.0f;
+  world.At(2, 2) = 0.5f;
+  world.At(3, 3) = 1.0f;
+  SetTransformMatrix(kMatrixWorld, world);
+  D3DLIGHT9 grey = directional;
+  grey.Diffuse = {0.25f, 0.25f, 0.25f, 0.0f};
+  ASSERT_EQ(device->SetRenderState(D3DRS_AMBIENT, 0), D3D_OK);
+  ASSERT_EQ(device->SetLight(0, &grey), D3D_OK);
+  Clear(0xFF000000);
+  ASSERT_EQ(Draw(D3DPT_TRIANGLESTRIP, 2, Rect(4, 4, 12, 12, 0xFFFFFFFF), kLayout3D), D3D_OK);
+  EXPECT_TRUE(Near(Pixel(16, 16), 0xFF808080, 1));
+  world.At(0, 0) = world.At(1, 1) = world.At(2, 2) = 1.0f;
+  SetTransformMatrix(kMatrixWorld, world);
+
   // A light switched off adds nothing.
   ASSERT_EQ(device->SetRenderState(D3DRS_AMBIENT, 0x00204060), D3D_OK);
   ASSERT_EQ(device->LightEnable(0, 0), D3D_OK);
@@ -513,8 +532,8 @@ TEST_F(PipelineTest, DrawsOutsideTheBufferOrWithoutALayoutAreRefused) {
   IDirect3DTexture9* texture = nullptr;
   EXPECT_EQ(device->CreateTexture(0, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture), D3DERR_INVALIDCALL);
   EXPECT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_R5G6B5, D3DPOOL_MANAGED, &texture), D3DERR_INVALIDCALL);
-  EXPECT_EQ(device->CreateTexture(g_GraphicsDevice.caps.MaxTextureWidth + 1, 4, 1, 0, D3DFMT_A8R8G8B8,
-                                  D3DPOOL_MANAGED, &texture),
+  EXPECT_EQ(device->CreateTexture(g_GraphicsDevice.caps.MaxTextureWidth + 1, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                  &texture),
             D3DERR_INVALIDCALL);
   ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture), D3D_OK);
   D3DLOCKED_RECT locked;

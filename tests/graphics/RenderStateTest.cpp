@@ -141,8 +141,12 @@ TEST_F(RenderStateTest, CachedValuesReachTheDeviceThroughTheirMappings) {
     const char* sent;
   };
   const SamplerCase samplers[] = {
-      {0, 0, 0, "SetSamplerState 0 5 2"}, {0, 1, 1, "SetSamplerState 0 6 1"}, {3, 2, 1, "SetSamplerState 3 1 3"},
-      {7, 3, 0, "SetSamplerState 7 2 1"}, {8, 0, 0, nullptr},               {0, 4, 0, nullptr},
+      {0, 0, 0, "SetSamplerState 0 5 2"},
+      {0, 1, 1, "SetSamplerState 0 6 1"},
+      {3, 2, 1, "SetSamplerState 3 1 3"},
+      {7, 3, 0, "SetSamplerState 7 2 1"},
+      {8, 0, 0, nullptr},
+      {0, 4, 0, nullptr},
   };
   for (const SamplerCase& c : samplers) {
     FakeD3D().log.clear();
@@ -217,8 +221,8 @@ TEST_F(RenderStateTest, AfterApplyAllSamplerSlotsOfStagesThreeToSevenGoOnlyWhenA
     for (const char* kind : {"5 1", "6 1", "1 3", "2 3"})
       expected.push_back("SetSamplerState " + std::to_string(stage) + " " + kind);
   }
-  expected.insert(expected.end(), {"SetSamplerState 2 5 1", "SetSamplerState 2 6 1", "SetSamplerState 5 5 2",
-                                   "SetSamplerState 5 6 2"});
+  expected.insert(expected.end(),
+                  {"SetSamplerState 2 5 1", "SetSamplerState 2 6 1", "SetSamplerState 5 5 2", "SetSamplerState 5 6 2"});
   EXPECT_EQ(FakeD3D().Lines("SetSamplerState"), expected);
   // Every render state with a device state goes out, in index order.
   const auto renders = FakeD3D().Lines("SetRenderState");
@@ -248,8 +252,8 @@ TEST_F(RenderStateTest, RestoreWantsTheSavedValuesAgain) {
 TEST_F(RenderStateTest, TextureBlendingWritesStageZeroStraightToTheDeviceAfterAFlush) {
   GR_SetBlendMode(1);
   GR_SetTextureBlending(false);
-  EXPECT_EQ(FakeD3D().log,
-            (std::vector<std::string>{"SetRenderState 20 2", "SetTextureStageState 0 1 2", "SetTextureStageState 0 4 2"}));
+  EXPECT_EQ(FakeD3D().log, (std::vector<std::string>{"SetRenderState 20 2", "SetTextureStageState 0 1 2",
+                                                     "SetTextureStageState 0 4 2"}));
   FakeD3D().log.clear();
   SetTextureBlendStages(true);
   EXPECT_EQ(FakeD3D().log, (std::vector<std::string>{"SetTextureStageState 0 1 4", "SetTextureStageState 0 2 2",
@@ -269,8 +273,8 @@ TEST_F(RenderStateTest, AResetSendsEveryStateAgainAndUnbindsTheBaseStage) {
   EXPECT_EQ(FakeD3D().Count("SetTextureStageState 0 1 4"), 2);
   std::set<std::string> sent;
   for (const std::string& line : FakeD3D().Lines("SetRenderState")) sent.insert(line.substr(0, line.rfind(' ')));
-  for (uint32_t state : {7u, 8u, 9u, 14u, 15u, 19u, 20u, 22u, 23u, 24u, 25u, 27u, 28u, 34u, 35u, 36u, 37u, 48u, 52u,
-                         53u, 54u, 55u, 56u, 57u, 58u, 59u, 137u, 140u, 168u})
+  for (uint32_t state : {7u,  8u,  9u,  14u, 15u, 19u, 20u, 22u, 23u, 24u, 25u, 27u,  28u,  34u, 35u,
+                         36u, 37u, 48u, 52u, 53u, 54u, 55u, 56u, 57u, 58u, 59u, 137u, 140u, 168u})
     EXPECT_EQ(sent.count("SetRenderState " + std::to_string(state)), 1u) << state;
   EXPECT_EQ(FakeD3D().Count(RenderLine(D3DRS_DESTBLEND, D3DBLEND_ONE)), 2);  // the game's value, kept
 }
@@ -292,21 +296,21 @@ TEST_F(RenderStateTest, WriteStatesDumpsTheWantedValuesOfIndicesOneToThirtyTwo) 
   ASSERT_EQ(buffer.m_Position, 128);
   uint32_t words[32];
   std::memcpy(words, buffer.GetData(), sizeof words);
-  EXPECT_EQ(words[0], 0u);                     // index 1: depth test off
-  EXPECT_EQ(words[6], D3DBLEND_ONE);           // index 7
-  EXPECT_EQ(words[7], 2u);                     // index 8: culling as cached
-  EXPECT_EQ(words[17], Bits(1.0f));            // index 18: fog end
-  EXPECT_EQ(words[31], 0xFFFFFFFFu);           // index 32
+  EXPECT_EQ(words[0], 0u);            // index 1: depth test off
+  EXPECT_EQ(words[6], D3DBLEND_ONE);  // index 7
+  EXPECT_EQ(words[7], 2u);            // index 8: culling as cached
+  EXPECT_EQ(words[17], Bits(1.0f));   // index 18: fog end
+  EXPECT_EQ(words[31], 0xFFFFFFFFu);  // index 32
 }
 
 struct FogCase {
   const char* name;
   uint32_t rasterCaps;
-  bool enabled;      // the stored flag afterwards
-  uint32_t fog;      // index 13
-  uint32_t table;    // index 16
-  uint32_t vertex;   // index 23
-  uint32_t range;    // index 20
+  bool enabled;     // the stored flag afterwards
+  uint32_t fog;     // index 13
+  uint32_t table;   // index 16
+  uint32_t vertex;  // index 23
+  uint32_t range;   // index 20
 };
 
 class FogCapabilityTest : public FakeGraphicsTest, public ::testing::WithParamInterface<FogCase> {};
@@ -367,7 +371,7 @@ TEST_F(RenderStateTest, APerspectiveRangeAfterADirectOneIsSentAgain) {
   GraphicsClear(0, 1.0f, 0, 1);  // updates the range: straight to the device
   GraphicsFlush();
   EXPECT_EQ(FogRangeLines(), (std::vector<std::string>{RenderLine(D3DRS_FOGSTART, Bits(99.0f / 31999.0f)),
-                                                      RenderLine(D3DRS_FOGEND, Bits(999.0f / 31999.0f))}));
+                                                       RenderLine(D3DRS_FOGEND, Bits(999.0f / 31999.0f))}));
 
   g_Transforms.orthographic = false;
   FakeD3D().log.clear();

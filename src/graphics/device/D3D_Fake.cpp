@@ -251,8 +251,8 @@ class FakeDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
     Log("SetMaterial");
     return Next("SetMaterial");
   }
-  HRESULT CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, uint32_t format, uint32_t pool,
-                        IDirect3DTexture9** texture) override {
+  HRESULT CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, uint32_t format,
+                        uint32_t pool, IDirect3DTexture9** texture) override {
     Log("CreateTexture %u %u %u 0x%X %u %u", width, height, levels, usage, format, pool);
     *texture = nullptr;
     const HRESULT result = Next("CreateTexture");

@@ -278,7 +278,8 @@ class GLVertexBuffer final : public D3DRefCountedImpl<IDirect3DVertexBuffer9> {
     m_owner->Context().MakeCurrent();
     glBindBuffer(GL_ARRAY_BUFFER, m_name);
     // A discarding lock gives the old storage up, so no draw still reading it holds this one.
-    if (m_flags & D3DLOCK_DISCARD) glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(m_bytes.size()), nullptr, m_usage);
+    if (m_flags & D3DLOCK_DISCARD)
+      glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(m_bytes.size()), nullptr, m_usage);
     glBufferSubData(GL_ARRAY_BUFFER, m_offset, m_size, m_bytes.data() + m_offset);
     return D3D_OK;
   }

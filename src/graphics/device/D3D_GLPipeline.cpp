@@ -118,9 +118,15 @@ void NormalMatrix(const D3DMATRIX& m, float out[9]) {
   // Cofactors: the inverse is their transpose divided by the determinant, so the inverse
   // transpose is the cofactors themselves divided by it.
   const float c[9] = {
-      a(1, 1) * a(2, 2) - a(1, 2) * a(2, 1), a(1, 2) * a(2, 0) - a(1, 0) * a(2, 2), a(1, 0) * a(2, 1) - a(1, 1) * a(2, 0),
-      a(0, 2) * a(2, 1) - a(0, 1) * a(2, 2), a(0, 0) * a(2, 2) - a(0, 2) * a(2, 0), a(0, 1) * a(2, 0) - a(0, 0) * a(2, 1),
-      a(0, 1) * a(1, 2) - a(0, 2) * a(1, 1), a(0, 2) * a(1, 0) - a(0, 0) * a(1, 2), a(0, 0) * a(1, 1) - a(0, 1) * a(1, 0),
+      a(1, 1) * a(2, 2) - a(1, 2) * a(2, 1),  // row 0
+      a(1, 2) * a(2, 0) - a(1, 0) * a(2, 2),
+      a(1, 0) * a(2, 1) - a(1, 1) * a(2, 0),
+      a(0, 2) * a(2, 1) - a(0, 1) * a(2, 2),  // row 1
+      a(0, 0) * a(2, 2) - a(0, 2) * a(2, 0),
+      a(0, 1) * a(2, 0) - a(0, 0) * a(2, 1),
+      a(0, 1) * a(1, 2) - a(0, 2) * a(1, 1),  // row 2
+      a(0, 2) * a(1, 0) - a(0, 0) * a(1, 2),
+      a(0, 0) * a(1, 1) - a(0, 1) * a(1, 0),
   };
   const float det = a(0, 0) * c[0] + a(0, 1) * c[1] + a(0, 2) * c[2];
   for (int i = 0; i < 9; ++i) out[i] = det != 0.0f ? c[i] / det : 0.0f;
@@ -671,7 +677,8 @@ bool GLPipeline::Prepare(uint32_t fvf, GLuint buffer, uint64_t bufferId, uint32_
       glVertexAttribPointer(kColour, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, s, reinterpret_cast<const void*>(at));
       at += 4;
     }
-    if (fvf & D3DFVF_TEX1) glVertexAttribPointer(kTexcoord, 2, GL_FLOAT, GL_FALSE, s, reinterpret_cast<const void*>(at));
+    if (fvf & D3DFVF_TEX1)
+      glVertexAttribPointer(kTexcoord, 2, GL_FLOAT, GL_FALSE, s, reinterpret_cast<const void*>(at));
   }
   // What a layout leaves out: no normal, an opaque white colour (the material's diffuse when
   // lit), texture coordinates 0.

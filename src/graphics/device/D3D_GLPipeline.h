@@ -58,8 +58,8 @@ class GLPipeline {
   // Before a draw of vertices of layout `fvf` (D3D_FVFSize non-zero) from `buffer` (`bufferId`
   // names the buffer object for the whole process, as GL reuses names): applies what changed
   // and makes the program and the vertex array current. False when the program cannot be made.
-  bool Prepare(uint32_t fvf, GLuint buffer, uint64_t bufferId, uint32_t offset, uint32_t stride,
-               uint32_t viewportWidth, uint32_t viewportHeight);
+  bool Prepare(uint32_t fvf, GLuint buffer, uint64_t bufferId, uint32_t offset, uint32_t stride, uint32_t viewportWidth,
+               uint32_t viewportHeight);
 
   // GL's texture unit for uploads, never one the pipeline samples.
   static constexpr GLenum kUploadUnit = 15;
