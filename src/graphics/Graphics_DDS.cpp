@@ -96,6 +96,7 @@ bool DDS_ReadHeader(const uint8_t* file, uint64_t length, DdsImage* image) {
   out.mipLevels = (Get32(file + 8) & kFlagMipMapCount) != 0 && mips > 0 ? mips : 1;
   const uint32_t pixelFlags = Get32(file + 80);
   const uint64_t blocks = (uint64_t(out.width) + 3) / 4 * ((uint64_t(out.height) + 3) / 4);
+  uint64_t units = 0, blockBytes = 1;  // the top level's blocks or pixels, and their size
   if ((pixelFlags & kPixelFourCC) != 0) {
     const uint8_t* code = file + 84;
     if (std::memcmp(code, "DXT1", 4) == 0) {
@@ -107,16 +108,19 @@ bool DDS_ReadHeader(const uint8_t* file, uint64_t length, DdsImage* image) {
     } else {
       return false;
     }
-    out.dataLength = blocks * (out.format == DdsFormat::DXT1 ? 8 : 16);
+    blockBytes = out.format == DdsFormat::DXT1 ? 8 : 16;
+    units = blocks;
   } else if ((pixelFlags & kPixelRGB) != 0 && Get32(file + 88) == 32) {
     out.format = DdsFormat::RGBA32;
     for (int k = 0; k < 3; ++k) out.masks[k] = Get32(file + 92 + 4 * k);
     out.masks[3] = (pixelFlags & kPixelAlpha) != 0 ? Get32(file + 104) : 0;
-    out.dataLength = uint64_t(out.width) * out.height * 4;
+    blockBytes = 4;
+    units = uint64_t(out.width) * out.height;
   } else {
     return false;
   }
-  if (out.dataLength > length - kDdsHeaderSize) return false;
+  if (units > (length - kDdsHeaderSize) / blockBytes) return false;  // (a product could overflow)
+  out.dataLength = units * blockBytes;
   out.data = file + kDdsHeaderSize;
   *image = out;
   return true;

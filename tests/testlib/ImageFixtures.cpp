@@ -149,16 +149,18 @@ Bytes MakeGIF(const GifImage& image) {
   bool ok = EGifPutScreenDesc(gif, image.width, image.height, 8, 0, global) != GIF_ERROR;
   GifFreeMapObject(global);
   for (const GifFrame& f : image.frames) {
-    if (ok && !f.control.empty())
-      ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(f.control.size()), f.control.data()) != GIF_ERROR;
+    for (const Bytes& control : f.controls) {
+      ok = ok && EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(control.size()), control.data()) != GIF_ERROR;
+    }
     ColorMapObject* local = GifMap(f.colours);
     ok = ok && EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, f.interlaced, local) != GIF_ERROR;
     GifFreeMapObject(local);
     static const int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
     for (int pass = 0; pass < (f.interlaced ? 4 : 1); ++pass) {
       for (int y = f.interlaced ? kStart[pass] : 0; ok && y < f.height; y += f.interlaced ? kStep[pass] : 1) {
-        auto* row = const_cast<GifPixelType*>(f.indices.data() + static_cast<size_t>(y) * f.width);
-        ok = EGifPutLine(gif, row, f.width) != GIF_ERROR;
+        // giflib masks the row in place to the map's bits, so it gets a copy.
+        Bytes row(f.indices.begin() + static_cast<long>(y) * f.width, f.indices.begin() + static_cast<long>(y + 1) * f.width);
+        ok = EGifPutLine(gif, row.data(), f.width) != GIF_ERROR;
       }
     }
   }

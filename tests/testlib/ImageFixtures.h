@@ -43,7 +43,7 @@ struct GifFrame {
   bool interlaced = false;
   Bytes colours;  // the local colour map as R, G, B triples (padded to a power of two); none when empty
   Bytes indices;  // width x height, rows top first (interlaced frames are reordered for the file)
-  Bytes control;  // a graphics-control extension's 4 bytes written before the frame; none when empty
+  std::vector<Bytes> controls;  // graphics-control extensions (4 bytes each) written before the frame
 };
 struct GifImage {
   int width = 0;  // the logical screen
