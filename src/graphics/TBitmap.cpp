@@ -197,9 +197,10 @@ bool TBitmap::LoadBMP(const uint8_t* file, uint64_t length) {
     ok = ReadHeader(2);
   }
   if (ok) {
-    // Rows are stored bottom row first.
+    // Rows are stored bottom row first. (Rows of no bytes, as a 1-bit image narrower than 8
+    // pixels has, need no moving, however many a header claims.)
     const size_t rowBytes = static_cast<size_t>(m_stride);
-    for (int64_t j = 0, i = static_cast<int64_t>(m_height) - 1; j < i; ++j, --i)
+    for (int64_t j = 0, i = rowBytes > 0 ? static_cast<int64_t>(m_height) - 1 : 0; j < i; ++j, --i)
       std::swap_ranges(m_pixels + j * m_stride, m_pixels + j * m_stride + rowBytes, m_pixels + i * m_stride);
     if (m_format == kBitmapFormat8) ok = ConvertPalette();
   }

@@ -172,6 +172,10 @@ TEST(TBitmap, BmpsThatDoNotFitTheirBytesLeaveTheBitmapEmpty) {
     EXPECT_EQ(b->GetImage(), nullptr) << c.why;
     EXPECT_EQ(b->GetPixels(), nullptr) << c.why;
   }
+  // Rows of no bytes load at once, whatever their number.
+  std::unique_ptr<TBitmap> thin = Loaded(MakeBMP(1, 0x20000000, 1, {}, {}));
+  EXPECT_EQ(thin->GetHeight(), 0x20000000);
+  EXPECT_EQ(thin->GetStride(), 0);
   // The palette check looks only at the indices used.
   std::unique_ptr<TBitmap> b = Loaded(MakeBMP(2, 2, 8, palette, {0, 1, 1, 0}));
   EXPECT_EQ(PixelWords(*b), Words(4, 0xFF000000u));
