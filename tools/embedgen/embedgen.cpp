@@ -11,6 +11,8 @@
 //           characters 32..136; their rectangles go out as g_BuiltinFontGlyphs
 //   16      the splash picture (1024x1024 RGBA PNG)
 // Everything is drawn here from geometry and a fixed-seed hash, so every run gives the same bytes.
+// The DDS blocks are fitted against, and decoded by, the runtime's own block decoder
+// (src/graphics/Graphics_DDS.cpp, compiled into this program), so the checks see what the runtime shows.
 //
 // Usage:
 //   embedgen --cpp <out.cpp>    write the generated source file
