@@ -3,8 +3,8 @@
 // decoder of the program keeps to.
 //
 // The bytes are untrusted: nothing is read outside the length given, and no decoder makes an
-// image larger than the limit, whatever its header says. Main thread only (the PNG reader it
-// uses shares libpng's settings with the rest of the program, but not its kept image).
+// image larger than the limit, whatever its header says. Main thread only, like the PNG reader it
+// uses; it never touches the image that DecodePNG keeps.
 #pragma once
 
 #include <cstdint>
