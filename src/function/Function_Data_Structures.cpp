@@ -204,6 +204,7 @@ void F_DsMapEmpty(ScriptValue* result, CInstance*, CInstance*, int32_t argc, Scr
 }
 
 void F_DsMapAdd(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args) {
+  SetResultReal(result, 0);  // also the answer for a bad index
   if (CDS_Map* map = MapArg(argc, args, 0)) SetResultBool(result, map->Add(Value(argc, args, 1), Value(argc, args, 2)));
 }
 
@@ -238,6 +239,7 @@ bool NestedValue(int32_t argc, ScriptValue* args, uint32_t mark, ScriptValue* ma
 }
 
 void AddNested(ScriptValue* result, int32_t argc, ScriptValue* args, uint32_t mark) {
+  SetResultReal(result, 0);  // also the answer for a bad index or value
   CDS_Map* map = MapArg(argc, args, 0);
   ScriptValue marked{};
   if (map == nullptr || !NestedValue(argc, args, mark, &marked)) return;
@@ -245,6 +247,7 @@ void AddNested(ScriptValue* result, int32_t argc, ScriptValue* args, uint32_t ma
 }
 
 void ReplaceNested(ScriptValue* result, int32_t argc, ScriptValue* args, uint32_t mark) {
+  SetResultReal(result, 0);  // also the answer for a bad index or value
   CDS_Map* map = MapArg(argc, args, 0);
   ScriptValue marked{};
   if (map == nullptr || !NestedValue(argc, args, mark, &marked)) return;
@@ -260,6 +263,7 @@ void F_DsMapAddMap(ScriptValue* result, CInstance*, CInstance*, int32_t argc, Sc
 }
 
 void F_DsMapReplace(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args) {
+  SetResultReal(result, 0);  // also the answer for a bad index
   if (CDS_Map* map = MapArg(argc, args, 0)) SetResultBool(result, map->Replace(Value(argc, args, 1), Value(argc, args, 2)));
 }
 

@@ -20,6 +20,12 @@ void ReleaseLevel(RenderTargetLevel& level) {
 
 }  // namespace
 
+void SetTextureStage(int32_t stage, HardwareTexture* texture) {
+  IDirect3DDevice9* device = g_GraphicsDevice.device;
+  if (device == nullptr || stage < 0 || stage > 8) return;
+  device->SetTexture(static_cast<uint32_t>(stage), texture != nullptr ? texture->texture : nullptr);
+}
+
 bool BindRenderTarget(int32_t index, HardwareTexture* texture) {
   GraphicsFlush();
   IDirect3DDevice9* device = g_GraphicsDevice.device;

@@ -8,6 +8,7 @@
 
 // A device texture. Flag bit 0: rendered to since last sampled.
 struct HardwareTexture {
+  IDirect3DTexture9* texture = nullptr;  // the device texture
   int32_t format = 0;
   uint32_t packedSize = 0;
   uint32_t flags = 0;
@@ -31,6 +32,9 @@ struct RenderTargetStack {
 };
 extern RenderTargetStack g_RenderTargets;
 
+// Binds the texture's device texture (none for null) to sampler stage `stage`; a stage outside
+// 0..8 or no device does nothing.
+void SetTextureStage(int32_t stage, HardwareTexture* texture);
 // Makes the texture's surfaces target `index` (index 0 also takes its depth surface); false
 // without a device, for an index outside the simultaneous targets, or when the device refuses.
 bool BindRenderTarget(int32_t index, HardwareTexture* texture);

@@ -5,6 +5,7 @@
 
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_D3D.h"
+#include "graphics/Graphics_RenderState.h"
 
 TransformState g_Transforms;
 
@@ -41,6 +42,7 @@ void SetTransformMatrix(int32_t index, const Matrix& matrix) {
   MatrixMultiply(t.matrices[kMatrixWorldViewProjection], t.matrices[kMatrixWorldView], t.matrices[kMatrixProjection]);
   const D3DMATRIX d = ToDevice(stored);
   device->SetTransform(kDeviceSlots[index], &d);
+  if (index == kMatrixProjection) GR_UpdateFogRange();
 }
 
 void GR_SetViewport(int32_t x, int32_t y, int32_t width, int32_t height) {
@@ -101,6 +103,7 @@ void GraphicsClear(uint32_t colour, float, uint32_t, uint32_t flags) {
   IDirect3DDevice9* device = g_GraphicsDevice.device;
   if (device == nullptr || flags == 0) return;
   GraphicsFlush();
+  GR_UpdateFogRange();
   const uint32_t argb = (colour & 0xFF00FF00u) | ((colour & 0xFFu) << 16) | ((colour >> 16) & 0xFFu);
   uint32_t clearFlags = 0;
   if (flags & 1) clearFlags |= D3DCLEAR_TARGET;

@@ -30,7 +30,7 @@ extern TransformState g_Transforms;
 
 void GetTransformMatrix(int32_t index, Matrix& out);
 // Stores matrix 0 (view), 1 (projection) or 2 (world), updates the two products and hands it to
-// the device. Nothing without a device.
+// the device; a projection also updates the fog range. Nothing without a device.
 void SetTransformMatrix(int32_t index, const Matrix& matrix);
 // Flushes the batch and sets the device viewport (depth range 0..1). Nothing without a device.
 void GR_SetViewport(int32_t x, int32_t y, int32_t width, int32_t height);
@@ -38,6 +38,7 @@ void GR_SetViewport(int32_t x, int32_t y, int32_t width, int32_t height);
 // downwards, and its bounding rectangle.
 void GR_SetViewArea(float x, float y, float width, float height, float angle);
 
-// Clears the current targets inside the viewport. flags: bit 0 colour, bit 1 depth, bit 2
-// stencil; colour 0xAABBGGRR. Nothing without a device or with flags 0.
+// Updates the fog range, then clears the current targets inside the viewport. flags: bit 0
+// colour, bit 1 depth, bit 2 stencil; colour 0xAABBGGRR. Nothing without a device or with
+// flags 0.
 void GraphicsClear(uint32_t colour, float depth, uint32_t stencil, uint32_t flags);

@@ -2,7 +2,8 @@
 // little-endian: 4-byte integers, 8-byte doubles, booleans as integers and strings as a 4-byte
 // length followed by the bytes. A stream either owns its bytes (a memory-manager block whose
 // length is the stream's size) or borrows a window into another stream's bytes, which it never
-// releases or grows.
+// releases or grows. A window stays valid only while its source keeps its bytes: growing or
+// freeing the source ends it.
 //
 // Size and position are kept in 64 bits but never reach 2^31: arithmetic on them works on the
 // low 32 bits and stores the result back sign-extended. Growth doubles the size, so after a run

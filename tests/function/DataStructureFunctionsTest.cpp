@@ -161,6 +161,24 @@ TEST_F(DsFunctionsTest, BadIndicesAreReportedAndChangeNothing) {
   EXPECT_EQ(Reported(kNoStructure), 1);
 }
 
+// The adders and replacers answer 0 for a map that does not exist, whatever the caller had in
+// the result.
+TEST_F(DsFunctionsTest, AddAndReplaceAnswerZeroForAMissingMap) {
+  const double l = List({});
+  for (const char* name : {"ds_map_add", "ds_map_add_list", "ds_map_add_map", "ds_map_replace",
+                           "ds_map_replace_list", "ds_map_replace_map"}) {
+    int32_t number = -1;
+    ASSERT_TRUE(FindFunctionIndex(name, &number)) << name;
+    ScriptValue args[] = {Real(5), Str("k"), Real(l)};
+    ScriptValue r = Undefined();  // called directly: the result arrives as the caller left it
+    g_BuiltinFunctions[number].func(&r, &m_self, &m_other, 3, args);
+    ReleaseValue(&args[1]);
+    EXPECT_EQ(r.kind, VALUE_REAL) << name;
+    EXPECT_EQ(r.real, 0) << name;
+    EXPECT_EQ(Reported(kNoStructure), 1) << name;
+  }
+}
+
 TEST_F(DsFunctionsTest, DsExists) {
   const double m = CallReal("ds_map_create");
   const double l = List({});

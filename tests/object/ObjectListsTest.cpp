@@ -57,6 +57,12 @@ TEST_F(ObjectListsTest, EachEventListsTheObjectsThatHandleItOwnOrInherited) {
   EXPECT_EQ(Listed(EVENT_STEP, 0), (std::vector<int32_t>{parent, child}));
   EXPECT_EQ(Listed(EVENT_KEYPRESS, 200), (std::vector<int32_t>{other}));
   EXPECT_EQ(Listed(EVENT_ALARM, 12), (std::vector<int32_t>{child}));
+  // Every key kind runs to 255.
+  for (int32_t kind : {EVENT_KEYBOARD, EVENT_KEYPRESS, EVENT_KEYRELEASE}) {
+    testsupport::AddHandler(parent, kind, 255);
+    ObjectLists_Build();
+    EXPECT_EQ(Listed(kind, 255), (std::vector<int32_t>{parent, child})) << kind;
+  }
   EXPECT_EQ(ObjectLists_Count(EVENT_MOUSE, 129), 0);
   EXPECT_EQ(ObjectLists_Count(EVENT_DRAW, 64), 0);
   EXPECT_EQ(ObjectLists_Count(11, 0), 0);
@@ -78,8 +84,8 @@ TEST_F(ObjectListsTest, ManyObjectsGrowTheListsInSteps) {
 }
 
 TEST_F(ObjectListsTest, CollisionPairsAreStoredOncePerObjectPair) {
-  // 0 and 1 handle each other; 2 handles itself; only 4 handles 3; 5 handles the parent (6)
-  // of 7 and 8, so it pairs with 6's descendants and not with 6 itself.
+  // 0 and 1 handle each other; 2 handles itself; only 4 handles 3; 5 handles 6, the parent of 7
+  // and 8, so it pairs with 6 and with each of 6's descendants.
   for (int32_t i = 0; i < 6; ++i) AddObject();
   const int32_t base = AddObject();
   AddObject(base);
@@ -91,6 +97,14 @@ TEST_F(ObjectListsTest, CollisionPairsAreStoredOncePerObjectPair) {
   testsupport::AddHandler(5, EVENT_COLLISION, base);
   ObjectLists_Build();
   EXPECT_EQ(Pairs(), (std::vector<std::pair<int32_t, int32_t>>{{0, 1}, {2, 2}, {4, 3}, {5, 6}, {5, 7}, {5, 8}}));
+
+  // After a change of parent the pairs follow the new inheritance: 3 now descends from 6.
+  ASSERT_TRUE(Object_SetParent(3, base));
+  ObjectLists_Build();
+  EXPECT_EQ(Pairs(),
+            (std::vector<std::pair<int32_t, int32_t>>{{0, 1}, {2, 2}, {4, 3}, {5, 3}, {5, 6}, {5, 7}, {5, 8}}));
+  ASSERT_TRUE(Object_SetParent(3, -1));
+  ObjectLists_Build();
 
   // Deleting an object drops its pairs; no record pointer outlives it.
   ASSERT_TRUE(Object_Delete(5));

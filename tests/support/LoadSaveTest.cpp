@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "base/IniFile.h"
 #include "base/VCL.h"
+#include "buffer/Buffer_Standard.h"
 #include "os/OS_Paths.h"
 #include "platform/MemoryManager.h"
 #include "support/CStream.h"
@@ -257,7 +259,25 @@ TEST_F(LoadSaveTest, SymbolicLinksNeverLeadOutOfTheGameFolderOrTheSaveArea) {
     LoadSaveFile* f = LoadSave_fopen(c.name, "r");
     EXPECT_EQ(f != nullptr, c.contents != nullptr) << c.name;
     LoadSave_fclose(f);
+    // Whole-stream loads and buffer loads go the same way.
+    CStream stream(0);
+    stream.LoadFromFile(c.name, 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(stream.GetData()), static_cast<size_t>(stream.GetSize())),
+              c.contents != nullptr ? c.contents : "")
+        << c.name;
+    Buffer_Standard buffer(0, BUFFER_GROW, 1);
+    EXPECT_EQ(buffer.Load(c.name, 0, -1, 0), c.contents != nullptr) << c.name;
   }
+  // An INI file reached through a link that leads out reads as an empty file.
+  WriteBytes(m_root + "/secret/conf.ini", "[s]\nk=leaked\n");
+  fs::create_symlink(m_root + "/secret/conf.ini", m_game + "conf.ini");
+  IniFile ini;
+  ini.Open("conf.ini", false);
+  EXPECT_STREQ(ini.ReadString("s", "k", "none"), "none");
+  WriteBytes(m_game + "real.ini", "[s]\nk=kept\n");
+  fs::create_symlink("real.ini", m_game + "inside.ini");
+  ini.Open("inside.ini", false);
+  EXPECT_STREQ(ini.ReadString("s", "k", "none"), "kept");
 
   // Writing: nothing outside is created, truncated or written; the refusal is a plain failure.
   EXPECT_FALSE(LoadSave_WriteSaveFile("out/x.txt", "x", 1));

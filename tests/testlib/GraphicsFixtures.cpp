@@ -70,6 +70,7 @@ void ResetGraphicsState() {
   g_Transforms = TransformState{};
   g_VertexBatch = VertexBatch{};
   g_RenderStates = RenderStateSettings{};
+  g_RenderStateCache = RenderStateCache{};
   g_DebugOverlay = DebugOverlayState{};
   g_ApplicationSurfaceId = -1;
 }

@@ -1,7 +1,8 @@
 // The graphics device layer: the one interface through which the graphics code reaches the
 // display. It is shaped after the device API the drawing code was written for: a device object
 // that lists adapters and makes the device, the device with its frames, clears, viewport,
-// transforms and render targets, and reference-counted surfaces. Results are HRESULT codes
+// transforms, render targets, render, sampler and texture-stage states, lights, textures,
+// vertex buffers and draws, and reference-counted surfaces, textures and vertex buffers. Results are HRESULT codes
 // (D3D_Types.h); every failure reaches the caller as a code and is never thrown.
 //
 // Two back ends implement it: OpenGL 3.3 core (D3D_GL.h), which renders into framebuffer
@@ -53,6 +54,30 @@ class IDirect3DSurface9 : public ID3DRefCounted {
   virtual uint32_t Format() const = 0;
 };
 
+// A texture of one level, 32 bits per pixel (0xAARRGGBB words).
+class IDirect3DTexture9 : public ID3DRefCounted {
+ public:
+  virtual uint32_t Width() const = 0;
+  virtual uint32_t Height() const = 0;
+  virtual uint32_t Format() const = 0;
+  // Hands out level 0's pixels (rect: null for all of it, else x1, y1 inclusive to x2, y2
+  // exclusive inside the texture); they reach the texture at UnlockRect. D3DERR_INVALIDCALL for
+  // another level, a rectangle outside the texture or a texture already locked.
+  virtual HRESULT LockRect(uint32_t level, D3DLOCKED_RECT* locked, const D3DRECT* rect, uint32_t flags) = 0;
+  virtual HRESULT UnlockRect(uint32_t level) = 0;
+};
+
+// Vertex memory for draws.
+class IDirect3DVertexBuffer9 : public ID3DRefCounted {
+ public:
+  virtual uint32_t Length() const = 0;  // bytes
+  // Hands out `size` bytes from `offset` (size 0: to the end); they reach the buffer at Unlock.
+  // D3DLOCK_DISCARD gives up the rest of the buffer's contents. D3DERR_INVALIDCALL for a range
+  // outside the buffer or a buffer already locked.
+  virtual HRESULT Lock(uint32_t offset, uint32_t size, void** data, uint32_t flags) = 0;
+  virtual HRESULT Unlock() = 0;
+};
+
 class IDirect3DDevice9 : public ID3DRefCounted {
  public:
   // D3D_OK while the device can draw; D3DERR_DEVICELOST or D3DERR_DEVICENOTRESET otherwise.
@@ -83,7 +108,47 @@ class IDirect3DDevice9 : public ID3DRefCounted {
   virtual HRESULT SetRenderTarget(uint32_t index, IDirect3DSurface9* surface) = 0;
   virtual HRESULT GetDepthStencilSurface(IDirect3DSurface9** surface) = 0;
   virtual HRESULT SetDepthStencilSurface(IDirect3DSurface9* surface) = 0;
+
+  // States with the device API's numbers and values (D3D_Types.h); they take effect at the next
+  // draw. D3DERR_INVALIDCALL for a state number beyond the last, a sampler or stage above 8.
+  virtual HRESULT SetRenderState(uint32_t state, uint32_t value) = 0;
+  virtual HRESULT SetSamplerState(uint32_t sampler, uint32_t type, uint32_t value) = 0;
+  virtual HRESULT SetTextureStageState(uint32_t stage, uint32_t type, uint32_t value) = 0;
+  // Lights 0..7 in world space, and the material of lit drawing.
+  virtual HRESULT SetLight(uint32_t index, const D3DLIGHT9* light) = 0;
+  virtual HRESULT LightEnable(uint32_t index, int32_t enable) = 0;
+  virtual HRESULT SetMaterial(const D3DMATERIAL9* material) = 0;
+
+  // A texture of width x height (each 1 .. the capabilities' maximum) in D3DFMT_A8R8G8B8 or
+  // D3DFMT_X8R8G8B8, one level whatever `levels` says, cleared to 0.
+  virtual HRESULT CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, uint32_t format,
+                                uint32_t pool, IDirect3DTexture9** texture) = 0;
+  // Binds a texture (null: none) to stage 0..8; the device holds a reference while bound.
+  virtual HRESULT SetTexture(uint32_t stage, IDirect3DTexture9* texture) = 0;
+
+  // A vertex buffer of `length` bytes (1 .. 256 MB), cleared to 0.
+  virtual HRESULT CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, uint32_t pool,
+                                     IDirect3DVertexBuffer9** buffer) = 0;
+  // Stream 0 only: vertices start `offset` bytes in, `stride` bytes apart. The device holds a
+  // reference while the buffer is set.
+  virtual HRESULT SetStreamSource(uint32_t stream, IDirect3DVertexBuffer9* buffer, uint32_t offset,
+                                  uint32_t stride) = 0;
+  // The layout of the vertices: D3DFVF_XYZ with any of D3DFVF_NORMAL, D3DFVF_DIFFUSE and
+  // D3DFVF_TEX1, in that order in memory.
+  virtual HRESULT SetFVF(uint32_t fvf) = 0;
+  // Draws `count` primitives of a kind D3DPT_* from vertex `start` of the stream. Nothing for a
+  // count of 0; D3DERR_INVALIDCALL for an unknown kind, no stream, a locked buffer, a layout
+  // that does not fit the stride or vertices beyond the buffer's end.
+  virtual HRESULT DrawPrimitive(uint32_t type, uint32_t start, uint32_t count) = 0;
 };
+
+// The bytes of one vertex of a layout the devices draw (D3DFVF_* bits); 0 for any other layout
+// (no D3DFVF_XYZ, or other bits).
+uint32_t D3D_FVFSize(uint32_t fvf);
+// The vertices `count` primitives of kind `type` take; 0 for an unknown kind.
+uint64_t D3D_PrimitiveVertices(uint32_t type, uint32_t count);
+// The largest vertex buffer a device makes.
+constexpr uint32_t kD3DMaxVertexBufferBytes = 256u << 20;
 
 // The device object: adapters, their capabilities and modes, and the device.
 class IDirect3D9 : public ID3DRefCounted {

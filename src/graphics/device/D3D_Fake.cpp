@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -52,10 +53,89 @@ const char* NameOf(IDirect3DSurface9* surface) {
   return surface != nullptr ? static_cast<FakeSurface*>(surface)->Name().c_str() : "null";
 }
 
+std::string NewName(const char* prefix, int* counter) { return prefix + std::to_string(++*counter); }
+
+class FakeTexture final : public D3DRefCountedImpl<IDirect3DTexture9> {
+ public:
+  FakeTexture(uint32_t width, uint32_t height, uint32_t format)
+      : m_name(NewName("tex", &g_script.textures)),
+        m_width(width),
+        m_height(height),
+        m_format(format),
+        m_pixels(static_cast<size_t>(width) * height) {}
+  uint32_t Width() const override { return m_width; }
+  uint32_t Height() const override { return m_height; }
+  uint32_t Format() const override { return m_format; }
+  HRESULT LockRect(uint32_t level, D3DLOCKED_RECT* locked, const D3DRECT* rect, uint32_t) override {
+    Log("LockRect %s", m_name.c_str());
+    if (level != 0 || m_locked) return D3DERR_INVALIDCALL;
+    D3DRECT all = {0, 0, static_cast<int32_t>(m_width), static_cast<int32_t>(m_height)};
+    if (rect == nullptr) rect = &all;
+    if (rect->x1 < 0 || rect->y1 < 0 || rect->x1 >= rect->x2 || rect->y1 >= rect->y2 ||
+        rect->x2 > static_cast<int32_t>(m_width) || rect->y2 > static_cast<int32_t>(m_height))
+      return D3DERR_INVALIDCALL;
+    m_locked = true;
+    locked->Pitch = static_cast<int32_t>(m_width * 4);
+    locked->pBits = m_pixels.data() + static_cast<size_t>(rect->y1) * m_width + static_cast<size_t>(rect->x1);
+    return D3D_OK;
+  }
+  HRESULT UnlockRect(uint32_t level) override {
+    Log("UnlockRect %s", m_name.c_str());
+    if (level != 0 || !m_locked) return D3DERR_INVALIDCALL;
+    m_locked = false;
+    return D3D_OK;
+  }
+  const std::string& Name() const { return m_name; }
+
+ private:
+  std::string m_name;
+  uint32_t m_width, m_height, m_format;
+  std::vector<uint32_t> m_pixels;
+  bool m_locked = false;
+};
+
+class FakeVertexBuffer final : public D3DRefCountedImpl<IDirect3DVertexBuffer9> {
+ public:
+  explicit FakeVertexBuffer(uint32_t length)
+      : m_name(NewName("vb", &g_script.vertexBuffers)), m_bytes(length) {}
+  uint32_t Length() const override { return static_cast<uint32_t>(m_bytes.size()); }
+  HRESULT Lock(uint32_t offset, uint32_t size, void** data, uint32_t flags) override {
+    Log("Lock %s %u %u 0x%X", m_name.c_str(), offset, size, flags);
+    *data = nullptr;
+    const uint64_t length = m_bytes.size();
+    if (size == 0 && offset <= length) size = static_cast<uint32_t>(length - offset);
+    if (m_locked || size == 0 || static_cast<uint64_t>(offset) + size > length) return D3DERR_INVALIDCALL;
+    m_locked = true;
+    *data = m_bytes.data() + offset;
+    return D3D_OK;
+  }
+  HRESULT Unlock() override {
+    Log("Unlock %s", m_name.c_str());
+    if (!m_locked) return D3DERR_INVALIDCALL;
+    m_locked = false;
+    return D3D_OK;
+  }
+  const std::string& Name() const { return m_name; }
+
+ private:
+  std::string m_name;
+  std::vector<uint8_t> m_bytes;
+  bool m_locked = false;
+};
+
+template <typename Object>
+const char* ObjectName(void* object) {
+  return object != nullptr ? static_cast<Object*>(object)->Name().c_str() : "null";
+}
+
 class FakeDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
  public:
   explicit FakeDevice(const D3DPRESENT_PARAMETERS& params) : m_params(params) { MakeBuffers(); }
-  ~FakeDevice() override { DropBuffers(); }
+  ~FakeDevice() override {
+    DropBuffers();
+    for (IDirect3DTexture9*& texture : m_textures) HoldObject(texture, nullptr);
+    HoldObject(m_stream, nullptr);
+  }
 
   uint32_t Release() override {
     Log("Release device %u", Refs() - 1);
@@ -76,7 +156,7 @@ class FakeDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
     return D3D_OK;
   }
   HRESULT GetDeviceCaps(D3DCAPS9* caps) override {
-    *caps = g_script.adapters.empty() ? FakeAdapter::DefaultCaps() : g_script.adapters[0].caps;
+    *caps = Caps();
     return D3D_OK;
   }
   HRESULT BeginScene() override {
@@ -144,7 +224,87 @@ class FakeDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
     return D3D_OK;
   }
 
+  HRESULT SetRenderState(uint32_t state, uint32_t value) override {
+    Log("SetRenderState %u %u", state, value);
+    if (state > D3DRS_LAST) return D3DERR_INVALIDCALL;
+    return Next("SetRenderState");
+  }
+  HRESULT SetSamplerState(uint32_t sampler, uint32_t type, uint32_t value) override {
+    Log("SetSamplerState %u %u %u", sampler, type, value);
+    if (sampler >= kD3DTextureStages || type > D3DSAMP_LAST) return D3DERR_INVALIDCALL;
+    return Next("SetSamplerState");
+  }
+  HRESULT SetTextureStageState(uint32_t stage, uint32_t type, uint32_t value) override {
+    Log("SetTextureStageState %u %u %u", stage, type, value);
+    if (stage >= kD3DTextureStages || type > D3DTSS_LAST) return D3DERR_INVALIDCALL;
+    return Next("SetTextureStageState");
+  }
+  HRESULT SetLight(uint32_t index, const D3DLIGHT9* light) override {
+    Log("SetLight %u %u", index, light->Type);
+    return index < kD3DLights ? Next("SetLight") : D3DERR_INVALIDCALL;
+  }
+  HRESULT LightEnable(uint32_t index, int32_t enable) override {
+    Log("LightEnable %u %d", index, enable);
+    return index < kD3DLights ? Next("LightEnable") : D3DERR_INVALIDCALL;
+  }
+  HRESULT SetMaterial(const D3DMATERIAL9*) override {
+    Log("SetMaterial");
+    return Next("SetMaterial");
+  }
+  HRESULT CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, uint32_t format,
+                        uint32_t pool, IDirect3DTexture9** texture) override {
+    Log("CreateTexture %u %u %u 0x%X %u %u", width, height, levels, usage, format, pool);
+    *texture = nullptr;
+    const HRESULT result = Next("CreateTexture");
+    if (D3D_Failed(result)) return result;
+    const D3DCAPS9 caps = Caps();
+    if (width == 0 || height == 0 || width > caps.MaxTextureWidth || height > caps.MaxTextureHeight ||
+        (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8))
+      return D3DERR_INVALIDCALL;
+    *texture = new FakeTexture(width, height, format);
+    return D3D_OK;
+  }
+  HRESULT SetTexture(uint32_t stage, IDirect3DTexture9* texture) override {
+    Log("SetTexture %u %s", stage, ObjectName<FakeTexture>(texture));
+    if (stage >= kD3DTextureStages) return D3DERR_INVALIDCALL;
+    HoldObject(m_textures[stage], texture);
+    return Next("SetTexture");
+  }
+  HRESULT CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, uint32_t pool,
+                             IDirect3DVertexBuffer9** buffer) override {
+    Log("CreateVertexBuffer %u 0x%X 0x%X %u", length, usage, fvf, pool);
+    *buffer = nullptr;
+    const HRESULT result = Next("CreateVertexBuffer");
+    if (D3D_Failed(result)) return result;
+    if (length == 0) return D3DERR_INVALIDCALL;
+    if (length > kD3DMaxVertexBufferBytes) return D3DERR_OUTOFVIDEOMEMORY;
+    *buffer = new FakeVertexBuffer(length);
+    return D3D_OK;
+  }
+  HRESULT SetStreamSource(uint32_t stream, IDirect3DVertexBuffer9* buffer, uint32_t offset, uint32_t stride) override {
+    Log("SetStreamSource %u %s %u %u", stream, ObjectName<FakeVertexBuffer>(buffer), offset, stride);
+    if (stream != 0) return D3DERR_INVALIDCALL;
+    HoldObject(m_stream, buffer);
+    return Next("SetStreamSource");
+  }
+  HRESULT SetFVF(uint32_t fvf) override {
+    Log("SetFVF 0x%X", fvf);
+    return Next("SetFVF");
+  }
+  HRESULT DrawPrimitive(uint32_t type, uint32_t start, uint32_t count) override {
+    Log("DrawPrimitive %u %u %u", type, start, count);
+    if (count != 0 && (D3D_PrimitiveVertices(type, count) == 0 || m_stream == nullptr)) return D3DERR_INVALIDCALL;
+    return Next("DrawPrimitive");
+  }
+
  private:
+  static D3DCAPS9 Caps() { return g_script.adapters.empty() ? FakeAdapter::DefaultCaps() : g_script.adapters[0].caps; }
+  template <typename Object>
+  static void HoldObject(Object*& slot, std::type_identity_t<Object>* object) {
+    if (object != nullptr) object->AddRef();
+    if (slot != nullptr) slot->Release();
+    slot = object;
+  }
   static void Hold(IDirect3DSurface9*& slot, IDirect3DSurface9* surface) {
     if (surface != nullptr) surface->AddRef();
     if (slot != nullptr) slot->Release();
@@ -166,6 +326,8 @@ class FakeDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
   D3DVIEWPORT9 m_viewport;
   IDirect3DSurface9* m_targets[4] = {};
   IDirect3DSurface9* m_depthTarget = nullptr;
+  IDirect3DTexture9* m_textures[kD3DTextureStages] = {};
+  IDirect3DVertexBuffer9* m_stream = nullptr;
 };
 
 class FakeObject final : public D3DRefCountedImpl<IDirect3D9> {

@@ -14,6 +14,15 @@
 //   "Clear <count> 0x<flags> 0x<colour> <z> <stencil>", "SetViewport <x> <y> <w> <h> <minz> <maxz>"
 //   "SetTransform <slot>", "GetRenderTarget <i>", "SetRenderTarget <i> <surface name|null>",
 //   "GetDepthStencilSurface", "SetDepthStencilSurface <surface name|null>", "Release device <n>"
+//   "SetRenderState <state> <value>", "SetSamplerState <sampler> <type> <value>",
+//   "SetTextureStageState <stage> <type> <value>", "SetLight <index> <type>",
+//   "LightEnable <index> <enable>", "SetMaterial",
+//   "CreateTexture <w> <h> <levels> 0x<usage> <format> <pool>" (textures are named "tex1", "tex2"
+//   ... in creation order), "LockRect <name>", "UnlockRect <name>", "SetTexture <stage> <name|null>",
+//   "CreateVertexBuffer <length> 0x<usage> 0x<fvf> <pool>" (named "vb1", "vb2" ...),
+//   "Lock <name> <offset> <size> 0x<flags>", "Unlock <name>",
+//   "SetStreamSource <stream> <name|null> <offset> <stride>", "SetFVF 0x<fvf>",
+//   "DrawPrimitive <type> <start> <count>"
 // Queries that only read (adapter count, identifiers, capabilities) are not logged.
 #pragma once
 
@@ -39,6 +48,8 @@ struct FakeD3DScript {
   std::vector<FakeAdapter> adapters{FakeAdapter{}};
   D3DDISPLAYMODE desktop{1024, 768, 60, D3DFMT_X8R8G8B8};
   uint32_t maxSamples = 16;  // sample counts 2, 4, ... up to this are supported
+  int textures = 0;          // textures made so far (for their names)
+  int vertexBuffers = 0;     // vertex buffers made so far
   // Results for the next calls of an operation (by its log name), used up in order; calls
   // beyond them succeed.
   std::map<std::string, std::deque<HRESULT>> results;

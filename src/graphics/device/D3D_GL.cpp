@@ -8,7 +8,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
+#include <vector>
 
+#include "graphics/device/D3D_GLPipeline.h"
 #include "os/OS_DisplayModes.h"
 
 namespace {
@@ -181,6 +184,138 @@ GLSurface::~GLSurface() {
 
 GLSurface* AsGL(IDirect3DSurface9* surface) { return static_cast<GLSurface*>(surface); }
 
+// ---- Textures: a GL texture of one level with a copy of its pixels that locks hand out ----
+
+class GLTexture final : public D3DRefCountedImpl<IDirect3DTexture9> {
+ public:
+  GLTexture(GLObject* owner, uint32_t width, uint32_t height, uint32_t format)
+      : m_owner(owner), m_width(width), m_height(height), m_format(format),
+        m_pixels(static_cast<size_t>(width) * height) {
+    m_owner->AddRef();
+    glActiveTexture(GL_TEXTURE0 + GLPipeline::kUploadUnit);
+    glGenTextures(1, &m_name);
+    glBindTexture(GL_TEXTURE_2D, m_name);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0, GL_BGRA,
+                 GL_UNSIGNED_INT_8_8_8_8_REV, m_pixels.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    if (format == D3DFMT_X8R8G8B8) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+  }
+  uint32_t Width() const override { return m_width; }
+  uint32_t Height() const override { return m_height; }
+  uint32_t Format() const override { return m_format; }
+  GLuint Name() const { return m_name; }
+
+  HRESULT LockRect(uint32_t level, D3DLOCKED_RECT* locked, const D3DRECT* rect, uint32_t) override {
+    const D3DRECT all = {0, 0, static_cast<int32_t>(m_width), static_cast<int32_t>(m_height)};
+    if (rect == nullptr) rect = &all;
+    if (level != 0 || m_locked || rect->x1 < 0 || rect->y1 < 0 || rect->x1 >= rect->x2 || rect->y1 >= rect->y2 ||
+        rect->x2 > static_cast<int32_t>(m_width) || rect->y2 > static_cast<int32_t>(m_height))
+      return D3DERR_INVALIDCALL;
+    m_locked = true;
+    m_rect = *rect;
+    locked->Pitch = static_cast<int32_t>(m_width * 4);
+    locked->pBits = m_pixels.data() + static_cast<size_t>(rect->y1) * m_width + static_cast<size_t>(rect->x1);
+    return D3D_OK;
+  }
+  HRESULT UnlockRect(uint32_t level) override {
+    if (level != 0 || !m_locked) return D3DERR_INVALIDCALL;
+    m_locked = false;
+    m_owner->Context().MakeCurrent();
+    glActiveTexture(GL_TEXTURE0 + GLPipeline::kUploadUnit);
+    glBindTexture(GL_TEXTURE_2D, m_name);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(m_width));
+    glTexSubImage2D(GL_TEXTURE_2D, 0, m_rect.x1, m_rect.y1, m_rect.x2 - m_rect.x1, m_rect.y2 - m_rect.y1, GL_BGRA,
+                    GL_UNSIGNED_INT_8_8_8_8_REV,
+                    m_pixels.data() + static_cast<size_t>(m_rect.y1) * m_width + static_cast<size_t>(m_rect.x1));
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    return D3D_OK;
+  }
+
+ private:
+  ~GLTexture() override;
+
+  GLObject* m_owner;
+  GLuint m_name = 0;
+  uint32_t m_width, m_height, m_format;
+  std::vector<uint32_t> m_pixels;
+  bool m_locked = false;
+  D3DRECT m_rect = {0, 0, 0, 0};
+};
+
+// ---- Vertex buffers: a GL buffer with a copy of its bytes that locks hand out ----
+
+class GLVertexBuffer final : public D3DRefCountedImpl<IDirect3DVertexBuffer9> {
+ public:
+  GLVertexBuffer(GLObject* owner, uint32_t length, bool dynamic)
+      : m_owner(owner), m_id(++s_lastId), m_bytes(length), m_usage(dynamic ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW) {
+    m_owner->AddRef();
+    glGenBuffers(1, &m_name);
+    glBindBuffer(GL_ARRAY_BUFFER, m_name);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(length), m_bytes.data(), m_usage);
+  }
+  uint32_t Length() const override { return static_cast<uint32_t>(m_bytes.size()); }
+  GLuint Name() const { return m_name; }
+  uint64_t Id() const { return m_id; }
+  bool Locked() const { return m_locked; }
+
+  HRESULT Lock(uint32_t offset, uint32_t size, void** data, uint32_t flags) override {
+    *data = nullptr;
+    const uint64_t length = m_bytes.size();
+    if (size == 0 && offset <= length) size = static_cast<uint32_t>(length - offset);
+    if (m_locked || size == 0 || static_cast<uint64_t>(offset) + size > length) return D3DERR_INVALIDCALL;
+    m_locked = true;
+    m_offset = offset;
+    m_size = size;
+    m_flags = flags;
+    *data = m_bytes.data() + offset;
+    return D3D_OK;
+  }
+  HRESULT Unlock() override {
+    if (!m_locked) return D3DERR_INVALIDCALL;
+    m_locked = false;
+    m_owner->Context().MakeCurrent();
+    glBindBuffer(GL_ARRAY_BUFFER, m_name);
+    // A discarding lock gives the old storage up, so no draw still reading it holds this one.
+    if (m_flags & D3DLOCK_DISCARD)
+      glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(m_bytes.size()), nullptr, m_usage);
+    glBufferSubData(GL_ARRAY_BUFFER, m_offset, m_size, m_bytes.data() + m_offset);
+    return D3D_OK;
+  }
+
+ private:
+  ~GLVertexBuffer() override;
+
+  static inline uint64_t s_lastId = 0;
+  GLObject* m_owner;
+  GLuint m_name = 0;
+  uint64_t m_id;
+  std::vector<uint8_t> m_bytes;
+  GLenum m_usage;
+  bool m_locked = false;
+  uint32_t m_offset = 0, m_size = 0, m_flags = 0;
+};
+
+GLTexture::~GLTexture() {
+  m_owner->Context().MakeCurrent();
+  glDeleteTextures(1, &m_name);
+  m_owner->Release();
+}
+
+GLVertexBuffer::~GLVertexBuffer() {
+  m_owner->Context().MakeCurrent();
+  glDeleteBuffers(1, &m_name);
+  m_owner->Release();
+}
+
+template <typename Object>
+void HoldObject(Object*& slot, std::type_identity_t<Object>* object) {
+  if (object != nullptr) object->AddRef();
+  if (slot != nullptr) slot->Release();
+  slot = object;
+}
+
 // ---- The device ----
 
 class GLDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
@@ -191,6 +326,7 @@ class GLDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
     glGenFramebuffers(1, &m_resolveFbo);
     glGenFramebuffers(1, &m_targetFbo);
     glDisable(GL_DITHER);
+    m_pipeline = new GLPipeline();
   }
 
 
@@ -246,6 +382,10 @@ class GLDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
   HRESULT Reset(D3DPRESENT_PARAMETERS* params) override {
     if (m_inScene) return D3DERR_INVALIDCALL;
     m_object->Context().MakeCurrent();
+    // Every state goes back to its default, and nothing stays bound.
+    m_pipeline->Reset();
+    ReleaseBindings();
+    m_fvf = 0;
     const D3DPRESENT_PARAMETERS old = m_params;
     if (MakeBackBuffer(*params)) return D3D_OK;
     MakeBackBuffer(old);
@@ -343,7 +483,7 @@ class GLDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
   HRESULT SetTransform(uint32_t slot, const D3DMATRIX* matrix) override {
     const int index = slot == D3DTS_VIEW ? 0 : slot == D3DTS_PROJECTION ? 1 : slot == D3DTS_WORLD ? 2 : -1;
     if (index < 0) return D3DERR_INVALIDCALL;
-    m_transforms[index] = *matrix;
+    m_pipeline->SetTransform(index, *matrix);
     return D3D_OK;
   }
 
@@ -377,6 +517,88 @@ class GLDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
     return D3D_OK;
   }
 
+  HRESULT SetRenderState(uint32_t state, uint32_t value) override {
+    return m_pipeline->SetRenderState(state, value) ? D3D_OK : D3DERR_INVALIDCALL;
+  }
+  HRESULT SetSamplerState(uint32_t sampler, uint32_t type, uint32_t value) override {
+    return m_pipeline->SetSamplerState(sampler, type, value) ? D3D_OK : D3DERR_INVALIDCALL;
+  }
+  HRESULT SetTextureStageState(uint32_t stage, uint32_t type, uint32_t value) override {
+    return m_pipeline->SetTextureStageState(stage, type, value) ? D3D_OK : D3DERR_INVALIDCALL;
+  }
+  HRESULT SetLight(uint32_t index, const D3DLIGHT9* light) override {
+    return light != nullptr && m_pipeline->SetLight(index, *light) ? D3D_OK : D3DERR_INVALIDCALL;
+  }
+  HRESULT LightEnable(uint32_t index, int32_t enable) override {
+    return m_pipeline->LightEnable(index, enable != 0) ? D3D_OK : D3DERR_INVALIDCALL;
+  }
+  HRESULT SetMaterial(const D3DMATERIAL9* material) override {
+    if (material == nullptr) return D3DERR_INVALIDCALL;
+    m_pipeline->SetMaterial(*material);
+    return D3D_OK;
+  }
+
+  HRESULT CreateTexture(uint32_t width, uint32_t height, uint32_t, uint32_t usage, uint32_t format, uint32_t,
+                        IDirect3DTexture9** texture) override {
+    *texture = nullptr;
+    const D3DCAPS9& caps = m_object->Caps();
+    if (width == 0 || height == 0 || width > caps.MaxTextureWidth || height > caps.MaxTextureHeight ||
+        (usage & D3DUSAGE_RENDERTARGET) != 0 || (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8))
+      return D3DERR_INVALIDCALL;
+    m_object->Context().MakeCurrent();
+    *texture = new GLTexture(m_object, width, height, format);
+    return D3D_OK;
+  }
+  HRESULT SetTexture(uint32_t stage, IDirect3DTexture9* texture) override {
+    if (stage >= kD3DTextureStages) return D3DERR_INVALIDCALL;
+    m_pipeline->SetTexture(stage, texture != nullptr ? static_cast<GLTexture*>(texture)->Name() : 0);
+    HoldObject(m_textures[stage], texture);
+    return D3D_OK;
+  }
+
+  HRESULT CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t, uint32_t,
+                             IDirect3DVertexBuffer9** buffer) override {
+    *buffer = nullptr;
+    if (length == 0) return D3DERR_INVALIDCALL;
+    if (length > kD3DMaxVertexBufferBytes) return D3DERR_OUTOFVIDEOMEMORY;
+    m_object->Context().MakeCurrent();
+    *buffer = new GLVertexBuffer(m_object, length, (usage & D3DUSAGE_DYNAMIC) != 0);
+    return D3D_OK;
+  }
+  HRESULT SetStreamSource(uint32_t stream, IDirect3DVertexBuffer9* buffer, uint32_t offset, uint32_t stride) override {
+    if (stream != 0) return D3DERR_INVALIDCALL;
+    HoldObject(m_stream, buffer);
+    m_streamOffset = offset;
+    m_streamStride = stride;
+    return D3D_OK;
+  }
+  HRESULT SetFVF(uint32_t fvf) override {
+    m_fvf = fvf;
+    return D3D_OK;
+  }
+  HRESULT DrawPrimitive(uint32_t type, uint32_t start, uint32_t count) override {
+    static const GLenum kModes[] = {GL_POINTS, GL_LINES, GL_LINE_STRIP, GL_TRIANGLES, GL_TRIANGLE_STRIP,
+                                    GL_TRIANGLE_FAN};
+    const uint64_t vertices = D3D_PrimitiveVertices(type, count);
+    if (count == 0) return type >= D3DPT_POINTLIST && type <= D3DPT_TRIANGLEFAN ? D3D_OK : D3DERR_INVALIDCALL;
+    GLVertexBuffer* stream = static_cast<GLVertexBuffer*>(m_stream);
+    const uint32_t size = D3D_FVFSize(m_fvf);
+    if (vertices == 0 || stream == nullptr || stream->Locked() || size == 0 || m_streamStride < size)
+      return D3DERR_INVALIDCALL;
+    // The last vertex must end inside the buffer (checked so that nothing overflows).
+    const uint64_t length = stream->Length();
+    const uint64_t last = start + vertices - 1;
+    if (m_streamOffset > length || last > (length - m_streamOffset) / m_streamStride ||
+        m_streamOffset + last * m_streamStride + size > length)
+      return D3DERR_INVALIDCALL;
+    m_object->Context().MakeCurrent();
+    if (!m_pipeline->Prepare(m_fvf, stream->Name(), stream->Id(), m_streamOffset, m_streamStride, m_viewport.Width,
+                             m_viewport.Height))
+      return D3DERR_INVALIDCALL;
+    glDrawArrays(kModes[type - 1], static_cast<GLint>(start), static_cast<GLsizei>(vertices));
+    return D3D_OK;
+  }
+
   bool ReadBackBuffer(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t* pixels) {
     const int64_t w = m_params.BackBufferWidth, h = m_params.BackBufferHeight;
     if (x < 0 || y < 0 || width <= 0 || height <= 0 || x + static_cast<int64_t>(width) > w ||
@@ -393,6 +615,8 @@ class GLDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
  private:
   ~GLDevice() override {
     m_object->Context().MakeCurrent();
+    ReleaseBindings();
+    delete m_pipeline;
     for (IDirect3DSurface9*& target : m_targets) Hold(target, nullptr);
     Hold(m_depthTarget, nullptr);
     DropBackBuffer();
@@ -403,10 +627,15 @@ class GLDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
     m_object->Release();
   }
 
-  static void Hold(IDirect3DSurface9*& slot, IDirect3DSurface9* surface) {
-    if (surface != nullptr) surface->AddRef();
-    if (slot != nullptr) slot->Release();
-    slot = surface;
+  static void Hold(IDirect3DSurface9*& slot, IDirect3DSurface9* surface) { HoldObject(slot, surface); }
+
+  // Unbinds every texture and the stream.
+  void ReleaseBindings() {
+    for (uint32_t stage = 0; stage < kD3DTextureStages; ++stage) {
+      m_pipeline->SetTexture(stage, 0);
+      HoldObject(m_textures[stage], nullptr);
+    }
+    HoldObject(m_stream, nullptr);
   }
 
   static void Attach(GLenum target, GLuint depth, uint32_t depthFormat) {
@@ -475,7 +704,11 @@ class GLDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
   IDirect3DSurface9* m_targets[4] = {};
   IDirect3DSurface9* m_depthTarget = nullptr;
   D3DVIEWPORT9 m_viewport;
-  D3DMATRIX m_transforms[3] = {};
+  GLPipeline* m_pipeline = nullptr;
+  IDirect3DTexture9* m_textures[kD3DTextureStages] = {};
+  IDirect3DVertexBuffer9* m_stream = nullptr;
+  uint32_t m_streamOffset = 0, m_streamStride = 0;
+  uint32_t m_fvf = 0;
   bool m_inScene = false;
 
   friend class GLObject;

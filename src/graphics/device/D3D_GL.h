@@ -11,6 +11,12 @@
 // There is one adapter, named by GL_RENDERER, on display 0 of the display source
 // (os/OS_DisplayModes.h). Capabilities: shader model 3.0, table fog, 4 simultaneous targets,
 // sample counts up to GL_MAX_SAMPLES. Dithering is off.
+//
+// Draws go through the fixed-function pipeline of D3D_GLPipeline.h, which applies the states
+// that changed at each draw. Vertex buffers are GL buffers with a copy of their bytes: Lock hands
+// out the copy and Unlock uploads the locked range (a discarding lock gives up the old storage
+// first). Textures are RGBA8 GL textures of one level with a copy of their pixels, uploaded the
+// same way. A reset puts every state back to its default and unbinds textures and the stream.
 #pragma once
 
 #include <cstdint>
