@@ -1,6 +1,7 @@
 #include "extension/Support_DLL.h"
 
 #include <dlfcn.h>
+#include <strings.h>
 
 #include <cstring>
 #include <string>
@@ -64,7 +65,7 @@ bool ResolveLibrary(const char* name, std::string* out) {
 }
 
 // The loaded library of `path`: the handle of the last definition made for it, else a new load.
-void* LoadLibrary(const std::string& path) {
+void* LoadModule(const std::string& path) {
   void* module = nullptr;
   for (int32_t i = 0; i < g_Definitions.GetLength(); ++i) {
     const ExternalFunction* f = g_Definitions.Get(i);
@@ -185,7 +186,7 @@ int32_t DLL_Define(const char* path, const char* name, int32_t, int32_t argument
     DebugConsole->Output("Cannot find the library %s in the game folder or the save area\n", path);
     return -1;
   }
-  void* module = LoadLibrary(resolved);
+  void* module = LoadModule(resolved);
   if (module == nullptr) return -1;
 
   auto* f = new ExternalFunction;
