@@ -63,18 +63,22 @@ void CInstance::DestroyPhysicsBody() {
   i_physicsobject = nullptr;
 }
 
-void CInstance::SetObject(int32_t objectIndex, bool link) {
-  if (i_object != nullptr) i_object->RemoveInstance(this);
-  i_objindex = objectIndex == -1 ? 0 : objectIndex;
-  i_object = Object_Find(objectIndex);
-  if (i_object == nullptr) return;
-  if (link) i_object->AddInstance(this);
+void CInstance::TakeObjectDefaults() {
   i_maskindex = i_object->m_MaskIndex;
   i_depth = static_cast<float>(i_object->m_Depth);
   i_solid = (i_object->m_Flags & kObjectSolid) != 0;
   i_visible = (i_object->m_Flags & kObjectVisible) != 0;
   i_persistent = (i_object->m_Flags & kObjectPersistent) != 0;
   SetSpriteIndex(i_object->m_SpriteIndex);
+}
+
+void CInstance::SetObject(int32_t objectIndex, bool link) {
+  if (i_object != nullptr) i_object->RemoveInstance(this);
+  i_objindex = objectIndex == -1 ? 0 : objectIndex;
+  i_object = Object_Find(objectIndex);
+  if (i_object == nullptr) return;
+  if (link) i_object->AddInstance(this);
+  TakeObjectDefaults();
   i_bboxdirty = 1;
 }
 
@@ -115,12 +119,7 @@ void CInstance::ChangeObject(int32_t objectIndex) {
   i_objindex = objectIndex;
   i_object = Object_Find(objectIndex);
   if (i_object == nullptr) return;
-  i_maskindex = i_object->m_MaskIndex;
-  i_depth = static_cast<float>(i_object->m_Depth);
-  i_solid = (i_object->m_Flags & kObjectSolid) != 0;
-  i_visible = (i_object->m_Flags & kObjectVisible) != 0;
-  i_persistent = (i_object->m_Flags & kObjectPersistent) != 0;
-  SetSpriteIndex(i_object->m_SpriteIndex);
+  TakeObjectDefaults();
   DepthChangeQueue.Add(this);
   DestroyPhysicsBody();
   if (i_object->m_PhysicsEnabled) BuildPhysicsBody(CurrentRoom);

@@ -160,6 +160,8 @@ class CInstance {
   float i_sortdepth = 0.0f;  // the depth the instance had when last inserted into an active list
 
  private:
+  // Mask, depth, the solid, visible and persistent flags and the sprite from i_object.
+  void TakeObjectDefaults();
   void LeaveObjectLists();
   void DestroyPhysicsBody();
 };

@@ -115,16 +115,17 @@ TEST_F(InstancePhysicsTest, AShapeWithTooFewPointsShowsItsErrorAndBuildsNoBody) 
     std::vector<ErrorRecorder::Error> errors;
     bool notClockwise;  // the point check reports the polygon first
   } cases[] = {
-      {"circle without points", 0, {}, {{"Corrupt shape data for ball\n", false}}},
-      {"circle with one point", 0, {{1, 2}}, {{"Corrupt shape data for ball\n", false}}},
-      {"polygon without points", 2, {}, {tooFew}},
-      {"box with two points", 1, {{0, 0}, {10, 0}}, {tooFew}},
+      {"circle without points", 0, {}, {{"Corrupt shape data for ball\n", false}}, false},
+      {"circle with one point", 0, {{1, 2}}, {{"Corrupt shape data for ball\n", false}}, false},
+      {"polygon without points", 2, {}, {tooFew}, false},
+      {"box with two points", 1, {{0, 0}, {10, 0}}, {tooFew}, false},
       {"three points on a line", 2, {{0, 0}, {5, 0}, {10, 0}}, {tooFew}, true},
       {"three points in one place", 2, {{3, 3}, {3, 3}, {3, 3}}, {tooFew}, true},
-      {"a sliver too thin to hold", 2, {{0, 0}, {0.0005f, 0}, {0.0005f, 0.0005f}}, {tooFew}},
+      {"a sliver too thin to hold", 2, {{0, 0}, {0.0005f, 0}, {0.0005f, 0.0005f}}, {tooFew}, false},
       {"a point that is not a number", 2,
        {{0, 0}, {10, 0}, {std::numeric_limits<float>::quiet_NaN(), 10}}, {tooFew}, true},
-      {"an unknown shape kind", 7, {{0, 0}, {10, 0}, {10, 10}}, {{"No fixture shape data present for ball\n", true}}},
+      {"an unknown shape kind", 7, {{0, 0}, {10, 0}, {10, 10}},
+       {{"No fixture shape data present for ball\n", true}}, false},
   };
   ErrorRecorder errors;
   for (const auto& c : cases) {

@@ -34,6 +34,15 @@ bool Holds(const SLinkedList<CInstance>& list, const CInstance* instance) {
   return false;
 }
 
+// A field's value and the value it should have, as numbers.
+struct FieldValue {
+  template <typename G, typename W>
+  FieldValue(const char* f, G g, W w) : field(f), got(static_cast<double>(g)), want(static_cast<double>(w)) {}
+  const char* field;
+  double got;
+  double want;
+};
+
 TEST_F(InstanceTest, ANewInstanceTakesItsObjectsDefaultsAndTheCreationCounter) {
   const int32_t sprite = AddSprite(4);
   const int32_t object = Object(sprite, -7, kObjectSolid | kObjectPersistent, 3);
@@ -45,11 +54,7 @@ TEST_F(InstanceTest, ANewInstanceTakesItsObjectsDefaultsAndTheCreationCounter) {
   EXPECT_EQ(Sprite_Data(sprite)->m_name, std::string("__newsprite0"));
   EXPECT_EQ(a.i_createstamp, 2);
   EXPECT_EQ(Instance_CreationCounter(), 2);
-  const struct {
-    const char* field;
-    double got;
-    double want;
-  } cases[] = {
+  const FieldValue cases[] = {
       {"sprite", a.i_spriteindex, sprite}, {"depth", a.i_depth, -7},      {"mask", a.i_maskindex, 3},
       {"solid", a.i_solid, 1},             {"visible", a.i_visible, 0},   {"persistent", a.i_persistent, 1},
       {"x", a.i_x, 10.5},                  {"xstart", a.i_xstart, 10.5},  {"yprevious", a.i_yprevious, 20},
@@ -272,7 +277,9 @@ TEST_F(InstanceTest, CopyTakesExactlyItsFieldsAndLeavesTheRest) {
     target.i_variables->Get(100000, kWholeValueIndex, &read);
     const bool isText = (read.kind & 0xFFFFFFu) == VALUE_STRING;
     EXPECT_TRUE(isText);
-    if (isText) EXPECT_EQ(std::string(read.str), "kept apart");
+    if (isText) {
+      EXPECT_EQ(std::string(read.str), "kept apart");
+    }
     ReleaseValue(&read);
     target.i_previousobject = nullptr;
     delete code;
@@ -354,7 +361,9 @@ TEST_F(InstanceTest, ADeletedInstanceIsLeftInNoQueueListOrMap) {
     } else {
       EXPECT_EQ(InstanceIdMap.Count(), 0);
       EXPECT_EQ(Object_Find(to)->m_Instances.Count(), 0);
-      if (CurrentRoom != nullptr) EXPECT_EQ(CurrentRoom->m_Active.first, nullptr);
+      if (CurrentRoom != nullptr) {
+        EXPECT_EQ(CurrentRoom->m_Active.first, nullptr);
+      }
     }
     // What the frame step does with the queues touches nothing that was freed.
     for (int32_t i = 0; i < RelinkQueue.Count(); ++i) RelinkQueue.Get(i)->Relink();
