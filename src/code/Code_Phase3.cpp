@@ -362,138 +362,202 @@ int32_t ParseAssignment(Parser& p, int32_t i, CodeNode* out) {
   return i;
 }
 
-int32_t ParseStatementBody(Parser& p, int32_t i, CodeNode* out) {
+// Each statement routine below starts at the statement's first symbol, fills `out` and answers
+// the index past the statement (or where the error was recorded).
+
+// if condition [then] statement [else statement]
+int32_t ParseIf(Parser& p, int32_t i, CodeNode* out) {
   const CodeSymbol& first = Sym(p, i);
   int32_t childHeight = 0;
-  switch (first.kind) {
-    case TOKEN_FUNCTION:
-      return ParseCall(p, i, out);
-    case TOKEN_BEGIN:
-      return ParseBlock(p, i, out);
-    case TOKEN_IF:
-      MakeNode(out, NODE_IF, 0, first.position);
-      i = ParseChildExpression(p, i + 1, out, &childHeight);
-      if (p.failed) return i;
-      if (KindAt(p, i) == TOKEN_THEN) ++i;
-      i = ParseChildStatement(p, i, out, &childHeight);
-      if (p.failed) return i;
-      if (KindAt(p, i) == TOKEN_ELSE) {
-        i = ParseChildStatement(p, i + 1, out, &childHeight);
-        if (p.failed) return i;
-      }
-      break;
-    case TOKEN_WHILE:
-    case TOKEN_WITH:
-      MakeNode(out, first.kind, 0, first.position);
-      i = ParseChildExpression(p, i + 1, out, &childHeight);
-      if (p.failed) return i;
-      if (KindAt(p, i) == TOKEN_DO) ++i;
-      i = ParseChildStatement(p, i, out, &childHeight);
-      if (p.failed) return i;
-      break;
-    case TOKEN_DO:
-      MakeNode(out, NODE_DO, 0, first.position);
-      i = ParseChildStatement(p, i + 1, out, &childHeight);
-      if (p.failed) return i;
-      if (KindAt(p, i) != TOKEN_UNTIL) {
-        FailAt(p, i, "Keyword until expected.");
-        return i;
-      }
-      i = ParseChildExpression(p, i + 1, out, &childHeight);
-      if (p.failed) return i;
-      break;
-    case TOKEN_FOR:
-      MakeNode(out, NODE_FOR, 0, first.position);
-      if (KindAt(p, i + 1) != TOKEN_OPEN) {
-        FailAt(p, i + 1, "Symbol ( expected.");
-        return i + 1;
-      }
-      i = ParseChildStatement(p, i + 2, out, &childHeight);
-      if (p.failed) return i;
-      i = ParseChildExpression(p, i, out, &childHeight);
-      if (p.failed) return i;
-      if (KindAt(p, i) == TOKEN_SEMICOLON) ++i;
-      i = ParseChildStatement(p, i, out, &childHeight);
-      if (p.failed) return i;
-      if (KindAt(p, i) != TOKEN_CLOSE) {
-        FailAt(p, i, "Symbol ) expected.");
-        return i;
-      }
-      i = ParseChildStatement(p, i + 1, out, &childHeight);
-      if (p.failed) return i;
-      break;
-    case TOKEN_REPEAT:
-      MakeNode(out, NODE_REPEAT, 0, first.position);
-      i = ParseChildExpression(p, i + 1, out, &childHeight);
-      if (p.failed) return i;
-      i = ParseChildStatement(p, i, out, &childHeight);
-      if (p.failed) return i;
-      break;
-    case TOKEN_EXIT:
-    case TOKEN_BREAK:
-    case TOKEN_CONTINUE:
-      MakeNode(out, first.kind, 0, first.position);
-      ++i;
-      break;
-    case TOKEN_RETURN:
-      MakeNode(out, NODE_RETURN, 0, first.position);
-      i = ParseChildExpression(p, i + 1, out, &childHeight);
-      if (p.failed) return i;
-      break;
-    case TOKEN_SWITCH:
-      MakeNode(out, NODE_SWITCH, 0, first.position);
-      i = ParseChildExpression(p, i + 1, out, &childHeight);
-      if (p.failed) return i;
-      if (KindAt(p, i) != TOKEN_BEGIN) {
-        FailAt(p, i, "Symbol {  expected.");
-        return i;
-      }
-      ++i;
-      for (;;) {
-        const int32_t kind = KindAt(p, i);
-        if (kind == TOKEN_END_BLOCK) break;
-        if (kind == TOKEN_END) {
-          FailAt(p, i, "Symbol  } expected.");
-          return i;
-        }
-        i = ParseChildStatement(p, i, out, &childHeight);
-        if (p.failed) return i;
-      }
-      ++i;
-      break;
-    case TOKEN_CASE:
-      MakeNode(out, NODE_CASE, 0, first.position);
-      i = ParseChildExpression(p, i + 1, out, &childHeight);
-      if (p.failed) return i;
-      if (KindAt(p, i) != TOKEN_COLON) {
-        FailAt(p, i, "Symbol : expected.");
-        return i;
-      }
-      ++i;
-      break;
-    case TOKEN_DEFAULT:
-      MakeNode(out, NODE_DEFAULT, 0, first.position);
-      if (KindAt(p, i + 1) != TOKEN_COLON) {
-        FailAt(p, i + 1, "Symbol : expected.");
-        return i + 1;
-      }
-      i += 2;
-      break;
-    case TOKEN_VAR:
-    case TOKEN_GLOBALVAR:
-      return ParseDeclaration(p, i, out);
-    case TOKEN_SEMICOLON:
-      MakeNode(out, NODE_EMPTY, 0, first.position);
-      p.height = 1;
-      return i + 1;
-    case TOKEN_END:
-      FailAt(p, i, "Unexpected end of code reached.");
-      return i;
-    default:
-      return ParseAssignment(p, i, out);
+  MakeNode(out, NODE_IF, 0, first.position);
+  i = ParseChildExpression(p, i + 1, out, &childHeight);
+  if (p.failed) return i;
+  if (KindAt(p, i) == TOKEN_THEN) ++i;
+  i = ParseChildStatement(p, i, out, &childHeight);
+  if (p.failed) return i;
+  if (KindAt(p, i) == TOKEN_ELSE) {
+    i = ParseChildStatement(p, i + 1, out, &childHeight);
+    if (p.failed) return i;
   }
   SetHeight(p, childHeight, first.position);
   return i;
+}
+
+// while condition [do] statement, and with instances [do] statement.
+int32_t ParseWhileOrWith(Parser& p, int32_t i, CodeNode* out) {
+  const CodeSymbol& first = Sym(p, i);
+  int32_t childHeight = 0;
+  MakeNode(out, first.kind, 0, first.position);
+  i = ParseChildExpression(p, i + 1, out, &childHeight);
+  if (p.failed) return i;
+  if (KindAt(p, i) == TOKEN_DO) ++i;
+  i = ParseChildStatement(p, i, out, &childHeight);
+  if (p.failed) return i;
+  SetHeight(p, childHeight, first.position);
+  return i;
+}
+
+// do statement until condition
+int32_t ParseDo(Parser& p, int32_t i, CodeNode* out) {
+  const CodeSymbol& first = Sym(p, i);
+  int32_t childHeight = 0;
+  MakeNode(out, NODE_DO, 0, first.position);
+  i = ParseChildStatement(p, i + 1, out, &childHeight);
+  if (p.failed) return i;
+  if (KindAt(p, i) != TOKEN_UNTIL) {
+    FailAt(p, i, "Keyword until expected.");
+    return i;
+  }
+  i = ParseChildExpression(p, i + 1, out, &childHeight);
+  if (p.failed) return i;
+  SetHeight(p, childHeight, first.position);
+  return i;
+}
+
+// for ( statement condition [;] statement ) statement
+int32_t ParseFor(Parser& p, int32_t i, CodeNode* out) {
+  const CodeSymbol& first = Sym(p, i);
+  int32_t childHeight = 0;
+  MakeNode(out, NODE_FOR, 0, first.position);
+  if (KindAt(p, i + 1) != TOKEN_OPEN) {
+    FailAt(p, i + 1, "Symbol ( expected.");
+    return i + 1;
+  }
+  i = ParseChildStatement(p, i + 2, out, &childHeight);
+  if (p.failed) return i;
+  i = ParseChildExpression(p, i, out, &childHeight);
+  if (p.failed) return i;
+  if (KindAt(p, i) == TOKEN_SEMICOLON) ++i;
+  i = ParseChildStatement(p, i, out, &childHeight);
+  if (p.failed) return i;
+  if (KindAt(p, i) != TOKEN_CLOSE) {
+    FailAt(p, i, "Symbol ) expected.");
+    return i;
+  }
+  i = ParseChildStatement(p, i + 1, out, &childHeight);
+  if (p.failed) return i;
+  SetHeight(p, childHeight, first.position);
+  return i;
+}
+
+// repeat count statement
+int32_t ParseRepeat(Parser& p, int32_t i, CodeNode* out) {
+  const CodeSymbol& first = Sym(p, i);
+  int32_t childHeight = 0;
+  MakeNode(out, NODE_REPEAT, 0, first.position);
+  i = ParseChildExpression(p, i + 1, out, &childHeight);
+  if (p.failed) return i;
+  i = ParseChildStatement(p, i, out, &childHeight);
+  if (p.failed) return i;
+  SetHeight(p, childHeight, first.position);
+  return i;
+}
+
+// exit, break and continue: the keyword alone.
+int32_t ParseKeyword(Parser& p, int32_t i, CodeNode* out) {
+  const CodeSymbol& first = Sym(p, i);
+  MakeNode(out, first.kind, 0, first.position);
+  SetHeight(p, 0, first.position);
+  return i + 1;
+}
+
+// return value
+int32_t ParseReturn(Parser& p, int32_t i, CodeNode* out) {
+  const CodeSymbol& first = Sym(p, i);
+  int32_t childHeight = 0;
+  MakeNode(out, NODE_RETURN, 0, first.position);
+  i = ParseChildExpression(p, i + 1, out, &childHeight);
+  if (p.failed) return i;
+  SetHeight(p, childHeight, first.position);
+  return i;
+}
+
+// switch value { statements }: the case and default labels are statements of the body.
+int32_t ParseSwitch(Parser& p, int32_t i, CodeNode* out) {
+  const CodeSymbol& first = Sym(p, i);
+  int32_t childHeight = 0;
+  MakeNode(out, NODE_SWITCH, 0, first.position);
+  i = ParseChildExpression(p, i + 1, out, &childHeight);
+  if (p.failed) return i;
+  if (KindAt(p, i) != TOKEN_BEGIN) {
+    FailAt(p, i, "Symbol {  expected.");
+    return i;
+  }
+  ++i;
+  for (;;) {
+    const int32_t kind = KindAt(p, i);
+    if (kind == TOKEN_END_BLOCK) break;
+    if (kind == TOKEN_END) {
+      FailAt(p, i, "Symbol  } expected.");
+      return i;
+    }
+    i = ParseChildStatement(p, i, out, &childHeight);
+    if (p.failed) return i;
+  }
+  SetHeight(p, childHeight, first.position);
+  return i + 1;
+}
+
+// case value :
+int32_t ParseCase(Parser& p, int32_t i, CodeNode* out) {
+  const CodeSymbol& first = Sym(p, i);
+  int32_t childHeight = 0;
+  MakeNode(out, NODE_CASE, 0, first.position);
+  i = ParseChildExpression(p, i + 1, out, &childHeight);
+  if (p.failed) return i;
+  if (KindAt(p, i) != TOKEN_COLON) {
+    FailAt(p, i, "Symbol : expected.");
+    return i;
+  }
+  SetHeight(p, childHeight, first.position);
+  return i + 1;
+}
+
+// default :
+int32_t ParseDefault(Parser& p, int32_t i, CodeNode* out) {
+  const CodeSymbol& first = Sym(p, i);
+  MakeNode(out, NODE_DEFAULT, 0, first.position);
+  if (KindAt(p, i + 1) != TOKEN_COLON) {
+    FailAt(p, i + 1, "Symbol : expected.");
+    return i + 1;
+  }
+  SetHeight(p, 0, first.position);
+  return i + 2;
+}
+
+// ; alone
+int32_t ParseEmpty(Parser& p, int32_t i, CodeNode* out) {
+  MakeNode(out, NODE_EMPTY, 0, Sym(p, i).position);
+  p.height = 1;
+  return i + 1;
+}
+
+// The statement its first symbol starts.
+int32_t ParseStatementBody(Parser& p, int32_t i, CodeNode* out) {
+  switch (KindAt(p, i)) {
+    case TOKEN_FUNCTION: return ParseCall(p, i, out);
+    case TOKEN_BEGIN: return ParseBlock(p, i, out);
+    case TOKEN_IF: return ParseIf(p, i, out);
+    case TOKEN_WHILE:
+    case TOKEN_WITH: return ParseWhileOrWith(p, i, out);
+    case TOKEN_DO: return ParseDo(p, i, out);
+    case TOKEN_FOR: return ParseFor(p, i, out);
+    case TOKEN_REPEAT: return ParseRepeat(p, i, out);
+    case TOKEN_EXIT:
+    case TOKEN_BREAK:
+    case TOKEN_CONTINUE: return ParseKeyword(p, i, out);
+    case TOKEN_RETURN: return ParseReturn(p, i, out);
+    case TOKEN_SWITCH: return ParseSwitch(p, i, out);
+    case TOKEN_CASE: return ParseCase(p, i, out);
+    case TOKEN_DEFAULT: return ParseDefault(p, i, out);
+    case TOKEN_VAR:
+    case TOKEN_GLOBALVAR: return ParseDeclaration(p, i, out);
+    case TOKEN_SEMICOLON: return ParseEmpty(p, i, out);
+    case TOKEN_END:
+      FailAt(p, i, "Unexpected end of code reached.");
+      return i;
+    default: return ParseAssignment(p, i, out);
+  }
 }
 
 int32_t ParseStatement(Parser& p, int32_t i, CodeNode* out) {

@@ -4,6 +4,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
+#include <vector>
 
 #include "buffer/IBuffer.h"
 #include "base/ErrorSink.h"
@@ -47,14 +49,142 @@ void MoveInto(ScriptValue* target, const ScriptValue& from) {
   target->kind = from.kind;
 }
 
+// Frees an array whose count reached 0 and everything in it. A nested array whose last
+// reference goes with it joins a list of arrays waiting to be freed (linked through nextFreed,
+// as its owner no longer matters) instead of being freed by a nested call, so a chain of arrays
+// of any length is freed in one loop.
 void FreeArray(ValueArray* array) {
-  for (int32_t r = 0; r < array->rowCount; ++r) {
-    ValueRow& row = array->rows[r];
-    for (int32_t c = 0; c < row.length; ++c) ReleaseValue(&row.elements[c]);
-    MemoryManager::Free(row.elements);
+  array->nextFreed = nullptr;
+  ValueArray* waiting = array;
+  while (waiting != nullptr) {
+    ValueArray* current = waiting;
+    waiting = current->nextFreed;
+    for (int32_t r = 0; r < current->rowCount; ++r) {
+      ValueRow& row = current->rows[r];
+      for (int32_t c = 0; c < row.length; ++c) {
+        ScriptValue* element = &row.elements[c];
+        if (element->Kind() != VALUE_ARRAY || element->arr == nullptr) {
+          ReleaseValue(element);
+          continue;
+        }
+        ValueArray* inner = element->arr;
+        if (inner->owner == element) inner->owner = nullptr;
+        if (--inner->refCount <= 0) {
+          inner->nextFreed = waiting;
+          waiting = inner;
+        }
+        SetUndefined(element);
+      }
+      MemoryManager::Free(row.elements);
+    }
+    MemoryManager::Free(current->rows);
+    MemoryManager::Free(current);
   }
-  MemoryManager::Free(array->rows);
-  MemoryManager::Free(array);
+}
+
+// The arrays reachable from `from` through array elements (from included) that reach `target`
+// (target included when it is reachable), each once. Arrays hold no loops, so a depth-first walk
+// that remembers each array's answer visits every array once; it keeps its own stack, so any
+// depth of nesting is walked without recursion.
+std::vector<ValueArray*> ArraysReaching(ValueArray* from, const ValueArray* target) {
+  std::vector<ValueArray*> reaching;
+  if (from == target) {
+    reaching.push_back(from);
+    return reaching;
+  }
+  struct Frame {
+    ValueArray* array;
+    int32_t row;
+    int32_t column;
+    bool reaches;
+  };
+  std::unordered_map<const ValueArray*, bool> answers;  // arrays entered: whether they reach
+  std::vector<Frame> stack;
+  answers.emplace(from, false);
+  stack.push_back({from, 0, 0, false});
+  while (!stack.empty()) {
+    Frame& frame = stack.back();
+    ValueArray* child = nullptr;
+    while (child == nullptr && frame.row < frame.array->rowCount) {
+      const ValueRow& row = frame.array->rows[frame.row];
+      if (frame.column >= row.length) {
+        ++frame.row;
+        frame.column = 0;
+        continue;
+      }
+      const ScriptValue& element = row.elements[frame.column++];
+      if (element.Kind() == VALUE_ARRAY) child = element.arr;
+    }
+    if (child == nullptr) {  // every element seen
+      const Frame done = frame;
+      stack.pop_back();
+      answers[done.array] = done.reaches;
+      if (done.reaches) reaching.push_back(done.array);
+      if (!stack.empty()) stack.back().reaches |= done.reaches;
+      continue;
+    }
+    if (child == target) {
+      if (answers.emplace(child, true).second) reaching.push_back(child);
+      frame.reaches = true;
+      continue;
+    }
+    const auto seen = answers.find(child);
+    if (seen != answers.end()) {
+      frame.reaches |= seen->second;
+      continue;
+    }
+    answers.emplace(child, false);
+    stack.push_back({child, 0, 0, false});  // `frame` is not used past this point
+  }
+  return reaching;
+}
+
+// A copy of `from` that does not reach `target`: every array of `reaching` (ArraysReaching) is
+// copied once, and the copies hold each other where the originals held each other; every other
+// array stays shared. Count 1 (the caller's reference), no owner.
+ValueArray* CopyAvoiding(ValueArray* from, const std::vector<ValueArray*>& reaching) {
+  std::unordered_map<const ValueArray*, ValueArray*> copies;
+  for (ValueArray* array : reaching) copies.emplace(array, ValueArray_Duplicate(array, nullptr));
+  for (const auto& [original, copy] : copies) {
+    for (int32_t r = 0; r < copy->rowCount; ++r) {
+      ValueRow& row = copy->rows[r];
+      for (int32_t c = 0; c < row.length; ++c) {
+        ScriptValue& element = row.elements[c];
+        if (element.Kind() != VALUE_ARRAY || element.arr == nullptr) continue;
+        const auto replacement = copies.find(element.arr);
+        if (replacement == copies.end()) continue;
+        --element.arr->refCount;  // the original is still held where it was
+        element.arr = replacement->second;
+        ++element.arr->refCount;
+        element.arr->inArray = true;
+      }
+    }
+  }
+  // Each copy but the top one is held by the copy of an array on a path to it: its own first
+  // reference goes.
+  ValueArray* top = copies.at(from);
+  for (const auto& [original, copy] : copies) {
+    if (copy != top && --copy->refCount <= 0) FreeArray(copy);
+  }
+  return top;
+}
+
+// Copies `value` into the empty record `copy` for storing into an element of `target`: as
+// CopyValue, except that an array that reaches the target is stored as CopyAvoiding makes it.
+// Only the target itself can reach a target that no element ever held, so the walk is left out
+// then (building nested arrays level by level costs no walk per level).
+void CopyForStore(ScriptValue* copy, const ScriptValue* value, const ValueArray* target) {
+  if (value->Kind() != VALUE_ARRAY || value->arr == nullptr || (value->arr != target && !target->inArray)) {
+    CopyValue(copy, value);
+    return;
+  }
+  const std::vector<ValueArray*> reaching = ArraysReaching(value->arr, target);
+  if (reaching.empty()) {
+    CopyValue(copy, value);
+    return;
+  }
+  copy->kind = value->kind;
+  copy->arr = CopyAvoiding(value->arr, reaching);
 }
 
 void SetIndexError(int32_t row, int32_t column, const ValueArray* array) {
@@ -187,6 +317,7 @@ void DuplicateValue(ScriptValue* dst, const ScriptValue* src) {
 ValueArray* ValueArray_Create(const ScriptValue* owner) {
   ValueArray* array = static_cast<ValueArray*>(AllocItems(1, sizeof(ValueArray)));
   array->refCount = 1;
+  array->inArray = false;
   array->rows = nullptr;
   array->owner = owner;
   array->rowCount = 0;
@@ -206,7 +337,11 @@ ValueArray* ValueArray_Duplicate(const ValueArray* array, const ScriptValue* new
     to.elements = static_cast<ScriptValue*>(AllocItems(from.length, sizeof(ScriptValue)));
     to.length = from.length;
     to.capacity = from.length;
-    for (int32_t c = 0; c < from.length; ++c) CopyValue(&to.elements[c], &from.elements[c]);
+    for (int32_t c = 0; c < from.length; ++c) {
+      ScriptValue* element = &to.elements[c];
+      CopyValue(element, &from.elements[c]);
+      if (element->Kind() == VALUE_ARRAY && element->arr != nullptr) element->arr->inArray = true;
+    }
   }
   return copy;
 }
@@ -297,6 +432,10 @@ void SetArrayElement(ScriptValue* target, const ScriptValue* value, int32_t inde
   const int32_t row = num::DivInt32(index, kArrayRowStride);
   const int32_t column = num::ModInt32(index, kArrayRowStride);
 
+  // Copy before growing: the value may be an element of this very array, whose rows and
+  // elements may move, and a copy of the array itself is taken as it was before the store.
+  ScriptValue copy{};
+  CopyForStore(&copy, value, array);
   if (row >= array->rowCount) {
     const int64_t rows = static_cast<int64_t>(row) + 1;
     array->rows = static_cast<ValueRow*>(GrowItems(array->rows, RoomFor(rows), sizeof(ValueRow)));
@@ -304,12 +443,10 @@ void SetArrayElement(ScriptValue* target, const ScriptValue* value, int32_t inde
   }
   if (row < 0 || column < 0) {
     SetIndexError(row, column, array);
+    ReleaseValue(&copy);
     return;
   }
 
-  // Copy before growing: the value may be an element of this very row, which may move.
-  ScriptValue copy{};
-  CopyValue(&copy, value);
   ValueRow& slot = array->rows[row];
   if (column >= slot.length) {
     const int64_t length = static_cast<int64_t>(column) + 1;
@@ -321,6 +458,7 @@ void SetArrayElement(ScriptValue* target, const ScriptValue* value, int32_t inde
   ScriptValue* element = &slot.elements[column];
   ReleaseValue(element);
   MoveInto(element, copy);
+  if (element->Kind() == VALUE_ARRAY && element->arr != nullptr) element->arr->inArray = true;
 }
 
 // ---- Text form ----
@@ -343,10 +481,14 @@ void AppendText(char** cursor, char** start, uint32_t* capacity, const char* tex
   *cursor += length;
 }
 
-void AppendValueText(char** cursor, char** start, uint32_t* capacity, const ScriptValue* value) {
+namespace {
+
+// The text form of every kind but arrays. Kept out of the array walk so that each level of
+// nesting costs only a small frame.
+[[gnu::noinline]] void AppendScalarText(char** cursor, char** start, uint32_t* capacity, const ScriptValue* value) {
+  char scratch[512];
   switch (value->Kind()) {
     case VALUE_REAL: {
-      char scratch[512];
       const double real = value->real;
       if (std::isnan(real)) {
         AppendText(cursor, start, capacity, "NaN");
@@ -363,43 +505,52 @@ void AppendValueText(char** cursor, char** start, uint32_t* capacity, const Scri
     case VALUE_STRING:
       if (value->str != nullptr) AppendText(cursor, start, capacity, value->str);
       break;
-    case VALUE_ARRAY: {
-      AppendText(cursor, start, capacity, "{ ");
-      const ValueArray* array = value->arr;
-      const int32_t rowCount = array ? array->rowCount : 0;
-      for (int32_t r = 0; r < rowCount; ++r) {
-        AppendText(cursor, start, capacity, "{ ");
-        const ValueRow& row = array->rows[r];
-        for (int32_t c = 0; c < row.length; ++c) {
-          if (c > 0) AppendText(cursor, start, capacity, ",");
-          AppendValueText(cursor, start, capacity, &row.elements[c]);
-        }
-        AppendText(cursor, start, capacity, " }, ");
-      }
-      AppendText(cursor, start, capacity, " }");
-      break;
-    }
-    case VALUE_INT64: {
-      char scratch[256];
+    case VALUE_INT64:
       AppendFormatted(cursor, start, capacity, scratch, sizeof(scratch), "%lld", static_cast<long long>(value->i64));
       break;
-    }
-    case VALUE_INT32: {
-      char scratch[256];
+    case VALUE_INT32:
       AppendFormatted(cursor, start, capacity, scratch, sizeof(scratch), "%d", value->i32);
       break;
-    }
     case VALUE_UNDEFINED:
       AppendText(cursor, start, capacity, "undefined");
       break;
-    case VALUE_PTR: {
-      char scratch[256];
+    case VALUE_PTR:
       AppendFormatted(cursor, start, capacity, scratch, sizeof(scratch), "%p", value->ptr);
       break;
-    }
     default:
       break;
   }
+}
+
+// `depth` counts the arrays around the value.
+void AppendValueTextAt(char** cursor, char** start, uint32_t* capacity, const ScriptValue* value, int depth) {
+  if (value->Kind() != VALUE_ARRAY) {
+    AppendScalarText(cursor, start, capacity, value);
+    return;
+  }
+  if (depth >= kMaxValueNesting) {
+    AppendText(cursor, start, capacity, "{ ... }");
+    return;
+  }
+  AppendText(cursor, start, capacity, "{ ");
+  const ValueArray* array = value->arr;
+  const int32_t rowCount = array ? array->rowCount : 0;
+  for (int32_t r = 0; r < rowCount; ++r) {
+    AppendText(cursor, start, capacity, "{ ");
+    const ValueRow& row = array->rows[r];
+    for (int32_t c = 0; c < row.length; ++c) {
+      if (c > 0) AppendText(cursor, start, capacity, ",");
+      AppendValueTextAt(cursor, start, capacity, &row.elements[c], depth + 1);
+    }
+    AppendText(cursor, start, capacity, " }, ");
+  }
+  AppendText(cursor, start, capacity, " }");
+}
+
+}  // namespace
+
+void AppendValueText(char** cursor, char** start, uint32_t* capacity, const ScriptValue* value) {
+  AppendValueTextAt(cursor, start, capacity, value, 0);
 }
 
 char* ValueToString(const ScriptValue* value) {
@@ -443,9 +594,9 @@ bool WriteS32(IBuffer* buffer, int32_t number) {
   return buffer->Write(BUFFER_S32, &payload) == 0;
 }
 
-}  // namespace
-
-bool WriteValueToBuffer(const ScriptValue* value, IBuffer* buffer) {
+// `depth` counts the arrays around the value.
+bool WriteValueAt(const ScriptValue* value, IBuffer* buffer, int depth) {
+  if (value->Kind() == VALUE_ARRAY && depth >= kMaxValueNesting) return WriteS32(buffer, VALUE_UNDEFINED);
   if (!WriteS32(buffer, static_cast<int32_t>(value->kind))) return false;
   switch (value->Kind()) {
     case VALUE_REAL:
@@ -460,7 +611,7 @@ bool WriteValueToBuffer(const ScriptValue* value, IBuffer* buffer) {
         const ValueRow& row = array->rows[r];
         if (!WriteS32(buffer, row.length)) return false;
         for (int32_t c = 0; c < row.length; ++c) {
-          if (!WriteValueToBuffer(&row.elements[c], buffer)) return false;
+          if (!WriteValueAt(&row.elements[c], buffer, depth + 1)) return false;
         }
       }
       return true;
@@ -469,6 +620,10 @@ bool WriteValueToBuffer(const ScriptValue* value, IBuffer* buffer) {
       return true;
   }
 }
+
+}  // namespace
+
+bool WriteValueToBuffer(const ScriptValue* value, IBuffer* buffer) { return WriteValueAt(value, buffer, 0); }
 
 namespace {
 
@@ -521,6 +676,7 @@ class ValueReader {
 
   bool ReadArray(ScriptValue* value, int depth) {
     ValueArray* array = ValueArray_Create(value);
+    array->inArray = depth > 0;
     value->arr = array;
     int32_t rowCount;
     if (!ReadCount(&rowCount)) return false;

@@ -7,6 +7,12 @@
 // above 6 carry nothing: they are copied as a kind word only, release nothing, have an empty text
 // form and are never equal to anything.
 //
+// Arrays never hold themselves: an element store that would make an array reachable from itself
+// stores a copy instead (SetArrayElement), so counting references frees every array once its last
+// holder lets go. Arrays may still nest to any depth; the walks that follow nesting (the text
+// form, PrintValue, the buffer writer) stop at kMaxValueNesting levels and write a documented
+// mark there, and releasing never recurses.
+//
 // Main thread only: the error state and the epsilon below are unsynchronised globals.
 #pragma once
 
@@ -60,10 +66,19 @@ struct ValueRow {
 // any other holder of a shared array copy it first (copy on write).
 struct ValueArray {
   int32_t refCount;     // number of values holding the array
+  bool inArray;         // once an element of an array has held it (never cleared)
   ValueRow* rows;       // rowCount rows (null when there are none)
-  const ScriptValue* owner;  // the owning value, or null (only compared, never followed)
+  union {
+    const ScriptValue* owner;  // the owning value, or null (only compared, never followed)
+    ValueArray* nextFreed;     // once the count is 0: the next array waiting to be freed
+  };
   int32_t rowCount;
 };
+
+// How many arrays deep the walks over a value go: an array inside kMaxValueNesting others is not
+// entered (the text forms show it as "{ ... }", the buffer writer saves it as undefined), and the
+// buffer reader refuses one.
+constexpr int kMaxValueNesting = 1024;
 
 // Element indices: index = row * 32000 + column, decoded with truncating division, so a negative
 // index gives a negative column (or row). kWholeValueIndex names the whole value, not an element.
@@ -115,8 +130,8 @@ void CopyValue(ScriptValue* dst, const ScriptValue* src);
 // destination must not hold an array reference (release it first with ReleaseValue).
 void AssignValue(ScriptValue* dst, const ScriptValue* src);
 // Frees a string's text or drops an array reference (giving up ownership when this value owns
-// the array; the last reference frees the array and everything in it). The value then becomes
-// undefined with a zero payload.
+// the array; the last reference frees the array and everything in it, nested arrays of any depth
+// without recursion). The value then becomes undefined with a zero payload.
 void ReleaseValue(ScriptValue* v);
 // A deep copy: texts are copied (reusing the destination's text block when it is big enough),
 // arrays duplicated with the destination as the new owner. The destination's previous payload
@@ -147,6 +162,12 @@ void SetValueElement(ScriptValue* target, const ScriptValue* value, int32_t inde
 // The growing and writing step of SetValueElement: the target holds an array it may write in
 // place (SetValueElement claims it first); a null array pointer gets a new array owned by the
 // target.
+//
+// An array value is stored shared, except when the target's array is reachable from it (it is
+// that array, or holds it at any depth): then it is stored as a copy taken before the store, in
+// which that array and every array on a path to it are copied (each once, shared arrays staying
+// shared among the copies) and every other array stays shared. So `a[1] = a` stores what `a`
+// held before, and no array ever holds itself.
 void SetArrayElement(ScriptValue* target, const ScriptValue* value, int32_t index);
 
 // ---- Text form ----
@@ -162,7 +183,8 @@ void AppendText(char** cursor, char** start, uint32_t* capacity, const char* tex
 //             "10000000000000000000.00")
 //   string    the text (a null text appends nothing)
 //   array     "{ " then per row "{ " + elements joined by "," + " }, ", then " }":
-//             { { 1,2 }, { 3,4 },  } and, with no rows or a null array, "{  }"
+//             { { 1,2 }, { 3,4 },  } and, with no rows or a null array, "{  }"; an array inside
+//             kMaxValueNesting others is "{ ... }"
 //   int64     "%lld"; int32 "%d"; undefined "undefined"
 //   pointer   "%p" of the 8-byte pointer as the C library prints it: "0x1234abcd", "(nil)"
 //   other     nothing
@@ -184,7 +206,9 @@ bool ValuesEqual(const ScriptValue* a, const ScriptValue* b);
 // kind (s32, the whole kind word), then: real: f64; string: the NUL-terminated text (a null text
 // as the one-byte string 0x04); array: the row count (s32), then per row its length (s32) and
 // its elements, each in this same format (a null array is written as 0 rows). Kinds 3 to 6 are
-// written as the kind only: their payload is not saved and reads back as 0.
+// written as the kind only: their payload is not saved and reads back as 0. An array inside
+// kMaxValueNesting others is written as undefined (the kind 5 alone), so that every written value
+// reads back.
 
 class IBuffer;
 
@@ -192,7 +216,7 @@ class IBuffer;
 bool WriteValueToBuffer(const ScriptValue* value, IBuffer* buffer);
 // Reads a value into a fresh record (nothing it held is released). Array rows get the value as
 // their owner. Row counts and lengths that cannot fit in the bytes left, a truncated value, or
-// arrays nested deeper than kMaxReadNesting make the read fail: whatever it built is released,
-// the value is left undefined and the answer is false. A negative row count or length reads as 0.
+// an array inside kMaxReadNesting others make the read fail: whatever it built is released, the
+// value is left undefined and the answer is false. A negative row count or length reads as 0.
 bool ReadValueFromBuffer(ScriptValue* value, IBuffer* buffer);
-constexpr int kMaxReadNesting = 1024;
+constexpr int kMaxReadNesting = kMaxValueNesting;

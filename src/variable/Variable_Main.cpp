@@ -297,7 +297,10 @@ void CVariableList::Dump(tagIConsole* console) const {
 
 // ---- Printing ----
 
-void PrintValue(tagIConsole* console, const ScriptValue* value) {
+namespace {
+
+// `depth` counts the arrays around the value.
+void PrintValueAt(tagIConsole* console, const ScriptValue* value, int depth) {
   constexpr int32_t kPrintLimit = 30;  // rows, and elements per row
   switch (value->Kind()) {
     case VALUE_REAL: {
@@ -314,6 +317,10 @@ void PrintValue(tagIConsole* console, const ScriptValue* value) {
       console->Output("\"%s\"", value->str != nullptr ? value->str : "");
       break;
     case VALUE_ARRAY: {
+      if (depth >= kMaxValueNesting) {
+        console->Output("{ ... }");
+        break;
+      }
       console->Output("{ ");
       const ValueArray* array = value->arr;
       if (array != nullptr) {
@@ -324,7 +331,7 @@ void PrintValue(tagIConsole* console, const ScriptValue* value) {
           console->Output("{ ");
           for (int32_t c = 0; c < columns; ++c) {
             if (c > 0) console->Output(" ,");
-            PrintValue(console, &row.elements[c]);
+            PrintValueAt(console, &row.elements[c], depth + 1);
           }
           if (row.length > kPrintLimit) console->Output(" ... ");
           console->Output("},  ");
@@ -350,6 +357,10 @@ void PrintValue(tagIConsole* console, const ScriptValue* value) {
       break;
   }
 }
+
+}  // namespace
+
+void PrintValue(tagIConsole* console, const ScriptValue* value) { PrintValueAt(console, value, 0); }
 
 // ---- Access ----
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/Common.h"
+#include "platform/MemoryManager.h"
 #include "support/Support_Data_Structures.h"
 #include "testlib/TestHelpers.h"
 
@@ -240,6 +241,36 @@ TEST_F(DataStructuresTest, ALongChainOfOwnedListsIsDestroyedWithoutDeepRecursion
   DsList_DestroyIndex(first);
   EXPECT_EQ(DsList_Get(first), nullptr);
   EXPECT_EQ(DsList_Get(kLength - 1), nullptr);
+}
+
+TEST_F(DataStructuresTest, ContainersHoldingAnArrayStoredIntoItselfLetItGo) {
+  const int32_t blocks = MemoryManager::BlockCount.load();
+  // a[0] = 1; a[1] = a, then held by a list (twice, sorted and searched) and a map (as a value
+  // and as a key).
+  ScriptValue a = Real(0), one = Real(1);
+  SetValueElement(&a, &one, 0);
+  SetValueElement(&a, &a, 1);
+  CDS_List* list = new CDS_List();
+  const int32_t l = DsList_Register(list);
+  list->Add(&a);
+  list->Add(&one);
+  list->Add(&a);
+  list->Sort(true);
+  EXPECT_EQ(list->FindIndex(&one), 0);
+  const int32_t m = AllocDsMapSlot();
+  ScriptValue key = Str("k");
+  DsMap_Get(m)->Add(&key, &a);
+  DsMap_Get(m)->Add(&a, &one);
+  char* text = ValueToString(list->GetItem(2));
+  EXPECT_STREQ(text, "{ { 1,{ { 1 },  } },  }");
+  MemoryManager::Free(text);
+
+  ReleaseValue(&a);
+  ReleaseValue(&key);
+  DsList_DestroyIndex(l);
+  DsMap_Destroy(m);
+  DataStructures_Reset();
+  EXPECT_EQ(MemoryManager::BlockCount.load(), blocks) << "the array outlived its holders";
 }
 
 TEST_F(DataStructuresTest, CopyRebucketsAndACopyOntoItselfKeepsTheMap) {

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <iterator>
@@ -423,6 +424,77 @@ TEST_F(ScriptValueTest, ElementWritesSurviveValuesThatLiveInTheArray) {
   ReleaseValue(&s);
 }
 
+TEST_F(ScriptValueTest, StoresThatWouldMakeAnArrayHoldItselfStoreACopy) {
+  // Each store is target[index] = source, over the values a, b and c (real 0 at first); a digit
+  // as the source stores that real.
+  struct Store {
+    char target;
+    int32_t index;
+    char source;
+  };
+  struct Case {
+    const char* what;
+    std::vector<Store> stores;
+    const char* a;
+    const char* b;
+  };
+  const int32_t row1 = kArrayRowStride;
+  const Case cases[] = {
+      {"into itself", {{'a', 0, '1'}, {'a', 1, 'a'}}, "{ { 1,{ { 1 },  } },  }", "0"},
+      {"into itself, then changed", {{'a', 0, '1'}, {'a', 1, 'a'}, {'a', 0, '2'}}, "{ { 2,{ { 1 },  } },  }", "0"},
+      {"into itself twice",
+       {{'a', 0, '1'}, {'a', 1, 'a'}, {'a', 2, 'a'}},
+       "{ { 1,{ { 1 },  },{ { 1,{ { 1 },  } },  } },  }", "0"},
+      {"into a row of its own past the end", {{'a', 0, '1'}, {'a', row1 + 1, 'a'}},
+       "{ { 1 }, { 0,{ { 1 },  } },  }", "0"},
+      {"into itself at a negative index", {{'a', 0, '1'}, {'a', -1, 'a'}}, "{ { 1 },  }", "0"},
+      {"into an array it holds",
+       {{'a', 0, '1'}, {'b', 0, 'a'}, {'a', 1, 'b'}},
+       "{ { 1,{ { { { 1 },  } },  } },  }", "{ { { { 1,{ { { { 1 },  } },  } },  } },  }"},
+      {"two levels down",
+       {{'a', 0, '1'}, {'c', 0, 'a'}, {'b', 0, 'c'}, {'a', 1, 'b'}},
+       "{ { 1,{ { { { { { 1 },  } },  } },  } },  }", "{ { { { { { 1,{ { { { { { 1 },  } },  } },  } },  } },  } },  }"},
+      {"an array that does not reach it stays shared",
+       {{'a', 0, '1'}, {'b', 0, '2'}, {'a', 1, 'b'}, {'b', 0, '3'}}, "{ { 1,{ { 3 },  } },  }", "{ { 3 },  }"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptValue values[3] = {Real(0), Real(0), Real(0)};
+    auto named = [&](char name) { return &values[name - 'a']; };
+    for (const Store& store : c.stores) {
+      const ScriptValue digit = Real(store.source - '0');
+      const ScriptValue* source = std::isdigit(store.source) ? &digit : named(store.source);
+      SetValueElement(named(store.target), source, store.index);
+    }
+    EXPECT_EQ(Text(values[0]), c.a);
+    EXPECT_EQ(Text(values[1]), c.b);
+    // Letting go of the values frees every array (the fixture counts the blocks).
+    for (ScriptValue& v : values) ReleaseValue(&v);
+  }
+}
+
+TEST_F(ScriptValueTest, TheCopyKeepsSharingWhereTheOriginalShared) {
+  // b = [a, a, d]; a[1] = b: the copy of b holds one copy of a twice, and d itself.
+  ScriptValue a, b{}, d;
+  Fill(&a, {{1}});
+  Fill(&d, {{5}});
+  SetValueElement(&b, &a, 0);
+  SetValueElement(&b, &a, 1);
+  SetValueElement(&b, &d, 2);
+  SetValueElement(&a, &b, 1);
+
+  const ValueArray* copyOfB = At(a, 0, 1).arr;
+  ASSERT_NE(copyOfB, b.arr);
+  const ValueArray* copyOfA = copyOfB->rows[0].elements[0].arr;
+  EXPECT_NE(copyOfA, a.arr);
+  EXPECT_EQ(copyOfB->rows[0].elements[1].arr, copyOfA);
+  EXPECT_EQ(copyOfA->refCount, 2);
+  EXPECT_EQ(copyOfB->rows[0].elements[2].arr, d.arr);
+  EXPECT_EQ(d.arr->refCount, 3);  // d, b and the copy of b
+  EXPECT_EQ(Text(a), "{ { 1,{ { { { 1 },  },{ { 1 },  },{ { 5 },  } },  } },  }");
+  for (ScriptValue* v : {&a, &b, &d}) ReleaseValue(v);
+}
+
 TEST_F(ScriptValueTest, IndexingANonArrayIsFatal) {
   ScriptValue r = Real(1);
   ScriptValue target{};
@@ -611,6 +683,38 @@ TEST_F(ScriptValueBufferTest, NestedArraysRoundTrip) {
   EXPECT_EQ(At(loaded, 2, 3).bits, 0u);
 
   for (ScriptValue* v : {&saved, &inner, &s, &loaded}) ReleaseValue(v);
+}
+
+TEST_F(ScriptValueBufferTest, NestingPastTheLimitIsCutAndFreedWithoutRecursion) {
+  // A chain of arrays, each the only element of the next, far deeper than the native stack
+  // could follow; the innermost holds 7.
+  constexpr int kLevels = 200000;
+  ScriptValue chain = Real(7);
+  for (int i = 0; i < kLevels; ++i) {
+    ScriptValue outer{};
+    SetValueElement(&outer, &chain, 0);
+    ReleaseValue(&chain);
+    chain = outer;
+  }
+  // The text form down to the limit, with `cut` where the walk stops.
+  auto expected = [](const std::string& cut) {
+    std::string text = cut;
+    for (int depth = kMaxValueNesting - 1; depth >= 0; --depth) text = "{ { " + text + " },  }";
+    return text;
+  };
+  EXPECT_EQ(Text(chain), expected("{ ... }"));
+
+  // The writer saves the array past the limit as undefined, so what it wrote reads back.
+  IBuffer* b = NewBuffer(0, BUFFER_GROW);
+  ASSERT_TRUE(WriteValueToBuffer(&chain, b));
+  b->Seek(0, 0);
+  ScriptValue loaded{};
+  ASSERT_TRUE(ReadValueFromBuffer(&loaded, b));
+  EXPECT_EQ(Text(loaded), expected("undefined"));
+
+  // Releasing frees every level (the fixture counts the blocks).
+  ReleaseValue(&chain);
+  ReleaseValue(&loaded);
 }
 
 TEST_F(ScriptValueBufferTest, UnsavedPayloadsReadBackAsZero) {

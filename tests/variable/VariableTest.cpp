@@ -386,6 +386,22 @@ TEST_F(VariableTest, PrintValueForms) {
   ReleaseValue(&big);
 }
 
+TEST_F(VariableTest, PrintValueStopsAtTheNestingLimit) {
+  // A chain of 1,100 arrays, each the only element of the next, around 7.
+  ScriptValue chain = Real(7);
+  for (int i = 0; i < 1100; ++i) {
+    ScriptValue outer{};
+    SetValueElement(&outer, &chain, 0);
+    ReleaseValue(&chain);
+    chain = outer;
+  }
+  std::string expected = "{ ... }";
+  for (int depth = 0; depth < kMaxValueNesting; ++depth) expected = "{ { " + expected + "},   }";
+  const std::string printed = Printed(chain);
+  EXPECT_TRUE(printed == expected) << printed.substr(0, 200);
+  ReleaseValue(&chain);
+}
+
 // ---- Access through targets ----
 
 // Objects: parent (0), child of the parent (1), unrelated (2). Instances in the current room:
