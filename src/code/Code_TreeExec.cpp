@@ -12,6 +12,7 @@
 #include "code/VM_Variables.h"
 #include "extension/Extension_Main.h"
 #include "object/Object_Class.h"
+#include "option/Option_Main.h"
 #include "platform/Numeric.h"
 #include "room/Instance_Class.h"
 #include "room/Room_Class.h"
@@ -496,7 +497,7 @@ int32_t TreeReadVariable(TreeExecContext* context, const CodeNode* node, ScriptV
   SetZero(result);
   if (ReadReference(context, ref, result)) return TREE_DONE;
   SetZero(result);
-  if (g_UninitialisedVariableOption) return TREE_DONE;
+  if (g_Options.uninitialisedVariables) return TREE_DONE;
   return Fail(context, node->position, UnknownVariableMessage(ref).c_str());
 }
 
@@ -538,7 +539,7 @@ int32_t TreeExecAssign(TreeExecContext* context, const CodeNode* node, ScriptVal
     if (!ReadReference(context, ref, result)) {
       SetZero(result);
       // With the uninitialised-variable option on, a variable that cannot be read stays unset.
-      if (g_UninitialisedVariableOption) return TREE_DONE;
+      if (g_Options.uninitialisedVariables) return TREE_DONE;
       return Fail(context, node->position, UnknownVariableMessage(ref).c_str());
     }
     if (!EvalBinaryOperator(context->code, node->position, CompoundOperator(node->operand), result, &value.v)) {

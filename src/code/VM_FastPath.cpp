@@ -11,6 +11,7 @@
 #include "code/VM_Stack.h"
 #include "code/VM_Variables.h"
 #include "debug/Debug_State.h"
+#include "option/Option_Main.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
 #include "room/Instance_Class.h"
@@ -258,7 +259,7 @@ inline uint8_t* PushVariable(const Machine& c, uint32_t word, uint32_t operand, 
   }
   const VariableNode* node = list->Lookup(r.id);
   if (r.index == kWholeValueIndex &&
-      (node != nullptr ? node->value.Kind() == VALUE_REAL : !g_UninitialisedVariableOption)) {
+      (node != nullptr ? node->value.Kind() == VALUE_REAL : !g_Options.uninitialisedVariables)) {
     // A real, or a variable not set yet (real 0): copied as the list's read copies it.
     g_InstanceMissingFlag = 0;
     g_ArrayIndexError.flag = 0;
@@ -585,7 +586,7 @@ const ClassTable kClassTable;
     return true;
   }
   if (node == nullptr) {
-    if (g_UninitialisedVariableOption) return false;
+    if (g_Options.uninitialisedVariables) return false;
     *out = 0.0;
     return true;
   }

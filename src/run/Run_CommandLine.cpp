@@ -91,7 +91,7 @@ void ResetPassOptions() {
   ExternalCallsOff = false;
   UseVM = true;
   SoundDisabled = false;
-  InAWindow = false;
+  g_Options.InAWindow = false;
   g_CommandLineOptions.recordInput = false;
   g_CommandLineOptions.playbackInput = false;
 }
@@ -145,7 +145,7 @@ void ParseCommandLine(const char* text) {
     } else if (token == "-noaudio") {
       SoundDisabled = true;
     } else if (token == "-inawindow") {
-      InAWindow = true;
+      g_Options.InAWindow = true;
     } else if (token == "-game") {
       SetGameFilePath(ReadArgument(position, text));
     } else if (token == "-exit") {

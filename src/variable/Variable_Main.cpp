@@ -7,6 +7,7 @@
 #include "buffer/IBuffer.h"
 #include "base/ErrorSink.h"
 #include "object/Object_Class.h"
+#include "option/Option_Main.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
 #include "room/Instance_Class.h"
@@ -16,7 +17,6 @@ BuiltinVariableEntry g_BuiltinVariables[kMaxBuiltinVariables];
 int32_t g_BuiltinVariableCount = 0;
 
 uint8_t g_InstanceMissingFlag = 0;
-bool g_UninitialisedVariableOption = false;
 
 CVariableList* g_GlobalVariables = nullptr;
 cARRAY_STRUCTURE<uint8_t> g_DeclaredGlobals;
@@ -201,7 +201,7 @@ bool CVariableList::Get(int32_t id, int32_t arrayIndex, ScriptValue* out) {
   const VariableNode* node = Find(id);
   if (node != nullptr) return GetValueElement(out, &node->value, arrayIndex);
   ReleaseValue(out);
-  if (g_UninitialisedVariableOption) {
+  if (g_Options.uninitialisedVariables) {
     SetReal(out, kUninitialisedValue);
     return false;
   }

@@ -65,11 +65,9 @@ extern uint8_t g_InstanceMissingFlag;
 
 // ---- The uninitialised-variable option ----
 
-// With the option on, reading a variable a list does not hold fails and gives
-// kUninitialisedValue; off (the default), it succeeds with real 0.
-extern bool g_UninitialisedVariableOption;
+// With the option on (g_Options.uninitialisedVariables), reading a variable a list does not hold
+// fails and gives kUninitialisedValue; off (the default), it succeeds with real 0.
 constexpr double kUninitialisedValue = 12345678.9;
-inline void SetUninitialisedVariableOption(bool on) { g_UninitialisedVariableOption = on; }
 
 // ---- Variable lists ----
 

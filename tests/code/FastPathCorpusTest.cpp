@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "option/Option_Main.h"
 #include "testlib/TestHelpers.h"
 #include "TreeExecSupport.h"
 #include "code/Code_CodeGen.h"
@@ -155,7 +156,7 @@ class FastPathCorpus : public TreeExecTest {
 TEST_F(FastPathCorpus, GivesWhatTheGeneralHandlersGive) { RunCorpus(); }
 
 TEST_F(FastPathCorpus, GivesWhatTheGeneralHandlersGiveForUnsetVariablesWithTheOption) {
-  g_UninitialisedVariableOption = true;
+  g_Options.uninitialisedVariables = true;
   for (const char* source : {"var a; a = 1; return a + b", "var a; return a", "global.q = 2; return global.q + global.r"}) {
     const Result general = RunSnippet({"unset", source, "", ""}, false);
     const Result fast = RunSnippet({"unset", source, "", ""}, true);

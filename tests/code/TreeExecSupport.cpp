@@ -1,5 +1,6 @@
 #include "TreeExecSupport.h"
 
+#include "option/Option_Main.h"
 #include "room/Instance_Variables.h"
 #include "object/Object_Main.h"
 
@@ -46,7 +47,7 @@ void Clean() {
   FreeConstants();
   Extension_FreeAll();
   Code_ClearErrorFlag();
-  g_UninitialisedVariableOption = false;
+  g_Options.uninitialisedVariables = false;
   g_ErrorSuppressed.store(false);
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "option/Option_Main.h"
 #include "testlib/TestHelpers.h"
 #include "TreeExecSupport.h"
 #include "run/Run_Global.h"
@@ -158,7 +159,7 @@ TEST_F(TreeExec, TheUninitialisedVariableOptionDecidesFailedReads) {
   EXPECT_EQ(Run("return nothing").value, "0");
   EXPECT_EQ(Run("var v; return v").error, "Unknown variable v");
 
-  SetUninitialisedVariableOption(true);
+  g_Options.uninitialisedVariables = true;
   ExpectValues({
       {"return zz", "0", ""},
       {"z += 1; return z", "0", ""},

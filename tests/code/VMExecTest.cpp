@@ -10,6 +10,7 @@
 #include "code/VM_Format.h"
 #include "extension/Extension_Main.h"
 #include "debug/Debug_State.h"
+#include "option/Option_Main.h"
 #include "os/OS_Messages.h"
 #include "platform/MemoryManager.h"
 #include "room/Instance_Class.h"
@@ -179,13 +180,13 @@ TEST_F(VMExec, VariableErrorsAreWordedByTheFlags) {
   }
   // With the uninitialised-variable option on, a variable never set cannot be read; the
   // message names the calling instance's id for self.
-  g_UninitialisedVariableOption = true;
+  g_Options.uninitialisedVariables = true;
   RunResult r;
   Run(&r, "push.v -1 @never", &self);
   const int32_t never = GetVariableId("never");
   EXPECT_EQ(r.error, "Push :: Execution Error - Variable Get 100007.never(" + std::to_string(never) + ", " +
                          std::to_string(INT_MIN) + ")");
-  g_UninitialisedVariableOption = false;
+  g_Options.uninitialisedVariables = false;
   RunResult zero;
   Run(&zero, "push.v -5 @never");
   EXPECT_TRUE(zero.IsReal(0));

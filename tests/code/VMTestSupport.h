@@ -12,6 +12,7 @@
 #include "code/Code_Main.h"
 #include "code/VM_Exec.h"
 #include "code/VM_Variables.h"
+#include "option/Option_Main.h"
 #include "script/Script_Main.h"
 #include "testlib/VMAssembler.h"
 #include "variable/ScriptValue.h"
@@ -48,7 +49,7 @@ class VMTest : public ::testing::Test {
     g_ErrorSuppressed.store(true);
     g_ErrorFlag.store(false);
     VM_ClearLastErrorText();
-    g_UninitialisedVariableOption = false;
+    g_Options.uninitialisedVariables = false;
   }
   void TearDown() override {
     EXPECT_EQ(g_CurrentVMContext, nullptr);
@@ -63,7 +64,7 @@ class VMTest : public ::testing::Test {
     VMFreeLocalsPool();
     FreeVariables();
     MathEpsilon = 0.00001;
-    g_UninitialisedVariableOption = false;
+    g_Options.uninitialisedVariables = false;
   }
 
   // Runs the assembled text; the result starts as kUntouched.

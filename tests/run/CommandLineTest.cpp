@@ -86,7 +86,7 @@ TEST_F(CommandLineTest, EveryOptionSetsItsState) {
   EXPECT_FALSE(Error_GetDialogSwitch());
   EXPECT_FALSE(UseVM);
   EXPECT_TRUE(SoundDisabled);
-  EXPECT_TRUE(InAWindow);
+  EXPECT_TRUE(g_Options.InAWindow);
   EXPECT_EQ(Text(o.exitGamePath), "back.win");
   EXPECT_EQ(Text(o.directory), "d");
   EXPECT_EQ(ExternalCallsDisabled, 1);
@@ -178,7 +178,7 @@ TEST_F(CommandLineTest, OnlyThePassOptionsAreResetByTheNextParse) {
   EXPECT_FALSE(ExternalCallsOff);
   EXPECT_TRUE(UseVM);
   EXPECT_FALSE(SoundDisabled);
-  EXPECT_FALSE(InAWindow);
+  EXPECT_FALSE(g_Options.InAWindow);
   EXPECT_FALSE(g_CommandLineOptions.recordInput);
   // Kept for the life of the process.
   EXPECT_TRUE(g_VMTrace);

@@ -1,3 +1,4 @@
+#include "option/Option_Main.h"
 #include "variable/Variable_Main.h"
 
 #include <gmock/gmock.h>
@@ -100,7 +101,7 @@ class VariableTest : public ::testing::Test {
     ActivationChangeList.Reset();
     Object_FreeAll();
     FreeVariables();
-    SetUninitialisedVariableOption(false);
+    g_Options.uninitialisedVariables = false;
     g_ErrorSuppressed = false;
     g_ErrorFlag = false;
     DebugConsole = m_oldConsole;
@@ -222,7 +223,7 @@ TEST_F(VariableTest, AnUnsetVariableReadsAsZeroOrFailsWithTheMarkerValue) {
   EXPECT_EQ(g_ArrayIndexError.flag, 0);
   EXPECT_EQ(g_InstanceMissingFlag, 0);
 
-  SetUninitialisedVariableOption(true);
+  g_Options.uninitialisedVariables = true;
   EXPECT_FALSE(GetInstanceVariable(&self, id, kWholeValueIndex, &out));
   EXPECT_EQ(out.real, 12345678.9);
 
