@@ -267,10 +267,10 @@ void ReportFromContext(const char* message, bool fatal) {
     OutputConsole->Output("Self Variables : \n");
     context->self->i_variables->Dump(OutputConsole);
   }
-  if (g_GlobalVariables != nullptr && g_GlobalVariables->m_Count > 0) {
+  if (g_Variables.globals != nullptr && g_Variables.globals->m_Count > 0) {
     OutputConsole->Output("%s", kRuleLine);
     OutputConsole->Output("Global Variables : \n");
-    g_GlobalVariables->Dump(OutputConsole);
+    g_Variables.globals->Dump(OutputConsole);
   }
 }
 

@@ -78,25 +78,25 @@ int32_t DecodeReference(VMExecContext* c, uint32_t word, uint32_t operand, const
 
 // Reads a variable through its selector into `out`; false when the read failed.
 bool ReadVariable(VMExecContext* c, const VarRef& r, ScriptValue* out) {
-  g_InstanceMissingFlag = 0;
+  g_Variables.instanceMissing = 0;
   switch (r.selector) {
     case SEL_SELF:
     case SEL_OTHER: {
       CInstance* instance = r.selector == SEL_SELF ? c->self : c->other;
       if (instance == nullptr) {
-        g_InstanceMissingFlag = 1;
+        g_Variables.instanceMissing = 1;
         return false;
       }
       return GetInstanceVariable(instance, r.id, r.index, out);
     }
     case SEL_NOONE:
-      g_InstanceMissingFlag = 1;
+      g_Variables.instanceMissing = 1;
       return false;
     case SEL_GLOBAL: return GetGlobalVariable(r.id, r.index, out);
     case SEL_NOT_SPECIFIED:
       if (IsGlobalDeclared(r.id)) return GetGlobalVariable(r.id, r.index, out);
       if (c->self == nullptr) {
-        g_InstanceMissingFlag = 1;
+        g_Variables.instanceMissing = 1;
         return false;
       }
       return GetInstanceVariable(c->self, r.id, r.index, out);
@@ -112,7 +112,7 @@ bool ReadVariable(VMExecContext* c, const VarRef& r, ScriptValue* out) {
 // The index error text shared by push and pop.
 template <typename Answer>
 [[nodiscard]] Answer IndexError(VMExecContext* c, Answer answer, const char* which, const VarRef& r) {
-  const ArrayIndexErrorState& e = g_ArrayIndexError;
+  const ArrayIndexErrorState& e = g_Variables.arrayIndexError;
   return VM_Fail(c, answer, "%s :: Execution Error - Variable Index [%d,%d] out of range [%d,%d] - %d.%s(%d,%d)", which, e.row,
                e.column, e.rowCount, e.rowLength, r.selector, VariableName(r.id), r.id, r.index);
 }
@@ -127,8 +127,8 @@ uint8_t* PushVariable(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExec
   const bool ok = ReadVariable(c, r, &value);
   if (!ok) {
     ReleaseValue(&value);
-    if (g_ArrayIndexError.flag) return IndexError(c, sp, "Push", r);
-    if (g_InstanceMissingFlag) {
+    if (g_Variables.arrayIndexError.flag) return IndexError(c, sp, "Push", r);
+    if (g_Variables.instanceMissing) {
       return VM_Fail(c, sp, "Unable to find any instance for object index '%d' name '%s'", r.selector,
                      ObjectName(r.selector));
     }
@@ -174,7 +174,7 @@ bool ValueToStore(VMExecContext* c, const uint8_t* p, uint8_t type, ScriptValue*
 
 // Stores through the selector. False after a fatal error.
 bool StoreVariable(VMExecContext* c, const VarRef& r, const ScriptValue* value) {
-  g_ArrayIndexError.flag = 0;
+  g_Variables.arrayIndexError.flag = 0;
   bool ok = true;
   switch (r.selector) {
     case SEL_SELF:
@@ -204,7 +204,7 @@ bool StoreVariable(VMExecContext* c, const VarRef& r, const ScriptValue* value) 
       return VM_Fail(c, false, "Pop :: Execution Error - Variable references invalid object (%d).%s", r.selector,
                    VariableName(r.id));
   }
-  if (g_ArrayIndexError.flag) return IndexError(c, false, "Pop", r);
+  if (g_Variables.arrayIndexError.flag) return IndexError(c, false, "Pop", r);
   if (!ok) {
     return VM_Fail(c, false, "Pop :: Execution Error - Variable set failed %s - read only variable?",
                    VariableName(r.id));

@@ -373,7 +373,7 @@ TEST_F(ScriptErrorTest, WithTheDialogTheVariablesAreDumped) {
   ASSERT_EQ(boxes.boxes().size(), 1u);
   EXPECT_EQ(boxes.boxes()[0].kind, MessageBoxKind::Ok);  // fatal: no Ignore
   RecordingConsole globals;
-  g_GlobalVariables->Dump(&globals);
+  g_Variables.globals->Dump(&globals);
   ASSERT_NE(globals.Text(), "");
   const std::string dumps = kRule + "Global Variables : \n" + globals.Text();
   ASSERT_GE(m_console.Text().size(), dumps.size());

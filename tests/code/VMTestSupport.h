@@ -63,7 +63,7 @@ class VMTest : public ::testing::Test {
     FreeBuiltinFunctions();
     VMFreeLocalsPool();
     FreeVariables();
-    MathEpsilon = 0.00001;
+    g_Variables.MathEpsilon = 0.00001;
     g_Options.uninitialisedVariables = false;
   }
 

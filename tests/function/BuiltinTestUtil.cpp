@@ -72,7 +72,7 @@ void BuiltinTest::TearDown() {
   Code_SetGeneratorHook(nullptr);
   Error_ResetState();
   Run_SetRunning(false);
-  MathEpsilon = 0.00001;
+  g_Variables.MathEpsilon = 0.00001;
 }
 
 Answer BuiltinTest::Call(const char* name, std::vector<ScriptValue> args, ScriptValue* raw) {
