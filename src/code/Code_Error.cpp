@@ -190,7 +190,7 @@ void ReportFromContext(const char* message, bool fatal) {
   const char* text = message ? message : "";
 
   int32_t action = Event_GetAction() + 1;
-  VMExecContext* context = g_CurrentVMContext;
+  VMExecContext* context = g_VM.current;
 
   // Where the running bytecode stands.
   const bool haveLine = context != nullptr && context->lineInfo != nullptr;

@@ -45,7 +45,7 @@ void Code_CopyConstant(const CCode* code, ScriptValue* result) {
 bool Code_Execute(CInstance* self, CInstance* other, CCode* code, ScriptValue* result) {
   Code_ClearErrorFlag();
   if (code == nullptr) return true;  // an empty slot: nothing to run
-  if (!UseVM) return ExecuteOnTree(self, other, code, result);
+  if (!g_VM.UseVM) return ExecuteOnTree(self, other, code, result);
 
   if (code->m_kind == CODE_CONSTANT) {
     Code_CopyConstant(code, result);

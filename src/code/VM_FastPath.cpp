@@ -19,8 +19,6 @@
 #include "variable/ScriptValue.h"
 #include "variable/Variable_Main.h"
 
-bool g_VMFastPaths = true;
-
 namespace {
 
 using vm::Load;
@@ -166,15 +164,10 @@ struct Number {
 // getters. Their ids are looked up by name when the fast loop starts and the registry has changed
 // since the last look-up, and each use checks that the id still has the getter found then, so a
 // registry filled anew in another order only loses the shortcut.
-struct ArgumentIds {
-  int32_t registered = -1;  // g_Variables.builtinCount at the last look-up
-  int32_t first = -1;       // id of argument0; argumentN is looked for at first + N
-  BuiltinVariableGetter getters[kArgumentSlotCount] = {};  // null where argumentN is not there
-};
-ArgumentIds g_ArgumentIds;
+// The ids found are kept in g_VM.argumentIds.
 
 void FindArgumentIds() {
-  ArgumentIds found;
+  VMArgumentIds found;
   found.registered = g_Variables.builtinCount;
   found.first = FindBuiltinVariable("argument0");
   if (found.first >= 0) {
@@ -187,16 +180,16 @@ void FindArgumentIds() {
       if (entry.name != nullptr && std::strcmp(entry.name, name) == 0) found.getters[i] = entry.getter;
     }
   }
-  g_ArgumentIds = found;
+  g_VM.argumentIds = found;
 }
 
 // The slot a whole read of variable `id` through `selector` reads when it is an argumentN that
 // the general read serves by its getter (through self or other, or through no selector when the
 // id is not a declared global); null for any read that goes another way or fails there.
 [[gnu::always_inline]] inline const ScriptValue* ArgumentSlot(const Machine& c, int32_t selector, int32_t id) {
-  const int64_t slot = static_cast<int64_t>(id) - g_ArgumentIds.first;
+  const int64_t slot = static_cast<int64_t>(id) - g_VM.argumentIds.first;
   if (slot < 0 || slot >= kArgumentSlotCount || id >= g_Variables.builtinCount) return nullptr;
-  const BuiltinVariableGetter expected = g_ArgumentIds.getters[slot];
+  const BuiltinVariableGetter expected = g_VM.argumentIds.getters[slot];
   if (expected == nullptr || g_Variables.builtins[id].getter != expected) return nullptr;
   switch (selector) {
     case SEL_SELF:
@@ -210,7 +203,7 @@ void FindArgumentIds() {
       break;
     default: return nullptr;
   }
-  return &g_ArgumentSlots[slot];
+  return &g_VM.argumentSlots[slot];
 }
 
 // A variable reference decoded from the operand and, for the parts not in the word, from the
@@ -655,8 +648,8 @@ inline double Apply(uint8_t opcode, double x, double y) {
 // A branch counted as the general handlers count it: false (nothing counted) for the one that
 // pumps the window's messages, which goes the general way.
 inline bool CountBranch() {
-  if ((g_VMBranchCounter + 1) % kPumpEveryBranches == 0) return false;
-  ++g_VMBranchCounter;
+  if ((g_VM.branchCounter + 1) % kPumpEveryBranches == 0) return false;
+  ++g_VM.branchCounter;
   return true;
 }
 
@@ -665,7 +658,7 @@ inline bool CountBranch() {
 uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
   Machine c{context->stackBase, context->stackTags, context->frame,
             context->locals,    context->self,      context->other};
-  if (g_ArgumentIds.registered != g_Variables.builtinCount) FindArgumentIds();
+  if (g_VM.argumentIds.registered != g_Variables.builtinCount) FindArgumentIds();
   const uint8_t* code = reinterpret_cast<const uint8_t*>(context->words);
   int64_t size = context->codeSize;
   // Offsets in 64 bits, so that looking a few words ahead can never overflow.
@@ -910,7 +903,7 @@ slow:
   context->pc = static_cast<int32_t>(pc);
   context->nextPc = static_cast<int32_t>(pc + 4);
   sp = VMExecuteOne(context, word, sp);
-  if (context->stopped || g_Debugger.connected || !g_VMFastPaths) return sp;
+  if (context->stopped || g_Debugger.connected || !g_VM.fastPaths) return sp;
   c = Machine{context->stackBase, context->stackTags, context->frame,
               context->locals,    context->self,      context->other};
   code = reinterpret_cast<const uint8_t*>(context->words);

@@ -19,15 +19,9 @@
 #include "script/Script_Main.h"
 #include "variable/Variable_Main.h"
 
-ScriptValue g_ArgumentSlots[kArgumentSlotCount] = {};
-int32_t g_ArgumentCount = 0;
-uint32_t g_VMBranchCounter = 0;
-
 namespace {
 
 using vm::Load;
-
-VMExtensionCall g_ExtensionCall = nullptr;
 
 constexpr uint32_t kPumpEveryBranches = 4096;
 // Built-in calls with up to this many arguments copy them into a buffer on the native stack.
@@ -289,14 +283,14 @@ uint8_t* CallNative(VMExecContext* c, uint8_t* sp, int32_t argc, int32_t number)
   ScriptValue result = Real(0.0);
   c->sp = sp;  // the stack owns the arguments until the call returns
   if (number < kExtensionCallBase) {
-    const BuiltinFunctionEntry& entry = g_BuiltinFunctions[number];
-    CurrentBuiltinName = entry.name;
-    if (g_VMTrace) DebugConsole->Output("func call = %s\n", entry.name);
+    const BuiltinFunctionEntry& entry = g_VM.functions[number];
+    g_VM.CurrentBuiltinName = entry.name;
+    if (g_VM.trace) DebugConsole->Output("func call = %s\n", entry.name);
     if (g_ProfilerActive) CProfiler::Push(0, number);
     entry.func(&result, c->self, c->other, argc, argc > 0 ? args : nullptr);
     if (g_ProfilerActive) CProfiler::Pop();
-  } else if (g_ExtensionCall != nullptr) {
-    g_ExtensionCall(number - kExtensionCallBase, argc, argc > 0 ? args : nullptr, &result);
+  } else if (g_VM.extensionCall != nullptr) {
+    g_VM.extensionCall(number - kExtensionCallBase, argc, argc > 0 ? args : nullptr, &result);
   }
   return FinishCall(c, sp, argc, args, result);
 }
@@ -311,7 +305,7 @@ uint8_t* CallScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code) {
   record.callPc = c->pc;
   record.returnPc = c->nextPc;
   record.spare = c->spare;
-  record.argumentCount = g_ArgumentCount;
+  record.argumentCount = g_VM.argumentCount;
   record.frameDistance = static_cast<int32_t>((c->stackBase + c->stackSize) - c->frame);
   record.self = c->self;
   record.other = c->other;
@@ -339,7 +333,7 @@ uint8_t* CallScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code) {
   uint8_t* frame = sp + static_cast<int64_t>(argc) * 16 - kVMFrameSize;
   std::memcpy(frame, static_cast<const void*>(&record), offsetof(VMCallFrame, arguments));
   uint8_t* savedSlots = frame + offsetof(VMCallFrame, arguments);
-  uint8_t* slots = reinterpret_cast<uint8_t*>(g_ArgumentSlots);
+  uint8_t* slots = reinterpret_cast<uint8_t*>(g_VM.argumentSlots);
 #pragma GCC unroll 16
   for (int32_t i = 0; i < kArgumentSlotCount; ++i) {
     std::memcpy(savedSlots + i * 16, slots + i * 16, 16);
@@ -357,7 +351,7 @@ uint8_t* CallScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code) {
   c->frame = frame;
   c->pc = 0;
   c->nextPc = 0;
-  g_ArgumentCount = argc < kArgumentSlotCount ? argc : kArgumentSlotCount;
+  g_VM.argumentCount = argc < kArgumentSlotCount ? argc : kArgumentSlotCount;
   c->locals = VMAcquireLocals();
   ++c->callDepth;
   if (g_ProfilerActive) CProfiler::Push(1, code->m_codeIndex);
@@ -373,12 +367,12 @@ uint8_t* DropArgumentsPushZero(VMExecContext* c, uint8_t* sp, int32_t argc) {
 }  // namespace
 
 void FreeArgumentSlots() {
-  for (ScriptValue& slot : g_ArgumentSlots) ReleaseValue(&slot);
-  std::memset(static_cast<void*>(g_ArgumentSlots), 0, sizeof(g_ArgumentSlots));
-  g_ArgumentCount = 0;
+  for (ScriptValue& slot : g_VM.argumentSlots) ReleaseValue(&slot);
+  std::memset(static_cast<void*>(g_VM.argumentSlots), 0, sizeof(g_VM.argumentSlots));
+  g_VM.argumentCount = 0;
 }
 
-void VM_SetExtensionCall(VMExtensionCall call) { g_ExtensionCall = call; }
+void VM_SetExtensionCall(VMExtensionCall call) { g_VM.extensionCall = call; }
 
 uint8_t* Push(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* c) {
   switch (WordT1(word)) {
@@ -478,7 +472,7 @@ uint8_t* DoDup(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
 
 namespace {
 void CountBranch() {
-  if (++g_VMBranchCounter % kPumpEveryBranches == 0) PumpMessages();
+  if (++g_VM.branchCounter % kPumpEveryBranches == 0) PumpMessages();
 }
 int64_t BranchTarget(const VMExecContext* c, uint32_t word) {
   return static_cast<int64_t>(c->pc) + 4 * static_cast<int64_t>(WordBranchOffset(word));
@@ -524,7 +518,7 @@ uint8_t* DoCall(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContex
   }
 
   if (number >= 0 && number < kScriptCallBase) {
-    if (number >= g_BuiltinFunctionCount || g_BuiltinFunctions[number].func == nullptr) {
+    if (number >= g_VM.functionCount || g_VM.functions[number].func == nullptr) {
       return VM_Fail(c, sp, "DoCall :: Execution Error - no built-in function %d", number);
     }
     return CallNative(c, sp, argc, number);
@@ -546,10 +540,10 @@ uint8_t* DoCall(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContex
     }
     ScriptValue first = vm::LoadValue(sp);
     const int32_t kind = GetValueKind(&first);
-    const char* previousName = CurrentBuiltinName;
-    CurrentBuiltinName = "script_execute";
+    const char* previousName = g_VM.CurrentBuiltinName;
+    g_VM.CurrentBuiltinName = "script_execute";
     const int32_t scriptId = GetArgumentInt(&first, 0);
-    CurrentBuiltinName = previousName;
+    g_VM.CurrentBuiltinName = previousName;
     if (kind != VALUE_REAL && kind != VALUE_INT32 && kind != VALUE_INT64) {
       // The accessor has reported the wrong kind; errors are suppressed, so the run stops here.
       c->stopped = true;
@@ -570,6 +564,6 @@ uint8_t* DoCall(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContex
   if (code == nullptr || code->m_code == nullptr || code->m_code->m_data == nullptr || code->m_code->m_size <= 0) {
     return DropArgumentsPushZero(c, sp, argc);
   }
-  if (g_VMTrace) DebugConsole->Output("script call = %s\n", Script_GetName(index));
+  if (g_VM.trace) DebugConsole->Output("script call = %s\n", Script_GetName(index));
   return CallScript(c, sp, argc, code);
 }

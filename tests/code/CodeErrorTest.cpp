@@ -281,9 +281,9 @@ TEST_F(CodeErrorTest, ReportsNameTheEventTheObjectAndTheLine) {
     context.lineInfo = c.withLines ? &lines.buffer : nullptr;
     context.source = c.source;
     context.pc = 8;
-    g_CurrentVMContext = c.withContext ? &context : nullptr;
+    g_VM.current = c.withContext ? &context : nullptr;
     ReportRuntimeError("msg", c.fatal);
-    g_CurrentVMContext = nullptr;
+    g_VM.current = nullptr;
     const std::string report = kHashes + c.expected + kHashes;
     EXPECT_EQ(m_console.Text(), "ERROR!!! :: " + report + "\n");
     EXPECT_STREQ(Error_GetLast(), report.c_str());

@@ -81,7 +81,7 @@ class FastPathCorpus : public TreeExecTest {
  protected:
   void SetUp() override {
     TreeExecTest::SetUp();
-    UseVM = true;
+    g_VM.UseVM = true;
     Code_SetGeneratorHook(CodeGen_GenerateForEntry);
     RegisterBuiltinFunction("string", StringOf, 1);
     AddScripts({
@@ -94,7 +94,7 @@ class FastPathCorpus : public TreeExecTest {
     for (int n = 0; n < 2; ++n) m_instances.push_back(AddInstance(object));
   }
   void TearDown() override {
-    g_VMFastPaths = true;
+    g_VM.fastPaths = true;
     TreeExecTest::TearDown();
   }
 
@@ -111,7 +111,7 @@ class FastPathCorpus : public TreeExecTest {
   };
 
   Result RunSnippet(const Snippet& s, bool fast) {
-    g_VMFastPaths = fast;
+    g_VM.fastPaths = fast;
     m_self.i_variables->Clear();
     m_other.i_variables->Clear();
     // The room's instances start each run with v = 1 and v = 2 and nothing else.

@@ -55,7 +55,7 @@ void Clean() {
 
 void TreeExecTest::SetUp() {
   Clean();
-  UseVM = false;
+  g_VM.UseVM = false;
   Error_ResetState();
   Error_SetDialogSwitch(false);
   InitGlobalVariables();
@@ -85,7 +85,7 @@ void TreeExecTest::TearDown() {
   Compiler_FreeScratch();
   Error_ResetState();
   Code_SetGeneratorHook(nullptr);
-  UseVM = true;
+  g_VM.UseVM = true;
 }
 
 Outcome TreeExecTest::Run(const std::string& source) { return RunFor(source, &m_self, &m_other); }

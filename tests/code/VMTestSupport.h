@@ -52,7 +52,7 @@ class VMTest : public ::testing::Test {
     g_Options.uninitialisedVariables = false;
   }
   void TearDown() override {
-    EXPECT_EQ(g_CurrentVMContext, nullptr);
+    EXPECT_EQ(g_VM.current, nullptr);
     EXPECT_EQ(VMLocalsInUse(), 0);
     g_ErrorSuppressed.store(false);
     g_ErrorFlag.store(false);

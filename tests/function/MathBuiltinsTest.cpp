@@ -12,6 +12,7 @@
 #include "BuiltinTestUtil.h"
 #include "base/Common.h"
 #include "code/Code_Function.h"
+#include "code/VM_State.h"
 #include "function/Function_Math.h"
 #include "testlib/TestHelpers.h"
 #include "variable/Variable_State.h"
@@ -71,16 +72,16 @@ TEST_F(MathBuiltinsTest, RegistersEveryBuiltinInItsOrderWithItsArgumentCount) {
       {"point_distance_3d", 6}, {"dot_product", 4}, {"dot_product_normalised", 4}, {"dot_product_3d", 6},
       {"dot_product_3d_normalised", 6}, {"math_set_epsilon", 1}, {"angle_difference", 2},
   };
-  ASSERT_EQ(g_BuiltinFunctionCount, static_cast<int32_t>(std::size(expected)));
-  for (int32_t i = 0; i < g_BuiltinFunctionCount; ++i) {
-    EXPECT_STREQ(g_BuiltinFunctions[i].name, expected[i].name) << "call number " << i;
-    EXPECT_EQ(g_BuiltinFunctions[i].argCount, expected[i].args) << expected[i].name;
+  ASSERT_EQ(g_VM.functionCount, static_cast<int32_t>(std::size(expected)));
+  for (int32_t i = 0; i < g_VM.functionCount; ++i) {
+    EXPECT_STREQ(g_VM.functions[i].name, expected[i].name) << "call number " << i;
+    EXPECT_EQ(g_VM.functions[i].argCount, expected[i].args) << expected[i].name;
   }
   // min3 and max3 are min and max under other names.
   int32_t min = 0, min3 = 0;
   FindFunctionIndex("min", &min);
   FindFunctionIndex("min3", &min3);
-  EXPECT_EQ(g_BuiltinFunctions[min].func, g_BuiltinFunctions[min3].func);
+  EXPECT_EQ(g_VM.functions[min].func, g_VM.functions[min3].func);
 }
 
 // ---- Type tests ----
