@@ -131,7 +131,7 @@ double Milliseconds(std::chrono::steady_clock::duration d) {
 
 // Runs the program `runs` times on one engine; false when it answered wrongly or leaked.
 bool Measure(const Program& program, bool onVM, const Options& options, CInstance* self, CInstance* other) {
-  UseVM = onVM;
+  g_VM.UseVM = onVM;
   Compiled compiled;
   if (!CompileAll(program, &compiled)) return false;
   if (options.disasm && onVM) {

@@ -12,6 +12,7 @@
 #include "code/Code_Error.h"
 #include "code/Code_Function.h"
 #include "code/Code_Main.h"
+#include "code/VM_State.h"
 #include "script/Script_Main.h"
 #include "variable/Variable_Main.h"
 
@@ -23,7 +24,7 @@ void Nothing(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) {}
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzz::Setup();
-  UseVM = true;
+  g_VM.UseVM = true;
   Code_SetGeneratorHook(&CodeGen_GenerateForEntry);
   // A few functions of each kind for the texts to call: any number of arguments, a fixed number,
   // and a script.

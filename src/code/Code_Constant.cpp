@@ -356,9 +356,9 @@ bool DefineConstantList(int32_t count, const char* const* names, const char* con
 }
 
 bool DefineGameConstants() {
-  for (int32_t i = 0; i < OptionConstantCount; ++i) {
+  for (int32_t i = 0; i < g_Options.OptionConstantCount; ++i) {
     // Get answers null past an array's end, which reads as an empty name or text.
-    if (!DefineConstant(OptionConstantNames.Get(i), OptionConstantValues.Get(i))) return false;
+    if (!DefineConstant(g_Options.OptionConstantNames.Get(i), g_Options.OptionConstantValues.Get(i))) return false;
   }
   return true;
 }

@@ -190,7 +190,7 @@ void ReportFromContext(const char* message, bool fatal) {
   const char* text = message ? message : "";
 
   int32_t action = Event_GetAction() + 1;
-  VMExecContext* context = g_CurrentVMContext;
+  VMExecContext* context = g_VM.current;
 
   // Where the running bytecode stands.
   const bool haveLine = context != nullptr && context->lineInfo != nullptr;
@@ -267,16 +267,16 @@ void ReportFromContext(const char* message, bool fatal) {
     OutputConsole->Output("Self Variables : \n");
     context->self->i_variables->Dump(OutputConsole);
   }
-  if (g_GlobalVariables != nullptr && g_GlobalVariables->m_Count > 0) {
+  if (g_Variables.globals != nullptr && g_Variables.globals->m_Count > 0) {
     OutputConsole->Output("%s", kRuleLine);
     OutputConsole->Output("Global Variables : \n");
-    g_GlobalVariables->Dump(OutputConsole);
+    g_Variables.globals->Dump(OutputConsole);
   }
 }
 
 void ShowAndRecord(const char* text, bool fatal) {
   if (g_ending) return;
-  if (Option_AllErrorsAbort) fatal = true;
+  if (g_Options.allErrorsAbort) fatal = true;
   GraphicsLeaveFullscreen();
   if (g_dialogSwitch) {
     if (fatal) {
@@ -392,8 +392,8 @@ void Error_SetOccurred(bool occurred) { g_errorOccurred = occurred; }
 bool Error_IsEnding() { return g_ending; }
 bool Error_GetDialogSwitch() { return g_dialogSwitch; }
 void Error_SetDialogSwitch(bool on) { g_dialogSwitch = on; }
-bool Error_GetAllErrorsFatal() { return Option_AllErrorsAbort; }
-void Error_SetAllErrorsFatal(bool on) { Option_AllErrorsAbort = on; }
+bool Error_GetAllErrorsFatal() { return g_Options.allErrorsAbort; }
+void Error_SetAllErrorsFatal(bool on) { g_Options.allErrorsAbort = on; }
 
 void Error_SetShaderInfo(const char* shaderName, bool fragmentStage) {
   g_shaderName = shaderName;
@@ -410,7 +410,7 @@ void Error_ResetState() {
   g_errorOccurred = false;
   g_ending = false;
   g_dialogSwitch = true;
-  Option_AllErrorsAbort = false;
+  g_Options.allErrorsAbort = false;
   g_shaderName = nullptr;
   g_shaderFragment = false;
 }

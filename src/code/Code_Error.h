@@ -76,7 +76,7 @@ bool Error_IsEnding();
 // The error dialog switch (-noerrors clears it).
 bool Error_GetDialogSwitch();
 void Error_SetDialogSwitch(bool on);
-// The all-errors-fatal game option (Option_AllErrorsAbort).
+// The all-errors-fatal game option (g_Options.allErrorsAbort).
 bool Error_GetAllErrorsFatal();
 void Error_SetAllErrorsFatal(bool on);
 

@@ -49,7 +49,7 @@ bool Code_Execute(CInstance* self, CInstance* other, CCode* code, ScriptValue* r
     code->m_native(self, other, result);
     return true;
   }
-  if (!UseVM) return ExecuteOnTree(self, other, code, result);
+  if (!g_VM.UseVM) return ExecuteOnTree(self, other, code, result);
 
   if (code->m_kind == CODE_CONSTANT) {
     Code_CopyConstant(code, result);

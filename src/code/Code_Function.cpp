@@ -7,39 +7,35 @@
 
 #include "base/VCL.h"
 #include "code/Code_Error.h"
+#include "code/VM_State.h"
 #include "extension/Extension_Main.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
 #include "script/Script_Main.h"
 
-BuiltinFunctionEntry* g_BuiltinFunctions = nullptr;
-int32_t g_BuiltinFunctionCount = 0;
-int32_t g_BuiltinFunctionCapacity = 0;
-const char* CurrentBuiltinName = nullptr;
-
 namespace {
 
 // The index of the first entry named exactly `name`, or -1.
 int32_t FindBuiltin(const char* name) {
-  for (int32_t i = 0; i < g_BuiltinFunctionCount; ++i) {
-    if (std::strcmp(g_BuiltinFunctions[i].name, name) == 0) return i;
+  for (int32_t i = 0; i < g_VM.functionCount; ++i) {
+    if (std::strcmp(g_VM.functions[i].name, name) == 0) return i;
   }
   return -1;
 }
 
 // Grows the table by one step; the memory manager keeps the old entries and zero-fills the rest.
 void GrowTable() {
-  uint64_t capacity = static_cast<uint64_t>(g_BuiltinFunctionCapacity) + kBuiltinTableStep;
+  uint64_t capacity = static_cast<uint64_t>(g_VM.functionCapacity) + kBuiltinTableStep;
   uint64_t bytes = capacity * sizeof(BuiltinFunctionEntry);
   if (capacity > INT32_MAX || bytes > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
-  g_BuiltinFunctions = static_cast<BuiltinFunctionEntry*>(
-      MemoryManager::ReAlloc(g_BuiltinFunctions, static_cast<uint32_t>(bytes), __FILE__, __LINE__));
-  g_BuiltinFunctionCapacity = static_cast<int32_t>(capacity);
+  g_VM.functions = static_cast<BuiltinFunctionEntry*>(
+      MemoryManager::ReAlloc(g_VM.functions, static_cast<uint32_t>(bytes), __FILE__, __LINE__));
+  g_VM.functionCapacity = static_cast<int32_t>(capacity);
 }
 
 // The two values of every wrong-kind message: the built-in's name and the argument's position
 // counted from 1.
-const char* CallerName() { return CurrentBuiltinName ? CurrentBuiltinName : ""; }
+const char* CallerName() { return g_VM.CurrentBuiltinName ? g_VM.CurrentBuiltinName : ""; }
 int32_t Position(int32_t index) { return num::WrapAdd32(index, 1); }
 
 // int64 to the nearest float in one rounding step (going through double could round twice).
@@ -64,8 +60,8 @@ bool RegisterBuiltinFunction(const char* name, BuiltinFunction func, int32_t arg
                          length, kBuiltinNameSize - 1, name);
     return false;
   }
-  if (g_BuiltinFunctionCount >= g_BuiltinFunctionCapacity) GrowTable();
-  BuiltinFunctionEntry& entry = g_BuiltinFunctions[g_BuiltinFunctionCount++];
+  if (g_VM.functionCount >= g_VM.functionCapacity) GrowTable();
+  BuiltinFunctionEntry& entry = g_VM.functions[g_VM.functionCount++];
   std::memcpy(entry.name, name, length + 1);
   entry.func = func;
   entry.argCount = argCount;
@@ -80,7 +76,7 @@ void RegisterBuiltinTable(const BuiltinSpec* specs, int32_t count) {
 void ReplaceBuiltinFunction(const char* name, BuiltinFunction func) {
   if (name == nullptr) return;
   int32_t index = FindBuiltin(name);
-  if (index >= 0) g_BuiltinFunctions[index].func = func;
+  if (index >= 0) g_VM.functions[index].func = func;
 }
 
 bool FindFunctionIndex(const char* name, int32_t* callNumber) {
@@ -104,13 +100,13 @@ bool FindFunctionIndex(const char* name, int32_t* callNumber) {
 int32_t GetFunctionArgCount(int32_t callNumber) {
   if (callNumber >= kExtensionCallBase) return Extension_GetArgumentCount(callNumber - kExtensionCallBase);
   if (callNumber >= kScriptCallBase) return -1;
-  if (callNumber >= 0 && callNumber < g_BuiltinFunctionCount) return g_BuiltinFunctions[callNumber].argCount;
+  if (callNumber >= 0 && callNumber < g_VM.functionCount) return g_VM.functions[callNumber].argCount;
   return kNoFunctionArgCount;
 }
 
 bool GetBuiltinFunctionInfo(int32_t index, const char** name, BuiltinFunction* func, int32_t* argCount) {
-  if (index < 0 || index >= g_BuiltinFunctionCount) return false;
-  const BuiltinFunctionEntry& entry = g_BuiltinFunctions[index];
+  if (index < 0 || index >= g_VM.functionCount) return false;
+  const BuiltinFunctionEntry& entry = g_VM.functions[index];
   if (name != nullptr) *name = entry.name;
   if (func != nullptr) *func = entry.func;
   if (argCount != nullptr) *argCount = entry.argCount;
@@ -118,12 +114,12 @@ bool GetBuiltinFunctionInfo(int32_t index, const char** name, BuiltinFunction* f
 }
 
 void FreeBuiltinFunctions() {
-  MemoryManager::Free(g_BuiltinFunctions);
-  g_BuiltinFunctions = nullptr;
-  g_BuiltinFunctionCount = 0;
-  g_BuiltinFunctionCapacity = 0;
+  MemoryManager::Free(g_VM.functions);
+  g_VM.functions = nullptr;
+  g_VM.functionCount = 0;
+  g_VM.functionCapacity = 0;
   // It pointed into the released table.
-  CurrentBuiltinName = nullptr;
+  g_VM.CurrentBuiltinName = nullptr;
 }
 
 int32_t GetValueKind(const ScriptValue* value) { return static_cast<int32_t>(value->kind & kValueKindMask); }

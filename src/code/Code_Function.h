@@ -42,15 +42,8 @@ constexpr int32_t kExtensionCallBase = 500000;
 // The argument count answered for a call number that designates nothing.
 constexpr int32_t kNoFunctionArgCount = -100;
 
-// The table: entries are appended and never removed or reordered, so an entry's index (its call
-// number) is fixed for the run. Null, 0 and 0 while empty. The call machinery indexes it directly.
-extern BuiltinFunctionEntry* g_BuiltinFunctions;
-extern int32_t g_BuiltinFunctionCount;
-extern int32_t g_BuiltinFunctionCapacity;
-
-// The name of the built-in being called, as set by the virtual machine just before each call (null
-// at start and after FreeBuiltinFunctions). The argument accessors print it in their messages.
-extern const char* CurrentBuiltinName;
+// The table (g_VM.functions, functionCount and functionCapacity) and the name of the built-in
+// being called (g_VM.CurrentBuiltinName) are in the engines' record, code/VM_State.h.
 
 // Appends an entry with call counter -1; the index it gets is its call number. A name already
 // present is not tested for: the later entry is then never found by name. A null name, or one of

@@ -7,10 +7,9 @@
 #include "code/Code_Compile.h"
 #include "code/Code_Error.h"
 #include "code/Code_Tree.h"
+#include "code/VM_State.h"
 #include "platform/MemoryManager.h"
 #include "runner/GameData_Code.h"
-
-bool UseVM = true;
 
 namespace {
 
@@ -131,7 +130,7 @@ bool CCode::Compile(const char* name) {
   }
   m_compiled = true;
 
-  if (UseVM) {
+  if (g_VM.UseVM) {
     if (m_sourceCopy != m_source) MemoryManager::Free(const_cast<char*>(m_sourceCopy));
     m_sourceCopy = MemoryManager::DuplicateText(m_source ? m_source : "");
     if (m_kind != CODE_CONSTANT && g_generator != nullptr) {

@@ -80,9 +80,6 @@ class CCode {
   CCode() = default;
 };
 
-// While true code runs on the virtual machine; -oldexec clears it (tree interpreter).
-extern bool UseVM;
-
 // The bytecode generator, installed once it exists: writes the code and line-info buffers of a
 // freshly compiled program or expression (either may stay null). While none is installed, text
 // entries have no bytecode.

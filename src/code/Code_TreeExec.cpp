@@ -12,6 +12,7 @@
 #include "code/VM_Variables.h"
 #include "extension/Extension_Main.h"
 #include "object/Object_Class.h"
+#include "option/Option_Main.h"
 #include "platform/Numeric.h"
 #include "room/Instance_Class.h"
 #include "room/Room_Class.h"
@@ -189,14 +190,11 @@ uintptr_t StackBudget() {
   return budget;
 }
 
-int32_t g_ScriptCallDepth = 0;      // script calls made by the tree interpreter, one inside the other
-uintptr_t g_OutermostCallFrame = 0;  // the native frame of the outermost one
-
 // Counts the tree interpreter's script calls in progress, for the stack check.
 class ScriptCallDepth {
  public:
-  ScriptCallDepth() { ++g_ScriptCallDepth; }
-  ~ScriptCallDepth() { --g_ScriptCallDepth; }
+  ScriptCallDepth() { ++g_VM.treeCallDepth; }
+  ~ScriptCallDepth() { --g_VM.treeCallDepth; }
   ScriptCallDepth(const ScriptCallDepth&) = delete;
   ScriptCallDepth& operator=(const ScriptCallDepth&) = delete;
 };
@@ -204,11 +202,11 @@ class ScriptCallDepth {
 // Whether the native stack has room for one more nested script call.
 bool StackHasRoom() {
   const uintptr_t here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
-  if (g_ScriptCallDepth == 0) {
-    g_OutermostCallFrame = here;
+  if (g_VM.treeCallDepth == 0) {
+    g_VM.treeOutermostFrame = here;
     return true;
   }
-  return !(g_OutermostCallFrame > here && g_OutermostCallFrame - here > StackBudget());
+  return !(g_VM.treeOutermostFrame > here && g_VM.treeOutermostFrame - here > StackBudget());
 }
 
 // Runs a script for the call node: call numbers 100,000 + i run script i with the arguments;
@@ -255,17 +253,17 @@ int32_t CallExtension(TreeExecContext* context, const CodeNode* node, int64_t in
 
 int32_t CallBuiltin(TreeExecContext* context, const CodeNode* node, int32_t number, int32_t argc,
                     ScriptValue* args, ScriptValue* result) {
-  if (number < 0 || number >= g_BuiltinFunctionCount || g_BuiltinFunctions[number].func == nullptr) {
+  if (number < 0 || number >= g_VM.functionCount || g_VM.functions[number].func == nullptr) {
     return Fail(context, node->position, "Unknown function or script.");
   }
-  BuiltinFunctionEntry& entry = g_BuiltinFunctions[number];
+  BuiltinFunctionEntry& entry = g_VM.functions[number];
   SetZero(result);
   entry.callCount = num::WrapAdd32(entry.callCount, 1);
   // The argument accessors name the running built-in in their messages.
-  const char* previousName = CurrentBuiltinName;
-  CurrentBuiltinName = entry.name;
+  const char* previousName = g_VM.CurrentBuiltinName;
+  g_VM.CurrentBuiltinName = entry.name;
   entry.func(result, context->self, context->other, argc, args);
-  CurrentBuiltinName = previousName;
+  g_VM.CurrentBuiltinName = previousName;
   // A built-in reports its own run-time errors; they do not change the status.
   return TREE_DONE;
 }
@@ -496,7 +494,7 @@ int32_t TreeReadVariable(TreeExecContext* context, const CodeNode* node, ScriptV
   SetZero(result);
   if (ReadReference(context, ref, result)) return TREE_DONE;
   SetZero(result);
-  if (g_UninitialisedVariableOption) return TREE_DONE;
+  if (g_Options.uninitialisedVariables) return TREE_DONE;
   return Fail(context, node->position, UnknownVariableMessage(ref).c_str());
 }
 
@@ -538,7 +536,7 @@ int32_t TreeExecAssign(TreeExecContext* context, const CodeNode* node, ScriptVal
     if (!ReadReference(context, ref, result)) {
       SetZero(result);
       // With the uninitialised-variable option on, a variable that cannot be read stays unset.
-      if (g_UninitialisedVariableOption) return TREE_DONE;
+      if (g_Options.uninitialisedVariables) return TREE_DONE;
       return Fail(context, node->position, UnknownVariableMessage(ref).c_str());
     }
     if (!EvalBinaryOperator(context->code, node->position, CompoundOperator(node->operand), result, &value.v)) {

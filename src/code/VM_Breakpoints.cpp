@@ -1,24 +1,23 @@
 #include "code/VM_Breakpoints.h"
 
 #include "code/VM_Format.h"
-
-BreakpointSlot g_Breakpoints[kBreakpointSlots] = {};
+#include "code/VM_State.h"
 
 void VMClearBreakpoints() {
-  for (BreakpointSlot& slot : g_Breakpoints) {
+  for (BreakpointSlot& slot : g_VM.breakpoints) {
     slot.savedWord = 0;
     slot.address = nullptr;
   }
 }
 
 void VMApplyBreakpoints() {
-  for (BreakpointSlot& slot : g_Breakpoints) {
+  for (BreakpointSlot& slot : g_VM.breakpoints) {
     if (slot.address != nullptr) *slot.address = kBreakpointWord;
   }
 }
 
 void VMRestoreBreakpoints() {
-  for (BreakpointSlot& slot : g_Breakpoints) {
+  for (BreakpointSlot& slot : g_VM.breakpoints) {
     if (slot.address != nullptr) *slot.address = slot.savedWord;
   }
 }

@@ -11,7 +11,7 @@ struct BreakpointSlot {
   uint32_t savedWord;   // the instruction the break word replaces
   uint32_t* address;    // the word in the code, null when the slot is free
 };
-extern BreakpointSlot g_Breakpoints[kBreakpointSlots];
+// The table itself is g_VM.breakpoints (code/VM_State.h).
 
 // Frees every slot (saved word 0, no address).
 void VMClearBreakpoints();

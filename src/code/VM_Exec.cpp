@@ -8,6 +8,7 @@
 
 #include "base/VCL.h"
 #include "code/Code_Error.h"
+#include "code/Code_Function.h"
 #include "code/VM_Breakpoints.h"
 #include "code/VM_FastPath.h"
 #include "code/VM_LineInfo.h"
@@ -22,21 +23,9 @@
 #include "platform/MemoryManager.h"
 #include "variable/Variable_Main.h"
 
-VMExecContext* g_CurrentVMContext = nullptr;
-bool g_VMTrace = false;
-int32_t g_VMInstructionCounter = 0;
+VMState g_VM;
 
 namespace {
-
-// Runs currently in progress (the innermost is g_CurrentVMContext).
-int32_t g_RunDepth = 0;
-
-char g_LastError[kVMErrorMessageSize] = "";
-
-// The locals pool: one list per nesting depth, reused.
-CVariableList** g_LocalsPool = nullptr;
-int32_t g_LocalsCapacity = 0;
-int32_t g_LocalsCount = 0;
 
 constexpr int32_t kDebuggerPollInstructions = 20000;
 constexpr int64_t kDebuggerPollMicroseconds = 500000;
@@ -150,8 +139,8 @@ constexpr DispatchTable g_Dispatch;
 // The debugger's part of the loop: polling the link, and stopping for a step or a break
 // request by replacing the word (for this execution only) with the step-break word.
 uint32_t DebuggerCheck(VMExecContext* c, uint32_t word) {
-  if (++g_VMInstructionCounter > kDebuggerPollInstructions) {
-    g_VMInstructionCounter = 0;
+  if (++g_VM.instructionCounter > kDebuggerPollInstructions) {
+    g_VM.instructionCounter = 0;
     if (Timing_GetMicroseconds() - g_Debugger.lastPollTime > kDebuggerPollMicroseconds) DebuggerFrame();
   }
   bool stop = g_Debugger.breakRequest;
@@ -196,7 +185,7 @@ void FinishRun(VMExecContext* c, ScriptValue* result) {
   }
   vm::ReleaseItems(c, c->sp, start);
   c->sp = start;
-  g_ArgumentCount = c->savedArgumentCount;
+  g_VM.argumentCount = c->savedArgumentCount;
 }
 
 // Releases everything a run holds, however it ended.
@@ -210,8 +199,8 @@ struct RunGuard {
     MemoryManager::Free(c->stackBase);
     MemoryManager::Free(c->stackTags);
     VMReleaseLocals();
-    g_CurrentVMContext = c->outer;
-    --g_RunDepth;
+    g_VM.current = c->outer;
+    --g_VM.runDepth;
   }
 };
 
@@ -220,7 +209,7 @@ struct RunGuard {
 // ---- Running one instruction ----
 
 uint8_t* VMExecuteOne(VMExecContext* c, uint32_t word, uint8_t* sp) {
-  g_CurrentVMContext = c;
+  g_VM.current = c;
   const uint8_t opcode = WordOpcode(word);
   const VMHandler handler = g_Dispatch.handlers[opcode];
   if (handler == nullptr) {
@@ -239,7 +228,7 @@ uint8_t* VMExecuteOne(VMExecContext* c, uint32_t word, uint8_t* sp) {
   }
   sp = handler(word, sp, operand, c);
   c->sp = sp;
-  g_CurrentVMContext = c;
+  g_VM.current = c;
   return sp;
 }
 
@@ -376,14 +365,14 @@ uint8_t* UnwindFrame(VMExecContext* c) {
   c->nextPc = record.returnPc;
   c->frame = c->stackBase + c->stackSize - record.frameDistance;
   c->locals = record.locals;
-  g_ArgumentCount = record.argumentCount;
+  g_VM.argumentCount = record.argumentCount;
   // The callee's slots are overwritten next: only what they own needs releasing.
-  for (ScriptValue& slot : g_ArgumentSlots) {
+  for (ScriptValue& slot : g_VM.argumentSlots) {
     if (slot.Kind() == VALUE_STRING || slot.Kind() == VALUE_ARRAY) ReleaseValue(&slot);
   }
   // One 16-byte value at a time (see CallScript).
   const uint8_t* savedSlots = frame + offsetof(VMCallFrame, arguments);
-  uint8_t* slots = reinterpret_cast<uint8_t*>(g_ArgumentSlots);
+  uint8_t* slots = reinterpret_cast<uint8_t*>(g_VM.argumentSlots);
 #pragma GCC unroll 16
   for (int32_t i = 0; i < kArgumentSlotCount; ++i) std::memcpy(slots + i * 16, savedSlots + i * 16, 16);
   Tag(c, frame, kVMFrameSize, TAG_RAW);
@@ -483,37 +472,44 @@ uint8_t* DoBreak(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
 // ---- Locals pool ----
 
 CVariableList* VMAcquireLocals() {
-  if (g_LocalsCount >= g_LocalsCapacity) {
-    const int64_t capacity = static_cast<int64_t>(g_LocalsCapacity) + 1;
-    g_LocalsPool = static_cast<CVariableList**>(GrowBytes(g_LocalsPool, capacity * static_cast<int64_t>(sizeof(void*))));
-    g_LocalsPool[g_LocalsCapacity] = nullptr;
-    g_LocalsCapacity = static_cast<int32_t>(capacity);
+  if (g_VM.localsCount >= g_VM.localsCapacity) {
+    const int64_t capacity = static_cast<int64_t>(g_VM.localsCapacity) + 1;
+    g_VM.localsPool = static_cast<CVariableList**>(GrowBytes(g_VM.localsPool, capacity * static_cast<int64_t>(sizeof(void*))));
+    g_VM.localsPool[g_VM.localsCapacity] = nullptr;
+    g_VM.localsCapacity = static_cast<int32_t>(capacity);
   }
-  CVariableList*& list = g_LocalsPool[g_LocalsCount];
+  CVariableList*& list = g_VM.localsPool[g_VM.localsCount];
   if (list == nullptr) {
     list = new CVariableList();
   } else if (list->m_Count != 0) {
     list->Clear();
   }
-  ++g_LocalsCount;
+  ++g_VM.localsCount;
   return list;
 }
 
 void VMReleaseLocals() {
-  if (g_LocalsCount <= 0) return;
-  --g_LocalsCount;
-  CVariableList* list = g_LocalsPool[g_LocalsCount];
+  if (g_VM.localsCount <= 0) return;
+  --g_VM.localsCount;
+  CVariableList* list = g_VM.localsPool[g_VM.localsCount];
   if (list != nullptr) list->Clear();
 }
 
-int32_t VMLocalsInUse() { return g_LocalsCount; }
+int32_t VMLocalsInUse() { return g_VM.localsCount; }
 
 void VMFreeLocalsPool() {
-  for (int32_t i = 0; i < g_LocalsCapacity; ++i) delete g_LocalsPool[i];
-  MemoryManager::Free(g_LocalsPool);
-  g_LocalsPool = nullptr;
-  g_LocalsCapacity = 0;
-  g_LocalsCount = 0;
+  for (int32_t i = 0; i < g_VM.localsCapacity; ++i) delete g_VM.localsPool[i];
+  MemoryManager::Free(g_VM.localsPool);
+  g_VM.localsPool = nullptr;
+  g_VM.localsCapacity = 0;
+  g_VM.localsCount = 0;
+}
+
+void VM_Reset() {
+  FreeArgumentSlots();
+  VMFreeLocalsPool();
+  FreeBuiltinFunctions();
+  g_VM = VMState{};
 }
 
 // ---- Frames ----
@@ -547,11 +543,11 @@ bool VM_GetFrame(const VMExecContext* c, int i, VMFrameInfo* out) {
 // ---- Running ----
 
 void VMRunLoop(VMExecContext* c, ScriptValue* result) {
-  c->savedArgumentCount = g_ArgumentCount;
+  c->savedArgumentCount = g_VM.argumentCount;
   uint8_t* sp = c->sp;
   for (;;) {
     while (!c->stopped && c->nextPc < c->codeSize) {
-      if (g_VMFastPaths && !g_Debugger.connected) {
+      if (g_VM.fastPaths && !g_Debugger.connected) {
         // The fast loop runs until the code ends, the stack must grow, the run stops or a
         // debugger connects; what is left of those is dealt with here.
         sp = VMRunFast(c, sp);
@@ -583,9 +579,9 @@ void VMRunLoop(VMExecContext* c, ScriptValue* result) {
 
 bool VMExecute(const char* name, CInstance* self, CInstance* other, VMBuffer* code, ScriptValue* result,
                VMBuffer* lineInfo, const char* source) {
-  if (g_VMTrace) DebugConsole->Output("script = %s\n", name ? name : "");
+  if (g_VM.trace) DebugConsole->Output("script = %s\n", name ? name : "");
   if (code == nullptr || code->m_data == nullptr || code->m_size <= 0) return true;
-  if (g_RunDepth >= kVMMaxRunNesting) {
+  if (g_VM.runDepth >= kVMMaxRunNesting) {
     OS_ShowMessageBox("Stack overflow...", name ? name : "", MessageBoxKind::Ok, false);
     return false;
   }
@@ -605,11 +601,11 @@ bool VMExecute(const char* name, CInstance* self, CInstance* other, VMBuffer* co
   c->stackTags = static_cast<uint8_t*>(AllocBytes(kVMStackBlockStep / 4, true));
   c->frame = c->stackBase + kVMStackBlockStep - kVMStackTopGap;
   c->sp = c->frame;
-  c->savedArgumentCount = g_ArgumentCount;
-  c->outer = g_CurrentVMContext;
+  c->savedArgumentCount = g_VM.argumentCount;
+  c->outer = g_VM.current;
   c->locals = VMAcquireLocals();
-  ++g_RunDepth;
-  g_CurrentVMContext = c;
+  ++g_VM.runDepth;
+  g_VM.current = c;
 
   RunGuard guard{c};
   VMRunLoop(c, result);
@@ -622,8 +618,8 @@ bool VMExecute(const char* name, CInstance* self, CInstance* other, VMBuffer* co
 namespace {
 
 void FailWith(VMExecContext* c, const char* format, va_list args) {
-  if (c == nullptr) c = g_CurrentVMContext;
-  std::vsnprintf(g_LastError, sizeof(g_LastError), format ? format : "", args);
+  if (c == nullptr) c = g_VM.current;
+  std::vsnprintf(g_VM.lastError, sizeof(g_VM.lastError), format ? format : "", args);
   if (g_ErrorSuppressed.load()) {
     if (c != nullptr) {
       c->stopped = true;
@@ -633,7 +629,7 @@ void FailWith(VMExecContext* c, const char* format, va_list args) {
     return;
   }
   char message[kVMErrorMessageSize];
-  std::memcpy(message, g_LastError, sizeof(message));
+  std::memcpy(message, g_VM.lastError, sizeof(message));
   ReportRuntimeError(message, true);
   ExitProcessWith(kFatalExitStatus);
 }
@@ -669,12 +665,12 @@ void VMStackOverflow(VMExecContext* c) {
   c->nextPc = c->codeSize;
 }
 
-const char* VM_GetLastErrorText() { return g_LastError; }
-void VM_ClearLastErrorText() { g_LastError[0] = '\0'; }
+const char* VM_GetLastErrorText() { return g_VM.lastError; }
+void VM_ClearLastErrorText() { g_VM.lastError[0] = '\0'; }
 
 void VMInit() {
   VMClearBreakpoints();
-  g_VMInstructionCounter = 0;
+  g_VM.instructionCounter = 0;
 }
 
 // ---- VMWriteBuffer ----

@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "code/Code_Main.h"
+#include "code/VM_State.h"
 #include "variable/ScriptValue.h"
 
 class CInstance;
@@ -27,8 +28,6 @@ constexpr int32_t kVMStackReserve = 1024;     // the stack grows when less than 
 constexpr int32_t kVMStackTopGap = 16;        // the stack starts this far below the block's top
 constexpr int32_t kVMMaxStackBytes = 1 << 20;  // value-stack bytes one run may use
 constexpr int32_t kVMMaxRunNesting = 128;      // runs started from inside runs
-constexpr int32_t kArgumentSlotCount = 16;
-constexpr int32_t kVMErrorMessageSize = 1024;
 
 // ---- The call frame ----
 
@@ -102,13 +101,8 @@ struct VMExecContext {
   VMExecContext* outer = nullptr;   // the run this one was started from
 };
 
-// The innermost running context; null while no bytecode runs.
-extern VMExecContext* g_CurrentVMContext;
-// Set by the command-line option -trace: runs, built-in calls and script calls are logged on
-// DebugConsole.
-extern bool g_VMTrace;
-// Raised per instruction while a debugger is connected (it is polled every 20,000).
-extern int32_t g_VMInstructionCounter;
+// The innermost running context is g_VM.current (null while no bytecode runs); the -trace switch
+// is g_VM.trace (code/VM_State.h).
 
 // ---- Frames, as error reports and the debugger see them ----
 

@@ -11,14 +11,13 @@
 #include "code/VM_Stack.h"
 #include "code/VM_Variables.h"
 #include "debug/Debug_State.h"
+#include "option/Option_Main.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
 #include "room/Instance_Class.h"
 #include "runner/GameData_Strings.h"
 #include "variable/ScriptValue.h"
 #include "variable/Variable_Main.h"
-
-bool g_VMFastPaths = true;
 
 namespace {
 
@@ -148,10 +147,10 @@ struct Number {
 [[gnu::always_inline]] inline CVariableList* ListFor(const Machine& c, int32_t selector, int32_t id) {
   switch (selector) {
     case SEL_LOCAL: return c.locals;
-    case SEL_GLOBAL: return g_GlobalVariables;
+    case SEL_GLOBAL: return g_Variables.globals;
     case SEL_SELF: return InstanceList(c.self, id);
     case SEL_OTHER: return InstanceList(c.other, id);
-    case SEL_NOT_SPECIFIED: return IsGlobalDeclared(id) ? g_GlobalVariables : InstanceList(c.self, id);
+    case SEL_NOT_SPECIFIED: return IsGlobalDeclared(id) ? g_Variables.globals : InstanceList(c.self, id);
     case SEL_LOCAL_OR_SELF:
       if (c.locals != nullptr && c.locals->Lookup(id) != nullptr) return c.locals;
       return InstanceList(c.self, id);
@@ -165,38 +164,33 @@ struct Number {
 // getters. Their ids are looked up by name when the fast loop starts and the registry has changed
 // since the last look-up, and each use checks that the id still has the getter found then, so a
 // registry filled anew in another order only loses the shortcut.
-struct ArgumentIds {
-  int32_t registered = -1;  // g_BuiltinVariableCount at the last look-up
-  int32_t first = -1;       // id of argument0; argumentN is looked for at first + N
-  BuiltinVariableGetter getters[kArgumentSlotCount] = {};  // null where argumentN is not there
-};
-ArgumentIds g_ArgumentIds;
+// The ids found are kept in g_VM.argumentIds.
 
 void FindArgumentIds() {
-  ArgumentIds found;
-  found.registered = g_BuiltinVariableCount;
+  VMArgumentIds found;
+  found.registered = g_Variables.builtinCount;
   found.first = FindBuiltinVariable("argument0");
   if (found.first >= 0) {
     char name[16];
     for (int32_t i = 0; i < kArgumentSlotCount; ++i) {
       const int64_t id = static_cast<int64_t>(found.first) + i;
-      if (id >= g_BuiltinVariableCount) break;
-      const BuiltinVariableEntry& entry = g_BuiltinVariables[id];
+      if (id >= g_Variables.builtinCount) break;
+      const BuiltinVariableEntry& entry = g_Variables.builtins[id];
       std::snprintf(name, sizeof(name), "argument%d", static_cast<int>(i));
       if (entry.name != nullptr && std::strcmp(entry.name, name) == 0) found.getters[i] = entry.getter;
     }
   }
-  g_ArgumentIds = found;
+  g_VM.argumentIds = found;
 }
 
 // The slot a whole read of variable `id` through `selector` reads when it is an argumentN that
 // the general read serves by its getter (through self or other, or through no selector when the
 // id is not a declared global); null for any read that goes another way or fails there.
 [[gnu::always_inline]] inline const ScriptValue* ArgumentSlot(const Machine& c, int32_t selector, int32_t id) {
-  const int64_t slot = static_cast<int64_t>(id) - g_ArgumentIds.first;
-  if (slot < 0 || slot >= kArgumentSlotCount || id >= g_BuiltinVariableCount) return nullptr;
-  const BuiltinVariableGetter expected = g_ArgumentIds.getters[slot];
-  if (expected == nullptr || g_BuiltinVariables[id].getter != expected) return nullptr;
+  const int64_t slot = static_cast<int64_t>(id) - g_VM.argumentIds.first;
+  if (slot < 0 || slot >= kArgumentSlotCount || id >= g_Variables.builtinCount) return nullptr;
+  const BuiltinVariableGetter expected = g_VM.argumentIds.getters[slot];
+  if (expected == nullptr || g_Variables.builtins[id].getter != expected) return nullptr;
   switch (selector) {
     case SEL_SELF:
       if (c.self == nullptr) return nullptr;
@@ -209,7 +203,7 @@ void FindArgumentIds() {
       break;
     default: return nullptr;
   }
-  return &g_ArgumentSlots[slot];
+  return &g_VM.argumentSlots[slot];
 }
 
 // A variable reference decoded from the operand and, for the parts not in the word, from the
@@ -253,15 +247,15 @@ inline uint8_t* PushVariable(const Machine& c, uint32_t word, uint32_t operand, 
     // the array-index flag as it is).
     const ScriptValue* slot = ArgumentSlot(c, r.selector, r.id);
     if (slot == nullptr || slot->Kind() != VALUE_REAL) return nullptr;
-    g_InstanceMissingFlag = 0;
+    g_Variables.instanceMissing = 0;
     return PushValueParts(c, sp + r.taken, slot->bits, 0, slot->kind);
   }
   const VariableNode* node = list->Lookup(r.id);
   if (r.index == kWholeValueIndex &&
-      (node != nullptr ? node->value.Kind() == VALUE_REAL : !g_UninitialisedVariableOption)) {
+      (node != nullptr ? node->value.Kind() == VALUE_REAL : !g_Options.uninitialisedVariables)) {
     // A real, or a variable not set yet (real 0): copied as the list's read copies it.
-    g_InstanceMissingFlag = 0;
-    g_ArrayIndexError.flag = 0;
+    g_Variables.instanceMissing = 0;
+    g_Variables.arrayIndexError.flag = 0;
     if (node == nullptr) return PushValueParts(c, sp + r.taken, 0, 0, VALUE_REAL);
     return PushValueParts(c, sp + r.taken, node->value.bits, 0, node->value.kind);
   }
@@ -274,8 +268,8 @@ inline uint8_t* PushVariable(const Machine& c, uint32_t word, uint32_t operand, 
       const ScriptValue& element = array->rows[row].elements[column];
       if (element.Kind() == VALUE_REAL) {
         if (array->owner == nullptr) array->owner = &node->value;
-        g_InstanceMissingFlag = 0;
-        g_ArrayIndexError.flag = 0;
+        g_Variables.instanceMissing = 0;
+        g_Variables.arrayIndexError.flag = 0;
         return PushValueParts(c, sp + r.taken, element.bits, 0, element.kind);
       }
     }
@@ -285,7 +279,7 @@ inline uint8_t* PushVariable(const Machine& c, uint32_t word, uint32_t operand, 
     // Any other whole value, or an element: the list's own read. One that fails changed nothing
     // the general handler will not do again, and that handler reports it.
     value = RealValue(0.0);
-    g_InstanceMissingFlag = 0;
+    g_Variables.instanceMissing = 0;
     if (!list->Get(r.id, r.index, &value)) {
       ReleaseValue(&value);
       return nullptr;
@@ -346,7 +340,7 @@ inline uint8_t* PopVariable(const Machine& c, uint32_t word, uint32_t operand, u
   CVariableList* list = ListFor(c, r.selector, r.id);
   if (list == nullptr) return nullptr;
 
-  g_ArrayIndexError.flag = 0;
+  g_Variables.arrayIndexError.flag = 0;
   VariableNode* node = list->Lookup(r.id);
   const ValueKind held = node != nullptr ? node->value.Kind() : VALUE_UNDEFINED;
   ScriptValue* element = nullptr;
@@ -427,7 +421,7 @@ inline uint8_t* Comparison(const Machine& c, uint32_t word, uint8_t* sp) {
   if (!ReadNumber(c, sp, rightType, &right) || !ReadNumber(c, sp + rightSize, leftType, &left)) return nullptr;
   const double difference = left.isInt && right.isInt ? static_cast<double>(static_cast<int64_t>(left.i) - right.i)
                                                       : left.AsDouble() - right.AsDouble();
-  return PushI32(c, sp + rightSize + leftSize, VMCompareDifference(kOp, difference, MathEpsilon) ? 1 : 0);
+  return PushI32(c, sp + rightSize + leftSize, VMCompareDifference(kOp, difference, g_Variables.MathEpsilon) ? 1 : 0);
 }
 
 // conv.v.i, conv.i.b and conv.i.v.
@@ -575,7 +569,7 @@ const ClassTable kClassTable;
     // An argument slot: the fused steps clear the array-index flag after their reads, which the
     // getter's read does not, so the slot is read here only while the flag is clear anyway.
     const int32_t id = static_cast<int32_t>(operand & kVarIdMask);
-    if (id >= kBuiltinVariableIdLimit || g_ArrayIndexError.flag != 0 ||
+    if (id >= kBuiltinVariableIdLimit || g_Variables.arrayIndexError.flag != 0 ||
         (operand & (kVarWhole | kVarSelectorInWord | kVarSelectorBias)) != (kVarWhole | kVarSelectorInWord)) {
       return false;
     }
@@ -585,7 +579,7 @@ const ClassTable kClassTable;
     return true;
   }
   if (node == nullptr) {
-    if (g_UninitialisedVariableOption) return false;
+    if (g_Options.uninitialisedVariables) return false;
     *out = 0.0;
     return true;
   }
@@ -603,7 +597,7 @@ const ClassTable kClassTable;
   if (!WholeVariable(c, word, operand, &list, &node) || node == nullptr) return false;
   const ValueKind held = node->value.Kind();
   if (held == VALUE_STRING || held == VALUE_ARRAY) return false;
-  g_ArrayIndexError.flag = 0;
+  g_Variables.arrayIndexError.flag = 0;
   node->value.real = v;
   node->value.kind = VALUE_REAL;
   return true;
@@ -638,8 +632,8 @@ const ClassTable kClassTable;
   char* grown = static_cast<char*>(MemoryManager::ReAlloc(held, static_cast<uint32_t>(joined + 1), __FILE__, __LINE__));
   if (textLength > 0) std::memcpy(grown + heldLength, text, textLength);
   grown[joined] = '\0';
-  g_InstanceMissingFlag = 0;
-  g_ArrayIndexError.flag = 0;
+  g_Variables.instanceMissing = 0;
+  g_Variables.arrayIndexError.flag = 0;
   node->value.str = grown;
   node->value.kind = VALUE_STRING;
   return pc + 28;
@@ -654,8 +648,8 @@ inline double Apply(uint8_t opcode, double x, double y) {
 // A branch counted as the general handlers count it: false (nothing counted) for the one that
 // pumps the window's messages, which goes the general way.
 inline bool CountBranch() {
-  if ((g_VMBranchCounter + 1) % kPumpEveryBranches == 0) return false;
-  ++g_VMBranchCounter;
+  if ((g_VM.branchCounter + 1) % kPumpEveryBranches == 0) return false;
+  ++g_VM.branchCounter;
   return true;
 }
 
@@ -664,7 +658,7 @@ inline bool CountBranch() {
 uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
   Machine c{context->stackBase, context->stackTags, context->frame,
             context->locals,    context->self,      context->other};
-  if (g_ArgumentIds.registered != g_BuiltinVariableCount) FindArgumentIds();
+  if (g_VM.argumentIds.registered != g_Variables.builtinCount) FindArgumentIds();
   const uint8_t* code = reinterpret_cast<const uint8_t*>(context->words);
   int64_t size = context->codeSize;
   // Offsets in 64 bits, so that looking a few words ahead can never overflow.
@@ -758,8 +752,8 @@ push_v: {
       const int32_t leftSize = VMStackSize(leftType);
       Number left{};
       if (c.Used(sp) >= leftSize && ReadNumber(c, sp, leftType, &left)) {
-        g_InstanceMissingFlag = 0;
-        g_ArrayIndexError.flag = 0;
+        g_Variables.instanceMissing = 0;
+        g_Variables.arrayIndexError.flag = 0;
         top = PushReal(c, sp + leftSize, Apply(secondOp, left.AsDouble(), x));
         sp = top;
         last = pc + 8;
@@ -788,8 +782,8 @@ push_v: {
       const int64_t fourth = third + 4;
       if (WordT1(op) == rightType && WordT2(op) == VT_VAR && opClass >= F_ADD && opClass <= F_MUL) {
         const double v = Apply(WordOpcode(op), x, y);
-        g_InstanceMissingFlag = 0;
-        g_ArrayIndexError.flag = 0;
+        g_Variables.instanceMissing = 0;
+        g_Variables.arrayIndexError.flag = 0;
         if (fourth + 8 <= size) {
           const uint32_t store = Load<uint32_t>(code + fourth);
           if (WordOpcode(store) == OP_POP && StoreWholeReal(c, store, Load<uint32_t>(code + fourth + 4), v)) {
@@ -805,9 +799,9 @@ push_v: {
         FAST_DISPATCH();
       }
       if (WordT1(op) == rightType && WordT2(op) == VT_VAR && opClass >= F_SLT && opClass <= F_SGT) {
-        const bool truth = VMCompareDifference(WordOpcode(op), x - y, MathEpsilon);
-        g_InstanceMissingFlag = 0;
-        g_ArrayIndexError.flag = 0;
+        const bool truth = VMCompareDifference(WordOpcode(op), x - y, g_Variables.MathEpsilon);
+        g_Variables.instanceMissing = 0;
+        g_Variables.arrayIndexError.flag = 0;
         if (fourth + 4 <= size) {
           const uint32_t branch = Load<uint32_t>(code + fourth);
           const uint8_t branchOp = WordOpcode(branch);
@@ -909,7 +903,7 @@ slow:
   context->pc = static_cast<int32_t>(pc);
   context->nextPc = static_cast<int32_t>(pc + 4);
   sp = VMExecuteOne(context, word, sp);
-  if (context->stopped || g_Debugger.connected || !g_VMFastPaths) return sp;
+  if (context->stopped || g_Debugger.connected || !g_VM.fastPaths) return sp;
   c = Machine{context->stackBase, context->stackTags, context->frame,
               context->locals,    context->self,      context->other};
   code = reinterpret_cast<const uint8_t*>(context->words);

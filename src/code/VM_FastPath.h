@@ -16,9 +16,7 @@
 
 struct VMExecContext;
 
-// Whether runs use the fast paths (true at start). Off, every instruction goes through the
-// general handlers; the results are the same either way, only slower.
-extern bool g_VMFastPaths;
+// Whether runs use the fast paths is g_VM.fastPaths (code/VM_State.h).
 
 // Runs instructions from context->nextPc: those with a fast path here, the others through their
 // general handlers (VMExecuteOne), until the code ends, the stack must grow, the run stops or a

@@ -9,6 +9,7 @@
 #include "code/VM_Stack.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
+#include "variable/Variable_State.h"
 
 namespace {
 
@@ -455,18 +456,18 @@ uint8_t* DoSet(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
   } else if ((ta == VT_BOOL && tb == VT_STRING) || (ta == VT_STRING && tb == VT_BOOL)) {
     const int64_t p = ta == VT_STRING ? (a.s != nullptr) : a.i;
     const int64_t q = tb == VT_STRING ? (b.s != nullptr) : b.i;
-    truth = VMCompareDifference(opcode, static_cast<double>(p - q), MathEpsilon);
+    truth = VMCompareDifference(opcode, static_cast<double>(p - q), g_Variables.MathEpsilon);
   } else if ((ta == VT_DOUBLE && IsNumber(tb)) || (tb == VT_DOUBLE && IsNumber(ta))) {
-    truth = VMCompareDifference(opcode, AsDouble(a) - AsDouble(b), MathEpsilon);
+    truth = VMCompareDifference(opcode, AsDouble(a) - AsDouble(b), g_Variables.MathEpsilon);
   } else if ((ta == VT_DOUBLE && tb == VT_BOOL) || (ta == VT_BOOL && tb == VT_DOUBLE)) {
     const double p = ta == VT_DOUBLE ? a.d : a.i;
     const double q = tb == VT_DOUBLE ? b.d : b.i;
-    truth = VMCompareDifference(opcode, std::trunc(p - q), MathEpsilon);
+    truth = VMCompareDifference(opcode, std::trunc(p - q), g_Variables.MathEpsilon);
   } else if (IsInteger(ta) && IsInteger(tb)) {
     const __int128 g = static_cast<__int128>(AsInt64(a)) - static_cast<__int128>(AsInt64(b));
-    truth = VMCompareDifference(opcode, static_cast<double>(g), MathEpsilon);
+    truth = VMCompareDifference(opcode, static_cast<double>(g), g_Variables.MathEpsilon);
   } else if ((ta == VT_INT || ta == VT_BOOL) && (tb == VT_INT || tb == VT_BOOL)) {
-    truth = VMCompareDifference(opcode, static_cast<double>(static_cast<int64_t>(a.i) - b.i), MathEpsilon);
+    truth = VMCompareDifference(opcode, static_cast<double>(static_cast<int64_t>(a.i) - b.i), g_Variables.MathEpsilon);
   } else {
     Fail(c, kSet.execError);
     return sp;

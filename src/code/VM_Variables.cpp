@@ -19,15 +19,9 @@
 #include "script/Script_Main.h"
 #include "variable/Variable_Main.h"
 
-ScriptValue g_ArgumentSlots[kArgumentSlotCount] = {};
-int32_t g_ArgumentCount = 0;
-uint32_t g_VMBranchCounter = 0;
-
 namespace {
 
 using vm::Load;
-
-VMExtensionCall g_ExtensionCall = nullptr;
 
 constexpr uint32_t kPumpEveryBranches = 4096;
 // Built-in calls with up to this many arguments copy them into a buffer on the native stack.
@@ -78,25 +72,25 @@ int32_t DecodeReference(VMExecContext* c, uint32_t word, uint32_t operand, const
 
 // Reads a variable through its selector into `out`; false when the read failed.
 bool ReadVariable(VMExecContext* c, const VarRef& r, ScriptValue* out) {
-  g_InstanceMissingFlag = 0;
+  g_Variables.instanceMissing = 0;
   switch (r.selector) {
     case SEL_SELF:
     case SEL_OTHER: {
       CInstance* instance = r.selector == SEL_SELF ? c->self : c->other;
       if (instance == nullptr) {
-        g_InstanceMissingFlag = 1;
+        g_Variables.instanceMissing = 1;
         return false;
       }
       return GetInstanceVariable(instance, r.id, r.index, out);
     }
     case SEL_NOONE:
-      g_InstanceMissingFlag = 1;
+      g_Variables.instanceMissing = 1;
       return false;
     case SEL_GLOBAL: return GetGlobalVariable(r.id, r.index, out);
     case SEL_NOT_SPECIFIED:
       if (IsGlobalDeclared(r.id)) return GetGlobalVariable(r.id, r.index, out);
       if (c->self == nullptr) {
-        g_InstanceMissingFlag = 1;
+        g_Variables.instanceMissing = 1;
         return false;
       }
       return GetInstanceVariable(c->self, r.id, r.index, out);
@@ -112,7 +106,7 @@ bool ReadVariable(VMExecContext* c, const VarRef& r, ScriptValue* out) {
 // The index error text shared by push and pop.
 template <typename Answer>
 [[nodiscard]] Answer IndexError(VMExecContext* c, Answer answer, const char* which, const VarRef& r) {
-  const ArrayIndexErrorState& e = g_ArrayIndexError;
+  const ArrayIndexErrorState& e = g_Variables.arrayIndexError;
   return VM_Fail(c, answer, "%s :: Execution Error - Variable Index [%d,%d] out of range [%d,%d] - %d.%s(%d,%d)", which, e.row,
                e.column, e.rowCount, e.rowLength, r.selector, VariableName(r.id), r.id, r.index);
 }
@@ -127,8 +121,8 @@ uint8_t* PushVariable(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExec
   const bool ok = ReadVariable(c, r, &value);
   if (!ok) {
     ReleaseValue(&value);
-    if (g_ArrayIndexError.flag) return IndexError(c, sp, "Push", r);
-    if (g_InstanceMissingFlag) {
+    if (g_Variables.arrayIndexError.flag) return IndexError(c, sp, "Push", r);
+    if (g_Variables.instanceMissing) {
       return VM_Fail(c, sp, "Unable to find any instance for object index '%d' name '%s'", r.selector,
                      ObjectName(r.selector));
     }
@@ -174,7 +168,7 @@ bool ValueToStore(VMExecContext* c, const uint8_t* p, uint8_t type, ScriptValue*
 
 // Stores through the selector. False after a fatal error.
 bool StoreVariable(VMExecContext* c, const VarRef& r, const ScriptValue* value) {
-  g_ArrayIndexError.flag = 0;
+  g_Variables.arrayIndexError.flag = 0;
   bool ok = true;
   switch (r.selector) {
     case SEL_SELF:
@@ -204,7 +198,7 @@ bool StoreVariable(VMExecContext* c, const VarRef& r, const ScriptValue* value) 
       return VM_Fail(c, false, "Pop :: Execution Error - Variable references invalid object (%d).%s", r.selector,
                    VariableName(r.id));
   }
-  if (g_ArrayIndexError.flag) return IndexError(c, false, "Pop", r);
+  if (g_Variables.arrayIndexError.flag) return IndexError(c, false, "Pop", r);
   if (!ok) {
     return VM_Fail(c, false, "Pop :: Execution Error - Variable set failed %s - read only variable?",
                    VariableName(r.id));
@@ -289,14 +283,14 @@ uint8_t* CallNative(VMExecContext* c, uint8_t* sp, int32_t argc, int32_t number)
   ScriptValue result = Real(0.0);
   c->sp = sp;  // the stack owns the arguments until the call returns
   if (number < kExtensionCallBase) {
-    const BuiltinFunctionEntry& entry = g_BuiltinFunctions[number];
-    CurrentBuiltinName = entry.name;
-    if (g_VMTrace) DebugConsole->Output("func call = %s\n", entry.name);
+    const BuiltinFunctionEntry& entry = g_VM.functions[number];
+    g_VM.CurrentBuiltinName = entry.name;
+    if (g_VM.trace) DebugConsole->Output("func call = %s\n", entry.name);
     if (g_ProfilerActive) CProfiler::Push(0, number);
     entry.func(&result, c->self, c->other, argc, argc > 0 ? args : nullptr);
     if (g_ProfilerActive) CProfiler::Pop();
-  } else if (g_ExtensionCall != nullptr) {
-    g_ExtensionCall(number - kExtensionCallBase, argc, argc > 0 ? args : nullptr, &result);
+  } else if (g_VM.extensionCall != nullptr) {
+    g_VM.extensionCall(number - kExtensionCallBase, argc, argc > 0 ? args : nullptr, &result);
   }
   return FinishCall(c, sp, argc, args, result);
 }
@@ -311,7 +305,7 @@ uint8_t* CallScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code) {
   record.callPc = c->pc;
   record.returnPc = c->nextPc;
   record.spare = c->spare;
-  record.argumentCount = g_ArgumentCount;
+  record.argumentCount = g_VM.argumentCount;
   record.frameDistance = static_cast<int32_t>((c->stackBase + c->stackSize) - c->frame);
   record.self = c->self;
   record.other = c->other;
@@ -339,7 +333,7 @@ uint8_t* CallScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code) {
   uint8_t* frame = sp + static_cast<int64_t>(argc) * 16 - kVMFrameSize;
   std::memcpy(frame, static_cast<const void*>(&record), offsetof(VMCallFrame, arguments));
   uint8_t* savedSlots = frame + offsetof(VMCallFrame, arguments);
-  uint8_t* slots = reinterpret_cast<uint8_t*>(g_ArgumentSlots);
+  uint8_t* slots = reinterpret_cast<uint8_t*>(g_VM.argumentSlots);
 #pragma GCC unroll 16
   for (int32_t i = 0; i < kArgumentSlotCount; ++i) {
     std::memcpy(savedSlots + i * 16, slots + i * 16, 16);
@@ -357,7 +351,7 @@ uint8_t* CallScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code) {
   c->frame = frame;
   c->pc = 0;
   c->nextPc = 0;
-  g_ArgumentCount = argc < kArgumentSlotCount ? argc : kArgumentSlotCount;
+  g_VM.argumentCount = argc < kArgumentSlotCount ? argc : kArgumentSlotCount;
   c->locals = VMAcquireLocals();
   ++c->callDepth;
   if (g_ProfilerActive) CProfiler::Push(1, code->m_codeIndex);
@@ -373,12 +367,12 @@ uint8_t* DropArgumentsPushZero(VMExecContext* c, uint8_t* sp, int32_t argc) {
 }  // namespace
 
 void FreeArgumentSlots() {
-  for (ScriptValue& slot : g_ArgumentSlots) ReleaseValue(&slot);
-  std::memset(static_cast<void*>(g_ArgumentSlots), 0, sizeof(g_ArgumentSlots));
-  g_ArgumentCount = 0;
+  for (ScriptValue& slot : g_VM.argumentSlots) ReleaseValue(&slot);
+  std::memset(static_cast<void*>(g_VM.argumentSlots), 0, sizeof(g_VM.argumentSlots));
+  g_VM.argumentCount = 0;
 }
 
-void VM_SetExtensionCall(VMExtensionCall call) { g_ExtensionCall = call; }
+void VM_SetExtensionCall(VMExtensionCall call) { g_VM.extensionCall = call; }
 
 uint8_t* Push(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* c) {
   switch (WordT1(word)) {
@@ -478,7 +472,7 @@ uint8_t* DoDup(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
 
 namespace {
 void CountBranch() {
-  if (++g_VMBranchCounter % kPumpEveryBranches == 0) PumpMessages();
+  if (++g_VM.branchCounter % kPumpEveryBranches == 0) PumpMessages();
 }
 int64_t BranchTarget(const VMExecContext* c, uint32_t word) {
   return static_cast<int64_t>(c->pc) + 4 * static_cast<int64_t>(WordBranchOffset(word));
@@ -524,7 +518,7 @@ uint8_t* DoCall(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContex
   }
 
   if (number >= 0 && number < kScriptCallBase) {
-    if (number >= g_BuiltinFunctionCount || g_BuiltinFunctions[number].func == nullptr) {
+    if (number >= g_VM.functionCount || g_VM.functions[number].func == nullptr) {
       return VM_Fail(c, sp, "DoCall :: Execution Error - no built-in function %d", number);
     }
     return CallNative(c, sp, argc, number);
@@ -546,10 +540,10 @@ uint8_t* DoCall(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContex
     }
     ScriptValue first = vm::LoadValue(sp);
     const int32_t kind = GetValueKind(&first);
-    const char* previousName = CurrentBuiltinName;
-    CurrentBuiltinName = "script_execute";
+    const char* previousName = g_VM.CurrentBuiltinName;
+    g_VM.CurrentBuiltinName = "script_execute";
     const int32_t scriptId = GetArgumentInt(&first, 0);
-    CurrentBuiltinName = previousName;
+    g_VM.CurrentBuiltinName = previousName;
     if (kind != VALUE_REAL && kind != VALUE_INT32 && kind != VALUE_INT64) {
       // The accessor has reported the wrong kind; errors are suppressed, so the run stops here.
       c->stopped = true;
@@ -570,6 +564,6 @@ uint8_t* DoCall(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContex
   if (code == nullptr || code->m_code == nullptr || code->m_code->m_data == nullptr || code->m_code->m_size <= 0) {
     return DropArgumentsPushZero(c, sp, argc);
   }
-  if (g_VMTrace) DebugConsole->Output("script call = %s\n", Script_GetName(index));
+  if (g_VM.trace) DebugConsole->Output("script call = %s\n", Script_GetName(index));
   return CallScript(c, sp, argc, code);
 }

@@ -11,6 +11,7 @@
 #include "os/OS_Clock.h"
 #include "platform/Numeric.h"
 #include "variable/ScriptValue.h"
+#include "variable/Variable_State.h"
 
 namespace {
 
@@ -269,7 +270,7 @@ void MathSetEpsilon(ScriptValue*, CInstance*, CInstance*, int32_t argc, ScriptVa
   if (argc != 1 || args[0].kind != VALUE_REAL) return;
   const double e = args[0].real;
   if (e >= 0.0 && e < 1.0) {
-    MathEpsilon = e;
+    g_Variables.MathEpsilon = e;
   } else {
     ReportRuntimeError("math_set_epsilon :: value should be greater than or equal to 0 and less than 1", true);
   }

@@ -1,33 +1,14 @@
 #include "option/Option_Main.h"
 
 #include <cstring>
+#include <utility>
 
 #include "base/VCL.h"
 #include "graphics/Graphics_Window.h"
 #include "platform/MemoryManager.h"
 #include "runner/BoundedReader.h"
-#include "variable/Variable_Main.h"
 
-bool InAWindow = false;
-bool UseNewAudio = false;
-
-bool Option_FullScreen = false;
-bool Option_ShowCursor = true;
-int32_t Option_WindowColour = 0xFFFFFF;
-bool Option_ChangeDisplayMode = false;
-int32_t Option_ColourDepth = 0;
-int32_t Option_Resolution = 0;
-int32_t Option_Frequency = 0;
-bool Option_AltEnterFullScreen = true;
-bool Option_FreezeWhenInactive = false;
-bool Option_AllErrorsAbort = false;
-bool Option_UninitialisedVariables = false;
-int32_t Option_VersionMajor = 0;
-int32_t Option_VersionMinor = 0;
-
-int32_t OptionConstantCount = 0;
-cARRAY_MEMORY<char*> OptionConstantNames;
-cARRAY_MEMORY<char*> OptionConstantValues;
+OptionState g_Options;
 
 namespace {
 
@@ -103,13 +84,6 @@ void StoreText(cARRAY_MEMORY<char*>& array, int32_t index, const char* text) {
   std::memcpy(slot, text, needed);
 }
 
-void SetAllErrorsAbort(bool on) { Option_AllErrorsAbort = on; }
-
-void SetUninitialised(bool on) {
-  Option_UninitialisedVariables = on;
-  SetUninitialisedVariableOption(on);
-}
-
 // Reads `count` constant records at `position` of the chunk into the tables.
 bool LoadConstants(BoundedReader& chunk, uint64_t position, int32_t count) {
   if (count < 0) count = 0;
@@ -131,9 +105,9 @@ bool LoadConstants(BoundedReader& chunk, uint64_t position, int32_t count) {
       return false;
     }
   }
-  OptionConstantNames.SetLength(count);
-  OptionConstantValues.SetLength(count);
-  OptionConstantCount = count;
+  g_Options.OptionConstantNames.SetLength(count);
+  g_Options.OptionConstantValues.SetLength(count);
+  g_Options.OptionConstantCount = count;
   for (int32_t i = 0; i < count; ++i) {
     uint32_t nameOffset = 0, valueOffset = 0;
     const char* name;
@@ -142,11 +116,11 @@ bool LoadConstants(BoundedReader& chunk, uint64_t position, int32_t count) {
     chunk.ReadAt(position + kConstantRecordSize * i + 4, &valueOffset);
     chunk.TextAt(nameOffset, &name);
     chunk.TextAt(valueOffset, &value);
-    StoreText(OptionConstantNames, i, name);
-    StoreText(OptionConstantValues, i, value);
+    StoreText(g_Options.OptionConstantNames, i, name);
+    StoreText(g_Options.OptionConstantValues, i, value);
     if (name == nullptr) continue;
-    if (std::strcmp(name, "VersionMajor") == 0) Option_VersionMajor = LeadingInteger(value);
-    if (std::strcmp(name, "VersionMinor") == 0) Option_VersionMinor = LeadingInteger(value);
+    if (std::strcmp(name, "VersionMajor") == 0) g_Options.versionMajor = LeadingInteger(value);
+    if (std::strcmp(name, "VersionMinor") == 0) g_Options.versionMinor = LeadingInteger(value);
   }
   return true;
 }
@@ -168,19 +142,19 @@ bool LoadOldLayout(BoundedReader& chunk) {
     chunk.ReadAt(position, &value);
     return value;
   };
-  Option_FullScreen = flag(kOldFullScreen) && !InAWindow;
-  UseNewAudio = flag(kOldNewAudio);
-  Option_ShowCursor = flag(kOldShowCursor);
-  Option_WindowColour = number(kOldWindowColour);
-  GR_Window_SetColour(Option_WindowColour);
-  Option_ChangeDisplayMode = flag(kOldChangeDisplay);
-  Option_ColourDepth = number(kOldColourDepth);
-  Option_Resolution = number(kOldResolution);
-  Option_Frequency = number(kOldFrequency);
-  Option_AltEnterFullScreen = flag(kOldAltEnter);
-  Option_FreezeWhenInactive = flag(kOldFreeze);
-  SetAllErrorsAbort(flag(kOldAllErrorsAbort));
-  SetUninitialised(flag(kOldUninitialised));
+  g_Options.fullScreen = flag(kOldFullScreen) && !g_Options.InAWindow;
+  g_Options.UseNewAudio = flag(kOldNewAudio);
+  g_Options.showCursor = flag(kOldShowCursor);
+  g_Options.windowColour = number(kOldWindowColour);
+  GR_Window_SetColour(g_Options.windowColour);
+  g_Options.changeDisplayMode = flag(kOldChangeDisplay);
+  g_Options.colourDepth = number(kOldColourDepth);
+  g_Options.resolution = number(kOldResolution);
+  g_Options.frequency = number(kOldFrequency);
+  g_Options.altEnterFullScreen = flag(kOldAltEnter);
+  g_Options.freezeWhenInactive = flag(kOldFreeze);
+  g_Options.allErrorsAbort = flag(kOldAllErrorsAbort);
+  g_Options.uninitialisedVariables = flag(kOldUninitialised);
   return LoadConstants(chunk, kOldConstants, number(kOldConstantCount));
 }
 
@@ -201,42 +175,30 @@ bool LoadNewLayout(BoundedReader& chunk) {
     chunk.ReadAt(position, &value);
     return value;
   };
-  Option_FullScreen = (bits & kBitFullScreen) != 0 && !InAWindow;
-  UseNewAudio = (bits & kBitNewAudio) != 0;
-  Option_ShowCursor = (bits & kBitShowCursor) != 0;
-  Option_ChangeDisplayMode = (bits & kBitChangeDisplay) != 0;
-  Option_AltEnterFullScreen = (bits & kBitAltEnter) != 0;
-  Option_FreezeWhenInactive = (bits & kBitFreeze) != 0;
-  SetAllErrorsAbort((bits & kBitAllErrorsAbort) != 0);
-  SetUninitialised((bits & kBitUninitialised) != 0);
-  Option_WindowColour = number(kNewWindowColour);
-  GR_Window_SetColour(Option_WindowColour);
-  Option_ColourDepth = number(kNewColourDepth);
-  Option_Resolution = number(kNewResolution);
-  Option_Frequency = number(kNewFrequency);
+  g_Options.fullScreen = (bits & kBitFullScreen) != 0 && !g_Options.InAWindow;
+  g_Options.UseNewAudio = (bits & kBitNewAudio) != 0;
+  g_Options.showCursor = (bits & kBitShowCursor) != 0;
+  g_Options.changeDisplayMode = (bits & kBitChangeDisplay) != 0;
+  g_Options.altEnterFullScreen = (bits & kBitAltEnter) != 0;
+  g_Options.freezeWhenInactive = (bits & kBitFreeze) != 0;
+  g_Options.allErrorsAbort = (bits & kBitAllErrorsAbort) != 0;
+  g_Options.uninitialisedVariables = (bits & kBitUninitialised) != 0;
+  g_Options.windowColour = number(kNewWindowColour);
+  GR_Window_SetColour(g_Options.windowColour);
+  g_Options.colourDepth = number(kNewColourDepth);
+  g_Options.resolution = number(kNewResolution);
+  g_Options.frequency = number(kNewFrequency);
   return LoadConstants(chunk, kNewConstants, number(kNewConstantCount));
 }
 
 }  // namespace
 
 void Option_Reset() {
-  Option_FullScreen = false;
-  Option_ShowCursor = true;
-  Option_WindowColour = 0xFFFFFF;
-  Option_ChangeDisplayMode = false;
-  Option_ColourDepth = 0;
-  Option_Resolution = 0;
-  Option_Frequency = 0;
-  Option_AltEnterFullScreen = true;
-  Option_FreezeWhenInactive = false;
-  SetAllErrorsAbort(false);
-  SetUninitialised(false);
-  Option_VersionMajor = 0;
-  Option_VersionMinor = 0;
+  OptionState fresh;
+  fresh.InAWindow = g_Options.InAWindow;
+  fresh.UseNewAudio = g_Options.UseNewAudio;
   // The constants' strings are released here, so a file loaded after another leaks nothing.
-  OptionConstantCount = 0;
-  OptionConstantNames.SetLength(0);
-  OptionConstantValues.SetLength(0);
+  g_Options = std::move(fresh);
 }
 
 bool Option_LoadChunk(BoundedReader& chunk) {

@@ -10,33 +10,39 @@
 
 class BoundedReader;
 
-// Set by the command line's -inawindow: full screen is forced off while the options are read.
-extern bool InAWindow;
+// The game's options: one record, reset by assigning a fresh one. The uninitialised-variable
+// option is read here by the variable store and the interpreters, the every-error-aborts option
+// by the error reporting; nothing keeps a copy of either.
+struct OptionState {
+  // Set by the command line's -inawindow: full screen is forced off while the options are read.
+  bool InAWindow = false;
+  // The audio engine: the newer one when set. Not reset with the other options (off at start).
+  bool UseNewAudio = false;
 
-// The audio engine: the newer one when set. Not reset with the other options (off at start).
-extern bool UseNewAudio;
+  bool fullScreen = false;
+  bool showCursor = true;
+  int32_t windowColour = 0xFFFFFF;
+  bool changeDisplayMode = false;
+  int32_t colourDepth = 0;   // 1 = 16 bits, 2 = 32 bits, other = unchanged
+  int32_t resolution = 0;    // 1..6 = 320x240 .. 1600x1200, other = unchanged
+  int32_t frequency = 0;     // 1..5 = 60, 70, 85, 100, 120 Hz, other = unchanged
+  bool altEnterFullScreen = true;
+  bool freezeWhenInactive = false;
+  bool allErrorsAbort = false;          // every run-time error ends the game
+  bool uninitialisedVariables = false;  // reading a variable never set is an error
+  int32_t versionMajor = 0;  // from the constant "VersionMajor"
+  int32_t versionMinor = 0;  // from the constant "VersionMinor"
 
-extern bool Option_FullScreen;            // default off
-extern bool Option_ShowCursor;            // default on
-extern int32_t Option_WindowColour;       // default 0xFFFFFF
-extern bool Option_ChangeDisplayMode;     // default off
-extern int32_t Option_ColourDepth;        // 1 = 16 bits, 2 = 32 bits, other = unchanged
-extern int32_t Option_Resolution;         // 1..6 = 320x240 .. 1600x1200, other = unchanged
-extern int32_t Option_Frequency;          // 1..5 = 60, 70, 85, 100, 120 Hz, other = unchanged
-extern bool Option_AltEnterFullScreen;    // default on
-extern bool Option_FreezeWhenInactive;    // default off
-extern bool Option_AllErrorsAbort;        // default off; the error reporting reads it
-extern bool Option_UninitialisedVariables;  // default off (mirrored into the variable store)
-extern int32_t Option_VersionMajor;       // from the constant "VersionMajor", default 0
-extern int32_t Option_VersionMinor;       // from the constant "VersionMinor", default 0
+  // The game's constants: slot i of both arrays is constant i (memory-manager strings; a slot may
+  // be null). Constants keep the file's order; two of the same name are both kept.
+  int32_t OptionConstantCount = 0;
+  cARRAY_MEMORY<char*> OptionConstantNames;
+  cARRAY_MEMORY<char*> OptionConstantValues;
+};
+extern OptionState g_Options;
 
-// The game's constants: slot i of both arrays is constant i (memory-manager strings; a slot may
-// be null). Constants keep the file's order; two of the same name are both kept.
-extern int32_t OptionConstantCount;
-extern cARRAY_MEMORY<char*> OptionConstantNames;
-extern cARRAY_MEMORY<char*> OptionConstantValues;
-
-// Restores every option to its default and releases the constants.
+// Restores every option to its default and releases the constants; InAWindow and UseNewAudio
+// keep their values. (Assigning OptionState{} resets those too.)
 void Option_Reset();
 
 // Reads the options chunk. False, with every option left at its reset value, when a chunk of the

@@ -45,6 +45,14 @@ class ArrayBase {
     m_length = n;
   }
 
+  // Takes over `other`'s block, leaving `other` empty; this array holds no block then.
+  void TakeFrom(ArrayBase& other) {
+    m_items = other.m_items;
+    m_length = other.m_length;
+    other.m_items = nullptr;
+    other.m_length = 0;
+  }
+
   int32_t m_length = 0;
   E* m_items = nullptr;
 };

@@ -1,5 +1,7 @@
 // A growable array of raw memory blocks; the manager's blocks among them are released when the
 // array is emptied or they fall off its end. Pointers the manager did not hand out stay alone.
+// Moving hands the block over; a move assignment first empties the array it assigns to, so a
+// record holding arrays is reset by assigning a fresh record.
 #pragma once
 
 #include "platform/cARRAY_CLASS.h"
@@ -7,6 +9,15 @@
 template <typename T>
 class cARRAY_MEMORY : public carray_detail::ArrayBase<T> {
  public:
+  cARRAY_MEMORY() = default;
+  cARRAY_MEMORY(cARRAY_MEMORY&& other) noexcept { this->TakeFrom(other); }
+  cARRAY_MEMORY& operator=(cARRAY_MEMORY&& other) noexcept {
+    if (this != &other) {
+      SetLength(0);
+      this->TakeFrom(other);
+    }
+    return *this;
+  }
   ~cARRAY_MEMORY() { SetLength(0); }
 
   void SetLength(int32_t n) {

@@ -22,30 +22,30 @@ bool GetArgumentRelative(CInstance*, int32_t, ScriptValue* out) {
 // argument[i]: only the arguments actually passed can be read.
 bool GetArgumentArray(CInstance*, int32_t index, ScriptValue* out) {
   ReleaseValue(out);
-  if (index < 0 || index >= g_ArgumentCount) {
+  if (index < 0 || index >= g_VM.argumentCount) {
     ReportRuntimeError("illegal access of argument, argument is not provided to script", true);
     return true;
   }
-  CopyValue(out, &g_ArgumentSlots[index]);
+  CopyValue(out, &g_VM.argumentSlots[index]);
   return true;
 }
 
 bool SetArgumentArray(CInstance*, int32_t index, const ScriptValue* value) {
   if (index < 0 || index >= kArgumentSlotCount) index = 0;
-  SetValueElement(&g_ArgumentSlots[index], value, kWholeValueIndex);
+  SetValueElement(&g_VM.argumentSlots[index], value, kWholeValueIndex);
   return true;
 }
 
 template <int Slot>
 bool GetArgumentSlot(CInstance*, int32_t index, ScriptValue* out) {
   ReleaseValue(out);
-  GetValueElement(out, &g_ArgumentSlots[Slot], index);
+  GetValueElement(out, &g_VM.argumentSlots[Slot], index);
   return true;
 }
 
 template <int Slot>
 bool SetArgumentSlot(CInstance*, int32_t index, const ScriptValue* value) {
-  SetValueElement(&g_ArgumentSlots[Slot], value, index);
+  SetValueElement(&g_VM.argumentSlots[Slot], value, index);
   return true;
 }
 
@@ -59,7 +59,7 @@ void RegisterArgumentSlots(std::integer_sequence<int, Slots...>) {
 
 bool GetArgumentCount(CInstance*, int32_t, ScriptValue* out) {
   ReleaseValue(out);
-  SetReal(out, g_ArgumentCount);
+  SetReal(out, g_VM.argumentCount);
   return true;
 }
 

@@ -89,9 +89,9 @@ void ResetPassOptions() {
   DebugMode = false;
   DebugOverlayFlags = 0;
   ExternalCallsOff = false;
-  UseVM = true;
+  g_VM.UseVM = true;
   SoundDisabled = false;
-  InAWindow = false;
+  g_Options.InAWindow = false;
   g_CommandLineOptions.recordInput = false;
   g_CommandLineOptions.playbackInput = false;
 }
@@ -135,17 +135,17 @@ void ParseCommandLine(const char* text) {
         Physics_SetErrorHandler();
       }
     } else if (token == "-trace") {
-      g_VMTrace = true;
+      g_VM.trace = true;
     } else if (token == "-ext") {
       ExternalCallsOff = true;
     } else if (token == "-noerrors") {
       Error_SetDialogSwitch(false);
     } else if (token == "-oldexec") {
-      UseVM = false;
+      g_VM.UseVM = false;
     } else if (token == "-noaudio") {
       SoundDisabled = true;
     } else if (token == "-inawindow") {
-      InAWindow = true;
+      g_Options.InAWindow = true;
     } else if (token == "-game") {
       SetGameFilePath(ReadArgument(position, text));
     } else if (token == "-exit") {
@@ -202,7 +202,7 @@ void CommandLine_Reset() {
   }
   o = CommandLineOptions{};
   ResetPassOptions();
-  g_VMTrace = false;
+  g_VM.trace = false;
   Error_SetDialogSwitch(true);
   ExternalCallsDisabled = 0;
   g_LogSettings = LogSettings{};

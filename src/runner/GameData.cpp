@@ -267,8 +267,8 @@ bool ReadChunk(uint32_t tag, BoundedReader& payload, bool* known) {
       Option_LoadChunk(payload);  // a layout it does not know is ignored; a broken chunk is not
       return payload.Ok();
     case kTagExtn: return Extension_Load(payload);
-    case kTagSond: return UseNewAudio ? Audio_Load(payload) : Sound_Init(payload);
-    case kTagAgrp: return UseNewAudio ? AudioGroup_Load(payload) : true;
+    case kTagSond: return g_Options.UseNewAudio ? Audio_Load(payload) : Sound_Init(payload);
+    case kTagAgrp: return g_Options.UseNewAudio ? AudioGroup_Load(payload) : true;
     case kTagSprt: return Sprite_LoadChunk(payload);
     case kTagBgnd: return Background_LoadChunk(payload);
     case kTagPath: return Path_LoadChunk(payload);
@@ -281,7 +281,7 @@ bool ReadChunk(uint32_t tag, BoundedReader& payload, bool* known) {
     case kTagTpag: return RememberTexturePages(payload);
     case kTagFunc: return GameData_BindFunctions(payload);
     case kTagTxtr: return GameData_LoadTextures(payload);
-    case kTagAudo: return UseNewAudio ? Audio_WAVs(payload, 0) : Wave_Init(payload);
+    case kTagAudo: return g_Options.UseNewAudio ? Audio_WAVs(payload, 0) : Wave_Init(payload);
     case kTagCode:  // read by the first pass
     case kTagVari:
     case kTagStrg:

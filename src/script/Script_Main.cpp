@@ -144,17 +144,17 @@ bool Script_Execute(int32_t index, CInstance* self, CInstance* other, int32_t co
 
   // The caller's slots are moved aside whole and come back whole.
   ScriptValue saved[kArgumentSlotCount];
-  std::memcpy(static_cast<void*>(saved), g_ArgumentSlots, sizeof(saved));
-  const int32_t savedCount = g_ArgumentCount;
+  std::memcpy(static_cast<void*>(saved), g_VM.argumentSlots, sizeof(saved));
+  const int32_t savedCount = g_VM.argumentCount;
   const int32_t taken = count < 0 ? 0 : (count > kArgumentSlotCount ? kArgumentSlotCount : count);
   for (int32_t i = 0; i < kArgumentSlotCount; ++i) {
     if (i < taken && arguments != nullptr) {
-      CopyValue(&g_ArgumentSlots[i], &arguments[i]);
+      CopyValue(&g_VM.argumentSlots[i], &arguments[i]);
     } else {
-      SetReal(&g_ArgumentSlots[i], 0.0);
+      SetReal(&g_VM.argumentSlots[i], 0.0);
     }
   }
-  g_ArgumentCount = taken;
+  g_VM.argumentCount = taken;
 
   const bool ok = Code_Evaluate(self, other, code, result);
   if (!ok) {
@@ -164,8 +164,8 @@ bool Script_Execute(int32_t index, CInstance* self, CInstance* other, int32_t co
   }
 
   // Whatever the script left in any slot is released before the caller's slots come back.
-  for (ScriptValue& slot : g_ArgumentSlots) ReleaseValue(&slot);
-  std::memcpy(static_cast<void*>(g_ArgumentSlots), saved, sizeof(saved));
-  g_ArgumentCount = savedCount;
+  for (ScriptValue& slot : g_VM.argumentSlots) ReleaseValue(&slot);
+  std::memcpy(static_cast<void*>(g_VM.argumentSlots), saved, sizeof(saved));
+  g_VM.argumentCount = savedCount;
   return ok;
 }

@@ -11,9 +11,8 @@
 #include "base/ErrorSink.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
+#include "variable/Variable_State.h"
 
-ArrayIndexErrorState g_ArrayIndexError = {};
-double MathEpsilon = 0.00001;
 
 namespace {
 
@@ -189,11 +188,11 @@ void CopyForStore(ScriptValue* copy, const ScriptValue* value, const ValueArray*
 
 void SetIndexError(int32_t row, int32_t column, const ValueArray* array) {
   const int32_t rowCount = array ? array->rowCount : 0;
-  g_ArrayIndexError.flag = 1;
-  g_ArrayIndexError.row = row;
-  g_ArrayIndexError.column = column;
-  g_ArrayIndexError.rowCount = rowCount;
-  g_ArrayIndexError.rowLength = (row >= 0 && row < rowCount) ? array->rows[row].length : -1;
+  g_Variables.arrayIndexError.flag = 1;
+  g_Variables.arrayIndexError.row = row;
+  g_Variables.arrayIndexError.column = column;
+  g_Variables.arrayIndexError.rowCount = rowCount;
+  g_Variables.arrayIndexError.rowLength = (row >= 0 && row < rowCount) ? array->rows[row].length : -1;
 }
 
 void AppendFormatted(char** cursor, char** start, uint32_t* capacity, char* scratch, size_t size,
@@ -568,7 +567,7 @@ bool ValuesEqual(const ScriptValue* a, const ScriptValue* b) {
   if (a->Kind() != b->Kind()) return false;
   switch (a->Kind()) {
     case VALUE_REAL:
-      return std::fabs(a->real - b->real) < MathEpsilon;
+      return std::fabs(a->real - b->real) < g_Variables.MathEpsilon;
     case VALUE_STRING:
       if (a->str == b->str) return true;
       if (a->str == nullptr || b->str == nullptr) return false;

@@ -105,11 +105,8 @@ struct ArrayIndexErrorState {
   int32_t rowCount;
   int32_t rowLength;  // -1 when the row does not exist
 };
-extern ArrayIndexErrorState g_ArrayIndexError;
-
-// The comparison epsilon of ValuesEqual and of the virtual machine's comparisons (0.00001 at
-// start; math_set_epsilon changes it).
-extern double MathEpsilon;
+// The flag and the comparison epsilon that ValuesEqual reads live in g_Variables
+// (variable/Variable_State.h).
 
 // ---- Setting values ----
 // None of these releases what the value held before: callers release first with ReleaseValue.
@@ -151,13 +148,13 @@ bool IsArrayOwner(const ScriptValue* v);
 // Reads the whole source (index kWholeValueIndex) or one of its elements into the target,
 // releasing what the target held. An array with no owner becomes owned by the source. Indexing
 // a value that is not an array is the fatal error "trying to index a variable which is not an
-// array". An element outside the array sets g_ArrayIndexError, makes the target real 0 and
-// answers false.
+// array". An element outside the array sets g_Variables.arrayIndexError, makes the target real
+// 0 and answers false.
 bool GetValueElement(ScriptValue* target, const ScriptValue* source, int32_t index);
 // Stores the value as the whole target (index kWholeValueIndex) or into one element of it. An
 // element write turns a target that is not an array into one, copies a shared array the target
 // does not own first, and grows rows and columns as needed (new elements are real 0). A negative
-// row or column sets g_ArrayIndexError and stores nothing.
+// row or column sets g_Variables.arrayIndexError and stores nothing.
 void SetValueElement(ScriptValue* target, const ScriptValue* value, int32_t index);
 // The growing and writing step of SetValueElement: the target holds an array it may write in
 // place (SetValueElement claims it first); a null array pointer gets a new array owned by the
@@ -196,9 +193,9 @@ char* ValueToString(const ScriptValue* value);
 // ---- Comparison ----
 
 // Equality of two values (keys of map containers): kinds must match (low 24 bits); reals are
-// equal when |a - b| < MathEpsilon; strings when both are the same pointer (two nulls included)
-// or have the same bytes; arrays never; int64, int32 and pointers by payload; undefined always;
-// other kinds never.
+// equal when |a - b| < g_Variables.MathEpsilon; strings when both are the same pointer (two
+// nulls included) or have the same bytes; arrays never; int64, int32 and pointers by payload;
+// undefined always; other kinds never.
 bool ValuesEqual(const ScriptValue* a, const ScriptValue* b);
 
 // ---- Buffer format (saved games) ----

@@ -7,19 +7,13 @@
 #include "buffer/IBuffer.h"
 #include "base/ErrorSink.h"
 #include "object/Object_Class.h"
+#include "option/Option_Main.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
 #include "room/Instance_Class.h"
 #include "room/Room_Class.h"
 
-BuiltinVariableEntry g_BuiltinVariables[kMaxBuiltinVariables];
-int32_t g_BuiltinVariableCount = 0;
-
-uint8_t g_InstanceMissingFlag = 0;
-bool g_UninitialisedVariableOption = false;
-
-CVariableList* g_GlobalVariables = nullptr;
-cARRAY_STRUCTURE<uint8_t> g_DeclaredGlobals;
+VariableState g_Variables;
 
 namespace {
 
@@ -30,16 +24,12 @@ constexpr int32_t kFirstInstanceIdTarget = 100000;
 // four-byte kind word.
 constexpr int64_t kMinSavedEntryBytes = 5;
 
-// Released nodes, linked through chainNext.
-VariableNode* g_FreeNodes = nullptr;
-int32_t g_FreeNodeCount = 0;
-
 int32_t BucketOf(int32_t id) { return static_cast<int32_t>(static_cast<uint32_t>(id) & 63u); }
 
 // The entry of a built-in variable id, or null for an id outside the registered table.
 const BuiltinVariableEntry* BuiltinEntry(int32_t id) {
-  if (id < 0 || id >= g_BuiltinVariableCount) return nullptr;
-  return &g_BuiltinVariables[id];
+  if (id < 0 || id >= g_Variables.builtinCount) return nullptr;
+  return &g_Variables.builtins[id];
 }
 
 // ---- Buffer reads that trust nothing ----
@@ -90,8 +80,8 @@ CInstance* FindQueued(const InstanceQueue& queue, int32_t objectIndex) {
 }
 
 CVariableList* GlobalList() {
-  if (g_GlobalVariables == nullptr) g_GlobalVariables = new CVariableList();
-  return g_GlobalVariables;
+  if (g_Variables.globals == nullptr) g_Variables.globals = new CVariableList();
+  return g_Variables.globals;
 }
 
 }  // namespace
@@ -99,11 +89,11 @@ CVariableList* GlobalList() {
 // ---- Built-in variables ----
 
 void RegisterBuiltinVariable(const char* name, BuiltinVariableGetter getter, BuiltinVariableSetter setter) {
-  if (g_BuiltinVariableCount >= kMaxBuiltinVariables) {
+  if (g_Variables.builtinCount >= kMaxBuiltinVariables) {
     ShowMessage("INTERNAL ERROR: Adding too many variables");
     return;
   }
-  BuiltinVariableEntry& entry = g_BuiltinVariables[g_BuiltinVariableCount++];
+  BuiltinVariableEntry& entry = g_Variables.builtins[g_Variables.builtinCount++];
   entry.name = MemoryManager::DuplicateText(name ? name : "");
   entry.getter = getter;
   entry.setter = setter;
@@ -112,8 +102,8 @@ void RegisterBuiltinVariable(const char* name, BuiltinVariableGetter getter, Bui
 
 int32_t FindBuiltinVariable(const char* name) {
   if (name == nullptr) return -1;
-  for (int32_t i = 0; i < g_BuiltinVariableCount; ++i) {
-    if (g_BuiltinVariables[i].name != nullptr && std::strcmp(g_BuiltinVariables[i].name, name) == 0) return i;
+  for (int32_t i = 0; i < g_Variables.builtinCount; ++i) {
+    if (g_Variables.builtins[i].name != nullptr && std::strcmp(g_Variables.builtins[i].name, name) == 0) return i;
   }
   return -1;
 }
@@ -126,19 +116,19 @@ const char* BuiltinVariableName(int32_t index) {
 
 void ClearBuiltinVariables() {
   for (int32_t i = 0; i < kMaxBuiltinVariables; ++i) {
-    MemoryManager::Free(g_BuiltinVariables[i].name);
-    g_BuiltinVariables[i] = BuiltinVariableEntry{};
+    MemoryManager::Free(g_Variables.builtins[i].name);
+    g_Variables.builtins[i] = BuiltinVariableEntry{};
   }
-  g_BuiltinVariableCount = 0;
+  g_Variables.builtinCount = 0;
 }
 
 // ---- Nodes ----
 
 VariableNode* AllocVariableNode(int32_t id) {
-  VariableNode* node = g_FreeNodes;
+  VariableNode* node = g_Variables.freeNodes;
   if (node != nullptr) {
-    g_FreeNodes = node->chainNext;
-    --g_FreeNodeCount;
+    g_Variables.freeNodes = node->chainNext;
+    --g_Variables.freeNodeCount;
     *node = VariableNode{};
   } else {
     node = static_cast<VariableNode*>(MemoryManager::Alloc(sizeof(VariableNode), __FILE__, __LINE__, true));
@@ -151,12 +141,12 @@ void FreeVariableNode(VariableNode* node) {
   if (node == nullptr) return;
   ReleaseValue(&node->value);
   node->bucketNext = nullptr;
-  node->chainNext = g_FreeNodes;
-  g_FreeNodes = node;
-  ++g_FreeNodeCount;
+  node->chainNext = g_Variables.freeNodes;
+  g_Variables.freeNodes = node;
+  ++g_Variables.freeNodeCount;
 }
 
-int32_t VariableNodeFreeCount() { return g_FreeNodeCount; }
+int32_t VariableNodeFreeCount() { return g_Variables.freeNodeCount; }
 
 // ---- CVariableList ----
 
@@ -196,12 +186,12 @@ void CVariableList::Link(VariableNode* node) {
 bool CVariableList::Exists(int32_t id) const { return Find(id) != nullptr; }
 
 bool CVariableList::Get(int32_t id, int32_t arrayIndex, ScriptValue* out) {
-  g_ArrayIndexError.flag = 0;
-  g_InstanceMissingFlag = 0;
+  g_Variables.arrayIndexError.flag = 0;
+  g_Variables.instanceMissing = 0;
   const VariableNode* node = Find(id);
   if (node != nullptr) return GetValueElement(out, &node->value, arrayIndex);
   ReleaseValue(out);
-  if (g_UninitialisedVariableOption) {
+  if (g_Options.uninitialisedVariables) {
     SetReal(out, kUninitialisedValue);
     return false;
   }
@@ -210,10 +200,10 @@ bool CVariableList::Get(int32_t id, int32_t arrayIndex, ScriptValue* out) {
 }
 
 bool CVariableList::Set(int32_t id, int32_t arrayIndex, const ScriptValue* value) {
-  g_ArrayIndexError.flag = 0;
+  g_Variables.arrayIndexError.flag = 0;
   VariableNode* node = FindOrAdd(id);
   SetValueElement(&node->value, value, arrayIndex);
-  return g_ArrayIndexError.flag == 0;
+  return g_Variables.arrayIndexError.flag == 0;
 }
 
 VariableNode* CVariableList::FindOrAdd(int32_t id) {
@@ -395,7 +385,7 @@ bool SetGlobalVariable(int32_t id, int32_t arrayIndex, const ScriptValue* value)
 }
 
 bool GetVariable(int32_t target, int32_t id, int32_t arrayIndex, ScriptValue* out) {
-  g_InstanceMissingFlag = 0;
+  g_Variables.instanceMissing = 0;
   CInstance* found = nullptr;
   if (target == kTargetAll) {
     if (CurrentRoom != nullptr) {
@@ -422,7 +412,7 @@ bool GetVariable(int32_t target, int32_t id, int32_t arrayIndex, ScriptValue* ou
     if (found == nullptr) found = FindQueued(ActivationChangeList, target);
   }
   if (found == nullptr) {
-    g_InstanceMissingFlag = 1;
+    g_Variables.instanceMissing = 1;
     return false;
   }
   return GetInstanceVariable(found, id, arrayIndex, out);
@@ -471,37 +461,37 @@ bool SetVariable(int32_t target, int32_t id, int32_t arrayIndex, const ScriptVal
 
 bool IsGlobalDeclared(int32_t id) {
   const int64_t position = static_cast<int64_t>(id) - kUserVariableBase;
-  if (position < 0 || position >= g_DeclaredGlobals.GetLength()) return false;
-  return g_DeclaredGlobals[static_cast<int32_t>(position)] != 0;
+  if (position < 0 || position >= g_Variables.declaredGlobals.GetLength()) return false;
+  return g_Variables.declaredGlobals[static_cast<int32_t>(position)] != 0;
 }
 
 VariableNode* DeclareGlobalVariable(int32_t id) {
   const int64_t position = static_cast<int64_t>(id) - kUserVariableBase;
   if (position < 0) return nullptr;
-  const int64_t length = g_DeclaredGlobals.GetLength();
+  const int64_t length = g_Variables.declaredGlobals.GetLength();
   if (position >= length) {
     // Whole steps of 1,000 entries, as many as it takes to cover the position. The position is
     // at most INT32_MAX - 100,000, so the new length stays within an int32.
     const int64_t steps = (position + 1 - length + kDeclaredGlobalsStep - 1) / kDeclaredGlobalsStep;
-    g_DeclaredGlobals.SetLength(static_cast<int32_t>(length + steps * kDeclaredGlobalsStep));
+    g_Variables.declaredGlobals.SetLength(static_cast<int32_t>(length + steps * kDeclaredGlobalsStep));
   }
-  g_DeclaredGlobals[static_cast<int32_t>(position)] = 1;
+  g_Variables.declaredGlobals[static_cast<int32_t>(position)] = 1;
   return GlobalList()->FindOrAdd(id);
 }
 
 void InitGlobalVariables() {
-  delete g_GlobalVariables;
-  g_GlobalVariables = new CVariableList();
-  g_DeclaredGlobals.SetLength(0);
-  g_DeclaredGlobals.SetLength(kDeclaredGlobalsInitial);
+  delete g_Variables.globals;
+  g_Variables.globals = new CVariableList();
+  g_Variables.declaredGlobals.SetLength(0);
+  g_Variables.declaredGlobals.SetLength(kDeclaredGlobalsInitial);
 }
 
 bool SaveGlobalVariables(IBuffer* buffer) {
   if (!GlobalList()->Save(buffer)) return false;
-  const int32_t length = g_DeclaredGlobals.GetLength();
+  const int32_t length = g_Variables.declaredGlobals.GetLength();
   if (!WriteS32(buffer, length)) return false;
   for (int32_t i = 0; i < length; ++i) {
-    if (!WriteS32(buffer, g_DeclaredGlobals[i] != 0 ? 1 : 0)) return false;
+    if (!WriteS32(buffer, g_Variables.declaredGlobals[i] != 0 ? 1 : 0)) return false;
   }
   return true;
 }
@@ -513,18 +503,27 @@ bool LoadGlobalVariables(IBuffer* buffer) {
   if (length < 0) length = 0;
   // A length the rest of the buffer cannot hold is corrupt: the table is left as it was.
   if (static_cast<int64_t>(length) * 4 > BytesLeft(buffer)) return false;
-  g_DeclaredGlobals.SetLength(length);
+  g_Variables.declaredGlobals.SetLength(length);
   for (int32_t i = 0; i < length; ++i) {
     int32_t word;
     if (!ReadS32(buffer, &word)) return false;
-    g_DeclaredGlobals[i] = word != 0 ? 1 : 0;
+    g_Variables.declaredGlobals[i] = word != 0 ? 1 : 0;
   }
   return true;
 }
 
 void FreeVariables() {
   ClearBuiltinVariables();
-  delete g_GlobalVariables;
-  g_GlobalVariables = nullptr;
-  g_DeclaredGlobals.SetLength(0);
+  delete g_Variables.globals;
+  g_Variables.globals = nullptr;
+  g_Variables.declaredGlobals.SetLength(0);
+}
+
+void Variable_Reset() {
+  FreeVariables();
+  while (VariableNode* node = g_Variables.freeNodes) {
+    g_Variables.freeNodes = node->chainNext;
+    MemoryManager::Free(node);
+  }
+  g_Variables = VariableState{};
 }

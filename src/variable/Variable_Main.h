@@ -18,8 +18,8 @@
 #include <cstdint>
 
 #include "code/Code_Variable.h"  // names and ids: GetVariableId, VariableName
-#include "platform/cARRAY_STRUCTURE.h"
 #include "variable/ScriptValue.h"
+#include "variable/Variable_State.h"
 
 class CInstance;
 class IBuffer;
@@ -27,25 +27,10 @@ class tagIConsole;
 
 // ---- Built-in variables ----
 
-// Produces the variable's value for the instance into `out`; true when a value was produced.
-using BuiltinVariableGetter = bool (*)(CInstance* self, int32_t arrayIndex, ScriptValue* out);
-// Stores `value` (read, never taken over) into the instance's variable; true on success.
-using BuiltinVariableSetter = bool (*)(CInstance* self, int32_t arrayIndex, const ScriptValue* value);
+// The entries, their accessors and the table itself are in variable/Variable_State.h.
 
-struct BuiltinVariableEntry {
-  char* name;  // owned memory-manager copy of the script name
-  BuiltinVariableGetter getter;
-  BuiltinVariableSetter setter;  // null for a read-only variable
-  uint8_t canSet;                // 1 when a setter was given
-};
-
-constexpr int32_t kMaxBuiltinVariables = 500;
 // Ids below this are built-in variables for the access routines.
 constexpr int32_t kBuiltinVariableIdLimit = 10000;
-
-// Filled in registration order from index 0; an entry's index is its variable id.
-extern BuiltinVariableEntry g_BuiltinVariables[kMaxBuiltinVariables];
-extern int32_t g_BuiltinVariableCount;
 
 // Appends an entry (the name is copied; null counts as empty). A full table shows
 // "INTERNAL ERROR: Adding too many variables" and adds nothing.
@@ -59,17 +44,15 @@ void ClearBuiltinVariables();
 
 // ---- Error flags ----
 
-// Set when a read through a target found no instance; cleared by CVariableList::Get and by
-// GetVariable. (The array-index flag is g_ArrayIndexError.flag.)
-extern uint8_t g_InstanceMissingFlag;
+// g_Variables.instanceMissing is set when a read through a target found no instance; it is
+// cleared by CVariableList::Get and by GetVariable. (The array-index flag is
+// g_Variables.arrayIndexError.flag.)
 
 // ---- The uninitialised-variable option ----
 
-// With the option on, reading a variable a list does not hold fails and gives
-// kUninitialisedValue; off (the default), it succeeds with real 0.
-extern bool g_UninitialisedVariableOption;
+// With the option on (g_Options.uninitialisedVariables), reading a variable a list does not hold
+// fails and gives kUninitialisedValue; off (the default), it succeeds with real 0.
 constexpr double kUninitialisedValue = 12345678.9;
-inline void SetUninitialisedVariableOption(bool on) { g_UninitialisedVariableOption = on; }
 
 // ---- Variable lists ----
 
@@ -192,10 +175,8 @@ bool SetVariable(int32_t target, int32_t id, int32_t arrayIndex, const ScriptVal
 
 // ---- Global variables ----
 
-// The global variables; made by InitGlobalVariables.
-extern CVariableList* g_GlobalVariables;
-// One byte per user variable position (id - 100,000): 1 when a globalvar declaration named it.
-extern cARRAY_STRUCTURE<uint8_t> g_DeclaredGlobals;
+// The global list is g_Variables.globals; g_Variables.declaredGlobals holds one byte per user
+// variable position (id - 100,000), 1 when a globalvar declaration named it.
 constexpr int32_t kDeclaredGlobalsInitial = 10000;
 constexpr int32_t kDeclaredGlobalsStep = 1000;
 

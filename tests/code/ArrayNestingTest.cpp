@@ -71,7 +71,7 @@ class ArrayNesting : public TreeExecTest {
   }
 
   void RunCases(bool onVM) {
-    UseVM = onVM;
+    g_VM.UseVM = onVM;
     if (onVM) Code_SetGeneratorHook(CodeGen_GenerateForEntry);
     for (const Case& c : kCases) {
       SCOPED_TRACE(c.what);

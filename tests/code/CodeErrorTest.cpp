@@ -281,9 +281,9 @@ TEST_F(CodeErrorTest, ReportsNameTheEventTheObjectAndTheLine) {
     context.lineInfo = c.withLines ? &lines.buffer : nullptr;
     context.source = c.source;
     context.pc = 8;
-    g_CurrentVMContext = c.withContext ? &context : nullptr;
+    g_VM.current = c.withContext ? &context : nullptr;
     ReportRuntimeError("msg", c.fatal);
-    g_CurrentVMContext = nullptr;
+    g_VM.current = nullptr;
     const std::string report = kHashes + c.expected + kHashes;
     EXPECT_EQ(m_console.Text(), "ERROR!!! :: " + report + "\n");
     EXPECT_STREQ(Error_GetLast(), report.c_str());
@@ -373,7 +373,7 @@ TEST_F(ScriptErrorTest, WithTheDialogTheVariablesAreDumped) {
   ASSERT_EQ(boxes.boxes().size(), 1u);
   EXPECT_EQ(boxes.boxes()[0].kind, MessageBoxKind::Ok);  // fatal: no Ignore
   RecordingConsole globals;
-  g_GlobalVariables->Dump(&globals);
+  g_Variables.globals->Dump(&globals);
   ASSERT_NE(globals.Text(), "");
   const std::string dumps = kRule + "Global Variables : \n" + globals.Text();
   ASSERT_GE(m_console.Text().size(), dumps.size());

@@ -13,6 +13,7 @@
 #include "base/VCL.h"
 #include "code/Code_Error.h"
 #include "code/Code_Function.h"
+#include "code/VM_State.h"
 #include "extension/Extension_Main.h"
 #include "platform/MemoryManager.h"
 #include "script/Script_Main.h"
@@ -28,7 +29,7 @@ void ImplB(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue*) {
 
 double CallEntry(int32_t callNumber) {
   ScriptValue result{};
-  g_BuiltinFunctions[callNumber].func(&result, nullptr, nullptr, 0, nullptr);
+  g_VM.functions[callNumber].func(&result, nullptr, nullptr, 0, nullptr);
   return result.real;
 }
 
@@ -83,22 +84,22 @@ class CodeFunctionTest : public ::testing::Test {
 };
 
 TEST_F(CodeFunctionTest, TableGrowsBy500AndKeepsEveryEntry) {
-  EXPECT_EQ(g_BuiltinFunctions, nullptr);
-  EXPECT_EQ(g_BuiltinFunctionCapacity, 0);
+  EXPECT_EQ(g_VM.functions, nullptr);
+  EXPECT_EQ(g_VM.functionCapacity, 0);
 
   ASSERT_TRUE(RegisterBuiltinFunction("f0", ImplA, 0));
-  EXPECT_EQ(g_BuiltinFunctionCount, 1);
-  EXPECT_EQ(g_BuiltinFunctionCapacity, 500);
-  EXPECT_TRUE(MemoryManager::IsManaged(g_BuiltinFunctions));
+  EXPECT_EQ(g_VM.functionCount, 1);
+  EXPECT_EQ(g_VM.functionCapacity, 500);
+  EXPECT_TRUE(MemoryManager::IsManaged(g_VM.functions));
   for (int i = 1; i < 500; ++i) RegisterBuiltinFunction(("f" + std::to_string(i)).c_str(), ImplA, i);
-  EXPECT_EQ(g_BuiltinFunctionCapacity, 500);
+  EXPECT_EQ(g_VM.functionCapacity, 500);
 
   RegisterBuiltinFunction("f500", ImplB, -1);
-  EXPECT_EQ(g_BuiltinFunctionCount, 501);
-  EXPECT_EQ(g_BuiltinFunctionCapacity, 1000);
-  EXPECT_GE(MemoryManager::GetSize(g_BuiltinFunctions), static_cast<int32_t>(1000 * sizeof(BuiltinFunctionEntry)));
+  EXPECT_EQ(g_VM.functionCount, 501);
+  EXPECT_EQ(g_VM.functionCapacity, 1000);
+  EXPECT_GE(MemoryManager::GetSize(g_VM.functions), static_cast<int32_t>(1000 * sizeof(BuiltinFunctionEntry)));
   // The entries not yet used are zero bytes.
-  const unsigned char* spare = reinterpret_cast<const unsigned char*>(&g_BuiltinFunctions[501]);
+  const unsigned char* spare = reinterpret_cast<const unsigned char*>(&g_VM.functions[501]);
   EXPECT_TRUE(std::all_of(spare, spare + 499 * sizeof(BuiltinFunctionEntry), [](unsigned char b) { return b == 0; }));
 
   for (int i = 0; i <= 500; ++i) {
@@ -110,7 +111,7 @@ TEST_F(CodeFunctionTest, TableGrowsBy500AndKeepsEveryEntry) {
     EXPECT_STREQ(gotName, name.c_str());
     EXPECT_EQ(gotFunc, i == 500 ? ImplB : ImplA);
     EXPECT_EQ(gotArgs, i == 500 ? -1 : i);
-    EXPECT_EQ(g_BuiltinFunctions[i].callCount, -1);
+    EXPECT_EQ(g_VM.functions[i].callCount, -1);
     int32_t number = -7;
     ASSERT_TRUE(FindFunctionIndex(name.c_str(), &number));
     EXPECT_EQ(number, i);
@@ -121,13 +122,13 @@ TEST_F(CodeFunctionTest, ARestartRegistersTheSameNumbersFromAnEmptyTable) {
   const int32_t blocksBefore = MemoryManager::BlockCount.load();
   const char* names[] = {"draw_x", "sound_y", "ds_z"};
   for (const char* n : names) RegisterBuiltinFunction(n, ImplA, 1);
-  CurrentBuiltinName = g_BuiltinFunctions[1].name;
+  g_VM.CurrentBuiltinName = g_VM.functions[1].name;
 
   FreeBuiltinFunctions();
-  EXPECT_EQ(g_BuiltinFunctions, nullptr);
-  EXPECT_EQ(g_BuiltinFunctionCount, 0);
-  EXPECT_EQ(g_BuiltinFunctionCapacity, 0);
-  EXPECT_EQ(CurrentBuiltinName, nullptr);  // it pointed into the released table
+  EXPECT_EQ(g_VM.functions, nullptr);
+  EXPECT_EQ(g_VM.functionCount, 0);
+  EXPECT_EQ(g_VM.functionCapacity, 0);
+  EXPECT_EQ(g_VM.CurrentBuiltinName, nullptr);  // it pointed into the released table
   EXPECT_EQ(MemoryManager::BlockCount.load(), blocksBefore);
   int32_t number = 0;
   EXPECT_FALSE(FindFunctionIndex("sound_y", &number));
@@ -154,7 +155,7 @@ TEST_F(CodeFunctionTest, NamesTooLongForTheFieldAreRejectedWithoutShiftingOthers
   EXPECT_TRUE(RegisterBuiltinFunction("last", ImplA, 0));
   g_LogSettings = saved;
 
-  EXPECT_EQ(g_BuiltinFunctionCount, 3);
+  EXPECT_EQ(g_VM.functionCount, 3);
   int32_t number = 0;
   ASSERT_TRUE(FindFunctionIndex(longest.c_str(), &number));
   EXPECT_EQ(number, 1);
@@ -256,24 +257,24 @@ TEST_F(CodeFunctionTest, ReplacementReachesCallsCompiledBeforeIt) {
   RegisterBuiltinFunction("op", ImplA, 5);  // duplicate: stays as it is
   int32_t compiled = -1;
   ASSERT_TRUE(FindFunctionIndex("op", &compiled));
-  g_BuiltinFunctions[compiled].callCount = 9;
+  g_VM.functions[compiled].callCount = 9;
   EXPECT_EQ(CallEntry(compiled), 1.0);
 
   // An unknown name (or a different case) changes nothing at all.
-  std::vector<unsigned char> snapshot(reinterpret_cast<unsigned char*>(g_BuiltinFunctions),
-                                      reinterpret_cast<unsigned char*>(g_BuiltinFunctions + 3));
+  std::vector<unsigned char> snapshot(reinterpret_cast<unsigned char*>(g_VM.functions),
+                                      reinterpret_cast<unsigned char*>(g_VM.functions + 3));
   ReplaceBuiltinFunction("OP", ImplB);
   ReplaceBuiltinFunction("missing", ImplB);
   ReplaceBuiltinFunction(nullptr, ImplB);
-  EXPECT_EQ(std::memcmp(snapshot.data(), g_BuiltinFunctions, snapshot.size()), 0);
+  EXPECT_EQ(std::memcmp(snapshot.data(), g_VM.functions, snapshot.size()), 0);
 
   ReplaceBuiltinFunction("op", ImplB);
   EXPECT_EQ(CallEntry(compiled), 2.0);
   EXPECT_EQ(compiled, 1);
-  EXPECT_EQ(g_BuiltinFunctions[1].argCount, 2);
-  EXPECT_EQ(g_BuiltinFunctions[1].callCount, 9);
-  EXPECT_EQ(g_BuiltinFunctions[2].func, ImplA);
-  EXPECT_EQ(g_BuiltinFunctions[0].func, ImplA);
+  EXPECT_EQ(g_VM.functions[1].argCount, 2);
+  EXPECT_EQ(g_VM.functions[1].callCount, 9);
+  EXPECT_EQ(g_VM.functions[2].func, ImplA);
+  EXPECT_EQ(g_VM.functions[0].func, ImplA);
 
   ReplaceBuiltinFunction("op", ImplA);  // and back again
   EXPECT_EQ(CallEntry(compiled), 1.0);
@@ -411,7 +412,7 @@ TEST_F(CodeFunctionTest, WrongKindsEndTheProgramNamingTheBuiltinAndPosition) {
   ProcessExitTrap trap;
   MessageBoxRecorder boxes;
   RegisterBuiltinFunction("my_builtin", ImplA, 3);
-  CurrentBuiltinName = g_BuiltinFunctions[0].name;
+  g_VM.CurrentBuiltinName = g_VM.functions[0].name;
   for (const WrongKindCase& c : WrongKindCases(text)) {
     SCOPED_TRACE(c.accessor);
     ScriptValue args[3] = {Real(1), Real(2), c.value};
@@ -427,7 +428,7 @@ TEST_F(CodeFunctionTest, WrongKindsEndTheProgramNamingTheBuiltinAndPosition) {
   }
 
   // Without a current built-in the name is left empty.
-  CurrentBuiltinName = nullptr;
+  g_VM.CurrentBuiltinName = nullptr;
   ScriptValue arg = Real(0);
   EXPECT_THROW(GetArgumentString(&arg, 0), ProcessExited);
   EXPECT_THAT(boxes.boxes().back().text, ::testing::HasSubstr("\r\n\r\n argument 1 incorrect type expecting a String\r\n"));
@@ -436,7 +437,7 @@ TEST_F(CodeFunctionTest, WrongKindsEndTheProgramNamingTheBuiltinAndPosition) {
 TEST_F(CodeFunctionTest, WhileErrorsAreSuppressedAccessorsAnswerTheirFallbacks) {
   char text[] = "12";
   MessageBoxRecorder boxes;
-  CurrentBuiltinName = "watched";
+  g_VM.CurrentBuiltinName = "watched";
   g_ErrorSuppressed = true;
   for (const WrongKindCase& c : WrongKindCases(text)) {
     SCOPED_TRACE(c.accessor);
@@ -446,7 +447,7 @@ TEST_F(CodeFunctionTest, WhileErrorsAreSuppressedAccessorsAnswerTheirFallbacks) 
     EXPECT_TRUE(g_ErrorFlag.load());
   }
   EXPECT_TRUE(boxes.boxes().empty());
-  CurrentBuiltinName = nullptr;
+  g_VM.CurrentBuiltinName = nullptr;
 }
 
 }  // namespace

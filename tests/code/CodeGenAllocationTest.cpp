@@ -12,10 +12,10 @@ class AllocationTest : public CodeGenTest, public ::testing::WithParamInterface<
   void SetUp() override {
     CodeGenTest::SetUp();
     RegisterBuiltinConstants();  // global
-    g_VMFastPaths = GetParam();
+    g_VM.fastPaths = GetParam();
   }
   void TearDown() override {
-    g_VMFastPaths = true;
+    g_VM.fastPaths = true;
     CodeGenTest::TearDown();
   }
 

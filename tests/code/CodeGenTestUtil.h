@@ -55,7 +55,7 @@ class CodeGenTest : public ::testing::Test {
   void SetUp() override {
     Clean();
     InitGlobalVariables();
-    UseVM = true;
+    g_VM.UseVM = true;
     Code_SetGeneratorHook(&CodeGen_GenerateForEntry);
     g_ErrorSuppressed.store(true);
     g_ErrorFlag.store(false);

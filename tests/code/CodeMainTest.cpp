@@ -11,6 +11,7 @@
 #include "code/Code_Error.h"
 #include "code/Code_Exec.h"
 #include "code/Code_Main.h"
+#include "code/VM_State.h"
 #include "platform/MemoryManager.h"
 #include "room/Event_State.h"
 #include "run/Run_Global.h"
@@ -51,7 +52,7 @@ class CodeMainTest : public ::testing::Test {
     GameData_ClearCode();
     Error_ResetState();
     Error_SetDialogSwitch(false);  // run-time errors go only to the console
-    UseVM = true;
+    g_VM.UseVM = true;
     Code_SetGeneratorHook(nullptr);
     Code_SetTreeInterpreter(nullptr, nullptr);
   }
@@ -217,7 +218,7 @@ TEST_F(CodeMainTest, AnExpressionFoldedToAConstantGetsNoBytecode) {
   EXPECT_STREQ(code.m_sourceCopy, "2*3+1");
   EXPECT_NE(code.m_sourceCopy, code.m_source);  // a private copy
   for (bool vm : {true, false}) {
-    UseVM = vm;
+    g_VM.UseVM = vm;
     ScriptValue result{};
     EXPECT_TRUE(Code_Execute(nullptr, nullptr, &code, &result)) << vm;
     EXPECT_EQ(result.real, 7.0) << vm;
@@ -232,7 +233,7 @@ TEST_F(CodeMainTest, CompilingHandsTheTreeToTheGenerator) {
   });
   // Compiles a program, an empty one and one under the tree interpreter, and checks what each got.
   auto compileAll = [] {
-    UseVM = true;
+    g_VM.UseVM = true;
     codeWords = 3;
     CCode program("x = 1;", false);
     ASSERT_TRUE(program.Compile("player create 0"));
@@ -247,7 +248,7 @@ TEST_F(CodeMainTest, CompilingHandsTheTreeToTheGenerator) {
     ASSERT_TRUE(empty.Compile("empty"));
     EXPECT_EQ(empty.m_code, nullptr);
 
-    UseVM = false;  // under the tree interpreter nothing is generated
+    g_VM.UseVM = false;  // under the tree interpreter nothing is generated
     codeWords = 3;
     CCode tree("x = 2;", false);
     ASSERT_TRUE(tree.Compile("tree"));
@@ -306,7 +307,7 @@ TEST_F(CodeMainTest, FoldedConstantsAreCopiedOnBothPaths) {
 
   for (bool vm : {true, false}) {
     SCOPED_TRACE(vm);
-    UseVM = vm;
+    g_VM.UseVM = vm;
     ScriptValue result{};
     SetString(&result, "old text, released first");
     EXPECT_TRUE(Code_Execute(nullptr, nullptr, &real.code, &result));
@@ -338,7 +339,7 @@ TEST_F(CodeMainTest, OnTheMachineCodeWithoutBytecodeRunsNothing) {
 }
 
 TEST_F(CodeMainTest, TreeInterpreterFailuresAreCodeErrors) {
-  UseVM = false;
+  g_VM.UseVM = false;
   CInstance* const someone = Someone();
   struct Case {
     bool compiled;
@@ -366,7 +367,7 @@ TEST_F(CodeMainTest, TreeInterpreterFailuresAreCodeErrors) {
 }
 
 TEST_F(CodeMainTest, TheTreeInterpreterIsReachedThroughItsHooks) {
-  UseVM = false;
+  g_VM.UseVM = false;
   static CCode* seen = nullptr;
   Code_SetTreeInterpreter(
       [](CInstance*, CInstance*, CCode* code, ScriptValue*) -> int32_t {
@@ -391,7 +392,7 @@ TEST_F(CodeMainTest, TheTreeInterpreterIsReachedThroughItsHooks) {
 }
 
 TEST_F(CodeMainTest, ExecuteAndReportTurnsAFailureIntoARunTimeError) {
-  UseVM = false;
+  g_VM.UseVM = false;
   CCode code("x = 1;", false);  // never compiled
   ScriptValue result{};
   EXPECT_FALSE(Code_ExecuteAndReport(nullptr, nullptr, &code, &result));

@@ -217,13 +217,13 @@ TEST_F(ConstantTest, GameConstantsComeFromTheOptions) {
   const char* names[] = {"k_first", " k_second ", "3rd", "k_fourth"};
   const char* texts[] = {"2", "k_first * 3", "0", "4"};
   for (int32_t i = 0; i < 4; ++i) {
-    OptionConstantNames.Insert(i, Managed(names[i]));
-    OptionConstantValues.Insert(i, Managed(texts[i]));
+    g_Options.OptionConstantNames.Insert(i, Managed(names[i]));
+    g_Options.OptionConstantValues.Insert(i, Managed(texts[i]));
   }
-  OptionConstantCount = 2;
+  g_Options.OptionConstantCount = 2;
   EXPECT_TRUE(DefineGameConstants());
   EXPECT_EQ(Resolve("k_second"), 6);
-  OptionConstantCount = 4;  // the third name is not valid: the walk stops there
+  g_Options.OptionConstantCount = 4;  // the third name is not valid: the walk stops there
   EXPECT_FALSE(DefineGameConstants());
   EXPECT_TRUE(std::isnan(Resolve("k_fourth")));
   ASSERT_EQ(boxes.boxes().size(), 1u);

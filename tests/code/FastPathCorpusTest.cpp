@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "option/Option_Main.h"
 #include "testlib/TestHelpers.h"
 #include "TreeExecSupport.h"
 #include "code/Code_CodeGen.h"
@@ -80,7 +81,7 @@ class FastPathCorpus : public TreeExecTest {
  protected:
   void SetUp() override {
     TreeExecTest::SetUp();
-    UseVM = true;
+    g_VM.UseVM = true;
     Code_SetGeneratorHook(CodeGen_GenerateForEntry);
     RegisterBuiltinFunction("string", StringOf, 1);
     AddScripts({
@@ -93,7 +94,7 @@ class FastPathCorpus : public TreeExecTest {
     for (int n = 0; n < 2; ++n) m_instances.push_back(AddInstance(object));
   }
   void TearDown() override {
-    g_VMFastPaths = true;
+    g_VM.fastPaths = true;
     TreeExecTest::TearDown();
   }
 
@@ -110,7 +111,7 @@ class FastPathCorpus : public TreeExecTest {
   };
 
   Result RunSnippet(const Snippet& s, bool fast) {
-    g_VMFastPaths = fast;
+    g_VM.fastPaths = fast;
     m_self.i_variables->Clear();
     m_other.i_variables->Clear();
     // The room's instances start each run with v = 1 and v = 2 and nothing else.
@@ -155,7 +156,7 @@ class FastPathCorpus : public TreeExecTest {
 TEST_F(FastPathCorpus, GivesWhatTheGeneralHandlersGive) { RunCorpus(); }
 
 TEST_F(FastPathCorpus, GivesWhatTheGeneralHandlersGiveForUnsetVariablesWithTheOption) {
-  g_UninitialisedVariableOption = true;
+  g_Options.uninitialisedVariables = true;
   for (const char* source : {"var a; a = 1; return a + b", "var a; return a", "global.q = 2; return global.q + global.r"}) {
     const Result general = RunSnippet({"unset", source, "", ""}, false);
     const Result fast = RunSnippet({"unset", source, "", ""}, true);

@@ -36,14 +36,14 @@ class ScriptExecuteTest : public TreeExecTest {
 };
 
 TEST_F(ScriptExecuteTest, TheCallersSlotsComeBackAndUnusedOnesReadZero) {
-  for (int32_t i = 0; i < kArgumentSlotCount; ++i) g_ArgumentSlots[i] = Real(100 + i);
-  g_ArgumentCount = 16;
+  for (int32_t i = 0; i < kArgumentSlotCount; ++i) g_VM.argumentSlots[i] = Real(100 + i);
+  g_VM.argumentCount = 16;
   EXPECT_EQ(Call("scr_sum", {Real(1), Real(2)}), std::make_pair(true, std::string("3")));
   EXPECT_EQ(Call("scr_count", {Real(1), Real(2)}).second, "2");
-  for (int32_t i = 0; i < kArgumentSlotCount; ++i) EXPECT_EQ(g_ArgumentSlots[i].real, 100 + i);
-  EXPECT_EQ(g_ArgumentCount, 16);
-  for (ScriptValue& slot : g_ArgumentSlots) ReleaseValue(&slot);
-  g_ArgumentCount = 0;
+  for (int32_t i = 0; i < kArgumentSlotCount; ++i) EXPECT_EQ(g_VM.argumentSlots[i].real, 100 + i);
+  EXPECT_EQ(g_VM.argumentCount, 16);
+  for (ScriptValue& slot : g_VM.argumentSlots) ReleaseValue(&slot);
+  g_VM.argumentCount = 0;
 }
 
 TEST_F(ScriptExecuteTest, TextsAreCopiedAndArraysShared) {

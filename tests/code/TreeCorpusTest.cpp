@@ -73,7 +73,7 @@ class TreeCorpus : public TreeExecTest {
   // Compiles the corpus's scripts and room for one engine: the tree interpreter, or the virtual
   // machine with the bytecode generator.
   void Prepare(bool onVM) {
-    UseVM = onVM;
+    g_VM.UseVM = onVM;
     if (onVM) Code_SetGeneratorHook(CodeGen_GenerateForEntry);
     AddScripts({
         {"scr_add", "return argument0 + argument1"},

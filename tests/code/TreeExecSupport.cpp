@@ -1,5 +1,6 @@
 #include "TreeExecSupport.h"
 
+#include "option/Option_Main.h"
 #include "room/Instance_Variables.h"
 #include "object/Object_Main.h"
 
@@ -46,7 +47,7 @@ void Clean() {
   FreeConstants();
   Extension_FreeAll();
   Code_ClearErrorFlag();
-  g_UninitialisedVariableOption = false;
+  g_Options.uninitialisedVariables = false;
   g_ErrorSuppressed.store(false);
 }
 
@@ -54,7 +55,7 @@ void Clean() {
 
 void TreeExecTest::SetUp() {
   Clean();
-  UseVM = false;
+  g_VM.UseVM = false;
   Error_ResetState();
   Error_SetDialogSwitch(false);
   InitGlobalVariables();
@@ -84,7 +85,7 @@ void TreeExecTest::TearDown() {
   Compiler_FreeScratch();
   Error_ResetState();
   Code_SetGeneratorHook(nullptr);
-  UseVM = true;
+  g_VM.UseVM = true;
 }
 
 Outcome TreeExecTest::Run(const std::string& source) { return RunFor(source, &m_self, &m_other); }

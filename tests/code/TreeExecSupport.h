@@ -81,7 +81,7 @@ class TreeExecTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // Compiles a program (UseVM decides whether bytecode is generated) and runs it for m_self
+  // Compiles a program (g_VM.UseVM decides whether bytecode is generated) and runs it for m_self
   // and m_other. A '@' in the source marks where the expected error is and is taken out
   // before compiling (see ErrorMark).
   Outcome Run(const std::string& source);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "option/Option_Main.h"
 #include "testlib/TestHelpers.h"
 #include "TreeExecSupport.h"
 #include "run/Run_Global.h"
@@ -158,7 +159,7 @@ TEST_F(TreeExec, TheUninitialisedVariableOptionDecidesFailedReads) {
   EXPECT_EQ(Run("return nothing").value, "0");
   EXPECT_EQ(Run("var v; return v").error, "Unknown variable v");
 
-  SetUninitialisedVariableOption(true);
+  g_Options.uninitialisedVariables = true;
   ExpectValues({
       {"return zz", "0", ""},
       {"z += 1; return z", "0", ""},
@@ -399,7 +400,7 @@ TEST_F(TreeExecCalls, ScriptsGetTheirArgumentsAndGiveBackTheirResult) {
       {"return scr_empty()", "0", ""},
       {"x = 5; return scr_add(x, 1) + argument_count", "6", ""},
   });
-  EXPECT_EQ(g_ArgumentCount, 0);
+  EXPECT_EQ(g_VM.argumentCount, 0);
 }
 
 TEST_F(TreeExecCalls, TheArgumentArrayReadsOnlyWhatWasPassed) {
@@ -439,25 +440,25 @@ TEST_F(TreeExecCalls, AnErrorInsideAScriptIsTheScriptsOwn) {
   EXPECT_EQ(o.console, "1\n");
   EXPECT_EQ(o.errorText,
             "In script scr_bad:\nError in code at line 1:\n   var v; return v\n\nat position 15: Unknown variable v");
-  EXPECT_EQ(g_ArgumentCount, 0);
+  EXPECT_EQ(g_VM.argumentCount, 0);
 }
 
 TEST_F(TreeExecCalls, EndlessRecursionIsAnErrorNotACrash) {
   const Outcome o = Run("return scr_rec()");
   EXPECT_FALSE(o.ok);
   EXPECT_EQ(o.error, "Script calls nested too deeply.");
-  EXPECT_EQ(g_ArgumentCount, 0);
+  EXPECT_EQ(g_VM.argumentCount, 0);
   EXPECT_EQ(Run("return scr_fact(3)").value, "6");
 }
 
 TEST_F(TreeExecCalls, BuiltinsGetTheirArgumentsInOrderAndAreCounted) {
   const int32_t print = 0;  // registered first
-  const int32_t before = g_BuiltinFunctions[print].callCount;
+  const int32_t before = g_VM.functions[print].callCount;
   ExpectValues({
       {"print(1, \"a\", 2.5)", "0", "1 a 2.50\n"},
       {"print(print(\"a\"), print(\"b\"))", "0", "a\nb\n0 0\n"},
   });
-  EXPECT_EQ(g_BuiltinFunctions[print].callCount, before + 4);
+  EXPECT_EQ(g_VM.functions[print].callCount, before + 4);
   Extension_FunctionAdd("ext_f", -1);
   EXPECT_EQ(Run("return ext_f(1)").value, "0");
 }

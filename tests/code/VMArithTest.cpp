@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "VMTestSupport.h"
+#include "variable/Variable_State.h"
 
 namespace {
 
@@ -238,7 +239,7 @@ TEST_F(VMArith, ComparisonsUseTheEpsilon) {
       {"push.l 1\n push.b 1\n seq.b.l", E("DoSet :: Invalid comparison type")},
       {"push.v -5 @arr\n push.d 1\n seq.d.v", E("illegal array use")},
   });
-  MathEpsilon = 0.5;
+  g_Variables.MathEpsilon = 0.5;
   Check({"push.d 1\n push.d 1.4\n seq.d.d\n conv.b.v", R(1)});
 }
 

@@ -10,6 +10,7 @@
 #include "code/VM_Format.h"
 #include "extension/Extension_Main.h"
 #include "debug/Debug_State.h"
+#include "option/Option_Main.h"
 #include "os/OS_Messages.h"
 #include "platform/MemoryManager.h"
 #include "room/Instance_Class.h"
@@ -36,13 +37,13 @@ struct Probe {
 
 void ProbeArguments(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) {
   ++g_probe.calls;
-  g_probe.argumentCount = g_ArgumentCount;
+  g_probe.argumentCount = g_VM.argumentCount;
   g_probe.slots.clear();
-  for (const ScriptValue& slot : g_ArgumentSlots) g_probe.slots.push_back(TextOf(slot));
+  for (const ScriptValue& slot : g_VM.argumentSlots) g_probe.slots.push_back(TextOf(slot));
   g_probe.frameNames.clear();
   VMFrameInfo frame{};
-  for (int i = 0; i < VM_GetFrameCount(g_CurrentVMContext); ++i) {
-    if (VM_GetFrame(g_CurrentVMContext, i, &frame)) g_probe.frameNames.push_back(frame.name ? frame.name : "");
+  for (int i = 0; i < VM_GetFrameCount(g_VM.current); ++i) {
+    if (VM_GetFrame(g_VM.current, i, &frame)) g_probe.frameNames.push_back(frame.name ? frame.name : "");
   }
 }
 void Joined(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args) {
@@ -52,7 +53,7 @@ void Joined(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptVal
 }
 void Nothing(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) {}
 void FirstArgument(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue*) {
-  CopyValue(result, &g_ArgumentSlots[0]);
+  CopyValue(result, &g_VM.argumentSlots[0]);
 }
 
 class VMExec : public VMTest {
@@ -179,13 +180,13 @@ TEST_F(VMExec, VariableErrorsAreWordedByTheFlags) {
   }
   // With the uninitialised-variable option on, a variable never set cannot be read; the
   // message names the calling instance's id for self.
-  g_UninitialisedVariableOption = true;
+  g_Options.uninitialisedVariables = true;
   RunResult r;
   Run(&r, "push.v -1 @never", &self);
   const int32_t never = GetVariableId("never");
   EXPECT_EQ(r.error, "Push :: Execution Error - Variable Get 100007.never(" + std::to_string(never) + ", " +
                          std::to_string(INT_MIN) + ")");
-  g_UninitialisedVariableOption = false;
+  g_Options.uninitialisedVariables = false;
   RunResult zero;
   Run(&zero, "push.v -5 @never");
   EXPECT_TRUE(zero.IsReal(0));
@@ -281,13 +282,13 @@ TEST_F(VMExec, BranchesAndLoops) {
   EXPECT_TRUE(jumpsToEnd.completed);
   // Long loops keep the window's messages flowing.
   g_pumps = 0;
-  const uint32_t before = g_VMBranchCounter;
+  const uint32_t before = g_VM.branchCounter;
   PumpMessagesHook previous = PumpMessages_SetHook(CountPump);
   RunResult spin;
   Run(&spin, "push.i 10000\n top: push.e 1\n sub.i.i\n dup.i 0\n bt top\n popz.i");
   PumpMessages_SetHook(previous);
-  ASSERT_EQ(g_VMBranchCounter - before, 10000u);
-  EXPECT_EQ(g_pumps, static_cast<int>(g_VMBranchCounter / 4096 - before / 4096));
+  ASSERT_EQ(g_VM.branchCounter - before, 10000u);
+  EXPECT_EQ(g_pumps, static_cast<int>(g_VM.branchCounter / 4096 - before / 4096));
 }
 
 TEST_F(VMExec, MalformedCodeIsRefused) {
@@ -361,7 +362,7 @@ TEST_F(VMExec, BuiltinCalls) {
   RunResult none;
   Run(&none, "push.v -5 @s\n call.i @nothing 1");
   EXPECT_TRUE(none.IsReal(0));
-  EXPECT_STREQ(CurrentBuiltinName, "nothing");
+  EXPECT_STREQ(g_VM.CurrentBuiltinName, "nothing");
   // Many arguments go through a heap copy.
   std::string many;
   for (int i = 0; i < 20; ++i) many += "push.v -5 @s\n";
@@ -404,8 +405,8 @@ TEST_F(VMExec, ScriptCallsPassArgumentsAndRestoreTheCallersOnes) {
   EXPECT_EQ(g_probe.slots[0], "100");
   EXPECT_EQ(g_probe.slots[1], "5");
   EXPECT_EQ(g_probe.slots[2], "0");
-  EXPECT_EQ(g_ArgumentCount, 0);
-  EXPECT_EQ(TextOf(g_ArgumentSlots[0]), "0");
+  EXPECT_EQ(g_VM.argumentCount, 0);
+  EXPECT_EQ(TextOf(g_VM.argumentSlots[0]), "0");
 }
 
 TEST_F(VMExec, ScriptArgumentsInsideTheCallee) {
@@ -511,8 +512,8 @@ TEST_F(VMExec, StackOverflowEndsTheRunWithTheBox) {
   ASSERT_EQ(boxes.boxes().size(), 1u);
   EXPECT_EQ(boxes.boxes()[0].caption, "Stack overflow...");
   EXPECT_EQ(boxes.boxes()[0].text, "forever");
-  EXPECT_EQ(g_ArgumentCount, 0);
-  EXPECT_EQ(TextOf(g_ArgumentSlots[0]), "0");
+  EXPECT_EQ(g_VM.argumentCount, 0);
+  EXPECT_EQ(TextOf(g_VM.argumentSlots[0]), "0");
 }
 
 VMBuffer* g_nestCode = nullptr;
@@ -547,8 +548,8 @@ TEST_F(VMExec, SuppressedErrorInsideAScriptRestoresTheCaller) {
   EXPECT_EQ(r.error, "DoDiv :: Divide by zero");
   EXPECT_FALSE(r.completed);
   EXPECT_TRUE(g_ErrorFlag.load());
-  EXPECT_EQ(g_ArgumentCount, 0);
-  EXPECT_EQ(TextOf(g_ArgumentSlots[1]), "0");
+  EXPECT_EQ(g_VM.argumentCount, 0);
+  EXPECT_EQ(TextOf(g_VM.argumentSlots[1]), "0");
 }
 
 TEST_F(VMExec, FatalErrorEndsTheProcessAndReleasesTheRun) {
@@ -568,17 +569,17 @@ TEST_F(VMExec, FatalErrorEndsTheProcessAndReleasesTheRun) {
   g_ErrorSuppressed.store(true);
   EXPECT_NE(status, 0);
   EXPECT_STREQ(VM_GetLastErrorText(), "DoDiv :: Divide by zero");
-  EXPECT_EQ(g_CurrentVMContext, nullptr);
+  EXPECT_EQ(g_VM.current, nullptr);
   EXPECT_EQ(VMLocalsInUse(), 0);
-  EXPECT_EQ(g_ArgumentCount, 0);
+  EXPECT_EQ(g_VM.argumentCount, 0);
   ReleaseValue(&result);
 }
 
 TEST_F(VMExec, BreakpointsRunTheReplacedInstruction) {
   auto code = testsupport::AssembleCode("push.e 2\n push.e 3\n add.i.i\n conv.i.v");
   uint32_t* words = const_cast<uint32_t*>(code->m_data);
-  g_Breakpoints[0].address = &words[2];
-  g_Breakpoints[0].savedWord = words[2];
+  g_VM.breakpoints[0].address = &words[2];
+  g_VM.breakpoints[0].savedWord = words[2];
   VMApplyBreakpoints();
   EXPECT_EQ(words[2], kBreakpointWord);
   RunResult r;
@@ -587,7 +588,7 @@ TEST_F(VMExec, BreakpointsRunTheReplacedInstruction) {
   EXPECT_EQ(words[2], kBreakpointWord);
   VMRestoreBreakpoints();
   VMInit();
-  EXPECT_EQ(g_Breakpoints[0].address, nullptr);
+  EXPECT_EQ(g_VM.breakpoints[0].address, nullptr);
 
   // A break request while a debugger is connected stops at the next instruction and records it.
   g_Debugger.connected = true;

@@ -12,6 +12,7 @@
 #include "code/Code_Main.h"
 #include "code/VM_Exec.h"
 #include "code/VM_Variables.h"
+#include "option/Option_Main.h"
 #include "script/Script_Main.h"
 #include "testlib/VMAssembler.h"
 #include "variable/ScriptValue.h"
@@ -48,10 +49,10 @@ class VMTest : public ::testing::Test {
     g_ErrorSuppressed.store(true);
     g_ErrorFlag.store(false);
     VM_ClearLastErrorText();
-    g_UninitialisedVariableOption = false;
+    g_Options.uninitialisedVariables = false;
   }
   void TearDown() override {
-    EXPECT_EQ(g_CurrentVMContext, nullptr);
+    EXPECT_EQ(g_VM.current, nullptr);
     EXPECT_EQ(VMLocalsInUse(), 0);
     g_ErrorSuppressed.store(false);
     g_ErrorFlag.store(false);
@@ -62,8 +63,8 @@ class VMTest : public ::testing::Test {
     FreeBuiltinFunctions();
     VMFreeLocalsPool();
     FreeVariables();
-    MathEpsilon = 0.00001;
-    g_UninitialisedVariableOption = false;
+    g_Variables.MathEpsilon = 0.00001;
+    g_Options.uninitialisedVariables = false;
   }
 
   // Runs the assembled text; the result starts as kUntouched.

@@ -72,7 +72,7 @@ void BuiltinTest::TearDown() {
   Code_SetGeneratorHook(nullptr);
   Error_ResetState();
   Run_SetRunning(false);
-  MathEpsilon = 0.00001;
+  g_Variables.MathEpsilon = 0.00001;
 }
 
 Answer BuiltinTest::Call(const char* name, std::vector<ScriptValue> args, ScriptValue* raw) {
@@ -83,8 +83,8 @@ Answer BuiltinTest::Call(const char* name, std::vector<ScriptValue> args, Script
     return answer;
   }
   ScriptValue result{};
-  CurrentBuiltinName = g_BuiltinFunctions[number].name;
-  g_BuiltinFunctions[number].func(&result, &m_self, &m_other, static_cast<int32_t>(args.size()),
+  g_VM.CurrentBuiltinName = g_VM.functions[number].name;
+  g_VM.functions[number].func(&result, &m_self, &m_other, static_cast<int32_t>(args.size()),
                                   args.empty() ? nullptr : args.data());
   for (ScriptValue& v : args) ReleaseValue(&v);
   answer = Read(result);
@@ -113,7 +113,7 @@ std::string BuiltinTest::TakeError(bool* fatal) {
 
 Answer BuiltinTest::RunScript(const std::string& source) {
   Answer answer;
-  UseVM = true;
+  g_VM.UseVM = true;
   Code_SetGeneratorHook(CodeGen_GenerateForEntry);
   CCode code(source.c_str(), false);
   if (!code.Compile("test")) {

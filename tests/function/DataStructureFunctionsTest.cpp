@@ -7,6 +7,7 @@
 #include "base/Common.h"
 #include "code/Code_Error.h"
 #include "code/Code_Function.h"
+#include "code/VM_State.h"
 #include "function/Function_Data_Structures.h"
 #include "support/Support_Data_Structures.h"
 #include "BuiltinTestUtil.h"
@@ -27,7 +28,7 @@ class DsFunctionsTest : public builtintest::BuiltinTest {
  protected:
   void SetUp() override {
     BuiltinTest::SetUp();
-    m_first = g_BuiltinFunctionCount;
+    m_first = g_VM.functionCount;
     RegisterDataStructureFunctions();
     DataStructures_Reset();
   }
@@ -86,7 +87,7 @@ TEST_F(DsFunctionsTest, RegistrationOrderAndArgumentCounts) {
     EXPECT_STREQ(name, c.name);
     EXPECT_EQ(argc, c.argc) << c.name;
   }
-  EXPECT_EQ(g_BuiltinFunctionCount - m_first, 43);
+  EXPECT_EQ(g_VM.functionCount - m_first, 43);
 }
 
 TEST_F(DsFunctionsTest, IndexArgumentsRoundTiesToEvenAndNonNumbersNameNothing) {

@@ -12,8 +12,10 @@
 #include "BuiltinTestUtil.h"
 #include "base/Common.h"
 #include "code/Code_Function.h"
+#include "code/VM_State.h"
 #include "function/Function_Math.h"
 #include "testlib/TestHelpers.h"
+#include "variable/Variable_State.h"
 
 namespace builtintest {
 namespace {
@@ -70,16 +72,16 @@ TEST_F(MathBuiltinsTest, RegistersEveryBuiltinInItsOrderWithItsArgumentCount) {
       {"point_distance_3d", 6}, {"dot_product", 4}, {"dot_product_normalised", 4}, {"dot_product_3d", 6},
       {"dot_product_3d_normalised", 6}, {"math_set_epsilon", 1}, {"angle_difference", 2},
   };
-  ASSERT_EQ(g_BuiltinFunctionCount, static_cast<int32_t>(std::size(expected)));
-  for (int32_t i = 0; i < g_BuiltinFunctionCount; ++i) {
-    EXPECT_STREQ(g_BuiltinFunctions[i].name, expected[i].name) << "call number " << i;
-    EXPECT_EQ(g_BuiltinFunctions[i].argCount, expected[i].args) << expected[i].name;
+  ASSERT_EQ(g_VM.functionCount, static_cast<int32_t>(std::size(expected)));
+  for (int32_t i = 0; i < g_VM.functionCount; ++i) {
+    EXPECT_STREQ(g_VM.functions[i].name, expected[i].name) << "call number " << i;
+    EXPECT_EQ(g_VM.functions[i].argCount, expected[i].args) << expected[i].name;
   }
   // min3 and max3 are min and max under other names.
   int32_t min = 0, min3 = 0;
   FindFunctionIndex("min", &min);
   FindFunctionIndex("min3", &min3);
-  EXPECT_EQ(g_BuiltinFunctions[min].func, g_BuiltinFunctions[min3].func);
+  EXPECT_EQ(g_VM.functions[min].func, g_VM.functions[min3].func);
 }
 
 // ---- Type tests ----
@@ -160,9 +162,9 @@ TEST_F(MathBuiltinsTest, PreAndPostFormsAnswerTheNewAndTheOldElement) {
   EXPECT_EQ(pre.text, "t");
   EXPECT_STREQ(a.arr->rows[0].elements[1].str, "t");
   // The post form on a new element answers real 0 (it was outside the array) and stores.
-  g_ArrayIndexError = {};
+  g_Variables.arrayIndexError = {};
   EXPECT_EQ(CallReal("array_set_post", {Share(a), Real(2), Real(8)}), 0.0);
-  EXPECT_EQ(g_ArrayIndexError.flag, 1);
+  EXPECT_EQ(g_Variables.arrayIndexError.flag, 1);
   EXPECT_EQ(Element(a, 0, 2), 8.0);
   ReleaseValue(&a);
 }
@@ -187,16 +189,16 @@ TEST_F(MathBuiltinsTest, ArrayBuiltinsIgnoreWrongCallsAndFlagIndicesOutside) {
   // Reads outside the array and negative stores set the index error state and answer 0; so
   // does the index that would otherwise name the whole value.
   for (double index : {2.0, -1.0, -2147483648.0, 64000.0}) {
-    g_ArrayIndexError = {};
+    g_Variables.arrayIndexError = {};
     EXPECT_EQ(CallReal("array_get", {Share(a), Real(index)}), 0.0) << index;
-    EXPECT_EQ(g_ArrayIndexError.flag, 1) << index;
+    EXPECT_EQ(g_Variables.arrayIndexError.flag, 1) << index;
   }
-  g_ArrayIndexError = {};
+  g_Variables.arrayIndexError = {};
   EXPECT_EQ(CallReal("array_set", {Share(a), Real(-3), Real(9)}), 0.0);
-  EXPECT_EQ(g_ArrayIndexError.flag, 1);
-  g_ArrayIndexError = {};
+  EXPECT_EQ(g_Variables.arrayIndexError.flag, 1);
+  g_Variables.arrayIndexError = {};
   EXPECT_EQ(CallReal("array_get_2D", {Share(a), Real(1e6), Real(0)}), 0.0);  // i x 32,000 overflows
-  EXPECT_EQ(g_ArrayIndexError.flag, 1);
+  EXPECT_EQ(g_Variables.arrayIndexError.flag, 1);
   EXPECT_EQ(a.arr->rowCount, 1);
   EXPECT_EQ(a.arr->rows[0].length, 2);
 
@@ -321,10 +323,10 @@ TEST_F(MathBuiltinsTest, SqrtOfANegativeNumberIsReportedAndAnswersZero) {
 }
 
 TEST_F(MathBuiltinsTest, EpsilonAcceptsZeroUpToOneAndChangesComparisons) {
-  EXPECT_EQ(MathEpsilon, 0.00001);
+  EXPECT_EQ(g_Variables.MathEpsilon, 0.00001);
   for (double e : {0.5, 0.0, 0.999}) {
     Call("math_set_epsilon", {Real(e)});
-    EXPECT_EQ(MathEpsilon, e);
+    EXPECT_EQ(g_Variables.MathEpsilon, e);
     EXPECT_EQ(TakeError(), "");
   }
   for (double e : {1.0, -0.001, kNaN}) {
@@ -334,12 +336,12 @@ TEST_F(MathBuiltinsTest, EpsilonAcceptsZeroUpToOneAndChangesComparisons) {
     EXPECT_THAT(TakeError(&fatal),
                 HasSubstr("math_set_epsilon :: value should be greater than or equal to 0 and less than 1"));
     EXPECT_TRUE(fatal) << e;
-    EXPECT_EQ(MathEpsilon, 0.25);
+    EXPECT_EQ(g_Variables.MathEpsilon, 0.25);
   }
   // Only one real argument acts.
   Call("math_set_epsilon", {Str("0.5")});
   Call("math_set_epsilon", {Real(0.5), Real(0.5)});
-  EXPECT_EQ(MathEpsilon, 0.25);
+  EXPECT_EQ(g_Variables.MathEpsilon, 0.25);
   EXPECT_EQ(TakeError(), "");
 
   Call("math_set_epsilon", {Real(0.5)});

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "platform/Hash.h"
@@ -193,6 +194,32 @@ TEST(cARRAY_MEMORY, ReleasesManagerBlocksOnlyAndInserts) {
   EXPECT_EQ(arr[0], &x);
   EXPECT_EQ(arr[1], &a);
   EXPECT_EQ(arr[2], &b);
+}
+
+// A record holding arrays is reset by assigning a fresh one: the blocks it held are released,
+// and a moved array hands its block over without a copy.
+TEST(cARRAY_MEMORY, AssigningAFreshArrayReleasesWhatItHeld) {
+  struct Record {
+    cARRAY_MEMORY<char*> texts;
+    cARRAY_STRUCTURE<int32_t> numbers;
+  };
+  const int32_t blocks = MemoryManager::BlockCount.load();
+  Record record;
+  record.texts.SetLength(2);
+  record.texts[0] = MemoryManager::DuplicateText("kept");
+  record.numbers.SetLength(3);
+  record.numbers[2] = 7;
+
+  Record moved = std::move(record);
+  EXPECT_EQ(record.texts.GetLength(), 0);
+  EXPECT_EQ(record.numbers.GetLength(), 0);
+  EXPECT_STREQ(moved.texts[0], "kept");
+  EXPECT_EQ(moved.numbers[2], 7);
+
+  moved = Record{};
+  EXPECT_EQ(moved.texts.GetLength(), 0);
+  EXPECT_EQ(moved.numbers.GetLength(), 0);
+  EXPECT_EQ(MemoryManager::BlockCount.load(), blocks);
 }
 
 TEST(cARRAY_CLASS_POOL, ReusesFreedSlotsAndGrowsByItsStep) {

@@ -298,14 +298,14 @@ TEST_F(EventDispatchTest, AHandlerRunsWithArgumentRelativeClearedOnEitherEngine)
   CEvent* handler = AddHandler(object, EVENT_STEP, 0,
                                [&](CInstance*, CInstance*, ScriptValue*) { relative.push_back(ActionRelative); });
   CInstance self(0, 0, 100001, object, false);
-  const bool savedEngine = UseVM;
+  const bool savedEngine = g_VM.UseVM;
   for (bool vm : {true, false}) {
-    UseVM = vm;
+    g_VM.UseVM = vm;
     ActionRelative = true;
     handler->Execute(&self, &self);
     EXPECT_TRUE(ActionRelative);
   }
-  UseVM = savedEngine;
+  g_VM.UseVM = savedEngine;
   ActionRelative = false;
   EXPECT_EQ(relative, (std::vector<bool>{false, false}));
 }

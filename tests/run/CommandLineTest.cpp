@@ -81,12 +81,12 @@ TEST_F(CommandLineTest, EveryOptionSetsItsState) {
       "-intel -audiodebug -networkdebug -vanillaGFX -output out.txt -debugoutput dbg.txt "
       "-profiledump prof.txt 12 -game g.win --debug -Trace stray");
   const CommandLineOptions& o = g_CommandLineOptions;
-  EXPECT_TRUE(g_VMTrace);
+  EXPECT_TRUE(g_VM.trace);
   EXPECT_TRUE(ExternalCallsOff);
   EXPECT_FALSE(Error_GetDialogSwitch());
-  EXPECT_FALSE(UseVM);
+  EXPECT_FALSE(g_VM.UseVM);
   EXPECT_TRUE(SoundDisabled);
-  EXPECT_TRUE(InAWindow);
+  EXPECT_TRUE(g_Options.InAWindow);
   EXPECT_EQ(Text(o.exitGamePath), "back.win");
   EXPECT_EQ(Text(o.directory), "d");
   EXPECT_EQ(ExternalCallsDisabled, 1);
@@ -177,12 +177,12 @@ TEST_F(CommandLineTest, OnlyThePassOptionsAreResetByTheNextParse) {
   EXPECT_FALSE(DebugMode);
   EXPECT_EQ(DebugOverlayFlags, 0u);
   EXPECT_FALSE(ExternalCallsOff);
-  EXPECT_TRUE(UseVM);
+  EXPECT_TRUE(g_VM.UseVM);
   EXPECT_FALSE(SoundDisabled);
-  EXPECT_FALSE(InAWindow);
+  EXPECT_FALSE(g_Options.InAWindow);
   EXPECT_FALSE(g_CommandLineOptions.recordInput);
   // Kept for the life of the process.
-  EXPECT_TRUE(g_VMTrace);
+  EXPECT_TRUE(g_VM.trace);
   EXPECT_FALSE(Error_GetDialogSwitch());
   EXPECT_TRUE(g_CommandLineOptions.softwareVertexProcessing);
   EXPECT_EQ(Text(g_CommandLineOptions.inputFile), "r");

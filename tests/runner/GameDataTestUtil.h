@@ -60,8 +60,8 @@ class GameDataTest : public ::testing::Test {
     m_savedConsole = DebugConsole;
     DebugConsole = &m_console;
     GameData_Free();
-    InAWindow = false;
-    UseNewAudio = false;
+    g_Options.InAWindow = false;
+    g_Options.UseNewAudio = false;
     ExternalCallsDisabled = 0;
     Error_ResetState();
     m_console.Clear();
@@ -71,8 +71,8 @@ class GameDataTest : public ::testing::Test {
     GameData_Free();
     FreeBuiltinFunctions();
     Extension_FreeAll();
-    InAWindow = false;
-    UseNewAudio = false;
+    g_Options.InAWindow = false;
+    g_Options.UseNewAudio = false;
     ExternalCallsDisabled = 0;
     Error_ResetState();
     DebugConsole = m_savedConsole;

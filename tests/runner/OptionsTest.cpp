@@ -3,6 +3,7 @@
 
 #include "GameDataTestUtil.h"
 #include "graphics/Graphics_Window.h"
+#include "option/Option_Main.h"
 #include "variable/Variable_Main.h"
 
 namespace gamedatatest {
@@ -21,6 +22,16 @@ std::vector<uint8_t> FileWithOptions(const GameOptions& options, bool newLayout)
   }
   g.Strg();
   return g.Build();
+}
+
+// Whether the variable store reads a variable it does not hold as a success (the
+// uninitialised-variable option off).
+bool UnsetVariableReads() {
+  CVariableList list;
+  ScriptValue out{};
+  const bool ok = list.Get(kUserVariableBase, kWholeValueIndex, &out);
+  ReleaseValue(&out);
+  return ok;
 }
 
 // Every option away from its default.
@@ -43,44 +54,44 @@ GameOptions Changed() {
 }
 
 void ExpectDefaults() {
-  EXPECT_FALSE(Option_FullScreen);
-  EXPECT_TRUE(Option_ShowCursor);
-  EXPECT_EQ(Option_WindowColour, 0xFFFFFF);
-  EXPECT_FALSE(Option_ChangeDisplayMode);
-  EXPECT_EQ(Option_ColourDepth, 0);
-  EXPECT_EQ(Option_Resolution, 0);
-  EXPECT_EQ(Option_Frequency, 0);
-  EXPECT_TRUE(Option_AltEnterFullScreen);
-  EXPECT_FALSE(Option_FreezeWhenInactive);
-  EXPECT_FALSE(Option_AllErrorsAbort);
+  EXPECT_FALSE(g_Options.fullScreen);
+  EXPECT_TRUE(g_Options.showCursor);
+  EXPECT_EQ(g_Options.windowColour, 0xFFFFFF);
+  EXPECT_FALSE(g_Options.changeDisplayMode);
+  EXPECT_EQ(g_Options.colourDepth, 0);
+  EXPECT_EQ(g_Options.resolution, 0);
+  EXPECT_EQ(g_Options.frequency, 0);
+  EXPECT_TRUE(g_Options.altEnterFullScreen);
+  EXPECT_FALSE(g_Options.freezeWhenInactive);
+  EXPECT_FALSE(g_Options.allErrorsAbort);
   EXPECT_FALSE(Error_GetAllErrorsFatal());
-  EXPECT_FALSE(Option_UninitialisedVariables);
-  EXPECT_FALSE(g_UninitialisedVariableOption);
-  EXPECT_EQ(Option_VersionMajor, 0);
-  EXPECT_EQ(Option_VersionMinor, 0);
-  EXPECT_EQ(OptionConstantCount, 0);
-  EXPECT_EQ(OptionConstantNames.GetLength(), 0);
+  EXPECT_FALSE(g_Options.uninitialisedVariables);
+  EXPECT_TRUE(UnsetVariableReads());
+  EXPECT_EQ(g_Options.versionMajor, 0);
+  EXPECT_EQ(g_Options.versionMinor, 0);
+  EXPECT_EQ(g_Options.OptionConstantCount, 0);
+  EXPECT_EQ(g_Options.OptionConstantNames.GetLength(), 0);
 }
 
 TEST_F(GameDataTest, BothLayoutsTakeEveryOptionAndAFileWithoutOptionsGetsTheDefaults) {
   for (const bool newLayout : {false, true}) {
     SCOPED_TRACE(newLayout ? "new layout" : "old layout");
     ASSERT_TRUE(Load(FileWithOptions(Changed(), newLayout)));
-    EXPECT_TRUE(Option_FullScreen);
-    EXPECT_TRUE(UseNewAudio);
-    EXPECT_FALSE(Option_ShowCursor);
-    EXPECT_EQ(Option_WindowColour, 0x123456);
+    EXPECT_TRUE(g_Options.fullScreen);
+    EXPECT_TRUE(g_Options.UseNewAudio);
+    EXPECT_FALSE(g_Options.showCursor);
+    EXPECT_EQ(g_Options.windowColour, 0x123456);
     EXPECT_EQ(GR_Window_GetColour(), 0x123456);
-    EXPECT_TRUE(Option_ChangeDisplayMode);
-    EXPECT_EQ(Option_ColourDepth, 2);
-    EXPECT_EQ(Option_Resolution, 5);
-    EXPECT_EQ(Option_Frequency, 3);
-    EXPECT_FALSE(Option_AltEnterFullScreen);
-    EXPECT_TRUE(Option_FreezeWhenInactive);
-    EXPECT_TRUE(Option_AllErrorsAbort);
+    EXPECT_TRUE(g_Options.changeDisplayMode);
+    EXPECT_EQ(g_Options.colourDepth, 2);
+    EXPECT_EQ(g_Options.resolution, 5);
+    EXPECT_EQ(g_Options.frequency, 3);
+    EXPECT_FALSE(g_Options.altEnterFullScreen);
+    EXPECT_TRUE(g_Options.freezeWhenInactive);
+    EXPECT_TRUE(g_Options.allErrorsAbort);
     EXPECT_TRUE(Error_GetAllErrorsFatal());
-    EXPECT_TRUE(Option_UninitialisedVariables);
-    EXPECT_TRUE(g_UninitialisedVariableOption);
+    EXPECT_TRUE(g_Options.uninitialisedVariables);
+    EXPECT_FALSE(UnsetVariableReads());
 
     // The next file has no options chunk: the main pass's reset leaves the defaults (the audio
     // engine choice is not reset).
@@ -88,8 +99,8 @@ TEST_F(GameDataTest, BothLayoutsTakeEveryOptionAndAFileWithoutOptionsGetsTheDefa
     plain.Gen8().Strg();
     ASSERT_TRUE(Load(plain.Build()));
     ExpectDefaults();
-    EXPECT_TRUE(UseNewAudio);
-    UseNewAudio = false;
+    EXPECT_TRUE(g_Options.UseNewAudio);
+    g_Options.UseNewAudio = false;
   }
 }
 
@@ -98,12 +109,12 @@ TEST_F(GameDataTest, InAWindowForcesFullScreenOff) {
   options.fullScreen = true;
   for (const bool newLayout : {false, true}) {
     SCOPED_TRACE(newLayout ? "new layout" : "old layout");
-    InAWindow = true;
+    g_Options.InAWindow = true;
     ASSERT_TRUE(Load(FileWithOptions(options, newLayout)));
-    EXPECT_FALSE(Option_FullScreen);
-    InAWindow = false;
+    EXPECT_FALSE(g_Options.fullScreen);
+    g_Options.InAWindow = false;
     ASSERT_TRUE(Load(FileWithOptions(options, newLayout)));
-    EXPECT_TRUE(Option_FullScreen);
+    EXPECT_TRUE(g_Options.fullScreen);
   }
 }
 
@@ -117,19 +128,19 @@ TEST_F(GameDataTest, ConstantsKeepTheFileOrderAndGiveTheVersionNumbers) {
   for (const bool newLayout : {false, true}) {
     SCOPED_TRACE(newLayout ? "new layout" : "old layout");
     ASSERT_TRUE(Load(FileWithOptions(options, newLayout)));
-    ASSERT_EQ(OptionConstantCount, 5);
+    ASSERT_EQ(g_Options.OptionConstantCount, 5);
     const char* names[] = {"VersionMajor", "VersionMinor", "Speed", "Speed", "NoValue"};
     const char* values[] = {"12", "7b", "4", "5", nullptr};
     for (int i = 0; i < 5; ++i) {
-      EXPECT_STREQ(OptionConstantNames[i], names[i]) << i;
+      EXPECT_STREQ(g_Options.OptionConstantNames[i], names[i]) << i;
       if (values[i] == nullptr) {
-        EXPECT_EQ(OptionConstantValues[i], nullptr);
+        EXPECT_EQ(g_Options.OptionConstantValues[i], nullptr);
       } else {
-        EXPECT_STREQ(OptionConstantValues[i], values[i]) << i;
+        EXPECT_STREQ(g_Options.OptionConstantValues[i], values[i]) << i;
       }
     }
-    EXPECT_EQ(Option_VersionMajor, 12);
-    EXPECT_EQ(Option_VersionMinor, 7);
+    EXPECT_EQ(g_Options.versionMajor, 12);
+    EXPECT_EQ(g_Options.versionMinor, 7);
   }
 }
 
@@ -139,7 +150,7 @@ TEST_F(GameDataTest, ANewLayoutOfAnotherNumberIsIgnored) {
   options.constants = {{"VersionMajor", "2"}};
   ASSERT_TRUE(Load(FileWithOptions(options, true)));
   ExpectDefaults();
-  EXPECT_FALSE(UseNewAudio);
+  EXPECT_FALSE(g_Options.UseNewAudio);
 }
 
 }  // namespace

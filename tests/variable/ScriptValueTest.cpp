@@ -16,6 +16,7 @@
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
 #include "testlib/TestHelpers.h"
+#include "variable/Variable_State.h"
 
 namespace {
 
@@ -63,12 +64,12 @@ ScriptValue& At(const ScriptValue& v, int row, int column) { return v.arr->rows[
 class ScriptValueTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    g_ArrayIndexError = {};
-    MathEpsilon = 0.00001;
+    g_Variables.arrayIndexError = {};
+    g_Variables.MathEpsilon = 0.00001;
     blocks_ = MemoryManager::BlockCount.load();
   }
   void TearDown() override {
-    MathEpsilon = 0.00001;
+    g_Variables.MathEpsilon = 0.00001;
     EXPECT_EQ(MemoryManager::BlockCount.load(), blocks_) << "memory-manager blocks leaked";
   }
   int32_t blocks_ = 0;
@@ -346,23 +347,23 @@ TEST_F(ScriptValueTest, ElementReadsOutsideTheArraySetTheErrorState) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.index);
-    g_ArrayIndexError = {};
+    g_Variables.arrayIndexError = {};
     ScriptValue target = Str("previous text");  // released, not leaked
     EXPECT_FALSE(GetValueElement(&target, c.source, c.index));
     EXPECT_EQ(target.kind, static_cast<uint32_t>(VALUE_REAL));
     EXPECT_EQ(target.real, 0.0);
-    EXPECT_EQ(g_ArrayIndexError.flag, 1);
-    EXPECT_EQ(g_ArrayIndexError.row, c.row);
-    EXPECT_EQ(g_ArrayIndexError.column, c.column);
-    EXPECT_EQ(g_ArrayIndexError.rowCount, c.rowCount);
-    EXPECT_EQ(g_ArrayIndexError.rowLength, c.rowLength);
+    EXPECT_EQ(g_Variables.arrayIndexError.flag, 1);
+    EXPECT_EQ(g_Variables.arrayIndexError.row, c.row);
+    EXPECT_EQ(g_Variables.arrayIndexError.column, c.column);
+    EXPECT_EQ(g_Variables.arrayIndexError.rowCount, c.rowCount);
+    EXPECT_EQ(g_Variables.arrayIndexError.rowLength, c.rowLength);
   }
 
-  g_ArrayIndexError = {};
+  g_Variables.arrayIndexError = {};
   ScriptValue target = Str("replaced");
   EXPECT_TRUE(GetValueElement(&target, &a, 1));
   EXPECT_EQ(target.real, 2.0);
-  EXPECT_EQ(g_ArrayIndexError.flag, 0);
+  EXPECT_EQ(g_Variables.arrayIndexError.flag, 0);
 
   // The target may hold the last reference to the array it reads from.
   ScriptValue only;
@@ -384,7 +385,7 @@ TEST_F(ScriptValueTest, ElementWritesWithANegativeIndexStoreNothing) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.index);
-    g_ArrayIndexError = {};
+    g_Variables.arrayIndexError = {};
     ScriptValue v = Real(7);
     ScriptValue s = Str("never stored");
     SetValueElement(&v, &s, c.index);
@@ -393,11 +394,11 @@ TEST_F(ScriptValueTest, ElementWritesWithANegativeIndexStoreNothing) {
     if (c.rowCount > 0) {
       EXPECT_EQ(v.arr->rows[0].length, 0);
     }
-    EXPECT_EQ(g_ArrayIndexError.flag, 1);
-    EXPECT_EQ(g_ArrayIndexError.row, c.row);
-    EXPECT_EQ(g_ArrayIndexError.column, c.column);
-    EXPECT_EQ(g_ArrayIndexError.rowCount, c.rowCount);
-    EXPECT_EQ(g_ArrayIndexError.rowLength, c.rowLength);
+    EXPECT_EQ(g_Variables.arrayIndexError.flag, 1);
+    EXPECT_EQ(g_Variables.arrayIndexError.row, c.row);
+    EXPECT_EQ(g_Variables.arrayIndexError.column, c.column);
+    EXPECT_EQ(g_Variables.arrayIndexError.rowCount, c.rowCount);
+    EXPECT_EQ(g_Variables.arrayIndexError.rowLength, c.rowLength);
     ReleaseValue(&v);
     ReleaseValue(&s);
   }
@@ -574,7 +575,7 @@ TEST_F(ScriptValueTest, ValuesEqualByKind) {
   for (size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(ValuesEqual(&cases[i].x, &cases[i].y), cases[i].equal) << "case " << i;
   }
-  MathEpsilon = 0;
+  g_Variables.MathEpsilon = 0;
   ScriptValue one = Real(1);
   EXPECT_FALSE(ValuesEqual(&one, &one)) << "the comparison is strict";
   for (ScriptValue* v : {&a1, &a2, &b, &empty, &arr}) ReleaseValue(v);

@@ -1,3 +1,4 @@
+#include "option/Option_Main.h"
 #include "variable/Variable_Main.h"
 
 #include <gmock/gmock.h>
@@ -100,7 +101,7 @@ class VariableTest : public ::testing::Test {
     ActivationChangeList.Reset();
     Object_FreeAll();
     FreeVariables();
-    SetUninitialisedVariableOption(false);
+    g_Options.uninitialisedVariables = false;
     g_ErrorSuppressed = false;
     g_ErrorFlag = false;
     DebugConsole = m_oldConsole;
@@ -123,8 +124,8 @@ class VariableTest : public ::testing::Test {
 TEST_F(VariableTest, BuiltinIdsComeFirstAndUserIdsFollowInFirstSeenOrder) {
   RegisterBuiltinVariable("ids_alpha", ProbeGet, nullptr);
   RegisterBuiltinVariable("ids_beta", ProbeGet, ProbeSet);
-  EXPECT_EQ(g_BuiltinVariables[0].canSet, 0);
-  EXPECT_EQ(g_BuiltinVariables[1].canSet, 1);
+  EXPECT_EQ(g_Variables.builtins[0].canSet, 0);
+  EXPECT_EQ(g_Variables.builtins[1].canSet, 1);
 
   for (int i = 0; i < 3; ++i) EXPECT_EQ(GetVariableId("ids_beta"), 1);
   EXPECT_EQ(FindBuiltinVariable("IDS_BETA"), -1);
@@ -163,14 +164,14 @@ TEST_F(VariableTest, TheFiveHundredAndFirstRegistrationIsRefusedWithAMessage) {
   RegisterBuiltinVariable("one_too_many", ProbeGet, ProbeSet);
   ASSERT_EQ(boxes.boxes().size(), 1u);
   EXPECT_EQ(boxes.boxes()[0].text, "INTERNAL ERROR: Adding too many variables");
-  EXPECT_EQ(g_BuiltinVariableCount, kMaxBuiltinVariables);
+  EXPECT_EQ(g_Variables.builtinCount, kMaxBuiltinVariables);
   EXPECT_EQ(FindBuiltinVariable("one_too_many"), -1);
   EXPECT_EQ(FindBuiltinVariable("full_499"), 499);
 
   // Start-up empties the table before registering again, so the registrars number their
   // variables from 0 and nothing of the earlier table is left.
   InitBuiltinVariables();
-  const int32_t registered = g_BuiltinVariableCount;
+  const int32_t registered = g_Variables.builtinCount;
   EXPECT_EQ(FindBuiltinVariable("full_0"), -1);
   EXPECT_EQ(FindBuiltinVariable("argument_relative"), 0);
   RegisterBuiltinVariable("again", ProbeGet, nullptr);
@@ -214,15 +215,15 @@ TEST_F(VariableTest, AnUnsetVariableReadsAsZeroOrFailsWithTheMarkerValue) {
   const int32_t id = GetVariableId("uninit_v");
   ScriptValue out = Str("held before");  // released by the read
 
-  g_ArrayIndexError.flag = 1;
-  g_InstanceMissingFlag = 1;
+  g_Variables.arrayIndexError.flag = 1;
+  g_Variables.instanceMissing = 1;
   EXPECT_TRUE(GetInstanceVariable(&self, id, kWholeValueIndex, &out));
   EXPECT_EQ(out.Kind(), VALUE_REAL);
   EXPECT_EQ(out.real, 0);
-  EXPECT_EQ(g_ArrayIndexError.flag, 0);
-  EXPECT_EQ(g_InstanceMissingFlag, 0);
+  EXPECT_EQ(g_Variables.arrayIndexError.flag, 0);
+  EXPECT_EQ(g_Variables.instanceMissing, 0);
 
-  SetUninitialisedVariableOption(true);
+  g_Options.uninitialisedVariables = true;
   EXPECT_FALSE(GetInstanceVariable(&self, id, kWholeValueIndex, &out));
   EXPECT_EQ(out.real, 12345678.9);
 
@@ -241,16 +242,16 @@ TEST_F(VariableTest, ElementAccessGoesThroughTheArrayRoutines) {
   EXPECT_TRUE(list.Get(300000, 2 * kArrayRowStride + 3, &out));
   EXPECT_EQ(out.real, 5);
   EXPECT_FALSE(list.Get(300000, 7 * kArrayRowStride, &out));
-  EXPECT_EQ(g_ArrayIndexError.flag, 1);
+  EXPECT_EQ(g_Variables.arrayIndexError.flag, 1);
   EXPECT_FALSE(list.Set(300000, -1, &five));
-  EXPECT_EQ(g_ArrayIndexError.flag, 1);
+  EXPECT_EQ(g_Variables.arrayIndexError.flag, 1);
   EXPECT_TRUE(list.Set(300000, 0, &five));  // a good write clears the flag
-  EXPECT_EQ(g_ArrayIndexError.flag, 0);
+  EXPECT_EQ(g_Variables.arrayIndexError.flag, 0);
 
   // The instance-level write answers true whatever the element write gave.
   CInstance self(0, 0, 0, 0, false);
   EXPECT_TRUE(SetInstanceVariable(&self, 300000, -1, &five));
-  EXPECT_EQ(g_ArrayIndexError.flag, 1);
+  EXPECT_EQ(g_Variables.arrayIndexError.flag, 1);
 }
 
 TEST_F(VariableTest, ListsIterateByBucketNewestFirstAndRecycleTheirNodes) {
@@ -445,10 +446,10 @@ class TargetTest : public VariableTest {
   double Read(int32_t target) {
     ScriptValue out = Real(-1);
     if (!GetVariable(target, m_who, kWholeValueIndex, &out)) {
-      EXPECT_EQ(g_InstanceMissingFlag, 1) << target;
+      EXPECT_EQ(g_Variables.instanceMissing, 1) << target;
       return 0;
     }
-    EXPECT_EQ(g_InstanceMissingFlag, 0) << target;
+    EXPECT_EQ(g_Variables.instanceMissing, 0) << target;
     return out.real;
   }
   bool Write(int32_t target, double value) {
@@ -610,7 +611,7 @@ TEST_F(TargetTest, AWriteThatReachesNoInstanceIsFatal) {
 // ---- Global variables ----
 
 TEST_F(VariableTest, DeclaringAGlobalGrowsTheTableToCoverIt) {
-  EXPECT_EQ(g_DeclaredGlobals.GetLength(), 10000);
+  EXPECT_EQ(g_Variables.declaredGlobals.GetLength(), 10000);
   struct Case {
     int32_t position;
     int32_t length;  // after the declaration
@@ -631,16 +632,16 @@ TEST_F(VariableTest, DeclaringAGlobalGrowsTheTableToCoverIt) {
     EXPECT_EQ(node->id, id);
     EXPECT_EQ(node->value.Kind(), VALUE_REAL);
     EXPECT_EQ(node->value.real, 0);
-    EXPECT_EQ(g_DeclaredGlobals.GetLength(), k.length);
+    EXPECT_EQ(g_Variables.declaredGlobals.GetLength(), k.length);
     EXPECT_TRUE(IsGlobalDeclared(id));
-    EXPECT_TRUE(g_GlobalVariables->Exists(id));
+    EXPECT_TRUE(g_Variables.globals->Exists(id));
   }
   EXPECT_FALSE(IsGlobalDeclared(kUserVariableBase + 10499));
   EXPECT_FALSE(IsGlobalDeclared(kUserVariableBase + 27000));
   EXPECT_EQ(DeclareGlobalVariable(5), nullptr);
   EXPECT_EQ(DeclareGlobalVariable(INT32_MIN), nullptr);
   EXPECT_FALSE(IsGlobalDeclared(5));
-  EXPECT_EQ(g_GlobalVariables->m_Count, 5);
+  EXPECT_EQ(g_Variables.globals->m_Count, 5);
 
   // Declaring again keeps the value.
   const ScriptValue two = Real(2);
@@ -653,7 +654,7 @@ TEST_F(VariableTest, DeclaringAGlobalGrowsTheTableToCoverIt) {
   // A released table grows again from nothing.
   FreeVariables();
   DeclareGlobalVariable(kUserVariableBase + 3);
-  EXPECT_EQ(g_DeclaredGlobals.GetLength(), 1000);
+  EXPECT_EQ(g_Variables.declaredGlobals.GetLength(), 1000);
 }
 
 TEST_F(VariableTest, GlobalsSurviveASaveAndLoad) {
@@ -679,7 +680,7 @@ TEST_F(VariableTest, GlobalsSurviveASaveAndLoad) {
   SetGlobalVariable(a, kWholeValueIndex, &stale);
   auto exact = Exact(&saved);
   ASSERT_TRUE(LoadGlobalVariables(exact.get()));
-  EXPECT_EQ(g_GlobalVariables->m_Count, 3);
+  EXPECT_EQ(g_Variables.globals->m_Count, 3);
   ScriptValue out = Real(0);
   EXPECT_TRUE(GetGlobalVariable(a, kWholeValueIndex, &out));
   EXPECT_EQ(out.real, 1.5);
@@ -691,7 +692,7 @@ TEST_F(VariableTest, GlobalsSurviveASaveAndLoad) {
   ReleaseValue(&out);
   EXPECT_TRUE(IsGlobalDeclared(b));
   EXPECT_FALSE(IsGlobalDeclared(a));
-  EXPECT_EQ(g_DeclaredGlobals.GetLength(), 10000);
+  EXPECT_EQ(g_Variables.declaredGlobals.GetLength(), 10000);
   EXPECT_TRUE(m_console.lines.empty());
 }
 
@@ -718,13 +719,13 @@ TEST_F(VariableTest, LoadingSkipsUnknownNamesAndKeepsOneNodePerName) {
   auto exact = Exact(&saved);
   ASSERT_TRUE(LoadGlobalVariables(exact.get()));
   EXPECT_EQ(m_console.Text(), "WARNING: Load game failed to find variable \"load_never_named\"\n");
-  EXPECT_EQ(g_GlobalVariables->m_Count, 2);
+  EXPECT_EQ(g_Variables.globals->m_Count, 2);
   ScriptValue out = Real(0);
   EXPECT_TRUE(GetGlobalVariable(a, kWholeValueIndex, &out));
   EXPECT_EQ(out.real, 4);  // the later entry of a name replaces the earlier one
   EXPECT_TRUE(GetGlobalVariable(b, kWholeValueIndex, &out));
   EXPECT_EQ(out.real, 3);
-  EXPECT_EQ(g_DeclaredGlobals.GetLength(), 2);
+  EXPECT_EQ(g_Variables.declaredGlobals.GetLength(), 2);
   EXPECT_FALSE(IsGlobalDeclared(kUserVariableBase));
   EXPECT_TRUE(IsGlobalDeclared(kUserVariableBase + 1));
 }
@@ -771,8 +772,8 @@ TEST_F(VariableTest, CorruptSavesAreRefusedWithoutReadingPastTheEnd) {
     InitGlobalVariables();
     auto exact = Exact(k.buffer, k.cut);
     EXPECT_FALSE(LoadGlobalVariables(exact.get()));
-    EXPECT_EQ(g_GlobalVariables->m_Count, k.count);
-    EXPECT_EQ(g_DeclaredGlobals.GetLength(), 10000);  // left as it was
+    EXPECT_EQ(g_Variables.globals->m_Count, k.count);
+    EXPECT_EQ(g_Variables.declaredGlobals.GetLength(), 10000);  // left as it was
   }
   EXPECT_TRUE(m_console.lines.empty());
 }

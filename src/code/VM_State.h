@@ -1,0 +1,90 @@
+// The script engines' process-wide state: one record, g_VM, shared by the virtual machine, the
+// tree interpreter, script calls and the built-in call path. It holds the argument slots, the
+// running context and the locals pool, the built-in function table, the switches that choose how
+// code runs and the machine's error text and debugger bookkeeping.
+//
+// The fields the instruction loop touches on every step (the argument slots and count, the branch
+// counter) come first; the record is a global object, so each is reached at a fixed address as a
+// plain global would be. A fresh record is the state of a fresh process; VM_Reset frees what the
+// record owns and assigns one. Main thread only.
+#pragma once
+
+#include <cstdint>
+
+#include "code/VM_Breakpoints.h"
+#include "variable/ScriptValue.h"
+#include "variable/Variable_State.h"
+
+class CVariableList;
+struct BuiltinFunctionEntry;
+struct VMExecContext;
+
+constexpr int32_t kArgumentSlotCount = 16;
+constexpr int32_t kVMErrorMessageSize = 1024;
+
+// Extension functions are called through this hook (the extension layer installs it): function
+// `index` with `argc` arguments, writing `result` (which comes in as real 0).
+using VMExtensionCall = void (*)(int32_t index, int32_t argc, ScriptValue* args, ScriptValue* result);
+
+// The ids of the built-in variables argument0 to argument15 as the fast loop last looked them up
+// (VM_FastPath.cpp): each use checks that the id still has the getter found then.
+struct VMArgumentIds {
+  int32_t registered = -1;  // g_Variables.builtinCount at the last look-up
+  int32_t first = -1;       // id of argument0; argumentN is looked for at first + N
+  BuiltinVariableGetter getters[kArgumentSlotCount] = {};  // null where argumentN is not there
+};
+
+struct VMState {
+  // argument0 .. argument15 of the running script call, and how many of them it was given. Every
+  // script call saves the caller's slots and count in its frame and puts them back on return.
+  ScriptValue argumentSlots[kArgumentSlotCount] = {};
+  int32_t argumentCount = 0;
+  // Every 4,096 branches the window's messages are pumped.
+  uint32_t branchCounter = 0;
+
+  // The innermost running context (null while no bytecode runs) and the runs in progress.
+  VMExecContext* current = nullptr;
+  int32_t runDepth = 0;
+  // Raised per instruction while a debugger is connected (it is polled every 20,000).
+  int32_t instructionCounter = 0;
+
+  // `UseVM`: while true code runs on the virtual machine; -oldexec clears it (tree interpreter).
+  bool UseVM = true;
+  // Whether runs use the fast paths. Off, every instruction goes through the general handlers;
+  // the results are the same either way, only slower.
+  bool fastPaths = true;
+  // Set by -trace: runs, built-in calls and script calls are logged on DebugConsole.
+  bool trace = false;
+
+  // The built-in function table (code/Code_Function.h): entries are appended and never removed or
+  // reordered, so an entry's index (its call number) is fixed for the run. Null, 0 and 0 while
+  // empty; the call machinery indexes it directly.
+  BuiltinFunctionEntry* functions = nullptr;
+  int32_t functionCount = 0;
+  int32_t functionCapacity = 0;
+  // `CurrentBuiltinName`: the name of the built-in being called, set just before each call (null
+  // at start and after FreeBuiltinFunctions). The argument accessors print it in their messages.
+  const char* CurrentBuiltinName = nullptr;
+
+  // The locals pool: one list per nesting depth, reused.
+  CVariableList** localsPool = nullptr;
+  int32_t localsCapacity = 0;
+  int32_t localsCount = 0;
+
+  // The tree interpreter's script calls in progress, one inside the other, and the native frame
+  // of the outermost one (for its stack check).
+  int32_t treeCallDepth = 0;
+  uintptr_t treeOutermostFrame = 0;
+
+  VMExtensionCall extensionCall = nullptr;
+  VMArgumentIds argumentIds;
+  // The text of the last fatal error the machine met ("" when none).
+  char lastError[kVMErrorMessageSize] = "";
+  // Words the debugger has replaced with the break word (VM_Breakpoints.h).
+  BreakpointSlot breakpoints[kBreakpointSlots] = {};
+};
+extern VMState g_VM;
+
+// Releases the argument slots, the locals pool and the built-in function table, then puts a fresh
+// record in place. Never called while code runs.
+void VM_Reset();
