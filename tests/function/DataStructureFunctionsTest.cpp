@@ -172,7 +172,7 @@ TEST_F(DsFunctionsTest, AddAndReplaceAnswerZeroForAMissingMap) {
     ASSERT_TRUE(FindFunctionIndex(name, &number)) << name;
     ScriptValue args[] = {Real(5), Str("k"), Real(l)};
     ScriptValue r = Undefined();  // called directly: the result arrives as the caller left it
-    g_BuiltinFunctions[number].func(&r, &m_self, &m_other, 3, args);
+    g_VM.functions[number].func(&r, &m_self, &m_other, 3, args);
     ReleaseValue(&args[1]);
     EXPECT_EQ(r.kind, VALUE_REAL) << name;
     EXPECT_EQ(r.real, 0) << name;

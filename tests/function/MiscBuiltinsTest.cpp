@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "BuiltinTestUtil.h"
+#include "option/Option_Main.h"
+#include "variable/Variable_State.h"
+#include "code/VM_State.h"
 #include "code/Code_Constant.h"
 #include "code/Code_Function.h"
 #include "debug/Debug_State.h"
@@ -45,7 +48,7 @@ class MiscBuiltinsTest : public BuiltinTest {
     FreeConstants();
     ExternalCallsDisabled = 0;
     DebugOverlayFlags = 0;
-    SetUninitialisedVariableOption(false);
+    g_Options.uninitialisedVariables = false;
     ClearBuiltinVariables();
   }
 };
@@ -91,10 +94,10 @@ const Registered kAfterExternal[] = {
 };
 
 void ExpectRegistered(const std::vector<Registered>& expected) {
-  ASSERT_EQ(g_BuiltinFunctionCount, static_cast<int32_t>(expected.size()));
-  for (int32_t i = 0; i < g_BuiltinFunctionCount; ++i) {
-    EXPECT_STREQ(g_BuiltinFunctions[i].name, expected[i].name) << "call number " << i;
-    EXPECT_EQ(g_BuiltinFunctions[i].argCount, expected[i].args) << expected[i].name;
+  ASSERT_EQ(g_VM.functionCount, static_cast<int32_t>(expected.size()));
+  for (int32_t i = 0; i < g_VM.functionCount; ++i) {
+    EXPECT_STREQ(g_VM.functions[i].name, expected[i].name) << "call number " << i;
+    EXPECT_EQ(g_VM.functions[i].argCount, expected[i].args) << expected[i].name;
   }
 }
 
@@ -276,12 +279,12 @@ TEST_F(MiscBuiltinsTest, ArrayIndicesAreCheckedBeforeAnyAccess) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    g_ArrayIndexError.flag = 0;
+    g_Variables.arrayIndexError.flag = 0;
     EXPECT_EQ(CallReal(c.name, c.args), 0.0);
     const std::string error = TakeError();
     if (c.message[0] == '\0') {
       EXPECT_EQ(error, "");
-      EXPECT_EQ(g_ArrayIndexError.flag, 1);
+      EXPECT_EQ(g_Variables.arrayIndexError.flag, 1);
     } else {
       EXPECT_THAT(error, ::testing::HasSubstr(c.message));
     }
@@ -302,7 +305,7 @@ TEST_F(MiscBuiltinsTest, ElementReadOfANonArrayIsFatalAndElementWriteMakesAnArra
 }
 
 TEST_F(MiscBuiltinsTest, MissingVariablesFollowTheUninitialisedVariableOption) {
-  SetUninitialisedVariableOption(true);
+  g_Options.uninitialisedVariables = true;
   EXPECT_EQ(CallReal("variable_global_exists", {Str("unknown")}), 0.0);
   EXPECT_EQ(CallReal("variable_global_get", {Str("unknown")}), kUninitialisedValue);
   EXPECT_EQ(CallReal("variable_local_exists", {Str("unknown")}), 0.0);
@@ -338,9 +341,9 @@ TEST_F(MiscBuiltinsTest, NameThatIsNotAStringIsANoOpAnsweringZero) {
   ScriptValue args[2] = {Str("y"), Real(2)};
   int32_t number = -1;
   ASSERT_TRUE(FindFunctionIndex("variable_local_set", &number));
-  g_BuiltinFunctions[number].func(&result, nullptr, nullptr, 2, args);
+  g_VM.functions[number].func(&result, nullptr, nullptr, 2, args);
   ASSERT_TRUE(FindFunctionIndex("variable_local_exists", &number));
-  g_BuiltinFunctions[number].func(&result, nullptr, nullptr, 1, args);
+  g_VM.functions[number].func(&result, nullptr, nullptr, 1, args);
   EXPECT_EQ(result.real, 0.0);
   ReleaseValue(&args[0]);
 }

@@ -2,6 +2,7 @@
 // nesting limit, the room-change rule, the walk of an event phase and time-line moments.
 #include <string>
 
+#include "code/VM_State.h"
 #include "code/Code_Main.h"
 #include "room/Event_Class.h"
 #include "room/Event_Dispatch.h"
