@@ -1,5 +1,5 @@
-// The miscellaneous built-ins that work inside the runtime: debug output and the overlay,
-// variables by name, the external library built-ins, and the registration of the whole group.
+// The miscellaneous built-ins that work inside the runtime: events of objects, debug output and
+// the overlay, variables by name, the external library built-ins, and the registration of the whole group.
 #include "function/Function_Misc.h"
 
 #include <cstdint>
@@ -10,8 +10,12 @@
 #include "debug/Debug_State.h"
 #include "extension/Support_DLL.h"
 #include "function/Function_Args.h"
+#include "object/Object_Class.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
+#include "room/Event_Dispatch.h"
+#include "room/Event_Names.h"
+#include "room/Event_State.h"
 #include "variable/ScriptValue.h"
 #include "variable/Variable_Main.h"
 
@@ -19,6 +23,39 @@ namespace {
 
 int64_t Rounded(int32_t argc, const ScriptValue* args, int32_t index) {
   return num::RoundInt64(ArgReal(argc, args, index));
+}
+
+// ---- Events ----
+//
+// Kinds, numbers and objects are read as reals without a kind test and rounded, ties to even. The
+// dispatcher holds events back while a room change is pending and reports a kind or number no
+// event can have.
+
+int32_t EventArg(int32_t argc, const ScriptValue* args, int32_t index) {
+  return num::RoundInt32(ArgReal(argc, args, index));
+}
+
+// Performs the current event of the parent of the current event object; inside the parent's
+// handler the parent is the current event object, so a further event_inherited goes on up.
+void EventInherited(ScriptValue*, CInstance* self, CInstance* other, int32_t, ScriptValue*) {
+  const CObject* object = Object_Find(Event_GetObject());
+  if (self == nullptr || object == nullptr || !Object_Exists(object->m_ParentIndex)) return;
+  PerformObjectEvent(self, other, object->m_ParentIndex, Event_GetType(), Event_GetNumber());
+}
+
+void EventPerform(ScriptValue*, CInstance* self, CInstance* other, int32_t argc, ScriptValue* args) {
+  PerformInstanceEvent(self, other, EventArg(argc, args, 0), EventArg(argc, args, 1));
+}
+
+// User event n is event number n + 10 of the other events.
+void EventUser(ScriptValue*, CInstance* self, CInstance* other, int32_t argc, ScriptValue* args) {
+  const int64_t number = static_cast<int64_t>(EventArg(argc, args, 0)) + 10;
+  PerformInstanceEvent(self, other, EVENT_OTHER, number > INT32_MAX ? INT32_MAX : static_cast<int32_t>(number));
+}
+
+void EventPerformObject(ScriptValue*, CInstance* self, CInstance* other, int32_t argc, ScriptValue* args) {
+  if (self == nullptr) return;
+  PerformObjectEvent(self, other, EventArg(argc, args, 0), EventArg(argc, args, 1), EventArg(argc, args, 2));
 }
 
 // ---- Debug output ----
@@ -189,6 +226,13 @@ void ExternalFree(ScriptValue*, CInstance*, CInstance*, int32_t argc, ScriptValu
 
 // ---- Registration ----
 
+const BuiltinSpec kEventBuiltins[] = {
+    {"event_inherited", EventInherited, 0},
+    {"event_perform", EventPerform, 2},
+    {"event_user", EventUser, 1},
+    {"event_perform_object", EventPerformObject, 3},
+};
+
 const BuiltinSpec kExternalBuiltins[] = {
     {"external_define", ExternalDefine, -1},
     {"external_call", ExternalCall, -1},
@@ -246,6 +290,7 @@ constexpr int32_t Count(const BuiltinSpec (&)[N]) { return static_cast<int32_t>(
 }  // namespace
 
 void RegisterMiscFunctions() {
+  RegisterBuiltinTable(kEventBuiltins, Count(kEventBuiltins));
   if (ExternalCallsDisabled == 0) RegisterBuiltinTable(kExternalBuiltins, Count(kExternalBuiltins));
   RegisterBuiltinTable(kMiscBuiltins, Count(kMiscBuiltins));
   RegisterBuiltinTable(kDateBuiltins, kDateBuiltinCount);
