@@ -1,6 +1,9 @@
 # The table of images that are part of the program (particle shapes, the overlay's font
-# sheet, the splash). tools/embedgen draws them and writes them out as a C++ source file.
-add_executable(embedgen ${CMAKE_CURRENT_SOURCE_DIR}/tools/embedgen/embedgen.cpp)
+# sheet, the splash). tools/embedgen draws them and writes them out as a C++ source file. It is
+# built on its own, apart from the runtime, with the one DDS block decoder both share.
+add_executable(embedgen ${CMAKE_CURRENT_SOURCE_DIR}/tools/embedgen/embedgen.cpp
+                        ${CMAKE_CURRENT_SOURCE_DIR}/src/graphics/Graphics_DDS.cpp)
+target_include_directories(embedgen PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
 target_link_libraries(embedgen PRIVATE PNG::PNG ZLIB::ZLIB)
 set(EMBEDDED_FILES_SOURCE ${CMAKE_BINARY_DIR}/generated/EmbeddedFilesData.cpp)
 add_custom_command(

@@ -194,8 +194,8 @@ void BufferOps(fuzz::Input& in) {
 void StreamOps(fuzz::Input& in) {
   CStream stream(GrowSize(in.Int()));
   CStream other(0);
-  // A write at the end doubles a stream, so a run of them is stopped once the streams are large.
-  for (int step = 0; step < 256 && !in.Empty() && stream.GetSize() < (1 << 24) && other.GetSize() < (1 << 24);
+  // A write at the end doubles a stream, so a run of them is stopped once the streams pass 1 MB.
+  for (int step = 0; step < 256 && !in.Empty() && stream.GetSize() < (1 << 20) && other.GetSize() < (1 << 20);
        ++step) {
     std::string text;
     switch (in.Byte() % 12) {

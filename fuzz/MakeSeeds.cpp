@@ -5,12 +5,17 @@
 //   compile  script texts like the compiler tests', as programs and as expressions
 //   debug    a game with code entries and its debug companion (line tables, sources with line
 //            markers, instance names), and a companion whose line table lies outside its chunk
+//   image    the decoder tests' images (PNG of every colour type, JPEG, GIF, BMP, DDS and the
+//            32-bit bitmap's stream forms), each behind the byte that picks its reader
 // The format harness writes its own seeds (FUZZ_WRITE_SEEDS).
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
 #include "testlib/GameDataBuilder.h"
+#include "testlib/ImageFixtures.h"
 
 using namespace testsupport;
 
@@ -229,11 +234,137 @@ void DebugSeeds(const std::string& dir, bool& ok) {
   }
 }
 
+// ---- Images ----
+
+// The image harness's readers, by their selector byte.
+enum ImageReader : uint8_t { kPng = 0, kJpeg = 1, kGif = 2, kBmp = 3, kDds = 4, kImageFile = 5, kBitmap32 = 6 };
+
+std::vector<uint8_t> Picked(uint8_t reader, const std::vector<uint8_t>& file) {
+  std::vector<uint8_t> seed{reader};
+  seed.insert(seed.end(), file.begin(), file.end());
+  return seed;
+}
+
+void PutWord(std::vector<uint8_t>& b, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+PngImage Png(uint32_t w, uint32_t h, int colourType, int depth, std::vector<uint8_t> rows,
+             std::vector<uint8_t> palette = {}, std::vector<uint8_t> transparency = {}, bool interlaced = false) {
+  PngImage p;
+  p.width = w;
+  p.height = h;
+  p.colourType = colourType;
+  p.bitDepth = depth;
+  p.rows = std::move(rows);
+  p.palette = std::move(palette);
+  p.transparency = std::move(transparency);
+  p.interlaced = interlaced;
+  return p;
+}
+
+// A small picture with some variety in it: n bytes.
+std::vector<uint8_t> Ramp(size_t n, int step = 7) {
+  std::vector<uint8_t> b(n);
+  for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(i * step + (i / 5) * 3);
+  return b;
+}
+
+void ImageSeeds(const std::string& dir, bool& ok) {
+  const std::vector<uint8_t> twoColours = {0x10, 0x20, 0x30, 0xA0, 0xB0, 0xC0};
+  const std::vector<std::pair<std::string, PngImage>> pngs = {
+      {"grey", Png(2, 1, 0, 8, {0x40, 0x80})},
+      {"palette", Png(2, 1, 3, 8, {0, 1}, twoColours)},
+      {"palette-trns", Png(2, 1, 3, 8, {0, 1}, twoColours, {0x80})},
+      {"palette-4bit", Png(2, 1, 3, 4, {0x01}, twoColours)},
+      {"grey-1bit", Png(9, 2, 0, 1, {0x80, 0x00, 0x55, 0x80})},
+      {"grey-alpha", Png(2, 1, 4, 8, {0x40, 0x7F, 0x80, 0x00})},
+      {"rgb-trns", Png(2, 1, 2, 8, {1, 2, 3, 4, 5, 6}, {}, {0, 4, 0, 5, 0, 6})},
+      {"rgba", Png(8, 8, 6, 8, Ramp(256))},
+      {"rgb16", Png(3, 2, 2, 16, Ramp(36))},
+      {"rgba16-interlaced", Png(9, 9, 6, 16, Ramp(9 * 9 * 8), {}, {}, true)},
+  };
+  for (const auto& [name, image] : pngs) {
+    const std::vector<uint8_t> file = MakePNG(image);
+    ok &= Write(dir, "png-" + name, Picked(kPng, file));
+    ok &= Write(dir, "file-png-" + name, Picked(kImageFile, file));
+  }
+
+  const std::vector<uint8_t> grey = Ramp(16 * 16, 13);
+  const std::vector<std::pair<std::string, std::vector<uint8_t>>> jpegs = {
+      {"grey", MakeJPEG(16, 16, 1, grey)},
+      {"grey-progressive", MakeJPEG(16, 16, 1, grey, true)},
+      {"rgb", MakeJPEG(9, 7, 3, Ramp(9 * 7 * 3))},
+      {"cmyk", MakeJPEG(8, 8, 4, Ramp(8 * 8 * 4))},
+  };
+  for (const auto& [name, file] : jpegs) {
+    ok &= Write(dir, "jpeg-" + name, Picked(kJpeg, file));
+    ok &= Write(dir, "file-jpeg-" + name, Picked(kImageFile, file));
+  }
+
+  std::vector<uint8_t> eight;
+  for (int i = 0; i < 8; ++i) eight.insert(eight.end(), {uint8_t(i * 10), uint8_t(i * 20), uint8_t(i * 30)});
+  GifFrame first;
+  first.width = 3;
+  first.height = 2;
+  first.indices = {5, 1, 5, 2, 5, 0};
+  first.controls = {{1, 0, 0, 5}};
+  GifFrame local;
+  local.left = 1;
+  local.top = 1;
+  local.width = 2;
+  local.height = 4;
+  local.interlaced = true;
+  local.colours = {255, 0, 0, 0, 255, 0, 0, 0, 255};
+  local.indices = {0, 1, 2, 0, 1, 2, 0, 1};
+  ok &= Write(dir, "gif-control", Picked(kGif, MakeGIF({3, 2, eight, {first}})));
+  ok &= Write(dir, "gif-local-interlaced", Picked(kGif, MakeGIF({4, 6, {}, {local}})));
+  ok &= Write(dir, "gif-two-frames", Picked(kGif, MakeGIF({4, 6, eight, {first, local}})));
+
+  std::vector<uint8_t> palette(256 * 4, 0);
+  palette[4] = 0x10, palette[5] = 0x20, palette[6] = 0x30;
+  const std::vector<std::pair<std::string, std::vector<uint8_t>>> bmps = {
+      {"8bit", MakeBMP(4, 2, 8, palette, std::vector<uint8_t>(8, 1))},
+      {"24bit", MakeBMP(4, 3, 24, {}, Ramp(36))},
+      {"32bit", MakeBMP(1, 3, 32, {}, Ramp(12))},
+  };
+  for (const auto& [name, file] : bmps) {
+    ok &= Write(dir, "bmp-" + name, Picked(kBmp, file));
+    ok &= Write(dir, "file-bmp-" + name, Picked(kImageFile, file));
+  }
+
+  const std::vector<std::pair<std::string, std::vector<uint8_t>>> dds = {
+      {"dxt1", MakeDDS(8, 4, "DXT1", Ramp(16))},
+      {"dxt3", MakeDDS(4, 4, "DXT3", Ramp(16))},
+      {"dxt5-levels", MakeDDS(5, 3, "DXT5", Ramp(32), 3)},
+      {"pixels", MakeDDSPixels(2, 2, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, Ramp(16))},
+      {"pixels-565", MakeDDSPixels(2, 1, {0x7C00, 0x3E0, 0x1F, 0}, Ramp(8))},
+  };
+  for (const auto& [name, file] : dds) {
+    ok &= Write(dir, "dds-" + name, Picked(kDds, file));
+    ok &= Write(dir, "file-dds-" + name, Picked(kImageFile, file));
+  }
+
+  // The 32-bit bitmap's stream forms: 540 (compressed pixels) and 800 (raw).
+  const std::vector<uint8_t> pixels = Ramp(3 * 2 * 4);
+  std::vector<uint8_t> packed(compressBound(pixels.size()));
+  uLongf packedSize = packed.size();
+  compress(packed.data(), &packedSize, pixels.data(), pixels.size());
+  std::vector<uint8_t> v540;
+  for (uint32_t v : {540u, 1u, 3u, 2u, static_cast<uint32_t>(packedSize)}) PutWord(v540, v);
+  v540.insert(v540.end(), packed.begin(), packed.begin() + static_cast<long>(packedSize));
+  std::vector<uint8_t> v800;
+  for (uint32_t v : {800u, 3u, 2u, static_cast<uint32_t>(pixels.size())}) PutWord(v800, v);
+  v800.insert(v800.end(), pixels.begin(), pixels.end());
+  ok &= Write(dir, "bitmap32-540", Picked(kBitmap32, v540));
+  ok &= Write(dir, "bitmap32-800", Picked(kBitmap32, v800));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    std::fprintf(stderr, "usage: make_fuzz_seeds load|compile|debug FOLDER\n");
+    std::fprintf(stderr, "usage: make_fuzz_seeds load|compile|debug|image FOLDER\n");
     return 2;
   }
   const std::string which = argv[1];
@@ -245,6 +376,8 @@ int main(int argc, char** argv) {
     CompileSeeds(dir, ok);
   } else if (which == "debug") {
     DebugSeeds(dir, ok);
+  } else if (which == "image") {
+    ImageSeeds(dir, ok);
   } else {
     std::fprintf(stderr, "make_fuzz_seeds: no seeds for %s\n", which.c_str());
     return 2;

@@ -11,6 +11,8 @@
 //           characters 32..136; their rectangles go out as g_BuiltinFontGlyphs
 //   16      the splash picture (1024x1024 RGBA PNG)
 // Everything is drawn here from geometry and a fixed-seed hash, so every run gives the same bytes.
+// The DDS blocks are fitted against, and decoded by, the runtime's own block decoder
+// (src/graphics/Graphics_DDS.cpp, compiled into this program), so the checks see what the runtime shows.
 //
 // Usage:
 //   embedgen --cpp <out.cpp>    write the generated source file
@@ -21,6 +23,8 @@
 
 #include <png.h>
 #include <zlib.h>
+
+#include "graphics/Graphics_DDS.h"
 
 #include <algorithm>
 #include <cmath>
@@ -586,34 +590,6 @@ uint16_t To565(const uint8_t* p) {
   return uint16_t(r << 11 | g << 5 | b);
 }
 
-void From565(uint32_t c, uint8_t out[3]) {
-  const uint32_t r = c >> 11 & 31, g = c >> 5 & 63, b = c & 31;
-  out[0] = uint8_t(r << 3 | r >> 2);
-  out[1] = uint8_t(g << 2 | g >> 4);
-  out[2] = uint8_t(b << 3 | b >> 2);
-}
-
-void AlphaPalette(int a0, int a1, int pal[8]) {
-  pal[0] = a0;
-  pal[1] = a1;
-  if (a0 > a1) {
-    for (int k = 1; k <= 6; ++k) pal[k + 1] = ((7 - k) * a0 + k * a1) / 7;
-  } else {
-    for (int k = 1; k <= 4; ++k) pal[k + 1] = ((5 - k) * a0 + k * a1) / 5;
-    pal[6] = 0;
-    pal[7] = 255;
-  }
-}
-
-void ColourPalette(uint32_t c0, uint32_t c1, uint8_t pal[4][3]) {
-  From565(c0, pal[0]);
-  From565(c1, pal[1]);
-  for (int k = 0; k < 3; ++k) {
-    pal[2][k] = uint8_t((2 * pal[0][k] + pal[1][k]) / 3);
-    pal[3][k] = uint8_t((pal[0][k] + 2 * pal[1][k]) / 3);
-  }
-}
-
 struct AlphaFit {
   int a0 = 0, a1 = 0;
   int index[16] = {};
@@ -626,7 +602,7 @@ AlphaFit FitAlpha(const uint8_t alpha[16], int a0, int a1) {
   fit.a0 = a0;
   fit.a1 = a1;
   int pal[8];
-  AlphaPalette(a0, a1, pal);
+  DDS_AlphaPalette(a0, a1, pal);
   for (int i = 0; i < 16; ++i) {
     int best = 0;
     for (int k = 1; k < 8; ++k) {
@@ -676,8 +652,8 @@ void EncodeBlock(const uint8_t px[16][4], uint8_t out[16]) {
   if (c0 < c1) std::swap(c0, c1);
   uint32_t cbits = 0;
   if (c0 != c1) {
-    uint8_t pal[4][3];
-    ColourPalette(c0, c1, pal);
+    uint8_t pal[4][4];
+    DDS_ColourPalette(c0, c1, true, pal);
     for (int i = 0; i < 16; ++i) {
       int best = 0, bestDist = 1 << 30;
       for (int k = 0; k < 4; ++k) {
@@ -698,31 +674,11 @@ void EncodeBlock(const uint8_t px[16][4], uint8_t out[16]) {
   for (int k = 0; k < 4; ++k) out[12 + k] = uint8_t(cbits >> (8 * k));
 }
 
-// Decodes one 16-byte block into 16 pixels (RGBA, row-major).
-void DecodeBlock(const uint8_t* block, uint8_t out[16][4]) {
-  int apal[8];
-  AlphaPalette(block[0], block[1], apal);
-  uint64_t abits = 0;
-  for (int k = 0; k < 6; ++k) abits |= uint64_t(block[2 + k]) << (8 * k);
-  uint8_t cpal[4][3];
-  ColourPalette(Get16(block + 8), Get16(block + 10), cpal);
-  const uint32_t cbits = Get32(block + 12);
-  for (int i = 0; i < 16; ++i) {
-    const uint8_t* c = cpal[cbits >> (2 * i) & 3];
-    out[i][0] = c[0];
-    out[i][1] = c[1];
-    out[i][2] = c[2];
-    out[i][3] = uint8_t(apal[abits >> (3 * i) & 7]);
-  }
-}
-
 // ---------------------------------------------------------------------------------------------
 // DDS files
 
 constexpr uint32_t kDdsFlags = 0x1 | 0x2 | 0x4 | 0x1000 | 0x80000;  // caps, height, width,
                                                                     // pixel format, linear size
-constexpr size_t kDdsHeaderSize = 128;
-
 Bytes EncodeDds(const Image& img) {
   Bytes b = {'D', 'D', 'S', ' '};
   Put32(b, 124);
@@ -768,15 +724,14 @@ bool DecodeDds(const uint8_t* data, size_t size, Image* out, std::string* error)
     *error = "DDS size mismatch";
     return false;
   }
-  *out = Image(int(w), int(h));
-  const uint8_t* block = data + kDdsHeaderSize;
-  for (uint32_t by = 0; by < h; by += 4) {
-    for (uint32_t bx = 0; bx < w; bx += 4, block += 16) {
-      uint8_t px[16][4];
-      DecodeBlock(block, px);
-      for (int i = 0; i < 16; ++i) std::memcpy(out->At(int(bx) + i % 4, int(by) + i / 4), px[i], 4);
-    }
+  // The runtime's own reader and decoder, so what the checks see is what the program shows.
+  DdsImage image;
+  if (!DDS_ReadHeader(data, size, &image)) {
+    *error = "DDS header refused by the decoder";
+    return false;
   }
+  *out = Image(int(w), int(h));
+  DDS_DecodeImage(image, out->px.data());
   return true;
 }
 
@@ -1016,7 +971,7 @@ void CheckBlockCodec(Checker& c) {
   const int knownAlpha[8] = {255, 0, 218, 182, 145, 109, 72, 36};
   const uint8_t knownColour[4][3] = {{255, 0, 0}, {0, 0, 255}, {170, 0, 85}, {85, 0, 170}};
   uint8_t px[16][4];
-  DecodeBlock(known, px);
+  DDS_DecodeBlockDXT5(known, px);
   for (int i = 0; i < 16; ++i) {
     const uint8_t* want = knownColour[i < 4 ? i : 0];
     c.Expect(px[i][3] == knownAlpha[i % 8] && std::memcmp(px[i], want, 3) == 0,
@@ -1026,7 +981,7 @@ void CheckBlockCodec(Checker& c) {
   const uint8_t fourStep[16] = {40,   90,   0x88, 0xC6, 0xFA, 0x88, 0xC6, 0xFA,
                                 0xFF, 0xFF, 0xFF, 0xFF, 0,    0,    0,    0};
   const int fourStepAlpha[8] = {40, 90, 50, 60, 70, 80, 0, 255};
-  DecodeBlock(fourStep, px);
+  DDS_DecodeBlockDXT5(fourStep, px);
   for (int i = 0; i < 16; ++i) {
     c.Expect(px[i][3] == fourStepAlpha[i % 8] && px[i][0] == 255 && px[i][2] == 255,
              "hand-made four-step block, pixel " + std::to_string(i));
@@ -1065,7 +1020,7 @@ void CheckBlockCodec(Checker& c) {
       src[i][3] = uint8_t(k.alpha(i));
     }
     EncodeBlock(src, block);
-    DecodeBlock(block, out);
+    DDS_DecodeBlockDXT5(block, out);
     // Colour endpoints in four-colour order, so readers that honour the order agree with ours.
     const uint32_t c0 = Get16(block + 8), c1 = Get16(block + 10);
     c.Expect(c0 > c1 || (c0 == c1 && Get32(block + 12) == 0), name + "colour endpoint order");
@@ -1087,7 +1042,7 @@ void CheckBlockCodec(Checker& c) {
       src[i][3] = i == lit ? 255 : 0;
     }
     EncodeBlock(src, block);
-    DecodeBlock(block, out);
+    DDS_DecodeBlockDXT5(block, out);
     for (int i = 0; i < 16; ++i) {
       c.Expect(out[i][3] == src[i][3],
                "single lit pixel " + std::to_string(lit) + " read back at " + std::to_string(i));
