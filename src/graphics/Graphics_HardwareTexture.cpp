@@ -7,6 +7,7 @@
 #include "debug/Debug_Overlay.h"
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_D3D.h"
+#include "graphics/Graphics_ImageFile.h"
 #include "graphics/Graphics_Transform.h"
 #include "graphics/TBitmap.h"
 #include "platform/MemoryManager.h"
@@ -218,6 +219,28 @@ HardwareTexture* EmptyImageRecord(TextureInfo* info, int32_t code) {
   return NewRecord(code, 1, 1, 1);
 }
 
+// A 32-bit texture of the image's own size holding its R, G, B, A pixels; the empty record when
+// the device cannot make or fill it.
+HardwareTexture* ImageTexture(const uint8_t* rgba, const ImageFileInfo& file, TextureInfo* info, int32_t code) {
+  GraphicsDeviceState& g = g_GraphicsDevice;
+  IDirect3DTexture9* texture = nullptr;
+  if (g.device == nullptr ||
+      D3D_Failed(g.device->CreateTexture(static_cast<uint32_t>(file.width), static_cast<uint32_t>(file.height), 1, 0,
+                                         D3DFMT_A8R8G8B8, g.resourcePool, &texture)))
+    return EmptyImageRecord(info, code);
+  HardwareTexture* t = NewRecord(code, file.width, file.height, file.mipLevels);
+  t->texture = texture;
+  t->flags |= g.resourcePool == D3DPOOL_MANAGED ? kTextureManagedPool : kTextureDefaultPool;
+  if (D3D_Failed(texture->GetSurfaceLevel(0, &t->surface)) ||
+      !WriteLevel(t, 0, rgba, static_cast<size_t>(file.width) * 4, Convert::SwapRedBlue)) {
+    FreeHardwareTexture(t);
+    return EmptyImageRecord(info, code);
+  }
+  *info = TextureInfo{file.width, file.height, 32, file.mipLevels, code, kResourceTexture,
+                      static_cast<int32_t>(file.format)};
+  return t;
+}
+
 }  // namespace
 
 int32_t GetMaxTextureSize() { return kMaxPlainSize; }
@@ -289,7 +312,14 @@ HardwareTexture* CreateTextureFromPixels(const void* pixels, int32_t width, int3
 }
 
 HardwareTexture* CreateTextureFromBlob(const uint8_t* data, uint64_t size, TextureInfo* info, int32_t code) {
-  if (data == nullptr || size < 4 || ReadU32(data) != kRawMagic) return EmptyImageRecord(info, code);
+  if (data == nullptr || size < 4 || ReadU32(data) != kRawMagic) {
+    ImageFileInfo file;
+    uint8_t* rgba = data != nullptr ? Graphics_DecodeImageFile(data, size, &file) : nullptr;
+    if (rgba == nullptr) return EmptyImageRecord(info, code);
+    HardwareTexture* t = ImageTexture(rgba, file, info, code);
+    MemoryManager::Free(rgba);
+    return t;
+  }
   if (size < 16) return nullptr;
   const uint32_t width = ReadU32(data + 4), height = ReadU32(data + 8), kind = ReadU32(data + 12);
   if (kind > 1) return nullptr;

@@ -97,11 +97,18 @@ HardwareTexture* CreateTexture(int32_t width, int32_t height, int32_t levels, ui
 // A 32-bit texture of the power-of-two size with the width x height pixels uploaded; `info`
 // gets that size, 32 bits, 0 levels, code 6, -1, 6. Null when the texture cannot be made.
 HardwareTexture* CreateTextureFromPixels(const void* pixels, int32_t width, int32_t height, TextureInfo* info);
-// A texture from a "RAW " blob (16-byte header: the magic, width, height, kind 0 for 32-bit
-// pixels in the byte order R, G, B, A or 1 for 16-bit pixels whose nibbles run B, G, R, A from the
-// highest; rows top first), or from image-file bytes. A blob's pixels are converted into the pixel
-// copy; the bytes given are never written. Null for a blob of another kind, one whose pixels do
-// not fit in `size`, or a texture that cannot be made. Image files: see the image-file section.
+// A texture from the `size` bytes at `data`, never written:
+// - a "RAW " blob (16-byte header: the magic, width, height, kind 0 for 32-bit pixels in the
+//   byte order R, G, B, A or 1 for 16-bit pixels whose nibbles run B, G, R, A from the highest;
+//   rows top first): a texture as CreateTexture makes it (codes 6 and 11, `info` the blob's
+//   size, 32 or 16 bits, 0 levels, the code, -1, the code) with the pixels converted into the
+//   pixel copy and uploaded. Null for another kind, pixels that do not fit in `size`, or a
+//   texture that cannot be made.
+// - anything else an image file (PNG, JPEG, BMP, DDS; Graphics_ImageFile.h): a 32-bit texture of
+//   the image's own size without a pixel copy, `info` the image's size, 32 bits, the file's mip
+//   levels, `code`, 3 and the file's kind. Bytes that cannot be decoded or made into a texture
+//   still give a record, wrapping no texture (so records stay aligned with what asked for
+//   them), with `info` zero but for the code, -1 and the code.
 HardwareTexture* CreateTextureFromBlob(const uint8_t* data, uint64_t size, TextureInfo* info, int32_t code);
 // Copies the width x height pixels (rows width pixels apart) into the pixel copy, cut to the
 // texture's size, then writes the whole of the level from the pixel copy to the device: managed

@@ -4,11 +4,14 @@
 // colours 0xAABBGGRR; pixels read back are device words 0xAARRGGBB.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
+#include "base/VCL.h"
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_D3D.h"
+#include "graphics/Graphics_DDS.h"
 #include "graphics/Graphics_HardwareTexture.h"
 #include "graphics/Graphics_RenderState.h"
 #include "graphics/Graphics_Transform.h"
@@ -296,6 +299,34 @@ TEST_F(HardwareTextureGLTest, TheScreenPixelSwapsRedAndBlueAndFollowsTheCurrentT
   ASSERT_TRUE(PopRenderTarget());
   EXPECT_EQ(GR_GetScreenPixel(16, 5), kOrange.script);
   FreeHardwareTexture(target);
+}
+
+TEST_F(HardwareTextureGLTest, TheEmbeddedFontSheetReadsBackAsTheSharedDecoderDecodesIt) {
+  EmbeddedFiles_SetTable(EmbeddedFiles_ProgramTable());
+  const uint8_t* file = static_cast<const uint8_t*>(EmbeddedFiles_GetData(15));
+  DdsImage image;
+  ASSERT_TRUE(DDS_ReadHeader(file, EmbeddedFiles_GetSize(15), &image));
+  std::vector<uint8_t> rgba(static_cast<size_t>(image.width) * image.height * 4);
+  DDS_DecodeImage(image, rgba.data());
+  std::vector<uint32_t> expected(rgba.size() / 4);
+  for (size_t i = 0; i < expected.size(); ++i)
+    expected[i] = static_cast<uint32_t>(rgba[i * 4 + 3]) << 24 | rgba[i * 4] << 16 | rgba[i * 4 + 1] << 8 | rgba[i * 4 + 2];
+
+  ASSERT_NE(std::count(expected.begin(), expected.end(), expected[0]), static_cast<std::ptrdiff_t>(expected.size()));
+
+  HardwareTexture* sheet = EmbeddedFiles_CreateTexture(15);
+  ASSERT_NE(sheet, nullptr);
+  ASSERT_NE(sheet->texture, nullptr);
+  EXPECT_EQ(HardwareTexture_Width(sheet), 256);
+  EXPECT_EQ(HardwareTexture_Height(sheet), 128);
+  // Through the device: copied into a render target and read from there.
+  HardwareTexture* target = CreateTexture(256, 128, 1, 1, kTextureFormatARGB);
+  ASSERT_NE(target, nullptr);
+  CopyTextureRegion(target, 0, 0, sheet, 0, 0, 256, 128);
+  EXPECT_TRUE(TexturePixels(target, 0, 0, 256, 128) == expected);
+  EXPECT_EQ(EmbeddedFiles_CreateTexture(17), nullptr);
+  FreeHardwareTexture(target);
+  FreeHardwareTexture(sheet);
 }
 
 }  // namespace

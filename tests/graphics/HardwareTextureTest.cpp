@@ -14,6 +14,7 @@
 #include "graphics/TBitmap.h"
 #include "platform/MemoryManager.h"
 #include "testlib/GraphicsFixtures.h"
+#include "testlib/ImageFixtures.h"
 
 namespace {
 
@@ -230,7 +231,9 @@ TEST_F(HardwareTextureTest, RawBlobsThatDoNotFitTheirBytesOrHaveAnotherKindGiveN
     const std::vector<uint8_t> blob = RawBlob(c.width, c.height, c.kind, std::vector<uint8_t>(c.pixelBytes, 0x7F));
     HardwareTexture* t = FromBlob(blob);
     EXPECT_EQ(t != nullptr, c.made) << c.why;
-    if (!c.made) EXPECT_EQ(FakeD3D().Count("CreateTexture"), 0) << c.why;
+    if (!c.made) {
+      EXPECT_EQ(FakeD3D().Count("CreateTexture"), 0) << c.why;
+    }
     FreeHardwareTexture(t);
   }
   // A header cut short.
@@ -576,6 +579,114 @@ TEST_F(HardwareTextureTest, BytesThatAreNoImageKeepARecordThatWrapsNoTexture) {
   EXPECT_EQ(ReadTexturePixels(t, 0, 0, 1, 1), nullptr);
   FreeHardwareTexture(t);
   EXPECT_NE(CreateTextureFromBlob(nullptr, 0, &info, 6), nullptr);
+}
+
+testsupport::PngImage Png(uint32_t width, uint32_t height, int colourType, std::vector<uint8_t> rows) {
+  testsupport::PngImage png;
+  png.width = width;
+  png.height = height;
+  png.colourType = colourType;
+  png.rows = std::move(rows);
+  return png;
+}
+
+TEST_F(HardwareTextureTest, ImageFilesBecomeTexturesOfTheirOwnSizeWithTheirKindInTheInfo) {
+  using testsupport::MakeBMP;
+  using testsupport::MakeDDS;
+  using testsupport::MakeJPEG;
+  using testsupport::MakePNG;
+  std::vector<uint8_t> dxt5(16, 0);
+  dxt5[0] = dxt5[1] = 0x80;  // alpha 0x80
+  dxt5[8] = 0x1F;            // blue
+  dxt5[10] = 0x1F;
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> file;
+    int32_t width, height, mipLevels, kind;
+    std::vector<uint32_t> row;  // 0xAARRGGBB
+  };
+  const Case cases[] = {
+      {"PNG", MakePNG(Png(3, 1, 6, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12})), 3, 1, 1, 3,
+       {0x04010203, 0x08050607, 0x0C090A0B}},
+      {"JPEG", MakeJPEG(1, 1, 1, {0x7F}), 1, 1, 1, 1, {0xFF7F7F7F}},
+      {"BMP", MakeBMP(2, 1, 24, {}, {1, 2, 3, 4, 5, 6}), 2, 1, 1, 0, {0xFF030201, 0xFF060504}},
+      {"DDS", MakeDDS(1, 1, "DXT5", dxt5, 4), 1, 1, 4, 4, {0x800000FF}},
+  };
+  for (const Case& c : cases) {
+    FakeD3D().log.clear();
+    FakeD3D().textures = 0;
+    const std::vector<uint8_t> original = c.file;
+    TextureInfo info;
+    HardwareTexture* t = CreateTextureFromBlob(c.file.data(), c.file.size(), &info, 6);
+    ASSERT_NE(t, nullptr) << c.name;
+    ASSERT_NE(t->texture, nullptr) << c.name;
+    EXPECT_EQ(c.file, original);
+    const TextureInfo expected = {c.width, c.height, 32, c.mipLevels, 6, 3, c.kind};
+    EXPECT_EQ(std::memcmp(&info, &expected, sizeof info), 0) << c.name;
+    EXPECT_EQ(FakeD3D().log.at(0), "CreateTexture " + std::to_string(c.width) + " " + std::to_string(c.height) +
+                                        " 1 0x0 21 1")
+        << c.name;
+    EXPECT_EQ(HardwareTexture_Width(t), c.width);
+    EXPECT_EQ(HardwareTexture_Height(t), c.height);
+    EXPECT_EQ(t->format, 6);
+    EXPECT_EQ(t->flags, kTextureManagedPool);
+    EXPECT_EQ(t->pixelCopy, nullptr);
+    ASSERT_NE(t->surface, nullptr);
+    EXPECT_EQ(Words(FakeD3D_TextureBytes(t->texture), c.row.size()), c.row) << c.name;
+    // Read back through the same operations as every texture.
+    uint8_t* block = ReadTexturePixels(t, 0, 0, static_cast<int32_t>(c.row.size()), 1);
+    EXPECT_EQ(Words(block, c.row.size()), c.row) << c.name;
+    MemoryManager::Free(block);
+    FreeHardwareTexture(t);
+  }
+}
+
+TEST_F(HardwareTextureTest, AnImageThatCannotBeMadeKeepsARecordThatWrapsNothingAndLeavesNothingBehind) {
+  const std::vector<uint8_t> png = testsupport::MakePNG(Png(2, 1, 0, {0x40, 0x80}));
+  std::vector<uint8_t> damaged = png;
+  damaged.resize(40);
+  struct Case {
+    const char* why;
+    std::vector<uint8_t> file;
+    const char* failing;  // a device operation made to fail
+  };
+  const Case cases[] = {
+      {"truncated PNG", damaged, nullptr},
+      {"wider than the device makes", testsupport::MakePNG(Png(4097, 1, 0, std::vector<uint8_t>(4097, 0x40))), nullptr},
+      {"the device refuses the texture", png, "CreateTexture"},
+      {"the texture cannot be filled", png, "LockRect"},
+  };
+  for (const Case& c : cases) {
+    const int32_t blocks = MemoryManager::BlockCount;
+    if (c.failing != nullptr) FakeD3D().Fail(c.failing, D3DERR_INVALIDCALL);
+    TextureInfo info;
+    HardwareTexture* t = CreateTextureFromBlob(c.file.data(), c.file.size(), &info, 6);
+    ASSERT_NE(t, nullptr) << c.why;
+    EXPECT_EQ(t->texture, nullptr) << c.why;
+    EXPECT_EQ(t->surface, nullptr) << c.why;
+    const TextureInfo expected = {0, 0, 0, 0, 6, -1, 6};
+    EXPECT_EQ(std::memcmp(&info, &expected, sizeof info), 0) << c.why;
+    FakeD3D().log.clear();
+    SetTextureStage(0, t);  // binds nothing
+    EXPECT_EQ(FakeD3D().log, std::vector<std::string>{"SetTexture 0 null"});
+    FreeHardwareTexture(t);
+    EXPECT_EQ(MemoryManager::BlockCount, blocks) << c.why;
+  }
+  // In the default pool an image goes up through a system-memory texture; without one, nothing is kept.
+  UseDefaultPool();
+  TextureInfo info;
+  HardwareTexture* t = CreateTextureFromBlob(png.data(), png.size(), &info, 6);
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(FakeD3D().Count("UpdateTexture tex2 tex1"), 1);
+  EXPECT_EQ(Words(FakeD3D_TextureBytes(t->texture), 2), (std::vector<uint32_t>{0xFF404040, 0xFF808080}));
+  EXPECT_EQ(t->flags, kTextureDefaultPool);
+  FreeHardwareTexture(t);
+  FakeD3D().Fail("CreateTexture", D3D_OK);
+  FakeD3D().Fail("CreateTexture", D3DERR_OUTOFVIDEOMEMORY);
+  t = CreateTextureFromBlob(png.data(), png.size(), &info, 6);
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(t->texture, nullptr);
+  FreeHardwareTexture(t);
 }
 
 TEST_F(HardwareTextureTest, AnEmbeddedFileIndexWithoutEntryGivesNoTexture) {

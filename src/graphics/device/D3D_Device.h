@@ -2,7 +2,8 @@
 // display. It is shaped after the device API the drawing code was written for: a device object
 // that lists adapters and makes the device, the device with its frames, clears, viewport,
 // transforms, render targets, render, sampler and texture-stage states, lights, textures,
-// vertex buffers and draws, and reference-counted surfaces, textures and vertex buffers. Results are HRESULT codes
+// vertex buffers and draws, copies between surfaces, and reference-counted surfaces, textures
+// and vertex buffers. Results are HRESULT codes
 // (D3D_Types.h); every failure reaches the caller as a code and is never thrown.
 //
 // Two back ends implement it: OpenGL 3.3 core (D3D_GL.h), which renders into framebuffer

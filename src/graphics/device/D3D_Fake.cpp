@@ -78,6 +78,8 @@ class FakeSurface final : public D3DRefCountedImpl<IDirect3DSurface9> {
   uint32_t Format() const override { return m_format; }
   HRESULT LockRect(D3DLOCKED_RECT* locked, const D3DRECT* rect, uint32_t) override {
     Log("LockRect %s", m_name.c_str());
+    const HRESULT result = Next("LockRect");
+    if (D3D_Failed(result)) return result;
     const D3DRECT all = Whole(Width(), Height());
     if (rect == nullptr) rect = &all;
     if (!m_lockable || m_locked || !RectInside(*rect, Width(), Height())) return D3DERR_INVALIDCALL;
@@ -127,6 +129,8 @@ class FakeTexture final : public D3DRefCountedImpl<IDirect3DTexture9> {
   uint32_t Format() const override { return m_format; }
   HRESULT LockRect(uint32_t level, D3DLOCKED_RECT* locked, const D3DRECT* rect, uint32_t) override {
     Log("LockRect %s", m_name.c_str());
+    const HRESULT result = Next("LockRect");
+    if (D3D_Failed(result)) return result;
     if (level != 0 || m_locked) return D3DERR_INVALIDCALL;
     const D3DRECT all = Whole(Width(), Height());
     if (rect == nullptr) rect = &all;
