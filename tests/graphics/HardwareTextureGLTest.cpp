@@ -301,6 +301,68 @@ TEST_F(HardwareTextureGLTest, TheScreenPixelSwapsRedAndBlueAndFollowsTheCurrentT
   FreeHardwareTexture(target);
 }
 
+// The device's copy: exact at the same size whatever the filter, blended only when linear and
+// scaled, and refused where it cannot be made.
+TEST_F(HardwareTextureGLTest, StretchRectCopiesExactlyAtTheSameSizeAndBlendsOnlyWhenLinearAndScaled) {
+  IDirect3DDevice9* device = g_GraphicsDevice.device;
+  HardwareTexture* source = CreateTexture(2, 1, 1, 1, kTextureFormatARGB);
+  HardwareTexture* destination = CreateTexture(8, 1, 1, 1, kTextureFormatARGB);
+  ASSERT_NE(source, nullptr);
+  ASSERT_NE(destination, nullptr);
+  ASSERT_TRUE(PushRenderTarget());
+  ASSERT_TRUE(BindRenderTarget(0, source));
+  Fill(0, 0, 1, 1, kRed);
+  Fill(1, 0, 1, 1, kBlue);
+  ASSERT_TRUE(PopRenderTarget());
+  constexpr uint32_t R = kRed.device, B = kBlue.device;
+  struct Case {
+    D3DRECT to;
+    uint32_t filter;
+    std::vector<uint32_t> row;
+  };
+  const Case cases[] = {
+      {{3, 0, 5, 1}, D3DTEXF_LINEAR, {0, 0, 0, R, B, 0, 0, 0}},
+      {{0, 0, 8, 1}, D3DTEXF_POINT, {R, R, R, R, B, B, B, B}},
+      {{0, 0, 8, 1}, D3DTEXF_LINEAR, {R, R, 0xFFDF0020, 0xFF9F0060, 0xFF60009F, 0xFF2000DF, B, B}},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(PushRenderTarget());
+    ASSERT_TRUE(BindRenderTarget(0, destination));
+    Fill(0, 0, 8, 1, {0, 0});
+    ASSERT_TRUE(PopRenderTarget());
+    ASSERT_EQ(device->StretchRect(source->surface, nullptr, destination->surface, &c.to, c.filter), D3D_OK);
+    const std::vector<uint32_t> row = TexturePixels(destination, 0, 0, 8, 1);
+    for (int x = 0; x < 8; ++x) {
+      bool near = true;  // each channel within 2 (linear filtering may round either way)
+      for (int shift = 0; shift < 32; shift += 8) {
+        const int difference = static_cast<int>(row[x] >> shift & 0xFF) - static_cast<int>(c.row[x] >> shift & 0xFF);
+        near = near && difference >= -2 && difference <= 2;
+      }
+      EXPECT_TRUE(near) << std::hex << row[x] << " at " << x << " filter " << c.filter;
+    }
+  }
+  const D3DRECT outside = {7, 0, 9, 1}, empty = {2, 0, 2, 1};
+  EXPECT_EQ(device->StretchRect(source->surface, nullptr, destination->surface, &outside, D3DTEXF_POINT),
+            D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->StretchRect(source->surface, nullptr, destination->surface, &empty, D3DTEXF_POINT),
+            D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->StretchRect(source->surface, nullptr, source->surface, nullptr, D3DTEXF_POINT), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->StretchRect(source->surface, nullptr, destination->depthSurface, nullptr, D3DTEXF_POINT),
+            D3DERR_INVALIDCALL);
+  // A multisampled surface is copied at its own size only, and never into.
+  GraphicsSetMultisample(4);
+  HardwareTexture* multisampled = CreateTexture(2, 1, 1, 1, kTextureFormatARGB);
+  ASSERT_NE(multisampled, nullptr);
+  EXPECT_EQ(device->StretchRect(multisampled->surface, nullptr, source->surface, nullptr, D3DTEXF_LINEAR), D3D_OK);
+  EXPECT_EQ(device->StretchRect(multisampled->surface, nullptr, destination->surface, nullptr, D3DTEXF_LINEAR),
+            D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->StretchRect(source->surface, nullptr, multisampled->surface, nullptr, D3DTEXF_POINT),
+            D3DERR_INVALIDCALL);
+  FreeHardwareTexture(multisampled);
+  FreeHardwareTexture(source);
+  FreeHardwareTexture(destination);
+}
+
 TEST_F(HardwareTextureGLTest, TheEmbeddedFontSheetReadsBackAsTheSharedDecoderDecodesIt) {
   EmbeddedFiles_SetTable(EmbeddedFiles_ProgramTable());
   const uint8_t* file = static_cast<const uint8_t*>(EmbeddedFiles_GetData(15));

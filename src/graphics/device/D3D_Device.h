@@ -157,8 +157,8 @@ class IDirect3DDevice9 : public ID3DRefCounted {
   // Copies a rectangle (null: the whole surface) of one colour surface into a rectangle of
   // another, scaled with D3DTEXF_LINEAR or D3DTEXF_POINT; rectangles of the same size copy
   // exactly, and a multisampled source is resolved. D3DERR_INVALIDCALL for an empty rectangle
-  // or one outside its surface, a depth-stencil surface, a multisampled destination, or the
-  // same surface on both sides.
+  // or one outside its surface, a depth-stencil surface, a multisampled destination, a
+  // multisampled source copied at another size, or the same surface on both sides.
   virtual HRESULT StretchRect(IDirect3DSurface9* source, const D3DRECT* sourceRect, IDirect3DSurface9* destination,
                               const D3DRECT* destinationRect, uint32_t filter) = 0;
   // Binds a texture (null: none) to stage 0..8; the device holds a reference while bound.

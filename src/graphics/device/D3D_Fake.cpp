@@ -408,7 +408,8 @@ class FakeDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
     FakePixels& out = to->Pixels();
     if (!RectInside(s, from->Width(), from->Height()) || !RectInside(d, to->Width(), to->Height()) ||
         from->IsDepth() || to->IsDepth() || to->Samples() != 0 || from->SameImage(to) ||
-        in.bytesPerPixel != out.bytesPerPixel)
+        in.bytesPerPixel != out.bytesPerPixel ||
+        (from->Samples() != 0 && (s.x2 - s.x1 != d.x2 - d.x1 || s.y2 - s.y1 != d.y2 - d.y1)))
       return D3DERR_INVALIDCALL;
     const int64_t sw = s.x2 - s.x1, sh = s.y2 - s.y1, dw = d.x2 - d.x1, dh = d.y2 - d.y1;
     const uint32_t bpp = in.bytesPerPixel;

@@ -798,34 +798,23 @@ class GLDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
     if (from == nullptr || to == nullptr) return D3DERR_INVALIDCALL;
     const D3DRECT s = sourceRect != nullptr ? *sourceRect : Whole(from->Width(), from->Height());
     const D3DRECT d = destinationRect != nullptr ? *destinationRect : Whole(to->Width(), to->Height());
+    const bool sameSize = s.x2 - s.x1 == d.x2 - d.x1 && s.y2 - s.y1 == d.y2 - d.y1;
     if (!RectInside(s, from->Width(), from->Height()) || !RectInside(d, to->Width(), to->Height()) ||
-        from->IsDepth() || to->IsDepth() || to->Samples() != 0 || from->SameImage(to))
+        from->IsDepth() || to->IsDepth() || to->Samples() != 0 || from->SameImage(to) ||
+        (from->Samples() != 0 && !sameSize))
       return D3DERR_INVALIDCALL;
     m_object->Context().MakeCurrent();
     while (glGetError() != GL_NO_ERROR) {
     }
-    const GLint sw = s.x2 - s.x1, sh = s.y2 - s.y1;
-    const bool sameSize = sw == d.x2 - d.x1 && sh == d.y2 - d.y1;
     const GLenum glFilter = !sameSize && filter == D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST;
     const BlitState saved = SaveBlitState();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_drawFbo);
     from->AttachTo(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0);
-    D3DRECT r = s;
-    GLuint resolved = 0;
-    if (from->Samples() != 0 && !sameSize) {
-      // A multisampled image is only resolved at its own size: resolve the rectangle first.
-      resolved = NewRenderbuffer(0, GL_RGBA8, static_cast<uint32_t>(sw), static_cast<uint32_t>(sh));
-      glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, resolved);
-      glBlitFramebuffer(s.x1, s.y1, s.x2, s.y2, 0, 0, sw, sh, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-      glFramebufferRenderbuffer(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, resolved);
-      r = {0, 0, sw, sh};
-    }
     to->AttachTo(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0);
-    glBlitFramebuffer(r.x1, r.y1, r.x2, r.y2, d.x1, d.y1, d.x2, d.y2, GL_COLOR_BUFFER_BIT, glFilter);
+    glBlitFramebuffer(s.x1, s.y1, s.x2, s.y2, d.x1, d.y1, d.x2, d.y2, GL_COLOR_BUFFER_BIT, glFilter);
     glFramebufferRenderbuffer(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, 0);
     glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, 0);
-    if (resolved != 0) glDeleteRenderbuffers(1, &resolved);
     RestoreBlitState(saved);
     if (to->Texture() != nullptr) to->Texture()->MarkDrawnInto();
     BindTargets();
