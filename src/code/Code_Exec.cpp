@@ -45,6 +45,10 @@ void Code_CopyConstant(const CCode* code, ScriptValue* result) {
 bool Code_Execute(CInstance* self, CInstance* other, CCode* code, ScriptValue* result) {
   Code_ClearErrorFlag();
   if (code == nullptr) return true;  // an empty slot: nothing to run
+  if (code->m_native) {
+    code->m_native(self, other, result);
+    return true;
+  }
   if (!UseVM) return ExecuteOnTree(self, other, code, result);
 
   if (code->m_kind == CODE_CONSTANT) {

@@ -1,6 +1,7 @@
 #include "code/Code_Main.h"
 
 #include <cstring>
+#include <utility>
 
 #include "code/Code_CodeGen.h"
 #include "code/Code_Compile.h"
@@ -72,6 +73,17 @@ CCode* CCode::CCodeFromIndex(int32_t codeIndex, bool isExpression) {
     g_dataCodeList = code;
     ++g_dataCodeCount;
   }
+  return code;
+}
+
+CCode* CCode::FromNative(CodeNativeFunction function, const char* name) {
+  CCode* code = new CCode();
+  code->m_madeFromText = true;  // so the name copy below is the entry's own
+  code->m_source = "";
+  code->m_sourceCopy = code->m_source;
+  code->m_compiled = true;
+  code->m_name = MemoryManager::DuplicateText(name != nullptr ? name : "");
+  code->m_native = std::move(function);
   return code;
 }
 

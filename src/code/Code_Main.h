@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "variable/ScriptValue.h"
 
@@ -25,6 +26,10 @@ class VMBuffer {
   bool m_owned = false;               // released with the view (MemoryManager block)
 };
 
+// A function of the program that a code entry runs in place of script code: it gets the instances
+// the code runs for and the result value to fill.
+using CodeNativeFunction = std::function<void(CInstance* self, CInstance* other, ScriptValue* result)>;
+
 enum CodeKind : int32_t {
   CODE_PROGRAM = 1,     // a list of statements
   CODE_EXPRESSION = 2,  // one expression
@@ -39,6 +44,10 @@ class CCode {
   // information point into the loaded game data (an index outside the CODE chunk gives an entry
   // with no code and an empty source). An index of 0 or more joins the data-code list.
   static CCode* CCodeFromIndex(int32_t codeIndex, bool isExpression);
+  // An entry that runs `function` instead of script code: compiled already, with no source and
+  // no bytecode, on the machine and on the tree interpreter alike. It stays out of the data-code
+  // list. Handlers and scripts of fixtures are made this way without compiling any text.
+  static CCode* FromNative(CodeNativeFunction function, const char* name = nullptr);
   // An entry made from a code index leaves the data-code list. The code tree is freed (with the
   // constant that shares its value); an entry made from text also releases its generated code,
   // line information, source copy and name.
@@ -64,6 +73,7 @@ class CCode {
   char* m_name = nullptr;          // own copy (text entries) or the game data's name
   int32_t m_codeIndex = -1;        // index in the CODE chunk, -1 for text entries
   void* m_nativeBinding = nullptr;  // always null here
+  CodeNativeFunction m_native;      // set only on entries made by FromNative
   bool m_madeFromText = true;
 
  private:

@@ -27,10 +27,13 @@ CEvent* OwnHandler(const CObject* object, int32_t kind, int32_t number) {
 
 // The handler of (kind, number) on `object` or its nearest ancestor. The parent links never
 // form a loop (Object_LinkParents cuts them), and the walk is bounded besides.
-CEvent* HandlerInChain(const CObject* object, int32_t kind, int32_t number) {
+CEvent* HandlerInChain(const CObject* object, int32_t kind, int32_t number, int32_t* foundIn = nullptr) {
   int64_t steps = static_cast<int64_t>(Object_Count()) + 1;
   for (const CObject* o = object; o != nullptr && steps > 0; o = o->GetParent(), --steps) {
-    if (CEvent* event = OwnHandler(o, kind, number)) return event;
+    if (CEvent* event = OwnHandler(o, kind, number)) {
+      if (foundIn != nullptr) *foundIn = o->m_Index;
+      return event;
+    }
   }
   return nullptr;
 }
@@ -80,16 +83,16 @@ CEvent* CObject::GetEvent(int32_t kind, int32_t number) const {
   return OwnHandler(this, kind, number);
 }
 
-CEvent* CObject::FindHandler(int32_t kind, int32_t number) const {
+CEvent* CObject::FindHandler(int32_t kind, int32_t number, int32_t* foundIn) const {
   if (!ValidEventArguments(kind, number)) return nullptr;
-  if (CEvent* event = HandlerInChain(this, kind, number)) return event;
+  if (CEvent* event = HandlerInChain(this, kind, number, foundIn)) return event;
   if (kind != EVENT_COLLISION) return nullptr;
   const CObject* other = Object_Find(number);
   if (other == nullptr) return nullptr;
   // A handler for an ancestor of the other object: the nearest ancestor first.
   int64_t steps = static_cast<int64_t>(Object_Count()) + 1;
   for (const CObject* a = other->GetParent(); a != nullptr && steps > 0; a = a->GetParent(), --steps) {
-    if (CEvent* event = HandlerInChain(this, kind, a->m_Index)) return event;
+    if (CEvent* event = HandlerInChain(this, kind, a->m_Index, foundIn)) return event;
   }
   return nullptr;
 }

@@ -49,8 +49,10 @@ class CObject {
   // The handler with inheritance: this object's, else the nearest ancestor's; for a collision
   // (kind 4) whose number names an object and that found nothing, the handlers of this chain for
   // each ancestor of that other object, nearest ancestor first. Null when none; bad arguments as
-  // GetEvent.
-  CEvent* FindHandler(int32_t kind, int32_t number) const;
+  // GetEvent. When a handler is found and `foundIn` is given, it receives the index of the object
+  // of this chain that holds the handler. Every walk up a chain is bounded by the object count,
+  // so parent links that loop end it too.
+  CEvent* FindHandler(int32_t kind, int32_t number, int32_t* foundIn = nullptr) const;
   // True when this object or an ancestor has a present handler of (kind, number) (no collision
   // rule, no argument check).
   bool HasEvent(int32_t kind, int32_t number) const;

@@ -245,7 +245,19 @@ int32_t Object_Add() {
 bool Object_Delete(int32_t index) {
   CObject* object = Object_Find(index);
   if (object == nullptr) return false;
-  for (auto* node = object->m_Instances.First(); node != nullptr; node = node->next) node->item->i_object = nullptr;
+  // No instance may keep the record: neither as its object nor as the object it is leaving by a
+  // pending change. Deactivated instances and those waiting for a relink are not in the record's
+  // lists, so the id map is searched as well.
+  auto forget = [object](CInstance* instance) {
+    if (instance->i_object == object) instance->i_object = nullptr;
+    if (instance->i_previousobject == object) instance->i_previousobject = nullptr;
+  };
+  for (auto* node = object->m_Instances.First(); node != nullptr; node = node->next) forget(node->item);
+  Hash<CInstance>::Bucket* buckets = InstanceIdMap.Buckets();
+  for (int32_t b = 0; b <= InstanceIdMap.Mask(); ++b) {
+    for (auto* node = buckets[b].head; node != nullptr; node = node->next) forget(node->value);
+  }
+  for (int32_t i = 0; i < RelinkQueue.Count(); ++i) forget(RelinkQueue.Get(i));
   object->ClearInstanceLists();
   ObjectTable.Remove(index, kHashDelete);
   ObjectLists_ForgetObject(index);

@@ -30,8 +30,8 @@ bool Object_Prepare();
 // A new record at index Object_Count() named "__newobject<index>"; answers the index.
 int32_t Object_Add();
 // Removes and destroys the record of `index`; false when there is none. Its instances stay in
-// their rooms with their object index but no object, and no list keeps them any more; the
-// collision pairs forget the object.
+// their rooms with their object index but no object, and no list keeps them any more; an
+// instance changing away from it no longer refers to it; the collision pairs forget the object.
 bool Object_Delete(int32_t index);
 // Gives object `index` a new parent index and relinks the parents; the descendant-instance lists
 // follow the new inheritance at once. False, changing nothing, when there is no such object or

@@ -8,6 +8,7 @@
 #include "object/Object_Class.h"
 #include "room/Event_Names.h"
 #include "room/Event_State.h"
+#include "room/Instance_Variables.h"
 #include "runner/BoundedReader.h"
 #include "runner/GameData_Code.h"
 
@@ -77,4 +78,13 @@ bool CEvent::Compile() {
   std::snprintf(message, sizeof(message), "COMPILATION ERROR in code action\n%s", error != nullptr ? error : "");
   ReportRuntimeError(message, true);
   return false;
+}
+
+void CEvent::Execute(CInstance* self, CInstance* other) {
+  const bool relative = ActionRelative;
+  ActionRelative = false;
+  ScriptValue result{};
+  Code_ExecuteAndReport(self, other, m_code, &result);
+  ReleaseValue(&result);
+  ActionRelative = relative;
 }

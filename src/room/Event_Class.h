@@ -7,6 +7,7 @@
 
 class BoundedReader;
 class CCode;
+class CInstance;
 
 class CEvent {
  public:
@@ -31,6 +32,10 @@ class CEvent {
   // "COMPILATION ERROR in code action\n<compiler error>" as a fatal run-time error and answers
   // false.
   bool Compile();
+
+  // Runs the handler's code for (self, other) with argument_relative cleared, reporting a
+  // failure as a run-time error; argument_relative is put back afterwards.
+  void Execute(CInstance* self, CInstance* other);
 
   // Clearing a handler changes nothing: its code stays until the handler is destroyed.
   void Clear() {}

@@ -1,6 +1,7 @@
 // The current event: which event of which object runs, and which of its actions. These are the
 // values of the built-in variables event_type, event_number, event_object and event_action, and
-// what error reports name. Main thread only.
+// what error reports name. Beside them the dispatcher keeps the number of events in progress.
+// Main thread only.
 #pragma once
 
 #include <cstdint>
@@ -20,3 +21,38 @@ void Event_SetObject(int32_t object);
 // The index of the current action of the event.
 int32_t Event_GetAction();
 void Event_SetAction(int32_t action);
+
+// The number of events being performed (nested calls of PerformEvent).
+int32_t Event_GetNesting();
+
+// Everything above back to 0 (a game restart, test fixtures).
+void Event_ResetState();
+
+// Sets the current event object, type and number for its lifetime and puts the values it found
+// back when it goes, whichever way the scope is left.
+class EventScope {
+ public:
+  EventScope(int32_t object, int32_t type, int32_t number);
+  ~EventScope();
+  EventScope(const EventScope&) = delete;
+  EventScope& operator=(const EventScope&) = delete;
+
+ private:
+  int32_t m_object;
+  int32_t m_type;
+  int32_t m_number;
+};
+
+// Counts one event in progress for its lifetime. Entered() is false when the count would pass
+// `limit`; the count is then left as it was.
+class EventNesting {
+ public:
+  explicit EventNesting(int32_t limit);
+  ~EventNesting();
+  EventNesting(const EventNesting&) = delete;
+  EventNesting& operator=(const EventNesting&) = delete;
+  bool Entered() const { return m_entered; }
+
+ private:
+  bool m_entered;
+};

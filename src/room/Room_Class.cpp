@@ -1,10 +1,9 @@
 #include "room/Room_Class.h"
 
+#include "physics/Physics_World.h"
 #include "platform/Numeric.h"
 
 CRoom* CurrentRoom = nullptr;
-List<CInstance> RelinkQueue;
-List<CInstance> ActivationChangeList;
 
 namespace {
 
@@ -13,8 +12,7 @@ int32_t g_LastInstanceId = 0;
 void DeleteInstances(ActiveList* list) {
   for (CInstance* instance = list->first; instance != nullptr;) {
     CInstance* next = instance->i_next;
-    InstanceIdMap.Remove(instance->i_id, kHashKeep);
-    delete instance;
+    Instance_Delete(instance);
     instance = next;
   }
   *list = ActiveList{};
@@ -23,6 +21,8 @@ void DeleteInstances(ActiveList* list) {
 }  // namespace
 
 CRoom::~CRoom() {
+  delete m_PhysicsWorld;
+  m_PhysicsWorld = nullptr;
   DeleteActiveInstances();
   DeleteDeactivatedInstances();
 }
@@ -31,9 +31,23 @@ CInstance* CRoom::AddInstance(float x, float y, int32_t objectIndex) {
   g_LastInstanceId = num::WrapAdd32(g_LastInstanceId, 1);
   const int32_t id = g_LastInstanceId;
   CInstance* instance = new CInstance(x, y, id, objectIndex, true);
+  instance->BuildPhysicsBody(this);
   m_Active.Insert(instance);
   InstanceIdMap.Insert(id, instance);
   return instance;
+}
+
+void CRoom::RemoveInstance(CInstance* instance) { Instance_Delete(instance); }
+
+void CRoom::RemoveMarked() {
+  for (CInstance* instance = m_Active.first; instance != nullptr;) {
+    CInstance* next = instance->i_next;
+    if (instance->i_marked != 0) {
+      DepthChangeQueue.Remove(instance);
+      RemoveInstance(instance);
+    }
+    instance = next;
+  }
 }
 
 void CRoom::DeleteActiveInstances() { DeleteInstances(&m_Active); }

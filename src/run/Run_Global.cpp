@@ -8,7 +8,7 @@
 namespace {
 constexpr int64_t kFrameMicroseconds = 1000000 / 60;
 
-int32_t g_newRoom = 0;
+int32_t g_newRoom = kNewRoomNone;
 int64_t g_lastWake = 0;
 }  // namespace
 
@@ -18,7 +18,7 @@ void Run_SetNewRoom(int32_t code) { g_newRoom = code; }
 
 void InitRunGlobals() {
   Run_SetRunning(false);
-  g_newRoom = 0;
+  g_newRoom = kNewRoomNone;
   g_lastWake = Timing_GetMicroseconds();
 }
 

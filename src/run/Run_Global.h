@@ -3,8 +3,10 @@
 
 #include <cstdint>
 
-// The room-change request the frame loop reads after each frame: 0 when none, a room index to
-// go to, or one of the codes below.
+// The room-change request the frame loop reads after each frame: kNewRoomNone when none, a room
+// index to go to, or one of the codes below. While it is not kNewRoomNone events are held back
+// (room/Event_Dispatch.h).
+constexpr int32_t kNewRoomNone = -1;
 constexpr int32_t kNewRoomEndGame = -100;  // ends the frame loop (the game ends)
 constexpr int32_t kNewRoomQuit = -400;     // ends the frame loop (a fatal error: the game quits)
 

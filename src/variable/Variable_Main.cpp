@@ -81,7 +81,7 @@ bool WriteS32(IBuffer* buffer, int32_t number) {
 bool IsLive(const CInstance* instance) { return instance->i_marked == 0 && instance->i_deactivated == 0; }
 
 // The first live instance of a pending-change queue whose object index is `objectIndex`.
-CInstance* FindQueued(const List<CInstance>& queue, int32_t objectIndex) {
+CInstance* FindQueued(const InstanceQueue& queue, int32_t objectIndex) {
   for (int32_t i = 0; i < queue.Count(); ++i) {
     CInstance* instance = queue.Get(i);
     if (instance != nullptr && IsLive(instance) && instance->i_objindex == objectIndex) return instance;

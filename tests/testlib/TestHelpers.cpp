@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "code/Code_Error.h"
 #include "object/Object_Class.h"
@@ -118,5 +119,31 @@ CEvent* AddHandler(int32_t object, int32_t kind, int32_t number) {
   slot->m_text = "";
   return slot;
 }
+
+CEvent* AddHandler(int32_t object, int32_t kind, int32_t number, CodeNativeFunction body) {
+  CEvent* handler = AddHandler(object, kind, number);
+  handler->m_code = CCode::FromNative(std::move(body), "test handler");
+  return handler;
+}
+
+namespace {
+std::vector<ErrorRecorder::Error> g_recordedErrors;
+void RecordError(const char* text, bool fatal) { g_recordedErrors.push_back({text != nullptr ? text : "", fatal}); }
+}  // namespace
+
+ErrorRecorder::ErrorRecorder() {
+  g_recordedErrors.clear();
+  const ErrorReporter reporter{&RecordError, &RecordError};
+  ErrorSink_SetReporter(&reporter);
+}
+
+ErrorRecorder::~ErrorRecorder() {
+  g_recordedErrors.clear();
+  Code_InstallErrorReporter();
+}
+
+const std::vector<ErrorRecorder::Error>& ErrorRecorder::errors() const { return g_recordedErrors; }
+
+void ErrorRecorder::Clear() { g_recordedErrors.clear(); }
 
 }  // namespace testsupport

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/VCL.h"
+#include "code/Code_Main.h"
 #include "os/MessageBox.h"
 #include "variable/ScriptValue.h"
 
@@ -84,6 +85,25 @@ int32_t AddObject(int32_t parent = -1, const char* name = nullptr);
 
 // Gives object `object` a present handler (empty text, no code) of (kind, number); answers it.
 CEvent* AddHandler(int32_t object, int32_t kind, int32_t number);
+// The same with code that runs `body` (a native code entry the handler owns).
+CEvent* AddHandler(int32_t object, int32_t kind, int32_t number, CodeNativeFunction body);
+
+// While it lives, run-time errors are recorded instead of reported: every ReportRuntimeError and
+// ShowRuntimeError call becomes one entry. The project's reporter is installed again afterwards.
+class ErrorRecorder {
+ public:
+  struct Error {
+    std::string text;
+    bool fatal;
+    bool operator==(const Error& other) const { return text == other.text && fatal == other.fatal; }
+  };
+  ErrorRecorder();
+  ~ErrorRecorder();
+  ErrorRecorder(const ErrorRecorder&) = delete;
+  ErrorRecorder& operator=(const ErrorRecorder&) = delete;
+  const std::vector<Error>& errors() const;
+  void Clear();
+};
 
 // Thrown by the test process-exit hook instead of ending the process.
 struct ProcessExited {

@@ -1,0 +1,37 @@
+#include "animation/Skeleton_Class.h"
+
+#include <cstring>
+
+
+int32_t CSkeletonSprite::FindAnimation(const char* name) const {
+  if (name == nullptr) return -1;
+  for (size_t i = 0; i < m_animations.size(); ++i) {
+    if (std::strcmp(m_animations[i].name.c_str(), name) == 0) return static_cast<int32_t>(i);
+  }
+  return -1;
+}
+
+CSkeletonInstance::CSkeletonInstance(const CSkeletonSprite* data) : m_data(data) {
+  if (m_data != nullptr && !m_data->m_animations.empty()) m_current = 0;
+}
+
+CSkeletonInstance* CSkeletonInstance::CopyFrom(const CSkeletonInstance& source) {
+  m_data = source.m_data;
+  m_current = -1;
+  if (m_data != nullptr) {
+    const int32_t playing = m_data->FindAnimation(source.GetAnimationName(0));
+    m_current = playing >= 0 ? playing : (m_data->m_animations.empty() ? -1 : 0);
+  }
+  m_drawCollision = source.m_drawCollision;
+  return this;
+}
+
+const char* CSkeletonInstance::GetAnimationName(int32_t track) const {
+  if (track != 0 || m_data == nullptr || m_current < 0) return nullptr;
+  return m_data->m_animations[static_cast<size_t>(m_current)].name.c_str();
+}
+
+float CSkeletonInstance::CurrentDuration() const {
+  if (m_data == nullptr || m_current < 0) return 0.0f;
+  return m_data->m_animations[static_cast<size_t>(m_current)].duration;
+}
