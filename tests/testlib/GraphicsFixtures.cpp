@@ -64,9 +64,12 @@ FakeDisplay& TheFakeDisplay() { return g_display; }
 const OS_DisplaySource* FakeDisplaySource() { return &kFakeSource; }
 
 void ResetGraphicsState() {
+  // Textures a test left are given back while their device is still there.
+  while (g_HardwareTextures.list != nullptr) FreeHardwareTexture(g_HardwareTextures.list);
   GR_D3D_Finish();
   g_GraphicsDevice = GraphicsDeviceState{};
   g_RenderTargets = RenderTargetStack{};
+  g_HardwareTextures = HardwareTextureState{};
   g_Transforms = TransformState{};
   g_VertexBatch = VertexBatch{};
   g_RenderStates = RenderStateSettings{};

@@ -2,7 +2,8 @@
 // display. It is shaped after the device API the drawing code was written for: a device object
 // that lists adapters and makes the device, the device with its frames, clears, viewport,
 // transforms, render targets, render, sampler and texture-stage states, lights, textures,
-// vertex buffers and draws, and reference-counted surfaces, textures and vertex buffers. Results are HRESULT codes
+// vertex buffers and draws, copies between surfaces, and reference-counted surfaces, textures
+// and vertex buffers. Results are HRESULT codes
 // (D3D_Types.h); every failure reaches the caller as a code and is never thrown.
 //
 // Two back ends implement it: OpenGL 3.3 core (D3D_GL.h), which renders into framebuffer
@@ -52,19 +53,34 @@ class IDirect3DSurface9 : public ID3DRefCounted {
   virtual uint32_t Width() const = 0;
   virtual uint32_t Height() const = 0;
   virtual uint32_t Format() const = 0;
+  // Lockable render targets only (CreateRenderTarget with `lockable`): hands out a copy of the
+  // pixels as they are now (rect as for textures), 0xAARRGGBB words; changes made to the copy
+  // are not written back. D3DERR_INVALIDCALL for another surface, a rectangle outside it or a
+  // surface already locked.
+  virtual HRESULT LockRect(D3DLOCKED_RECT* locked, const D3DRECT* rect, uint32_t flags) = 0;
+  virtual HRESULT UnlockRect() = 0;
 };
 
-// A texture of one level, 32 bits per pixel (0xAARRGGBB words).
+// A texture of one level in D3DFMT_A8R8G8B8 or D3DFMT_X8R8G8B8 (0xAARRGGBB words) or
+// D3DFMT_A4R4G4B4 (16-bit words).
 class IDirect3DTexture9 : public ID3DRefCounted {
  public:
   virtual uint32_t Width() const = 0;
   virtual uint32_t Height() const = 0;
   virtual uint32_t Format() const = 0;
   // Hands out level 0's pixels (rect: null for all of it, else x1, y1 inclusive to x2, y2
-  // exclusive inside the texture); they reach the texture at UnlockRect. D3DERR_INVALIDCALL for
-  // another level, a rectangle outside the texture or a texture already locked.
+  // exclusive inside the texture), with what the device drew into the texture since; they reach
+  // the texture at UnlockRect. D3DERR_INVALIDCALL for another level, a rectangle outside the
+  // texture or a texture already locked.
   virtual HRESULT LockRect(uint32_t level, D3DLOCKED_RECT* locked, const D3DRECT* rect, uint32_t flags) = 0;
   virtual HRESULT UnlockRect(uint32_t level) = 0;
+  // A new reference to the surface of level 0, which the device can render into and copy to and
+  // from; D3DERR_INVALIDCALL for another level or a texture in the system-memory pool.
+  virtual HRESULT GetSurfaceLevel(uint32_t level, IDirect3DSurface9** surface) = 0;
+  // Makes the texture resident; nothing to do on these devices.
+  virtual void PreLoad() = 0;
+  // Stores the priority and answers the one before (0 at creation).
+  virtual uint32_t SetPriority(uint32_t priority) = 0;
 };
 
 // Vertex memory for draws.
@@ -119,10 +135,32 @@ class IDirect3DDevice9 : public ID3DRefCounted {
   virtual HRESULT LightEnable(uint32_t index, int32_t enable) = 0;
   virtual HRESULT SetMaterial(const D3DMATERIAL9* material) = 0;
 
-  // A texture of width x height (each 1 .. the capabilities' maximum) in D3DFMT_A8R8G8B8 or
-  // D3DFMT_X8R8G8B8, one level whatever `levels` says, cleared to 0.
+  // A texture of width x height (each 1 .. the capabilities' maximum) in D3DFMT_A8R8G8B8,
+  // D3DFMT_X8R8G8B8 or D3DFMT_A4R4G4B4 (not with D3DUSAGE_RENDERTARGET), one level whatever
+  // `levels` says, cleared to 0. A texture in D3DPOOL_SYSTEMMEM holds only its pixels: it can
+  // be locked and be the source of UpdateTexture, nothing else.
   virtual HRESULT CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, uint32_t format,
                                 uint32_t pool, IDirect3DTexture9** texture) = 0;
+  // Copies the whole of a system-memory texture into a texture of the same size and format in
+  // another pool.
+  virtual HRESULT UpdateTexture(IDirect3DTexture9* source, IDirect3DTexture9* destination) = 0;
+  // A colour surface to render into, D3DFMT_A8R8G8B8 or D3DFMT_X8R8G8B8, with `samples` samples
+  // (0: not multisampled; otherwise a count CheckDeviceMultiSampleType accepts); `lockable` lets
+  // LockRect read it (not with samples). Cleared to 0.
+  virtual HRESULT CreateRenderTarget(uint32_t width, uint32_t height, uint32_t format, uint32_t samples,
+                                     uint32_t quality, int32_t lockable, IDirect3DSurface9** surface) = 0;
+  // A depth-stencil surface (D3DFMT_D24S8 or D3DFMT_D16) with `samples` samples.
+  virtual HRESULT CreateDepthStencilSurface(uint32_t width, uint32_t height, uint32_t format, uint32_t samples,
+                                            uint32_t quality, int32_t discard, IDirect3DSurface9** surface) = 0;
+  // A new reference to the back buffer (swap chain 0, buffer 0, D3DBACKBUFFER_TYPE_MONO).
+  virtual HRESULT GetBackBuffer(uint32_t swapChain, uint32_t index, uint32_t type, IDirect3DSurface9** surface) = 0;
+  // Copies a rectangle (null: the whole surface) of one colour surface into a rectangle of
+  // another, scaled with D3DTEXF_LINEAR or D3DTEXF_POINT; rectangles of the same size copy
+  // exactly, and a multisampled source is resolved. D3DERR_INVALIDCALL for an empty rectangle
+  // or one outside its surface, a depth-stencil surface, a multisampled destination, a
+  // multisampled source copied at another size, or the same surface on both sides.
+  virtual HRESULT StretchRect(IDirect3DSurface9* source, const D3DRECT* sourceRect, IDirect3DSurface9* destination,
+                              const D3DRECT* destinationRect, uint32_t filter) = 0;
   // Binds a texture (null: none) to stage 0..8; the device holds a reference while bound.
   virtual HRESULT SetTexture(uint32_t stage, IDirect3DTexture9* texture) = 0;
 

@@ -3,7 +3,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <type_traits>
+#include <utility>
 
 namespace {
 
@@ -35,18 +37,78 @@ std::string Params(const D3DPRESENT_PARAMETERS& p) {
   return text;
 }
 
+// Pixels shared by a texture and the surfaces of its level.
+struct FakePixels {
+  uint32_t width, height, bytesPerPixel;
+  std::vector<uint8_t> bytes;
+  FakePixels(uint32_t w, uint32_t h, uint32_t bpp) : width(w), height(h), bytesPerPixel(bpp), bytes(size_t(w) * h * bpp) {}
+  uint32_t Pitch() const { return width * bytesPerPixel; }
+};
+
+uint32_t BytesPerPixel(uint32_t format) { return format == D3DFMT_A4R4G4B4 ? 2 : 4; }
+
+bool RectInside(const D3DRECT& r, uint32_t width, uint32_t height) {
+  return r.x1 >= 0 && r.y1 >= 0 && r.x1 < r.x2 && r.y1 < r.y2 && r.x2 <= static_cast<int32_t>(width) &&
+         r.y2 <= static_cast<int32_t>(height);
+}
+
+D3DRECT Whole(uint32_t width, uint32_t height) {
+  return {0, 0, static_cast<int32_t>(width), static_cast<int32_t>(height)};
+}
+
 class FakeSurface final : public D3DRefCountedImpl<IDirect3DSurface9> {
  public:
-  FakeSurface(const char* name, uint32_t width, uint32_t height, uint32_t format)
-      : m_name(name), m_width(width), m_height(height), m_format(format) {}
-  uint32_t Width() const override { return m_width; }
-  uint32_t Height() const override { return m_height; }
+  FakeSurface(std::string name, uint32_t width, uint32_t height, uint32_t format, bool lockable = false,
+              uint32_t samples = 0)
+      : m_name(std::move(name)),
+        m_format(format),
+        m_pixels(std::make_shared<FakePixels>(width, height, BytesPerPixel(format))),
+        m_lockable(lockable),
+        m_samples(samples) {}
+  // The surface of a texture's level: shares its pixels and holds a reference to it.
+  FakeSurface(std::string name, uint32_t format, std::shared_ptr<FakePixels> pixels, ID3DRefCounted* owner)
+      : m_name(std::move(name)), m_format(format), m_pixels(std::move(pixels)), m_owner(owner) {
+    m_owner->AddRef();
+  }
+  ~FakeSurface() override {
+    if (m_owner != nullptr) m_owner->Release();
+  }
+  uint32_t Width() const override { return m_pixels->width; }
+  uint32_t Height() const override { return m_pixels->height; }
   uint32_t Format() const override { return m_format; }
+  HRESULT LockRect(D3DLOCKED_RECT* locked, const D3DRECT* rect, uint32_t) override {
+    Log("LockRect %s", m_name.c_str());
+    const HRESULT result = Next("LockRect");
+    if (D3D_Failed(result)) return result;
+    const D3DRECT all = Whole(Width(), Height());
+    if (rect == nullptr) rect = &all;
+    if (!m_lockable || m_locked || !RectInside(*rect, Width(), Height())) return D3DERR_INVALIDCALL;
+    m_locked = true;
+    locked->Pitch = static_cast<int32_t>(m_pixels->Pitch());
+    locked->pBits = m_pixels->bytes.data() + static_cast<size_t>(rect->y1) * m_pixels->Pitch() +
+                    static_cast<size_t>(rect->x1) * m_pixels->bytesPerPixel;
+    return D3D_OK;
+  }
+  HRESULT UnlockRect() override {
+    Log("UnlockRect %s", m_name.c_str());
+    if (!m_locked) return D3DERR_INVALIDCALL;
+    m_locked = false;
+    return D3D_OK;
+  }
   const std::string& Name() const { return m_name; }
+  FakePixels& Pixels() { return *m_pixels; }
+  bool SameImage(const FakeSurface* other) const { return m_pixels == other->m_pixels; }
+  bool IsDepth() const { return m_format == D3DFMT_D24S8 || m_format == D3DFMT_D16; }
+  uint32_t Samples() const { return m_samples; }
 
  private:
   std::string m_name;
-  uint32_t m_width, m_height, m_format;
+  uint32_t m_format;
+  std::shared_ptr<FakePixels> m_pixels;
+  ID3DRefCounted* m_owner = nullptr;
+  bool m_lockable = false;
+  uint32_t m_samples = 0;
+  bool m_locked = false;
 };
 
 const char* NameOf(IDirect3DSurface9* surface) {
@@ -57,26 +119,26 @@ std::string NewName(const char* prefix, int* counter) { return prefix + std::to_
 
 class FakeTexture final : public D3DRefCountedImpl<IDirect3DTexture9> {
  public:
-  FakeTexture(uint32_t width, uint32_t height, uint32_t format)
+  FakeTexture(uint32_t width, uint32_t height, uint32_t format, uint32_t pool)
       : m_name(NewName("tex", &g_script.textures)),
-        m_width(width),
-        m_height(height),
         m_format(format),
-        m_pixels(static_cast<size_t>(width) * height) {}
-  uint32_t Width() const override { return m_width; }
-  uint32_t Height() const override { return m_height; }
+        m_pool(pool),
+        m_pixels(std::make_shared<FakePixels>(width, height, BytesPerPixel(format))) {}
+  uint32_t Width() const override { return m_pixels->width; }
+  uint32_t Height() const override { return m_pixels->height; }
   uint32_t Format() const override { return m_format; }
   HRESULT LockRect(uint32_t level, D3DLOCKED_RECT* locked, const D3DRECT* rect, uint32_t) override {
     Log("LockRect %s", m_name.c_str());
+    const HRESULT result = Next("LockRect");
+    if (D3D_Failed(result)) return result;
     if (level != 0 || m_locked) return D3DERR_INVALIDCALL;
-    D3DRECT all = {0, 0, static_cast<int32_t>(m_width), static_cast<int32_t>(m_height)};
+    const D3DRECT all = Whole(Width(), Height());
     if (rect == nullptr) rect = &all;
-    if (rect->x1 < 0 || rect->y1 < 0 || rect->x1 >= rect->x2 || rect->y1 >= rect->y2 ||
-        rect->x2 > static_cast<int32_t>(m_width) || rect->y2 > static_cast<int32_t>(m_height))
-      return D3DERR_INVALIDCALL;
+    if (!RectInside(*rect, Width(), Height())) return D3DERR_INVALIDCALL;
     m_locked = true;
-    locked->Pitch = static_cast<int32_t>(m_width * 4);
-    locked->pBits = m_pixels.data() + static_cast<size_t>(rect->y1) * m_width + static_cast<size_t>(rect->x1);
+    locked->Pitch = static_cast<int32_t>(m_pixels->Pitch());
+    locked->pBits = m_pixels->bytes.data() + static_cast<size_t>(rect->y1) * m_pixels->Pitch() +
+                    static_cast<size_t>(rect->x1) * m_pixels->bytesPerPixel;
     return D3D_OK;
   }
   HRESULT UnlockRect(uint32_t level) override {
@@ -85,12 +147,29 @@ class FakeTexture final : public D3DRefCountedImpl<IDirect3DTexture9> {
     m_locked = false;
     return D3D_OK;
   }
+  HRESULT GetSurfaceLevel(uint32_t level, IDirect3DSurface9** surface) override {
+    Log("GetSurfaceLevel %s %u", m_name.c_str(), level);
+    *surface = nullptr;
+    if (level != 0 || m_pool == D3DPOOL_SYSTEMMEM) return D3DERR_INVALIDCALL;
+    *surface = new FakeSurface(m_name + ".0", m_format, m_pixels, this);
+    return D3D_OK;
+  }
+  void PreLoad() override { Log("PreLoad %s", m_name.c_str()); }
+  uint32_t SetPriority(uint32_t priority) override {
+    Log("SetPriority %s %u", m_name.c_str(), priority);
+    const uint32_t old = m_priority;
+    m_priority = priority;
+    return old;
+  }
   const std::string& Name() const { return m_name; }
+  uint32_t Pool() const { return m_pool; }
+  FakePixels& Pixels() { return *m_pixels; }
 
  private:
   std::string m_name;
-  uint32_t m_width, m_height, m_format;
-  std::vector<uint32_t> m_pixels;
+  uint32_t m_format, m_pool;
+  std::shared_ptr<FakePixels> m_pixels;
+  uint32_t m_priority = 0;
   bool m_locked = false;
 };
 
@@ -258,15 +337,97 @@ class FakeDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
     const HRESULT result = Next("CreateTexture");
     if (D3D_Failed(result)) return result;
     const D3DCAPS9 caps = Caps();
+    const bool colour = format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8;
     if (width == 0 || height == 0 || width > caps.MaxTextureWidth || height > caps.MaxTextureHeight ||
-        (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8))
+        (!colour && format != D3DFMT_A4R4G4B4) || ((usage & D3DUSAGE_RENDERTARGET) != 0 && !colour))
       return D3DERR_INVALIDCALL;
-    *texture = new FakeTexture(width, height, format);
+    *texture = new FakeTexture(width, height, format, pool);
+    return D3D_OK;
+  }
+  HRESULT UpdateTexture(IDirect3DTexture9* source, IDirect3DTexture9* destination) override {
+    Log("UpdateTexture %s %s", ObjectName<FakeTexture>(source), ObjectName<FakeTexture>(destination));
+    const HRESULT result = Next("UpdateTexture");
+    if (D3D_Failed(result)) return result;
+    FakeTexture* from = static_cast<FakeTexture*>(source);
+    FakeTexture* to = static_cast<FakeTexture*>(destination);
+    if (from == nullptr || to == nullptr || from->Pool() != D3DPOOL_SYSTEMMEM || to->Pool() == D3DPOOL_SYSTEMMEM ||
+        from->Width() != to->Width() || from->Height() != to->Height() || from->Format() != to->Format())
+      return D3DERR_INVALIDCALL;
+    to->Pixels().bytes = from->Pixels().bytes;
+    return D3D_OK;
+  }
+  HRESULT CreateRenderTarget(uint32_t width, uint32_t height, uint32_t format, uint32_t samples, uint32_t,
+                             int32_t lockable, IDirect3DSurface9** surface) override {
+    Log("CreateRenderTarget %u %u %u %u %d", width, height, format, samples, lockable);
+    *surface = nullptr;
+    const HRESULT result = Next("CreateRenderTarget");
+    if (D3D_Failed(result)) return result;
+    const D3DCAPS9 caps = Caps();
+    if (width == 0 || height == 0 || width > caps.MaxTextureWidth || height > caps.MaxTextureHeight ||
+        (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8) || (lockable != 0 && samples != 0))
+      return D3DERR_INVALIDCALL;
+    *surface = new FakeSurface(NewName("rt", &g_script.renderTargets), width, height, format, lockable != 0, samples);
+    return D3D_OK;
+  }
+  HRESULT CreateDepthStencilSurface(uint32_t width, uint32_t height, uint32_t format, uint32_t samples, uint32_t,
+                                    int32_t, IDirect3DSurface9** surface) override {
+    Log("CreateDepthStencilSurface %u %u %u %u", width, height, format, samples);
+    *surface = nullptr;
+    const HRESULT result = Next("CreateDepthStencilSurface");
+    if (D3D_Failed(result)) return result;
+    if (width == 0 || height == 0 || (format != D3DFMT_D24S8 && format != D3DFMT_D16))
+      return D3DERR_INVALIDCALL;
+    *surface = new FakeSurface(NewName("ds", &g_script.depthSurfaces), width, height, format, false, samples);
+    return D3D_OK;
+  }
+  HRESULT GetBackBuffer(uint32_t swapChain, uint32_t index, uint32_t type, IDirect3DSurface9** surface) override {
+    Log("GetBackBuffer");
+    *surface = nullptr;
+    const HRESULT result = Next("GetBackBuffer");
+    if (D3D_Failed(result)) return result;
+    if (swapChain != 0 || index != 0 || type != D3DBACKBUFFER_TYPE_MONO) return D3DERR_INVALIDCALL;
+    m_backBuffer->AddRef();
+    *surface = m_backBuffer;
+    return D3D_OK;
+  }
+  // Copies with the nearest source pixel (exact for rectangles of the same size).
+  HRESULT StretchRect(IDirect3DSurface9* source, const D3DRECT* sourceRect, IDirect3DSurface9* destination,
+                      const D3DRECT* destinationRect, uint32_t filter) override {
+    FakeSurface* from = static_cast<FakeSurface*>(source);
+    FakeSurface* to = static_cast<FakeSurface*>(destination);
+    if (from == nullptr || to == nullptr) return D3DERR_INVALIDCALL;
+    const D3DRECT sourceAll = Whole(from->Width(), from->Height());
+    const D3DRECT destinationAll = Whole(to->Width(), to->Height());
+    const D3DRECT& s = sourceRect != nullptr ? *sourceRect : sourceAll;
+    const D3DRECT& d = destinationRect != nullptr ? *destinationRect : destinationAll;
+    Log("StretchRect %s %d,%d,%d,%d %s %d,%d,%d,%d %u", from->Name().c_str(), s.x1, s.y1, s.x2, s.y2,
+        to->Name().c_str(), d.x1, d.y1, d.x2, d.y2, filter);
+    const HRESULT result = Next("StretchRect");
+    if (D3D_Failed(result)) return result;
+    FakePixels& in = from->Pixels();
+    FakePixels& out = to->Pixels();
+    if (!RectInside(s, from->Width(), from->Height()) || !RectInside(d, to->Width(), to->Height()) ||
+        from->IsDepth() || to->IsDepth() || to->Samples() != 0 || from->SameImage(to) ||
+        in.bytesPerPixel != out.bytesPerPixel ||
+        (from->Samples() != 0 && (s.x2 - s.x1 != d.x2 - d.x1 || s.y2 - s.y1 != d.y2 - d.y1)))
+      return D3DERR_INVALIDCALL;
+    const int64_t sw = s.x2 - s.x1, sh = s.y2 - s.y1, dw = d.x2 - d.x1, dh = d.y2 - d.y1;
+    const uint32_t bpp = in.bytesPerPixel;
+    for (int64_t y = 0; y < dh; ++y) {
+      const int64_t sy = s.y1 + y * sh / dh;
+      for (int64_t x = 0; x < dw; ++x) {
+        const int64_t sx = s.x1 + x * sw / dw;
+        std::memcpy(out.bytes.data() + (d.y1 + y) * out.Pitch() + (d.x1 + x) * bpp,
+                    in.bytes.data() + sy * in.Pitch() + sx * bpp, bpp);
+      }
+    }
     return D3D_OK;
   }
   HRESULT SetTexture(uint32_t stage, IDirect3DTexture9* texture) override {
     Log("SetTexture %u %s", stage, ObjectName<FakeTexture>(texture));
-    if (stage >= kD3DTextureStages) return D3DERR_INVALIDCALL;
+    if (stage >= kD3DTextureStages ||
+        (texture != nullptr && static_cast<FakeTexture*>(texture)->Pool() == D3DPOOL_SYSTEMMEM))
+      return D3DERR_INVALIDCALL;
     HoldObject(m_textures[stage], texture);
     return Next("SetTexture");
   }
@@ -311,8 +472,10 @@ class FakeDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
     slot = surface;
   }
   void MakeBuffers() {
-    m_targets[0] = new FakeSurface("backbuffer", m_params.BackBufferWidth, m_params.BackBufferHeight,
-                                   m_params.BackBufferFormat);
+    m_backBuffer = new FakeSurface("backbuffer", m_params.BackBufferWidth, m_params.BackBufferHeight,
+                                   m_params.BackBufferFormat, false, m_params.MultiSampleType);
+    m_targets[0] = m_backBuffer;
+    m_backBuffer->AddRef();
     m_depthTarget = new FakeSurface("depth", m_params.BackBufferWidth, m_params.BackBufferHeight,
                                     m_params.AutoDepthStencilFormat);
     m_viewport = {0, 0, m_params.BackBufferWidth, m_params.BackBufferHeight, 0.0f, 1.0f};
@@ -320,10 +483,12 @@ class FakeDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
   void DropBuffers() {
     for (IDirect3DSurface9*& target : m_targets) Hold(target, nullptr);
     Hold(m_depthTarget, nullptr);
+    Hold(m_backBuffer, nullptr);
   }
 
   D3DPRESENT_PARAMETERS m_params;
   D3DVIEWPORT9 m_viewport;
+  IDirect3DSurface9* m_backBuffer = nullptr;
   IDirect3DSurface9* m_targets[4] = {};
   IDirect3DSurface9* m_depthTarget = nullptr;
   IDirect3DTexture9* m_textures[kD3DTextureStages] = {};
@@ -430,3 +595,11 @@ IDirect3DSurface9* FakeD3D_NewSurface(const char* name, uint32_t width, uint32_t
 }
 
 uint32_t FakeD3D_SurfaceRefs(IDirect3DSurface9* surface) { return static_cast<FakeSurface*>(surface)->Refs(); }
+
+uint8_t* FakeD3D_SurfaceBytes(IDirect3DSurface9* surface) {
+  return static_cast<FakeSurface*>(surface)->Pixels().bytes.data();
+}
+
+uint8_t* FakeD3D_TextureBytes(IDirect3DTexture9* texture) {
+  return static_cast<FakeTexture*>(texture)->Pixels().bytes.data();
+}

@@ -18,7 +18,14 @@
 //   "SetTextureStageState <stage> <type> <value>", "SetLight <index> <type>",
 //   "LightEnable <index> <enable>", "SetMaterial",
 //   "CreateTexture <w> <h> <levels> 0x<usage> <format> <pool>" (textures are named "tex1", "tex2"
-//   ... in creation order), "LockRect <name>", "UnlockRect <name>", "SetTexture <stage> <name|null>",
+//   ... in creation order), "LockRect <name>", "UnlockRect <name>" (textures and surfaces),
+//   "SetTexture <stage> <name|null>", "GetSurfaceLevel <texture> <level>" (the surface is named
+//   "<texture>.0"), "PreLoad <texture>", "SetPriority <texture> <value>",
+//   "UpdateTexture <source> <destination>", "CreateRenderTarget <w> <h> <format> <samples>
+//   <lockable>" (named "rt1", "rt2" ...), "CreateDepthStencilSurface <w> <h> <format> <samples>"
+//   (named "ds1", "ds2" ...), "GetBackBuffer",
+//   "StretchRect <source> <x1>,<y1>,<x2>,<y2> <destination> <x1>,<y1>,<x2>,<y2> <filter>"
+//   (StretchRect copies the nearest source pixel),
 //   "CreateVertexBuffer <length> 0x<usage> 0x<fvf> <pool>" (named "vb1", "vb2" ...),
 //   "Lock <name> <offset> <size> 0x<flags>", "Unlock <name>",
 //   "SetStreamSource <stream> <name|null> <offset> <stride>", "SetFVF 0x<fvf>",
@@ -49,6 +56,8 @@ struct FakeD3DScript {
   D3DDISPLAYMODE desktop{1024, 768, 60, D3DFMT_X8R8G8B8};
   uint32_t maxSamples = 16;  // sample counts 2, 4, ... up to this are supported
   int textures = 0;          // textures made so far (for their names)
+  int renderTargets = 0;     // render-target surfaces made so far
+  int depthSurfaces = 0;     // depth-stencil surfaces made so far
   int vertexBuffers = 0;     // vertex buffers made so far
   // Results for the next calls of an operation (by its log name), used up in order; calls
   // beyond them succeed.
@@ -72,3 +81,7 @@ IDirect3DSurface9* FakeD3D_NewSurface(const char* name, uint32_t width, uint32_t
 // The reference count of a surface made by the fake (the device's back buffer is "backbuffer",
 // its depth-stencil surface "depth").
 uint32_t FakeD3D_SurfaceRefs(IDirect3DSurface9* surface);
+// The pixels of a surface or texture made by the fake, rows from the top without gaps (4 bytes
+// a pixel, 2 for D3DFMT_A4R4G4B4); a texture shares them with the surface of its level.
+uint8_t* FakeD3D_SurfaceBytes(IDirect3DSurface9* surface);
+uint8_t* FakeD3D_TextureBytes(IDirect3DTexture9* texture);

@@ -72,22 +72,101 @@ class GLContext {
 
 class GLObject;
 
-// ---- Surfaces: a renderbuffer (or texture) the device can render into ----
+// ---- Pixel conversion: GL keeps every texture and colour buffer as RGBA8 bytes (R, G, B, A);
+// the device's words are 0xAARRGGBB (bytes B, G, R, A) or 16-bit A4R4G4B4 ----
+
+// width x height device pixels (rows `pitch` bytes apart) into tightly packed RGBA bytes.
+void ToRGBA(const uint8_t* pixels, size_t pitch, uint32_t bytesPerPixel, uint32_t width, uint32_t height,
+            uint8_t* rgba) {
+  for (uint32_t y = 0; y < height; ++y) {
+    const uint8_t* in = pixels + y * pitch;
+    for (uint32_t x = 0; x < width; ++x, rgba += 4) {
+      if (bytesPerPixel == 2) {
+        uint16_t v;
+        std::memcpy(&v, in + x * 2, 2);
+        rgba[0] = static_cast<uint8_t>(((v >> 8) & 15) * 17);
+        rgba[1] = static_cast<uint8_t>(((v >> 4) & 15) * 17);
+        rgba[2] = static_cast<uint8_t>((v & 15) * 17);
+        rgba[3] = static_cast<uint8_t>((v >> 12) * 17);
+      } else {
+        rgba[0] = in[x * 4 + 2];
+        rgba[1] = in[x * 4 + 1];
+        rgba[2] = in[x * 4 + 0];
+        rgba[3] = in[x * 4 + 3];
+      }
+    }
+  }
+}
+
+// Tightly packed RGBA bytes into width x height device pixels (rows `pitch` bytes apart); 16-bit
+// pixels take the nearest 4-bit value of each channel.
+void FromRGBA(const uint8_t* rgba, uint32_t width, uint32_t height, uint32_t bytesPerPixel, uint8_t* pixels,
+              size_t pitch) {
+  auto nibble = [](uint8_t c) { return static_cast<uint16_t>((c + 8) / 17); };
+  for (uint32_t y = 0; y < height; ++y) {
+    uint8_t* out = pixels + y * pitch;
+    for (uint32_t x = 0; x < width; ++x, rgba += 4) {
+      if (bytesPerPixel == 2) {
+        const uint16_t v = static_cast<uint16_t>(nibble(rgba[3]) << 12 | nibble(rgba[0]) << 8 |
+                                                 nibble(rgba[1]) << 4 | nibble(rgba[2]));
+        std::memcpy(out + x * 2, &v, 2);
+      } else {
+        out[x * 4 + 0] = rgba[2];
+        out[x * 4 + 1] = rgba[1];
+        out[x * 4 + 2] = rgba[0];
+        out[x * 4 + 3] = rgba[3];
+      }
+    }
+  }
+}
+
+bool IsColourFormat(uint32_t format) { return format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8; }
+uint32_t BytesPerPixel(uint32_t format) { return format == D3DFMT_A4R4G4B4 ? 2 : 4; }
+
+bool RectInside(const D3DRECT& r, uint32_t width, uint32_t height) {
+  return r.x1 >= 0 && r.y1 >= 0 && r.x1 < r.x2 && r.y1 < r.y2 && r.x2 <= static_cast<int32_t>(width) &&
+         r.y2 <= static_cast<int32_t>(height);
+}
+
+D3DRECT Whole(uint32_t width, uint32_t height) { return {0, 0, static_cast<int32_t>(width), static_cast<int32_t>(height)}; }
+
+// ---- Surfaces: a renderbuffer of their own, or level 0 of a texture ----
+
+class GLObject;
+class GLTexture;
 
 class GLSurface final : public D3DRefCountedImpl<IDirect3DSurface9> {
  public:
-  GLSurface(GLObject* owner, GLuint renderbuffer, uint32_t width, uint32_t height, uint32_t format);
+  GLSurface(GLObject* owner, GLuint renderbuffer, uint32_t width, uint32_t height, uint32_t format, uint32_t samples,
+            bool lockable);
+  GLSurface(GLObject* owner, GLTexture* texture);
   ~GLSurface() override;
   uint32_t Width() const override { return m_width; }
   uint32_t Height() const override { return m_height; }
   uint32_t Format() const override { return m_format; }
+  HRESULT LockRect(D3DLOCKED_RECT* locked, const D3DRECT* rect, uint32_t flags) override;
+  HRESULT UnlockRect() override;
+
   GLuint Renderbuffer() const { return m_renderbuffer; }
+  GLTexture* Texture() const { return m_texture; }
+  uint32_t Samples() const { return m_samples; }
   bool HasStencil() const { return m_format == D3DFMT_D24S8; }
+  bool IsDepth() const { return m_format == D3DFMT_D24S8 || m_format == D3DFMT_D16; }
+  bool SameImage(const GLSurface* other) const {
+    return m_renderbuffer == other->m_renderbuffer && m_texture == other->m_texture;
+  }
+  // Attaches the surface's image at `attachment` of the framebuffer bound to `target`.
+  void AttachTo(GLenum target, GLenum attachment) const;
 
  private:
   GLObject* m_owner;
-  GLuint m_renderbuffer;
+  GLuint m_renderbuffer = 0;
+  GLTexture* m_texture = nullptr;  // holds a reference
   uint32_t m_width, m_height, m_format;
+  uint32_t m_samples = 0;
+  bool m_lockable = false;
+  bool m_locked = false;
+  std::vector<uint32_t> m_lockCopy;
 };
 
 // ---- The device object ----
@@ -171,33 +250,29 @@ class GLObject final : public D3DRefCountedImpl<IDirect3D9> {
   D3DCAPS9 m_caps;
 };
 
-GLSurface::GLSurface(GLObject* owner, GLuint renderbuffer, uint32_t width, uint32_t height, uint32_t format)
-    : m_owner(owner), m_renderbuffer(renderbuffer), m_width(width), m_height(height), m_format(format) {
-  m_owner->AddRef();
-}
-
-GLSurface::~GLSurface() {
-  m_owner->Context().MakeCurrent();
-  glDeleteRenderbuffers(1, &m_renderbuffer);
-  m_owner->Release();
-}
-
 GLSurface* AsGL(IDirect3DSurface9* surface) { return static_cast<GLSurface*>(surface); }
 
 // ---- Textures: a GL texture of one level with a copy of its pixels that locks hand out ----
 
 class GLTexture final : public D3DRefCountedImpl<IDirect3DTexture9> {
  public:
-  GLTexture(GLObject* owner, uint32_t width, uint32_t height, uint32_t format)
-      : m_owner(owner), m_width(width), m_height(height), m_format(format),
-        m_pixels(static_cast<size_t>(width) * height) {
+  GLTexture(GLObject* owner, uint32_t width, uint32_t height, uint32_t format, uint32_t pool)
+      : m_owner(owner),
+        m_width(width),
+        m_height(height),
+        m_format(format),
+        m_bytesPerPixel(BytesPerPixel(format)),
+        m_pixels(static_cast<size_t>(width) * height * m_bytesPerPixel) {
     m_owner->AddRef();
+    if (pool == D3DPOOL_SYSTEMMEM) return;
     glActiveTexture(GL_TEXTURE0 + GLPipeline::kUploadUnit);
     glGenTextures(1, &m_name);
     glBindTexture(GL_TEXTURE_2D, m_name);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0, GL_BGRA,
-                 GL_UNSIGNED_INT_8_8_8_8_REV, m_pixels.data());
+    // Zeros in any format are zero RGBA bytes; 32-bit pixels are already the right size.
+    std::vector<uint8_t> zeros(m_bytesPerPixel == 4 ? 0 : static_cast<size_t>(width) * height * 4);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, m_bytesPerPixel == 4 ? m_pixels.data() : zeros.data());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
     if (format == D3DFMT_X8R8G8B8) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
   }
@@ -205,42 +280,57 @@ class GLTexture final : public D3DRefCountedImpl<IDirect3DTexture9> {
   uint32_t Height() const override { return m_height; }
   uint32_t Format() const override { return m_format; }
   GLuint Name() const { return m_name; }
+  bool SystemMemory() const { return m_name == 0; }
 
   HRESULT LockRect(uint32_t level, D3DLOCKED_RECT* locked, const D3DRECT* rect, uint32_t) override {
-    const D3DRECT all = {0, 0, static_cast<int32_t>(m_width), static_cast<int32_t>(m_height)};
+    const D3DRECT all = Whole(m_width, m_height);
     if (rect == nullptr) rect = &all;
-    if (level != 0 || m_locked || rect->x1 < 0 || rect->y1 < 0 || rect->x1 >= rect->x2 || rect->y1 >= rect->y2 ||
-        rect->x2 > static_cast<int32_t>(m_width) || rect->y2 > static_cast<int32_t>(m_height))
-      return D3DERR_INVALIDCALL;
+    if (level != 0 || m_locked || !RectInside(*rect, m_width, m_height)) return D3DERR_INVALIDCALL;
+    if (m_drawnInto) ReadBack();
     m_locked = true;
     m_rect = *rect;
-    locked->Pitch = static_cast<int32_t>(m_width * 4);
-    locked->pBits = m_pixels.data() + static_cast<size_t>(rect->y1) * m_width + static_cast<size_t>(rect->x1);
+    locked->Pitch = static_cast<int32_t>(Pitch());
+    locked->pBits = m_pixels.data() + static_cast<size_t>(rect->y1) * Pitch() +
+                    static_cast<size_t>(rect->x1) * m_bytesPerPixel;
     return D3D_OK;
   }
   HRESULT UnlockRect(uint32_t level) override {
     if (level != 0 || !m_locked) return D3DERR_INVALIDCALL;
     m_locked = false;
-    m_owner->Context().MakeCurrent();
-    glActiveTexture(GL_TEXTURE0 + GLPipeline::kUploadUnit);
-    glBindTexture(GL_TEXTURE_2D, m_name);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(m_width));
-    glTexSubImage2D(GL_TEXTURE_2D, 0, m_rect.x1, m_rect.y1, m_rect.x2 - m_rect.x1, m_rect.y2 - m_rect.y1, GL_BGRA,
-                    GL_UNSIGNED_INT_8_8_8_8_REV,
-                    m_pixels.data() + static_cast<size_t>(m_rect.y1) * m_width + static_cast<size_t>(m_rect.x1));
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    Upload(m_rect);
     return D3D_OK;
+  }
+  HRESULT GetSurfaceLevel(uint32_t level, IDirect3DSurface9** surface) override;
+  void PreLoad() override {}
+  uint32_t SetPriority(uint32_t priority) override {
+    const uint32_t old = m_priority;
+    m_priority = priority;
+    return old;
+  }
+
+  // The device drew or copied into the texture: locks read its pixels back from GL from now on.
+  void MarkDrawnInto() { m_drawnInto = true; }
+  // Takes the pixels of a system-memory texture of the same size and format, and uploads them.
+  void CopyFrom(const GLTexture& source) {
+    m_pixels = source.m_pixels;
+    Upload(Whole(m_width, m_height));
   }
 
  private:
   ~GLTexture() override;
 
+  size_t Pitch() const { return static_cast<size_t>(m_width) * m_bytesPerPixel; }
+
+  void Upload(const D3DRECT& r);
+  void ReadBack();
+
   GLObject* m_owner;
   GLuint m_name = 0;
-  uint32_t m_width, m_height, m_format;
-  std::vector<uint32_t> m_pixels;
+  uint32_t m_width, m_height, m_format, m_bytesPerPixel;
+  std::vector<uint8_t> m_pixels;
   bool m_locked = false;
+  bool m_drawnInto = false;
+  uint32_t m_priority = 0;
   D3DRECT m_rect = {0, 0, 0, 0};
 };
 
@@ -299,8 +389,105 @@ class GLVertexBuffer final : public D3DRefCountedImpl<IDirect3DVertexBuffer9> {
 
 GLTexture::~GLTexture() {
   m_owner->Context().MakeCurrent();
-  glDeleteTextures(1, &m_name);
+  if (m_name != 0) glDeleteTextures(1, &m_name);
   m_owner->Release();
+}
+
+void GLTexture::Upload(const D3DRECT& r) {
+  if (m_name == 0) return;
+  const uint32_t w = static_cast<uint32_t>(r.x2 - r.x1), h = static_cast<uint32_t>(r.y2 - r.y1);
+  std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4);
+  ToRGBA(m_pixels.data() + static_cast<size_t>(r.y1) * Pitch() + static_cast<size_t>(r.x1) * m_bytesPerPixel, Pitch(),
+         m_bytesPerPixel, w, h, rgba.data());
+  m_owner->Context().MakeCurrent();
+  glActiveTexture(GL_TEXTURE0 + GLPipeline::kUploadUnit);
+  glBindTexture(GL_TEXTURE_2D, m_name);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, r.x1, r.y1, static_cast<GLsizei>(w), static_cast<GLsizei>(h), GL_RGBA,
+                  GL_UNSIGNED_BYTE, rgba.data());
+}
+
+void GLTexture::ReadBack() {
+  std::vector<uint8_t> rgba(static_cast<size_t>(m_width) * m_height * 4);
+  m_owner->Context().MakeCurrent();
+  glActiveTexture(GL_TEXTURE0 + GLPipeline::kUploadUnit);
+  glBindTexture(GL_TEXTURE_2D, m_name);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  FromRGBA(rgba.data(), m_width, m_height, m_bytesPerPixel, m_pixels.data(), Pitch());
+}
+
+HRESULT GLTexture::GetSurfaceLevel(uint32_t level, IDirect3DSurface9** surface) {
+  *surface = nullptr;
+  if (level != 0 || m_name == 0) return D3DERR_INVALIDCALL;
+  *surface = new GLSurface(m_owner, this);
+  return D3D_OK;
+}
+
+GLSurface::GLSurface(GLObject* owner, GLuint renderbuffer, uint32_t width, uint32_t height, uint32_t format,
+                     uint32_t samples, bool lockable)
+    : m_owner(owner),
+      m_renderbuffer(renderbuffer),
+      m_width(width),
+      m_height(height),
+      m_format(format),
+      m_samples(samples),
+      m_lockable(lockable) {
+  m_owner->AddRef();
+}
+
+GLSurface::GLSurface(GLObject* owner, GLTexture* texture)
+    : m_owner(owner), m_texture(texture), m_width(texture->Width()), m_height(texture->Height()),
+      m_format(texture->Format()) {
+  m_owner->AddRef();
+  m_texture->AddRef();
+}
+
+GLSurface::~GLSurface() {
+  m_owner->Context().MakeCurrent();
+  if (m_renderbuffer != 0) glDeleteRenderbuffers(1, &m_renderbuffer);
+  if (m_texture != nullptr) m_texture->Release();
+  m_owner->Release();
+}
+
+void GLSurface::AttachTo(GLenum target, GLenum attachment) const {
+  if (m_texture != nullptr) {
+    glFramebufferTexture2D(target, attachment, GL_TEXTURE_2D, m_texture->Name(), 0);
+  } else {
+    glFramebufferRenderbuffer(target, attachment, GL_RENDERBUFFER, m_renderbuffer);
+  }
+}
+
+HRESULT GLSurface::LockRect(D3DLOCKED_RECT* locked, const D3DRECT* rect, uint32_t) {
+  const D3DRECT all = Whole(m_width, m_height);
+  if (rect == nullptr) rect = &all;
+  if (!m_lockable || m_samples != 0 || m_locked || !RectInside(*rect, m_width, m_height)) return D3DERR_INVALIDCALL;
+  m_owner->Context().MakeCurrent();
+  GLint previous = 0;
+  glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &previous);
+  GLuint fbo = 0;
+  glGenFramebuffers(1, &fbo);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
+  AttachTo(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0);
+  std::vector<uint8_t> rgba(static_cast<size_t>(m_width) * m_height * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glReadPixels(0, 0, static_cast<GLsizei>(m_width), static_cast<GLsizei>(m_height), GL_RGBA, GL_UNSIGNED_BYTE,
+               rgba.data());
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(previous));
+  glDeleteFramebuffers(1, &fbo);
+  m_lockCopy.resize(static_cast<size_t>(m_width) * m_height);
+  FromRGBA(rgba.data(), m_width, m_height, 4, reinterpret_cast<uint8_t*>(m_lockCopy.data()),
+           static_cast<size_t>(m_width) * 4);
+  m_locked = true;
+  locked->Pitch = static_cast<int32_t>(m_width * 4);
+  locked->pBits = m_lockCopy.data() + static_cast<size_t>(rect->y1) * m_width + static_cast<size_t>(rect->x1);
+  return D3D_OK;
+}
+
+HRESULT GLSurface::UnlockRect() {
+  if (!m_locked) return D3DERR_INVALIDCALL;
+  m_locked = false;
+  return D3D_OK;
 }
 
 GLVertexBuffer::~GLVertexBuffer() {
@@ -325,6 +512,8 @@ class GLDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
     glGenFramebuffers(1, &m_mainFbo);
     glGenFramebuffers(1, &m_resolveFbo);
     glGenFramebuffers(1, &m_targetFbo);
+    glGenFramebuffers(1, &m_readFbo);
+    glGenFramebuffers(1, &m_drawFbo);
     glDisable(GL_DITHER);
     m_pipeline = new GLPipeline();
   }
@@ -362,8 +551,8 @@ class GLDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
 
     DropBackBuffer();
     m_params = params;
-    m_backBuffer = new GLSurface(m_object, colour, w, h, params.BackBufferFormat);
-    m_depthBuffer = new GLSurface(m_object, depth, w, h, depthFormat);
+    m_backBuffer = new GLSurface(m_object, colour, w, h, params.BackBufferFormat, params.MultiSampleType, false);
+    m_depthBuffer = new GLSurface(m_object, depth, w, h, depthFormat, params.MultiSampleType, false);
     m_resolveRb = resolve;
     // The new back buffer is the only target, and the viewport covers it.
     Hold(m_targets[0], m_backBuffer);
@@ -538,19 +727,103 @@ class GLDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
     return D3D_OK;
   }
 
-  HRESULT CreateTexture(uint32_t width, uint32_t height, uint32_t, uint32_t usage, uint32_t format, uint32_t,
+  HRESULT CreateTexture(uint32_t width, uint32_t height, uint32_t, uint32_t usage, uint32_t format, uint32_t pool,
                         IDirect3DTexture9** texture) override {
     *texture = nullptr;
     const D3DCAPS9& caps = m_object->Caps();
+    const bool renderTarget = (usage & D3DUSAGE_RENDERTARGET) != 0;
     if (width == 0 || height == 0 || width > caps.MaxTextureWidth || height > caps.MaxTextureHeight ||
-        (usage & D3DUSAGE_RENDERTARGET) != 0 || (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8))
+        (!IsColourFormat(format) && format != D3DFMT_A4R4G4B4) || (renderTarget && !IsColourFormat(format)) ||
+        (renderTarget && pool == D3DPOOL_SYSTEMMEM))
       return D3DERR_INVALIDCALL;
     m_object->Context().MakeCurrent();
-    *texture = new GLTexture(m_object, width, height, format);
+    *texture = new GLTexture(m_object, width, height, format, pool);
     return D3D_OK;
   }
+  HRESULT UpdateTexture(IDirect3DTexture9* source, IDirect3DTexture9* destination) override {
+    GLTexture* from = static_cast<GLTexture*>(source);
+    GLTexture* to = static_cast<GLTexture*>(destination);
+    if (from == nullptr || to == nullptr || !from->SystemMemory() || to->SystemMemory() ||
+        from->Width() != to->Width() || from->Height() != to->Height() || from->Format() != to->Format())
+      return D3DERR_INVALIDCALL;
+    to->CopyFrom(*from);
+    BindTargets();
+    return D3D_OK;
+  }
+  HRESULT CreateRenderTarget(uint32_t width, uint32_t height, uint32_t format, uint32_t samples, uint32_t,
+                             int32_t lockable, IDirect3DSurface9** surface) override {
+    *surface = nullptr;
+    if (width == 0 || height == 0 || width > m_object->MaxSize() || height > m_object->MaxSize() ||
+        !IsColourFormat(format) || !m_object->SamplesSupported(samples) || (lockable != 0 && samples != 0))
+      return D3DERR_INVALIDCALL;
+    m_object->Context().MakeCurrent();
+    GLSurface* made = new GLSurface(m_object, NewRenderbuffer(samples, GL_RGBA8, width, height), width, height,
+                                    format, samples, lockable != 0);
+    // Cleared to 0, as textures are.
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_drawFbo);
+    made->AttachTo(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0);
+    const BlitState saved = SaveBlitState();
+    const GLfloat zero[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    glClearBufferfv(GL_COLOR, 0, zero);
+    RestoreBlitState(saved);
+    glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, 0);
+    BindTargets();
+    *surface = made;
+    return D3D_OK;
+  }
+  HRESULT CreateDepthStencilSurface(uint32_t width, uint32_t height, uint32_t format, uint32_t samples, uint32_t,
+                                    int32_t, IDirect3DSurface9** surface) override {
+    *surface = nullptr;
+    if (width == 0 || height == 0 || width > m_object->MaxSize() || height > m_object->MaxSize() ||
+        (format != D3DFMT_D24S8 && format != D3DFMT_D16) || !m_object->SamplesSupported(samples))
+      return D3DERR_INVALIDCALL;
+    m_object->Context().MakeCurrent();
+    const GLenum internal = format == D3DFMT_D16 ? GL_DEPTH_COMPONENT16 : GL_DEPTH24_STENCIL8;
+    *surface = new GLSurface(m_object, NewRenderbuffer(samples, internal, width, height), width, height, format,
+                             samples, false);
+    return D3D_OK;
+  }
+  HRESULT GetBackBuffer(uint32_t swapChain, uint32_t index, uint32_t type, IDirect3DSurface9** surface) override {
+    *surface = nullptr;
+    if (swapChain != 0 || index != 0 || type != D3DBACKBUFFER_TYPE_MONO || m_backBuffer == nullptr)
+      return D3DERR_INVALIDCALL;
+    m_backBuffer->AddRef();
+    *surface = m_backBuffer;
+    return D3D_OK;
+  }
+  HRESULT StretchRect(IDirect3DSurface9* source, const D3DRECT* sourceRect, IDirect3DSurface9* destination,
+                      const D3DRECT* destinationRect, uint32_t filter) override {
+    GLSurface* from = AsGL(source);
+    GLSurface* to = AsGL(destination);
+    if (from == nullptr || to == nullptr) return D3DERR_INVALIDCALL;
+    const D3DRECT s = sourceRect != nullptr ? *sourceRect : Whole(from->Width(), from->Height());
+    const D3DRECT d = destinationRect != nullptr ? *destinationRect : Whole(to->Width(), to->Height());
+    const bool sameSize = s.x2 - s.x1 == d.x2 - d.x1 && s.y2 - s.y1 == d.y2 - d.y1;
+    if (!RectInside(s, from->Width(), from->Height()) || !RectInside(d, to->Width(), to->Height()) ||
+        from->IsDepth() || to->IsDepth() || to->Samples() != 0 || from->SameImage(to) ||
+        (from->Samples() != 0 && !sameSize))
+      return D3DERR_INVALIDCALL;
+    m_object->Context().MakeCurrent();
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    const GLenum glFilter = !sameSize && filter == D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST;
+    const BlitState saved = SaveBlitState();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_drawFbo);
+    from->AttachTo(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0);
+    to->AttachTo(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0);
+    glBlitFramebuffer(s.x1, s.y1, s.x2, s.y2, d.x1, d.y1, d.x2, d.y2, GL_COLOR_BUFFER_BIT, glFilter);
+    glFramebufferRenderbuffer(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, 0);
+    glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, 0);
+    RestoreBlitState(saved);
+    if (to->Texture() != nullptr) to->Texture()->MarkDrawnInto();
+    BindTargets();
+    return glGetError() == GL_NO_ERROR ? D3D_OK : D3DERR_INVALIDCALL;
+  }
   HRESULT SetTexture(uint32_t stage, IDirect3DTexture9* texture) override {
-    if (stage >= kD3DTextureStages) return D3DERR_INVALIDCALL;
+    if (stage >= kD3DTextureStages ||
+        (texture != nullptr && static_cast<GLTexture*>(texture)->SystemMemory()))
+      return D3DERR_INVALIDCALL;
     m_pipeline->SetTexture(stage, texture != nullptr ? static_cast<GLTexture*>(texture)->Name() : 0);
     HoldObject(m_textures[stage], texture);
     return D3D_OK;
@@ -607,7 +880,10 @@ class GLDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
     m_object->Context().MakeCurrent();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, ResolvedFbo());
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(x, y, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
+    std::vector<uint8_t> rgba(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    FromRGBA(rgba.data(), static_cast<uint32_t>(width), static_cast<uint32_t>(height), 4,
+             reinterpret_cast<uint8_t*>(pixels), static_cast<size_t>(width) * 4);
     BindTargets();
     return glGetError() == GL_NO_ERROR;
   }
@@ -624,10 +900,40 @@ class GLDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
     glDeleteFramebuffers(1, &m_mainFbo);
     glDeleteFramebuffers(1, &m_resolveFbo);
     glDeleteFramebuffers(1, &m_targetFbo);
+    glDeleteFramebuffers(1, &m_readFbo);
+    glDeleteFramebuffers(1, &m_drawFbo);
     m_object->Release();
   }
 
   static void Hold(IDirect3DSurface9*& slot, IDirect3DSurface9* surface) { HoldObject(slot, surface); }
+
+  static GLuint NewRenderbuffer(uint32_t samples, GLenum format, uint32_t width, uint32_t height) {
+    GLuint renderbuffer = 0;
+    glGenRenderbuffers(1, &renderbuffer);
+    glBindRenderbuffer(GL_RENDERBUFFER, renderbuffer);
+    glRenderbufferStorageMultisample(GL_RENDERBUFFER, static_cast<GLsizei>(samples), format,
+                                     static_cast<GLsizei>(width), static_cast<GLsizei>(height));
+    return renderbuffer;
+  }
+
+  // The pipeline's GL state that would limit a copy or a clear of a whole image: the scissor
+  // test and the colour mask. Saved, opened up, and put back after.
+  struct BlitState {
+    GLboolean scissor;
+    GLboolean colourMask[4];
+  };
+  static BlitState SaveBlitState() {
+    BlitState state;
+    state.scissor = glIsEnabled(GL_SCISSOR_TEST);
+    glGetBooleanv(GL_COLOR_WRITEMASK, state.colourMask);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    return state;
+  }
+  static void RestoreBlitState(const BlitState& state) {
+    if (state.scissor) glEnable(GL_SCISSOR_TEST);
+    glColorMask(state.colourMask[0], state.colourMask[1], state.colourMask[2], state.colourMask[3]);
+  }
 
   // Unbinds every texture and the stream.
   void ReleaseBindings() {
@@ -666,20 +972,34 @@ class GLDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
   }
 
   // Binds the framebuffer for the current targets: the back buffer's own, or one made up of the
-  // chosen surfaces.
+  // chosen surfaces. Textures that become targets are marked as drawn into.
   void BindTargets() {
     const bool backBuffer = m_targets[0] == m_backBuffer && m_targets[1] == nullptr && m_targets[2] == nullptr &&
                             m_targets[3] == nullptr && m_depthTarget == m_depthBuffer;
     if (backBuffer) {
+      // The other framebuffer lets go of the surfaces it held, so their storage can go.
+      if (m_targetFboUsed) {
+        glBindFramebuffer(GL_FRAMEBUFFER, m_targetFbo);
+        for (GLenum i = 0; i < 4; ++i)
+          glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, GL_RENDERBUFFER, 0);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, 0);
+        m_targetFboUsed = false;
+      }
       glBindFramebuffer(GL_FRAMEBUFFER, m_mainFbo);
       return;
     }
     glBindFramebuffer(GL_FRAMEBUFFER, m_targetFbo);
+    m_targetFboUsed = true;
     GLenum buffers[4];
     for (GLenum i = 0; i < 4; ++i) {
-      const GLuint rb = m_targets[i] != nullptr ? AsGL(m_targets[i])->Renderbuffer() : 0;
-      glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, GL_RENDERBUFFER, rb);
-      buffers[i] = rb != 0 ? GL_COLOR_ATTACHMENT0 + i : GL_NONE;
+      GLSurface* target = AsGL(m_targets[i]);
+      if (target != nullptr) {
+        target->AttachTo(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i);
+        if (target->Texture() != nullptr) target->Texture()->MarkDrawnInto();
+      } else {
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, GL_RENDERBUFFER, 0);
+      }
+      buffers[i] = target != nullptr ? GL_COLOR_ATTACHMENT0 + i : GL_NONE;
     }
     glDrawBuffers(4, buffers);
     if (m_depthTarget != nullptr) {
@@ -698,6 +1018,8 @@ class GLDevice final : public D3DRefCountedImpl<IDirect3DDevice9> {
   GLObject* m_object;
   D3DPRESENT_PARAMETERS m_params;
   GLuint m_mainFbo = 0, m_resolveFbo = 0, m_targetFbo = 0;
+  GLuint m_readFbo = 0, m_drawFbo = 0;  // the two sides of StretchRect
+  bool m_targetFboUsed = false;         // m_targetFbo holds attachments
   GLuint m_resolveRb = 0;
   GLSurface* m_backBuffer = nullptr;
   GLSurface* m_depthBuffer = nullptr;

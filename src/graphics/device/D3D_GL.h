@@ -15,8 +15,16 @@
 // Draws go through the fixed-function pipeline of D3D_GLPipeline.h, which applies the states
 // that changed at each draw. Vertex buffers are GL buffers with a copy of their bytes: Lock hands
 // out the copy and Unlock uploads the locked range (a discarding lock gives up the old storage
-// first). Textures are RGBA8 GL textures of one level with a copy of their pixels, uploaded the
-// same way. A reset puts every state back to its default and unbinds textures and the stream.
+// first). A reset puts every state back to its default and unbinds textures and the stream.
+//
+// Textures are RGBA8 GL textures of one level (bytes R, G, B, A) with a copy of their pixels in
+// the device's format, which locks hand out: the copy is converted on the CPU at every upload
+// (16-bit A4R4G4B4 widened to 8 bits a channel) and, for a texture the device has drawn or copied
+// into, read back and converted at every lock. System-memory textures are only the copy.
+// Render targets are renderbuffers (RGBA8, multisampled when asked) and depth-stencil surfaces
+// are renderbuffers in the depth format; a texture's level surface attaches the texture itself.
+// StretchRect is glBlitFramebuffer (linear when asked and the sizes differ, exact otherwise),
+// and every read-back is glReadPixels with row 0 at the top.
 #pragma once
 
 #include <cstdint>

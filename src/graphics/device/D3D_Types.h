@@ -25,8 +25,22 @@ constexpr uint32_t D3DFMT_UNKNOWN = 0;
 constexpr uint32_t D3DFMT_A8R8G8B8 = 21;
 constexpr uint32_t D3DFMT_X8R8G8B8 = 22;
 constexpr uint32_t D3DFMT_R5G6B5 = 23;
+constexpr uint32_t D3DFMT_A4R4G4B4 = 26;  // 16-bit words, nibbles A, R, G, B from the highest
+constexpr uint32_t D3DFMT_D32 = 71;
 constexpr uint32_t D3DFMT_D24S8 = 75;
 constexpr uint32_t D3DFMT_D16 = 80;
+constexpr uint32_t D3DFMT_R16F = 111;
+constexpr uint32_t D3DFMT_R32F = 114;
+// Block-compressed formats, named by their four characters.
+constexpr uint32_t D3DFourCC(char a, char b, char c, char d) {
+  return static_cast<uint32_t>(static_cast<uint8_t>(a)) | static_cast<uint32_t>(static_cast<uint8_t>(b)) << 8 |
+         static_cast<uint32_t>(static_cast<uint8_t>(c)) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24;
+}
+constexpr uint32_t D3DFMT_DXT1 = D3DFourCC('D', 'X', 'T', '1');
+constexpr uint32_t D3DFMT_DXT2 = D3DFourCC('D', 'X', 'T', '2');
+constexpr uint32_t D3DFMT_DXT3 = D3DFourCC('D', 'X', 'T', '3');
+constexpr uint32_t D3DFMT_DXT4 = D3DFourCC('D', 'X', 'T', '4');
+constexpr uint32_t D3DFMT_DXT5 = D3DFourCC('D', 'X', 'T', '5');
 
 constexpr uint32_t D3DDEVTYPE_HAL = 1;
 constexpr uint32_t D3DDEVTYPE_REF = 2;
@@ -186,8 +200,12 @@ constexpr uint32_t D3DUSAGE_WRITEONLY = 0x8;
 constexpr uint32_t D3DUSAGE_DYNAMIC = 0x200;
 constexpr uint32_t D3DPOOL_SYSTEMMEM = 2;
 
+constexpr uint32_t D3DLOCK_READONLY = 0x10;
 constexpr uint32_t D3DLOCK_NOOVERWRITE = 0x1000;
 constexpr uint32_t D3DLOCK_DISCARD = 0x2000;
+constexpr uint32_t D3DLOCK_NO_DIRTY_UPDATE = 0x8000;
+
+constexpr uint32_t D3DBACKBUFFER_TYPE_MONO = 0;
 
 // Primitive kinds of DrawPrimitive.
 constexpr uint32_t D3DPT_POINTLIST = 1;
