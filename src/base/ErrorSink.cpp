@@ -31,7 +31,11 @@ void FatalError(const char* format, ...) {
   char message[kConsoleBufferSize];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(message, sizeof(message), format ? format : "", args);
+  if (format != nullptr) {
+    std::vsnprintf(message, sizeof(message), format, args);
+  } else {
+    message[0] = '\0';
+  }
   va_end(args);
   if (g_ErrorSuppressed.load()) {
     g_ErrorFlag.store(true);

@@ -2,15 +2,10 @@
 // the main thread hand state over through single atomic bytes instead (see Thread).
 #pragma once
 
-#include <cstdint>
-
 class Mutex {
  public:
   explicit Mutex(const char* /*name*/) {}
   ~Mutex() = default;
   bool Lock() { return true; }
   void Unlock() {}
-
- private:
-  int32_t m_unused = 0;
 };
