@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "code/VM_State.h"
 #include "code/Code_Function.h"
 #include "function/Function_Misc.h"
 #include "room/Event_Names.h"
@@ -46,7 +47,7 @@ void CallBuiltin(const char* name, CInstance* self, CInstance* other, std::vecto
   std::vector<ScriptValue> values;
   for (double a : args) values.push_back(Real(a));
   ScriptValue result{};
-  g_BuiltinFunctions[number].func(&result, self, other, static_cast<int32_t>(values.size()), values.data());
+  g_VM.functions[number].func(&result, self, other, static_cast<int32_t>(values.size()), values.data());
   EXPECT_EQ(result.Kind(), VALUE_REAL);
   EXPECT_EQ(result.real, 0.0);
 }
