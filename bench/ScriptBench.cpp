@@ -83,7 +83,6 @@ void StringLength(ScriptValue* result, CInstance*, CInstance*, int32_t argc, Scr
 
 class Console : public tagIConsole {
  public:
-  bool Query(int, int) override { return true; }
   void Output(const char* format, ...) override __attribute__((format(printf, 2, 3))) {
     va_list args;
     va_start(args, format);

@@ -77,7 +77,6 @@ class Input {
 // A console that keeps nothing.
 class NullConsole : public tagIConsole {
  public:
-  bool Query(int, int) override { return true; }
   void Output(const char*, ...) override {}
 };
 

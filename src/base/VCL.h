@@ -9,7 +9,6 @@
 class tagIConsole {
  public:
   virtual ~tagIConsole() = default;
-  virtual bool Query(int a, int b) = 0;  // nothing asks; every console answers true
   virtual void Output(const char* format, ...) __attribute__((format(printf, 2, 3))) = 0;
 };
 
@@ -19,7 +18,6 @@ class TConsole : public tagIConsole {
  public:
   explicit constexpr TConsole(uint8_t target) : target_(target) {}
   ~TConsole() override = default;
-  bool Query(int, int) override { return true; }
   void Output(const char* format, ...) override __attribute__((format(printf, 2, 3)));
 
   // Writes an already formatted message (cut to 4,095 bytes), as Output does after formatting.

@@ -54,5 +54,3 @@ void Buffer_Fast::Poke(int offset, int type, const void* value) {
   if (type != BUFFER_U8 || offset < 0 || offset >= m_Size) return;
   m_pData[offset] = static_cast<uint8_t>(static_cast<uint32_t>(num::TruncInt32(ValueReal(value))) & 0xFFu);
 }
-
-void Buffer_Fast::Reserved(int, int, int) {}

@@ -15,5 +15,4 @@ class Buffer_Fast : public IBuffer {
   int Read(int type, ScriptValue* out) override;
   void Peek(int offset, int type, ScriptValue* out) override;
   void Poke(int offset, int type, const void* value) override;
-  void Reserved(int a, int b, int c) override;
 };

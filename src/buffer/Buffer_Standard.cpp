@@ -9,5 +9,3 @@ Buffer_Standard::Buffer_Standard() : IBuffer() {}
 
 // The block is released by IBuffer's destructor.
 Buffer_Standard::~Buffer_Standard() = default;
-
-void Buffer_Standard::Reserved(int, int, int) {}

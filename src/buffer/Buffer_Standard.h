@@ -14,6 +14,4 @@ class Buffer_Standard : public IBuffer {
   // An empty grow buffer with no block, for loads that grow it.
   Buffer_Standard();
   ~Buffer_Standard() override;
-
-  void Reserved(int a, int b, int c) override;
 };

@@ -87,8 +87,6 @@ class IBuffer {
   virtual void Copy(int srcOffset, int size, IBuffer* dest, int destOffset);
   virtual void Fill(int offset, int size, int type, const void* value, int stride, bool zeroGaps);
   virtual void GetSurface(int surfaceId, int mode, int offset, int rowPadding);
-  // Kept for the slot layout; nothing calls it.
-  virtual void Reserved(int a, int b, int c) = 0;
 
   // ---- Helpers ----
   uint8_t* GetData() const { return m_pData; }

@@ -72,7 +72,6 @@ class CCode {
   const char* m_sourceCopy = nullptr;  // the text the machine shows in reports and to the debugger
   char* m_name = nullptr;          // own copy (text entries) or the game data's name
   int32_t m_codeIndex = -1;        // index in the CODE chunk, -1 for text entries
-  void* m_nativeBinding = nullptr;  // always null here
   CodeNativeFunction m_native;      // set only on entries made by FromNative
   bool m_madeFromText = true;
 

@@ -14,7 +14,6 @@ class TErrStreamConsole : public tagIConsole {
   TErrStreamConsole(const TErrStreamConsole&) = delete;
   TErrStreamConsole& operator=(const TErrStreamConsole&) = delete;
 
-  bool Query(int, int) override { return true; }
   // Formats into a shared scratch text of 16,384 bytes (longer output is cut) and appends it,
   // growing the buffer when needed.
   void Output(const char* format, ...) override __attribute__((format(printf, 2, 3)));

@@ -741,4 +741,3 @@ int32_t BoundedStringLength(const char* text, int32_t n) {
 }
 
 void FreeMemory(void* p) { MemoryManager::Free(p); }
-void FreeMemoryAlt(void* p) { MemoryManager::Free(p); }

@@ -204,6 +204,5 @@ class VMWriteBuffer : public VMBuffer {
 char* DuplicateString(const char* text);
 // The index of the first NUL within the first n bytes, else n (0 for a null text).
 int32_t BoundedStringLength(const char* text, int32_t n);
-// Out-of-line forms of MemoryManager::Free.
+// An out-of-line form of MemoryManager::Free.
 void FreeMemory(void* p);
-void FreeMemoryAlt(void* p);

@@ -603,7 +603,7 @@ const ClassTable kClassTable;
   return true;
 }
 
-[[gnu::always_inline]] // `push.v s; push.s text; add.s.v; pop.v.v s` with s a whole variable holding a text: the text
+// `push.v s; push.s text; add.s.v; pop.v.v s` with s a whole variable holding a text: the text
 // grows in its own block (which may move) instead of being copied onto the stack, joined into a
 // new block and copied back. Answers the offset after the pop, or -1 when the four instructions
 // are not that (nothing is changed then).

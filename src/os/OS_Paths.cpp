@@ -365,7 +365,7 @@ bool OS_FindPathNoCase(const char* path, size_t baseLength, char* out, size_t ca
   const size_t length = std::strlen(path);
   if (baseLength > length) return false;
   std::string found(path, baseLength);
-  if (found.empty()) found = "/";
+  if (found.empty()) found.push_back('/');
   std::string baseReal;
   if (!RealPath(found, baseReal)) return false;
 

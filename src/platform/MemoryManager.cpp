@@ -11,8 +11,6 @@
 namespace MemoryManager {
 
 std::atomic<int32_t> TotalBytes{0};
-std::atomic<int32_t> TotalBytes2{0};
-std::atomic<int32_t> TotalBytes3{0};
 std::atomic<int32_t> BlockCount{0};
 std::atomic<int32_t> FrameCount{0};
 std::atomic<int64_t> AllocCount{0};
@@ -143,8 +141,6 @@ bool HasMagic(const void* p) {
 
 void Count(int32_t bytes, int32_t blocks) {
   TotalBytes.fetch_add(bytes, std::memory_order_relaxed);
-  TotalBytes2.fetch_add(bytes, std::memory_order_relaxed);
-  TotalBytes3.fetch_add(bytes, std::memory_order_relaxed);
   BlockCount.fetch_add(blocks, std::memory_order_relaxed);
 }
 

@@ -12,10 +12,8 @@ constexpr uint32_t kMagic1 = 0xDEADC0DEu;
 constexpr uint32_t kMagic2 = 0xBAADB00Bu;
 constexpr uint32_t kHeaderSize = 16;
 
-// Process-wide statistics; the three byte totals always move together.
+// Process-wide statistics.
 extern std::atomic<int32_t> TotalBytes;
-extern std::atomic<int32_t> TotalBytes2;
-extern std::atomic<int32_t> TotalBytes3;
 extern std::atomic<int32_t> BlockCount;
 extern std::atomic<int32_t> FrameCount;
 // Blocks handed out since the start (never goes down): what a piece of work allocated is the

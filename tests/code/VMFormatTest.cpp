@@ -173,7 +173,6 @@ TEST(VMStringRoutines, DuplicateAndBoundedLength) {
   EXPECT_EQ(BoundedStringLength(bytes, 6), 2);
   EXPECT_EQ(BoundedStringLength(bytes, 1), 1);
   EXPECT_EQ(BoundedStringLength(nullptr, 4), 0);
-  FreeMemoryAlt(DuplicateString("x"));
 }
 
 }  // namespace

@@ -12,14 +12,9 @@ using namespace testsupport;
 namespace {
 
 struct Counters {
-  int32_t bytes, bytes2, bytes3, blocks;
-  static Counters Now() {
-    return {MemoryManager::TotalBytes.load(), MemoryManager::TotalBytes2.load(),
-            MemoryManager::TotalBytes3.load(), MemoryManager::BlockCount.load()};
-  }
-  bool operator==(const Counters& o) const {
-    return bytes == o.bytes && bytes2 == o.bytes2 && bytes3 == o.bytes3 && blocks == o.blocks;
-  }
+  int32_t bytes, blocks;
+  static Counters Now() { return {MemoryManager::TotalBytes.load(), MemoryManager::BlockCount.load()}; }
+  bool operator==(const Counters& o) const { return bytes == o.bytes && blocks == o.blocks; }
 };
 
 bool AllZero(const void* p, size_t n) {
@@ -47,8 +42,6 @@ TEST(MemoryManager, HeaderAndCountersFollowEveryBlock) {
   EXPECT_TRUE(MemoryManager::IsManaged(p));
   Counters after = Counters::Now();
   EXPECT_EQ(after.bytes - start.bytes, 10);
-  EXPECT_EQ(after.bytes2 - start.bytes2, 10);
-  EXPECT_EQ(after.bytes3 - start.bytes3, 10);
   EXPECT_EQ(after.blocks - start.blocks, 1);
 
   MemoryManager::Free(p);

@@ -64,7 +64,6 @@ class EnvOverride {
 // A console that collects what is written to it, one entry per Output call.
 class RecordingConsole : public tagIConsole {
  public:
-  bool Query(int, int) override { return true; }
   void Output(const char* format, ...) override __attribute__((format(printf, 2, 3)));
   // Everything written, joined.
   std::string Text() const;

@@ -881,8 +881,9 @@ std::string GenerateSource(const Bytes& table) {
   s += "const unsigned char g_BuiltinFontGlyphs[" + std::to_string(kGlyphCount) + "][4] = {\n";
   for (int i = 0; i < kGlyphCount; ++i) {
     const GlyphRect r = GlyphRectFor(i);
-    s += "{" + std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.w) + "," +
-         std::to_string(r.h) + "},";
+    char entry[64];
+    std::snprintf(entry, sizeof(entry), "{%d,%d,%d,%d},", r.x, r.y, r.w, r.h);
+    s += entry;
     if (i % 8 == 7 || i + 1 == kGlyphCount) s += '\n';
   }
   s += "};\n";
