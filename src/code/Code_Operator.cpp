@@ -90,14 +90,14 @@ bool EvalComparison(CCode* code, int32_t position, int32_t op, ScriptValue* left
   return true;
 }
 
-// real * string: the text repeated n times, n the real rounded to nearest (none for n <= 0).
-// A result longer than the machine allows is refused with the machine's error.
 // The repeat count of real * string: the real rounded to nearest, none for n <= 0.
 uint64_t RepeatCount(const ScriptValue* left) {
   const int32_t n = num::RoundInt32(left->real);
   return n > 0 ? static_cast<uint64_t>(n) : 0;
 }
 
+// real * string: the text repeated RepeatCount times. A result longer than the machine allows is
+// refused with the machine's error.
 bool RepeatText(CCode* code, int32_t position, ScriptValue* left, const ScriptValue* right) {
   const char* text = TextOf(right);
   const uint64_t length = std::strlen(text);
