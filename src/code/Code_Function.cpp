@@ -8,7 +8,9 @@
 #include "base/VCL.h"
 #include "code/Code_Error.h"
 #include "extension/Extension_Main.h"
+#include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
+#include "platform/NameTable.h"
 #include "platform/Numeric.h"
 #include "script/Script_Main.h"
 
@@ -19,23 +21,11 @@ const char* CurrentBuiltinName = nullptr;
 
 namespace {
 
-// The index of the first entry named exactly `name`, or -1.
-int32_t FindBuiltin(const char* name) {
-  for (int32_t i = 0; i < g_BuiltinFunctionCount; ++i) {
-    if (std::strcmp(g_BuiltinFunctions[i].name, name) == 0) return i;
-  }
-  return -1;
-}
+// The entries' names by index, for finding a name without a walk over the table.
+NameTable g_BuiltinNames;
 
-// Grows the table by one step; the memory manager keeps the old entries and zero-fills the rest.
-void GrowTable() {
-  uint64_t capacity = static_cast<uint64_t>(g_BuiltinFunctionCapacity) + kBuiltinTableStep;
-  uint64_t bytes = capacity * sizeof(BuiltinFunctionEntry);
-  if (capacity > INT32_MAX || bytes > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
-  g_BuiltinFunctions = static_cast<BuiltinFunctionEntry*>(
-      MemoryManager::ReAlloc(g_BuiltinFunctions, static_cast<uint32_t>(bytes), __FILE__, __LINE__));
-  g_BuiltinFunctionCapacity = static_cast<int32_t>(capacity);
-}
+// The index of the first entry named exactly `name`, or -1.
+int32_t FindBuiltin(const char* name) { return g_BuiltinNames.FindFirst(name); }
 
 // The two values of every wrong-kind message: the built-in's name and the argument's position
 // counted from 1.
@@ -64,7 +54,10 @@ bool RegisterBuiltinFunction(const char* name, BuiltinFunction func, int32_t arg
                          length, kBuiltinNameSize - 1, name);
     return false;
   }
-  if (g_BuiltinFunctionCount >= g_BuiltinFunctionCapacity) GrowTable();
+  // The memory manager keeps the old entries and zero-fills the new ones.
+  Grow_Reserve(g_BuiltinFunctions, g_BuiltinFunctionCapacity, static_cast<int64_t>(g_BuiltinFunctionCount) + 1,
+               kBuiltinTableStep);
+  g_BuiltinNames.Add(name);
   BuiltinFunctionEntry& entry = g_BuiltinFunctions[g_BuiltinFunctionCount++];
   std::memcpy(entry.name, name, length + 1);
   entry.func = func;
@@ -118,6 +111,7 @@ bool GetBuiltinFunctionInfo(int32_t index, const char** name, BuiltinFunction* f
 }
 
 void FreeBuiltinFunctions() {
+  g_BuiltinNames.FreeAll();
   MemoryManager::Free(g_BuiltinFunctions);
   g_BuiltinFunctions = nullptr;
   g_BuiltinFunctionCount = 0;

@@ -2,31 +2,18 @@
 
 #include "code/Code_Error.h"
 #include "code/Code_Operator.h"
-#include "platform/MemoryManager.h"
+#include "platform/GrowArray.h"
 #include "platform/Numeric.h"
 
 namespace {
 
-// The ids named by var statements so far in this walk.
-int32_t* g_LocalIds = nullptr;
-int32_t g_LocalCount = 0;
-int32_t g_LocalCapacity = 0;
+// The ids named by var statements so far in this walk (room for 10,000 at first, doubling).
+GrowArray<int32_t> g_LocalIds(kGrowDoubling, 10000);
 
-constexpr int32_t kLocalListStart = 10000;
-
-void AddLocal(int32_t id) {
-  if (g_LocalCount >= g_LocalCapacity) {
-    const int64_t capacity = g_LocalCapacity == 0 ? kLocalListStart : static_cast<int64_t>(g_LocalCapacity) * 2;
-    const uint64_t bytes = static_cast<uint64_t>(capacity) * sizeof(int32_t);
-    if (capacity > INT32_MAX || bytes > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
-    g_LocalIds = static_cast<int32_t*>(MemoryManager::ReAlloc(g_LocalIds, static_cast<uint32_t>(bytes), __FILE__, __LINE__));
-    g_LocalCapacity = static_cast<int32_t>(capacity);
-  }
-  g_LocalIds[g_LocalCount++] = id;
-}
+void AddLocal(int32_t id) { g_LocalIds.Push(id); }
 
 bool IsLocal(int32_t id) {
-  for (int32_t i = 0; i < g_LocalCount; ++i) {
+  for (int32_t i = 0; i < g_LocalIds.Count(); ++i) {
     if (g_LocalIds[i] == id) return true;
   }
   return false;
@@ -108,15 +95,10 @@ bool Check(CCode* code, CodeNode* node) {
 
 bool Phase4_Check(CCode* code, CodeNode* root) {
   Code_ClearErrorFlag();
-  g_LocalCount = 0;
+  g_LocalIds.Clear();
   if (root == nullptr) return true;
   Check(code, root);
   return !Code_GetErrorFlag();
 }
 
-void Phase4_FreeLocals() {
-  MemoryManager::Free(g_LocalIds);
-  g_LocalIds = nullptr;
-  g_LocalCount = 0;
-  g_LocalCapacity = 0;
-}
+void Phase4_FreeLocals() { g_LocalIds.Free(); }

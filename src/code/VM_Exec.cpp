@@ -33,9 +33,8 @@ int32_t g_RunDepth = 0;
 
 char g_LastError[kVMErrorMessageSize] = "";
 
-// The locals pool: one list per nesting depth, reused.
-CVariableList** g_LocalsPool = nullptr;
-int32_t g_LocalsCapacity = 0;
+// The locals pool: one list per nesting depth, reused (the slots past the count keep theirs).
+GrowArray<CVariableList*> g_LocalsPool;
 int32_t g_LocalsCount = 0;
 
 constexpr int32_t kDebuggerPollInstructions = 20000;
@@ -47,61 +46,48 @@ void* AllocBytes(int64_t bytes, bool clear) {
   return MemoryManager::Alloc(static_cast<uint32_t>(bytes), __FILE__, __LINE__, clear);
 }
 
-void* GrowBytes(void* block, int64_t bytes) {
-  if (bytes <= 0 || bytes > static_cast<int64_t>(UINT32_MAX - MemoryManager::kHeaderSize)) OutOfMemoryHandler();
-  return MemoryManager::ReAlloc(block, static_cast<uint32_t>(bytes), __FILE__, __LINE__);
-}
-
 // ---- Handle tables ----
 
 uint32_t TableAdd(VMHandleTable* t, void* p, int32_t depth, uint8_t kind) {
   int32_t slot;
-  if (t->freeCount > 0) {
-    slot = t->freeList[--t->freeCount];
+  if (t->freeList.Count() > 0) {
+    slot = t->freeList[t->freeList.Count() - 1];
+    t->freeList.SetCount(t->freeList.Count() - 1);
   } else {
-    if (t->used == t->capacity) {
-      const int64_t capacity = t->capacity == 0 ? 16 : static_cast<int64_t>(t->capacity) * 2;
-      if (capacity > INT32_MAX / 8) OutOfMemoryHandler();
-      t->items = static_cast<void**>(GrowBytes(t->items, capacity * static_cast<int64_t>(sizeof(void*))));
-      t->depths = static_cast<int32_t*>(GrowBytes(t->depths, capacity * 4));
-      t->kinds = static_cast<uint8_t*>(GrowBytes(t->kinds, capacity));
-      t->freeList = static_cast<int32_t*>(GrowBytes(t->freeList, capacity * 4));
-      t->capacity = static_cast<int32_t>(capacity);
-    }
-    slot = t->used++;
+    slot = t->slots.Count();
+    t->slots.Push();
+    // The free list never holds more slots than there are, so freeing never allocates.
+    t->freeList.Reserve(t->slots.Capacity());
   }
-  t->items[slot] = p;
-  t->depths[slot] = depth;
-  t->kinds[slot] = kind;
+  t->slots[slot] = {p, depth, kind};
   ++t->live;
   return static_cast<uint32_t>(slot) + 1;
 }
 
 // The slot of a handle that the table holds, or -1.
 int32_t TableSlot(const VMHandleTable* t, uint32_t handle) {
-  if (handle == 0 || handle > static_cast<uint32_t>(t->used)) return -1;
+  if (handle == 0 || handle > static_cast<uint32_t>(t->slots.Count())) return -1;
   const int32_t slot = static_cast<int32_t>(handle - 1);
-  return t->kinds[slot] != 0 ? slot : -1;
+  return t->slots[slot].kind != 0 ? slot : -1;
 }
 
 void TableFreeSlot(VMHandleTable* t, int32_t slot) {
-  t->items[slot] = nullptr;
-  t->kinds[slot] = 0;
-  t->freeList[t->freeCount++] = slot;
+  t->slots[slot].item = nullptr;
+  t->slots[slot].kind = 0;
+  t->freeList.Push(slot);
   --t->live;
 }
 
 // Releases what every live slot owns and the table's own blocks.
 void TableDestroy(VMHandleTable* t, bool ownsItems) {
-  for (int32_t i = 0; i < t->used; ++i) {
-    if (t->kinds[i] == 0) continue;
-    if (ownsItems || t->kinds[i] == 2) MemoryManager::Free(t->items[i]);
+  for (int32_t i = 0; i < t->slots.Count(); ++i) {
+    const VMHandleSlot& slot = t->slots[i];
+    if (slot.kind == 0) continue;
+    if (ownsItems || slot.kind == 2) MemoryManager::Free(slot.item);
   }
-  MemoryManager::Free(t->items);
-  MemoryManager::Free(t->depths);
-  MemoryManager::Free(t->kinds);
-  MemoryManager::Free(t->freeList);
-  *t = VMHandleTable{};
+  t->slots.Free();
+  t->freeList.Free();
+  t->live = 0;
 }
 
 // ---- Dispatch ----
@@ -259,7 +245,7 @@ bool StringTake(VMExecContext* c, uint32_t handle, char** text) {
   }
   const int32_t slot = TableSlot(&c->strings, handle);
   if (slot < 0) return false;
-  *text = static_cast<char*>(c->strings.items[slot]);
+  *text = static_cast<char*>(c->strings.slots[slot].item);
   TableFreeSlot(&c->strings, slot);
   return true;
 }
@@ -271,7 +257,7 @@ bool StringPeek(const VMExecContext* c, uint32_t handle, const char** text) {
   }
   const int32_t slot = TableSlot(&c->strings, handle);
   if (slot < 0) return false;
-  *text = static_cast<const char*>(c->strings.items[slot]);
+  *text = static_cast<const char*>(c->strings.slots[slot].item);
   return true;
 }
 
@@ -287,21 +273,21 @@ bool RefGet(const VMExecContext* c, uint32_t ref, void** p) {
   }
   const int32_t slot = TableSlot(&c->refs, ref);
   if (slot < 0) return false;
-  *p = c->refs.items[slot];
+  *p = c->refs.slots[slot].item;
   return true;
 }
 
 void RefRelease(VMExecContext* c, uint32_t ref) {
   const int32_t slot = TableSlot(&c->refs, ref);
   if (slot < 0) return;
-  if (c->refs.kinds[slot] == 2) MemoryManager::Free(c->refs.items[slot]);
+  if (c->refs.slots[slot].kind == 2) MemoryManager::Free(c->refs.slots[slot].item);
   TableFreeSlot(&c->refs, slot);
 }
 
 void RefReleaseFrom(VMExecContext* c, int32_t depth) {
   VMHandleTable* t = &c->refs;
-  for (int32_t i = 0; i < t->used && t->live > 0; ++i) {
-    if (t->kinds[i] == 0 || t->depths[i] < depth) continue;
+  for (int32_t i = 0; i < t->slots.Count() && t->live > 0; ++i) {
+    if (t->slots[i].kind == 0 || t->slots[i].depth < depth) continue;
     RefRelease(c, static_cast<uint32_t>(i) + 1);
   }
 }
@@ -483,12 +469,7 @@ uint8_t* DoBreak(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
 // ---- Locals pool ----
 
 CVariableList* VMAcquireLocals() {
-  if (g_LocalsCount >= g_LocalsCapacity) {
-    const int64_t capacity = static_cast<int64_t>(g_LocalsCapacity) + 1;
-    g_LocalsPool = static_cast<CVariableList**>(GrowBytes(g_LocalsPool, capacity * static_cast<int64_t>(sizeof(void*))));
-    g_LocalsPool[g_LocalsCapacity] = nullptr;
-    g_LocalsCapacity = static_cast<int32_t>(capacity);
-  }
+  if (g_LocalsCount >= g_LocalsPool.Count()) g_LocalsPool.Push(nullptr);
   CVariableList*& list = g_LocalsPool[g_LocalsCount];
   if (list == nullptr) {
     list = new CVariableList();
@@ -509,10 +490,8 @@ void VMReleaseLocals() {
 int32_t VMLocalsInUse() { return g_LocalsCount; }
 
 void VMFreeLocalsPool() {
-  for (int32_t i = 0; i < g_LocalsCapacity; ++i) delete g_LocalsPool[i];
-  MemoryManager::Free(g_LocalsPool);
-  g_LocalsPool = nullptr;
-  g_LocalsCapacity = 0;
+  for (int32_t i = 0; i < g_LocalsPool.Count(); ++i) delete g_LocalsPool[i];
+  g_LocalsPool.Free();
   g_LocalsCount = 0;
 }
 

@@ -8,6 +8,7 @@
 #include "base/ErrorSink.h"
 #include "object/Object_Class.h"
 #include "platform/MemoryManager.h"
+#include "platform/NameTable.h"
 #include "platform/Numeric.h"
 #include "room/Instance_Class.h"
 #include "room/Room_Class.h"
@@ -29,6 +30,9 @@ constexpr int32_t kFirstInstanceIdTarget = 100000;
 // The fewest bytes one saved list entry takes: a one-byte name (its terminator) and a value's
 // four-byte kind word.
 constexpr int64_t kMinSavedEntryBytes = 5;
+
+// The built-in variables' names by id, for finding a name without a walk over the table.
+NameTable g_BuiltinVariableNames;
 
 // Released nodes, linked through chainNext.
 VariableNode* g_FreeNodes = nullptr;
@@ -104,19 +108,13 @@ void RegisterBuiltinVariable(const char* name, BuiltinVariableGetter getter, Bui
     return;
   }
   BuiltinVariableEntry& entry = g_BuiltinVariables[g_BuiltinVariableCount++];
-  entry.name = MemoryManager::DuplicateText(name ? name : "");
+  entry.name = g_BuiltinVariableNames.Name(g_BuiltinVariableNames.Add(name ? name : ""));
   entry.getter = getter;
   entry.setter = setter;
   entry.canSet = setter != nullptr ? 1 : 0;
 }
 
-int32_t FindBuiltinVariable(const char* name) {
-  if (name == nullptr) return -1;
-  for (int32_t i = 0; i < g_BuiltinVariableCount; ++i) {
-    if (g_BuiltinVariables[i].name != nullptr && std::strcmp(g_BuiltinVariables[i].name, name) == 0) return i;
-  }
-  return -1;
-}
+int32_t FindBuiltinVariable(const char* name) { return g_BuiltinVariableNames.FindFirst(name); }
 
 const char* BuiltinVariableName(int32_t index) {
   const BuiltinVariableEntry* entry = BuiltinEntry(index);
@@ -125,11 +123,9 @@ const char* BuiltinVariableName(int32_t index) {
 }
 
 void ClearBuiltinVariables() {
-  for (int32_t i = 0; i < kMaxBuiltinVariables; ++i) {
-    MemoryManager::Free(g_BuiltinVariables[i].name);
-    g_BuiltinVariables[i] = BuiltinVariableEntry{};
-  }
+  for (int32_t i = 0; i < kMaxBuiltinVariables; ++i) g_BuiltinVariables[i] = BuiltinVariableEntry{};
   g_BuiltinVariableCount = 0;
+  g_BuiltinVariableNames.FreeAll();
 }
 
 // ---- Nodes ----

@@ -33,7 +33,7 @@ using BuiltinVariableGetter = bool (*)(CInstance* self, int32_t arrayIndex, Scri
 using BuiltinVariableSetter = bool (*)(CInstance* self, int32_t arrayIndex, const ScriptValue* value);
 
 struct BuiltinVariableEntry {
-  char* name;  // owned memory-manager copy of the script name
+  const char* name;  // the script name (a copy that the built-in variable name table holds)
   BuiltinVariableGetter getter;
   BuiltinVariableSetter setter;  // null for a read-only variable
   uint8_t canSet;                // 1 when a setter was given
