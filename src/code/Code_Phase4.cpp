@@ -7,16 +7,25 @@
 
 namespace {
 
-// The ids named by var statements so far in this walk (room for 10,000 at first, doubling).
+// The ids named by var statements so far in this walk (room for 10,000 at first, doubling), and
+// a mark per id, so that finding one does not walk the list.
 GrowArray<int32_t> g_LocalIds(kGrowDoubling, 10000);
+GrowArray<uint8_t> g_LocalMarks;
 
-void AddLocal(int32_t id) { g_LocalIds.Push(id); }
+void AddLocal(int32_t id) {
+  if (id < 0) return;
+  if (id >= g_LocalMarks.Count()) g_LocalMarks.SetCount(static_cast<int64_t>(id) + 1);
+  if (g_LocalMarks[id] != 0) return;
+  g_LocalMarks[id] = 1;
+  g_LocalIds.Push(id);
+}
 
-bool IsLocal(int32_t id) {
-  for (int32_t i = 0; i < g_LocalIds.Count(); ++i) {
-    if (g_LocalIds[i] == id) return true;
-  }
-  return false;
+bool IsLocal(int32_t id) { return id >= 0 && id < g_LocalMarks.Count() && g_LocalMarks[id] != 0; }
+
+// Forgets the ids of the last walk.
+void ClearLocals() {
+  for (int32_t i = 0; i < g_LocalIds.Count(); ++i) g_LocalMarks[g_LocalIds[i]] = 0;
+  g_LocalIds.Clear();
 }
 
 // Makes `node` a constant holding `value` (taken over: the caller gives up its payload).
@@ -95,10 +104,13 @@ bool Check(CCode* code, CodeNode* node) {
 
 bool Phase4_Check(CCode* code, CodeNode* root) {
   Code_ClearErrorFlag();
-  g_LocalIds.Clear();
+  ClearLocals();
   if (root == nullptr) return true;
   Check(code, root);
   return !Code_GetErrorFlag();
 }
 
-void Phase4_FreeLocals() { g_LocalIds.Free(); }
+void Phase4_FreeLocals() {
+  g_LocalIds.Free();
+  g_LocalMarks.Free();
+}
