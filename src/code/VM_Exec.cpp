@@ -56,8 +56,6 @@ uint32_t TableAdd(VMHandleTable* t, void* p, int32_t depth, uint8_t kind) {
   } else {
     slot = t->slots.Count();
     t->slots.Push();
-    // The free list never holds more slots than there are, so freeing never allocates.
-    t->freeList.Reserve(t->slots.Capacity());
   }
   t->slots[slot] = {p, depth, kind};
   ++t->live;

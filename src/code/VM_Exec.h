@@ -66,7 +66,7 @@ struct VMHandleSlot {
 };
 struct VMHandleTable {
   GrowArray<VMHandleSlot> slots{kGrowDoubling, 16};  // every slot ever handed out
-  GrowArray<int32_t> freeList{kGrowDoubling, 16};    // room for every slot
+  GrowArray<int32_t> freeList{kGrowDoubling, 16};    // freed slots, reused last freed first
   int32_t live = 0;                                  // handles currently held
 };
 

@@ -20,8 +20,14 @@ constexpr int32_t kGrowDoubling = 0;
 // The first capacity of a doubling table unless it names another.
 constexpr int32_t kGrowFirstCapacity = 8;
 
-// The most elements of `elementSize` bytes that one block can hold with an int32 count.
-int64_t Grow_MaxCount(size_t elementSize);
+// The most bytes one block can hold.
+constexpr uint64_t kGrowMostBytes = UINT32_MAX - MemoryManager::kHeaderSize;
+
+// The most elements of `elementSize` bytes (not 0) that one block can hold with an int32 count.
+constexpr int64_t Grow_MaxCount(size_t elementSize) {
+  const uint64_t byBytes = kGrowMostBytes / elementSize;
+  return byBytes < static_cast<uint64_t>(INT32_MAX) ? static_cast<int64_t>(byBytes) : INT32_MAX;
+}
 
 // The capacity a table of `capacity` elements grows to so that it holds `need`: with a step
 // above 0 the capacity plus as many steps as that takes, otherwise the capacity (`first` when
@@ -29,10 +35,15 @@ int64_t Grow_MaxCount(size_t elementSize);
 // need past it is out of memory.
 int32_t Grow_NextCapacity(int64_t capacity, int64_t need, size_t elementSize, int32_t step, int32_t first);
 
-// The block reallocated to hold `count` elements (grow only: a block already large enough comes
-// back as it is; the bytes added are zero). A count below 0, or one whose byte size does not fit
-// a block, is out of memory. A null block and a count of 0 give null.
-void* Grow_Resize(void* block, int64_t count, size_t elementSize);
+// The block reallocated to hold `count` elements of `elementSize` bytes (not 0) (grow only: a
+// block already large enough comes back as it is; the bytes added are zero). A count below 0, or
+// one whose byte size does not fit a block, is out of memory; byte blocks (texts, streams) may
+// pass the int32 count. A null block and a count of 0 give null.
+inline void* Grow_Resize(void* block, int64_t count, size_t elementSize) {
+  if (count < 0 || static_cast<uint64_t>(count) > kGrowMostBytes / elementSize) OutOfMemoryHandler();
+  return MemoryManager::ReAlloc(block, static_cast<uint32_t>(static_cast<uint64_t>(count) * elementSize), __FILE__,
+                                __LINE__);
+}
 
 // Makes `items` (a block of `capacity` elements, or null and 0) hold at least `need` elements,
 // growing by `step` or by doubling from `first` as Grow_NextCapacity says.
