@@ -7,6 +7,7 @@
 #include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
 #include "platform/NameTable.h"
+#include "platform/cARRAY_STRUCTURE.h"
 #include "testlib/TestHelpers.h"
 
 using namespace testsupport;
@@ -54,6 +55,10 @@ TEST(GrowArray, SizesNoBlockCanHoldAreOutOfMemory) {
       {"a need past int32", [] { Grow_NextCapacity(0, INT64_C(1) << 31, 1, 500, 8); }},
       {"a byte size past 32 bits", [] { Grow_Resize(nullptr, INT64_C(1) << 29, 8); }},
       {"a negative count", [] { Grow_Resize(nullptr, -1, 4); }},
+      {"an array of exact length whose byte size passes 32 bits", [] {
+         cARRAY_STRUCTURE<int64_t> records;
+         records.SetLength(0x20000001);  // 2^32 + 8 bytes: once wrapped to one record
+       }},
       {"a table pushed past its most", [] {
          int32_t* items = nullptr;
          int32_t capacity = 0;
