@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/Utf8.h"
+#include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -134,8 +135,7 @@ char* ConcatStrings(char* target, const char* t1, const char* t2, const char* t3
     }
   }
 
-  char* block = static_cast<char*>(
-      MemoryManager::ReAlloc(target, static_cast<uint32_t>(sum + 1), __FILE__, __LINE__));
+  char* block = static_cast<char*>(Grow_Resize(target, static_cast<int64_t>(sum + 1), 1));
   uint64_t pos = 0;
   for (int k = 0; k < count; ++k) {
     // A null part here is the target as first text, already in place at the block's start.

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "base/VCL.h"
+#include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
 #include "support/LoadSave.h"
 #include "support/Support_Directory.h"
@@ -76,8 +77,7 @@ bool IniFile::ReadFileText() {
                                                : LoadSave_ReadGameFile(m_name, &size);
   if (data == nullptr) return false;
   if (size < 0) size = 0;
-  char* text = static_cast<char*>(
-      MemoryManager::ReAlloc(data, static_cast<uint32_t>(size) + 1u, __FILE__, __LINE__));
+  char* text = static_cast<char*>(Grow_Resize(data, static_cast<int64_t>(size) + 1, 1));
   text[size] = '\0';
   ReleaseText();
   m_text = text;

@@ -7,6 +7,7 @@
 #include "buffer/Buffer_Fast.h"
 #include "buffer/Buffer_Standard.h"
 #include "base/ErrorSink.h"
+#include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
 #include "support/Base64.h"
@@ -989,13 +990,8 @@ int AllocBufferSlot() {
     if (g_BufferTable[i] == nullptr) return i;
   }
   const int32_t first = g_BufferTableLength;
-  const int64_t length = first == 0 ? 32 : static_cast<int64_t>(first) * 2;
-  const int64_t bytes = length * static_cast<int64_t>(sizeof(IBuffer*));
-  if (bytes > UINT32_MAX / 2) OutOfMemoryHandler();
-  // ReAlloc zero-fills what it adds: the new slots are null.
-  g_BufferTable = static_cast<IBuffer**>(
-      MemoryManager::ReAlloc(g_BufferTable, static_cast<uint32_t>(bytes), __FILE__, __LINE__));
-  g_BufferTableLength = static_cast<int32_t>(length);
+  // The table's length doubles from 32; the slots it grows into are null.
+  Grow_Reserve(g_BufferTable, g_BufferTableLength, static_cast<int64_t>(first) + 1, kGrowDoubling, 32);
   return first;
 }
 

@@ -6,24 +6,13 @@
 #include "code/Code_Main.h"
 #include "code/Code_Token.h"
 #include "code/Code_Tree.h"
+#include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
 #include "runner/GameData_Strings.h"
 #include "variable/Variable_Main.h"
 
 namespace {
-
-// Makes room in an int32 array held in a MemoryManager block for at least `needed` entries,
-// doubling its capacity.
-void GrowInts(int32_t** items, int32_t* capacity, int64_t needed) {
-  if (needed <= *capacity) return;
-  int64_t grown = *capacity > 0 ? *capacity : 8;
-  while (grown < needed) grown *= 2;
-  const uint64_t bytes = static_cast<uint64_t>(grown) * sizeof(int32_t);
-  if (grown > INT32_MAX || bytes > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
-  *items = static_cast<int32_t*>(MemoryManager::ReAlloc(*items, static_cast<uint32_t>(bytes), __FILE__, __LINE__));
-  *capacity = static_cast<int32_t>(grown);
-}
 
 // The result type of a binary operation: the operand type that takes more stack bytes, the
 // left one when both take the same.
@@ -568,7 +557,7 @@ void GenerateSwitch(CodeGenerator* g, const CodeNode* node) {
   g->EmitBranch(OP_B, &end);
 
   // While the body runs, a continue that leaves the switch pops its value first.
-  GrowInts(&g->m_switchTypes, &g->m_switchCapacity, static_cast<int64_t>(g->m_switchCount) + 1);
+  Grow_Reserve(g->m_switchTypes, g->m_switchCapacity, static_cast<int64_t>(g->m_switchCount) + 1);
   g->m_switchTypes[g->m_switchCount++] = valueType;
 
   int32_t placed = 0;
@@ -733,7 +722,7 @@ void CodeGenerator::EmitBranch(uint8_t opcode, CodeLabel* label) {
     m_code->WriteWord(1, MakeBranchWord(opcode, (label->offset - at) / 4));
     return;
   }
-  GrowInts(&label->pending, &label->pendingCapacity, static_cast<int64_t>(label->pendingCount) + 1);
+  Grow_Reserve(label->pending, label->pendingCapacity, static_cast<int64_t>(label->pendingCount) + 1);
   label->pending[label->pendingCount++] = at;
   m_code->WriteWord(1, MakeBranchWord(opcode, 0));
 }
@@ -757,12 +746,12 @@ void CodeGenerator::PushType(int32_t type) {
     if (m_types == m_typeInline) {
       int32_t* block = nullptr;
       int32_t capacity = 0;
-      GrowInts(&block, &capacity, static_cast<int64_t>(m_typeCapacity) * 2);
+      Grow_Reserve(block, capacity, static_cast<int64_t>(m_typeCapacity) * 2);
       std::memcpy(block, m_typeInline, sizeof(m_typeInline));
       m_types = block;
       m_typeCapacity = capacity;
     } else {
-      GrowInts(&m_types, &m_typeCapacity, static_cast<int64_t>(m_typeDepth) + 1);
+      Grow_Reserve(m_types, m_typeCapacity, static_cast<int64_t>(m_typeDepth) + 1);
     }
   }
   m_types[m_typeDepth++] = type;

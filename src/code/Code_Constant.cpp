@@ -1,7 +1,6 @@
 #include "code/Code_Constant.h"
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "background/Background_Main.h"
@@ -14,7 +13,8 @@
 #include "object/Object_Class.h"
 #include "option/Option_Main.h"
 #include "path/Path_Main.h"
-#include "platform/MemoryManager.h"
+#include "platform/GrowArray.h"
+#include "platform/NameTable.h"
 #include "platform/Numeric.h"
 #include "room/Instance_Class.h"
 #include "room/Room_Main.h"
@@ -28,23 +28,13 @@ uint8_t ExternalCallsDisabled = 0;
 
 namespace {
 
-// The table: two parallel arrays, each grown by one entry per addition.
 int32_t g_ConstantExpressionCounter = 0;
 
-char** g_ConstantNames = nullptr;
-ScriptValue* g_ConstantValues = nullptr;
-int32_t g_ConstantCount = 0;
+// The table: the names (null for an entry without one) and, at the same positions, the values.
+NameTable g_ConstantNames;
+GrowArray<ScriptValue> g_ConstantValues;
 
 bool IsLetterOrUnderscore(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringCase(const char* a, const char* b) {
-  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-    if (LowerAscii(*a) != LowerAscii(*b)) return false;
-  }
-  return *a == *b;
-}
 
 // The index of the first resource named `name`, in the order the lookup tries them, or -1.
 int32_t FindResource(const char* name) {
@@ -263,16 +253,8 @@ void AddConstant(const char* name, const ScriptValue* value) {
   // Copied before the table grows: the value (or the name) may be one of the table's own.
   ScriptValue copy;
   CopyValue(&copy, value);
-  char* nameCopy = name != nullptr ? MemoryManager::DuplicateText(name) : nullptr;
-  const uint64_t count = static_cast<uint64_t>(g_ConstantCount) + 1;
-  if (count > INT32_MAX || count * sizeof(ScriptValue) > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
-  g_ConstantNames = static_cast<char**>(
-      MemoryManager::ReAlloc(g_ConstantNames, static_cast<uint32_t>(count * sizeof(char*)), __FILE__, __LINE__));
-  g_ConstantValues = static_cast<ScriptValue*>(
-      MemoryManager::ReAlloc(g_ConstantValues, static_cast<uint32_t>(count * sizeof(ScriptValue)), __FILE__, __LINE__));
-  g_ConstantNames[g_ConstantCount] = nameCopy;
-  g_ConstantValues[g_ConstantCount] = copy;  // takes over the copy's payload
-  g_ConstantCount = static_cast<int32_t>(count);
+  g_ConstantValues.Push(copy);  // takes over the copy's payload
+  g_ConstantNames.Add(name);
 }
 
 void RegisterBuiltinConstant(const char* name, double value) {
@@ -370,24 +352,18 @@ bool ResolveConstant(const char* name, ScriptValue* value) {
     SetReal(value, resource);
     return true;
   }
-  for (int32_t i = g_ConstantCount - 1; i >= 0; --i) {
-    if (g_ConstantNames[i] != nullptr && std::strcmp(g_ConstantNames[i], name) == 0) {
-      CopyValue(value, &g_ConstantValues[i]);
-      return true;
-    }
-  }
-  return false;
+  const int32_t newest = g_ConstantNames.FindLast(name);
+  if (newest < 0) return false;
+  CopyValue(value, &g_ConstantValues[newest]);
+  return true;
 }
 
 const ScriptValue* FindConstant(const char* name) {
-  if (name == nullptr) return nullptr;
-  for (int32_t i = g_ConstantCount - 1; i >= 0; --i) {
-    if (g_ConstantNames[i] != nullptr && EqualsIgnoringCase(g_ConstantNames[i], name)) return &g_ConstantValues[i];
-  }
-  return nullptr;
+  const int32_t newest = g_ConstantNames.FindLast(name, NameCase::kIgnoreAscii);
+  return newest >= 0 ? &g_ConstantValues[newest] : nullptr;
 }
 
-int32_t ConstantCount() { return g_ConstantCount; }
+int32_t ConstantCount() { return g_ConstantNames.Count(); }
 
 void RegisterBuiltinConstants() {
   RegisterTable(kInstanceConstants);
@@ -438,13 +414,7 @@ void RegisterBuiltinConstants() {
 }
 
 void FreeConstants() {
-  for (int32_t i = 0; i < g_ConstantCount; ++i) {
-    MemoryManager::Free(g_ConstantNames[i]);
-    ReleaseValue(&g_ConstantValues[i]);
-  }
-  MemoryManager::Free(g_ConstantNames);
-  MemoryManager::Free(g_ConstantValues);
-  g_ConstantNames = nullptr;
-  g_ConstantValues = nullptr;
-  g_ConstantCount = 0;
+  for (int32_t i = 0; i < g_ConstantValues.Count(); ++i) ReleaseValue(&g_ConstantValues[i]);
+  g_ConstantValues.Free();
+  g_ConstantNames.FreeAll();
 }

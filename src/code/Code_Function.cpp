@@ -9,29 +9,16 @@
 #include "code/Code_Error.h"
 #include "code/VM_State.h"
 #include "extension/Extension_Main.h"
+#include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
+#include "platform/NameTable.h"
 #include "platform/Numeric.h"
 #include "script/Script_Main.h"
 
 namespace {
 
 // The index of the first entry named exactly `name`, or -1.
-int32_t FindBuiltin(const char* name) {
-  for (int32_t i = 0; i < g_VM.functionCount; ++i) {
-    if (std::strcmp(g_VM.functions[i].name, name) == 0) return i;
-  }
-  return -1;
-}
-
-// Grows the table by one step; the memory manager keeps the old entries and zero-fills the rest.
-void GrowTable() {
-  uint64_t capacity = static_cast<uint64_t>(g_VM.functionCapacity) + kBuiltinTableStep;
-  uint64_t bytes = capacity * sizeof(BuiltinFunctionEntry);
-  if (capacity > INT32_MAX || bytes > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
-  g_VM.functions = static_cast<BuiltinFunctionEntry*>(
-      MemoryManager::ReAlloc(g_VM.functions, static_cast<uint32_t>(bytes), __FILE__, __LINE__));
-  g_VM.functionCapacity = static_cast<int32_t>(capacity);
-}
+int32_t FindBuiltin(const char* name) { return g_VM.functionNames.FindFirst(name); }
 
 // The two values of every wrong-kind message: the built-in's name and the argument's position
 // counted from 1.
@@ -60,7 +47,10 @@ bool RegisterBuiltinFunction(const char* name, BuiltinFunction func, int32_t arg
                          length, kBuiltinNameSize - 1, name);
     return false;
   }
-  if (g_VM.functionCount >= g_VM.functionCapacity) GrowTable();
+  // The memory manager keeps the old entries and zero-fills the new ones.
+  Grow_Reserve(g_VM.functions, g_VM.functionCapacity, static_cast<int64_t>(g_VM.functionCount) + 1,
+               kBuiltinTableStep);
+  g_VM.functionNames.Add(name);
   BuiltinFunctionEntry& entry = g_VM.functions[g_VM.functionCount++];
   std::memcpy(entry.name, name, length + 1);
   entry.func = func;
@@ -114,6 +104,7 @@ bool GetBuiltinFunctionInfo(int32_t index, const char** name, BuiltinFunction* f
 }
 
 void FreeBuiltinFunctions() {
+  g_VM.functionNames.FreeAll();
   MemoryManager::Free(g_VM.functions);
   g_VM.functions = nullptr;
   g_VM.functionCount = 0;

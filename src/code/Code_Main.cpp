@@ -8,6 +8,7 @@
 #include "code/Code_Error.h"
 #include "code/Code_Tree.h"
 #include "code/VM_State.h"
+#include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
 #include "runner/GameData_Code.h"
 
@@ -20,12 +21,7 @@ CCode* g_dataCodeList = nullptr;
 int32_t g_dataCodeCount = 0;
 
 // The game code table.
-struct GameCodeTable {
-  CCode** items = nullptr;  // MemoryManager block of `capacity` pointers
-  int32_t count = 0;
-  int32_t capacity = 0;
-};
-GameCodeTable g_table;
+GrowArray<CCode*> g_table;
 
 bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
@@ -166,34 +162,24 @@ int32_t Code_Add(int32_t dataReference, bool isExpression) {
     code = new CCode(text ? text : "", isExpression);
   }
 
-  if (g_table.count >= g_table.capacity) {
-    int64_t capacity = g_table.capacity == 0 ? CodeEntryCount()
-                                             : (static_cast<int64_t>(g_table.capacity) * 3 + 1) / 2;
-    if (capacity <= g_table.count) capacity = static_cast<int64_t>(g_table.count) + 1;
-    if (capacity > INT32_MAX / static_cast<int64_t>(sizeof(CCode*))) {
-      capacity = INT32_MAX / static_cast<int64_t>(sizeof(CCode*));
-    }
-    if (capacity <= g_table.count) {  // the table cannot grow any further
-      delete code;
-      return -1;
-    }
-    g_table.items = static_cast<CCode**>(MemoryManager::ReAlloc(
-        g_table.items, static_cast<uint32_t>(capacity * static_cast<int64_t>(sizeof(CCode*))), __FILE__, __LINE__));
-    g_table.capacity = static_cast<int32_t>(capacity);
+  // The first growth makes room for every entry of the code chunk; then the table doubles.
+  if (g_table.Count() >= Grow_MaxCount(sizeof(CCode*))) {  // the table cannot grow any further
+    delete code;
+    return -1;
   }
-  g_table.items[g_table.count] = code;
-  return g_table.count++;
+  if (g_table.Capacity() == 0) g_table.Reserve(CodeEntryCount());
+  g_table.Push(code);
+  return g_table.Count() - 1;
 }
 
 CCode* Code_Get(int32_t index) {
-  if (index < 0 || index >= g_table.count) return nullptr;
-  return g_table.items[index];
+  if (index < 0 || index >= g_table.Count()) return nullptr;
+  return g_table[index];
 }
 
-int32_t Code_Count() { return g_table.count; }
+int32_t Code_Count() { return g_table.Count(); }
 
 void Code_FreeAll() {
-  for (int32_t i = 0; i < g_table.count; ++i) delete g_table.items[i];
-  MemoryManager::Free(g_table.items);
-  g_table = GameCodeTable{};
+  for (int32_t i = 0; i < g_table.Count(); ++i) delete g_table[i];
+  g_table.Free();
 }

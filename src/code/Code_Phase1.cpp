@@ -5,6 +5,7 @@
 
 #include "code/Code_Error.h"
 #include "code/Code_Main.h"
+#include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
 
 namespace {
@@ -15,10 +16,6 @@ char* g_ScratchText = nullptr;
 uint32_t g_ScratchCapacity = 0;
 int32_t g_TextLength = 0;
 int32_t g_ReadPos = 0;
-
-// The list grows by half again (by three tokens at least) whenever it is full, so long texts
-// do not cost quadratic copying.
-constexpr int32_t kTokenListStep = 3;
 
 struct Keyword {
   const char* word;
@@ -186,14 +183,8 @@ CodeToken ReadToken() {
 }
 
 void AppendToken(TokenList* list, const CodeToken& token) {
-  if (list->count >= list->capacity) {
-    const int64_t capacity = static_cast<int64_t>(list->capacity) + std::max(kTokenListStep, list->capacity / 2);
-    const uint64_t bytes = static_cast<uint64_t>(capacity) * sizeof(CodeToken);
-    if (bytes > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
-    list->tokens = static_cast<CodeToken*>(
-        MemoryManager::ReAlloc(list->tokens, static_cast<uint32_t>(bytes), __FILE__, __LINE__));
-    list->capacity = static_cast<int32_t>(capacity);
-  }
+  // The list doubles whenever it is full, so long texts do not cost quadratic copying.
+  Grow_Reserve(list->tokens, list->capacity, static_cast<int64_t>(list->count) + 1);
   list->tokens[list->count++] = token;
 }
 

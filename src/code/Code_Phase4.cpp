@@ -4,36 +4,33 @@
 #include "code/Code_Operator.h"
 #include "code/VM_Ops.h"
 #include "platform/MemoryManager.h"
+#include "platform/GrowArray.h"
 #include "platform/Numeric.h"
 
 namespace {
 
-// The ids named by var statements so far in this walk.
-int32_t* g_LocalIds = nullptr;
-int32_t g_LocalCount = 0;
-int32_t g_LocalCapacity = 0;
-
-constexpr int32_t kLocalListStart = 10000;
+// The ids named by var statements so far in this walk (room for 10,000 at first, doubling), and
+// a mark per id, so that finding one does not walk the list.
+GrowArray<int32_t> g_LocalIds(kGrowDoubling, 10000);
+GrowArray<uint8_t> g_LocalMarks;
 
 // The longest text folding builds at compile time.
 constexpr uint64_t kFoldMaxTextLength = 1 << 20;
 
 void AddLocal(int32_t id) {
-  if (g_LocalCount >= g_LocalCapacity) {
-    const int64_t capacity = g_LocalCapacity == 0 ? kLocalListStart : static_cast<int64_t>(g_LocalCapacity) * 2;
-    const uint64_t bytes = static_cast<uint64_t>(capacity) * sizeof(int32_t);
-    if (capacity > INT32_MAX || bytes > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
-    g_LocalIds = static_cast<int32_t*>(MemoryManager::ReAlloc(g_LocalIds, static_cast<uint32_t>(bytes), __FILE__, __LINE__));
-    g_LocalCapacity = static_cast<int32_t>(capacity);
-  }
-  g_LocalIds[g_LocalCount++] = id;
+  if (id < 0) return;
+  if (id >= g_LocalMarks.Count()) g_LocalMarks.SetCount(static_cast<int64_t>(id) + 1);
+  if (g_LocalMarks[id] != 0) return;
+  g_LocalMarks[id] = 1;
+  g_LocalIds.Push(id);
 }
 
-bool IsLocal(int32_t id) {
-  for (int32_t i = 0; i < g_LocalCount; ++i) {
-    if (g_LocalIds[i] == id) return true;
-  }
-  return false;
+bool IsLocal(int32_t id) { return id >= 0 && id < g_LocalMarks.Count() && g_LocalMarks[id] != 0; }
+
+// Forgets the ids of the last walk.
+void ClearLocals() {
+  for (int32_t i = 0; i < g_LocalIds.Count(); ++i) g_LocalMarks[g_LocalIds[i]] = 0;
+  g_LocalIds.Clear();
 }
 
 // Makes `node` a constant holding `value` (taken over: the caller gives up its payload).
@@ -116,15 +113,13 @@ bool Check(CCode* code, CodeNode* node) {
 
 bool Phase4_Check(CCode* code, CodeNode* root) {
   Code_ClearErrorFlag();
-  g_LocalCount = 0;
+  ClearLocals();
   if (root == nullptr) return true;
   Check(code, root);
   return !Code_GetErrorFlag();
 }
 
 void Phase4_FreeLocals() {
-  MemoryManager::Free(g_LocalIds);
-  g_LocalIds = nullptr;
-  g_LocalCount = 0;
-  g_LocalCapacity = 0;
+  g_LocalIds.Free();
+  g_LocalMarks.Free();
 }

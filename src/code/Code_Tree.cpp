@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
 
 namespace {
@@ -66,15 +67,9 @@ void CodeNode_Delete(CodeNode* node) {
 }
 
 CodeNode* CodeNode_AddChild(CodeNode* parent, int32_t position) {
-  // The block's size tells how many children fit; it grows by half again when full.
-  const uint64_t capacity = static_cast<uint64_t>(MemoryManager::GetSize(parent->children)) / sizeof(CodeNode);
-  if (static_cast<uint64_t>(parent->childCount) >= capacity) {
-    uint64_t grown = capacity < 4 ? 4 : capacity + capacity / 2;
-    uint64_t bytes = grown * sizeof(CodeNode);
-    if (grown > INT32_MAX || bytes > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
-    parent->children = static_cast<CodeNode*>(
-        MemoryManager::ReAlloc(parent->children, static_cast<uint32_t>(bytes), __FILE__, __LINE__));
-  }
+  // The block's size tells how many children fit; it doubles from 4 when full.
+  int32_t capacity = static_cast<int32_t>(static_cast<uint64_t>(MemoryManager::GetSize(parent->children)) / sizeof(CodeNode));
+  Grow_Reserve(parent->children, capacity, static_cast<int64_t>(parent->childCount) + 1, kGrowDoubling, 4);
   CodeNode* child = &parent->children[parent->childCount++];
   std::memset(static_cast<void*>(child), 0, sizeof(CodeNode));
   child->kind = NODE_EMPTY;

@@ -1,15 +1,14 @@
 #include "code/Code_Variable.h"
 
-#include <cstring>
-
 #include "platform/MemoryManager.h"
+#include "platform/NameTable.h"
 #include "variable/Variable_Main.h"
 
 namespace {
 
-// Owned names (memory-manager blocks); the array grows by one entry per new name.
-char** g_UserVariableNames = nullptr;
-int32_t g_UserVariableCount = 0;
+// The names by position, hashed: finding a name does not walk the table, and the table doubles
+// as it fills.
+NameTable g_UserVariableNames;
 
 // The most names the table can hold: every position must still make an int32 id.
 constexpr int64_t kMaxUserVariables = static_cast<int64_t>(INT32_MAX) - kUserVariableBase;
@@ -17,34 +16,25 @@ constexpr int64_t kMaxUserVariables = static_cast<int64_t>(INT32_MAX) - kUserVar
 }  // namespace
 
 int32_t FindUserVariable(const char* name) {
-  if (name == nullptr) return -1;
-  for (int32_t i = 0; i < g_UserVariableCount; ++i) {
-    if (std::strcmp(g_UserVariableNames[i], name) == 0) return kUserVariableBase + i;
-  }
-  return -1;
+  const int32_t position = g_UserVariableNames.FindFirst(name);
+  return position >= 0 ? kUserVariableBase + position : -1;
 }
 
 int32_t FindOrAddUserVariable(const char* name) {
   if (name == nullptr) return -1;
   const int32_t found = FindUserVariable(name);
   if (found >= 0) return found;
-
-  const int64_t count = static_cast<int64_t>(g_UserVariableCount) + 1;
-  const uint64_t bytes = static_cast<uint64_t>(count) * sizeof(char*);
-  if (count > kMaxUserVariables || bytes > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
-  g_UserVariableNames = static_cast<char**>(
-      MemoryManager::ReAlloc(g_UserVariableNames, static_cast<uint32_t>(bytes), __FILE__, __LINE__));
-  g_UserVariableNames[g_UserVariableCount] = MemoryManager::DuplicateText(name);
-  return kUserVariableBase + g_UserVariableCount++;
+  if (g_UserVariableNames.Count() >= kMaxUserVariables) OutOfMemoryHandler();
+  return kUserVariableBase + g_UserVariableNames.Add(name);
 }
 
 const char* UserVariableName(int32_t id) {
   const int64_t position = static_cast<int64_t>(id) - kUserVariableBase;
-  if (position < 0 || position >= g_UserVariableCount) return "<unknown variable>";
-  return g_UserVariableNames[position];
+  if (position < 0 || position >= g_UserVariableNames.Count()) return "<unknown variable>";
+  return g_UserVariableNames.Name(static_cast<int32_t>(position));
 }
 
-int32_t UserVariableCount() { return g_UserVariableCount; }
+int32_t UserVariableCount() { return g_UserVariableNames.Count(); }
 
 int32_t GetVariableId(const char* name) {
   const int32_t builtin = FindBuiltinVariable(name);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
 
 namespace {
@@ -34,11 +35,10 @@ void TErrStreamConsole::Append(const char* text) {
   // Grow before the text and its terminator would reach the capacity.
   const int64_t needed = static_cast<int64_t>(m_length) + static_cast<int64_t>(length) + 2;
   if (needed >= m_capacity) {
-    const int64_t grown = static_cast<int64_t>(m_capacity) + static_cast<int64_t>(length) + 1024;
-    if (grown > INT32_MAX) return;  // a report never gets near 2 GB: drop rather than overflow
-    m_capacity = static_cast<int32_t>(grown);
-    m_text = static_cast<char*>(
-        MemoryManager::ReAlloc(m_text, static_cast<uint32_t>(m_capacity), __FILE__, __LINE__));
+    // The capacity grows by the text's length plus 1,024.
+    const int64_t step = static_cast<int64_t>(length) + 1024;
+    if (m_capacity + step > INT32_MAX) return;  // a report never gets near 2 GB: drop rather than overflow
+    Grow_Reserve(m_text, m_capacity, static_cast<int64_t>(m_capacity) + 1, static_cast<int32_t>(step));
   }
   std::memcpy(m_text + m_length, text, length + 1);
   m_length += static_cast<int32_t>(length);

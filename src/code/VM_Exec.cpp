@@ -36,61 +36,46 @@ void* AllocBytes(int64_t bytes, bool clear) {
   return MemoryManager::Alloc(static_cast<uint32_t>(bytes), __FILE__, __LINE__, clear);
 }
 
-void* GrowBytes(void* block, int64_t bytes) {
-  if (bytes <= 0 || bytes > static_cast<int64_t>(UINT32_MAX - MemoryManager::kHeaderSize)) OutOfMemoryHandler();
-  return MemoryManager::ReAlloc(block, static_cast<uint32_t>(bytes), __FILE__, __LINE__);
-}
-
 // ---- Handle tables ----
 
 uint32_t TableAdd(VMHandleTable* t, void* p, int32_t depth, uint8_t kind) {
   int32_t slot;
-  if (t->freeCount > 0) {
-    slot = t->freeList[--t->freeCount];
+  if (t->freeList.Count() > 0) {
+    slot = t->freeList[t->freeList.Count() - 1];
+    t->freeList.SetCount(t->freeList.Count() - 1);
   } else {
-    if (t->used == t->capacity) {
-      const int64_t capacity = t->capacity == 0 ? 16 : static_cast<int64_t>(t->capacity) * 2;
-      if (capacity > INT32_MAX / 8) OutOfMemoryHandler();
-      t->items = static_cast<void**>(GrowBytes(t->items, capacity * static_cast<int64_t>(sizeof(void*))));
-      t->depths = static_cast<int32_t*>(GrowBytes(t->depths, capacity * 4));
-      t->kinds = static_cast<uint8_t*>(GrowBytes(t->kinds, capacity));
-      t->freeList = static_cast<int32_t*>(GrowBytes(t->freeList, capacity * 4));
-      t->capacity = static_cast<int32_t>(capacity);
-    }
-    slot = t->used++;
+    slot = t->slots.Count();
+    t->slots.Push();
   }
-  t->items[slot] = p;
-  t->depths[slot] = depth;
-  t->kinds[slot] = kind;
+  t->slots[slot] = {p, depth, kind};
   ++t->live;
   return static_cast<uint32_t>(slot) + 1;
 }
 
 // The slot of a handle that the table holds, or -1.
 int32_t TableSlot(const VMHandleTable* t, uint32_t handle) {
-  if (handle == 0 || handle > static_cast<uint32_t>(t->used)) return -1;
+  if (handle == 0 || handle > static_cast<uint32_t>(t->slots.Count())) return -1;
   const int32_t slot = static_cast<int32_t>(handle - 1);
-  return t->kinds[slot] != 0 ? slot : -1;
+  return t->slots[slot].kind != 0 ? slot : -1;
 }
 
 void TableFreeSlot(VMHandleTable* t, int32_t slot) {
-  t->items[slot] = nullptr;
-  t->kinds[slot] = 0;
-  t->freeList[t->freeCount++] = slot;
+  t->slots[slot].item = nullptr;
+  t->slots[slot].kind = 0;
+  t->freeList.Push(slot);
   --t->live;
 }
 
 // Releases what every live slot owns and the table's own blocks.
 void TableDestroy(VMHandleTable* t, bool ownsItems) {
-  for (int32_t i = 0; i < t->used; ++i) {
-    if (t->kinds[i] == 0) continue;
-    if (ownsItems || t->kinds[i] == 2) MemoryManager::Free(t->items[i]);
+  for (int32_t i = 0; i < t->slots.Count(); ++i) {
+    const VMHandleSlot& slot = t->slots[i];
+    if (slot.kind == 0) continue;
+    if (ownsItems || slot.kind == 2) MemoryManager::Free(slot.item);
   }
-  MemoryManager::Free(t->items);
-  MemoryManager::Free(t->depths);
-  MemoryManager::Free(t->kinds);
-  MemoryManager::Free(t->freeList);
-  *t = VMHandleTable{};
+  t->slots.Free();
+  t->freeList.Free();
+  t->live = 0;
 }
 
 // ---- Dispatch ----
@@ -248,7 +233,7 @@ bool StringTake(VMExecContext* c, uint32_t handle, char** text) {
   }
   const int32_t slot = TableSlot(&c->strings, handle);
   if (slot < 0) return false;
-  *text = static_cast<char*>(c->strings.items[slot]);
+  *text = static_cast<char*>(c->strings.slots[slot].item);
   TableFreeSlot(&c->strings, slot);
   return true;
 }
@@ -260,7 +245,7 @@ bool StringPeek(const VMExecContext* c, uint32_t handle, const char** text) {
   }
   const int32_t slot = TableSlot(&c->strings, handle);
   if (slot < 0) return false;
-  *text = static_cast<const char*>(c->strings.items[slot]);
+  *text = static_cast<const char*>(c->strings.slots[slot].item);
   return true;
 }
 
@@ -276,21 +261,21 @@ bool RefGet(const VMExecContext* c, uint32_t ref, void** p) {
   }
   const int32_t slot = TableSlot(&c->refs, ref);
   if (slot < 0) return false;
-  *p = c->refs.items[slot];
+  *p = c->refs.slots[slot].item;
   return true;
 }
 
 void RefRelease(VMExecContext* c, uint32_t ref) {
   const int32_t slot = TableSlot(&c->refs, ref);
   if (slot < 0) return;
-  if (c->refs.kinds[slot] == 2) MemoryManager::Free(c->refs.items[slot]);
+  if (c->refs.slots[slot].kind == 2) MemoryManager::Free(c->refs.slots[slot].item);
   TableFreeSlot(&c->refs, slot);
 }
 
 void RefReleaseFrom(VMExecContext* c, int32_t depth) {
   VMHandleTable* t = &c->refs;
-  for (int32_t i = 0; i < t->used && t->live > 0; ++i) {
-    if (t->kinds[i] == 0 || t->depths[i] < depth) continue;
+  for (int32_t i = 0; i < t->slots.Count() && t->live > 0; ++i) {
+    if (t->slots[i].kind == 0 || t->slots[i].depth < depth) continue;
     RefRelease(c, static_cast<uint32_t>(i) + 1);
   }
 }
@@ -472,12 +457,7 @@ uint8_t* DoBreak(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
 // ---- Locals pool ----
 
 CVariableList* VMAcquireLocals() {
-  if (g_VM.localsCount >= g_VM.localsCapacity) {
-    const int64_t capacity = static_cast<int64_t>(g_VM.localsCapacity) + 1;
-    g_VM.localsPool = static_cast<CVariableList**>(GrowBytes(g_VM.localsPool, capacity * static_cast<int64_t>(sizeof(void*))));
-    g_VM.localsPool[g_VM.localsCapacity] = nullptr;
-    g_VM.localsCapacity = static_cast<int32_t>(capacity);
-  }
+  if (g_VM.localsCount >= g_VM.localsPool.Count()) g_VM.localsPool.Push(nullptr);
   CVariableList*& list = g_VM.localsPool[g_VM.localsCount];
   if (list == nullptr) {
     list = new CVariableList();
@@ -498,10 +478,8 @@ void VMReleaseLocals() {
 int32_t VMLocalsInUse() { return g_VM.localsCount; }
 
 void VMFreeLocalsPool() {
-  for (int32_t i = 0; i < g_VM.localsCapacity; ++i) delete g_VM.localsPool[i];
-  MemoryManager::Free(g_VM.localsPool);
-  g_VM.localsPool = nullptr;
-  g_VM.localsCapacity = 0;
+  for (int32_t i = 0; i < g_VM.localsPool.Count(); ++i) delete g_VM.localsPool[i];
+  g_VM.localsPool.Free();
   g_VM.localsCount = 0;
 }
 

@@ -57,15 +57,15 @@ static_assert(kVMFrameSize % 4 == 0, "frames keep the stack in 4-byte units");
 
 // A table of owned pointers addressed by 32-bit handles from 1 (0 is "none"). Used for the texts
 // of ".s" items and for the instances and instance lists of with-block records.
+struct VMHandleSlot {
+  void* item;     // slot i holds handle i + 1
+  int32_t depth;  // call depth that made the handle (with-block references)
+  uint8_t kind;   // what the slot holds: 0 free, 1 used, 2 an owned list block
+};
 struct VMHandleTable {
-  void** items = nullptr;    // slot i holds handle i + 1
-  int32_t* depths = nullptr;  // call depth that made the handle (with-block references)
-  uint8_t* kinds = nullptr;   // what the slot holds: 0 free, 1 used, 2 an owned list block
-  int32_t* freeList = nullptr;
-  int32_t freeCount = 0;
-  int32_t used = 0;      // slots ever handed out
-  int32_t capacity = 0;
-  int32_t live = 0;      // handles currently held
+  GrowArray<VMHandleSlot> slots{kGrowDoubling, 16};  // every slot ever handed out
+  GrowArray<int32_t> freeList{kGrowDoubling, 16};    // freed slots, reused last freed first
+  int32_t live = 0;                                  // handles currently held
 };
 
 // ---- The execution context ----

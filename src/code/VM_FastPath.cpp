@@ -12,6 +12,7 @@
 #include "code/VM_Variables.h"
 #include "debug/Debug_State.h"
 #include "option/Option_Main.h"
+#include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
 #include "room/Instance_Class.h"
@@ -629,7 +630,7 @@ const ClassTable kClassTable;
   const size_t textLength = text != nullptr ? std::strlen(text) : 0;
   const uint64_t joined = static_cast<uint64_t>(heldLength) + textLength;
   if (joined > static_cast<uint64_t>(kVMMaxTextLength)) return -1;  // reported by the general handler
-  char* grown = static_cast<char*>(MemoryManager::ReAlloc(held, static_cast<uint32_t>(joined + 1), __FILE__, __LINE__));
+  char* grown = static_cast<char*>(Grow_Resize(held, static_cast<int64_t>(joined + 1), 1));
   if (textLength > 0) std::memcpy(grown + heldLength, text, textLength);
   grown[joined] = '\0';
   g_Variables.instanceMissing = 0;

@@ -12,6 +12,8 @@
 #include <cstdint>
 
 #include "code/VM_Breakpoints.h"
+#include "platform/GrowArray.h"
+#include "platform/NameTable.h"
 #include "variable/ScriptValue.h"
 #include "variable/Variable_State.h"
 
@@ -62,13 +64,14 @@ struct VMState {
   BuiltinFunctionEntry* functions = nullptr;
   int32_t functionCount = 0;
   int32_t functionCapacity = 0;
+  // The entries' names by index, for finding a name without a walk over the table.
+  NameTable functionNames;
   // `CurrentBuiltinName`: the name of the built-in being called, set just before each call (null
   // at start and after FreeBuiltinFunctions). The argument accessors print it in their messages.
   const char* CurrentBuiltinName = nullptr;
 
-  // The locals pool: one list per nesting depth, reused.
-  CVariableList** localsPool = nullptr;
-  int32_t localsCapacity = 0;
+  // The locals pool: one list per nesting depth, reused (the slots past the count keep theirs).
+  GrowArray<CVariableList*> localsPool;
   int32_t localsCount = 0;
 
   // The tree interpreter's script calls in progress, one inside the other, and the native frame

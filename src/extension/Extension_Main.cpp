@@ -1,61 +1,36 @@
 #include "extension/Extension_Main.h"
 
-#include <cstring>
-
-#include "platform/MemoryManager.h"
+#include "platform/GrowArray.h"
+#include "platform/NameTable.h"
 #include "runner/GameData_Pending.h"
 
 bool ExternalCallsOff = false;
 
 namespace {
 
-struct ExtensionFunction {
-  char* name;  // a memory-manager block
-  int32_t argumentCount;
-};
-
-ExtensionFunction* g_ExtensionFunctions = nullptr;
-int32_t g_ExtensionFunctionCount = 0;
-int32_t g_ExtensionFunctionCapacity = 0;
-
-constexpr int32_t kExtensionTableStep = 64;
+// Per function index its name and its declared argument count.
+NameTable g_ExtensionNames;
+GrowArray<int32_t> g_ExtensionArgumentCounts;
 
 }  // namespace
 
 int32_t Extension_FunctionAdd(const char* name, int32_t argumentCount) {
-  if (g_ExtensionFunctionCount >= g_ExtensionFunctionCapacity) {
-    uint64_t capacity = static_cast<uint64_t>(g_ExtensionFunctionCapacity) + kExtensionTableStep;
-    uint64_t bytes = capacity * sizeof(ExtensionFunction);
-    if (capacity > INT32_MAX || bytes > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
-    g_ExtensionFunctions = static_cast<ExtensionFunction*>(
-        MemoryManager::ReAlloc(g_ExtensionFunctions, static_cast<uint32_t>(bytes), __FILE__, __LINE__));
-    g_ExtensionFunctionCapacity = static_cast<int32_t>(capacity);
-  }
-  g_ExtensionFunctions[g_ExtensionFunctionCount] = {MemoryManager::DuplicateText(name ? name : ""), argumentCount};
-  return g_ExtensionFunctionCount++;
+  g_ExtensionArgumentCounts.Push(argumentCount);
+  return g_ExtensionNames.Add(name ? name : "");
 }
 
-int32_t Extension_FunctionCount() { return g_ExtensionFunctionCount; }
+int32_t Extension_FunctionCount() { return g_ExtensionNames.Count(); }
 
-int32_t Extension_FindFunction(const char* name) {
-  if (name == nullptr) return -1;
-  for (int32_t i = 0; i < g_ExtensionFunctionCount; ++i) {
-    if (std::strcmp(g_ExtensionFunctions[i].name, name) == 0) return i;
-  }
-  return -1;
-}
+int32_t Extension_FindFunction(const char* name) { return g_ExtensionNames.FindFirst(name); }
 
 int32_t Extension_GetArgumentCount(int32_t index) {
-  if (index < 0 || index >= g_ExtensionFunctionCount) return kNoExtensionFunction;
-  return g_ExtensionFunctions[index].argumentCount;
+  if (index < 0 || index >= g_ExtensionArgumentCounts.Count()) return kNoExtensionFunction;
+  return g_ExtensionArgumentCounts[index];
 }
 
 void Extension_FreeAll() {
-  for (int32_t i = 0; i < g_ExtensionFunctionCount; ++i) MemoryManager::Free(g_ExtensionFunctions[i].name);
-  MemoryManager::Free(g_ExtensionFunctions);
-  g_ExtensionFunctions = nullptr;
-  g_ExtensionFunctionCount = 0;
-  g_ExtensionFunctionCapacity = 0;
+  g_ExtensionNames.FreeAll();
+  g_ExtensionArgumentCounts.Free();
 }
 
 void RegisterTuvoVariables() {}

@@ -3,13 +3,27 @@
 #include <cstring>
 
 #include "base/ErrorSink.h"
+#include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
+#include "platform/NameTable.h"
 #include "room/Event_Class.h"
 #include "room/Event_State.h"
 
 Hash<CObject> ObjectTable(512, kHashDelete);
 
 namespace {
+
+// The name of the record at each index (none for an index without a record or a name).
+NameTable g_ObjectNames;
+
+// Whether a comes before b in table order: buckets in index order, and within a bucket the order
+// of insertion, which is rising index order (an index is entered once per table, each load in
+// rising order, each added object above every index before it).
+bool ComesFirstInTable(int32_t a, int32_t b) {
+  const int32_t bucketA = ObjectTable.BucketOf(a);
+  const int32_t bucketB = ObjectTable.BucketOf(b);
+  return bucketA != bucketB ? bucketA < bucketB : a < b;
+}
 
 bool ValidEventArguments(int32_t kind, int32_t number) {
   if (kind >= 0 && kind < kEventKindCount && number >= 0) return true;
@@ -76,6 +90,7 @@ void CObject::SetName(const char* name) {
 void CObject::TakeName(char* name) {
   MemoryManager::Free(m_Name);
   m_Name = name;
+  if (ObjectTable.Find(m_Index) == this) g_ObjectNames.Set(m_Index, m_Name);
 }
 
 CEvent* CObject::GetEvent(int32_t kind, int32_t number) const {
@@ -113,11 +128,10 @@ bool CObject::HasAncestor(int32_t index) const {
 CEvent*& CObject::EventSlot(int32_t kind, int32_t number) {
   EventRow& row = m_Events[kind];
   if (number >= row.count) {
-    const int32_t count = number + 1;
-    row.events = static_cast<CEvent**>(MemoryManager::ReAlloc(
-        row.events, static_cast<uint32_t>(sizeof(CEvent*)) * static_cast<uint32_t>(count), __FILE__, __LINE__));
-    std::memset(static_cast<void*>(row.events + row.count), 0, sizeof(CEvent*) * static_cast<size_t>(count - row.count));
-    row.count = count;
+    // Exactly to the slot asked for (a step of one); the new slots are null.
+    const int32_t count = row.count;
+    Grow_Reserve(row.events, row.count, static_cast<int64_t>(number) + 1, 1);
+    std::memset(static_cast<void*>(row.events + count), 0, sizeof(CEvent*) * static_cast<size_t>(row.count - count));
   }
   return row.events[number];
 }
@@ -166,10 +180,24 @@ const char* Object_GetName(int32_t index) {
 }
 
 int32_t Object_FindByName(const char* name) {
-  if (name == nullptr) return -1;
   int32_t found = -1;
-  Object_ForEach([&](CObject* object) {
-    if (found < 0 && object->m_Name != nullptr && std::strcmp(object->m_Name, name) == 0) found = object->m_Index;
+  g_ObjectNames.ForEachMatch(name, NameCase::kExact, [&found](int32_t index) {
+    if (found < 0 || ComesFirstInTable(index, found)) found = index;
   });
   return found;
+}
+
+void Object_TableInsert(int32_t index, CObject* object) {
+  ObjectTable.Insert(index, object);
+  g_ObjectNames.Set(index, object->m_Name);
+}
+
+void Object_TableRemove(int32_t index) {
+  ObjectTable.Remove(index, kHashDelete);
+  g_ObjectNames.Set(index, nullptr);
+}
+
+void Object_TableClear() {
+  ObjectTable.Clear(kHashDelete);
+  g_ObjectNames.FreeAll();
 }

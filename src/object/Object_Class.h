@@ -114,8 +114,16 @@ class CObject {
 // Event numbers above this are never stored in an event table.
 constexpr int32_t kMaxEventNumber = 99999;
 
-// The object table: object index -> record (512 buckets), owning the records.
+// The object table: object index -> record (512 buckets), owning the records. Records go in
+// and out through the three calls below, which keep the name index in step.
 extern Hash<CObject> ObjectTable;
+
+// Enters `object` at `index`; the table takes it over.
+void Object_TableInsert(int32_t index, CObject* object);
+// Destroys the record at `index`, if any.
+void Object_TableRemove(int32_t index);
+// Destroys every record.
+void Object_TableClear();
 
 // The number of object slots: the object chunk's count plus the objects added since.
 int32_t Object_Count();

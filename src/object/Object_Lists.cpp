@@ -5,6 +5,7 @@
 
 #include "object/Object_Class.h"
 #include "object/Object_Main.h"
+#include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
 #include "room/Event_Names.h"
 
@@ -26,14 +27,6 @@ struct EventObjectListTable {
 };
 EventObjectListTable g_lists;
 
-// Grows a block of `capacity` records of `size` bytes by the step when `count` has reached it.
-template <typename T>
-void GrowForOneMore(T** items, int32_t count, int32_t* capacity) {
-  if (count < *capacity) return;
-  *capacity += kGrowStep;
-  *items = static_cast<T*>(MemoryManager::ReAlloc(
-      *items, static_cast<uint32_t>(sizeof(T)) * static_cast<uint32_t>(*capacity), __FILE__, __LINE__));
-}
 
 void BuildEntry(int32_t kind, int32_t number) {
   EventObjectEntry& entry = g_lists.entries[kind][number];
@@ -43,7 +36,7 @@ void BuildEntry(int32_t kind, int32_t number) {
   for (int32_t i = 0; i < objects; ++i) {
     const CObject* object = Object_Find(i);
     if (object == nullptr || object->FindHandler(kind, number) == nullptr) continue;
-    GrowForOneMore(&entry.objects, count, &entry.capacity);
+    Grow_Reserve(entry.objects, entry.capacity, static_cast<int64_t>(count) + 1, kGrowStep);
     entry.objects[count++] = i;
   }
 }
@@ -82,7 +75,7 @@ void ObjectLists_BuildCollisionPairs() {
       if (object->FindHandler(EVENT_COLLISION, j) == nullptr) continue;
       const uint64_t key = (static_cast<uint64_t>(i < j ? i : j) << 32) | static_cast<uint32_t>(i < j ? j : i);
       if (!stored.insert(key).second) continue;
-      GrowForOneMore(&CollisionPairs.pairs, CollisionPairs.count, &CollisionPairs.capacity);
+      Grow_Reserve(CollisionPairs.pairs, CollisionPairs.capacity, static_cast<int64_t>(CollisionPairs.count) + 1, kGrowStep);
       CollisionPairs.pairs[CollisionPairs.count++] = {i, j, object, Object_Find(j)};
     }
   }

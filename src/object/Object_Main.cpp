@@ -148,7 +148,7 @@ uint32_t Object_SpriteFlagBits() { return g_objects.spriteFlags; }
 
 void Object_Init() {
   ObjectLists_Free();
-  ObjectTable.Clear(kHashDelete);
+  Object_TableClear();
   g_objects = ObjectTableState();
 }
 
@@ -183,7 +183,7 @@ bool Object_LoadChunk(BoundedReader& chunk) {
       return false;
     }
     object->SetName(name);
-    ObjectTable.Insert(static_cast<int32_t>(i), object);
+    Object_TableInsert(static_cast<int32_t>(i), object);
   }
   Object_LinkParents();
   return true;
@@ -237,7 +237,7 @@ int32_t Object_Add() {
   char name[32];
   std::snprintf(name, sizeof(name), "__newobject%d", index);
   object->SetName(name);
-  ObjectTable.Insert(index, object);
+  Object_TableInsert(index, object);
   ++g_objects.count;
   return index;
 }
@@ -259,7 +259,7 @@ bool Object_Delete(int32_t index) {
   }
   for (int32_t i = 0; i < RelinkQueue.Count(); ++i) forget(RelinkQueue.Get(i));
   object->ClearInstanceLists();
-  ObjectTable.Remove(index, kHashDelete);
+  Object_TableRemove(index);
   ObjectLists_ForgetObject(index);
   Object_LinkParents();
   Object_RebuildInstanceLists();

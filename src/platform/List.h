@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
 
 template <typename T>
@@ -22,11 +23,7 @@ class List {
 
   // The item's index: its old one when it is already held, else the new last one.
   int32_t Add(T* item) {
-    if (m_count == m_capacity) {
-      m_capacity *= 2;
-      m_items = static_cast<T**>(MemoryManager::ReAlloc(
-          m_items, static_cast<uint32_t>(sizeof(T*)) * static_cast<uint32_t>(m_capacity), __FILE__, __LINE__));
-    }
+    if (m_count == m_capacity) Grow_Reserve(m_items, m_capacity, static_cast<int64_t>(m_count) + 1);
     for (int32_t i = 0; i < m_count; ++i) {
       if (m_items[i] == item) return i;
     }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
 
 namespace carray_detail {
@@ -13,8 +14,7 @@ namespace carray_detail {
 // Reallocates `items` (grow only) to `n` slots and nulls the slots from `from` to `n`.
 template <typename P>
 P* Resize(P* items, int32_t from, int32_t n) {
-  items = static_cast<P*>(MemoryManager::ReAlloc(
-      items, static_cast<uint32_t>(sizeof(P)) * static_cast<uint32_t>(n), __FILE__, __LINE__));
+  items = static_cast<P*>(Grow_Resize(items, n, sizeof(P)));
   if (n > from) std::memset(static_cast<void*>(items + from), 0, sizeof(P) * static_cast<size_t>(n - from));
   return items;
 }
@@ -99,8 +99,9 @@ class cARRAY_CLASS_POOL {
     }
     if (m_count == m_capacity) {
       if (m_step <= 0) return -1;
-      m_items = carray_detail::Resize(m_items, m_capacity, m_capacity + m_step);
-      m_capacity += m_step;
+      const int32_t grown = Grow_NextCapacity(m_capacity, static_cast<int64_t>(m_count) + 1, sizeof(T*), m_step, 0);
+      m_items = carray_detail::Resize(m_items, m_capacity, grown);
+      m_capacity = grown;
     }
     m_items[m_count] = item;
     return m_count++;

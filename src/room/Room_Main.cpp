@@ -1,14 +1,12 @@
 #include "room/Room_Main.h"
 
-#include <cstring>
-
+#include "platform/NameTable.h"
 #include "runner/GameData_Pending.h"
 
 namespace {
 
-// The name of each room slot, indexed by room index; a null entry is an empty slot.
-char** g_RoomNames = nullptr;
-int32_t g_RoomCount = 0;
+// The name of each room slot by index; an empty slot holds none.
+NameTable g_RoomNames;
 
 int32_t g_LastTileId = 0;
 
@@ -16,13 +14,7 @@ int32_t g_LastTileId = 0;
 
 cARRAY_STRUCTURE<int32_t> RoomOrder;
 
-int32_t Room_FindByName(const char* name) {
-  if (name == nullptr) return -1;
-  for (int32_t i = 0; i < g_RoomCount; ++i) {
-    if (g_RoomNames[i] != nullptr && std::strcmp(g_RoomNames[i], name) == 0) return i;
-  }
-  return -1;
-}
+int32_t Room_FindByName(const char* name) { return g_RoomNames.FindFirst(name); }
 
 bool Room_LoadChunk(BoundedReader& chunk) {
   PendingChunk_Record("Room_LoadChunk", chunk);

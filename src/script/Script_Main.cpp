@@ -9,47 +9,29 @@
 #include "code/Code_Main.h"
 #include "code/VM_Exec.h"
 #include "code/VM_Variables.h"
-#include "platform/MemoryManager.h"
+#include "platform/GrowArray.h"
+#include "platform/NameTable.h"
 #include "runner/BoundedReader.h"
 #include "script/Script_Class.h"
 
 namespace {
 
-// The script table: per index the script (null for an empty slot) and its owned name.
+// The script table: per index the script (null for an empty slot) and its name (null for an
+// empty slot).
 struct ScriptTableState {
-  int32_t count = 0;
-  int32_t capacity = 0;
-  CScript** scripts = nullptr;  // memory-manager blocks of `capacity` slots
-  char** names = nullptr;
+  GrowArray<CScript*> scripts{64};
+  NameTable names;
 };
 ScriptTableState g_scripts;
-
-constexpr int32_t kScriptTableStep = 64;
-
-// Makes room for `count` slots (new slots null).
-void Reserve(int64_t count) {
-  if (count <= g_scripts.capacity) return;
-  int64_t capacity = g_scripts.capacity + kScriptTableStep;
-  if (capacity < count) capacity = count;
-  if (capacity > INT32_MAX / static_cast<int64_t>(sizeof(void*))) OutOfMemoryHandler();
-  const uint32_t bytes = static_cast<uint32_t>(capacity * static_cast<int64_t>(sizeof(void*)));
-  g_scripts.scripts = static_cast<CScript**>(MemoryManager::ReAlloc(g_scripts.scripts, bytes, __FILE__, __LINE__));
-  g_scripts.names = static_cast<char**>(MemoryManager::ReAlloc(g_scripts.names, bytes, __FILE__, __LINE__));
-  g_scripts.capacity = static_cast<int32_t>(capacity);
-}
 
 }  // namespace
 
 void Script_Reset() { Script_FreeAll(); }
 
 void Script_FreeAll() {
-  for (int32_t i = 0; i < g_scripts.count; ++i) {
-    delete g_scripts.scripts[i];
-    MemoryManager::Free(g_scripts.names[i]);
-  }
-  MemoryManager::Free(g_scripts.scripts);
-  MemoryManager::Free(g_scripts.names);
-  g_scripts = ScriptTableState();
+  for (int32_t i = 0; i < g_scripts.scripts.Count(); ++i) delete g_scripts.scripts[i];
+  g_scripts.scripts.Free();
+  g_scripts.names.FreeAll();
 }
 
 bool Script_LoadChunk(BoundedReader& chunk) {
@@ -59,8 +41,8 @@ bool Script_LoadChunk(BoundedReader& chunk) {
     return false;
   }
   Script_Reset();
-  Reserve(count);
-  g_scripts.count = static_cast<int32_t>(count);
+  g_scripts.scripts.SetCount(count);
+  g_scripts.names.Set(static_cast<int32_t>(count) - 1, nullptr);
   for (uint32_t i = 0; i < count; ++i) {
     uint32_t entry = 0;
     chunk.U32(&entry);
@@ -70,14 +52,14 @@ bool Script_LoadChunk(BoundedReader& chunk) {
       delete script;
       return false;
     }
-    g_scripts.scripts[i] = script;
-    g_scripts.names[i] = script->m_name != nullptr ? MemoryManager::DuplicateText(script->m_name) : nullptr;
+    g_scripts.scripts[static_cast<int32_t>(i)] = script;
+    g_scripts.names.Set(static_cast<int32_t>(i), script->m_name);
   }
   return true;
 }
 
 bool Script_Prepare() {
-  for (int32_t i = 0; i < g_scripts.count; ++i) {
+  for (int32_t i = 0; i < g_scripts.scripts.Count(); ++i) {
     CScript* script = g_scripts.scripts[i];
     if (script == nullptr || script->Compile()) continue;
     const char* error = Code_GetLastError();
@@ -89,29 +71,22 @@ bool Script_Prepare() {
   return true;
 }
 
-int32_t Script_Count() { return g_scripts.count; }
+int32_t Script_Count() { return g_scripts.scripts.Count(); }
 
 bool Script_Exists(int32_t index) { return Script_Data(index) != nullptr; }
 
 CScript* Script_Data(int32_t index) {
-  if (index < 0 || index >= g_scripts.count) return nullptr;
+  if (index < 0 || index >= g_scripts.scripts.Count()) return nullptr;
   return g_scripts.scripts[index];
 }
 
 const char* Script_GetName(int32_t index) {
-  if (Script_Data(index) == nullptr || g_scripts.names[index] == nullptr) return "<undefined>";
-  return g_scripts.names[index];
+  if (Script_Data(index) == nullptr || g_scripts.names.Name(index) == nullptr) return "<undefined>";
+  return g_scripts.names.Name(index);
 }
 
-int32_t Script_FindByName(const char* name) {
-  if (name == nullptr) return -1;
-  for (int32_t i = 0; i < g_scripts.count; ++i) {
-    if (g_scripts.scripts[i] != nullptr && g_scripts.names[i] != nullptr && std::strcmp(g_scripts.names[i], name) == 0) {
-      return i;
-    }
-  }
-  return -1;
-}
+// Only filled slots hold a name.
+int32_t Script_FindByName(const char* name) { return g_scripts.names.FindFirst(name); }
 
 CCode* Script_GetCode(int32_t index) {
   const CScript* script = Script_Data(index);
@@ -119,13 +94,11 @@ CCode* Script_GetCode(int32_t index) {
 }
 
 int32_t Script_Add(const char* name) {
-  Reserve(static_cast<int64_t>(g_scripts.count) + 1);
   CScript* script = new CScript();
-  char* copy = MemoryManager::DuplicateText(name != nullptr ? name : "");
-  script->m_name = copy;
-  g_scripts.scripts[g_scripts.count] = script;
-  g_scripts.names[g_scripts.count] = copy;
-  return g_scripts.count++;
+  const int32_t index = g_scripts.names.Add(name != nullptr ? name : "");
+  script->m_name = g_scripts.names.Name(index);
+  g_scripts.scripts.Push(script);
+  return index;
 }
 
 bool Script_SetCode(int32_t index, CCode* code) {

@@ -11,6 +11,7 @@
 #include <limits>
 
 #include "base/VCL.h"
+#include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
 
@@ -98,8 +99,7 @@ bool CStream::MakeRoom(int64_t n) {
   if (m_borrowed != 0) return false;
   int64_t grown = std::max(2 * m_size, m_position + n);
   if (grown > kMaxStreamSize) OutOfMemoryHandler();
-  m_data = static_cast<uint8_t*>(
-      MemoryManager::ReAlloc(m_data, static_cast<uint32_t>(grown), __FILE__, __LINE__));
+  m_data = static_cast<uint8_t*>(Grow_Resize(m_data, grown, 1));
   // A block kept from a larger past may still hold old bytes beyond the size.
   std::memset(m_data + m_size, 0, static_cast<size_t>(grown - m_size));
   m_size = grown;
@@ -244,8 +244,7 @@ void CStream::ReadHex(const char* text) {
     m_borrowed = 0;
   }
   if (pairs > 0) {
-    m_data = static_cast<uint8_t*>(
-        MemoryManager::ReAlloc(m_data, static_cast<uint32_t>(pairs), __FILE__, __LINE__));
+    m_data = static_cast<uint8_t*>(Grow_Resize(m_data, pairs, 1));
   }
   m_size = pairs;
   m_position = 0;

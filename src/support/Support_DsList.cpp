@@ -2,15 +2,9 @@
 #include <utility>
 
 #include "base/Common.h"
+#include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
 #include "support/Support_Data_Structures.h"
-
-namespace {
-
-// The most slots one memory-manager block can hold.
-constexpr int64_t kMaxListSlots = (UINT32_MAX - MemoryManager::kHeaderSize) / sizeof(ScriptValue);
-
-}  // namespace
 
 CDS_List::~CDS_List() {
   Clear();
@@ -19,9 +13,7 @@ CDS_List::~CDS_List() {
 
 void CDS_List::Reserve(int64_t capacity) {
   if (capacity <= m_capacity) return;
-  if (capacity > kMaxListSlots) OutOfMemoryHandler();
-  m_items = static_cast<ScriptValue*>(MemoryManager::ReAlloc(
-      m_items, static_cast<uint32_t>(capacity * static_cast<int64_t>(sizeof(ScriptValue))), __FILE__, __LINE__));
+  m_items = static_cast<ScriptValue*>(Grow_Resize(m_items, capacity, sizeof(ScriptValue)));
   m_capacity = static_cast<int32_t>(capacity);
 }
 

@@ -5,30 +5,20 @@
 #include <cstring>
 
 #include "base/VCL.h"
-#include "platform/MemoryManager.h"
+#include "platform/NameTable.h"
 #include "room/Event_Class.h"
 #include "room/Event_State.h"
 #include "runner/BoundedReader.h"
 
 namespace {
 
-struct TimeLineName {
-  const char* text = nullptr;  // points into the game image, or an owned block
-  bool owned = false;
-};
-
 struct TimeLineTableState {
   std::vector<CTimeLine*> timeLines;  // null for an empty slot
-  std::vector<TimeLineName> names;
+  NameTable names;                    // at the same indices; an empty slot holds none
 };
 TimeLineTableState g_timeLines;
 
 void DeleteAction(TimeLineAction action) { delete TimeLine_ActionEvent(action); }
-
-void FreeName(TimeLineName& name) {
-  if (name.owned) MemoryManager::Free(const_cast<char*>(name.text));
-  name = TimeLineName();
-}
 
 }  // namespace
 
@@ -137,11 +127,9 @@ void TimeLine_Init() { TimeLine_FreeAll(); }
 
 void TimeLine_FreeAll() {
   for (CTimeLine* t : g_timeLines.timeLines) delete t;
-  for (TimeLineName& name : g_timeLines.names) FreeName(name);
   g_timeLines.timeLines.clear();
-  g_timeLines.names.clear();
   g_timeLines.timeLines.shrink_to_fit();
-  g_timeLines.names.shrink_to_fit();
+  g_timeLines.names.FreeAll();
 }
 
 bool TimeLine_LoadChunk(BoundedReader& chunk) {
@@ -152,7 +140,7 @@ bool TimeLine_LoadChunk(BoundedReader& chunk) {
   }
   TimeLine_FreeAll();
   g_timeLines.timeLines.assign(count, nullptr);
-  g_timeLines.names.assign(count, TimeLineName());
+  g_timeLines.names.Set(static_cast<int32_t>(count) - 1, nullptr);
   for (uint32_t i = 0; i < count; ++i) {
     uint32_t entry = 0;
     chunk.U32(&entry);
@@ -167,7 +155,7 @@ bool TimeLine_LoadChunk(BoundedReader& chunk) {
     }
     CTimeLine* timeLine = new CTimeLine();
     g_timeLines.timeLines[i] = timeLine;
-    g_timeLines.names[i].text = name;
+    g_timeLines.names.Set(static_cast<int32_t>(i), name);
     if (!timeLine->Load(chunk, entry)) return false;
   }
   return true;
@@ -194,25 +182,19 @@ CTimeLine* TimeLine_Data(int32_t index) {
 
 const char* TimeLine_GetName(int32_t index) {
   if (!TimeLine_Exists(index)) return "<undefined>";
-  const char* name = g_timeLines.names[static_cast<size_t>(index)].text;
+  const char* name = g_timeLines.names.Name(index);
   return name != nullptr ? name : "<undefined>";
 }
 
-int32_t TimeLine_FindByName(const char* name) {
-  if (name == nullptr) return -1;
-  for (int32_t i = 0; i < TimeLine_Count(); ++i) {
-    const char* own = g_timeLines.names[static_cast<size_t>(i)].text;
-    if (TimeLine_Exists(i) && own != nullptr && std::strcmp(own, name) == 0) return i;
-  }
-  return -1;
-}
+// Only filled slots hold a name.
+int32_t TimeLine_FindByName(const char* name) { return g_timeLines.names.FindFirst(name); }
 
 int32_t TimeLine_Add() {
   const int32_t index = TimeLine_Count();
   char name[32];
   std::snprintf(name, sizeof(name), "__newtimeline%d", index);
   g_timeLines.timeLines.push_back(new CTimeLine());
-  g_timeLines.names.push_back({MemoryManager::DuplicateText(name), true});
+  g_timeLines.names.Add(name);
   return index;
 }
 
@@ -220,13 +202,11 @@ bool TimeLine_Delete(int32_t index) {
   if (!TimeLine_Exists(index)) return false;
   const size_t at = static_cast<size_t>(index);
   delete g_timeLines.timeLines[at];
-  FreeName(g_timeLines.names[at]);
   // Later time lines move down; the table keeps its number of slots.
   std::rotate(g_timeLines.timeLines.begin() + static_cast<std::ptrdiff_t>(at), g_timeLines.timeLines.begin() + static_cast<std::ptrdiff_t>(at) + 1,
               g_timeLines.timeLines.end());
-  std::rotate(g_timeLines.names.begin() + static_cast<std::ptrdiff_t>(at), g_timeLines.names.begin() + static_cast<std::ptrdiff_t>(at) + 1,
-              g_timeLines.names.end());
   g_timeLines.timeLines.back() = nullptr;
-  g_timeLines.names.back() = TimeLineName();
+  g_timeLines.names.RemoveAt(index);
+  g_timeLines.names.Add(nullptr);
   return true;
 }

@@ -9,6 +9,7 @@
 
 #include "buffer/IBuffer.h"
 #include "base/ErrorSink.h"
+#include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
 #include "variable/Variable_State.h"
@@ -16,19 +17,11 @@
 
 namespace {
 
-// A block for `count` items of `size` bytes, sized in 64 bits: a count that cannot be a real
-// request is fatal, as running out of memory is.
-void* AllocItems(int64_t count, int64_t size) {
-  const int64_t bytes = count * size;
-  if (count < 0 || bytes > static_cast<int64_t>(UINT32_MAX - MemoryManager::kHeaderSize)) OutOfMemoryHandler();
-  return MemoryManager::Alloc(static_cast<uint32_t>(bytes), __FILE__, __LINE__, true);
-}
+// A zero-filled block for `count` items of `size` bytes: a count that cannot be a block is
+// fatal, as running out of memory is.
+void* AllocItems(int64_t count, int64_t size) { return Grow_Resize(nullptr, count, static_cast<size_t>(size)); }
 
-void* GrowItems(void* block, int64_t count, int64_t size) {
-  const int64_t bytes = count * size;
-  if (count < 0 || bytes > static_cast<int64_t>(UINT32_MAX - MemoryManager::kHeaderSize)) OutOfMemoryHandler();
-  return MemoryManager::ReAlloc(block, static_cast<uint32_t>(bytes), __FILE__, __LINE__);
-}
+void* GrowItems(void* block, int64_t count, int64_t size) { return Grow_Resize(block, count, static_cast<size_t>(size)); }
 
 // The room given to a row list or an element block that must hold `count` items: the next power
 // of two, so that filling an array item by item copies each item a bounded number of times

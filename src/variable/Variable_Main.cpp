@@ -9,6 +9,7 @@
 #include "object/Object_Class.h"
 #include "option/Option_Main.h"
 #include "platform/MemoryManager.h"
+#include "platform/NameTable.h"
 #include "platform/Numeric.h"
 #include "room/Instance_Class.h"
 #include "room/Room_Class.h"
@@ -94,19 +95,13 @@ void RegisterBuiltinVariable(const char* name, BuiltinVariableGetter getter, Bui
     return;
   }
   BuiltinVariableEntry& entry = g_Variables.builtins[g_Variables.builtinCount++];
-  entry.name = MemoryManager::DuplicateText(name ? name : "");
+  entry.name = g_Variables.builtinNames.Name(g_Variables.builtinNames.Add(name ? name : ""));
   entry.getter = getter;
   entry.setter = setter;
   entry.canSet = setter != nullptr ? 1 : 0;
 }
 
-int32_t FindBuiltinVariable(const char* name) {
-  if (name == nullptr) return -1;
-  for (int32_t i = 0; i < g_Variables.builtinCount; ++i) {
-    if (g_Variables.builtins[i].name != nullptr && std::strcmp(g_Variables.builtins[i].name, name) == 0) return i;
-  }
-  return -1;
-}
+int32_t FindBuiltinVariable(const char* name) { return g_Variables.builtinNames.FindFirst(name); }
 
 const char* BuiltinVariableName(int32_t index) {
   const BuiltinVariableEntry* entry = BuiltinEntry(index);
@@ -115,11 +110,9 @@ const char* BuiltinVariableName(int32_t index) {
 }
 
 void ClearBuiltinVariables() {
-  for (int32_t i = 0; i < kMaxBuiltinVariables; ++i) {
-    MemoryManager::Free(g_Variables.builtins[i].name);
-    g_Variables.builtins[i] = BuiltinVariableEntry{};
-  }
+  for (int32_t i = 0; i < kMaxBuiltinVariables; ++i) g_Variables.builtins[i] = BuiltinVariableEntry{};
   g_Variables.builtinCount = 0;
+  g_Variables.builtinNames.FreeAll();
 }
 
 // ---- Nodes ----

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "platform/NameTable.h"
 #include "platform/cARRAY_STRUCTURE.h"
 #include "variable/ScriptValue.h"
 
@@ -24,7 +25,7 @@ using BuiltinVariableGetter = bool (*)(CInstance* self, int32_t arrayIndex, Scri
 using BuiltinVariableSetter = bool (*)(CInstance* self, int32_t arrayIndex, const ScriptValue* value);
 
 struct BuiltinVariableEntry {
-  char* name;  // owned memory-manager copy of the script name
+  const char* name;  // the script name (a copy that the record's builtinNames holds)
   BuiltinVariableGetter getter;
   BuiltinVariableSetter setter;  // null for a read-only variable
   uint8_t canSet;                // 1 when a setter was given
@@ -53,6 +54,8 @@ struct VariableState {
   // its variable id.
   int32_t builtinCount = 0;
   BuiltinVariableEntry builtins[kMaxBuiltinVariables] = {};
+  // The built-in variables' names by id, for finding a name without a walk over the table.
+  NameTable builtinNames;
 
   // Released variable nodes (memory-manager blocks), linked through chainNext.
   VariableNode* freeNodes = nullptr;

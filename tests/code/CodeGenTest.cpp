@@ -165,6 +165,25 @@ TEST_F(CodeGenTest, RuntimeStringTableSurvivesGrowthAndIsDroppedWithTheGameTable
   EXPECT_FALSE(StringTable_Get(0, &text));
 }
 
+// A program that declares and sets 40,000 local variables, with the built-in constants in place:
+// every name is looked up among the resources, the constants and the variables, each new one
+// gets the next id, and every use is checked against the declared locals.
+TEST_F(CodeGenTest, FortyThousandVariableNamesCompile) {
+  RegisterBuiltinConstants();
+  constexpr int32_t kNames = 40000;
+  const int32_t first = kUserVariableBase + UserVariableCount();
+  std::string text;
+  for (int32_t i = 0; i < kNames; ++i) {
+    const std::string name = "v40k_" + std::to_string(i);
+    text += "var " + name + "; " + name + " = c_red;\n";
+  }
+  CCode* code = Compile(text);
+  ASSERT_NE(code->m_code, nullptr);
+  for (int32_t i = 0; i < kNames; ++i) {
+    ASSERT_EQ(FindUserVariable(("v40k_" + std::to_string(i)).c_str()), first + i) << i;
+  }
+}
+
 // globalvar declares its names while compiling; it emits nothing.
 TEST_F(CodeGenTest, GlobalvarDeclaresAtCompileTime) {
   const int32_t id = GetVariableId("shared");

@@ -51,6 +51,22 @@ TEST_F(GameDataTest, VariableChainsKeepTheTopBitsAndFollowSignedDistances) {
   EXPECT_EQ(ImageValue<uint32_t>(built.At("vref#1")), kPopVar);
 }
 
+// A game naming 40,000 variables loads at once, every name bound to its own id.
+TEST_F(GameDataTest, FortyThousandVariableNamesLoad) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 40000; ++i) names.push_back("load40k_" + std::to_string(i));
+  CodeWriter code;
+  code.VarRef(kPushVar, names.back(), 0).Word(kExit);
+  GameDataBuilder g;
+  g.Gen8().Code({{"only", code}}).Vari(names).Strg();
+  const testsupport::BuiltGameData built = g.BuildWithLabels();
+  ASSERT_TRUE(Load(built.bytes));
+  const int32_t first = FindUserVariable(names.front().c_str());
+  ASSERT_GE(first, kUserVariableBase);
+  for (int i = 0; i < 40000; ++i) ASSERT_EQ(FindUserVariable(names[i].c_str()), first + i) << names[i];
+  EXPECT_EQ(Operand(built, "vref#0"), static_cast<uint32_t>(first + 39999));
+}
+
 TEST_F(GameDataTest, FunctionChainsWriteTheWholeCallNumber) {
   ASSERT_TRUE(RegisterBuiltinFunction("first_builtin", NoOp, 0));
   ASSERT_TRUE(RegisterBuiltinFunction("my_builtin", NoOp, 1));
