@@ -28,12 +28,15 @@ uint8_t ExternalCallsDisabled = 0;
 
 namespace {
 
-// The table: two parallel arrays, each grown by one entry per addition.
-int32_t g_ConstantExpressionCounter = 0;
-
-char** g_ConstantNames = nullptr;
-ScriptValue* g_ConstantValues = nullptr;
-int32_t g_ConstantCount = 0;
+// The table: two parallel arrays, each grown by one entry per addition; and the number of the
+// next constant expression compiled. FreeConstants assigns a fresh record.
+struct ConstantTable {
+  char** names = nullptr;
+  ScriptValue* values = nullptr;
+  int32_t count = 0;
+  int32_t expressionCounter = 0;
+};
+ConstantTable g_constants;
 
 bool IsLetterOrUnderscore(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 
@@ -264,15 +267,15 @@ void AddConstant(const char* name, const ScriptValue* value) {
   ScriptValue copy;
   CopyValue(&copy, value);
   char* nameCopy = name != nullptr ? MemoryManager::DuplicateText(name) : nullptr;
-  const uint64_t count = static_cast<uint64_t>(g_ConstantCount) + 1;
+  const uint64_t count = static_cast<uint64_t>(g_constants.count) + 1;
   if (count > INT32_MAX || count * sizeof(ScriptValue) > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
-  g_ConstantNames = static_cast<char**>(
-      MemoryManager::ReAlloc(g_ConstantNames, static_cast<uint32_t>(count * sizeof(char*)), __FILE__, __LINE__));
-  g_ConstantValues = static_cast<ScriptValue*>(
-      MemoryManager::ReAlloc(g_ConstantValues, static_cast<uint32_t>(count * sizeof(ScriptValue)), __FILE__, __LINE__));
-  g_ConstantNames[g_ConstantCount] = nameCopy;
-  g_ConstantValues[g_ConstantCount] = copy;  // takes over the copy's payload
-  g_ConstantCount = static_cast<int32_t>(count);
+  g_constants.names = static_cast<char**>(
+      MemoryManager::ReAlloc(g_constants.names, static_cast<uint32_t>(count * sizeof(char*)), __FILE__, __LINE__));
+  g_constants.values = static_cast<ScriptValue*>(
+      MemoryManager::ReAlloc(g_constants.values, static_cast<uint32_t>(count * sizeof(ScriptValue)), __FILE__, __LINE__));
+  g_constants.names[g_constants.count] = nameCopy;
+  g_constants.values[g_constants.count] = copy;  // takes over the copy's payload
+  g_constants.count = static_cast<int32_t>(count);
 }
 
 void RegisterBuiltinConstant(const char* name, double value) {
@@ -314,8 +317,8 @@ bool FoldConstantExpression(const char* text, ScriptValue* value) {
 bool EvaluateConstantExpression(const char* text, ScriptValue* value) {
   SetReal(value, 0.0);
   char name[32];
-  std::snprintf(name, sizeof(name), "Constant.%d", g_ConstantExpressionCounter);
-  g_ConstantExpressionCounter = num::WrapAdd32(g_ConstantExpressionCounter, 1);
+  std::snprintf(name, sizeof(name), "Constant.%d", g_constants.expressionCounter);
+  g_constants.expressionCounter = num::WrapAdd32(g_constants.expressionCounter, 1);
   CCode* code = new CCode(text, true);
   bool ok = code->Compile(name);
   if (ok) {
@@ -370,9 +373,9 @@ bool ResolveConstant(const char* name, ScriptValue* value) {
     SetReal(value, resource);
     return true;
   }
-  for (int32_t i = g_ConstantCount - 1; i >= 0; --i) {
-    if (g_ConstantNames[i] != nullptr && std::strcmp(g_ConstantNames[i], name) == 0) {
-      CopyValue(value, &g_ConstantValues[i]);
+  for (int32_t i = g_constants.count - 1; i >= 0; --i) {
+    if (g_constants.names[i] != nullptr && std::strcmp(g_constants.names[i], name) == 0) {
+      CopyValue(value, &g_constants.values[i]);
       return true;
     }
   }
@@ -381,13 +384,13 @@ bool ResolveConstant(const char* name, ScriptValue* value) {
 
 const ScriptValue* FindConstant(const char* name) {
   if (name == nullptr) return nullptr;
-  for (int32_t i = g_ConstantCount - 1; i >= 0; --i) {
-    if (g_ConstantNames[i] != nullptr && EqualsIgnoringCase(g_ConstantNames[i], name)) return &g_ConstantValues[i];
+  for (int32_t i = g_constants.count - 1; i >= 0; --i) {
+    if (g_constants.names[i] != nullptr && EqualsIgnoringCase(g_constants.names[i], name)) return &g_constants.values[i];
   }
   return nullptr;
 }
 
-int32_t ConstantCount() { return g_ConstantCount; }
+int32_t ConstantCount() { return g_constants.count; }
 
 void RegisterBuiltinConstants() {
   RegisterTable(kInstanceConstants);
@@ -438,13 +441,11 @@ void RegisterBuiltinConstants() {
 }
 
 void FreeConstants() {
-  for (int32_t i = 0; i < g_ConstantCount; ++i) {
-    MemoryManager::Free(g_ConstantNames[i]);
-    ReleaseValue(&g_ConstantValues[i]);
+  for (int32_t i = 0; i < g_constants.count; ++i) {
+    MemoryManager::Free(g_constants.names[i]);
+    ReleaseValue(&g_constants.values[i]);
   }
-  MemoryManager::Free(g_ConstantNames);
-  MemoryManager::Free(g_ConstantValues);
-  g_ConstantNames = nullptr;
-  g_ConstantValues = nullptr;
-  g_ConstantCount = 0;
+  MemoryManager::Free(g_constants.names);
+  MemoryManager::Free(g_constants.values);
+  g_constants = ConstantTable{};
 }

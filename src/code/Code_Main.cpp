@@ -4,19 +4,17 @@
 
 #include "code/Code_CodeGen.h"
 #include "code/Code_Compile.h"
+#include "code/Code_Constant.h"
 #include "code/Code_Error.h"
+#include "code/Code_Exec.h"
 #include "code/Code_Tree.h"
+#include "code/Code_TreeExec.h"
+#include "code/Code_Variable.h"
 #include "code/VM_State.h"
 #include "platform/MemoryManager.h"
 #include "runner/GameData_Code.h"
 
 namespace {
-
-CodeGeneratorHook g_generator = &CodeGen_GenerateForEntry;
-
-// The data-code list.
-CCode* g_dataCodeList = nullptr;
-int32_t g_dataCodeCount = 0;
 
 // The game code table.
 struct GameCodeTable {
@@ -24,16 +22,25 @@ struct GameCodeTable {
   int32_t count = 0;
   int32_t capacity = 0;
 };
-GameCodeTable g_table;
+
+// The code entries' state: the bytecode generator, the data-code list (entries made from a code
+// index, linked through m_next) and the game code table. Code_Reset assigns a fresh record.
+struct CodeState {
+  CodeGeneratorHook generator = &CodeGen_GenerateForEntry;
+  CCode* dataCodeList = nullptr;
+  int32_t dataCodeCount = 0;
+  GameCodeTable table;
+};
+CodeState g_code;
 
 bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 void UnlinkFromDataCodeList(CCode* code) {
-  for (CCode** link = &g_dataCodeList; *link != nullptr; link = &(*link)->m_next) {
+  for (CCode** link = &g_code.dataCodeList; *link != nullptr; link = &(*link)->m_next) {
     if (*link == code) {
       *link = code->m_next;
       code->m_next = nullptr;
-      --g_dataCodeCount;
+      --g_code.dataCodeCount;
       return;
     }
   }
@@ -67,9 +74,9 @@ CCode* CCode::CCodeFromIndex(int32_t codeIndex, bool isExpression) {
   code->m_compiled = true;
   code->m_kind = isExpression ? CODE_EXPRESSION : CODE_PROGRAM;
   if (codeIndex >= 0) {
-    code->m_next = g_dataCodeList;
-    g_dataCodeList = code;
-    ++g_dataCodeCount;
+    code->m_next = g_code.dataCodeList;
+    g_code.dataCodeList = code;
+    ++g_code.dataCodeCount;
   }
   return code;
 }
@@ -121,12 +128,12 @@ bool CCode::Compile(const char* name) {
   if (g_VM.UseVM) {
     if (m_sourceCopy != m_source) MemoryManager::Free(const_cast<char*>(m_sourceCopy));
     m_sourceCopy = MemoryManager::DuplicateText(m_source ? m_source : "");
-    if (m_kind != CODE_CONSTANT && g_generator != nullptr) {
+    if (m_kind != CODE_CONSTANT && g_code.generator != nullptr) {
       delete m_code;
       delete m_lineInfo;
       m_code = nullptr;
       m_lineInfo = nullptr;
-      g_generator(this, &m_code, &m_lineInfo);
+      g_code.generator(this, &m_code, &m_lineInfo);
       if (m_code != nullptr && m_code->m_size == 0) {
         delete m_code;
         m_code = nullptr;
@@ -136,11 +143,11 @@ bool CCode::Compile(const char* name) {
   return true;
 }
 
-void Code_SetGeneratorHook(CodeGeneratorHook hook) { g_generator = hook; }
+void Code_SetGeneratorHook(CodeGeneratorHook hook) { g_code.generator = hook; }
 
-CCode* Code_DataCodeList() { return g_dataCodeList; }
+CCode* Code_DataCodeList() { return g_code.dataCodeList; }
 
-int32_t Code_DataCodeCount() { return g_dataCodeCount; }
+int32_t Code_DataCodeCount() { return g_code.dataCodeCount; }
 
 int32_t Code_Add(int32_t dataReference, bool isExpression) {
   CCode* code = nullptr;
@@ -154,34 +161,43 @@ int32_t Code_Add(int32_t dataReference, bool isExpression) {
     code = new CCode(text ? text : "", isExpression);
   }
 
-  if (g_table.count >= g_table.capacity) {
-    int64_t capacity = g_table.capacity == 0 ? CodeEntryCount()
-                                             : (static_cast<int64_t>(g_table.capacity) * 3 + 1) / 2;
-    if (capacity <= g_table.count) capacity = static_cast<int64_t>(g_table.count) + 1;
+  if (g_code.table.count >= g_code.table.capacity) {
+    int64_t capacity = g_code.table.capacity == 0 ? CodeEntryCount()
+                                             : (static_cast<int64_t>(g_code.table.capacity) * 3 + 1) / 2;
+    if (capacity <= g_code.table.count) capacity = static_cast<int64_t>(g_code.table.count) + 1;
     if (capacity > INT32_MAX / static_cast<int64_t>(sizeof(CCode*))) {
       capacity = INT32_MAX / static_cast<int64_t>(sizeof(CCode*));
     }
-    if (capacity <= g_table.count) {  // the table cannot grow any further
+    if (capacity <= g_code.table.count) {  // the table cannot grow any further
       delete code;
       return -1;
     }
-    g_table.items = static_cast<CCode**>(MemoryManager::ReAlloc(
-        g_table.items, static_cast<uint32_t>(capacity * static_cast<int64_t>(sizeof(CCode*))), __FILE__, __LINE__));
-    g_table.capacity = static_cast<int32_t>(capacity);
+    g_code.table.items = static_cast<CCode**>(MemoryManager::ReAlloc(
+        g_code.table.items, static_cast<uint32_t>(capacity * static_cast<int64_t>(sizeof(CCode*))), __FILE__, __LINE__));
+    g_code.table.capacity = static_cast<int32_t>(capacity);
   }
-  g_table.items[g_table.count] = code;
-  return g_table.count++;
+  g_code.table.items[g_code.table.count] = code;
+  return g_code.table.count++;
 }
 
 CCode* Code_Get(int32_t index) {
-  if (index < 0 || index >= g_table.count) return nullptr;
-  return g_table.items[index];
+  if (index < 0 || index >= g_code.table.count) return nullptr;
+  return g_code.table.items[index];
 }
 
-int32_t Code_Count() { return g_table.count; }
+int32_t Code_Count() { return g_code.table.count; }
 
 void Code_FreeAll() {
-  for (int32_t i = 0; i < g_table.count; ++i) delete g_table.items[i];
-  MemoryManager::Free(g_table.items);
-  g_table = GameCodeTable{};
+  for (int32_t i = 0; i < g_code.table.count; ++i) delete g_code.table.items[i];
+  MemoryManager::Free(g_code.table.items);
+  g_code.table = GameCodeTable{};
+}
+
+void Code_Reset() {
+  Code_FreeAll();
+  g_code = CodeState{};
+  Code_SetTreeInterpreter(TreeRunProgram, TreeRunExpression);
+  FreeConstants();
+  Compiler_FreeScratch();
+  FreeUserVariables();
 }

@@ -8,26 +8,29 @@
 namespace {
 
 // The ids named by var statements so far in this walk.
-int32_t* g_LocalIds = nullptr;
-int32_t g_LocalCount = 0;
-int32_t g_LocalCapacity = 0;
+struct LocalIdList {
+  int32_t* ids = nullptr;
+  int32_t count = 0;
+  int32_t capacity = 0;
+};
+LocalIdList g_locals;
 
 constexpr int32_t kLocalListStart = 10000;
 
 void AddLocal(int32_t id) {
-  if (g_LocalCount >= g_LocalCapacity) {
-    const int64_t capacity = g_LocalCapacity == 0 ? kLocalListStart : static_cast<int64_t>(g_LocalCapacity) * 2;
+  if (g_locals.count >= g_locals.capacity) {
+    const int64_t capacity = g_locals.capacity == 0 ? kLocalListStart : static_cast<int64_t>(g_locals.capacity) * 2;
     const uint64_t bytes = static_cast<uint64_t>(capacity) * sizeof(int32_t);
     if (capacity > INT32_MAX || bytes > UINT32_MAX - MemoryManager::kHeaderSize) OutOfMemoryHandler();
-    g_LocalIds = static_cast<int32_t*>(MemoryManager::ReAlloc(g_LocalIds, static_cast<uint32_t>(bytes), __FILE__, __LINE__));
-    g_LocalCapacity = static_cast<int32_t>(capacity);
+    g_locals.ids = static_cast<int32_t*>(MemoryManager::ReAlloc(g_locals.ids, static_cast<uint32_t>(bytes), __FILE__, __LINE__));
+    g_locals.capacity = static_cast<int32_t>(capacity);
   }
-  g_LocalIds[g_LocalCount++] = id;
+  g_locals.ids[g_locals.count++] = id;
 }
 
 bool IsLocal(int32_t id) {
-  for (int32_t i = 0; i < g_LocalCount; ++i) {
-    if (g_LocalIds[i] == id) return true;
+  for (int32_t i = 0; i < g_locals.count; ++i) {
+    if (g_locals.ids[i] == id) return true;
   }
   return false;
 }
@@ -108,15 +111,13 @@ bool Check(CCode* code, CodeNode* node) {
 
 bool Phase4_Check(CCode* code, CodeNode* root) {
   Code_ClearErrorFlag();
-  g_LocalCount = 0;
+  g_locals.count = 0;
   if (root == nullptr) return true;
   Check(code, root);
   return !Code_GetErrorFlag();
 }
 
 void Phase4_FreeLocals() {
-  MemoryManager::Free(g_LocalIds);
-  g_LocalIds = nullptr;
-  g_LocalCount = 0;
-  g_LocalCapacity = 0;
+  MemoryManager::Free(g_locals.ids);
+  g_locals = LocalIdList{};
 }
