@@ -106,7 +106,7 @@ TEST_F(GameDataTest, BothPassesLogEveryChunkAndHandEachToItsReaderInFileOrder) {
         if (c.tag == e.tag) place = &c;
       }
       ASSERT_NE(place, nullptr);
-      EXPECT_EQ(payload.data, GameImage + place->offset);
+      EXPECT_EQ(payload.data, g_GameData.GameImage + place->offset);
       EXPECT_EQ(payload.size, place->size);
       EXPECT_GT(order, previous);
       previous = order;
@@ -130,7 +130,7 @@ TEST_F(GameDataTest, UnknownChunkIsReportedAndFailsTheLoadAfterTheWalk) {
   m_console.Clear();
   EXPECT_FALSE(LoadFromDisk(file));
   EXPECT_EQ(m_console.Lines().back(), "Failed to load the game\n");
-  EXPECT_EQ(GameImage, nullptr);
+  EXPECT_EQ(g_GameData.GameImage, nullptr);
 }
 
 TEST_F(GameDataTest, EachPassRunsOncePerImage) {
@@ -144,7 +144,7 @@ TEST_F(GameDataTest, EachPassRunsOncePerImage) {
   ASSERT_TRUE(LoadGameData());
   EXPECT_FALSE(LoadGameData());
   EXPECT_FALSE(GameData_LoadImage(file.data(), 0));
-  EXPECT_EQ(GameImage, nullptr);
+  EXPECT_EQ(g_GameData.GameImage, nullptr);
 }
 
 TEST_F(GameDataTest, HeaderFieldsFollowTheVersion) {
@@ -179,9 +179,9 @@ TEST_F(GameDataTest, HeaderFieldsFollowTheVersion) {
     g.Gen8(h).Strg();
     ASSERT_TRUE(Load(g.Build()));
 
-    const GameHeaderInfo& info = g_GameHeaderInfo;
-    ASSERT_NE(GameHeader, nullptr);
-    EXPECT_EQ(GameHeaderVersion, c.version);
+    const GameHeaderInfo& info = g_GameData.headerInfo;
+    ASSERT_NE(g_GameData.GameHeader, nullptr);
+    EXPECT_EQ(g_GameData.GameHeaderVersion, c.version);
     EXPECT_EQ(info.debugFlags, 0);
     EXPECT_STREQ(info.gameName, "Title");
     EXPECT_STREQ(info.configName, "Release");
@@ -213,9 +213,9 @@ TEST_F(GameDataTest, HeaderFieldsFollowTheVersion) {
   GameDataBuilder g;
   g.Gen8(old).Strg();
   ASSERT_TRUE(Load(g.Build()));
-  EXPECT_EQ(g_GameHeaderInfo.windowWidth, 800);
-  EXPECT_EQ(g_GameHeaderInfo.windowHeight, 480);
-  EXPECT_EQ(g_GameHeaderInfo.optionBits, 2u);
+  EXPECT_EQ(g_GameData.headerInfo.windowWidth, 800);
+  EXPECT_EQ(g_GameData.headerInfo.windowHeight, 480);
+  EXPECT_EQ(g_GameData.headerInfo.optionBits, 2u);
   EXPECT_EQ(ExternalCallsDisabled, 1);
 }
 
@@ -299,9 +299,9 @@ TEST_F(GameDataTest, TexturePagesGetTheirTextureIdsAndBadPagesKeepTheirIndex) {
   for (int i = 0; i < 10; ++i) GR_Texture_CreateFromChunk(nullptr, 0, false);
   ASSERT_TRUE(LoadGameData());
 
-  ASSERT_EQ(TextureIdCount, 3);
-  EXPECT_EQ(TextureIds[0], 10);
-  EXPECT_EQ(TextureIds[2], 12);
+  ASSERT_EQ(g_GameData.TextureIdCount, 3);
+  EXPECT_EQ(g_GameData.TextureIds[0], 10);
+  EXPECT_EQ(g_GameData.TextureIds[2], 12);
   auto page = [&](int i) { return ImageValue<int16_t>(built.At("tpag#" + std::to_string(i)) + 20); };
   EXPECT_EQ(page(0), 12);
   EXPECT_EQ(page(1), 3);
@@ -317,7 +317,7 @@ TEST_F(GameDataTest, TexturePagesGetTheirTextureIdsAndBadPagesKeepTheirIndex) {
   uint64_t bound;
   bool flag;
   ASSERT_TRUE(GR_Texture_GetSource(10, &bytes, &bound, &flag));
-  EXPECT_EQ(bytes, GameImage + built.At("txtr#0:data"));
+  EXPECT_EQ(bytes, g_GameData.GameImage + built.At("txtr#0:data"));
   EXPECT_EQ(bound, txtr.offset + txtr.size - built.At("txtr#0:data"));
   EXPECT_TRUE(flag);
   ASSERT_TRUE(GR_Texture_GetSource(11, &bytes, &bound, &flag));
@@ -358,7 +358,7 @@ TEST_F(GameDataTest, DebugCompanionGivesSourcesAndLineTables) {
   EXPECT_EQ(words[0], 11u);
   EXPECT_EQ(words[1], 22u);
   EXPECT_FALSE(GameData_DebugLineInfo(1, &words, &size));
-  EXPECT_EQ(DebugInstanceNameCount, 1);
+  EXPECT_EQ(g_GameData.DebugInstanceNameCount, 1);
 
   // A line table outside the line chunk refuses the whole companion.
   const std::vector<uint8_t> bad = debugFile(false);

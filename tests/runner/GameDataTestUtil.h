@@ -46,8 +46,8 @@ inline std::vector<ChunkPlace> ChunkPlaces(const std::vector<uint8_t>& file) {
 template <typename T>
 T ImageValue(uint64_t offset) {
   T value{};
-  if (GameImage != nullptr && offset + sizeof(T) <= static_cast<uint64_t>(GameImageSize)) {
-    std::memcpy(&value, GameImage + offset, sizeof(T));
+  if (g_GameData.GameImage != nullptr && offset + sizeof(T) <= static_cast<uint64_t>(g_GameData.GameImageSize)) {
+    std::memcpy(&value, g_GameData.GameImage + offset, sizeof(T));
   } else {
     ADD_FAILURE() << "offset " << offset << " outside the image";
   }
