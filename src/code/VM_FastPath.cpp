@@ -903,7 +903,7 @@ slow:
   context->pc = static_cast<int32_t>(pc);
   context->nextPc = static_cast<int32_t>(pc + 4);
   sp = VMExecuteOne(context, word, sp);
-  if (context->stopped || g_Debugger.connected || !g_VM.fastPaths) return sp;
+  if (context->stopped || g_Debug.debugger.connected || !g_VM.fastPaths) return sp;
   c = Machine{context->stackBase, context->stackTags, context->frame,
               context->locals,    context->self,      context->other};
   code = reinterpret_cast<const uint8_t*>(context->words);

@@ -86,8 +86,8 @@ void TakeLaunchArguments(const std::string& token) {
 
 // The options that return to their defaults at the start of every parse.
 void ResetPassOptions() {
-  DebugMode = false;
-  DebugOverlayFlags = 0;
+  g_Debug.DebugMode = false;
+  g_Debug.DebugOverlayFlags = 0;
   ExternalCallsOff = false;
   g_VM.UseVM = true;
   SoundDisabled = false;
@@ -130,8 +130,8 @@ void ParseCommandLine(const char* text) {
     const std::string token = g_token;
     if (token == "-debug") {
       if (GetGameFilePath() == nullptr) {
-        DebugMode = true;
-        DebugOverlayFlags = kDebugOverlayShown;
+        g_Debug.DebugMode = true;
+        g_Debug.DebugOverlayFlags = kDebugOverlayShown;
         Physics_SetErrorHandler();
       }
     } else if (token == "-trace") {
@@ -162,7 +162,7 @@ void ParseCommandLine(const char* text) {
     } else if (token == "-intel") {
       o.intelWorkarounds = true;
     } else if (token == "-audiodebug") {
-      DebugOverlayFlags |= kDebugOverlayAudio;
+      g_Debug.DebugOverlayFlags |= kDebugOverlayAudio;
     } else if (token == "-networkdebug") {
       o.networkDebug = true;
     } else if (token == "-vanillaGFX") {

@@ -11,7 +11,6 @@
 #include "platform/Numeric.h"
 #include "variable/Variable_State.h"
 
-
 namespace {
 
 // A block for `count` items of `size` bytes, sized in 64 bits: a count that cannot be a real

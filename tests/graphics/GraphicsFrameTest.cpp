@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "debug/Debug_Overlay.h"
+#include "debug/Debug_State.h"
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_Frame.h"
@@ -33,7 +34,7 @@ TEST_F(FrameTest, AFrameOpensTheSceneOnTheBackBufferAndPresentsAtTheEnd) {
   EXPECT_EQ(g_VertexBatch.frameCounter, counter + 1);
   // The first present shows the window.
   EXPECT_TRUE(g_GraphicsDevice.windowShown);
-  EXPECT_EQ(g_DebugOverlay.frameCounter, 1);
+  EXPECT_EQ(g_Debug.overlay.frameCounter, 1);
 }
 
 TEST_F(FrameTest, ASecondBeginAndAnUnmatchedEndDoNothingButTheAskedPresent) {

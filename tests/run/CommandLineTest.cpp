@@ -92,7 +92,7 @@ TEST_F(CommandLineTest, EveryOptionSetsItsState) {
   EXPECT_EQ(ExternalCallsDisabled, 1);
   EXPECT_TRUE(o.softwareVertexProcessing);
   EXPECT_TRUE(o.intelWorkarounds);
-  EXPECT_EQ(DebugOverlayFlags, kDebugOverlayAudio);
+  EXPECT_EQ(g_Debug.DebugOverlayFlags, kDebugOverlayAudio);
   EXPECT_TRUE(o.networkDebug);
   EXPECT_TRUE(o.vanillaGraphics);
   EXPECT_TRUE(g_LogSettings.outputWanted);
@@ -102,7 +102,7 @@ TEST_F(CommandLineTest, EveryOptionSetsItsState) {
   EXPECT_EQ(Text(o.profileDumpFile), "prof.txt");
   EXPECT_EQ(o.profileDumpCount, 12);
   EXPECT_EQ(Text(GetGameFilePath()), "g.win");
-  EXPECT_FALSE(DebugMode);  // "--debug" is no option
+  EXPECT_FALSE(g_Debug.DebugMode);  // "--debug" is no option
   // Every token is counted, the program path and the options' arguments included.
   EXPECT_EQ(CommandLine_ParameterCount(), 29);
   EXPECT_EQ(Text(CommandLine_Parameter(28)), "stray");
@@ -125,20 +125,20 @@ TEST_F(CommandLineTest, ArgumentsAreNeverTakenForOptions) {
 
 TEST_F(CommandLineTest, DebugOnlyWithoutAKnownGameFile) {
   ParseCommandLine("p -debug");
-  EXPECT_TRUE(DebugMode);
-  EXPECT_EQ(DebugOverlayFlags, kDebugOverlayShown);
+  EXPECT_TRUE(g_Debug.DebugMode);
+  EXPECT_EQ(g_Debug.DebugOverlayFlags, kDebugOverlayShown);
   EXPECT_TRUE(Physics_ErrorHandlerInstalled());
   ParseCommandLine("p -debug -audiodebug");
-  EXPECT_EQ(DebugOverlayFlags, kDebugOverlayShown | kDebugOverlayAudio);
+  EXPECT_EQ(g_Debug.DebugOverlayFlags, kDebugOverlayShown | kDebugOverlayAudio);
 
   // A data.win found beside the executable, or an earlier -game, makes -debug do nothing.
   SetGameFilePath("/games/data.win");
   ParseCommandLine("p -debug");
-  EXPECT_FALSE(DebugMode);
-  EXPECT_EQ(DebugOverlayFlags, 0u);
+  EXPECT_FALSE(g_Debug.DebugMode);
+  EXPECT_EQ(g_Debug.DebugOverlayFlags, 0u);
   FreeGamePaths();
   ParseCommandLine("p -game x.win -debug");
-  EXPECT_FALSE(DebugMode);
+  EXPECT_FALSE(g_Debug.DebugMode);
 }
 
 TEST_F(CommandLineTest, RecordAndPlaybackShareOneFileName) {
@@ -173,8 +173,8 @@ TEST_F(CommandLineTest, OnlyThePassOptionsAreResetByTheNextParse) {
       "p -debug -ext -oldexec -noaudio -inawindow -record r -trace -noerrors -software -dir d "
       "twplayer:x");
   ParseCommandLine("p");
-  EXPECT_FALSE(DebugMode);
-  EXPECT_EQ(DebugOverlayFlags, 0u);
+  EXPECT_FALSE(g_Debug.DebugMode);
+  EXPECT_EQ(g_Debug.DebugOverlayFlags, 0u);
   EXPECT_FALSE(ExternalCallsOff);
   EXPECT_TRUE(g_VM.UseVM);
   EXPECT_FALSE(SoundDisabled);

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include "debug/Debug_Overlay.h"
+#include "debug/Debug_State.h"
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_Display.h"
@@ -70,7 +71,7 @@ void ResetGraphicsState() {
   g_Transforms = TransformState{};
   g_VertexBatch = VertexBatch{};
   g_RenderStates = RenderStateSettings{};
-  g_DebugOverlay = DebugOverlayState{};
+  g_Debug.overlay = DebugOverlayState{};
   g_ApplicationSurfaceId = -1;
 }
 
