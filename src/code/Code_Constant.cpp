@@ -10,6 +10,7 @@
 #include "code/Code_Error.h"
 #include "code/Code_Main.h"
 #include "code/Code_Tree.h"
+#include "extension/Extension_Main.h"
 #include "font/Font_Main.h"
 #include "object/Object_Class.h"
 #include "option/Option_Main.h"
@@ -23,8 +24,6 @@
 #include "sound/Sound_Main.h"
 #include "sprite/Sprite_Main.h"
 #include "timeline/TimeLine_Main.h"
-
-uint8_t ExternalCallsDisabled = 0;
 
 namespace {
 
@@ -418,7 +417,7 @@ void RegisterBuiltinConstants() {
   RegisterTable(kStepEventConstants);
   RegisterBuiltinConstant("ty_real", 0);
   RegisterBuiltinConstant("ty_string", 1);
-  if (ExternalCallsDisabled == 0) {
+  if (g_Extensions.ExternalCallsDisabled == 0) {
     RegisterBuiltinConstant("dll_cdecl", 0);
     RegisterBuiltinConstant("dll_stdcall", 1);
   }

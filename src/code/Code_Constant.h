@@ -11,10 +11,6 @@
 
 #include "variable/ScriptValue.h"
 
-// Set (never cleared) when the game may not call external library functions; the calling
-// convention constants are then not registered.
-extern uint8_t ExternalCallsDisabled;
-
 // Appends an entry: the name copied (null stays null), the value copied by its kind (a
 // string's text duplicated, an array shared).
 void AddConstant(const char* name, const ScriptValue* value);

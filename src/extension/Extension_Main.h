@@ -7,8 +7,28 @@
 
 class BoundedReader;
 
-// External calls off (-ext): external library functions return at once without being called.
-extern bool ExternalCallsOff;
+struct ExtensionFunction {
+  char* name;  // a memory-manager block
+  int32_t argumentCount;
+};
+
+// The extension layer's state. Extension_FreeAll empties the table and keeps the two switches;
+// assigning a fresh record resets everything.
+struct ExtensionState {
+  // `ExternalCallsDisabled`: set (never cleared within a process) when the game may not call
+  // external library functions (-steam, the header's flag, a switch with a game to return to);
+  // the external built-ins and the calling convention constants are then not registered.
+  uint8_t ExternalCallsDisabled = 0;
+  // `ExternalCallsOff` (-ext): external library functions return at once without being called.
+  bool ExternalCallsOff = false;
+  // The function table: entry i is extension function i.
+  struct Table {
+    ExtensionFunction* functions = nullptr;
+    int32_t count = 0;
+    int32_t capacity = 0;
+  } table;
+};
+extern ExtensionState g_Extensions;
 
 // The argument count answered for an index that designates no extension function.
 constexpr int32_t kNoExtensionFunction = -100;

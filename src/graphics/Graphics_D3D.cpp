@@ -369,3 +369,15 @@ void GR_D3D_Finish() {
   ReleaseDevice();
   FreeDisplayModes();
 }
+
+void Graphics_Reset() {
+  GR_D3D_Finish();
+  GR_Texture_FreeAll();
+  GR_Window_Reset();
+  g_GraphicsDevice = GraphicsDeviceState{};
+  g_RenderTargets = RenderTargetStack{};
+  g_Transforms = TransformState{};
+  g_VertexBatch = VertexBatch{};
+  g_RenderStates = RenderStateSettings{};
+  g_Surfaces = SurfaceState{};
+}

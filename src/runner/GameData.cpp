@@ -147,7 +147,7 @@ bool ScanHeaderChunk(BoundedReader& header) {
   info.gameId = HeaderWord<int32_t>(header, kWordGameId);
 
   const uint32_t word17 = HeaderWord<uint32_t>(header, kWordOptionBits);
-  if ((word17 & kHeaderNoExternalCalls) != 0) ExternalCallsDisabled = 1;
+  if ((word17 & kHeaderNoExternalCalls) != 0) g_Extensions.ExternalCallsDisabled = 1;
   if (version >= 10) {
     header.TextAt(HeaderWord<uint32_t>(header, kWordDisplayName), &text);
     MemoryManager::Free(info.displayName);

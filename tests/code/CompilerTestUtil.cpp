@@ -13,6 +13,7 @@
 #include "code/Code_Phase3.h"
 #include "code/Code_Token.h"
 #include "code/Code_Variable.h"
+#include "extension/Extension_Main.h"
 #include "object/Object_Class.h"
 #include "object/Object_Main.h"
 #include "script/Script_Main.h"
@@ -212,7 +213,7 @@ void Clean() {
   Script_FreeAll();
   Object_FreeAll();
   Code_ClearErrorFlag();
-  ExternalCallsDisabled = 0;
+  g_Extensions.ExternalCallsDisabled = 0;
 }
 }  // namespace
 

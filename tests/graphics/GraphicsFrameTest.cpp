@@ -73,11 +73,11 @@ TEST_F(FakeGraphicsTest, OnlyTheCodesOfTheObjectKindResetALostDevice) {
     FakeD3D_Reset();
     FakeD3D().windowManager = c.extended;
     ASSERT_TRUE(GR_D3D_Init(nullptr, 640, 480, 0));
-    g_ApplicationSurfaceId = 7;
+    g_Surfaces.applicationSurfaceId = 7;
     FakeD3D().Fail("TestCooperativeLevel", c.level);
     ASSERT_TRUE(GR_D3D_Start_Frame());
     EXPECT_EQ(FakeD3D().Count("Reset"), c.resets ? 1 : 0) << c.extended << " " << std::hex << c.level;
-    EXPECT_EQ(g_ApplicationSurfaceId, c.resets ? static_cast<int32_t>(0xFEEEDEADu) : 7);
+    EXPECT_EQ(g_Surfaces.applicationSurfaceId, c.resets ? static_cast<int32_t>(0xFEEEDEADu) : 7);
     EXPECT_EQ(FakeD3D().Count("BeginScene"), 1);
   }
 }

@@ -82,14 +82,14 @@ TEST_F(CommandLineTest, EveryOptionSetsItsState) {
       "-profiledump prof.txt 12 -game g.win --debug -Trace stray");
   const CommandLineOptions& o = g_CommandLineOptions;
   EXPECT_TRUE(g_VM.trace);
-  EXPECT_TRUE(ExternalCallsOff);
+  EXPECT_TRUE(g_Extensions.ExternalCallsOff);
   EXPECT_FALSE(Error_GetDialogSwitch());
   EXPECT_FALSE(g_VM.UseVM);
   EXPECT_TRUE(SoundDisabled);
   EXPECT_TRUE(g_Options.InAWindow);
   EXPECT_EQ(Text(o.exitGamePath), "back.win");
   EXPECT_EQ(Text(o.directory), "d");
-  EXPECT_EQ(ExternalCallsDisabled, 1);
+  EXPECT_EQ(g_Extensions.ExternalCallsDisabled, 1);
   EXPECT_TRUE(o.softwareVertexProcessing);
   EXPECT_TRUE(o.intelWorkarounds);
   EXPECT_EQ(g_Debug.DebugOverlayFlags, kDebugOverlayAudio);
@@ -175,7 +175,7 @@ TEST_F(CommandLineTest, OnlyThePassOptionsAreResetByTheNextParse) {
   ParseCommandLine("p");
   EXPECT_FALSE(g_Debug.DebugMode);
   EXPECT_EQ(g_Debug.DebugOverlayFlags, 0u);
-  EXPECT_FALSE(ExternalCallsOff);
+  EXPECT_FALSE(g_Extensions.ExternalCallsOff);
   EXPECT_TRUE(g_VM.UseVM);
   EXPECT_FALSE(SoundDisabled);
   EXPECT_FALSE(g_Options.InAWindow);

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "GameDataTestUtil.h"
+#include "extension/Extension_Main.h"
 #include "graphics/Graphics_Texture.h"
 #include "os/OS_Paths.h"
 #include "room/Room_Class.h"
@@ -193,7 +194,7 @@ TEST_F(GameDataTest, HeaderFieldsFollowTheVersion) {
     EXPECT_EQ(info.windowHeight, c.window ? 768 : 480);
     EXPECT_EQ(info.appSurfaceWidth, info.windowWidth);
     EXPECT_EQ(info.optionBits, c.window ? h.optionBits : 2u);
-    EXPECT_EQ(ExternalCallsDisabled, 1);  // bit 0x1000 acts in every version
+    EXPECT_EQ(g_Extensions.ExternalCallsDisabled, 1);  // bit 0x1000 acts in every version
     if (c.displayName) {
       EXPECT_STREQ(info.displayName, "Shown");
     } else {
@@ -203,7 +204,7 @@ TEST_F(GameDataTest, HeaderFieldsFollowTheVersion) {
     EXPECT_EQ(info.steamAppId, c.steamId ? 777u : 0u);
     EXPECT_EQ(info.debuggerPort, c.debuggerPort ? 6600 : 6502);
     GameData_Free();
-    ExternalCallsDisabled = 0;
+    g_Extensions.ExternalCallsDisabled = 0;
   }
 
   // Before version 8 the window words are not taken, but bits 0x1000 and 0x2000 of word 17 act.
@@ -216,7 +217,7 @@ TEST_F(GameDataTest, HeaderFieldsFollowTheVersion) {
   EXPECT_EQ(g_GameData.headerInfo.windowWidth, 800);
   EXPECT_EQ(g_GameData.headerInfo.windowHeight, 480);
   EXPECT_EQ(g_GameData.headerInfo.optionBits, 2u);
-  EXPECT_EQ(ExternalCallsDisabled, 1);
+  EXPECT_EQ(g_Extensions.ExternalCallsDisabled, 1);
 }
 
 // The project name chooses the save folder, always one of the game's own below the runtime's

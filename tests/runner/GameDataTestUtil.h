@@ -62,7 +62,7 @@ class GameDataTest : public ::testing::Test {
     GameData_Free();
     g_Options.InAWindow = false;
     g_Options.UseNewAudio = false;
-    ExternalCallsDisabled = 0;
+    g_Extensions.ExternalCallsDisabled = 0;
     Error_ResetState();
     m_console.Clear();
   }
@@ -73,7 +73,7 @@ class GameDataTest : public ::testing::Test {
     Extension_FreeAll();
     g_Options.InAWindow = false;
     g_Options.UseNewAudio = false;
-    ExternalCallsDisabled = 0;
+    g_Extensions.ExternalCallsDisabled = 0;
     Error_ResetState();
     DebugConsole = m_savedConsole;
   }

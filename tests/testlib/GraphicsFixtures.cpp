@@ -65,14 +65,8 @@ FakeDisplay& TheFakeDisplay() { return g_display; }
 const OS_DisplaySource* FakeDisplaySource() { return &kFakeSource; }
 
 void ResetGraphicsState() {
-  GR_D3D_Finish();
-  g_GraphicsDevice = GraphicsDeviceState{};
-  g_RenderTargets = RenderTargetStack{};
-  g_Transforms = TransformState{};
-  g_VertexBatch = VertexBatch{};
-  g_RenderStates = RenderStateSettings{};
+  Graphics_Reset();
   g_Debug.overlay = DebugOverlayState{};
-  g_ApplicationSurfaceId = -1;
 }
 
 void GraphicsTestBase::SetUp() {
