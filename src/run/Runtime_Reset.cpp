@@ -7,6 +7,7 @@
 #include "code/Code_Error.h"
 #include "code/Code_Main.h"
 #include "code/VM_State.h"
+#include "debug/Debug_Log.h"
 #include "debug/Debug_State.h"
 #include "extension/Extension_Main.h"
 #include "graphics/Graphics_D3D.h"
@@ -64,6 +65,8 @@ void Runtime_Reset(RuntimeResetScope scope) {
   // The frame, the display and the debugger.
   Graphics_Reset();
   g_Debug = DebugState{};
+  Debug_SetLinkActive(false);
+  Debug_TakeLog();
   SoundDisabled = false;
   Run_SetRunning(false);
   Run_SetNewRoom(0);

@@ -17,6 +17,7 @@
 #include "run/Run_Global.h"
 #include "runner/GameData.h"
 #include "runner/GameData_Code.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 #include "testlib/VMAssembler.h"
 
@@ -44,16 +45,11 @@ CInstance* Someone() {
   return reinterpret_cast<CInstance*>(&placeholder);
 }
 
-class CodeMainTest : public ::testing::Test {
+class CodeMainTest : public RuntimeTest {
  protected:
-  void SetUp() override { Reset(); }
-  void TearDown() override { Reset(); }
-  static void Reset() {
-    Code_FreeAll();
-    GameData_Free();
-    Error_ResetState();
+  void SetUp() override {
+    RuntimeTest::SetUp();
     Error_SetDialogSwitch(false);  // run-time errors go only to the console
-    g_VM.UseVM = true;
     Code_SetGeneratorHook(nullptr);
     Code_SetTreeInterpreter(nullptr, nullptr);
   }

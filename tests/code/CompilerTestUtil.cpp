@@ -205,23 +205,4 @@ void TestBuiltin(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) {}
 
 void RegisterTestFunction(const char* name, int32_t argc) { RegisterBuiltinFunction(name, &TestBuiltin, argc); }
 
-namespace {
-void Clean() {
-  FreeBuiltinFunctions();
-  FreeConstants();
-  ClearBuiltinVariables();
-  Script_FreeAll();
-  Object_FreeAll();
-  Code_ClearErrorFlag();
-  g_Extensions.ExternalCallsDisabled = 0;
-}
-}  // namespace
-
-void CompilerTest::SetUp() { Clean(); }
-
-void CompilerTest::TearDown() {
-  Clean();
-  Compiler_FreeScratch();
-}
-
 }  // namespace compilertest

@@ -15,19 +15,12 @@
 #include "physics/Physics_Main.h"
 #include "run/Run_CommandLine.h"
 #include "sound/Audio_Main.h"
+#include "testlib/RuntimeTest.h"
 
 namespace {
 
-class CommandLineTest : public ::testing::Test {
+class CommandLineTest : public testsupport::RuntimeTest {
  protected:
-  void SetUp() override {
-    CommandLine_Reset();
-    FreeGamePaths();
-  }
-  void TearDown() override {
-    CommandLine_Reset();
-    FreeGamePaths();
-  }
   static std::vector<std::string> Parameters() {
     std::vector<std::string> out;
     for (int32_t i = 0; i < CommandLine_ParameterCount(); ++i) out.push_back(CommandLine_Parameter(i));

@@ -18,6 +18,7 @@
 #include "option/Option_Main.h"
 #include "runner/GameData.h"
 #include "testlib/GameDataBuilder.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 
 namespace gamedatatest {
@@ -54,28 +55,17 @@ T ImageValue(uint64_t offset) {
   return value;
 }
 
-class GameDataTest : public ::testing::Test {
+class GameDataTest : public testsupport::RuntimeTest {
  protected:
   void SetUp() override {
+    RuntimeTest::SetUp();
     m_savedConsole = DebugConsole;
     DebugConsole = &m_console;
-    GameData_Free();
-    g_Options.InAWindow = false;
-    g_Options.UseNewAudio = false;
-    g_Extensions.ExternalCallsDisabled = 0;
-    Error_ResetState();
-    m_console.Clear();
   }
   void TearDown() override {
     if (HasFailure()) std::fprintf(stderr, "The loader logged:\n%s", m_console.Text().c_str());
-    GameData_Free();
-    FreeBuiltinFunctions();
-    Extension_FreeAll();
-    g_Options.InAWindow = false;
-    g_Options.UseNewAudio = false;
-    g_Extensions.ExternalCallsDisabled = 0;
-    Error_ResetState();
     DebugConsole = m_savedConsole;
+    RuntimeTest::TearDown();
   }
 
   // Both passes over `file`, as the start-up runs them.

@@ -70,15 +70,15 @@ void ResetGraphicsState() {
 }
 
 void GraphicsTestBase::SetUp() {
+  RuntimeTest::SetUp();
   g_display = FakeDisplay{};
   OS_SetDisplaySource(&kFakeSource);
   m_oldConsole = DebugConsole;
   DebugConsole = &console;
-  ResetGraphicsState();
 }
 
 void GraphicsTestBase::TearDown() {
-  ResetGraphicsState();
+  RuntimeTest::TearDown();  // releases the device while its back end is still installed
   D3D_SetBackend(nullptr);
   OS_SetDisplaySource(nullptr);
   DebugConsole = m_oldConsole;

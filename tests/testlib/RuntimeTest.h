@@ -16,8 +16,4 @@ class RuntimeTest : public ::testing::Test {
   void TearDown() override { Runtime_Reset(); }
 };
 
-// The same for parameterised tests.
-template <typename Param>
-class RuntimeTestWithParam : public RuntimeTest, public ::testing::WithParamInterface<Param> {};
-
 }  // namespace testsupport
