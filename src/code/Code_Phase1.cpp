@@ -84,7 +84,9 @@ char* CopyRange(int32_t start, int32_t end) {
 // and comments.
 void SkipBlanksAndComments() {
   for (;;) {
-    while (g_scanner.readPos < g_scanner.length && static_cast<signed char>(g_scanner.text[g_scanner.readPos]) <= 32) ++g_scanner.readPos;
+    while (g_scanner.readPos < g_scanner.length && static_cast<signed char>(g_scanner.text[g_scanner.readPos]) <= 32) {
+      ++g_scanner.readPos;
+    }
     if (g_scanner.readPos + 1 >= g_scanner.length || g_scanner.text[g_scanner.readPos] != '/') return;
     const char next = g_scanner.text[g_scanner.readPos + 1];
     if (next == '/') {

@@ -18,5 +18,7 @@ enum class RuntimeResetScope {
 // Not reset in either scope, being the process's own rather than the runtime's: the memory
 // manager's counters, the installed error reporter and process-exit hook, the platform service
 // selections (clock source, window service, display source, message-box responder, message-pump
-// hooks), the consoles and the executable path.
+// hooks), the consoles, the executable path and the restart loop's own record (RunRestartLoop
+// sets it up on entry). The current room, its instances and the instance map belong to whoever
+// made them; the object table, the room order and the event being run are reset here.
 void Runtime_Reset(RuntimeResetScope scope = RuntimeResetScope::kProcess);

@@ -36,7 +36,8 @@ bool InsideCode(int64_t position) {
   const uint64_t p = static_cast<uint64_t>(position);
   const GameCodeRange* first = g_GameData.codeRanges;
   const GameCodeRange* last = g_GameData.codeRanges + g_GameData.codeRangeCount;
-  const GameCodeRange* after = std::upper_bound(first, last, p, [](uint64_t value, const GameCodeRange& r) { return value < r.begin; });
+  const GameCodeRange* after =
+      std::upper_bound(first, last, p, [](uint64_t value, const GameCodeRange& r) { return value < r.begin; });
   if (after == g_GameData.codeRanges) return false;
   const GameCodeRange& range = after[-1];
   return p <= range.end && kReferenceSize <= range.end - p && (p - range.begin) % 4 == 0;

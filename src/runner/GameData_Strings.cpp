@@ -99,7 +99,9 @@ int32_t Strings_AddRuntime(const char* text) {
     }
   }
   // Every index, and the hash at most half full, must stay within 32 bits.
-  if (static_cast<int64_t>(g_strings.count) + g_strings.runtimeCount >= INT32_MAX || g_strings.runtimeCount >= (1 << 28)) return -1;
+  if (static_cast<int64_t>(g_strings.count) + g_strings.runtimeCount >= INT32_MAX || g_strings.runtimeCount >= (1 << 28)) {
+    return -1;
+  }
 
   if (g_strings.runtimeCount >= g_strings.runtimeCapacity) {
     const int32_t capacity = g_strings.runtimeCapacity == 0 ? 64 : g_strings.runtimeCapacity * 2;
