@@ -308,8 +308,12 @@ int64_t CopyRegion(IBuffer* destBuf, uint8_t* dest, int64_t destLen, const uint8
 
 // ---- The buffer table ----
 
-IBuffer** g_BufferTable = nullptr;
-int32_t g_BufferTableLength = 0;
+// Buffers by index; the length is also the capacity, and a free slot is null.
+struct BufferTable {
+  IBuffer** slots = nullptr;
+  int32_t length = 0;
+};
+BufferTable g_buffers;
 
 }  // namespace
 
@@ -986,21 +990,21 @@ void IBuffer::GetSurface(int, int, int, int) {}
 // ---- The buffer table ----
 
 int AllocBufferSlot() {
-  for (int32_t i = 0; i < g_BufferTableLength; ++i) {
-    if (g_BufferTable[i] == nullptr) return i;
+  for (int32_t i = 0; i < g_buffers.length; ++i) {
+    if (g_buffers.slots[i] == nullptr) return i;
   }
-  const int32_t first = g_BufferTableLength;
+  const int32_t first = g_buffers.length;
   // The table's length doubles from 32; the slots it grows into are null.
-  Grow_Reserve(g_BufferTable, g_BufferTableLength, static_cast<int64_t>(first) + 1, kGrowDoubling, 32);
+  Grow_Reserve(g_buffers.slots, g_buffers.length, static_cast<int64_t>(first) + 1, kGrowDoubling, 32);
   return first;
 }
 
 IBuffer* GetBuffer(int index) {
-  if (index < 0 || index >= g_BufferTableLength) return nullptr;
-  return g_BufferTable[index];
+  if (index < 0 || index >= g_buffers.length) return nullptr;
+  return g_buffers.slots[index];
 }
 
-int GetBufferTableLength() { return g_BufferTableLength; }
+int GetBufferTableLength() { return g_buffers.length; }
 
 int CreateBuffer(int size, int kind, int alignment) {
   IBuffer* buffer;
@@ -1020,20 +1024,26 @@ int CreateBuffer(int size, int kind, int alignment) {
       return -1;
   }
   const int index = AllocBufferSlot();
-  g_BufferTable[index] = buffer;
+  g_buffers.slots[index] = buffer;
   return index;
 }
 
 int CreateBufferFromMemory(void* memory, int size, bool owns) {
   IBuffer* buffer = new Buffer_Standard(memory, size, BUFFER_FIXED, 1, owns);
   const int index = AllocBufferSlot();
-  g_BufferTable[index] = buffer;
+  g_buffers.slots[index] = buffer;
   return index;
 }
 
 void DeleteBuffer(int index) {
   IBuffer* buffer = GetBuffer(index);
   if (buffer == nullptr) return;
-  g_BufferTable[index] = nullptr;
+  g_buffers.slots[index] = nullptr;
   delete buffer;
+}
+
+void Buffer_FreeAll() {
+  for (int32_t i = 0; i < g_buffers.length; ++i) delete g_buffers.slots[i];
+  MemoryManager::Free(g_buffers.slots);
+  g_buffers = BufferTable{};
 }

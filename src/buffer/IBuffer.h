@@ -147,6 +147,8 @@ int CreateBufferFromMemory(void* memory, int size, bool owns);
 void DeleteBuffer(int index);
 // The table's length (also its capacity).
 int GetBufferTableLength();
+// Deletes every buffer and releases the table (length 0), as in a fresh process.
+void Buffer_FreeAll();
 
 // ---- Region copies ----
 //

@@ -9,6 +9,7 @@
 #include "code/Code_Error.h"
 #include "code/Code_Main.h"
 #include "code/Code_Tree.h"
+#include "extension/Extension_Main.h"
 #include "font/Font_Main.h"
 #include "object/Object_Class.h"
 #include "option/Option_Main.h"
@@ -24,15 +25,16 @@
 #include "sprite/Sprite_Main.h"
 #include "timeline/TimeLine_Main.h"
 
-uint8_t ExternalCallsDisabled = 0;
-
 namespace {
 
-int32_t g_ConstantExpressionCounter = 0;
-
-// The table: the names (null for an entry without one) and, at the same positions, the values.
-NameTable g_ConstantNames;
-GrowArray<ScriptValue> g_ConstantValues;
+// The table: the names (null for an entry without one) and, at the same positions, the values;
+// and the number of the next constant expression compiled. FreeConstants assigns a fresh record.
+struct ConstantTable {
+  NameTable names;
+  GrowArray<ScriptValue> values;
+  int32_t expressionCounter = 0;
+};
+ConstantTable g_constants;
 
 bool IsLetterOrUnderscore(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 
@@ -253,8 +255,8 @@ void AddConstant(const char* name, const ScriptValue* value) {
   // Copied before the table grows: the value (or the name) may be one of the table's own.
   ScriptValue copy;
   CopyValue(&copy, value);
-  g_ConstantValues.Push(copy);  // takes over the copy's payload
-  g_ConstantNames.Add(name);
+  g_constants.values.Push(copy);  // takes over the copy's payload
+  g_constants.names.Add(name);
 }
 
 void RegisterBuiltinConstant(const char* name, double value) {
@@ -296,8 +298,8 @@ bool FoldConstantExpression(const char* text, ScriptValue* value) {
 bool EvaluateConstantExpression(const char* text, ScriptValue* value) {
   SetReal(value, 0.0);
   char name[32];
-  std::snprintf(name, sizeof(name), "Constant.%d", g_ConstantExpressionCounter);
-  g_ConstantExpressionCounter = num::WrapAdd32(g_ConstantExpressionCounter, 1);
+  std::snprintf(name, sizeof(name), "Constant.%d", g_constants.expressionCounter);
+  g_constants.expressionCounter = num::WrapAdd32(g_constants.expressionCounter, 1);
   CCode* code = new CCode(text, true);
   bool ok = code->Compile(name);
   if (ok) {
@@ -352,18 +354,18 @@ bool ResolveConstant(const char* name, ScriptValue* value) {
     SetReal(value, resource);
     return true;
   }
-  const int32_t newest = g_ConstantNames.FindLast(name);
+  const int32_t newest = g_constants.names.FindLast(name);
   if (newest < 0) return false;
-  CopyValue(value, &g_ConstantValues[newest]);
+  CopyValue(value, &g_constants.values[newest]);
   return true;
 }
 
 const ScriptValue* FindConstant(const char* name) {
-  const int32_t newest = g_ConstantNames.FindLast(name, NameCase::kIgnoreAscii);
-  return newest >= 0 ? &g_ConstantValues[newest] : nullptr;
+  const int32_t newest = g_constants.names.FindLast(name, NameCase::kIgnoreAscii);
+  return newest >= 0 ? &g_constants.values[newest] : nullptr;
 }
 
-int32_t ConstantCount() { return g_ConstantNames.Count(); }
+int32_t ConstantCount() { return g_constants.names.Count(); }
 
 void RegisterBuiltinConstants() {
   RegisterTable(kInstanceConstants);
@@ -391,7 +393,7 @@ void RegisterBuiltinConstants() {
   RegisterTable(kStepEventConstants);
   RegisterBuiltinConstant("ty_real", 0);
   RegisterBuiltinConstant("ty_string", 1);
-  if (ExternalCallsDisabled == 0) {
+  if (g_Extensions.ExternalCallsDisabled == 0) {
     RegisterBuiltinConstant("dll_cdecl", 0);
     RegisterBuiltinConstant("dll_stdcall", 1);
   }
@@ -414,7 +416,8 @@ void RegisterBuiltinConstants() {
 }
 
 void FreeConstants() {
-  for (int32_t i = 0; i < g_ConstantValues.Count(); ++i) ReleaseValue(&g_ConstantValues[i]);
-  g_ConstantValues.Free();
-  g_ConstantNames.FreeAll();
+  for (int32_t i = 0; i < g_constants.values.Count(); ++i) ReleaseValue(&g_constants.values[i]);
+  g_constants.values.Free();
+  g_constants.names.FreeAll();
+  g_constants = ConstantTable{};
 }

@@ -11,10 +11,6 @@
 
 #include "variable/ScriptValue.h"
 
-// Set (never cleared) when the game may not call external library functions; the calling
-// convention constants are then not registered.
-extern uint8_t ExternalCallsDisabled;
-
 // Appends an entry: the name copied (null stays null), the value copied by its kind (a
 // string's text duplicated, an array shared).
 void AddConstant(const char* name, const ScriptValue* value);
@@ -45,7 +41,7 @@ bool DefineGameConstants();
 // answer is false.
 bool FoldConstantExpression(const char* text, ScriptValue* value);
 
-// Compiles `text` as an expression named "Constant.<n>" (n counting up from 0 over the run) and
+// Compiles `text` as an expression named "Constant.<n>" (n counting up from 0 since the table was last freed) and
 // evaluates it for a scratch instance (at 0, 0, id 0, object 0, in no list) as self and other
 // through Code_Evaluate. False when the compilation fails, else Code_Evaluate's answer. `value`
 // is overwritten (its old payload is not released).
@@ -66,5 +62,6 @@ int32_t ConstantCount();
 
 // Registers the built-in constants (at every start-up, before the game data is read).
 void RegisterBuiltinConstants();
-// Releases every entry; the table is empty afterwards.
+// Releases every entry; the table is empty afterwards and constant expressions are numbered from
+// 0 again.
 void FreeConstants();

@@ -23,23 +23,26 @@
 #include "timeline/TimeLine_Main.h"
 #include "variable/Variable_Main.h"
 
-ErrorForm* g_ErrorForm = nullptr;
-
 namespace {
 
-char* g_lastCodeError = nullptr;  // MemoryManager block
-char* g_errorLast = nullptr;      // MemoryManager block: the value of error_last
-bool g_errorOccurred = false;
-bool g_ending = false;
-bool g_dialogSwitch = true;
+// The error reporting's state. Error_ResetState assigns a fresh record.
+struct ErrorState {
+  ErrorForm* form = nullptr;   // the one ErrorForm, made at start-up
+  char* lastCodeError = nullptr;  // MemoryManager block
+  char* errorLast = nullptr;      // MemoryManager block: the value of error_last
+  bool errorOccurred = false;
+  bool ending = false;
+  bool dialogSwitch = true;
 
-const char* g_shaderName = nullptr;
-bool g_shaderFragment = false;
+  const char* shaderName = nullptr;
+  bool shaderFragment = false;
 
-ErrorDebugConnectedHook g_debugConnected = nullptr;
-ErrorDebugPauseHook g_debugPauseLoop = nullptr;
-const char* g_debugPendingText = nullptr;
-ErrorVoidHook g_ioClear = nullptr;
+  ErrorDebugConnectedHook debugConnected = nullptr;
+  ErrorDebugPauseHook debugPauseLoop = nullptr;
+  const char* debugPendingText = nullptr;
+  ErrorVoidHook ioClear = nullptr;
+};
+ErrorState g_errors;
 
 constexpr char kRuleLine[] =
     "--------------------------------------------------------------------------------------------\n";
@@ -134,8 +137,8 @@ void Code_SetError(CCode* code, int32_t position, const char* message) {
   GraphicsLeaveFullscreen();
   if (g_ErrorFlag.load()) return;  // the first error stands
   g_ErrorFlag.store(true);
-  MemoryManager::Free(g_lastCodeError);
-  g_lastCodeError = nullptr;
+  MemoryManager::Free(g_errors.lastCodeError);
+  g_errors.lastCodeError = nullptr;
 
   const char* source = (code != nullptr && code->m_source != nullptr) ? code->m_source : "";
   const char* text = message ? message : "";
@@ -160,10 +163,10 @@ void Code_SetError(CCode* code, int32_t position, const char* message) {
   if (code != nullptr && code->m_kind == CODE_PROGRAM) {
     const char* lineEnd = std::strchr(source + lineStart, '\n');
     const int64_t lineLength = lineEnd ? (lineEnd - (source + lineStart)) : (length - lineStart);
-    g_lastCodeError = FormatText("Error in code at line %d:\n   %.*s\n\nat position %d: %s", line,
+    g_errors.lastCodeError = FormatText("Error in code at line %d:\n   %.*s\n\nat position %d: %s", line,
                                  static_cast<int>(lineLength), source + lineStart, column + 1, text);
   } else {
-    g_lastCodeError = FormatText("Error in expression: %s\n position %d: %s", source, column + 1, text);
+    g_errors.lastCodeError = FormatText("Error in expression: %s\n position %d: %s", source, column + 1, text);
   }
 }
 
@@ -173,12 +176,12 @@ void Code_SetErrorFlag(bool set) { g_ErrorFlag.store(set); }
 
 void Code_ClearErrorFlag() { g_ErrorFlag.store(false); }
 
-const char* Code_GetLastError() { return g_lastCodeError; }
+const char* Code_GetLastError() { return g_errors.lastCodeError; }
 
 void Code_SetLastError(const char* text) {
   char* copy = text != nullptr ? MemoryManager::DuplicateText(text) : nullptr;
-  MemoryManager::Free(g_lastCodeError);
-  g_lastCodeError = copy;
+  MemoryManager::Free(g_errors.lastCodeError);
+  g_errors.lastCodeError = copy;
 }
 
 // ---- Run-time errors ----
@@ -186,7 +189,7 @@ void Code_SetLastError(const char* text) {
 namespace {
 
 void ReportFromContext(const char* message, bool fatal) {
-  if (g_ending) return;  // a fatal error already ended the game
+  if (g_errors.ending) return;  // a fatal error already ended the game
   const char* text = message ? message : "";
 
   int32_t action = Event_GetAction() + 1;
@@ -228,9 +231,9 @@ void ReportFromContext(const char* message, bool fatal) {
   const int32_t eventType = Event_GetType();
   if (eventType == kEventTypeShader) {
     std::snprintf(header, sizeof(header), "%s%s\n\n\n%s\n",
-                  g_shaderFragment ? "FATAL ERROR in Fragment Shader compilation\n\nShaderName: "
+                  g_errors.shaderFragment ? "FATAL ERROR in Fragment Shader compilation\n\nShaderName: "
                                    : "FATAL ERROR in Vertex Shader compilation\n\nShaderName: ",
-                  g_shaderName ? g_shaderName : "", text);
+                  g_errors.shaderName ? g_errors.shaderName : "", text);
   } else if (eventType == kEventTypeTimeLine) {
     std::snprintf(header, sizeof(header), "%sERROR in\naction number %d\nat time step%d\nof time line %s:\n\n\n%s",
                   prefix, action, Event_GetNumber(), TimeLine_GetName(Event_GetObject()), text);
@@ -255,7 +258,7 @@ void ReportFromContext(const char* message, bool fatal) {
 
   ShowRuntimeError(report.Text(), fatal);
 
-  if (!g_dialogSwitch) return;
+  if (!g_errors.dialogSwitch) return;
   if (context != nullptr && context->locals != nullptr && context->locals->m_Count > 0) {
     OutputConsole->Output("%s", kRuleLine);
     OutputConsole->Output("Local Variables : \n");
@@ -275,22 +278,22 @@ void ReportFromContext(const char* message, bool fatal) {
 }
 
 void ShowAndRecord(const char* text, bool fatal) {
-  if (g_ending) return;
+  if (g_errors.ending) return;
   if (g_Options.allErrorsAbort) fatal = true;
   GraphicsLeaveFullscreen();
-  if (g_dialogSwitch) {
+  if (g_errors.dialogSwitch) {
     if (fatal) {
       FormatErrorForDialog(text, false);
     } else if (FormatErrorForDialog(text, true)) {
       fatal = true;  // the player chose Abort
     }
   }
-  if (g_ioClear != nullptr) g_ioClear();
+  if (g_errors.ioClear != nullptr) g_errors.ioClear();
   Error_SetLast(text);
   if (!g_ErrorSuppressed.load()) OutputConsole->Output("ERROR!!! :: %s\n", text ? text : "");
-  g_errorOccurred = true;
+  g_errors.errorOccurred = true;
   if (fatal) {
-    g_ending = true;
+    g_errors.ending = true;
     Run_SetNewRoom(kNewRoomQuit);
     Run_SetRunning(false);  // the quit request
   }
@@ -338,26 +341,26 @@ char* Error_ComposeDialogText(const char* text) {
 
 void ErrorForm_Create() {
   static ErrorForm form;
-  if (g_ErrorForm == nullptr) g_ErrorForm = &form;
+  if (g_errors.form == nullptr) g_errors.form = &form;
 }
 
 bool FormatErrorForDialog(const char* text, bool allowIgnore) {
   GraphicsLeaveFullscreen();
   char* composed = Error_ComposeDialogText(text);
   ErrorForm_Create();
-  g_ErrorForm->m_text = composed;
-  g_ErrorForm->m_allowIgnore = allowIgnore ? 1 : 0;
+  g_errors.form->m_text = composed;
+  g_errors.form->m_allowIgnore = allowIgnore ? 1 : 0;
 
   bool abort = false;
-  if (g_debugConnected != nullptr && g_debugConnected()) {
+  if (g_errors.debugConnected != nullptr && g_errors.debugConnected()) {
     // The debugger shows the error and holds the game until it lets it go on: ignored.
-    g_debugPendingText = composed;
-    if (g_debugPauseLoop != nullptr) g_debugPauseLoop();
-    g_debugPendingText = nullptr;
+    g_errors.debugPendingText = composed;
+    if (g_errors.debugPauseLoop != nullptr) g_errors.debugPauseLoop();
+    g_errors.debugPendingText = nullptr;
   } else {
     abort = ShowErrorDialog() == 1;
   }
-  g_ErrorForm->m_text = nullptr;
+  g_errors.form->m_text = nullptr;
   MemoryManager::Free(composed);
   return abort;
 }
@@ -369,9 +372,9 @@ int32_t ShowErrorDialog() {
   Thread::Sleep(100);
   PumpMessages();
   ErrorForm_Create();
-  const bool allowIgnore = g_ErrorForm->m_allowIgnore == 1;
+  const bool allowIgnore = g_errors.form->m_allowIgnore == 1;
   const MessageBoxAnswer answer =
-      OS_ShowMessageBox("Code Error", g_ErrorForm->m_text ? g_ErrorForm->m_text : "",
+      OS_ShowMessageBox("Code Error", g_errors.form->m_text ? g_errors.form->m_text : "",
                         allowIgnore ? MessageBoxKind::AbortIgnore : MessageBoxKind::Ok, true);
   // Without Ignore the one button is Abort.
   return answer == MessageBoxAnswer::Ignore ? 0 : 1;
@@ -379,49 +382,43 @@ int32_t ShowErrorDialog() {
 
 // ---- Process-wide error state ----
 
-const char* Error_GetLast() { return g_errorLast; }
+const char* Error_GetLast() { return g_errors.errorLast; }
 
 void Error_SetLast(const char* text) {
   char* copy = text ? MemoryManager::DuplicateText(text) : nullptr;  // copied first: the text may be error_last itself
-  MemoryManager::Free(g_errorLast);
-  g_errorLast = copy;
+  MemoryManager::Free(g_errors.errorLast);
+  g_errors.errorLast = copy;
 }
 
-bool Error_GetOccurred() { return g_errorOccurred; }
-void Error_SetOccurred(bool occurred) { g_errorOccurred = occurred; }
-bool Error_IsEnding() { return g_ending; }
-bool Error_GetDialogSwitch() { return g_dialogSwitch; }
-void Error_SetDialogSwitch(bool on) { g_dialogSwitch = on; }
+bool Error_GetOccurred() { return g_errors.errorOccurred; }
+void Error_SetOccurred(bool occurred) { g_errors.errorOccurred = occurred; }
+bool Error_IsEnding() { return g_errors.ending; }
+bool Error_GetDialogSwitch() { return g_errors.dialogSwitch; }
+void Error_SetDialogSwitch(bool on) { g_errors.dialogSwitch = on; }
 bool Error_GetAllErrorsFatal() { return g_Options.allErrorsAbort; }
 void Error_SetAllErrorsFatal(bool on) { g_Options.allErrorsAbort = on; }
 
 void Error_SetShaderInfo(const char* shaderName, bool fragmentStage) {
-  g_shaderName = shaderName;
-  g_shaderFragment = fragmentStage;
+  g_errors.shaderName = shaderName;
+  g_errors.shaderFragment = fragmentStage;
 }
 
 void Error_ResetState() {
   g_ErrorFlag.store(false);
   g_ErrorSuppressed.store(false);
-  MemoryManager::Free(g_lastCodeError);
-  g_lastCodeError = nullptr;
-  MemoryManager::Free(g_errorLast);
-  g_errorLast = nullptr;
-  g_errorOccurred = false;
-  g_ending = false;
-  g_dialogSwitch = true;
+  MemoryManager::Free(g_errors.lastCodeError);
+  MemoryManager::Free(g_errors.errorLast);
+  g_errors = ErrorState{};
   g_Options.allErrorsAbort = false;
-  g_shaderName = nullptr;
-  g_shaderFragment = false;
 }
 
-void Error_ClearEnding() { g_ending = false; }
+void Error_ClearEnding() { g_errors.ending = false; }
 
 void Error_SetDebuggerHooks(ErrorDebugConnectedHook connected, ErrorDebugPauseHook pauseLoop) {
-  g_debugConnected = connected;
-  g_debugPauseLoop = pauseLoop;
+  g_errors.debugConnected = connected;
+  g_errors.debugPauseLoop = pauseLoop;
 }
 
-const char* Error_GetDebuggerPendingText() { return g_debugPendingText; }
+const char* Error_GetDebuggerPendingText() { return g_errors.debugPendingText; }
 
-void Error_SetIOClearHook(ErrorVoidHook hook) { g_ioClear = hook; }
+void Error_SetIOClearHook(ErrorVoidHook hook) { g_errors.ioClear = hook; }

@@ -58,9 +58,7 @@ struct ErrorForm {
   const char* m_text;  // not owned: the caller's composition buffer while the dialog runs
   uint8_t m_allowIgnore;
 };
-// The one ErrorForm, made at start-up; null before.
-extern ErrorForm* g_ErrorForm;
-// Makes the ErrorForm once (start-up logs "Create Error Form\n" on DebugConsole first).
+// Makes the one ErrorForm once (start-up logs "Create Error Form\n" on DebugConsole first).
 void ErrorForm_Create();
 
 // ---- Process-wide error state ----
@@ -84,7 +82,8 @@ void Error_SetAllErrorsFatal(bool on);
 // whether the fragment stage (else the vertex stage) is compiled. The name is borrowed.
 void Error_SetShaderInfo(const char* shaderName, bool fragmentStage);
 
-// Returns every error state item to its start value (dialog switch on). For a game restart.
+// Returns every error state item to its start value: the error texts released, the dialog switch
+// on, the every-error-aborts option off, no debugger or input hooks.
 void Error_ResetState();
 // Clears only the ending flag, so that errors are shown again (everything else is kept): for a
 // harness that catches the end of the process and carries on.

@@ -5,8 +5,12 @@
 #include "code/VM_Exec.h"
 
 namespace {
-TreeRunHook g_treeExecProgram = TreeRunProgram;
-TreeRunHook g_treeEvalExpression = TreeRunExpression;
+// The tree interpreter's entry points (Code_SetTreeInterpreter).
+struct TreeHooks {
+  TreeRunHook execProgram = TreeRunProgram;
+  TreeRunHook evalExpression = TreeRunExpression;
+};
+TreeHooks g_tree;
 
 bool ExecuteOnTree(CInstance* self, CInstance* other, CCode* code, ScriptValue* result) {
   if (!code->m_compiled) {
@@ -23,7 +27,7 @@ bool ExecuteOnTree(CInstance* self, CInstance* other, CCode* code, ScriptValue* 
   }
   ReleaseValue(result);
   SetUndefined(result);
-  TreeRunHook run = code->m_kind == CODE_EXPRESSION ? g_treeEvalExpression : g_treeExecProgram;
+  TreeRunHook run = code->m_kind == CODE_EXPRESSION ? g_tree.evalExpression : g_tree.execProgram;
   if (run == nullptr) {
     Code_SetError(code, 0, "Internal Error: No tree interpreter.");
     return false;
@@ -33,8 +37,8 @@ bool ExecuteOnTree(CInstance* self, CInstance* other, CCode* code, ScriptValue* 
 }  // namespace
 
 void Code_SetTreeInterpreter(TreeRunHook execProgram, TreeRunHook evalExpression) {
-  g_treeExecProgram = execProgram;
-  g_treeEvalExpression = evalExpression;
+  g_tree.execProgram = execProgram;
+  g_tree.evalExpression = evalExpression;
 }
 
 void Code_CopyConstant(const CCode* code, ScriptValue* result) {

@@ -5,8 +5,12 @@
 
 #include "code/Code_CodeGen.h"
 #include "code/Code_Compile.h"
+#include "code/Code_Constant.h"
 #include "code/Code_Error.h"
+#include "code/Code_Exec.h"
 #include "code/Code_Tree.h"
+#include "code/Code_TreeExec.h"
+#include "code/Code_Variable.h"
 #include "code/VM_State.h"
 #include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
@@ -14,23 +18,25 @@
 
 namespace {
 
-CodeGeneratorHook g_generator = &CodeGen_GenerateForEntry;
-
-// The data-code list.
-CCode* g_dataCodeList = nullptr;
-int32_t g_dataCodeCount = 0;
-
 // The game code table.
-GrowArray<CCode*> g_table;
+// The code entries' state: the bytecode generator, the data-code list (entries made from a code
+// index, linked through m_next) and the game code table. Code_Reset assigns a fresh record.
+struct CodeState {
+  CodeGeneratorHook generator = &CodeGen_GenerateForEntry;
+  CCode* dataCodeList = nullptr;
+  int32_t dataCodeCount = 0;
+  GrowArray<CCode*> table;
+};
+CodeState g_code;
 
 bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 void UnlinkFromDataCodeList(CCode* code) {
-  for (CCode** link = &g_dataCodeList; *link != nullptr; link = &(*link)->m_next) {
+  for (CCode** link = &g_code.dataCodeList; *link != nullptr; link = &(*link)->m_next) {
     if (*link == code) {
       *link = code->m_next;
       code->m_next = nullptr;
-      --g_dataCodeCount;
+      --g_code.dataCodeCount;
       return;
     }
   }
@@ -64,9 +70,9 @@ CCode* CCode::CCodeFromIndex(int32_t codeIndex, bool isExpression) {
   code->m_compiled = true;
   code->m_kind = isExpression ? CODE_EXPRESSION : CODE_PROGRAM;
   if (codeIndex >= 0) {
-    code->m_next = g_dataCodeList;
-    g_dataCodeList = code;
-    ++g_dataCodeCount;
+    code->m_next = g_code.dataCodeList;
+    g_code.dataCodeList = code;
+    ++g_code.dataCodeCount;
   }
   return code;
 }
@@ -129,12 +135,12 @@ bool CCode::Compile(const char* name) {
   if (g_VM.UseVM) {
     if (m_sourceCopy != m_source) MemoryManager::Free(const_cast<char*>(m_sourceCopy));
     m_sourceCopy = MemoryManager::DuplicateText(m_source ? m_source : "");
-    if (m_kind != CODE_CONSTANT && g_generator != nullptr) {
+    if (m_kind != CODE_CONSTANT && g_code.generator != nullptr) {
       delete m_code;
       delete m_lineInfo;
       m_code = nullptr;
       m_lineInfo = nullptr;
-      g_generator(this, &m_code, &m_lineInfo);
+      g_code.generator(this, &m_code, &m_lineInfo);
       if (m_code != nullptr && m_code->m_size == 0) {
         delete m_code;
         m_code = nullptr;
@@ -144,11 +150,11 @@ bool CCode::Compile(const char* name) {
   return true;
 }
 
-void Code_SetGeneratorHook(CodeGeneratorHook hook) { g_generator = hook; }
+void Code_SetGeneratorHook(CodeGeneratorHook hook) { g_code.generator = hook; }
 
-CCode* Code_DataCodeList() { return g_dataCodeList; }
+CCode* Code_DataCodeList() { return g_code.dataCodeList; }
 
-int32_t Code_DataCodeCount() { return g_dataCodeCount; }
+int32_t Code_DataCodeCount() { return g_code.dataCodeCount; }
 
 int32_t Code_Add(int32_t dataReference, bool isExpression) {
   CCode* code = nullptr;
@@ -163,23 +169,32 @@ int32_t Code_Add(int32_t dataReference, bool isExpression) {
   }
 
   // The first growth makes room for every entry of the code chunk; then the table doubles.
-  if (g_table.Count() >= Grow_MaxCount(sizeof(CCode*))) {  // the table cannot grow any further
+  if (g_code.table.Count() >= Grow_MaxCount(sizeof(CCode*))) {  // the table cannot grow any further
     delete code;
     return -1;
   }
-  if (g_table.Capacity() == 0) g_table.Reserve(CodeEntryCount());
-  g_table.Push(code);
-  return g_table.Count() - 1;
+  if (g_code.table.Capacity() == 0) g_code.table.Reserve(CodeEntryCount());
+  g_code.table.Push(code);
+  return g_code.table.Count() - 1;
 }
 
 CCode* Code_Get(int32_t index) {
-  if (index < 0 || index >= g_table.Count()) return nullptr;
-  return g_table[index];
+  if (index < 0 || index >= g_code.table.Count()) return nullptr;
+  return g_code.table[index];
 }
 
-int32_t Code_Count() { return g_table.Count(); }
+int32_t Code_Count() { return g_code.table.Count(); }
 
 void Code_FreeAll() {
-  for (int32_t i = 0; i < g_table.Count(); ++i) delete g_table[i];
-  g_table.Free();
+  for (int32_t i = 0; i < g_code.table.Count(); ++i) delete g_code.table[i];
+  g_code.table.Free();
+}
+
+void Code_Reset() {
+  Code_FreeAll();
+  g_code = CodeState{};
+  Code_SetTreeInterpreter(TreeRunProgram, TreeRunExpression);
+  FreeConstants();
+  Compiler_FreeScratch();
+  FreeUserVariables();
 }

@@ -99,6 +99,10 @@ CCode* Code_Get(int32_t index);
 int32_t Code_Count();
 // Destroys every entry of the table and empties it.
 void Code_FreeAll();
+// The code subsystem as in a fresh process: the table freed, the data-code list forgotten, the
+// bytecode generator and the tree interpreter installed, the constants, the compiler's scratch
+// and the user variable names released.
+void Code_Reset();
 
 // Runs an entry for `self` and `other` (code/Code_Exec.cpp). On the virtual machine the answer is
 // always true (the machine reports its own failures); a folded constant copies its value into

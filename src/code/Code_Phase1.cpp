@@ -12,10 +12,13 @@ namespace {
 
 // The text being tokenized (the source and three spaces), grown when a longer text comes and
 // never shrunk, and the read position in it.
-char* g_ScratchText = nullptr;
-uint32_t g_ScratchCapacity = 0;
-int32_t g_TextLength = 0;
-int32_t g_ReadPos = 0;
+struct ScannerState {
+  char* text = nullptr;
+  uint32_t capacity = 0;
+  int32_t length = 0;
+  int32_t readPos = 0;
+};
+ScannerState g_scanner;
 
 struct Keyword {
   const char* word;
@@ -64,12 +67,12 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
 
 // The character at `pos`, or NUL past the end of the text.
-char At(int32_t pos) { return pos >= 0 && pos < g_TextLength ? g_ScratchText[pos] : '\0'; }
+char At(int32_t pos) { return pos >= 0 && pos < g_scanner.length ? g_scanner.text[pos] : '\0'; }
 
 char* CopyRange(int32_t start, int32_t end) {
   uint32_t length = static_cast<uint32_t>(end - start);
   char* text = static_cast<char*>(MemoryManager::Alloc(length + 1, __FILE__, __LINE__, false));
-  std::memcpy(text, g_ScratchText + start, length);
+  std::memcpy(text, g_scanner.text + start, length);
   text[length] = '\0';
   return text;
 }
@@ -78,19 +81,21 @@ char* CopyRange(int32_t start, int32_t end) {
 // and comments.
 void SkipBlanksAndComments() {
   for (;;) {
-    while (g_ReadPos < g_TextLength && static_cast<signed char>(g_ScratchText[g_ReadPos]) <= 32) ++g_ReadPos;
-    if (g_ReadPos + 1 >= g_TextLength || g_ScratchText[g_ReadPos] != '/') return;
-    const char next = g_ScratchText[g_ReadPos + 1];
+    while (g_scanner.readPos < g_scanner.length && static_cast<signed char>(g_scanner.text[g_scanner.readPos]) <= 32) {
+      ++g_scanner.readPos;
+    }
+    if (g_scanner.readPos + 1 >= g_scanner.length || g_scanner.text[g_scanner.readPos] != '/') return;
+    const char next = g_scanner.text[g_scanner.readPos + 1];
     if (next == '/') {
       // A line comment: up to the next carriage return or line feed, which goes with it.
-      int32_t pos = g_ReadPos + 2;
-      while (pos < g_TextLength && g_ScratchText[pos] != '\r' && g_ScratchText[pos] != '\n') ++pos;
-      g_ReadPos = pos < g_TextLength ? pos + 1 : g_TextLength;
+      int32_t pos = g_scanner.readPos + 2;
+      while (pos < g_scanner.length && g_scanner.text[pos] != '\r' && g_scanner.text[pos] != '\n') ++pos;
+      g_scanner.readPos = pos < g_scanner.length ? pos + 1 : g_scanner.length;
     } else if (next == '*') {
       // A block comment ends after the next "*/", looked for from the opening slash on.
-      int32_t pos = g_ReadPos;
-      while (pos + 1 < g_TextLength && !(g_ScratchText[pos] == '*' && g_ScratchText[pos + 1] == '/')) ++pos;
-      g_ReadPos = pos + 1 < g_TextLength ? pos + 2 : g_TextLength;
+      int32_t pos = g_scanner.readPos;
+      while (pos + 1 < g_scanner.length && !(g_scanner.text[pos] == '*' && g_scanner.text[pos + 1] == '/')) ++pos;
+      g_scanner.readPos = pos + 1 < g_scanner.length ? pos + 2 : g_scanner.length;
     } else {
       return;
     }
@@ -99,18 +104,18 @@ void SkipBlanksAndComments() {
 
 CodeToken ReadToken() {
   SkipBlanksAndComments();
-  CodeToken token{TOKEN_END, nullptr, g_ReadPos};
-  if (g_ReadPos >= g_TextLength) {
-    token.position = g_TextLength;
+  CodeToken token{TOKEN_END, nullptr, g_scanner.readPos};
+  if (g_scanner.readPos >= g_scanner.length) {
+    token.position = g_scanner.length;
     return token;
   }
-  const int32_t start = g_ReadPos;
-  const char c = g_ScratchText[start];
+  const int32_t start = g_scanner.readPos;
+  const char c = g_scanner.text[start];
 
   if (IsLetter(c)) {
     int32_t end = start + 1;
-    while (end < g_TextLength && (IsLetter(g_ScratchText[end]) || IsDigit(g_ScratchText[end]))) ++end;
-    g_ReadPos = end;
+    while (end < g_scanner.length && (IsLetter(g_scanner.text[end]) || IsDigit(g_scanner.text[end]))) ++end;
+    g_scanner.readPos = end;
     token.kind = TOKEN_IDENTIFIER;
     token.text = CopyRange(start, end);
     for (const Keyword& keyword : kKeywords) {
@@ -125,8 +130,8 @@ CodeToken ReadToken() {
   if (IsDigit(c) || (c == '.' && IsDigit(At(start + 1)))) {
     bool seenDot = false;
     int32_t end = start;
-    while (end < g_TextLength) {
-      const char d = g_ScratchText[end];
+    while (end < g_scanner.length) {
+      const char d = g_scanner.text[end];
       if (d == '.' && !seenDot) {
         seenDot = true;
       } else if (!IsDigit(d)) {
@@ -134,7 +139,7 @@ CodeToken ReadToken() {
       }
       ++end;
     }
-    g_ReadPos = end;
+    g_scanner.readPos = end;
     token.kind = TOKEN_NUMBER;
     token.text = CopyRange(start, end);
     return token;
@@ -142,8 +147,8 @@ CodeToken ReadToken() {
 
   if (c == '$') {
     int32_t end = start + 1;
-    while (end < g_TextLength && IsHexDigit(g_ScratchText[end])) ++end;
-    g_ReadPos = end;
+    while (end < g_scanner.length && IsHexDigit(g_scanner.text[end])) ++end;
+    g_scanner.readPos = end;
     token.kind = TOKEN_NUMBER;
     token.text = CopyRange(start, end);
     return token;
@@ -153,18 +158,18 @@ CodeToken ReadToken() {
     // No escapes; an unclosed string runs to the end of the text, the last appended space
     // excluded (the text always ends with three spaces here).
     int32_t end = start + 1;
-    while (end < g_TextLength - 1 && g_ScratchText[end] != c) ++end;
+    while (end < g_scanner.length - 1 && g_scanner.text[end] != c) ++end;
     token.kind = TOKEN_STRING;
     token.position = start + 1;
     token.text = CopyRange(start + 1, end);
-    g_ReadPos = end + 1;
+    g_scanner.readPos = end + 1;
     return token;
   }
 
-  if (start + 1 < g_TextLength) {
+  if (start + 1 < g_scanner.length) {
     for (const Operator& op : kTwoCharOperators) {
-      if (op.text[0] == c && op.text[1] == g_ScratchText[start + 1]) {
-        g_ReadPos = start + 2;
+      if (op.text[0] == c && op.text[1] == g_scanner.text[start + 1]) {
+        g_scanner.readPos = start + 2;
         token.kind = op.kind;
         return token;
       }
@@ -172,12 +177,12 @@ CodeToken ReadToken() {
   }
   for (const Operator& op : kOneCharOperators) {
     if (op.text[0] == c) {
-      g_ReadPos = start + 1;
+      g_scanner.readPos = start + 1;
       token.kind = op.kind;
       return token;
     }
   }
-  g_ReadPos = start + 1;
+  g_scanner.readPos = start + 1;
   token.kind = TOKEN_UNEXPECTED;
   return token;
 }
@@ -203,15 +208,15 @@ bool Phase1_Tokenize(CCode* code, TokenList* list) {
     Code_SetError(code, 0, "Code too long.");
     return false;
   }
-  if (length + 1 > g_ScratchCapacity) {
-    MemoryManager::Free(g_ScratchText);
-    g_ScratchCapacity = static_cast<uint32_t>(length + 1);
-    g_ScratchText = static_cast<char*>(MemoryManager::Alloc(g_ScratchCapacity, __FILE__, __LINE__, false));
+  if (length + 1 > g_scanner.capacity) {
+    MemoryManager::Free(g_scanner.text);
+    g_scanner.capacity = static_cast<uint32_t>(length + 1);
+    g_scanner.text = static_cast<char*>(MemoryManager::Alloc(g_scanner.capacity, __FILE__, __LINE__, false));
   }
-  std::memcpy(g_ScratchText, source, sourceLength);
-  std::memcpy(g_ScratchText + sourceLength, "   ", 4);
-  g_TextLength = static_cast<int32_t>(length);
-  g_ReadPos = 0;
+  std::memcpy(g_scanner.text, source, sourceLength);
+  std::memcpy(g_scanner.text + sourceLength, "   ", 4);
+  g_scanner.length = static_cast<int32_t>(length);
+  g_scanner.readPos = 0;
 
   for (;;) {
     CodeToken token = ReadToken();
@@ -225,11 +230,8 @@ bool Phase1_Tokenize(CCode* code, TokenList* list) {
 }
 
 void Phase1_FreeScratch() {
-  MemoryManager::Free(g_ScratchText);
-  g_ScratchText = nullptr;
-  g_ScratchCapacity = 0;
-  g_TextLength = 0;
-  g_ReadPos = 0;
+  MemoryManager::Free(g_scanner.text);
+  g_scanner = ScannerState{};
 }
 
 void FreeTokenList(TokenList* list) {

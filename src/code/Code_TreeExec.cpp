@@ -190,11 +190,20 @@ uintptr_t StackBudget() {
   return budget;
 }
 
+// The tree interpreter's script calls in progress, one inside the other, and the native frame of
+// the outermost one. The counter is raised and lowered around each call, so it is 0 whenever no
+// code runs: no reset has anything to undo here.
+struct TreeCallState {
+  int32_t depth = 0;
+  uintptr_t outermostFrame = 0;
+};
+TreeCallState g_treeCalls;
+
 // Counts the tree interpreter's script calls in progress, for the stack check.
 class ScriptCallDepth {
  public:
-  ScriptCallDepth() { ++g_VM.treeCallDepth; }
-  ~ScriptCallDepth() { --g_VM.treeCallDepth; }
+  ScriptCallDepth() { ++g_treeCalls.depth; }
+  ~ScriptCallDepth() { --g_treeCalls.depth; }
   ScriptCallDepth(const ScriptCallDepth&) = delete;
   ScriptCallDepth& operator=(const ScriptCallDepth&) = delete;
 };
@@ -202,11 +211,11 @@ class ScriptCallDepth {
 // Whether the native stack has room for one more nested script call.
 bool StackHasRoom() {
   const uintptr_t here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
-  if (g_VM.treeCallDepth == 0) {
-    g_VM.treeOutermostFrame = here;
+  if (g_treeCalls.depth == 0) {
+    g_treeCalls.outermostFrame = here;
     return true;
   }
-  return !(g_VM.treeOutermostFrame > here && g_VM.treeOutermostFrame - here > StackBudget());
+  return !(g_treeCalls.outermostFrame > here && g_treeCalls.outermostFrame - here > StackBudget());
 }
 
 // Runs a script for the call node: call numbers 100,000 + i run script i with the arguments;

@@ -36,6 +36,8 @@ const char* UserVariableName(int32_t id) {
 
 int32_t UserVariableCount() { return g_UserVariableNames.Count(); }
 
+void FreeUserVariables() { g_UserVariableNames.FreeAll(); }
+
 int32_t GetVariableId(const char* name) {
   const int32_t builtin = FindBuiltinVariable(name);
   if (builtin >= 0) return builtin;

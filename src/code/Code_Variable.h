@@ -20,6 +20,9 @@ int32_t FindUserVariable(const char* name);
 const char* UserVariableName(int32_t id);
 // The number of names in the table.
 int32_t UserVariableCount();
+// Releases every name: the table is empty, as in a fresh process, and the ids handed out before
+// name nothing any more.
+void FreeUserVariables();
 
 // The id the compiler, the game data binder, the variable built-ins and the debugger use for a
 // name: the built-in variable of that name when there is one (variable/Variable_Main.h), else the

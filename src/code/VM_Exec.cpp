@@ -126,17 +126,17 @@ constexpr DispatchTable g_Dispatch;
 uint32_t DebuggerCheck(VMExecContext* c, uint32_t word) {
   if (++g_VM.instructionCounter > kDebuggerPollInstructions) {
     g_VM.instructionCounter = 0;
-    if (Timing_GetMicroseconds() - g_Debugger.lastPollTime > kDebuggerPollMicroseconds) DebuggerFrame();
+    if (Timing_GetMicroseconds() - g_Debug.debugger.lastPollTime > kDebuggerPollMicroseconds) DebuggerFrame();
   }
-  bool stop = g_Debugger.breakRequest;
+  bool stop = g_Debug.debugger.breakRequest;
   int32_t line = -1;
-  if (g_Debugger.stepKind >= 0 && c->source != nullptr) {
+  if (g_Debug.debugger.stepKind >= 0 && c->source != nullptr) {
     VMLineEntry entry;
     if (FindLineEntry(c->lineInfo, c->nextPc, &entry)) line = FindSourceLine(&entry, c->source);
-    const bool sameSource = c->source == g_Debugger.stopSource;
-    if (!sameSource || line != g_Debugger.stopLine) {
-      const bool shallow = c->callDepth <= g_Debugger.stopCallDepth;
-      switch (g_Debugger.stepKind) {
+    const bool sameSource = c->source == g_Debug.debugger.stopSource;
+    if (!sameSource || line != g_Debug.debugger.stopLine) {
+      const bool shallow = c->callDepth <= g_Debug.debugger.stopCallDepth;
+      switch (g_Debug.debugger.stepKind) {
         case 0: stop = true; break;
         case 2: stop = stop || (shallow && !sameSource); break;
         default: stop = stop || shallow; break;
@@ -144,11 +144,11 @@ uint32_t DebuggerCheck(VMExecContext* c, uint32_t word) {
     }
   }
   if (!stop) return word;
-  g_Debugger.breakRequest = false;
-  g_Debugger.stepKind = -1;
-  g_Debugger.stopSource = c->source;
-  g_Debugger.stopLine = line;
-  g_Debugger.stopCallDepth = c->callDepth;
+  g_Debug.debugger.breakRequest = false;
+  g_Debug.debugger.stepKind = -1;
+  g_Debug.debugger.stopSource = c->source;
+  g_Debug.debugger.stopLine = line;
+  g_Debug.debugger.stopCallDepth = c->callDepth;
   return kStepBreakWord;
 }
 
@@ -335,7 +335,7 @@ uint8_t* UnwindFrame(VMExecContext* c) {
   std::memcpy(static_cast<void*>(&record), frame, offsetof(VMCallFrame, arguments));
   RefReleaseFrom(c, c->callDepth);
   VMReleaseLocals();
-  if (g_ProfilerActive) CProfiler::Pop();
+  if (g_Debug.profilerActive) CProfiler::Pop();
   --c->callDepth;
   c->self = record.self;
   c->other = record.other;
@@ -443,7 +443,7 @@ uint8_t* DoBreak(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
   CProfiler::SetPaused(true);
   c->nextPc = c->pc;
   VMRestoreBreakpoints();
-  if (g_Debugger.connected) Debug_PauseLoop();
+  if (g_Debug.debugger.connected) Debug_PauseLoop();
   CProfiler::SetPaused(false);
   const uint32_t real = vm::Load<uint32_t>(reinterpret_cast<const uint8_t*>(c->words) + c->pc);
   c->nextPc = c->pc + 4;
@@ -525,7 +525,7 @@ void VMRunLoop(VMExecContext* c, ScriptValue* result) {
   uint8_t* sp = c->sp;
   for (;;) {
     while (!c->stopped && c->nextPc < c->codeSize) {
-      if (g_VM.fastPaths && !g_Debugger.connected) {
+      if (g_VM.fastPaths && !g_Debug.debugger.connected) {
         // The fast loop runs until the code ends, the stack must grow, the run stops or a
         // debugger connects; what is left of those is dealt with here.
         sp = VMRunFast(c, sp);
@@ -543,7 +543,7 @@ void VMRunLoop(VMExecContext* c, ScriptValue* result) {
       uint32_t word = vm::Load<uint32_t>(reinterpret_cast<const uint8_t*>(c->words) + at);
       c->pc = at;
       c->nextPc = at + 4;
-      if (g_Debugger.connected) word = DebuggerCheck(c, word);
+      if (g_Debug.debugger.connected) word = DebuggerCheck(c, word);
       sp = VMExecuteOne(c, word, sp);
     }
     if (c->stopped || c->callDepth == 0) break;

@@ -164,10 +164,9 @@ struct Number {
 // The built-in variables argument0 to argument15 read the call's argument slots through their
 // getters. Their ids are looked up by name when the fast loop starts and the registry has changed
 // since the last look-up, and each use checks that the id still has the getter found then, so a
-// registry filled anew in another order only loses the shortcut.
-// The ids found are kept in g_VM.argumentIds.
-
-void FindArgumentIds() {
+// registry filled anew in another order only loses the shortcut. The ids found are kept in
+// g_VM.argumentIds. The look-up runs once per registry change, so it stays out of the loop's code.
+[[gnu::noinline, gnu::cold]] void FindArgumentIds() {
   VMArgumentIds found;
   found.registered = g_Variables.builtinCount;
   found.first = FindBuiltinVariable("argument0");
@@ -237,8 +236,9 @@ inline bool DecodeReference(uint32_t word, uint32_t operand, const uint8_t* p, i
   return true;
 }
 
-// push.v: answers the new top, or null to leave the instruction to the general handler.
-inline uint8_t* PushVariable(const Machine& c, uint32_t word, uint32_t operand, uint8_t* sp) {
+// push.v: answers the new top, or null to leave the instruction to the general handler. Inlined
+// into the loop: reads are the most frequent variable accesses.
+[[gnu::always_inline]] inline uint8_t* PushVariable(const Machine& c, uint32_t word, uint32_t operand, uint8_t* sp) {
   Reference r;
   if (!DecodeReference(word, operand, sp, c.frame - sp, &r)) return nullptr;
   CVariableList* list = ListFor(c, r.selector, r.id);
@@ -308,8 +308,9 @@ inline ScriptValue* OwnElement(ScriptValue* holder, int32_t index) {
 }
 
 // pop.v.* and pop.i.*: answers the new top, or null to leave the instruction to the general
-// handler.
-inline uint8_t* PopVariable(const Machine& c, uint32_t word, uint32_t operand, uint8_t* sp) {
+// handler. Kept out of the loop's code, which stays small enough for the compiler to keep its
+// state in registers.
+[[gnu::noinline]] uint8_t* PopVariable(const Machine& c, uint32_t word, uint32_t operand, uint8_t* sp) {
   const uint8_t t1 = WordT1(word), t2 = WordT2(word);
   if (t1 != VT_VAR && t1 != VT_INT) return nullptr;
   const int32_t valueSize = VMStackSize(t2);
@@ -904,7 +905,7 @@ slow:
   context->pc = static_cast<int32_t>(pc);
   context->nextPc = static_cast<int32_t>(pc + 4);
   sp = VMExecuteOne(context, word, sp);
-  if (context->stopped || g_Debugger.connected || !g_VM.fastPaths) return sp;
+  if (context->stopped || g_Debug.debugger.connected || !g_VM.fastPaths) return sp;
   c = Machine{context->stackBase, context->stackTags, context->frame,
               context->locals,    context->self,      context->other};
   code = reinterpret_cast<const uint8_t*>(context->words);

@@ -1,7 +1,8 @@
 // The script engines' process-wide state: one record, g_VM, shared by the virtual machine, the
 // tree interpreter, script calls and the built-in call path. It holds the argument slots, the
 // running context and the locals pool, the built-in function table, the switches that choose how
-// code runs and the machine's error text and debugger bookkeeping.
+// code runs and the machine's error text and debugger bookkeeping. (The tree interpreter's own
+// call depth stays in code/Code_TreeExec.cpp.)
 //
 // The fields the instruction loop touches on every step (the argument slots and count, the branch
 // counter) come first; the record is a global object, so each is reached at a fixed address as a
@@ -73,11 +74,6 @@ struct VMState {
   // The locals pool: one list per nesting depth, reused (the slots past the count keep theirs).
   GrowArray<CVariableList*> localsPool;
   int32_t localsCount = 0;
-
-  // The tree interpreter's script calls in progress, one inside the other, and the native frame
-  // of the outermost one (for its stack check).
-  int32_t treeCallDepth = 0;
-  uintptr_t treeOutermostFrame = 0;
 
   VMExtensionCall extensionCall = nullptr;
   VMArgumentIds argumentIds;

@@ -286,9 +286,9 @@ uint8_t* CallNative(VMExecContext* c, uint8_t* sp, int32_t argc, int32_t number)
     const BuiltinFunctionEntry& entry = g_VM.functions[number];
     g_VM.CurrentBuiltinName = entry.name;
     if (g_VM.trace) DebugConsole->Output("func call = %s\n", entry.name);
-    if (g_ProfilerActive) CProfiler::Push(0, number);
+    if (g_Debug.profilerActive) CProfiler::Push(0, number);
     entry.func(&result, c->self, c->other, argc, argc > 0 ? args : nullptr);
-    if (g_ProfilerActive) CProfiler::Pop();
+    if (g_Debug.profilerActive) CProfiler::Pop();
   } else if (g_VM.extensionCall != nullptr) {
     g_VM.extensionCall(number - kExtensionCallBase, argc, argc > 0 ? args : nullptr, &result);
   }
@@ -354,7 +354,7 @@ uint8_t* CallScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code) {
   g_VM.argumentCount = argc < kArgumentSlotCount ? argc : kArgumentSlotCount;
   c->locals = VMAcquireLocals();
   ++c->callDepth;
-  if (g_ProfilerActive) CProfiler::Push(1, code->m_codeIndex);
+  if (g_Debug.profilerActive) CProfiler::Push(1, code->m_codeIndex);
   c->sp = frame;
   return frame;
 }

@@ -1,16 +1,15 @@
 #include "debug/Debug_Overlay.h"
 
 #include "base/VCL.h"
+#include "debug/Debug_State.h"
 #include "os/OS_Clock.h"
-
-DebugOverlayState g_DebugOverlay;
 
 namespace {
 constexpr const char* kDashes = "---------------------------------------------------------------\n";
 }
 
 void TimingMarkers_BeginFrame() {
-  DebugOverlayState& o = g_DebugOverlay;
+  DebugOverlayState& o = g_Debug.overlay;
   o.frameBegun = true;
   o.frameStart = Timing_GetMicroseconds();
   o.textureSwitches = 0;
@@ -18,7 +17,7 @@ void TimingMarkers_BeginFrame() {
 }
 
 void DrawDebugOverlay() {
-  DebugOverlayState& o = g_DebugOverlay;
+  DebugOverlayState& o = g_Debug.overlay;
   if (!o.frameBegun) TimingMarkers_BeginFrame();
   int64_t duration = Timing_GetMicroseconds() - o.frameStart + static_cast<int64_t>(o.previousPresentMicros);
   if (duration <= 0) duration = 1;
@@ -33,10 +32,10 @@ void DrawDebugOverlay() {
   o.frameBegun = false;
 }
 
-void DebugOverlay_SetPresentTime(uint64_t micros) { g_DebugOverlay.previousPresentMicros = micros; }
+void DebugOverlay_SetPresentTime(uint64_t micros) { g_Debug.overlay.previousPresentMicros = micros; }
 
 void DebugOverlay_PrintFPSSummary() {
-  const DebugOverlayState& o = g_DebugOverlay;
+  const DebugOverlayState& o = g_Debug.overlay;
   DebugConsole->Output("%s", kDashes);
   DebugConsole->Output("minFPS, maxFPS, avgFPS\n");
   DebugConsole->Output("%d, %d, %d\n", o.minFps, o.maxFps, o.avgFps);

@@ -19,7 +19,7 @@ struct DebugOverlayState {
   int32_t textureSwitches = 0;
   int32_t drawCalls = 0;
 };
-extern DebugOverlayState g_DebugOverlay;
+// The overlay's state is g_Debug.overlay (debug/Debug_State.h).
 
 // Starts the frame's timing: frame start = now, per-frame counters 0.
 void TimingMarkers_BeginFrame();

@@ -1,8 +1,12 @@
-// The debugger's state as the virtual machine reads it. The debugger link writes it; while no
-// debugger is connected nothing here does any work.
+// The debug state as the virtual machine and the frame read it: the debugger's state (the
+// debugger link writes it; while no debugger is connected nothing here does any work), debug
+// mode, the overlay's flags and measurements, the profiler switch and the watch code's strings.
+// One record, g_Debug, reset by assigning a fresh one. Main thread only.
 #pragma once
 
 #include <cstdint>
+
+#include "debug/Debug_Overlay.h"
 
 struct DebuggerState {
   bool connected = false;       // a debugger is attached
@@ -14,14 +18,24 @@ struct DebuggerState {
   int32_t stopLine = -1;
   int32_t stopCallDepth = 0;
 };
-extern DebuggerState g_Debugger;
 
-// Debug mode (-debug, or the options file's "Debug" key): the game asks for the debugger.
-extern bool DebugMode;
 // The debug overlay's flags word: 0x2 the overlay is shown, 0x10 the audio display.
 constexpr uint32_t kDebugOverlayShown = 0x2;
 constexpr uint32_t kDebugOverlayAudio = 0x10;
-extern uint32_t DebugOverlayFlags;
+
+struct DebugState {
+  DebuggerState debugger;
+  // Debug mode (-debug, or the options file's "Debug" key): the game asks for the debugger.
+  bool DebugMode = false;
+  uint32_t DebugOverlayFlags = 0;
+  DebugOverlayState overlay;
+  // Whether the profiler is collecting (debug/Profiler.h).
+  bool profilerActive = false;
+  // The string table sent with the debugger's watch code (borrowed; see Debug_SetWatchStrings).
+  const char* const* watchStrings = nullptr;
+  int32_t watchStringCount = 0;
+};
+extern DebugState g_Debug;
 
 // Services the debugger link between frames; nothing while no debugger is connected.
 void DebuggerFrame();

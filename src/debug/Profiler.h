@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "debug/Debug_State.h"
+
 class CProfiler {
  public:
   // kind 0: a built-in (id = its call number); kind 1: a script (id = its code index).
@@ -12,8 +14,7 @@ class CProfiler {
   static void SetPaused(bool paused);
 };
 
-// Whether the profiler is collecting.
-extern bool g_ProfilerActive;
+// Whether the profiler is collecting is g_Debug.profilerActive.
 
 // Profiler section labels (kind 6) of the measured engine functions.
 enum ProfilerLabel : int32_t {
@@ -26,11 +27,11 @@ enum ProfilerLabel : int32_t {
 // the scope, by return or by exception, closes it again.
 class ProfilerScope {
  public:
-  explicit ProfilerScope(int32_t label) : m_open(g_ProfilerActive) {
+  explicit ProfilerScope(int32_t label) : m_open(g_Debug.profilerActive) {
     if (m_open) CProfiler::Push(6, label);
   }
   ~ProfilerScope() {
-    if (m_open && g_ProfilerActive) CProfiler::Pop();
+    if (m_open && g_Debug.profilerActive) CProfiler::Pop();
   }
   ProfilerScope(const ProfilerScope&) = delete;
   ProfilerScope& operator=(const ProfilerScope&) = delete;

@@ -5,10 +5,25 @@
 
 #include <cstdint>
 
+#include "platform/GrowArray.h"
+#include "platform/NameTable.h"
+
 class BoundedReader;
 
-// External calls off (-ext): external library functions return at once without being called.
-extern bool ExternalCallsOff;
+// The extension layer's state. Extension_FreeAll empties the table and keeps the two switches;
+// assigning a fresh record resets everything.
+struct ExtensionState {
+  // `ExternalCallsDisabled`: set (never cleared within a process) when the game may not call
+  // external library functions (-steam, the header's flag, a switch with a game to return to);
+  // the external built-ins and the calling convention constants are then not registered.
+  uint8_t ExternalCallsDisabled = 0;
+  // `ExternalCallsOff` (-ext): external library functions return at once without being called.
+  bool ExternalCallsOff = false;
+  // The function table: per function index its name and its declared argument count.
+  NameTable names;
+  GrowArray<int32_t> argumentCounts;
+};
+extern ExtensionState g_Extensions;
 
 // The argument count answered for an index that designates no extension function.
 constexpr int32_t kNoExtensionFunction = -100;

@@ -224,7 +224,7 @@ void DLL_Call(int32_t index, int32_t argumentCount, const ScriptValue* args, Scr
   if (f == nullptr || argumentCount != f->argumentCount || f->module == nullptr || f->address == nullptr) return;
   CallArgument a[kDLLMaxArguments] = {};
   for (int32_t i = 0; i < argumentCount; ++i) a[i] = ArgumentFor(args[i], f->argumentKinds[i] != 0);
-  if (ExternalCallsOff) return;
+  if (g_Extensions.ExternalCallsOff) return;
 
   if (f->resultKind == VALUE_STRING) {
     const char* text = CallShape<const char*>(*f, a);

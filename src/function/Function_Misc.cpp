@@ -8,6 +8,7 @@
 #include "base/VCL.h"
 #include "code/Code_Constant.h"
 #include "debug/Debug_State.h"
+#include "extension/Extension_Main.h"
 #include "extension/Support_DLL.h"
 #include "function/Function_Args.h"
 #include "object/Object_Class.h"
@@ -75,9 +76,9 @@ void ShowDebugMessage(ScriptValue*, CInstance*, CInstance*, int32_t argc, Script
 void ShowDebugOverlay(ScriptValue*, CInstance*, CInstance*, int32_t argc, ScriptValue* args) {
   if (argc != 1 || args[0].kind != VALUE_REAL) return;
   if (num::IsTrueStrict(args[0].real)) {
-    DebugOverlayFlags |= kDebugOverlayShown;
+    g_Debug.DebugOverlayFlags |= kDebugOverlayShown;
   } else {
-    DebugOverlayFlags &= ~kDebugOverlayShown;
+    g_Debug.DebugOverlayFlags &= ~kDebugOverlayShown;
   }
 }
 
@@ -291,7 +292,7 @@ constexpr int32_t Count(const BuiltinSpec (&)[N]) { return static_cast<int32_t>(
 
 void RegisterMiscFunctions() {
   RegisterBuiltinTable(kEventBuiltins, Count(kEventBuiltins));
-  if (ExternalCallsDisabled == 0) RegisterBuiltinTable(kExternalBuiltins, Count(kExternalBuiltins));
+  if (g_Extensions.ExternalCallsDisabled == 0) RegisterBuiltinTable(kExternalBuiltins, Count(kExternalBuiltins));
   RegisterBuiltinTable(kMiscBuiltins, Count(kMiscBuiltins));
   RegisterBuiltinTable(kDateBuiltins, kDateBuiltinCount);
 }

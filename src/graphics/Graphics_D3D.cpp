@@ -369,3 +369,19 @@ void GR_D3D_Finish() {
   ReleaseDevice();
   FreeDisplayModes();
 }
+
+void Graphics_Reset() {
+  // Textures still held are given back while their device is still there.
+  while (g_HardwareTextures.list != nullptr) FreeHardwareTexture(g_HardwareTextures.list);
+  GR_D3D_Finish();
+  GR_Texture_FreeAll();
+  GR_Window_Reset();
+  g_GraphicsDevice = GraphicsDeviceState{};
+  g_RenderTargets = RenderTargetStack{};
+  g_Transforms = TransformState{};
+  g_VertexBatch = VertexBatch{};
+  g_RenderStates = RenderStateSettings{};
+  g_RenderStateCache = RenderStateCache{};
+  g_HardwareTextures = HardwareTextureState{};
+  g_Surfaces = SurfaceState{};
+}

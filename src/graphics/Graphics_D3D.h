@@ -84,3 +84,6 @@ void ShowUtf8MessageBox(const char* text);
 void GraphicsPostInit();
 // Shutdown: frees the surfaces and batch buffers and releases the device and its object.
 void GR_D3D_Finish();
+// The graphics layer as in a fresh process: GR_D3D_Finish, then every graphics record back to its
+// start values, the texture table released and the window's caption and colour forgotten.
+void Graphics_Reset();

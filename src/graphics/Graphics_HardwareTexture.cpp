@@ -5,6 +5,7 @@
 
 #include "base/VCL.h"
 #include "debug/Debug_Overlay.h"
+#include "debug/Debug_State.h"
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_ImageFile.h"
@@ -376,7 +377,7 @@ void SetTextureStage(int32_t stage, HardwareTexture* texture) {
   if (texture->flags & kTextureRendered) ResolveRenderTarget(texture);
   device->SetTexture(static_cast<uint32_t>(stage), texture->texture);
   if (texture->texture != g_HardwareTextures.lastBound) {
-    ++g_DebugOverlay.textureSwitches;
+    ++g_Debug.overlay.textureSwitches;
     g_HardwareTextures.lastBound = texture->texture;
   }
 }

@@ -1,5 +1,5 @@
 #include "graphics/Graphics_Surface.h"
 
-int32_t g_ApplicationSurfaceId = -1;
+SurfaceState g_Surfaces;
 
-void GR_Surface_FreeAll() { g_ApplicationSurfaceId = static_cast<int32_t>(0xFEEEDEADu); }
+void GR_Surface_FreeAll() { g_Surfaces.applicationSurfaceId = static_cast<int32_t>(0xFEEEDEADu); }

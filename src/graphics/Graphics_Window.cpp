@@ -6,9 +6,13 @@
 #include "graphics/Graphics_Frame.h"
 
 namespace {
-bool g_captionSet = false;
-std::string g_caption;
-int32_t g_windowColour = 0xFFFFFF;
+// The window's caption (when one was set) and colour.
+struct WindowLook {
+  bool captionSet = false;
+  std::string caption;
+  int32_t colour = 0xFFFFFF;
+};
+WindowLook g_look;
 }  // namespace
 
 void GraphicsLeaveFullscreen() {
@@ -23,12 +27,14 @@ void GraphicsLeaveFullscreen() {
 }
 
 void GR_Window_SetCaption(const char* caption) {
-  g_captionSet = caption != nullptr;
-  g_caption = caption ? caption : "";
+  g_look.captionSet = caption != nullptr;
+  g_look.caption = caption ? caption : "";
 }
 
-const char* GR_Window_GetCaption() { return g_captionSet ? g_caption.c_str() : nullptr; }
+const char* GR_Window_GetCaption() { return g_look.captionSet ? g_look.caption.c_str() : nullptr; }
 
-void GR_Window_SetColour(int32_t colour) { g_windowColour = colour; }
+void GR_Window_SetColour(int32_t colour) { g_look.colour = colour; }
 
-int32_t GR_Window_GetColour() { return g_windowColour; }
+int32_t GR_Window_GetColour() { return g_look.colour; }
+
+void GR_Window_Reset() { g_look = WindowLook{}; }

@@ -16,3 +16,6 @@ const char* GR_Window_GetCaption();
 // The colour the window is cleared to around the game's view (the game options' window colour).
 void GR_Window_SetColour(int32_t colour);
 int32_t GR_Window_GetColour();
+
+// Forgets the caption and puts the colour back to white (0xFFFFFF), as in a fresh process.
+void GR_Window_Reset();

@@ -175,7 +175,7 @@ bool Object_LoadChunk(BoundedReader& chunk) {
     BoundedReader head = chunk.At(entry, 4);
     head.U32(&nameOffset);
     if (!head.Ok() || !chunk.TextAt(nameOffset, &name) ||
-        !LoadEntry(object, chunk, entry, GameHeaderVersion, &budget)) {
+        !LoadEntry(object, chunk, entry, g_GameData.GameHeaderVersion, &budget)) {
       if (head.Ok() && name == nullptr && nameOffset != 0) {
         DebugConsole->Output("Game data: the name of object %u lies outside the file\n", i);
       }

@@ -20,16 +20,19 @@
 
 namespace {
 
-char* g_executablePath = nullptr;  // never freed
-char* g_gameFilePath = nullptr;
-char* g_gameDirectory = nullptr;
-char* g_saveDirectory = nullptr;
-char* g_saveDirectoryOverride = nullptr;  // chosen by a game switch
-
-// What the save area takes from the loaded game.
-bool g_gameInfoLoaded = false;
-char* g_saveFolderName = nullptr;
-uint32_t g_gameHeaderFlags = 0;
+// The paths (memory-manager texts, null when not known).
+struct PathState {
+  char* executablePath = nullptr;  // found once and never freed: it cannot change
+  char* gameFilePath = nullptr;
+  char* gameDirectory = nullptr;   // cache
+  char* saveDirectory = nullptr;   // cache
+  char* saveDirectoryOverride = nullptr;  // chosen by a game switch
+  // What the save area takes from the loaded game.
+  bool gameInfoLoaded = false;
+  char* saveFolderName = nullptr;
+  uint32_t gameHeaderFlags = 0;
+};
+PathState g_paths;
 
 // Writes `text` to `out` when it fits; otherwise `out` is made empty (when it has room at all).
 bool PutText(const std::string& text, char* out, size_t capacity) {
@@ -216,112 +219,112 @@ int FailOpen(int fd, int error) {
 }  // namespace
 
 const char* GetExecutablePath() {
-  if (g_executablePath != nullptr) return g_executablePath;
+  if (g_paths.executablePath != nullptr) return g_paths.executablePath;
   std::vector<char> buffer(1024);
   for (;;) {
     ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
     if (n < 0) {
-      g_executablePath = MemoryManager::DuplicateText("", 0);
+      g_paths.executablePath = MemoryManager::DuplicateText("", 0);
       break;
     }
     if (static_cast<size_t>(n) < buffer.size()) {
-      g_executablePath = MemoryManager::DuplicateText(buffer.data(), static_cast<size_t>(n));
+      g_paths.executablePath = MemoryManager::DuplicateText(buffer.data(), static_cast<size_t>(n));
       break;
     }
     if (buffer.size() >= (1u << 20)) {
-      g_executablePath = MemoryManager::DuplicateText("", 0);
+      g_paths.executablePath = MemoryManager::DuplicateText("", 0);
       break;
     }
     buffer.resize(buffer.size() * 2);
   }
-  return g_executablePath;
+  return g_paths.executablePath;
 }
 
 void SetGameFilePath(const char* path) {
   char* copy = path ? MemoryManager::DuplicateText(path, std::strlen(path)) : nullptr;
-  MemoryManager::Free(g_gameFilePath);
-  g_gameFilePath = copy;
-  MemoryManager::Free(g_gameDirectory);
-  g_gameDirectory = nullptr;
+  MemoryManager::Free(g_paths.gameFilePath);
+  g_paths.gameFilePath = copy;
+  MemoryManager::Free(g_paths.gameDirectory);
+  g_paths.gameDirectory = nullptr;
 }
 
-const char* GetGameFilePath() { return g_gameFilePath; }
+const char* GetGameFilePath() { return g_paths.gameFilePath; }
 
 void MakeGameFilePathAbsolute() {
-  if (g_gameFilePath == nullptr) return;
+  if (g_paths.gameFilePath == nullptr) return;
   std::string full;
-  if (!FullPath(g_gameFilePath, full)) return;
+  if (!FullPath(g_paths.gameFilePath, full)) return;
   SetGameFilePath(full.c_str());
 }
 
 const char* GetGameDirectory() {
-  if (g_gameDirectory != nullptr) return g_gameDirectory;
-  if (g_gameFilePath == nullptr) {
+  if (g_paths.gameDirectory != nullptr) return g_paths.gameDirectory;
+  if (g_paths.gameFilePath == nullptr) {
     // No game file yet: the current directory stands in for its directory.
     std::string cwd;
     if (!CurrentDirectory(cwd)) cwd.clear();
     if (cwd.empty() || cwd.back() != '/') cwd += '/';
-    g_gameDirectory = MemoryManager::DuplicateText(cwd.c_str(), cwd.size());
-    return g_gameDirectory;
+    g_paths.gameDirectory = MemoryManager::DuplicateText(cwd.c_str(), cwd.size());
+    return g_paths.gameDirectory;
   }
   // Any '/' wins over a later '\'.
-  const char* cut = std::strrchr(g_gameFilePath, '/');
-  if (cut == nullptr) cut = std::strrchr(g_gameFilePath, '\\');
+  const char* cut = std::strrchr(g_paths.gameFilePath, '/');
+  if (cut == nullptr) cut = std::strrchr(g_paths.gameFilePath, '\\');
   if (cut == nullptr) {
     // No separator: the file lies in the current directory.
-    g_gameDirectory = MemoryManager::DuplicateText("./", 2);
-    return g_gameDirectory;
+    g_paths.gameDirectory = MemoryManager::DuplicateText("./", 2);
+    return g_paths.gameDirectory;
   }
-  const size_t length = static_cast<size_t>(cut - g_gameFilePath);
+  const size_t length = static_cast<size_t>(cut - g_paths.gameFilePath);
   char* dir = static_cast<char*>(
       MemoryManager::Alloc(static_cast<uint32_t>(length + 2), __FILE__, __LINE__, true));
-  if (length > 0) std::memcpy(dir, g_gameFilePath, length);
+  if (length > 0) std::memcpy(dir, g_paths.gameFilePath, length);
   dir[length] = '/';
   dir[length + 1] = '\0';
-  g_gameDirectory = dir;
-  return g_gameDirectory;
+  g_paths.gameDirectory = dir;
+  return g_paths.gameDirectory;
 }
 
 void FreeGamePaths() {
-  MemoryManager::Free(g_gameFilePath);
-  g_gameFilePath = nullptr;
-  MemoryManager::Free(g_gameDirectory);
-  g_gameDirectory = nullptr;
+  MemoryManager::Free(g_paths.gameFilePath);
+  g_paths.gameFilePath = nullptr;
+  MemoryManager::Free(g_paths.gameDirectory);
+  g_paths.gameDirectory = nullptr;
 }
 
 void SetSaveAreaGameInfo(const char* saveFolderName, uint32_t headerFlags) {
   char* copy = MemoryManager::DuplicateText(saveFolderName ? saveFolderName : "",
                         saveFolderName ? std::strlen(saveFolderName) : 0);
-  MemoryManager::Free(g_saveFolderName);
-  g_saveFolderName = copy;
-  g_gameHeaderFlags = headerFlags;
-  g_gameInfoLoaded = true;
+  MemoryManager::Free(g_paths.saveFolderName);
+  g_paths.saveFolderName = copy;
+  g_paths.gameHeaderFlags = headerFlags;
+  g_paths.gameInfoLoaded = true;
   ClearSaveDirectoryCache();
 }
 
 void ClearSaveAreaGameInfo() {
-  MemoryManager::Free(g_saveFolderName);
-  g_saveFolderName = nullptr;
-  g_gameHeaderFlags = 0;
-  g_gameInfoLoaded = false;
+  MemoryManager::Free(g_paths.saveFolderName);
+  g_paths.saveFolderName = nullptr;
+  g_paths.gameHeaderFlags = 0;
+  g_paths.gameInfoLoaded = false;
   ClearSaveDirectoryCache();
 }
 
 const char* GetSaveDirectory() {
-  if (g_saveDirectoryOverride != nullptr) return g_saveDirectoryOverride;
-  if (g_saveDirectory != nullptr) return g_saveDirectory;
-  const bool roaming = g_gameInfoLoaded && (g_gameHeaderFlags & kGameFlagRoamingSaves) != 0;
+  if (g_paths.saveDirectoryOverride != nullptr) return g_paths.saveDirectoryOverride;
+  if (g_paths.saveDirectory != nullptr) return g_paths.saveDirectory;
+  const bool roaming = g_paths.gameInfoLoaded && (g_paths.gameHeaderFlags & kGameFlagRoamingSaves) != 0;
   std::string folder;
   if (!FindDataFolder(roaming, folder)) return nullptr;
-  std::string save = folder + "/" + kRuntimeDataFolder + "/" + SaveFolderComponent(g_saveFolderName) + "/";
-  g_saveDirectory = MemoryManager::DuplicateText(save.c_str(), save.size());
-  DebugConsole->Output("SavePrePend = %s\n", g_saveDirectory);
-  return g_saveDirectory;
+  std::string save = folder + "/" + kRuntimeDataFolder + "/" + SaveFolderComponent(g_paths.saveFolderName) + "/";
+  g_paths.saveDirectory = MemoryManager::DuplicateText(save.c_str(), save.size());
+  DebugConsole->Output("SavePrePend = %s\n", g_paths.saveDirectory);
+  return g_paths.saveDirectory;
 }
 
 void SetSaveDirectoryOverride(const char* directory) {
-  MemoryManager::Free(g_saveDirectoryOverride);
-  g_saveDirectoryOverride = nullptr;
+  MemoryManager::Free(g_paths.saveDirectoryOverride);
+  g_paths.saveDirectoryOverride = nullptr;
   std::string full;
   if (directory == nullptr || !FullPath(directory, full)) return;
   if (full.back() != '/') full += '/';
@@ -331,15 +334,15 @@ void SetSaveDirectoryOverride(const char* directory) {
     if (!FindDataFolder(roaming, folder)) continue;
     const std::string runtime = folder + "/" + kRuntimeDataFolder + "/";
     if (full.size() > runtime.size() && full.compare(0, runtime.size(), runtime) == 0) {
-      g_saveDirectoryOverride = MemoryManager::DuplicateText(full.c_str(), full.size());
+      g_paths.saveDirectoryOverride = MemoryManager::DuplicateText(full.c_str(), full.size());
       return;
     }
   }
 }
 
 void ClearSaveDirectoryCache() {
-  MemoryManager::Free(g_saveDirectory);
-  g_saveDirectory = nullptr;
+  MemoryManager::Free(g_paths.saveDirectory);
+  g_paths.saveDirectory = nullptr;
 }
 
 bool OS_GetCurrentDirectory(char* out, size_t capacity) {

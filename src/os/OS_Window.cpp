@@ -11,15 +11,19 @@ namespace {
 
 // ---- The real service, over SDL2 ----
 
-SDL_Window* g_window = nullptr;
-SDL_Cursor* g_cursors[12] = {};
+// The real service's window and the system cursors made so far (kept for the process).
+struct SdlWindowState {
+  SDL_Window* window = nullptr;
+  SDL_Cursor* cursors[12] = {};
+};
+SdlWindowState g_sdl;
 
 bool VideoUp() { return SDL_WasInit(SDL_INIT_VIDEO) != 0; }
 
 void RealDestroyWindow() {
-  if (g_window == nullptr) return;
-  SDL_DestroyWindow(g_window);
-  g_window = nullptr;
+  if (g_sdl.window == nullptr) return;
+  SDL_DestroyWindow(g_sdl.window);
+  g_sdl.window = nullptr;
 }
 
 bool RealCreateWindow(const char* title, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t style) {
@@ -33,41 +37,41 @@ bool RealCreateWindow(const char* title, int32_t x, int32_t y, int32_t width, in
   if (style & kOSWindowBorderless) flags |= SDL_WINDOW_BORDERLESS;
   flags |= (style & kOSWindowHidden) ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
   if (style & kOSWindowOpenGL) flags |= SDL_WINDOW_OPENGL;
-  g_window = SDL_CreateWindow(title ? title : "", x, y, std::max(width, 1), std::max(height, 1), flags);
-  if (g_window == nullptr) {
+  g_sdl.window = SDL_CreateWindow(title ? title : "", x, y, std::max(width, 1), std::max(height, 1), flags);
+  if (g_sdl.window == nullptr) {
     DebugConsole->Output("Cannot create the window: %s\n", SDL_GetError());
     return false;
   }
   return true;
 }
 
-SDL_Window* RealSdlWindow() { return g_window; }
+SDL_Window* RealSdlWindow() { return g_sdl.window; }
 
 void RealSetTitle(const char* title) {
-  if (g_window != nullptr) SDL_SetWindowTitle(g_window, title ? title : "");
+  if (g_sdl.window != nullptr) SDL_SetWindowTitle(g_sdl.window, title ? title : "");
 }
 
 OSRect RealFrameBorders() {
   OSRect b{};
-  if (g_window == nullptr ||
-      SDL_GetWindowBordersSize(g_window, &b.top, &b.left, &b.bottom, &b.right) != 0) {
+  if (g_sdl.window == nullptr ||
+      SDL_GetWindowBordersSize(g_sdl.window, &b.top, &b.left, &b.bottom, &b.right) != 0) {
     return OSRect{};
   }
   return b;
 }
 
 bool RealGetClientRect(OSRect* out) {
-  if (g_window == nullptr) return false;
+  if (g_sdl.window == nullptr) return false;
   int w = 0, h = 0;
-  SDL_GetWindowSize(g_window, &w, &h);
+  SDL_GetWindowSize(g_sdl.window, &w, &h);
   *out = OSRect{0, 0, w, h};
   return true;
 }
 
 bool RealClientToScreen(int32_t* x, int32_t* y) {
-  if (g_window == nullptr) return false;
+  if (g_sdl.window == nullptr) return false;
   int wx = 0, wy = 0;
-  SDL_GetWindowPosition(g_window, &wx, &wy);
+  SDL_GetWindowPosition(g_sdl.window, &wx, &wy);
   *x += wx;
   *y += wy;
   return true;
@@ -84,10 +88,10 @@ bool RealGetWindowRect(OSRect* out) {
 }
 
 void RealSetWindowRect(int32_t x, int32_t y, int32_t width, int32_t height) {
-  if (g_window == nullptr) return;
+  if (g_sdl.window == nullptr) return;
   const OSRect b = RealFrameBorders();
-  SDL_SetWindowPosition(g_window, x + b.left, y + b.top);
-  SDL_SetWindowSize(g_window, std::max(width - b.left - b.right, 1), std::max(height - b.top - b.bottom, 1));
+  SDL_SetWindowPosition(g_sdl.window, x + b.left, y + b.top);
+  SDL_SetWindowSize(g_sdl.window, std::max(width - b.left - b.right, 1), std::max(height - b.top - b.bottom, 1));
 }
 
 int32_t RealCaptionHeight() { return RealFrameBorders().top; }
@@ -100,15 +104,15 @@ bool RealDisplayWorkArea(OSRect* out) {
 }
 
 void RealSetFocus() {
-  if (g_window == nullptr) return;
-  SDL_RaiseWindow(g_window);
+  if (g_sdl.window == nullptr) return;
+  SDL_RaiseWindow(g_sdl.window);
 }
 
 bool RealIsActive() {
-  if (g_window == nullptr) return false;
+  if (g_sdl.window == nullptr) return false;
   // With nobody in front of the screen the game counts as the window in use.
   if (OS_IsHeadless()) return true;
-  return (SDL_GetWindowFlags(g_window) & SDL_WINDOW_INPUT_FOCUS) != 0;
+  return (SDL_GetWindowFlags(g_sdl.window) & SDL_WINDOW_INPUT_FOCUS) != 0;
 }
 
 void RealSetCursor(OSCursor cursor) {
@@ -123,8 +127,8 @@ void RealSetCursor(OSCursor cursor) {
       SDL_SYSTEM_CURSOR_SIZENWSE, SDL_SYSTEM_CURSOR_SIZEWE, SDL_SYSTEM_CURSOR_ARROW,
       SDL_SYSTEM_CURSOR_WAIT,     SDL_SYSTEM_CURSOR_HAND,   SDL_SYSTEM_CURSOR_NO};
   const size_t index = static_cast<size_t>(cursor);
-  if (g_cursors[index] == nullptr) g_cursors[index] = SDL_CreateSystemCursor(kShapes[index]);
-  if (g_cursors[index] != nullptr) SDL_SetCursor(g_cursors[index]);
+  if (g_sdl.cursors[index] == nullptr) g_sdl.cursors[index] = SDL_CreateSystemCursor(kShapes[index]);
+  if (g_sdl.cursors[index] != nullptr) SDL_SetCursor(g_sdl.cursors[index]);
   SDL_ShowCursor(SDL_ENABLE);
 }
 
@@ -178,7 +182,7 @@ void RealSendKey(int32_t key, bool release) {
   if (scancode == SDL_SCANCODE_UNKNOWN) return;
   SDL_Event event{};
   event.type = release ? SDL_KEYUP : SDL_KEYDOWN;
-  event.key.windowID = g_window ? SDL_GetWindowID(g_window) : 0;
+  event.key.windowID = g_sdl.window ? SDL_GetWindowID(g_sdl.window) : 0;
   event.key.state = release ? SDL_RELEASED : SDL_PRESSED;
   event.key.keysym.scancode = scancode;
   event.key.keysym.sym = SDL_GetKeyFromScancode(scancode);
@@ -297,7 +301,7 @@ OSFakeWindowState& OS_FakeWindowState() { return g_fake; }
 
 void OS_ReleaseWindowResources() {
   RealDestroyWindow();
-  for (SDL_Cursor*& cursor : g_cursors) {
+  for (SDL_Cursor*& cursor : g_sdl.cursors) {
     if (cursor != nullptr) SDL_FreeCursor(cursor);
     cursor = nullptr;
   }

@@ -28,26 +28,28 @@ constexpr size_t kUrlPrefixLength = sizeof(kUrlPrefix) - 1;
 constexpr char kUrlPrefixSlashes[] = "twplayer://";
 constexpr size_t kUrlPrefixSlashesLength = sizeof(kUrlPrefixSlashes) - 1;
 
-// The last token read; grows with the longest token.
-std::string g_token;
-
-// The parameter list: the slots up to the array's length are its capacity, the first
-// g_parameterCount of them hold tokens. Grows by doubling.
-cARRAY_MEMORY<char*> g_parameters;
-int32_t g_parameterCount = 0;
+// The tokenizer's state: the last token read (it grows with the longest token) and the
+// parameter list, whose slots up to the array's length are its capacity and whose first `count`
+// slots hold tokens. The list grows by doubling.
+struct ParameterList {
+  std::string token;
+  cARRAY_MEMORY<char*> parameters;
+  int32_t count = 0;
+};
+ParameterList g_tokens;
 
 void AppendParameter(const std::string& token) {
-  if (g_parameterCount == INT32_MAX) return;  // a text of 2 GB of separators and tokens
-  if (g_parameterCount >= g_parameters.GetLength()) {
-    const int32_t length = g_parameters.GetLength();
-    g_parameters.SetLength(length < 16 ? 16 : (length > INT32_MAX / 2 ? INT32_MAX : length * 2));
+  if (g_tokens.count == INT32_MAX) return;  // a text of 2 GB of separators and tokens
+  if (g_tokens.count >= g_tokens.parameters.GetLength()) {
+    const int32_t length = g_tokens.parameters.GetLength();
+    g_tokens.parameters.SetLength(length < 16 ? 16 : (length > INT32_MAX / 2 ? INT32_MAX : length * 2));
   }
-  g_parameters[g_parameterCount++] = MemoryManager::DuplicateText(token.data(), token.size());
+  g_tokens.parameters[g_tokens.count++] = MemoryManager::DuplicateText(token.data(), token.size());
 }
 
 void ClearParameters() {
-  g_parameters.SetLength(0);
-  g_parameterCount = 0;
+  g_tokens.parameters.SetLength(0);
+  g_tokens.count = 0;
 }
 
 // Replaces a string option by a copy of `value` (null forgets it).
@@ -62,7 +64,7 @@ bool IsSeparator(char c) { return static_cast<signed char>(c) < 33; }
 // The next token as an option's argument: the empty text when the line has ended.
 const char* ReadArgument(int64_t& position, const char* text) {
   position = TokenizeCommandLine(position, text);
-  return g_token.c_str();
+  return g_tokens.token.c_str();
 }
 
 // A decimal count as C's atoi reads it, clamped to the 32-bit range instead of overflowing.
@@ -86,9 +88,9 @@ void TakeLaunchArguments(std::string token) {
 
 // The options that return to their defaults at the start of every parse.
 void ResetPassOptions() {
-  DebugMode = false;
-  DebugOverlayFlags = 0;
-  ExternalCallsOff = false;
+  g_Debug.DebugMode = false;
+  g_Debug.DebugOverlayFlags = 0;
+  g_Extensions.ExternalCallsOff = false;
   g_VM.UseVM = true;
   SoundDisabled = false;
   g_Options.InAWindow = false;
@@ -99,7 +101,7 @@ void ResetPassOptions() {
 }  // namespace
 
 int64_t TokenizeCommandLine(int64_t position, const char* text) {
-  g_token.clear();
+  g_tokens.token.clear();
   if (text == nullptr || text[position] == '\0') return position;
   while (text[position] != '\0' && IsSeparator(text[position])) ++position;
   if (text[position] == '\0') return position;
@@ -111,13 +113,13 @@ int64_t TokenizeCommandLine(int64_t position, const char* text) {
       continue;
     }
     if (!quoted && IsSeparator(c)) break;
-    g_token.push_back(c);
+    g_tokens.token.push_back(c);
   }
-  AppendParameter(g_token);
+  AppendParameter(g_tokens.token);
   return position;
 }
 
-const char* CommandLine_LastToken() { return g_token.c_str(); }
+const char* CommandLine_LastToken() { return g_tokens.token.c_str(); }
 
 void ParseCommandLine(const char* text) {
   ResetPassOptions();
@@ -127,17 +129,17 @@ void ParseCommandLine(const char* text) {
   int64_t position = 0;
   while (text[position] != '\0') {
     position = TokenizeCommandLine(position, text);
-    const std::string token = g_token;
+    const std::string token = g_tokens.token;
     if (token == "-debug") {
       if (GetGameFilePath() == nullptr) {
-        DebugMode = true;
-        DebugOverlayFlags = kDebugOverlayShown;
+        g_Debug.DebugMode = true;
+        g_Debug.DebugOverlayFlags = kDebugOverlayShown;
         Physics_SetErrorHandler();
       }
     } else if (token == "-trace") {
       g_VM.trace = true;
     } else if (token == "-ext") {
-      ExternalCallsOff = true;
+      g_Extensions.ExternalCallsOff = true;
     } else if (token == "-noerrors") {
       Error_SetDialogSwitch(false);
     } else if (token == "-oldexec") {
@@ -156,13 +158,13 @@ void ParseCommandLine(const char* text) {
       o.recordInput = true;
       SetText(o.inputFile, ReadArgument(position, text));
     } else if (token == "-steam") {
-      ExternalCallsDisabled = 1;
+      g_Extensions.ExternalCallsDisabled = 1;
     } else if (token == "-software") {
       o.softwareVertexProcessing = true;
     } else if (token == "-intel") {
       o.intelWorkarounds = true;
     } else if (token == "-audiodebug") {
-      DebugOverlayFlags |= kDebugOverlayAudio;
+      g_Debug.DebugOverlayFlags |= kDebugOverlayAudio;
     } else if (token == "-networkdebug") {
       o.networkDebug = true;
     } else if (token == "-vanillaGFX") {
@@ -185,17 +187,15 @@ void ParseCommandLine(const char* text) {
   }
 }
 
-int32_t CommandLine_ParameterCount() { return g_parameterCount; }
+int32_t CommandLine_ParameterCount() { return g_tokens.count; }
 
 const char* CommandLine_Parameter(int32_t index) {
-  if (index < 0 || index >= g_parameterCount) return nullptr;
-  return g_parameters[index];
+  if (index < 0 || index >= g_tokens.count) return nullptr;
+  return g_tokens.parameters[index];
 }
 
 void CommandLine_Reset() {
-  ClearParameters();
-  g_token.clear();
-  g_token.shrink_to_fit();
+  g_tokens = ParameterList{};
   CommandLineOptions& o = g_CommandLineOptions;
   for (char** text : {&o.directory, &o.exitGamePath, &o.inputFile, &o.profileDumpFile, &o.launchArguments}) {
     MemoryManager::Free(*text);
@@ -204,7 +204,7 @@ void CommandLine_Reset() {
   ResetPassOptions();
   g_VM.trace = false;
   Error_SetDialogSwitch(true);
-  ExternalCallsDisabled = 0;
+  g_Extensions.ExternalCallsDisabled = 0;
   g_LogSettings = LogSettings{};
 }
 

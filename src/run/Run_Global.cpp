@@ -8,25 +8,29 @@
 namespace {
 constexpr int64_t kFrameMicroseconds = 1000000 / 60;
 
-int32_t g_newRoom = kNewRoomNone;
-int64_t g_lastWake = 0;
+// The run state of the pass (InitRunGlobals sets it).
+struct RunState {
+  int32_t newRoom = kNewRoomNone;
+  int64_t lastWake = 0;
+};
+RunState g_run;
 }  // namespace
 
-int32_t Run_GetNewRoom() { return g_newRoom; }
+int32_t Run_GetNewRoom() { return g_run.newRoom; }
 
-void Run_SetNewRoom(int32_t code) { g_newRoom = code; }
+void Run_SetNewRoom(int32_t code) { g_run.newRoom = code; }
 
 void InitRunGlobals() {
   Run_SetRunning(false);
-  g_newRoom = kNewRoomNone;
-  g_lastWake = Timing_GetMicroseconds();
+  g_run = RunState{};
+  g_run.lastWake = Timing_GetMicroseconds();
 }
 
 void RunMainTick() {
-  const int64_t elapsed = Timing_GetMicroseconds() - g_lastWake;
+  const int64_t elapsed = Timing_GetMicroseconds() - g_run.lastWake;
   if (elapsed >= 0 && elapsed < kFrameMicroseconds) Timing_Wait(kFrameMicroseconds - elapsed);
-  g_lastWake = Timing_GetMicroseconds();
-  if (g_newRoom == kNewRoomEndGame || g_newRoom == kNewRoomQuit) Run_SetRunning(false);
+  g_run.lastWake = Timing_GetMicroseconds();
+  if (g_run.newRoom == kNewRoomEndGame || g_run.newRoom == kNewRoomQuit) Run_SetRunning(false);
 }
 
 void EndGame() {

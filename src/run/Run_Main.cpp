@@ -10,6 +10,7 @@
 #include "run/Run_CommandLine.h"
 #include "run/Run_Global.h"
 #include "run/Run_Startup.h"
+#include "run/Runtime_Reset.h"
 
 namespace {
 
@@ -69,6 +70,7 @@ int RunRestartLoop(const char* commandLine) {
     ShutdownRunner();
     HandleGameSwitch();
     FreeRunGlobals();
+    Runtime_Reset(RuntimeResetScope::kPass);  // the next pass starts as the first one did
     g_loop.firstPass = false;
     if (OS_QuitSignalled()) break;  // an interrupt ends the process, not just the game
   }

@@ -3,7 +3,8 @@
 // Each pass locates the game data file ("data.win" beside the executable, unless -game names
 // another), parses the command line, starts the game, runs the frame loop until the game stops,
 // shuts everything down and either ends or, after a game switch, runs again with the command line
-// the switch wrote, in the same process. Main thread only.
+// the switch wrote, in the same process. Every pass ends with Runtime_Reset (run/Runtime_Reset.h),
+// so nothing a pass made outlives it but what the restart loop hands on. Main thread only.
 #pragma once
 
 // Runs passes of the restart loop over `commandLine` (UTF-8; a copy is kept) until one ends

@@ -18,14 +18,15 @@
 
 namespace {
 
-// The pending game switch; memory-manager texts, null when none.
-struct GameSwitchRequest {
+// The pending game switch (memory-manager texts, null when none) and whether the running game
+// was started by a switch with a path to come back to.
+struct GameSwitchState {
   char* target = nullptr;
   char* exitBackPath = nullptr;
   char* saveDirectory = nullptr;
+  bool switchedWithExitBack = false;
 };
-GameSwitchRequest g_switch;
-bool g_switchedWithExitBack = false;
+GameSwitchState g_switch;
 
 void Replace(char*& slot, const char* value) {
   char* copy = MemoryManager::DuplicateText(value);
@@ -80,7 +81,7 @@ void Run_RequestGameSwitch(const char* target, const char* exitBackPath, const c
   Replace(g_switch.saveDirectory, saveDirectory);
 }
 
-bool Run_SwitchedWithExitBack() { return g_switchedWithExitBack; }
+bool Run_SwitchedWithExitBack() { return g_switch.switchedWithExitBack; }
 
 void HandleGameSwitch() {
   CommandLineOptions& options = g_CommandLineOptions;
@@ -90,7 +91,7 @@ void HandleGameSwitch() {
       line += " -exit \"" + std::string(g_switch.exitBackPath) + "\"";
       std::printf("%s", line.c_str());
       std::fflush(stdout);
-      g_switchedWithExitBack = true;
+      g_switch.switchedWithExitBack = true;
     }
     Runner_SetCommandLine(line.c_str());
     Runner_RequestRestart();
@@ -100,7 +101,7 @@ void HandleGameSwitch() {
   } else if (options.exitGamePath != nullptr) {
     const std::string line = "-game \"" + std::string(options.exitGamePath) + "\"";
     Runner_SetCommandLine(line.c_str());
-    g_switchedWithExitBack = false;
+    g_switch.switchedWithExitBack = false;
     Runner_RequestRestart();
     MemoryManager::Free(options.exitGamePath);
     options.exitGamePath = nullptr;
@@ -111,6 +112,6 @@ void HandleGameSwitch() {
 
 void Run_ClearGameSwitch() {
   FreeSwitchRequest();
-  g_switchedWithExitBack = false;
+  g_switch = GameSwitchState{};
   SetSaveDirectoryOverride(nullptr);
 }

@@ -34,13 +34,7 @@
 #include "sprite/Sprite_Main.h"
 #include "timeline/TimeLine_Main.h"
 
-uint8_t* GameImage = nullptr;
-int64_t GameImageSize = 0;
-const uint8_t* GameHeader = nullptr;
-int32_t GameHeaderVersion = 0;
-GameHeaderInfo g_GameHeaderInfo;
-int32_t* TextureIds = nullptr;
-int32_t TextureIdCount = 0;
+GameDataState g_GameData;
 
 namespace {
 
@@ -78,14 +72,6 @@ constexpr uint32_t kTagStat = ChunkTag("STAT");
 
 bool IsHeaderTag(uint32_t tag) { return tag == kTagGen7 || tag == kTagGen8 || tag == kTagGenL; }
 
-// Where the image stands in its two passes; each runs once per image.
-enum class PassState { kNone, kScanFailed, kScanned, kLoadFailed, kLoaded };
-PassState g_passState = PassState::kNone;
-
-// The texture-page chunk, remembered for the texture fix-up.
-BoundedReader g_texturePages;
-bool g_texturePagesPresent = false;
-
 // Header words.
 constexpr uint64_t kWordGameName = 1;
 constexpr uint64_t kWordConfigName = 2;
@@ -102,12 +88,12 @@ constexpr uint64_t kWordSteamId = 30;
 constexpr uint64_t kWordDebuggerPort = 31;
 
 void ResetHeaderInfo() {
-  MemoryManager::Free(g_GameHeaderInfo.configName);
-  MemoryManager::Free(g_GameHeaderInfo.projectName);
-  MemoryManager::Free(g_GameHeaderInfo.displayName);
-  g_GameHeaderInfo = GameHeaderInfo();
-  GameHeader = nullptr;
-  GameHeaderVersion = 0;
+  MemoryManager::Free(g_GameData.headerInfo.configName);
+  MemoryManager::Free(g_GameData.headerInfo.projectName);
+  MemoryManager::Free(g_GameData.headerInfo.displayName);
+  g_GameData.headerInfo = GameHeaderInfo();
+  g_GameData.GameHeader = nullptr;
+  g_GameData.GameHeaderVersion = 0;
 }
 
 // Header word `word`, or `absent` when the payload does not reach it: a shorter header simply
@@ -146,9 +132,9 @@ bool ScanHeaderChunk(BoundedReader& header) {
   DebugConsole->Output("Get Header Information\n");
   const int32_t version = HeaderVersion(header);
   if (!CheckHeader(header, version)) return false;
-  GameHeader = header.Data();
-  GameHeaderVersion = version;
-  GameHeaderInfo& info = g_GameHeaderInfo;
+  g_GameData.GameHeader = header.Data();
+  g_GameData.GameHeaderVersion = version;
+  GameHeaderInfo& info = g_GameData.headerInfo;
   header.ReadAt(0, &info.debugFlags);
   header.TextAt(HeaderWord<uint32_t>(header, kWordGameName), &info.gameName);
   const char* text;
@@ -161,7 +147,7 @@ bool ScanHeaderChunk(BoundedReader& header) {
   info.gameId = HeaderWord<int32_t>(header, kWordGameId);
 
   const uint32_t word17 = HeaderWord<uint32_t>(header, kWordOptionBits);
-  if ((word17 & kHeaderNoExternalCalls) != 0) ExternalCallsDisabled = 1;
+  if ((word17 & kHeaderNoExternalCalls) != 0) g_Extensions.ExternalCallsDisabled = 1;
   if (version >= 10) {
     header.TextAt(HeaderWord<uint32_t>(header, kWordDisplayName), &text);
     MemoryManager::Free(info.displayName);
@@ -202,7 +188,7 @@ bool LoadStrings(BoundedReader& chunk) {
       return false;
     }
   }
-  StringTable_Set(GameImage, static_cast<uint64_t>(GameImageSize),
+  StringTable_Set(g_GameData.GameImage, static_cast<uint64_t>(g_GameData.GameImageSize),
                   reinterpret_cast<const uint32_t*>(chunk.Data() + 4), static_cast<int32_t>(count));
   return true;
 }
@@ -222,15 +208,15 @@ bool RememberTexturePages(BoundedReader& chunk) {
       return false;
     }
   }
-  g_texturePages = chunk;
-  g_texturePagesPresent = true;
+  g_GameData.texturePages = chunk;
+  g_GameData.texturePagesPresent = true;
   return true;
 }
 
 void FreeTextures() {
-  MemoryManager::Free(TextureIds);
-  TextureIds = nullptr;
-  TextureIdCount = 0;
+  MemoryManager::Free(g_GameData.TextureIds);
+  g_GameData.TextureIds = nullptr;
+  g_GameData.TextureIdCount = 0;
   GR_Texture_FreeAll();
 }
 
@@ -247,8 +233,8 @@ void ResetManagers() {
   Room_ResetGlobals();
   Option_Reset();
   PendingChunk_ForgetAll();
-  g_texturePages = BoundedReader();
-  g_texturePagesPresent = false;
+  g_GameData.texturePages = BoundedReader();
+  g_GameData.texturePagesPresent = false;
 }
 
 void InitialiseEverything() {
@@ -391,10 +377,9 @@ uint8_t* AllocImage(uint64_t size) {
 }
 
 void InstallImage(uint8_t* block, uint64_t size) {
-  GameImage = block;
-  GameImageSize = static_cast<int64_t>(size);
-  g_passState = PassState::kNone;
-  GameData_SetImage(GameImage, GameImageSize);
+  g_GameData.GameImage = block;
+  g_GameData.GameImageSize = static_cast<int64_t>(size);
+  g_GameData.pass = GameDataPass::kNone;
 }
 
 }  // namespace
@@ -414,16 +399,13 @@ bool GameData_LoadImage(const uint8_t* bytes, size_t size) {
 void GameData_Free() {
   GameData_FreeDebug();
   StringTable_Clear();
-  GameData_FreeCodeTables();
   GameData_ClearCode();
   FreeTextures();
   ResetManagers();
   ResetHeaderInfo();
   ClearSaveAreaGameInfo();
-  MemoryManager::Free(GameImage);
-  GameImage = nullptr;
-  GameImageSize = 0;
-  g_passState = PassState::kNone;
+  MemoryManager::Free(g_GameData.GameImage);
+  g_GameData = GameDataState{};
 }
 
 namespace {
@@ -491,16 +473,16 @@ bool RunnerLoadGame(const char* path) {
 // ---- The first pass ---------------------------------------------------------------------------
 
 bool GameData_ScanHeader() {
-  if (GameImage == nullptr) {
+  if (g_GameData.GameImage == nullptr) {
     DebugConsole->Output("Game data: no game data is loaded\n");
     return false;
   }
-  if (g_passState != PassState::kNone) {
+  if (g_GameData.pass != GameDataPass::kNone) {
     DebugConsole->Output("Game data: the header pass has already run over this file\n");
     return false;
   }
-  g_passState = PassState::kScanFailed;
-  BoundedReader image(GameImage, static_cast<uint64_t>(GameImageSize));
+  g_GameData.pass = GameDataPass::kScanFailed;
+  BoundedReader image(g_GameData.GameImage, static_cast<uint64_t>(g_GameData.GameImageSize));
   if (!GameData_CheckContainer(image)) return false;
 
   // The code entries are read before the walk, so that the variable references can be checked
@@ -535,7 +517,7 @@ bool GameData_ScanHeader() {
     if (!ok) return false;
   }
   if (step < 0) return false;
-  g_passState = PassState::kScanned;
+  g_GameData.pass = GameDataPass::kScanned;
   return true;
 }
 
@@ -545,13 +527,13 @@ bool LoadGameData() { return GameData_ProcessChunks(); }
 
 bool GameData_ProcessChunks() {
   InitialiseEverything();
-  if (GameImage == nullptr || g_passState != PassState::kScanned) {
-    DebugConsole->Output(GameImage == nullptr ? "Game data: no game data is loaded\n"
+  if (g_GameData.GameImage == nullptr || g_GameData.pass != GameDataPass::kScanned) {
+    DebugConsole->Output(g_GameData.GameImage == nullptr ? "Game data: no game data is loaded\n"
                                               : "Game data: the main pass needs one successful header pass first\n");
     return false;
   }
-  g_passState = PassState::kLoadFailed;
-  BoundedReader image(GameImage, static_cast<uint64_t>(GameImageSize));
+  g_GameData.pass = GameDataPass::kLoadFailed;
+  BoundedReader image(g_GameData.GameImage, static_cast<uint64_t>(g_GameData.GameImageSize));
   // The binders have written into the image since the first check: check it again.
   if (!GameData_CheckContainer(image)) return false;
 
@@ -571,16 +553,16 @@ bool GameData_ProcessChunks() {
     }
   }
   if (step < 0) return false;
-  g_passState = PassState::kLoaded;
+  g_GameData.pass = GameDataPass::kLoaded;
   return allKnown;
 }
 
 bool GameData_LoadHeader(BoundedReader& header) {
   const int32_t version = HeaderVersion(header);
   if (!CheckHeader(header, version)) return false;
-  GameHeader = header.Data();
-  GameHeaderVersion = version;
-  GameHeaderInfo& info = g_GameHeaderInfo;
+  g_GameData.GameHeader = header.Data();
+  g_GameData.GameHeaderVersion = version;
+  GameHeaderInfo& info = g_GameData.headerInfo;
   info.gameId = HeaderWord<int32_t>(header, kWordGameId);
   Room_SetLastInstanceId(HeaderWord<int32_t>(header, kWordLastInstance));
   info.lastTileId = HeaderWord<int32_t>(header, kWordLastTile);
@@ -639,12 +621,12 @@ bool GameData_LoadTextures(BoundedReader& chunk) {
       return false;
     }
   }
-  MemoryManager::Free(TextureIds);
-  TextureIds = nullptr;
-  TextureIdCount = 0;
+  MemoryManager::Free(g_GameData.TextureIds);
+  g_GameData.TextureIds = nullptr;
+  g_GameData.TextureIdCount = 0;
   if (count > 0) {
-    TextureIds = MemoryManager::AllocArray<int32_t>(count, __FILE__, __LINE__);
-    TextureIdCount = static_cast<int32_t>(count);
+    g_GameData.TextureIds = MemoryManager::AllocArray<int32_t>(count, __FILE__, __LINE__);
+    g_GameData.TextureIdCount = static_cast<int32_t>(count);
   }
   const uint64_t chunkBegin = chunk.Offset();
   const uint64_t chunkEnd = chunk.Offset() + chunk.Size();
@@ -659,14 +641,15 @@ bool GameData_LoadTextures(BoundedReader& chunk) {
     const uint8_t* data = nullptr;
     uint64_t bound = 0;
     if (bytes != 0) {
-      data = GameImage + bytes;
-      bound = (bytes >= chunkBegin && bytes < chunkEnd) ? chunkEnd - bytes : static_cast<uint64_t>(GameImageSize) - bytes;
+      data = g_GameData.GameImage + bytes;
+      bound = (bytes >= chunkBegin && bytes < chunkEnd) ? chunkEnd - bytes
+                                                        : static_cast<uint64_t>(g_GameData.GameImageSize) - bytes;
     }
-    TextureIds[i] = GR_Texture_CreateFromChunk(data, bound, (flags & 1u) != 0);
+    g_GameData.TextureIds[i] = GR_Texture_CreateFromChunk(data, bound, (flags & 1u) != 0);
   }
 
-  if (!g_texturePagesPresent) return true;
-  BoundedReader pages = g_texturePages;
+  if (!g_GameData.texturePagesPresent) return true;
+  BoundedReader pages = g_GameData.texturePages;
   uint32_t pageCount = 0;
   pages.ReadAt(0, &pageCount);
   for (uint32_t i = 0; i < pageCount; ++i) {
@@ -679,8 +662,8 @@ bool GameData_LoadTextures(BoundedReader& chunk) {
       DebugConsole->Output("Game data: texture-page entry %u lies outside the file\n", i);
       return false;
     }
-    if (page >= 0 && page < TextureIdCount) {
-      const int16_t id = static_cast<int16_t>(static_cast<uint32_t>(TextureIds[page]) & 0xFFFFu);
+    if (page >= 0 && page < g_GameData.TextureIdCount) {
+      const int16_t id = static_cast<int16_t>(static_cast<uint32_t>(g_GameData.TextureIds[page]) & 0xFFFFu);
       entry.WriteAt(offsetof(TPageEntry, texturePage), id);
     } else {
       DebugConsole->Output("what!!!!\n");

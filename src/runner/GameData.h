@@ -15,6 +15,7 @@
 
 #include "runner/BoundedReader.h"
 
+struct DebugCodeInfo;
 struct GameCodeEntry;
 
 // ---- Entry points ----------------------------------------------------------------------------
@@ -36,16 +37,13 @@ bool RunnerLoadGame(const char* path);
 
 // ---- The image -------------------------------------------------------------------------------
 
-// The loaded file (a memory-manager block with one NUL byte after its end) and its length.
-extern uint8_t* GameImage;
-extern int64_t GameImageSize;
+// The loaded file is g_GameData.GameImage (a memory-manager block with one NUL byte after its
+// end) and g_GameData.GameImageSize its length.
 
 // ---- The header ------------------------------------------------------------------------------
 
-// The header chunk's payload inside the image (null before the first pass meets it), and the
-// header's version (byte 1 of its first word).
-extern const uint8_t* GameHeader;
-extern int32_t GameHeaderVersion;
+// g_GameData.GameHeader is the header chunk's payload inside the image (null before the first
+// pass meets it), g_GameData.GameHeaderVersion the header's version (byte 1 of its first word).
 
 // What the header gives the rest of the runtime. A header too short to reach a field's word
 // leaves that field at its default.
@@ -66,7 +64,6 @@ struct GameHeaderInfo {
   int32_t appSurfaceWidth = 800;   // the window size
   int32_t appSurfaceHeight = 480;
 };
-extern GameHeaderInfo g_GameHeaderInfo;
 
 // Header option bits.
 constexpr uint32_t kHeaderBorderless = 0x1;
@@ -89,9 +86,8 @@ struct TPageEntry {
 };
 static_assert(sizeof(TPageEntry) == 22, "texture-page entries are 22 bytes");
 
-// One runtime texture id per entry of the texture chunk (null and 0 before it is read).
-extern int32_t* TextureIds;
-extern int32_t TextureIdCount;
+// g_GameData.TextureIds holds one runtime texture id per entry of the texture chunk (null, and a
+// count of 0, before it is read).
 
 // ---- The passes and the readers of this module -----------------------------------------------
 // Each reader takes its chunk's payload as a reader whose window is the payload; a reader that
@@ -114,7 +110,7 @@ bool Code_Load(BoundedReader& chunk);
 bool VARI_Load(BoundedReader& chunk);
 // Binds every function reference of the function chunk (main pass).
 bool GameData_BindFunctions(BoundedReader& chunk);
-// Forgets the code entries and the code ranges the binders check against.
+// Releases the code entries and the code ranges the binders check against.
 void GameData_FreeCodeTables();
 
 // Instruction stepping, with positions relative to the entry's first instruction: the position
@@ -148,10 +144,57 @@ bool GameData_LoadDebugImage(const uint8_t* bytes, size_t size);
 // Walks the debug companion and hands its tables to the code table. False (nothing kept) when
 // the file is refused.
 bool DebugFile_ProcessChunks();
-extern uint8_t* DebugImage;
-extern int64_t DebugImageSize;
-// The instance names sent to the debugger: a count and the table after it (in the debug image).
-extern int32_t DebugInstanceNameCount;
-extern const uint8_t* DebugInstanceNames;
 // Releases the debug image and its tables.
 void GameData_FreeDebug();
+
+// ---- The loaded game's state -----------------------------------------------------------------
+
+// Where the image stands in its two passes; each runs once per image.
+enum class GameDataPass { kNone, kScanFailed, kScanned, kLoadFailed, kLoaded };
+
+// The instruction stream of one code entry, as image offsets [begin, end).
+struct GameCodeRange {
+  uint64_t begin;
+  uint64_t end;
+};
+
+// The loaded game: the image and what the passes read from it. One record; GameData_Free releases
+// what it owns and assigns a fresh one. Nothing here keeps a second copy of another field: the
+// code and debug tables answer from these same entries (runner/GameData_Code.h).
+struct GameDataState {
+  uint8_t* GameImage = nullptr;  // the loaded file, see above
+  int64_t GameImageSize = 0;
+  GameDataPass pass = GameDataPass::kNone;
+
+  const uint8_t* GameHeader = nullptr;
+  int32_t GameHeaderVersion = 0;
+  GameHeaderInfo headerInfo;
+
+  int32_t* TextureIds = nullptr;  // memory-manager block of TextureIdCount ids
+  int32_t TextureIdCount = 0;
+  // The texture-page chunk, remembered for the texture fix-up.
+  BoundedReader texturePages;
+  bool texturePagesPresent = false;
+
+  // The CODE chunk's entries (a memory-manager block of codeCount, pointing into the image or, set
+  // by GameData_SetCodeChunk, wherever its caller's entries pointed) and the code ranges the
+  // binders check references against (sorted by begin), with the streams' lengths added up.
+  GameCodeEntry* codeEntries = nullptr;
+  int32_t codeCount = 0;
+  bool codePresent = false;
+  GameCodeRange* codeRanges = nullptr;
+  int32_t codeRangeCount = 0;
+  uint64_t codeBytes = 0;
+
+  // The debug companion file: its image, the instance names sent to the debugger (a count and
+  // the table after it, in the debug image) and the per-code table (a memory-manager block).
+  uint8_t* DebugImage = nullptr;
+  int64_t DebugImageSize = 0;
+  int32_t DebugInstanceNameCount = 0;
+  const uint8_t* DebugInstanceNames = nullptr;
+  DebugCodeInfo* debugEntries = nullptr;
+  int32_t debugCount = 0;
+  bool debugPresent = false;
+  bool debugInfoChunk = false;
+};
+extern GameDataState g_GameData;

@@ -24,17 +24,6 @@
 
 namespace {
 
-// The instruction stream of one code entry, as image offsets [begin, end).
-struct CodeRange {
-  uint64_t begin;
-  uint64_t end;
-};
-
-GameCodeEntry* g_entries = nullptr;
-CodeRange* g_ranges = nullptr;  // sorted by begin
-int32_t g_rangeCount = 0;
-uint64_t g_codeBytes = 0;  // the length of every stream added up
-
 // A referring instruction is a word followed by its 4-byte operand word.
 constexpr uint64_t kReferenceSize = 8;
 constexpr uint64_t kBindEntrySize = 12;
@@ -43,13 +32,14 @@ constexpr uint32_t kVariableKeptBits = 0xE0000000u;
 // True when the referring instruction at image offset `position` and its operand word lie on an
 // instruction boundary inside one code entry's instructions.
 bool InsideCode(int64_t position) {
-  if (position < 0 || g_rangeCount == 0) return false;
+  if (position < 0 || g_GameData.codeRangeCount == 0) return false;
   const uint64_t p = static_cast<uint64_t>(position);
-  const CodeRange* first = g_ranges;
-  const CodeRange* last = g_ranges + g_rangeCount;
-  const CodeRange* after = std::upper_bound(first, last, p, [](uint64_t value, const CodeRange& r) { return value < r.begin; });
-  if (after == g_ranges) return false;
-  const CodeRange& range = after[-1];
+  const GameCodeRange* first = g_GameData.codeRanges;
+  const GameCodeRange* last = g_GameData.codeRanges + g_GameData.codeRangeCount;
+  const GameCodeRange* after =
+      std::upper_bound(first, last, p, [](uint64_t value, const GameCodeRange& r) { return value < r.begin; });
+  if (after == g_GameData.codeRanges) return false;
+  const GameCodeRange& range = after[-1];
   return p <= range.end && kReferenceSize <= range.end - p && (p - range.begin) % 4 == 0;
 }
 
@@ -73,7 +63,7 @@ bool BindChains(BoundedReader& chunk, const char* what, const char* fatalFormat,
   }
   // No instruction refers to two names, so the chains together hold at most one link per
   // 8 bytes of code.
-  uint64_t linksLeft = g_codeBytes / kReferenceSize;
+  uint64_t linksLeft = g_GameData.codeBytes / kReferenceSize;
   BoundedReader image = chunk.At(0, chunk.ImageSize());
   const uint64_t entries = chunk.Size() / kBindEntrySize;
   for (uint64_t e = 0; e < entries; ++e) {
@@ -118,6 +108,7 @@ bool BindChains(BoundedReader& chunk, const char* what, const char* fatalFormat,
 
 bool Code_Load(BoundedReader& chunk) {
   GameData_FreeCodeTables();
+  GameDataState& g = g_GameData;
   uint32_t count = 0;
   if (!chunk.U32(&count) || count > INT32_MAX || !chunk.Fits(count, 4)) {
     DebugConsole->Output("Game data: the code chunk holds fewer entries than its count %u\n", count);
@@ -128,8 +119,8 @@ bool Code_Load(BoundedReader& chunk) {
     return false;
   }
   if (count > 0) {
-    g_entries = MemoryManager::AllocArray<GameCodeEntry>(count, __FILE__, __LINE__);
-    g_ranges = MemoryManager::AllocArray<CodeRange>(count, __FILE__, __LINE__);
+    g.codeEntries = MemoryManager::AllocArray<GameCodeEntry>(count, __FILE__, __LINE__);
+    g.codeRanges = MemoryManager::AllocArray<GameCodeRange>(count, __FILE__, __LINE__);
   }
   for (uint32_t i = 0; i < count; ++i) {
     uint32_t offset = 0, nameOffset = 0, length = 0;
@@ -145,27 +136,31 @@ bool Code_Load(BoundedReader& chunk) {
       GameData_FreeCodeTables();
       return false;
     }
-    g_entries[i].name = name;
-    g_entries[i].words = reinterpret_cast<const uint32_t*>(GameImage + begin);
-    g_entries[i].lengthBytes = static_cast<int32_t>(length);
+    g.codeEntries[i].name = name;
+    g.codeEntries[i].words = reinterpret_cast<const uint32_t*>(g.GameImage + begin);
+    g.codeEntries[i].lengthBytes = static_cast<int32_t>(length);
     if (length > 0) {
-      g_ranges[g_rangeCount++] = {begin, begin + length};
-      g_codeBytes += length;
+      g.codeRanges[g.codeRangeCount++] = {begin, begin + length};
+      g.codeBytes += length;
     }
   }
-  std::sort(g_ranges, g_ranges + g_rangeCount, [](const CodeRange& a, const CodeRange& b) { return a.begin < b.begin; });
-  GameData_SetCodeChunk(g_entries, static_cast<int32_t>(count));
+  std::sort(g.codeRanges, g.codeRanges + g.codeRangeCount,
+            [](const GameCodeRange& a, const GameCodeRange& b) { return a.begin < b.begin; });
+  g.codeCount = static_cast<int32_t>(count);
+  g.codePresent = g.codeEntries != nullptr;
   return true;
 }
 
 void GameData_FreeCodeTables() {
-  if (g_entries != nullptr) GameData_SetCodeChunk(nullptr, 0);
-  MemoryManager::Free(g_entries);
-  MemoryManager::Free(g_ranges);
-  g_entries = nullptr;
-  g_ranges = nullptr;
-  g_rangeCount = 0;
-  g_codeBytes = 0;
+  GameDataState& g = g_GameData;
+  MemoryManager::Free(g.codeEntries);
+  MemoryManager::Free(g.codeRanges);
+  g.codeEntries = nullptr;
+  g.codeCount = 0;
+  g.codePresent = false;
+  g.codeRanges = nullptr;
+  g.codeRangeCount = 0;
+  g.codeBytes = 0;
 }
 
 bool VARI_Load(BoundedReader& chunk) {

@@ -2,69 +2,71 @@
 
 #include <cstring>
 
+#include "platform/MemoryManager.h"
+#include "runner/GameData.h"
+
 namespace {
-const GameCodeEntry* g_codeEntries = nullptr;
-int32_t g_codeCount = 0;
-bool g_codePresent = false;
-
-const DebugCodeInfo* g_debugEntries = nullptr;
-int32_t g_debugCount = 0;
-bool g_debugPresent = false;
-bool g_debugInfoChunk = false;
-
-const uint8_t* g_image = nullptr;
-int64_t g_imageSize = 0;
 
 const DebugCodeInfo* DebugEntry(int32_t index) {
-  if (!g_debugPresent || index < 0 || index >= g_debugCount || g_debugEntries == nullptr) return nullptr;
-  return &g_debugEntries[index];
+  const GameDataState& g = g_GameData;
+  if (!g.debugPresent || index < 0 || index >= g.debugCount || g.debugEntries == nullptr) return nullptr;
+  return &g.debugEntries[index];
 }
+
+// A memory-manager copy of `count` records (null for none).
+template <typename T>
+T* CopyOf(const T* records, int32_t count) {
+  if (records == nullptr || count <= 0) return nullptr;
+  T* copy = MemoryManager::AllocArray<T>(static_cast<uint32_t>(count), __FILE__, __LINE__);
+  std::memcpy(static_cast<void*>(copy), records, sizeof(T) * static_cast<size_t>(count));
+  return copy;
+}
+
 }  // namespace
 
 void GameData_SetCodeChunk(const GameCodeEntry* entries, int32_t count) {
-  g_codeEntries = entries;
-  g_codeCount = (entries != nullptr && count > 0) ? count : 0;
-  g_codePresent = entries != nullptr;
+  GameData_FreeCodeTables();
+  GameDataState& g = g_GameData;
+  g.codeCount = (entries != nullptr && count > 0) ? count : 0;
+  g.codeEntries = CopyOf(entries, g.codeCount);
+  g.codePresent = entries != nullptr;
 }
 
 void GameData_ClearCode() {
-  g_codeEntries = nullptr;
-  g_codeCount = 0;
-  g_codePresent = false;
-  g_debugEntries = nullptr;
-  g_debugCount = 0;
-  g_debugPresent = false;
-  g_debugInfoChunk = false;
-  g_image = nullptr;
-  g_imageSize = 0;
+  GameData_FreeCodeTables();
+  GameData_ClearDebugCompanion();
 }
 
-bool CodeChunkPresent() { return g_codePresent; }
+bool CodeChunkPresent() { return g_GameData.codePresent; }
 
-int32_t CodeEntryCount() { return g_codeCount; }
+int32_t CodeEntryCount() { return g_GameData.codeCount; }
 
 const GameCodeEntry* GameData_GetCodeEntry(int32_t index) {
-  if (index < 0 || index >= g_codeCount) return nullptr;
-  return &g_codeEntries[index];
+  if (index < 0 || index >= g_GameData.codeCount) return nullptr;
+  return &g_GameData.codeEntries[index];
 }
 
 void GameData_SetDebugCompanion(const DebugCodeInfo* entries, int32_t count, bool hasDebugInfoChunk) {
-  g_debugEntries = entries;
-  g_debugCount = (entries != nullptr && count > 0) ? count : 0;
-  g_debugPresent = entries != nullptr;
-  g_debugInfoChunk = g_debugPresent && hasDebugInfoChunk;
+  GameData_ClearDebugCompanion();
+  GameDataState& g = g_GameData;
+  g.debugCount = (entries != nullptr && count > 0) ? count : 0;
+  g.debugEntries = CopyOf(entries, g.debugCount);
+  g.debugPresent = entries != nullptr;
+  g.debugInfoChunk = g.debugPresent && hasDebugInfoChunk;
 }
 
 void GameData_ClearDebugCompanion() {
-  g_debugEntries = nullptr;
-  g_debugCount = 0;
-  g_debugPresent = false;
-  g_debugInfoChunk = false;
+  GameDataState& g = g_GameData;
+  MemoryManager::Free(g.debugEntries);
+  g.debugEntries = nullptr;
+  g.debugCount = 0;
+  g.debugPresent = false;
+  g.debugInfoChunk = false;
 }
 
-bool DebugCompanionPresent() { return g_debugPresent; }
+bool DebugCompanionPresent() { return g_GameData.debugPresent; }
 
-bool DebugInfoChunkPresent() { return g_debugPresent && g_debugInfoChunk; }
+bool DebugInfoChunkPresent() { return g_GameData.debugPresent && g_GameData.debugInfoChunk; }
 
 const char* GameData_DebugSource(int32_t index) {
   const DebugCodeInfo* entry = DebugEntry(index);
@@ -74,7 +76,7 @@ const char* GameData_DebugSource(int32_t index) {
 bool GameData_DebugLineInfo(int32_t index, const uint32_t** words, int32_t* sizeBytes) {
   *words = nullptr;
   *sizeBytes = 0;
-  if (!g_debugInfoChunk) return false;
+  if (!g_GameData.debugInfoChunk) return false;
   const DebugCodeInfo* entry = DebugEntry(index);
   if (entry == nullptr || entry->lineInfo == nullptr || entry->lineInfoAvail < 4) return false;
   // The record's first word counts the words after it; never let it reach past the chunk.
@@ -88,14 +90,11 @@ bool GameData_DebugLineInfo(int32_t index, const uint32_t** words, int32_t* size
   return true;
 }
 
-void GameData_SetImage(const uint8_t* image, int64_t size) {
-  g_image = image;
-  g_imageSize = (image != nullptr && size > 0) ? size : 0;
-}
-
 const char* GameData_TextAt(int64_t offset) {
-  if (g_image == nullptr || offset < 0 || offset >= g_imageSize) return nullptr;
-  const void* end = std::memchr(g_image + offset, 0, static_cast<size_t>(g_imageSize - offset));
+  const uint8_t* image = g_GameData.GameImage;
+  const int64_t size = g_GameData.GameImageSize;
+  if (image == nullptr || offset < 0 || offset >= size) return nullptr;
+  const void* end = std::memchr(image + offset, 0, static_cast<size_t>(size - offset));
   if (end == nullptr) return nullptr;
-  return reinterpret_cast<const char*>(g_image + offset);
+  return reinterpret_cast<const char*>(image + offset);
 }

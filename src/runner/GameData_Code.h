@@ -2,8 +2,9 @@
 // source texts and line-information tables that the debug companion file gives per code index,
 // and the source texts of games that carry script text instead of bytecode.
 //
-// The game data loader fills these tables; they point into data the loader keeps alive until it
-// clears them. The loader checks the CODE entries against the image before it sets them.
+// The game data loader fills these tables (in g_GameData, runner/GameData.h); their entries point
+// into data the loader keeps alive until it clears them. The loader checks the CODE entries
+// against the image before it sets them.
 #pragma once
 
 #include <cstdint>
@@ -15,11 +16,11 @@ struct GameCodeEntry {
   int32_t lengthBytes;    // length of the instruction stream in bytes (0 or more)
 };
 
-// Sets the CODE chunk's entries (the array is borrowed) and marks the chunk as present. Null
-// entries forget the chunk: it is then not present (an empty chunk passes a non-null array
-// with count 0).
+// Sets the CODE chunk's entries (a copy of the array is kept; what they point at is borrowed) and
+// marks the chunk as present. Null entries forget the chunk: it is then not present (an empty
+// chunk passes a non-null array with count 0).
 void GameData_SetCodeChunk(const GameCodeEntry* entries, int32_t count);
-// Forgets the CODE chunk, the debug companion and the image.
+// Releases the CODE chunk's entries and the debug companion's table.
 void GameData_ClearCode();
 // True once the game data had a CODE chunk: code is then referred to by its index.
 bool CodeChunkPresent();
@@ -35,10 +36,11 @@ struct DebugCodeInfo {
   int64_t lineInfoAvail;     // bytes from lineInfo to the end of that chunk
 };
 
-// Sets the debug companion's table (borrowed); `hasDebugInfoChunk` tells whether the file had a
-// debug-information chunk (line-info tables). A null table forgets the companion.
+// Sets the debug companion's table (a copy of the array is kept; what it points at is borrowed);
+// `hasDebugInfoChunk` tells whether the file had a debug-information chunk (line-info tables). A
+// null table forgets the companion.
 void GameData_SetDebugCompanion(const DebugCodeInfo* entries, int32_t count, bool hasDebugInfoChunk);
-// Forgets the debug companion alone; the CODE chunk stays.
+// Releases the debug companion's table alone; the CODE chunk stays.
 void GameData_ClearDebugCompanion();
 // True while a debug companion file is loaded.
 bool DebugCompanionPresent();
@@ -49,8 +51,7 @@ const char* GameData_DebugSource(int32_t index);
 // count is bounded by what the chunk holds after it. False when there is no table.
 bool GameData_DebugLineInfo(int32_t index, const uint32_t** words, int32_t* sizeBytes);
 
-// The loaded game image, for texts referred to by offset (games without a CODE chunk).
-void GameData_SetImage(const uint8_t* image, int64_t size);
-// The NUL-terminated text at `offset` of the image, or null when the offset lies outside it or
+// The NUL-terminated text at `offset` of the loaded game image (games without a CODE chunk refer
+// to texts by offset), or null when the offset lies outside it or
 // the text runs past its end.
 const char* GameData_TextAt(int64_t offset);

@@ -9,15 +9,9 @@
 #include "runner/GameData.h"
 #include "runner/GameData_Code.h"
 
-uint8_t* DebugImage = nullptr;
-int64_t DebugImageSize = 0;
-int32_t DebugInstanceNameCount = 0;
-const uint8_t* DebugInstanceNames = nullptr;
-
 namespace {
 
 constexpr uint64_t kMaxDebugImageSize = 0x7FFF0000u;
-DebugCodeInfo* g_debugInfo = nullptr;
 
 // A table of the common layout: a count, then that many 32-bit words. False (logged) when the
 // words do not fit the chunk.
@@ -38,27 +32,27 @@ bool GameData_LoadDebugImage(const uint8_t* bytes, size_t size) {
     DebugConsole->Output("Game data: a debug file of %llu bytes cannot be loaded\n", static_cast<unsigned long long>(size));
     return false;
   }
-  DebugImage = static_cast<uint8_t*>(MemoryManager::Alloc(static_cast<uint32_t>(size + 1), __FILE__, __LINE__, false));
-  std::memcpy(DebugImage, bytes, size);
-  DebugImage[size] = 0;  // no text can run past the block
-  DebugImageSize = static_cast<int64_t>(size);
+  GameDataState& g = g_GameData;
+  g.DebugImage = static_cast<uint8_t*>(MemoryManager::Alloc(static_cast<uint32_t>(size + 1), __FILE__, __LINE__, false));
+  std::memcpy(g.DebugImage, bytes, size);
+  g.DebugImage[size] = 0;  // no text can run past the block
+  g.DebugImageSize = static_cast<int64_t>(size);
   return true;
 }
 
 void GameData_FreeDebug() {
-  if (g_debugInfo != nullptr) GameData_ClearDebugCompanion();
-  MemoryManager::Free(g_debugInfo);
-  g_debugInfo = nullptr;
-  MemoryManager::Free(DebugImage);
-  DebugImage = nullptr;
-  DebugImageSize = 0;
-  DebugInstanceNameCount = 0;
-  DebugInstanceNames = nullptr;
+  GameData_ClearDebugCompanion();
+  GameDataState& g = g_GameData;
+  MemoryManager::Free(g.DebugImage);
+  g.DebugImage = nullptr;
+  g.DebugImageSize = 0;
+  g.DebugInstanceNameCount = 0;
+  g.DebugInstanceNames = nullptr;
 }
 
 bool DebugFile_ProcessChunks() {
-  if (DebugImage == nullptr) return false;
-  BoundedReader image(DebugImage, static_cast<uint64_t>(DebugImageSize));
+  if (g_GameData.DebugImage == nullptr) return false;
+  BoundedReader image(g_GameData.DebugImage, static_cast<uint64_t>(g_GameData.DebugImageSize));
   if (!GameData_CheckContainer(image, "debug file")) return false;
 
   BoundedReader lines, sources, instances;
@@ -106,7 +100,7 @@ bool DebugFile_ProcessChunks() {
       ok = false;
       break;
     }
-    info[i].lineInfo = reinterpret_cast<const uint32_t*>(DebugImage + offset);
+    info[i].lineInfo = reinterpret_cast<const uint32_t*>(g_GameData.DebugImage + offset);
     info[i].lineInfoAvail = static_cast<int64_t>(linesEnd - offset);
   }
   // Sources: a record whose first word is the offset of the text.
@@ -125,10 +119,13 @@ bool DebugFile_ProcessChunks() {
     MemoryManager::Free(info);
     return false;
   }
-  MemoryManager::Free(g_debugInfo);
-  g_debugInfo = info;
-  GameData_SetDebugCompanion(g_debugInfo, static_cast<int32_t>(count), hasLines);
-  DebugInstanceNameCount = static_cast<int32_t>(instanceCount);
-  DebugInstanceNames = hasInstances ? instances.Data() + 4 : nullptr;
+  GameData_ClearDebugCompanion();
+  GameDataState& g = g_GameData;
+  g.debugEntries = info;
+  g.debugCount = static_cast<int32_t>(count);
+  g.debugPresent = info != nullptr;
+  g.debugInfoChunk = g.debugPresent && hasLines;
+  g.DebugInstanceNameCount = static_cast<int32_t>(instanceCount);
+  g.DebugInstanceNames = hasInstances ? instances.Data() + 4 : nullptr;
   return true;
 }

@@ -12,14 +12,17 @@ struct PendingRecord {
 
 // One record per reader; there are far fewer readers than slots.
 constexpr int32_t kMaxRecords = 64;
-PendingRecord g_records[kMaxRecords];
-int32_t g_recordCount = 0;
-int32_t g_nextOrder = 0;
+struct PendingState {
+  PendingRecord records[kMaxRecords] = {};
+  int32_t count = 0;
+  int32_t nextOrder = 0;
+};
+PendingState g_pending;
 
 PendingRecord* FindRecord(const char* reader) {
   if (reader == nullptr) return nullptr;
-  for (int32_t i = 0; i < g_recordCount; ++i) {
-    if (std::strcmp(g_records[i].reader, reader) == 0) return &g_records[i];
+  for (int32_t i = 0; i < g_pending.count; ++i) {
+    if (std::strcmp(g_pending.records[i].reader, reader) == 0) return &g_pending.records[i];
   }
   return nullptr;
 }
@@ -30,12 +33,12 @@ void PendingChunk_Record(const char* reader, const BoundedReader& chunk) {
   if (reader == nullptr) return;
   PendingRecord* record = FindRecord(reader);
   if (record == nullptr) {
-    if (g_recordCount >= kMaxRecords) return;
-    record = &g_records[g_recordCount++];
+    if (g_pending.count >= kMaxRecords) return;
+    record = &g_pending.records[g_pending.count++];
     record->reader = reader;
   }
   record->payload = chunk.Payload();
-  record->order = g_nextOrder++;
+  record->order = g_pending.nextOrder++;
 }
 
 bool PendingChunk_Find(const char* reader, ChunkPayload* payload, int32_t* order) {
@@ -46,7 +49,4 @@ bool PendingChunk_Find(const char* reader, ChunkPayload* payload, int32_t* order
   return true;
 }
 
-void PendingChunk_ForgetAll() {
-  g_recordCount = 0;
-  g_nextOrder = 0;
-}
+void PendingChunk_ForgetAll() { g_pending = PendingState{}; }

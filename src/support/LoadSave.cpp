@@ -15,8 +15,7 @@
 #include "platform/MemoryManager.h"
 #include "support/Support_Directory.h"
 
-PermittedPath* PermittedReadList = nullptr;
-PermittedPath* PermittedWriteList = nullptr;
+PermittedPaths g_Permitted;
 
 namespace {
 
@@ -73,7 +72,7 @@ void FreeList(PermittedPath** list) {
 }
 
 bool IsReadPermitted(const char* full) {
-  for (PermittedPath* e = PermittedReadList; e != nullptr; e = e->next) {
+  for (PermittedPath* e = g_Permitted.PermittedReadList; e != nullptr; e = e->next) {
     if (std::strlen(e->path) == std::strlen(full) && EqualNoCaseN(full, e->path, std::strlen(full))) {
       return true;
     }
@@ -83,7 +82,7 @@ bool IsReadPermitted(const char* full) {
 
 bool IsWritePermitted(const char* full) {
   const size_t fullLength = std::strlen(full);
-  for (PermittedPath* e = PermittedWriteList; e != nullptr; e = e->next) {
+  for (PermittedPath* e = g_Permitted.PermittedWriteList; e != nullptr; e = e->next) {
     const size_t length = std::strlen(e->path);
     if (e->prefix) {
       // A directory permits what lies below it, not a sibling sharing its first letters.
@@ -116,15 +115,15 @@ bool PathExists(const char* path) {
 
 }  // namespace
 
-void LoadSave_PermitRead(const char* path) { AddPermitted(&PermittedReadList, path, 0); }
+void LoadSave_PermitRead(const char* path) { AddPermitted(&g_Permitted.PermittedReadList, path, 0); }
 
 void LoadSave_PermitWrite(const char* path, bool directory) {
-  AddPermitted(&PermittedWriteList, path, directory ? 1 : 0);
+  AddPermitted(&g_Permitted.PermittedWriteList, path, directory ? 1 : 0);
 }
 
 void LoadSave_ClearPermittedPaths() {
-  FreeList(&PermittedReadList);
-  FreeList(&PermittedWriteList);
+  FreeList(&g_Permitted.PermittedReadList);
+  FreeList(&g_Permitted.PermittedWriteList);
 }
 
 void LoadSave_ResolveGamePath(char* out, int capacity, const char* name) {

@@ -27,10 +27,13 @@ struct PermittedPath {
   uint8_t prefix;  // 1: a directory; every path below it is permitted
 };
 
-// Files picked in an open-file dialog.
-extern PermittedPath* PermittedReadList;
-// Files picked in a save-file dialog (prefix 0) and temporary write directories (prefix 1).
-extern PermittedPath* PermittedWriteList;
+struct PermittedPaths {
+  // Files picked in an open-file dialog.
+  PermittedPath* PermittedReadList = nullptr;
+  // Files picked in a save-file dialog (prefix 0) and temporary write directories (prefix 1).
+  PermittedPath* PermittedWriteList = nullptr;
+};
+extern PermittedPaths g_Permitted;
 
 // Adds a file the player chose in an open-file dialog.
 void LoadSave_PermitRead(const char* path);

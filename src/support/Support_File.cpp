@@ -16,9 +16,13 @@
 
 namespace {
 
-// The directory the temporary directory is made under, and the temporary directory itself.
-char* g_tempBase = nullptr;
-char* g_tempDirectory = nullptr;
+// The directory the temporary directory is made under, and the temporary directory itself
+// (memory-manager texts).
+struct TempState {
+  char* base = nullptr;
+  char* directory = nullptr;
+};
+TempState g_temp;
 
 // The last '\' of the path, or, when it has none, its last '/'; null with neither.
 const char* LastSeparator(const char* path) {
@@ -206,10 +210,10 @@ bool File_CreateTempDirectory() {
   const char* env = std::getenv("TMPDIR");
   std::string base = (env != nullptr && env[0] == '/') ? env : "/tmp";
   while (base.size() > 1 && base.back() == '/') base.pop_back();
-  MemoryManager::Free(g_tempBase);
-  g_tempBase = MemoryManager::DuplicateText(base.c_str(), base.size());
-  MemoryManager::Free(g_tempDirectory);
-  g_tempDirectory = nullptr;
+  MemoryManager::Free(g_temp.base);
+  g_temp.base = MemoryManager::DuplicateText(base.c_str(), base.size());
+  MemoryManager::Free(g_temp.directory);
+  g_temp.directory = nullptr;
 
   // The base may be missing (a TMPDIR not made yet).
   std::string made = base;
@@ -219,19 +223,19 @@ bool File_CreateTempDirectory() {
   // behind by an earlier run, or made by someone else meanwhile, is never taken over.
   std::string path = (base == "/" ? std::string() : base) + "/tw_ttt_XXXXXX";
   if (mkdtemp(path.data()) == nullptr) return false;
-  g_tempDirectory = MemoryManager::DuplicateText(path.c_str(), path.size());
+  g_temp.directory = MemoryManager::DuplicateText(path.c_str(), path.size());
   return true;
 }
 
 char* File_GetTempDirectory() {
-  return g_tempDirectory != nullptr ? MemoryManager::DuplicateText(g_tempDirectory) : nullptr;
+  return g_temp.directory != nullptr ? MemoryManager::DuplicateText(g_temp.directory) : nullptr;
 }
 
 void File_DeleteTempDirectory() {
-  if (g_tempDirectory == nullptr) return;
-  File_DeleteDirectoryTree(g_tempDirectory);
-  MemoryManager::Free(g_tempDirectory);
-  g_tempDirectory = nullptr;
+  if (g_temp.directory != nullptr) File_DeleteDirectoryTree(g_temp.directory);
+  MemoryManager::Free(g_temp.directory);
+  MemoryManager::Free(g_temp.base);
+  g_temp = TempState{};
 }
 
 char* GetEnvironmentVariableUTF8(const char* name) {

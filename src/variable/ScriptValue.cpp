@@ -14,7 +14,6 @@
 #include "platform/Numeric.h"
 #include "variable/Variable_State.h"
 
-
 namespace {
 
 // A zero-filled block for `count` items of `size` bytes: a count that cannot be a block is

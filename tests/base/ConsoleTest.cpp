@@ -6,6 +6,7 @@
 #include "base/VCL.h"
 #include "debug/Debug_Log.h"
 #include "graphics/Graphics_Window.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 
 using namespace testsupport;
@@ -13,14 +14,8 @@ using namespace testsupport;
 namespace {
 
 // Points the two log files into a temporary folder for one test.
-class ConsoleTest : public ::testing::Test {
+class ConsoleTest : public testsupport::RuntimeTest {
  protected:
-  void SetUp() override { m_saved = g_LogSettings; }
-  void TearDown() override {
-    g_LogSettings = m_saved;
-    Debug_SetLinkActive(false);
-    Debug_TakeLog();
-  }
   void WantOutput() {
     g_LogSettings.outputWanted = true;
     g_LogSettings.outputFile = m_dir.file("log.txt");
@@ -30,7 +25,6 @@ class ConsoleTest : public ::testing::Test {
     g_LogSettings.debugOutputFile = m_dir.file("debug.txt");
   }
   TempDir m_dir;
-  LogSettings m_saved;
 };
 
 TEST_F(ConsoleTest, WithoutLogSwitchesNoFileIsMade) {

@@ -5,6 +5,7 @@
 
 #include "base/ErrorSink.h"
 #include "code/Code_Error.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 
 using namespace testsupport;
@@ -21,18 +22,18 @@ void RecordReport(const char* message, bool fatal) { g_seen.reports.push_back(st
 void RecordShow(const char* text, bool fatal) { g_seen.shown.push_back(std::string(fatal ? "F:" : "E:") + text); }
 
 // Lower layers raise errors through the sink; whoever installed a reporter gets them.
-class ErrorSinkTest : public ::testing::Test {
+class ErrorSinkTest : public testsupport::RuntimeTest {
  protected:
   void SetUp() override {
+    RuntimeTest::SetUp();
     g_seen = Seen{};
     m_savedConsole = OutputConsole;
     OutputConsole = &m_console;
   }
   void TearDown() override {
     OutputConsole = m_savedConsole;
-    g_ErrorSuppressed.store(false);
-    g_ErrorFlag.store(false);
     Code_InstallErrorReporter();  // what every test executable runs with
+    RuntimeTest::TearDown();
   }
   RecordingConsole m_console;
   tagIConsole* m_savedConsole = nullptr;

@@ -3,13 +3,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
 
 #include "base/IniFile.h"
 #include "debug/Debug_Log.h"
 #include "os/OS_Paths.h"
 #include "platform/MemoryManager.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 
 using namespace testsupport;
@@ -194,25 +194,21 @@ TEST(IniFileChange, SystemCommandSectionStoresNothing) {
 
 // Puts the save area and the game folder into temporary folders, runs in a third one (names are
 // resolved against the current directory) and captures the debug log.
-class IniFileOnDisk : public ::testing::Test {
+class IniFileOnDisk : public RuntimeTest {
  protected:
   void SetUp() override {
+    RuntimeTest::SetUp();
     std::error_code ec;
     m_oldCwd = std::filesystem::current_path(ec);
     std::filesystem::current_path(m_cwd.path());
-    if (const char* old = GetGameFilePath()) m_oldGamePath = old;
     SetGameFilePath(m_game.file("data.win").c_str());
     SetSaveAreaGameInfo("game", 0);
     Debug_SetLinkActive(true);
-    Debug_TakeLog();
   }
   void TearDown() override {
-    Debug_SetLinkActive(false);
-    Debug_TakeLog();
-    ClearSaveAreaGameInfo();
-    SetGameFilePath(m_oldGamePath ? m_oldGamePath->c_str() : nullptr);
     std::error_code ec;
     if (!m_oldCwd.empty()) std::filesystem::current_path(m_oldCwd, ec);
+    RuntimeTest::TearDown();
   }
   std::string SavePath(const std::string& name) const { return (m_data.path() / "runner" / "game" / name).string(); }
   void Put(const std::string& path, const std::string& text) {
@@ -227,7 +223,6 @@ class IniFileOnDisk : public ::testing::Test {
   std::filesystem::path m_oldCwd;
   EnvOverride m_xdg{"XDG_DATA_HOME", m_data.path().c_str()};
   EnvOverride m_homeEnv{"HOME", m_home.path().c_str()};
-  std::optional<std::string> m_oldGamePath;
 };
 
 TEST_F(IniFileOnDisk, MissingFileGivesAnEmptyNamedDocumentSilently) {

@@ -16,6 +16,7 @@
 #include "code/Code_Error.h"
 #include "os/OS_Paths.h"
 #include "platform/MemoryManager.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 
 using namespace testsupport;
@@ -70,14 +71,21 @@ void SetContents(IBuffer& b, const Bytes& bytes) {
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 // Every test must give back each block it takes. The buffer table is made before counting,
-// since it lives as long as the program.
-class BufferTest : public ::testing::Test {
+// since it lives until the runtime is reset.
+class BufferTest : public testsupport::RuntimeTest {
  protected:
   void SetUp() override {
+    RuntimeTest::SetUp();
+    CountBlocks();
+  }
+  void TearDown() override {
+    EXPECT_EQ(MemoryManager::BlockCount.load(), m_blocks);
+    RuntimeTest::TearDown();
+  }
+  void CountBlocks() {
     if (GetBufferTableLength() == 0) AllocBufferSlot();
     m_blocks = MemoryManager::BlockCount.load();
   }
-  void TearDown() override { EXPECT_EQ(MemoryManager::BlockCount.load(), m_blocks); }
   int32_t m_blocks = 0;
 };
 
@@ -833,6 +841,7 @@ TEST_F(BufferTest, UnknownKindIsFatal) {
 class BufferFileTest : public BufferTest {
  protected:
   void SetUp() override {
+    RuntimeTest::SetUp();
     std::filesystem::create_directories(m_dir.path() / "game");
     std::filesystem::create_directories(m_dir.path() / "data" / "runner" / "save");
     m_home.emplace("HOME", m_dir.path().c_str());
@@ -842,12 +851,10 @@ class BufferFileTest : public BufferTest {
     // The paths are cached before the blocks are counted.
     GetGameDirectory();
     GetSaveDirectory();
-    BufferTest::SetUp();
+    CountBlocks();
   }
   void TearDown() override {
     BufferTest::TearDown();
-    ClearSaveAreaGameInfo();
-    FreeGamePaths();
     m_data.reset();
     m_home.reset();
   }

@@ -21,6 +21,7 @@
 #include "room/Event_State.h"
 #include "run/Run_Global.h"
 #include "script/Script_Main.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 #include "testlib/VMAssembler.h"
 #include "variable/Variable_Main.h"
@@ -34,27 +35,17 @@ const std::string kRule = std::string(92, '-') + "\n";
 
 // Every test starts from a cleared error state, the dialog switch on, a running game and the
 // create event of object 0; the console output is recorded.
-class CodeErrorTest : public ::testing::Test {
+class CodeErrorTest : public testsupport::RuntimeTest {
  protected:
   void SetUp() override {
-    Reset();
+    RuntimeTest::SetUp();
     m_savedConsole = OutputConsole;
     OutputConsole = &m_console;
     Run_SetRunning(true);
   }
   void TearDown() override {
     OutputConsole = m_savedConsole;
-    Reset();
-    Run_SetRunning(false);
-  }
-  static void Reset() {
-    Error_ResetState();
-    Error_SetDebuggerHooks(nullptr, nullptr);
-    Run_SetNewRoom(0);
-    Event_SetType(0);
-    Event_SetNumber(0);
-    Event_SetObject(0);
-    Event_SetAction(0);
+    RuntimeTest::TearDown();
   }
   void ExpectGameEnded() {
     EXPECT_TRUE(Error_IsEnding());
@@ -189,7 +180,7 @@ TEST_F(CodeErrorTest, IgnoreLetsTheGameGoOnAndAbortEndsIt) {
 TEST_F(CodeErrorTest, FatalAndAllErrorsFatalOfferNoIgnore) {
   for (bool allFatal : {false, true}) {
     SCOPED_TRACE(allFatal);
-    Reset();
+    Runtime_Reset();
     Run_SetRunning(true);
     Error_SetAllErrorsFatal(allFatal);
     MessageBoxRecorder boxes(MessageBoxAnswer::Ok);
@@ -267,7 +258,7 @@ TEST_F(CodeErrorTest, ReportsNameTheEventTheObjectAndTheLine) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Reset();
+    Runtime_Reset();
     m_console.Clear();
     Error_SetDialogSwitch(false);
     Error_SetShaderInfo("sh_blur", true);
@@ -325,10 +316,6 @@ class ScriptErrorTest : public CodeErrorTest {
     m_scriptCode.m_lineInfo = nullptr;
     m_scriptCode.m_name = nullptr;
     m_scriptCode.m_sourceCopy = nullptr;
-    Script_FreeAll();
-    Object_FreeAll();
-    FreeBuiltinFunctions();
-    FreeVariables();
     CodeErrorTest::TearDown();
   }
   void RunEvent() {

@@ -17,6 +17,7 @@
 #include "extension/Extension_Main.h"
 #include "platform/MemoryManager.h"
 #include "script/Script_Main.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 
 using namespace testsupport;
@@ -70,18 +71,7 @@ constexpr int32_t kMin32 = std::numeric_limits<int32_t>::min();
 constexpr int64_t kMin64 = std::numeric_limits<int64_t>::min();
 
 // Every test starts and ends with empty tables and errors not suppressed.
-class CodeFunctionTest : public ::testing::Test {
- protected:
-  void SetUp() override { Reset(); }
-  void TearDown() override { Reset(); }
-  static void Reset() {
-    FreeBuiltinFunctions();
-    Script_FreeAll();
-    Extension_FreeAll();
-    g_ErrorSuppressed = false;
-    g_ErrorFlag = false;
-  }
-};
+class CodeFunctionTest : public testsupport::RuntimeTest {};
 
 TEST_F(CodeFunctionTest, TableGrowsBy500AndKeepsEveryEntry) {
   EXPECT_EQ(g_VM.functions, nullptr);

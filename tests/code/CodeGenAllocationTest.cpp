@@ -14,10 +14,6 @@ class AllocationTest : public CodeGenTest, public ::testing::WithParamInterface<
     RegisterBuiltinConstants();  // global
     g_VM.fastPaths = GetParam();
   }
-  void TearDown() override {
-    g_VM.fastPaths = true;
-    CodeGenTest::TearDown();
-  }
 
   // The blocks one run of the code takes with the global passes = n.
   int64_t BlocksFor(CCode* code, double n) {

@@ -19,6 +19,7 @@
 #include "code/VM_Variables.h"
 #include "runner/GameData_Strings.h"
 #include "script/Script_Main.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 #include "testlib/VMAssembler.h"
 #include "variable/ScriptValue.h"
@@ -50,36 +51,17 @@ inline void SumBuiltin(ScriptValue* result, CInstance*, CInstance*, int32_t argc
   SetReal(result, sum);
 }
 
-class CodeGenTest : public ::testing::Test {
+class CodeGenTest : public testsupport::RuntimeTest {
  protected:
   void SetUp() override {
-    Clean();
+    RuntimeTest::SetUp();
     InitGlobalVariables();
-    g_VM.UseVM = true;
-    Code_SetGeneratorHook(&CodeGen_GenerateForEntry);
     g_ErrorSuppressed.store(true);
-    g_ErrorFlag.store(false);
-    VM_ClearLastErrorText();
     RegisterBuiltinFunction("f", &SumBuiltin, -1);
   }
   void TearDown() override {
     m_codes.clear();
-    g_ErrorSuppressed.store(false);
-    g_ErrorFlag.store(false);
-    Clean();
-    FreeVariables();
-    FreeArgumentSlots();
-    VMFreeLocalsPool();
-    Compiler_FreeScratch();
-  }
-
-  static void Clean() {
-    FreeBuiltinFunctions();
-    FreeConstants();
-    ClearBuiltinVariables();
-    Script_FreeAll();
-    StringTable_Clear();
-    Code_ClearErrorFlag();
+    RuntimeTest::TearDown();
   }
 
   // Compiles the text (kept alive by the fixture) and answers the entry; the compilation must

@@ -15,7 +15,9 @@
 #include "platform/MemoryManager.h"
 #include "room/Event_State.h"
 #include "run/Run_Global.h"
+#include "runner/GameData.h"
 #include "runner/GameData_Code.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 #include "testlib/VMAssembler.h"
 
@@ -43,16 +45,11 @@ CInstance* Someone() {
   return reinterpret_cast<CInstance*>(&placeholder);
 }
 
-class CodeMainTest : public ::testing::Test {
+class CodeMainTest : public RuntimeTest {
  protected:
-  void SetUp() override { Reset(); }
-  void TearDown() override { Reset(); }
-  static void Reset() {
-    Code_FreeAll();
-    GameData_ClearCode();
-    Error_ResetState();
+  void SetUp() override {
+    RuntimeTest::SetUp();
     Error_SetDialogSwitch(false);  // run-time errors go only to the console
-    g_VM.UseVM = true;
     Code_SetGeneratorHook(nullptr);
     Code_SetTreeInterpreter(nullptr, nullptr);
   }
@@ -158,7 +155,7 @@ TEST_F(CodeMainTest, CodeAddWithACodeChunkStoresEntriesAndNullSlots) {
 TEST_F(CodeMainTest, CodeAddWithoutACodeChunkTakesTextsFromTheImage) {
   // An image without a CODE chunk: code is referred to by the offset of its text.
   const char image[] = "HEAD" "x = 1;\0" "unterminated";
-  GameData_SetImage(reinterpret_cast<const uint8_t*>(image), sizeof(image) - 1);
+  ASSERT_TRUE(GameData_LoadImage(reinterpret_cast<const uint8_t*>(image), sizeof(image) - 1));
   EXPECT_EQ(Code_Add(4, false), 0);
   EXPECT_EQ(Code_Add(0, false), 1);
   EXPECT_EQ(Code_Add(11, false), 2);     // runs past the image's end

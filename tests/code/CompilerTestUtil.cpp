@@ -13,6 +13,7 @@
 #include "code/Code_Phase3.h"
 #include "code/Code_Token.h"
 #include "code/Code_Variable.h"
+#include "extension/Extension_Main.h"
 #include "object/Object_Class.h"
 #include "object/Object_Main.h"
 #include "script/Script_Main.h"
@@ -203,24 +204,5 @@ void TestBuiltin(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) {}
 }  // namespace
 
 void RegisterTestFunction(const char* name, int32_t argc) { RegisterBuiltinFunction(name, &TestBuiltin, argc); }
-
-namespace {
-void Clean() {
-  FreeBuiltinFunctions();
-  FreeConstants();
-  ClearBuiltinVariables();
-  Script_FreeAll();
-  Object_FreeAll();
-  Code_ClearErrorFlag();
-  ExternalCallsDisabled = 0;
-}
-}  // namespace
-
-void CompilerTest::SetUp() { Clean(); }
-
-void CompilerTest::TearDown() {
-  Clean();
-  Compiler_FreeScratch();
-}
 
 }  // namespace compilertest

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "code/Code_Tree.h"
+#include "testlib/RuntimeTest.h"
 #include "variable/ScriptValue.h"
 
 namespace compilertest {
@@ -42,12 +43,7 @@ void LastError(std::string* message, int32_t* position);
 // A scratch built-in function taking `argc` arguments (-1: any number).
 void RegisterTestFunction(const char* name, int32_t argc);
 
-// Resets what the compiler tests share: the built-in function table, the constant table, the
-// built-in variables and the code error flag; each test starts and ends clean.
-class CompilerTest : public ::testing::Test {
- protected:
-  void SetUp() override;
-  void TearDown() override;
-};
+// The compiler tests' fixture: each test starts and ends with a fresh runtime.
+using CompilerTest = testsupport::RuntimeTest;
 
 }  // namespace compilertest

@@ -8,6 +8,7 @@
 #include "CompilerTestUtil.h"
 #include "code/Code_Constant.h"
 #include "code/Code_Main.h"
+#include "extension/Extension_Main.h"
 #include "object/Object_Class.h"
 #include "option/Option_Main.h"
 #include "platform/MemoryManager.h"
@@ -70,7 +71,7 @@ TEST_F(ConstantTest, PiIsTheSinglePrecisionValue) {
 }
 
 TEST_F(ConstantTest, CallingConventionsOnlyWhileExternalCallsAreAllowed) {
-  ExternalCallsDisabled = 1;
+  g_Extensions.ExternalCallsDisabled = 1;
   RegisterBuiltinConstants();
   EXPECT_TRUE(std::isnan(Resolve("dll_cdecl")));
   EXPECT_TRUE(std::isnan(Resolve("dll_stdcall")));
@@ -79,7 +80,7 @@ TEST_F(ConstantTest, CallingConventionsOnlyWhileExternalCallsAreAllowed) {
   EXPECT_EQ(Compile("dll_cdecl", true).tree, "dll_cdecl@-6");
 
   FreeConstants();
-  ExternalCallsDisabled = 0;
+  g_Extensions.ExternalCallsDisabled = 0;
   RegisterBuiltinConstants();
   EXPECT_EQ(Resolve("dll_cdecl"), 0);
   EXPECT_EQ(Compile("dll_cdecl", true).tree, "0");

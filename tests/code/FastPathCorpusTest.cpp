@@ -93,10 +93,6 @@ class FastPathCorpus : public TreeExecTest {
     const int32_t object = testsupport::AddObject(-1);
     for (int n = 0; n < 2; ++n) m_instances.push_back(AddInstance(object));
   }
-  void TearDown() override {
-    g_VM.fastPaths = true;
-    TreeExecTest::TearDown();
-  }
 
   static void StringOf(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue* args) {
     char* text = ValueToString(&args[0]);

@@ -1,8 +1,6 @@
 #include "TreeExecSupport.h"
 
-#include "option/Option_Main.h"
 #include "room/Instance_Variables.h"
-#include "object/Object_Main.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -40,23 +38,11 @@ bool GetSeven(CInstance*, int32_t, ScriptValue* out) {
   return true;
 }
 
-void Clean() {
-  FreeArgumentSlots();
-  FreeBuiltinFunctions();
-  ClearBuiltinVariables();
-  FreeConstants();
-  Extension_FreeAll();
-  Code_ClearErrorFlag();
-  g_Options.uninitialisedVariables = false;
-  g_ErrorSuppressed.store(false);
-}
-
 }  // namespace
 
 void TreeExecTest::SetUp() {
-  Clean();
+  RuntimeTest::SetUp();
   g_VM.UseVM = false;
-  Error_ResetState();
   Error_SetDialogSwitch(false);
   InitGlobalVariables();
   RegisterBuiltinConstants();
@@ -79,13 +65,7 @@ void TreeExecTest::TearDown() {
   CurrentRoom = nullptr;
   m_room.DeleteActiveInstances();
   m_room.DeleteDeactivatedInstances();
-  Object_FreeAll();
-  Clean();
-  FreeVariables();
-  Compiler_FreeScratch();
-  Error_ResetState();
-  Code_SetGeneratorHook(nullptr);
-  g_VM.UseVM = true;
+  RuntimeTest::TearDown();
 }
 
 Outcome TreeExecTest::Run(const std::string& source) { return RunFor(source, &m_self, &m_other); }

@@ -27,6 +27,7 @@
 #include "script/Script_Main.h"
 #include "variable/ScriptValue.h"
 #include "variable/Variable_Main.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 
 namespace treetest {
@@ -76,7 +77,7 @@ inline int32_t ErrorMark(const std::string& marked, std::string* source) {
 //   nan()       answers NaN
 // Test built-in variables: argument0 .. argument15 and argument_count (the argument slots),
 // id (read-only: self's instance id) and ro (read-only: 7).
-class TreeExecTest : public ::testing::Test {
+class TreeExecTest : public testsupport::RuntimeTest {
  protected:
   void SetUp() override;
   void TearDown() override;

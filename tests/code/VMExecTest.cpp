@@ -591,14 +591,14 @@ TEST_F(VMExec, BreakpointsRunTheReplacedInstruction) {
   EXPECT_EQ(g_VM.breakpoints[0].address, nullptr);
 
   // A break request while a debugger is connected stops at the next instruction and records it.
-  g_Debugger.connected = true;
-  g_Debugger.breakRequest = true;
+  g_Debug.debugger.connected = true;
+  g_Debug.debugger.breakRequest = true;
   RunResult stepped;
   RunCode(&stepped, code.get());
   EXPECT_TRUE(stepped.IsReal(5));
-  EXPECT_FALSE(g_Debugger.breakRequest);
-  EXPECT_EQ(g_Debugger.stepKind, -1);
-  g_Debugger = DebuggerState{};
+  EXPECT_FALSE(g_Debug.debugger.breakRequest);
+  EXPECT_EQ(g_Debug.debugger.stepKind, -1);
+  g_Debug.debugger = DebuggerState{};
 }
 
 }  // namespace

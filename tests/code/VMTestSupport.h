@@ -12,8 +12,8 @@
 #include "code/Code_Main.h"
 #include "code/VM_Exec.h"
 #include "code/VM_Variables.h"
-#include "option/Option_Main.h"
 #include "script/Script_Main.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/VMAssembler.h"
 #include "variable/ScriptValue.h"
 #include "variable/Variable_Main.h"
@@ -42,29 +42,19 @@ struct RunResult {
   std::string Text() const { return value.Kind() == VALUE_STRING && value.str ? value.str : ""; }
 };
 
-class VMTest : public ::testing::Test {
+class VMTest : public testsupport::RuntimeTest {
  protected:
   void SetUp() override {
+    RuntimeTest::SetUp();
     InitGlobalVariables();
     g_ErrorSuppressed.store(true);
-    g_ErrorFlag.store(false);
-    VM_ClearLastErrorText();
-    g_Options.uninitialisedVariables = false;
   }
   void TearDown() override {
     EXPECT_EQ(g_VM.current, nullptr);
     EXPECT_EQ(VMLocalsInUse(), 0);
-    g_ErrorSuppressed.store(false);
-    g_ErrorFlag.store(false);
     for (CCode* code : m_scripts) delete code;
     m_scripts.clear();
-    Script_FreeAll();
-    FreeArgumentSlots();
-    FreeBuiltinFunctions();
-    VMFreeLocalsPool();
-    FreeVariables();
-    g_Variables.MathEpsilon = 0.00001;
-    g_Options.uninitialisedVariables = false;
+    RuntimeTest::TearDown();
   }
 
   // Runs the assembled text; the result starts as kUntouched.

@@ -43,7 +43,6 @@ class VMWith : public VMTest {
     m_room.DeleteActiveInstances();
     RelinkQueue.Reset();
     ActivationChangeList.Reset();
-    Object_FreeAll();
     VMTest::TearDown();
   }
   CInstance* Add(int32_t object) { return m_room.AddInstance(0, 0, object); }

@@ -36,7 +36,7 @@ class ExternalFunctionsTest : public ::testing::Test {
   }
   void TearDown() override {
     DLL_FreeAll();
-    ExternalCallsOff = false;
+    g_Extensions.ExternalCallsOff = false;
     ClearSaveAreaGameInfo();
     FreeGamePaths();
   }
@@ -167,10 +167,10 @@ TEST_F(ExternalFunctionsTest, CallsThatCannotBeMadeAnswerRealZeroAndRunNothing) 
   EXPECT_EQ(CallReal(add, {Real(1), Real(2), Real(3)}), 0.0);     // one too many
   EXPECT_EQ(CallReal(calls + 100, {}), 0.0);                      // no such definition
   EXPECT_EQ(CallReal(-1, {}), 0.0);
-  ExternalCallsOff = true;
+  g_Extensions.ExternalCallsOff = true;
   EXPECT_EQ(CallReal(add, {Real(1), Real(2)}), 0.0);
   EXPECT_EQ(CallReal(label, {Str("a"), Real(1)}), 0.0);           // real 0, even for a text result
-  ExternalCallsOff = false;
+  g_Extensions.ExternalCallsOff = false;
   EXPECT_EQ(CallReal(calls, {}), 0.0);  // none of the above ran the library's code
 }
 

@@ -53,8 +53,7 @@ Answer Read(const ScriptValue& result) {
 }
 
 void BuiltinTest::SetUp() {
-  FreeBuiltinFunctions();
-  Error_ResetState();
+  RuntimeTest::SetUp();
   Error_SetDialogSwitch(false);
   Run_SetRunning(true);
   RegisterMathFunctions();
@@ -65,14 +64,7 @@ void BuiltinTest::SetUp() {
 
 void BuiltinTest::TearDown() {
   OutputConsole = m_savedConsole;
-  FreeArgumentSlots();
-  FreeBuiltinFunctions();
-  FreeVariables();
-  Compiler_FreeScratch();
-  Code_SetGeneratorHook(nullptr);
-  Error_ResetState();
-  Run_SetRunning(false);
-  g_Variables.MathEpsilon = 0.00001;
+  RuntimeTest::TearDown();
 }
 
 Answer BuiltinTest::Call(const char* name, std::vector<ScriptValue> args, ScriptValue* raw) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "room/Instance_Class.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 #include "variable/ScriptValue.h"
 
@@ -41,7 +42,7 @@ ScriptValue Undefined();
 ScriptValue NoText();
 Answer Read(const ScriptValue& result);
 
-class BuiltinTest : public ::testing::Test {
+class BuiltinTest : public testsupport::RuntimeTest {
  protected:
   void SetUp() override;
   void TearDown() override;

@@ -30,11 +30,6 @@ class DsFunctionsTest : public builtintest::BuiltinTest {
     BuiltinTest::SetUp();
     m_first = g_VM.functionCount;
     RegisterDataStructureFunctions();
-    DataStructures_Reset();
-  }
-  void TearDown() override {
-    DataStructures_Reset();
-    BuiltinTest::TearDown();
   }
 
   // The text form of a result, strings quoted ("undefined" for undefined).

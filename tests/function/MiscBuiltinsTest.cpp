@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "BuiltinTestUtil.h"
-#include "option/Option_Main.h"
-#include "variable/Variable_State.h"
-#include "code/VM_State.h"
 #include "code/Code_Constant.h"
 #include "code/Code_Function.h"
+#include "code/VM_State.h"
 #include "debug/Debug_State.h"
+#include "extension/Extension_Main.h"
 #include "extension/Support_DLL.h"
 #include "function/Function_Misc.h"
+#include "option/Option_Main.h"
 #include "os/OS_Paths.h"
 #include "os/OS_Platform.h"
 #include "os/OS_Process.h"
@@ -46,8 +46,8 @@ class MiscBuiltinsTest : public BuiltinTest {
   void TearDown() override {
     BuiltinTest::TearDown();
     FreeConstants();
-    ExternalCallsDisabled = 0;
-    DebugOverlayFlags = 0;
+    g_Extensions.ExternalCallsDisabled = 0;
+    g_Debug.DebugOverlayFlags = 0;
     g_Options.uninitialisedVariables = false;
     ClearBuiltinVariables();
   }
@@ -116,7 +116,7 @@ TEST_F(MiscBuiltinsTest, RegistersInItsOrderWithTheExternalBuiltinsOnlyWhileAllo
   ExpectRegistered(all);
 
   FreeBuiltinFunctions();
-  ExternalCallsDisabled = 1;
+  g_Extensions.ExternalCallsDisabled = 1;
   RegisterMiscFunctions();
   ExpectRegistered(withoutExternal);
 }
@@ -195,9 +195,9 @@ TEST_F(MiscBuiltinsTest, ShowDebugOverlaySwitchesTheShowBitOnlyForOneRealAbove05
       {{Real(1), Real(1)}, 0, 0},    // two arguments
   };
   for (const Case& c : cases) {
-    DebugOverlayFlags = c.before;
+    g_Debug.DebugOverlayFlags = c.before;
     Call("show_debug_overlay", c.args);
-    EXPECT_EQ(DebugOverlayFlags, c.after);
+    EXPECT_EQ(g_Debug.DebugOverlayFlags, c.after);
   }
 }
 

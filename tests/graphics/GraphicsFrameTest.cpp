@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "debug/Debug_Overlay.h"
+#include "debug/Debug_State.h"
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_Frame.h"
@@ -33,7 +34,7 @@ TEST_F(FrameTest, AFrameOpensTheSceneOnTheBackBufferAndPresentsAtTheEnd) {
   EXPECT_EQ(g_VertexBatch.frameCounter, counter + 1);
   // The first present shows the window.
   EXPECT_TRUE(g_GraphicsDevice.windowShown);
-  EXPECT_EQ(g_DebugOverlay.frameCounter, 1);
+  EXPECT_EQ(g_Debug.overlay.frameCounter, 1);
 }
 
 TEST_F(FrameTest, ASecondBeginAndAnUnmatchedEndDoNothingButTheAskedPresent) {
@@ -72,11 +73,11 @@ TEST_F(FakeGraphicsTest, OnlyTheCodesOfTheObjectKindResetALostDevice) {
     FakeD3D_Reset();
     FakeD3D().windowManager = c.extended;
     ASSERT_TRUE(GR_D3D_Init(nullptr, 640, 480, 0));
-    g_ApplicationSurfaceId = 7;
+    g_Surfaces.applicationSurfaceId = 7;
     FakeD3D().Fail("TestCooperativeLevel", c.level);
     ASSERT_TRUE(GR_D3D_Start_Frame());
     EXPECT_EQ(FakeD3D().Count("Reset"), c.resets ? 1 : 0) << c.extended << " " << std::hex << c.level;
-    EXPECT_EQ(g_ApplicationSurfaceId, c.resets ? static_cast<int32_t>(0xFEEEDEADu) : 7);
+    EXPECT_EQ(g_Surfaces.applicationSurfaceId, c.resets ? static_cast<int32_t>(0xFEEEDEADu) : 7);
     EXPECT_EQ(FakeD3D().Count("BeginScene"), 1);
   }
 }

@@ -8,6 +8,7 @@
 
 #include "base/VCL.h"
 #include "debug/Debug_Overlay.h"
+#include "debug/Debug_State.h"
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_HardwareTexture.h"
@@ -338,19 +339,19 @@ TEST_F(HardwareTextureTest, BindingARenderedTextureResolvesItFirstAndCountsRealC
   EXPECT_EQ(target->flags & kTextureRendered, kTextureRendered);
   ASSERT_TRUE(PopRenderTarget());
   FakeD3D().log.clear();
-  g_DebugOverlay.textureSwitches = 0;
+  g_Debug.overlay.textureSwitches = 0;
   SetTextureStage(0, target);
   EXPECT_EQ(FakeD3D().log, (std::vector<std::string>{"GetSurfaceLevel tex1 0",
                                                      "StretchRect rt1 0,0,300,200 tex1.0 0,0,300,200 2",
                                                      "SetTexture 0 tex1"}));
   EXPECT_EQ(target->flags & kTextureRendered, 0u);
-  EXPECT_EQ(g_DebugOverlay.textureSwitches, 1);
+  EXPECT_EQ(g_Debug.overlay.textureSwitches, 1);
   FakeD3D().log.clear();
   SetTextureStage(1, target);  // resolved already, and the same texture
   EXPECT_EQ(FakeD3D().log, std::vector<std::string>{"SetTexture 1 tex1"});
-  EXPECT_EQ(g_DebugOverlay.textureSwitches, 1);
+  EXPECT_EQ(g_Debug.overlay.textureSwitches, 1);
   SetTextureStage(0, plain);
-  EXPECT_EQ(g_DebugOverlay.textureSwitches, 2);
+  EXPECT_EQ(g_Debug.overlay.textureSwitches, 2);
   FakeD3D().log.clear();
   SetTextureStage(9, plain);
   SetTextureStage(-1, plain);

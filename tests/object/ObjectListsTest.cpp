@@ -9,6 +9,7 @@
 #include "object/Object_Main.h"
 #include "platform/MemoryManager.h"
 #include "room/Event_Class.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 
 namespace {
@@ -32,11 +33,14 @@ std::vector<std::pair<int32_t, int32_t>> Pairs() {
   return pairs;
 }
 
-class ObjectListsTest : public ::testing::Test {
+class ObjectListsTest : public testsupport::RuntimeTest {
  protected:
-  void SetUp() override { m_blocks = MemoryManager::BlockCount.load(); }
+  void SetUp() override {
+    RuntimeTest::SetUp();
+    m_blocks = MemoryManager::BlockCount.load();
+  }
   void TearDown() override {
-    Object_FreeAll();
+    RuntimeTest::TearDown();
     EXPECT_EQ(CollisionPairs.count, 0);
     EXPECT_EQ(MemoryManager::BlockCount.load(), m_blocks) << "memory-manager blocks leaked";
   }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 #include "object/Object_Class.h"
 #include "object/Object_Main.h"
@@ -18,11 +19,14 @@ namespace {
 using testsupport::AddObject;
 
 
-class ObjectTest : public ::testing::Test {
+class ObjectTest : public testsupport::RuntimeTest {
  protected:
-  void SetUp() override { m_blocks = MemoryManager::BlockCount.load(); }
+  void SetUp() override {
+    RuntimeTest::SetUp();
+    m_blocks = MemoryManager::BlockCount.load();
+  }
   void TearDown() override {
-    Object_FreeAll();
+    RuntimeTest::TearDown();
     EXPECT_EQ(MemoryManager::BlockCount.load(), m_blocks) << "memory-manager blocks leaked";
   }
   int32_t m_blocks = 0;

@@ -7,6 +7,7 @@
 
 #include "os/OS_Messages.h"
 #include "os/OS_Platform.h"
+#include "testlib/RuntimeTest.h"
 
 namespace {
 
@@ -14,9 +15,10 @@ std::vector<Uint32> g_dispatched;
 void RecordEvent(const SDL_Event& event) { g_dispatched.push_back(event.type); }
 
 // The platform services started headless, the window procedure recorded; all put back after.
-class PumpTest : public ::testing::Test {
+class PumpTest : public testsupport::RuntimeTest {
  protected:
   void SetUp() override {
+    RuntimeTest::SetUp();
     ASSERT_TRUE(InitPlatformUI()) << SDL_GetError();
     g_dispatched.clear();
     m_previous = PumpMessages_SetWindowProcedure(RecordEvent);
@@ -25,9 +27,8 @@ class PumpTest : public ::testing::Test {
   void TearDown() override {
     PumpMessages_SetWindowProcedure(m_previous);
     PumpMessages_SetDialogFilter(nullptr);
-    Run_SetRunning(false);
     ShutdownPlatformUI();
-    OS_ClearQuitSignal();
+    RuntimeTest::TearDown();
   }
   static void Push(Uint32 type) {
     SDL_Event event{};

@@ -16,6 +16,7 @@
 
 #include "base/VCL.h"
 #include "os/OS_Paths.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 
 using namespace testsupport;
@@ -25,22 +26,20 @@ namespace {
 
 // A sandbox: the current directory in a temporary folder, the path caches empty, the debug
 // console recorded. Everything is put back afterwards.
-class PathsTest : public ::testing::Test {
+class PathsTest : public testsupport::RuntimeTest {
  protected:
   void SetUp() override {
+    RuntimeTest::SetUp();
     m_root = fs::canonical(m_dir.path()).string();
     m_oldCwd = fs::current_path();
     fs::current_path(m_root);
     m_oldConsole = DebugConsole;
     DebugConsole = &m_console;
-    FreeGamePaths();
-    ClearSaveAreaGameInfo();
   }
   void TearDown() override {
-    FreeGamePaths();
-    ClearSaveAreaGameInfo();
     DebugConsole = m_oldConsole;
     fs::current_path(m_oldCwd);
+    RuntimeTest::TearDown();
   }
   static std::string FullPath(const char* path) {
     char out[2048];

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 #include "object/Object_Class.h"
 #include "object/Object_Main.h"
@@ -23,11 +24,14 @@ std::vector<CInstance*> Backwards(const ActiveList& list) {
   return order;
 }
 
-class InstanceListTest : public ::testing::Test {
+class InstanceListTest : public testsupport::RuntimeTest {
  protected:
-  void SetUp() override { m_blocks = MemoryManager::BlockCount.load(); }
+  void SetUp() override {
+    RuntimeTest::SetUp();
+    m_blocks = MemoryManager::BlockCount.load();
+  }
   void TearDown() override {
-    Object_FreeAll();
+    RuntimeTest::TearDown();
     EXPECT_EQ(InstanceIdMap.Count(), 0);
     EXPECT_EQ(MemoryManager::BlockCount.load(), m_blocks) << "memory-manager blocks leaked";
   }

@@ -15,19 +15,12 @@
 #include "physics/Physics_Main.h"
 #include "run/Run_CommandLine.h"
 #include "sound/Audio_Main.h"
+#include "testlib/RuntimeTest.h"
 
 namespace {
 
-class CommandLineTest : public ::testing::Test {
+class CommandLineTest : public testsupport::RuntimeTest {
  protected:
-  void SetUp() override {
-    CommandLine_Reset();
-    FreeGamePaths();
-  }
-  void TearDown() override {
-    CommandLine_Reset();
-    FreeGamePaths();
-  }
   static std::vector<std::string> Parameters() {
     std::vector<std::string> out;
     for (int32_t i = 0; i < CommandLine_ParameterCount(); ++i) out.push_back(CommandLine_Parameter(i));
@@ -82,17 +75,17 @@ TEST_F(CommandLineTest, EveryOptionSetsItsState) {
       "-profiledump prof.txt 12 -game g.win --debug -Trace stray");
   const CommandLineOptions& o = g_CommandLineOptions;
   EXPECT_TRUE(g_VM.trace);
-  EXPECT_TRUE(ExternalCallsOff);
+  EXPECT_TRUE(g_Extensions.ExternalCallsOff);
   EXPECT_FALSE(Error_GetDialogSwitch());
   EXPECT_FALSE(g_VM.UseVM);
   EXPECT_TRUE(SoundDisabled);
   EXPECT_TRUE(g_Options.InAWindow);
   EXPECT_EQ(Text(o.exitGamePath), "back.win");
   EXPECT_EQ(Text(o.directory), "d");
-  EXPECT_EQ(ExternalCallsDisabled, 1);
+  EXPECT_EQ(g_Extensions.ExternalCallsDisabled, 1);
   EXPECT_TRUE(o.softwareVertexProcessing);
   EXPECT_TRUE(o.intelWorkarounds);
-  EXPECT_EQ(DebugOverlayFlags, kDebugOverlayAudio);
+  EXPECT_EQ(g_Debug.DebugOverlayFlags, kDebugOverlayAudio);
   EXPECT_TRUE(o.networkDebug);
   EXPECT_TRUE(o.vanillaGraphics);
   EXPECT_TRUE(g_LogSettings.outputWanted);
@@ -102,7 +95,7 @@ TEST_F(CommandLineTest, EveryOptionSetsItsState) {
   EXPECT_EQ(Text(o.profileDumpFile), "prof.txt");
   EXPECT_EQ(o.profileDumpCount, 12);
   EXPECT_EQ(Text(GetGameFilePath()), "g.win");
-  EXPECT_FALSE(DebugMode);  // "--debug" is no option
+  EXPECT_FALSE(g_Debug.DebugMode);  // "--debug" is no option
   // Every token is counted, the program path and the options' arguments included.
   EXPECT_EQ(CommandLine_ParameterCount(), 29);
   EXPECT_EQ(Text(CommandLine_Parameter(28)), "stray");
@@ -125,20 +118,20 @@ TEST_F(CommandLineTest, ArgumentsAreNeverTakenForOptions) {
 
 TEST_F(CommandLineTest, DebugOnlyWithoutAKnownGameFile) {
   ParseCommandLine("p -debug");
-  EXPECT_TRUE(DebugMode);
-  EXPECT_EQ(DebugOverlayFlags, kDebugOverlayShown);
+  EXPECT_TRUE(g_Debug.DebugMode);
+  EXPECT_EQ(g_Debug.DebugOverlayFlags, kDebugOverlayShown);
   EXPECT_TRUE(Physics_ErrorHandlerInstalled());
   ParseCommandLine("p -debug -audiodebug");
-  EXPECT_EQ(DebugOverlayFlags, kDebugOverlayShown | kDebugOverlayAudio);
+  EXPECT_EQ(g_Debug.DebugOverlayFlags, kDebugOverlayShown | kDebugOverlayAudio);
 
   // A data.win found beside the executable, or an earlier -game, makes -debug do nothing.
   SetGameFilePath("/games/data.win");
   ParseCommandLine("p -debug");
-  EXPECT_FALSE(DebugMode);
-  EXPECT_EQ(DebugOverlayFlags, 0u);
+  EXPECT_FALSE(g_Debug.DebugMode);
+  EXPECT_EQ(g_Debug.DebugOverlayFlags, 0u);
   FreeGamePaths();
   ParseCommandLine("p -game x.win -debug");
-  EXPECT_FALSE(DebugMode);
+  EXPECT_FALSE(g_Debug.DebugMode);
 }
 
 TEST_F(CommandLineTest, RecordAndPlaybackShareOneFileName) {
@@ -174,9 +167,9 @@ TEST_F(CommandLineTest, OnlyThePassOptionsAreResetByTheNextParse) {
       "p -debug -ext -oldexec -noaudio -inawindow -record r -trace -noerrors -software -dir d "
       "twplayer:x");
   ParseCommandLine("p");
-  EXPECT_FALSE(DebugMode);
-  EXPECT_EQ(DebugOverlayFlags, 0u);
-  EXPECT_FALSE(ExternalCallsOff);
+  EXPECT_FALSE(g_Debug.DebugMode);
+  EXPECT_EQ(g_Debug.DebugOverlayFlags, 0u);
+  EXPECT_FALSE(g_Extensions.ExternalCallsOff);
   EXPECT_TRUE(g_VM.UseVM);
   EXPECT_FALSE(SoundDisabled);
   EXPECT_FALSE(g_Options.InAWindow);

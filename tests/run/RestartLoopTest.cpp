@@ -8,16 +8,16 @@
 #include <vector>
 
 #include "base/VCL.h"
-#include "code/Code_Function.h"
-#include "extension/Extension_Main.h"
+#include "code/VM_State.h"
 #include "os/OS_Messages.h"
 #include "os/OS_Paths.h"
-#include "run/Run_CommandLine.h"
 #include "run/Run_Global.h"
 #include "run/Run_Main.h"
 #include "run/Run_Startup.h"
 #include "testlib/GameDataBuilder.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
+#include "variable/Variable_State.h"
 
 using namespace testsupport;
 namespace fs = std::filesystem;
@@ -29,6 +29,8 @@ struct PassSeen {
   std::string gameFile;
   std::string commandLine;
   bool firstPass;
+  int32_t builtins;      // entries in the built-in function table
+  double epsilon;        // the comparison epsilon
 };
 std::vector<PassSeen> g_passes;
 bool g_quitPosted = false;
@@ -44,14 +46,15 @@ void QuitOnceRunning() {
   if (g_quitPosted) return;
   g_quitPosted = true;
   g_passes.push_back({GetGameFilePath() ? GetGameFilePath() : "(null)", Runner_GetCommandLine(),
-                      Runner_IsFirstPass()});
+                      Runner_IsFirstPass(), g_VM.functionCount, g_Variables.MathEpsilon});
   if (Runner_IsFirstPass() && g_onFirstPass) g_onFirstPass();
   OS_PostQuitMessage();
 }
 
-class RestartLoopTest : public ::testing::Test {
+class RestartLoopTest : public RuntimeTest {
  protected:
   void SetUp() override {
+    RuntimeTest::SetUp();
     m_root = fs::canonical(m_dir.path()).string();
     m_oldCwd = fs::current_path();
     fs::current_path(m_root);
@@ -64,13 +67,9 @@ class RestartLoopTest : public ::testing::Test {
   }
   void TearDown() override {
     PumpMessages_SetHook(m_oldHook);
-    Run_ClearGameSwitch();
-    CommandLine_Reset();
-    FreeGamePaths();
-    FreeBuiltinFunctions();
-    Extension_FreeAll();
     DebugConsole = m_oldConsole;
     fs::current_path(m_oldCwd);
+    RuntimeTest::TearDown();
   }
   // A game file that loads: a header and nothing else.
   std::string WriteGame(const std::string& name) {
@@ -124,7 +123,10 @@ TEST_F(RestartLoopTest, AHeadlessPassEndsOnAQuitRequest) {
 TEST_F(RestartLoopTest, AGameSwitchRunsTheNextPassWithTheRewrittenCommandLine) {
   WriteGame("first.win");
   WriteGame("second.win");
-  g_onFirstPass = [] { Run_RequestGameSwitch("second.win", "first.win", nullptr); };
+  g_onFirstPass = [] {
+    Run_RequestGameSwitch("second.win", "first.win", nullptr);
+    g_Variables.MathEpsilon = 0.25;
+  };
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(RunRestartLoop("\"runner\" -game first.win -noaudio"), 0);
   const std::string printed = ::testing::internal::GetCapturedStdout();
@@ -139,6 +141,14 @@ TEST_F(RestartLoopTest, AGameSwitchRunsTheNextPassWithTheRewrittenCommandLine) {
   EXPECT_EQ(g_passes[2].commandLine, "-game \"first.win\"");
   EXPECT_EQ(printed, "-game \"second.win\" -exit \"first.win\"");
   EXPECT_FALSE(Run_SwitchedWithExitBack());
+
+  // Every pass starts clean: the built-ins are registered once per pass, not once more on top of
+  // the last pass's. What the process keeps goes on: the epsilon a script set.
+  EXPECT_GT(g_passes[0].builtins, 0);
+  for (const PassSeen& pass : g_passes) EXPECT_EQ(pass.builtins, g_passes[0].builtins) << pass.gameFile;
+  EXPECT_EQ(g_passes[0].epsilon, 0.00001);
+  EXPECT_EQ(g_passes[1].epsilon, 0.25);
+  EXPECT_EQ(g_passes[2].epsilon, 0.25);
 }
 
 TEST_F(RestartLoopTest, ASwitchedCommandLineIsStoredWhateverItsLength) {

@@ -81,7 +81,7 @@ TEST_F(GameDataTest, CorruptedFilesAreRefusedWithTheirReason) {
     EXPECT_NE(m_console.Text().find(c.reason), std::string::npos) << m_console.Text();
     ASSERT_FALSE(m_console.Lines().empty());
     EXPECT_EQ(m_console.Lines().back(), "Failed to load the game\n");
-    EXPECT_EQ(GameImage, nullptr);
+    EXPECT_EQ(g_GameData.GameImage, nullptr);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "GameDataTestUtil.h"
+#include "extension/Extension_Main.h"
 #include "graphics/Graphics_Texture.h"
 #include "os/OS_Paths.h"
 #include "room/Room_Class.h"
@@ -106,7 +107,7 @@ TEST_F(GameDataTest, BothPassesLogEveryChunkAndHandEachToItsReaderInFileOrder) {
         if (c.tag == e.tag) place = &c;
       }
       ASSERT_NE(place, nullptr);
-      EXPECT_EQ(payload.data, GameImage + place->offset);
+      EXPECT_EQ(payload.data, g_GameData.GameImage + place->offset);
       EXPECT_EQ(payload.size, place->size);
       EXPECT_GT(order, previous);
       previous = order;
@@ -130,7 +131,7 @@ TEST_F(GameDataTest, UnknownChunkIsReportedAndFailsTheLoadAfterTheWalk) {
   m_console.Clear();
   EXPECT_FALSE(LoadFromDisk(file));
   EXPECT_EQ(m_console.Lines().back(), "Failed to load the game\n");
-  EXPECT_EQ(GameImage, nullptr);
+  EXPECT_EQ(g_GameData.GameImage, nullptr);
 }
 
 TEST_F(GameDataTest, EachPassRunsOncePerImage) {
@@ -144,7 +145,7 @@ TEST_F(GameDataTest, EachPassRunsOncePerImage) {
   ASSERT_TRUE(LoadGameData());
   EXPECT_FALSE(LoadGameData());
   EXPECT_FALSE(GameData_LoadImage(file.data(), 0));
-  EXPECT_EQ(GameImage, nullptr);
+  EXPECT_EQ(g_GameData.GameImage, nullptr);
 }
 
 TEST_F(GameDataTest, HeaderFieldsFollowTheVersion) {
@@ -179,9 +180,9 @@ TEST_F(GameDataTest, HeaderFieldsFollowTheVersion) {
     g.Gen8(h).Strg();
     ASSERT_TRUE(Load(g.Build()));
 
-    const GameHeaderInfo& info = g_GameHeaderInfo;
-    ASSERT_NE(GameHeader, nullptr);
-    EXPECT_EQ(GameHeaderVersion, c.version);
+    const GameHeaderInfo& info = g_GameData.headerInfo;
+    ASSERT_NE(g_GameData.GameHeader, nullptr);
+    EXPECT_EQ(g_GameData.GameHeaderVersion, c.version);
     EXPECT_EQ(info.debugFlags, 0);
     EXPECT_STREQ(info.gameName, "Title");
     EXPECT_STREQ(info.configName, "Release");
@@ -193,7 +194,7 @@ TEST_F(GameDataTest, HeaderFieldsFollowTheVersion) {
     EXPECT_EQ(info.windowHeight, c.window ? 768 : 480);
     EXPECT_EQ(info.appSurfaceWidth, info.windowWidth);
     EXPECT_EQ(info.optionBits, c.window ? h.optionBits : 2u);
-    EXPECT_EQ(ExternalCallsDisabled, 1);  // bit 0x1000 acts in every version
+    EXPECT_EQ(g_Extensions.ExternalCallsDisabled, 1);  // bit 0x1000 acts in every version
     if (c.displayName) {
       EXPECT_STREQ(info.displayName, "Shown");
     } else {
@@ -203,7 +204,7 @@ TEST_F(GameDataTest, HeaderFieldsFollowTheVersion) {
     EXPECT_EQ(info.steamAppId, c.steamId ? 777u : 0u);
     EXPECT_EQ(info.debuggerPort, c.debuggerPort ? 6600 : 6502);
     GameData_Free();
-    ExternalCallsDisabled = 0;
+    g_Extensions.ExternalCallsDisabled = 0;
   }
 
   // Before version 8 the window words are not taken, but bits 0x1000 and 0x2000 of word 17 act.
@@ -213,10 +214,10 @@ TEST_F(GameDataTest, HeaderFieldsFollowTheVersion) {
   GameDataBuilder g;
   g.Gen8(old).Strg();
   ASSERT_TRUE(Load(g.Build()));
-  EXPECT_EQ(g_GameHeaderInfo.windowWidth, 800);
-  EXPECT_EQ(g_GameHeaderInfo.windowHeight, 480);
-  EXPECT_EQ(g_GameHeaderInfo.optionBits, 2u);
-  EXPECT_EQ(ExternalCallsDisabled, 1);
+  EXPECT_EQ(g_GameData.headerInfo.windowWidth, 800);
+  EXPECT_EQ(g_GameData.headerInfo.windowHeight, 480);
+  EXPECT_EQ(g_GameData.headerInfo.optionBits, 2u);
+  EXPECT_EQ(g_Extensions.ExternalCallsDisabled, 1);
 }
 
 // The project name chooses the save folder, always one of the game's own below the runtime's
@@ -299,9 +300,9 @@ TEST_F(GameDataTest, TexturePagesGetTheirTextureIdsAndBadPagesKeepTheirIndex) {
   for (int i = 0; i < 10; ++i) GR_Texture_CreateFromChunk(nullptr, 0, false);
   ASSERT_TRUE(LoadGameData());
 
-  ASSERT_EQ(TextureIdCount, 3);
-  EXPECT_EQ(TextureIds[0], 10);
-  EXPECT_EQ(TextureIds[2], 12);
+  ASSERT_EQ(g_GameData.TextureIdCount, 3);
+  EXPECT_EQ(g_GameData.TextureIds[0], 10);
+  EXPECT_EQ(g_GameData.TextureIds[2], 12);
   auto page = [&](int i) { return ImageValue<int16_t>(built.At("tpag#" + std::to_string(i)) + 20); };
   EXPECT_EQ(page(0), 12);
   EXPECT_EQ(page(1), 3);
@@ -317,7 +318,7 @@ TEST_F(GameDataTest, TexturePagesGetTheirTextureIdsAndBadPagesKeepTheirIndex) {
   uint64_t bound;
   bool flag;
   ASSERT_TRUE(GR_Texture_GetSource(10, &bytes, &bound, &flag));
-  EXPECT_EQ(bytes, GameImage + built.At("txtr#0:data"));
+  EXPECT_EQ(bytes, g_GameData.GameImage + built.At("txtr#0:data"));
   EXPECT_EQ(bound, txtr.offset + txtr.size - built.At("txtr#0:data"));
   EXPECT_TRUE(flag);
   ASSERT_TRUE(GR_Texture_GetSource(11, &bytes, &bound, &flag));
@@ -358,7 +359,7 @@ TEST_F(GameDataTest, DebugCompanionGivesSourcesAndLineTables) {
   EXPECT_EQ(words[0], 11u);
   EXPECT_EQ(words[1], 22u);
   EXPECT_FALSE(GameData_DebugLineInfo(1, &words, &size));
-  EXPECT_EQ(DebugInstanceNameCount, 1);
+  EXPECT_EQ(g_GameData.DebugInstanceNameCount, 1);
 
   // A line table outside the line chunk refuses the whole companion.
   const std::vector<uint8_t> bad = debugFile(false);

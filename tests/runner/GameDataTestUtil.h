@@ -18,6 +18,7 @@
 #include "option/Option_Main.h"
 #include "runner/GameData.h"
 #include "testlib/GameDataBuilder.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 
 namespace gamedatatest {
@@ -46,36 +47,25 @@ inline std::vector<ChunkPlace> ChunkPlaces(const std::vector<uint8_t>& file) {
 template <typename T>
 T ImageValue(uint64_t offset) {
   T value{};
-  if (GameImage != nullptr && offset + sizeof(T) <= static_cast<uint64_t>(GameImageSize)) {
-    std::memcpy(&value, GameImage + offset, sizeof(T));
+  if (g_GameData.GameImage != nullptr && offset + sizeof(T) <= static_cast<uint64_t>(g_GameData.GameImageSize)) {
+    std::memcpy(&value, g_GameData.GameImage + offset, sizeof(T));
   } else {
     ADD_FAILURE() << "offset " << offset << " outside the image";
   }
   return value;
 }
 
-class GameDataTest : public ::testing::Test {
+class GameDataTest : public testsupport::RuntimeTest {
  protected:
   void SetUp() override {
+    RuntimeTest::SetUp();
     m_savedConsole = DebugConsole;
     DebugConsole = &m_console;
-    GameData_Free();
-    g_Options.InAWindow = false;
-    g_Options.UseNewAudio = false;
-    ExternalCallsDisabled = 0;
-    Error_ResetState();
-    m_console.Clear();
   }
   void TearDown() override {
     if (HasFailure()) std::fprintf(stderr, "The loader logged:\n%s", m_console.Text().c_str());
-    GameData_Free();
-    FreeBuiltinFunctions();
-    Extension_FreeAll();
-    g_Options.InAWindow = false;
-    g_Options.UseNewAudio = false;
-    ExternalCallsDisabled = 0;
-    Error_ResetState();
     DebugConsole = m_savedConsole;
+    RuntimeTest::TearDown();
   }
 
   // Both passes over `file`, as the start-up runs them.

@@ -8,17 +8,14 @@
 #include "base/Common.h"
 #include "platform/MemoryManager.h"
 #include "support/Support_Data_Structures.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 
 using namespace testsupport;
 
 namespace {
 
-class DataStructuresTest : public ::testing::Test {
- protected:
-  void SetUp() override { DataStructures_Reset(); }
-  void TearDown() override { DataStructures_Reset(); }
-};
+class DataStructuresTest : public testsupport::RuntimeTest {};
 
 // A real that carries a mark: the index of a map or list its container owns.
 ScriptValue Marked(double index, uint32_t mark) {

@@ -21,6 +21,7 @@
 #include "support/LoadSave.h"
 #include "support/LoadSave_File.h"
 #include "support/Support_Directory.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 
 using namespace testsupport;
@@ -35,9 +36,10 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 
 // A sandbox game: the game file in <root>/game, the save area <root>/data/runner/MyGame/, the current
 // directory the game folder. The debug console is recorded.
-class LoadSaveTest : public ::testing::Test {
+class LoadSaveTest : public testsupport::RuntimeTest {
  protected:
   void SetUp() override {
+    RuntimeTest::SetUp();
     m_game = m_root + "/game/";
     m_save = m_root + "/data/runner/MyGame/";
     fs::create_directories(m_game);
@@ -52,11 +54,9 @@ class LoadSaveTest : public ::testing::Test {
     m_console.lines.clear();  // the save area's log line
   }
   void TearDown() override {
-    LoadSave_ClearPermittedPaths();
-    FreeGamePaths();
-    ClearSaveAreaGameInfo();
     DebugConsole = m_oldConsole;
     fs::current_path(m_oldCwd);
+    RuntimeTest::TearDown();
   }
 
   std::string GamePath(const char* name) {

@@ -9,6 +9,7 @@
 #include "base/VCL.h"
 #include "platform/MemoryManager.h"
 #include "support/CStream.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 
 using namespace testsupport;
@@ -404,14 +405,13 @@ TEST(CStream, SubstituteBytesStaysInsideTheStream) {
 }
 
 // Sends the debug console to a temporary file for one test.
-class ZStreamTest : public ::testing::Test {
+class ZStreamTest : public testsupport::RuntimeTest {
  protected:
   void SetUp() override {
-    m_saved = g_LogSettings;
+    RuntimeTest::SetUp();
     g_LogSettings.debugOutputWanted = true;
     g_LogSettings.debugOutputFile = m_dir.file("debug.txt");
   }
-  void TearDown() override { g_LogSettings = m_saved; }
   std::string TakeLog() {
     std::string log = ReadFile(m_dir.file("debug.txt"));
     std::filesystem::remove(m_dir.file("debug.txt"));
@@ -426,7 +426,6 @@ class ZStreamTest : public ::testing::Test {
     return Bytes(dest, dest.GetPosition());
   }
   TempDir m_dir;
-  LogSettings m_saved;
 };
 
 std::vector<uint8_t> Noise(size_t n, uint32_t seed) {

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include "debug/Debug_Overlay.h"
+#include "debug/Debug_State.h"
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_Display.h"
@@ -64,30 +65,20 @@ FakeDisplay& TheFakeDisplay() { return g_display; }
 const OS_DisplaySource* FakeDisplaySource() { return &kFakeSource; }
 
 void ResetGraphicsState() {
-  // Textures a test left are given back while their device is still there.
-  while (g_HardwareTextures.list != nullptr) FreeHardwareTexture(g_HardwareTextures.list);
-  GR_D3D_Finish();
-  g_GraphicsDevice = GraphicsDeviceState{};
-  g_RenderTargets = RenderTargetStack{};
-  g_HardwareTextures = HardwareTextureState{};
-  g_Transforms = TransformState{};
-  g_VertexBatch = VertexBatch{};
-  g_RenderStates = RenderStateSettings{};
-  g_RenderStateCache = RenderStateCache{};
-  g_DebugOverlay = DebugOverlayState{};
-  g_ApplicationSurfaceId = -1;
+  Graphics_Reset();
+  g_Debug.overlay = DebugOverlayState{};
 }
 
 void GraphicsTestBase::SetUp() {
+  RuntimeTest::SetUp();
   g_display = FakeDisplay{};
   OS_SetDisplaySource(&kFakeSource);
   m_oldConsole = DebugConsole;
   DebugConsole = &console;
-  ResetGraphicsState();
 }
 
 void GraphicsTestBase::TearDown() {
-  ResetGraphicsState();
+  RuntimeTest::TearDown();  // releases the device while its back end is still installed
   D3D_SetBackend(nullptr);
   OS_SetDisplaySource(nullptr);
   DebugConsole = m_oldConsole;

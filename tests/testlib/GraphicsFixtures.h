@@ -9,6 +9,7 @@
 
 #include "graphics/device/D3D_Fake.h"
 #include "os/OS_DisplayModes.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 
 namespace testsupport {
@@ -27,7 +28,7 @@ const OS_DisplaySource* FakeDisplaySource();
 
 // Fresh graphics state around each test, with the scripted display installed and the debug
 // console recorded. The device back end is chosen by the subclass.
-class GraphicsTestBase : public ::testing::Test {
+class GraphicsTestBase : public RuntimeTest {
  protected:
   void SetUp() override;
   void TearDown() override;

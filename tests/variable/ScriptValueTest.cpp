@@ -15,6 +15,7 @@
 #include "code/Code_Error.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 #include "variable/Variable_State.h"
 
@@ -61,16 +62,15 @@ void Fill(ScriptValue* v, const std::vector<std::vector<double>>& rows) {
 ScriptValue& At(const ScriptValue& v, int row, int column) { return v.arr->rows[row].elements[column]; }
 
 // Every test must give back every block it took.
-class ScriptValueTest : public ::testing::Test {
+class ScriptValueTest : public testsupport::RuntimeTest {
  protected:
   void SetUp() override {
-    g_Variables.arrayIndexError = {};
-    g_Variables.MathEpsilon = 0.00001;
+    RuntimeTest::SetUp();
     blocks_ = MemoryManager::BlockCount.load();
   }
   void TearDown() override {
-    g_Variables.MathEpsilon = 0.00001;
     EXPECT_EQ(MemoryManager::BlockCount.load(), blocks_) << "memory-manager blocks leaked";
+    RuntimeTest::TearDown();
   }
   int32_t blocks_ = 0;
 };
@@ -585,9 +585,11 @@ TEST_F(ScriptValueTest, ValuesEqualByKind) {
 
 class ScriptValueBufferTest : public ScriptValueTest {
  protected:
-  static void SetUpTestSuite() {
-    // The buffer table keeps its slots: let it take them before any test counts blocks.
+  void SetUp() override {
+    ScriptValueTest::SetUp();
+    // The buffer table keeps its slots: let it take them before the test counts blocks.
     DeleteBuffer(CreateBuffer(1, BUFFER_FIXED, 1));
+    blocks_ = MemoryManager::BlockCount.load();
   }
   void TearDown() override {
     for (int index : buffers_) DeleteBuffer(index);

@@ -1,4 +1,3 @@
-#include "option/Option_Main.h"
 #include "variable/Variable_Main.h"
 
 #include <gmock/gmock.h>
@@ -19,10 +18,12 @@
 #include "code/Code_Variable.h"
 #include "object/Object_Class.h"
 #include "object/Object_Main.h"
+#include "option/Option_Main.h"
 #include "platform/MemoryManager.h"
 #include "room/Instance_Class.h"
 #include "room/Instance_Variables.h"
 #include "room/Room_Class.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 
 using namespace testsupport;
@@ -79,18 +80,16 @@ bool ProbeSet(CInstance* self, int32_t index, const ScriptValue* value) {
   return true;
 }
 
-// Every test starts with an empty built-in table, a fresh global list and no room, and must give
-// back every memory-manager block it took — except the nodes that rest in the free list and the
-// names added to the user name table, both kept for the whole run.
-class VariableTest : public ::testing::Test {
+// Every test starts with a fresh runtime (an empty built-in table), a fresh global list and no
+// room, and must give back every memory-manager block it took: once the runtime is reset after
+// it (the free nodes and the user names released too), as many blocks are held as before it.
+class VariableTest : public testsupport::RuntimeTest {
  protected:
   void SetUp() override {
+    RuntimeTest::SetUp();
     m_blocks = MemoryManager::BlockCount.load();
-    m_freeNodes = VariableNodeFreeCount();
-    m_names = UserVariableCount();
     m_oldConsole = DebugConsole;
     DebugConsole = &m_console;
-    ClearBuiltinVariables();
     InitGlobalVariables();
     g_probe = Probe{};
   }
@@ -99,23 +98,15 @@ class VariableTest : public ::testing::Test {
     CurrentRoom = nullptr;
     RelinkQueue.Reset();
     ActivationChangeList.Reset();
-    Object_FreeAll();
-    FreeVariables();
-    g_Options.uninitialisedVariables = false;
-    g_ErrorSuppressed = false;
-    g_ErrorFlag = false;
     DebugConsole = m_oldConsole;
-    const int32_t kept = (VariableNodeFreeCount() - m_freeNodes) + (UserVariableCount() - m_names) +
-                         (m_names == 0 && UserVariableCount() > 0 ? 1 : 0);  // the name array itself
-    EXPECT_EQ(MemoryManager::BlockCount.load(), m_blocks + kept) << "memory-manager blocks leaked";
+    RuntimeTest::TearDown();
+    EXPECT_EQ(MemoryManager::BlockCount.load(), m_blocks) << "memory-manager blocks leaked";
   }
 
   RecordingConsole m_console;
 
  private:
   int32_t m_blocks = 0;
-  int32_t m_freeNodes = 0;
-  int32_t m_names = 0;
   tagIConsole* m_oldConsole = nullptr;
 };
 
