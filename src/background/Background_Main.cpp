@@ -1,7 +1,7 @@
 #include "background/Background_Main.h"
 
 #include "platform/NameTable.h"
-#include "runner/GameData_Pending.h"
+#include "support/PendingChunk.h"
 
 namespace {
 

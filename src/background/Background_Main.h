@@ -11,7 +11,7 @@ class BoundedReader;
 int32_t Background_FindByName(const char* name);
 
 // Reads the background chunk ("BGND").
-// Until that work lands, the payload is recorded (runner/GameData_Pending.h) and accepted.
+// Until that work lands, the payload is recorded (support/PendingChunk.h) and accepted.
 bool Background_LoadChunk(BoundedReader& chunk);
 
 // Empties the background table (the main pass, before any chunk is read).

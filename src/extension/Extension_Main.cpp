@@ -1,6 +1,6 @@
 #include "extension/Extension_Main.h"
 
-#include "runner/GameData_Pending.h"
+#include "support/PendingChunk.h"
 
 ExtensionState g_Extensions;
 

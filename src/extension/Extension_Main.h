@@ -46,5 +46,5 @@ void Extension_FreeAll();
 void RegisterTuvoVariables();
 
 // Reads the extension chunk ("EXTN") into the table.
-// Until that work lands, the payload is recorded (runner/GameData_Pending.h) and accepted.
+// Until that work lands, the payload is recorded (support/PendingChunk.h) and accepted.
 bool Extension_Load(BoundedReader& chunk);

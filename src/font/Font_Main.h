@@ -11,7 +11,7 @@ class BoundedReader;
 int32_t Font_FindByName(const char* name);
 
 // Reads the font chunk ("FONT").
-// Until that work lands, the payload is recorded (runner/GameData_Pending.h) and accepted.
+// Until that work lands, the payload is recorded (support/PendingChunk.h) and accepted.
 bool Font_LoadChunk(BoundedReader& chunk);
 
 // Empties the font table (the main pass, before any chunk is read).

@@ -10,8 +10,8 @@
 #include "room/Event_Class.h"
 #include "room/Event_State.h"
 #include "room/Instance_Class.h"
-#include "runner/BoundedReader.h"
 #include "runner/GameData.h"
+#include "support/BoundedReader.h"
 
 namespace {
 

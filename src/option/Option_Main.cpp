@@ -6,7 +6,7 @@
 #include "base/VCL.h"
 #include "graphics/Graphics_Window.h"
 #include "platform/MemoryManager.h"
-#include "runner/BoundedReader.h"
+#include "support/BoundedReader.h"
 
 OptionState g_Options;
 

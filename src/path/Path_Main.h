@@ -11,7 +11,7 @@ class BoundedReader;
 int32_t Path_FindByName(const char* name);
 
 // Reads the path chunk ("PATH").
-// Until that work lands, the payload is recorded (runner/GameData_Pending.h) and accepted.
+// Until that work lands, the payload is recorded (support/PendingChunk.h) and accepted.
 bool Path_LoadChunk(BoundedReader& chunk);
 
 // Empties the path table (the main pass, before any chunk is read).

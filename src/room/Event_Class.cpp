@@ -9,8 +9,8 @@
 #include "room/Event_Names.h"
 #include "room/Event_State.h"
 #include "room/Instance_Variables.h"
-#include "runner/BoundedReader.h"
 #include "runner/GameData_Code.h"
+#include "support/BoundedReader.h"
 
 namespace {
 

@@ -13,7 +13,7 @@ class BoundedReader;
 int32_t Room_FindByName(const char* name);
 
 // Reads the room chunk ("ROOM").
-// Until that work lands, the payload is recorded (runner/GameData_Pending.h) and accepted.
+// Until that work lands, the payload is recorded (support/PendingChunk.h) and accepted.
 bool Room_LoadChunk(BoundedReader& chunk);
 
 // The order of the rooms in the game (room indices), as the game data's header gives it.

@@ -25,13 +25,13 @@
 #include "room/Room_Main.h"
 #include "run/Run_Builtins.h"
 #include "runner/GameData_Code.h"
-#include "runner/GameData_Pending.h"
 #include "runner/GameData_Strings.h"
 #include "script/Script_Main.h"
 #include "shader/Shader_Main.h"
 #include "sound/Audio_Main.h"
 #include "sound/Sound_Main.h"
 #include "sprite/Sprite_Main.h"
+#include "support/PendingChunk.h"
 #include "timeline/TimeLine_Main.h"
 
 GameDataState g_GameData;

@@ -13,7 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "runner/BoundedReader.h"
+#include "support/BoundedReader.h"
 
 struct DebugCodeInfo;
 struct GameCodeEntry;

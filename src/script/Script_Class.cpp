@@ -5,8 +5,8 @@
 #include "base/VCL.h"
 #include "code/Code_Main.h"
 #include "platform/MemoryManager.h"
-#include "runner/BoundedReader.h"
 #include "runner/GameData_Code.h"
+#include "support/BoundedReader.h"
 #include "support/CStream.h"
 
 namespace {

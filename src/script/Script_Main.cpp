@@ -11,8 +11,8 @@
 #include "code/VM_Variables.h"
 #include "platform/GrowArray.h"
 #include "platform/NameTable.h"
-#include "runner/BoundedReader.h"
 #include "script/Script_Class.h"
+#include "support/BoundedReader.h"
 
 namespace {
 

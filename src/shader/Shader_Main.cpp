@@ -1,6 +1,6 @@
 #include "shader/Shader_Main.h"
 
-#include "runner/GameData_Pending.h"
+#include "support/PendingChunk.h"
 
 bool Shader_LoadChunk(BoundedReader& chunk) {
   PendingChunk_Record("Shader_LoadChunk", chunk);

@@ -4,5 +4,5 @@
 class BoundedReader;
 
 // Reads the shader chunk ("SHDR"). Until shaders are made from it, its payload is recorded
-// (GameData_Pending.h, reader "Shader_LoadChunk") and accepted.
+// (support/PendingChunk.h, reader "Shader_LoadChunk") and accepted.
 bool Shader_LoadChunk(BoundedReader& chunk);

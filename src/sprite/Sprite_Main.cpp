@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "platform/NameTable.h"
-#include "runner/GameData_Pending.h"
 #include "sprite/Sprite_Class.h"
+#include "support/PendingChunk.h"
 
 namespace {
 

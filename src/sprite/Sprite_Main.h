@@ -20,7 +20,7 @@ int32_t Sprite_AddEmpty();
 int32_t Sprite_FindByName(const char* name);
 
 // Reads the sprite chunk ("SPRT").
-// Until that work lands, the payload is recorded (runner/GameData_Pending.h) and accepted.
+// Until that work lands, the payload is recorded (support/PendingChunk.h) and accepted.
 bool Sprite_LoadChunk(BoundedReader& chunk);
 
 // Deletes every record and name: the sprite table is empty (the main pass, before any chunk is

@@ -8,7 +8,7 @@
 #include "platform/NameTable.h"
 #include "room/Event_Class.h"
 #include "room/Event_State.h"
-#include "runner/BoundedReader.h"
+#include "support/BoundedReader.h"
 
 namespace {
 

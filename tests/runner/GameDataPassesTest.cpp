@@ -13,8 +13,8 @@
 #include "room/Room_Class.h"
 #include "room/Room_Main.h"
 #include "runner/GameData_Code.h"
-#include "runner/GameData_Pending.h"
 #include "runner/GameData_Strings.h"
+#include "support/PendingChunk.h"
 
 namespace gamedatatest {
 namespace {

@@ -1,4 +1,4 @@
-#include "runner/GameData_Pending.h"
+#include "support/PendingChunk.h"
 
 #include <cstring>
 

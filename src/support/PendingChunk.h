@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "runner/BoundedReader.h"
+#include "support/BoundedReader.h"
 
 // Records the payload handed to the reader named `reader` (a text that lives for the whole run,
 // such as a literal), replacing an earlier record of the same reader.
