@@ -172,6 +172,8 @@ void GraphicsFlush() {
     SetTextureStage(vb.baseTextureStage, vb.texture);
     if (vb.current != nullptr) {
       DrawBatch(vb.kind, vb.current->nextFree - vb.current->batchStart);
+      // A batch too short to draw anything still ends here: the next one starts after it.
+      Unlock(vb.current);
       if (g_GraphicsDevice.singleUseBuffers) vb.current->nextFree = vb.current->capacity;
     }
     vb.kind = -1;
