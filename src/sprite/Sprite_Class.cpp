@@ -6,6 +6,7 @@
 
 #include "animation/Skeleton_Class.h"
 #include "base/VCL.h"
+#include "graphics/Graphics_Texture.h"
 #include "platform/Numeric.h"
 #include "runner/GameData.h"
 
@@ -38,12 +39,6 @@ int32_t Word(BoundedReader& entry, uint64_t at) {
 }
 
 bool Flag(BoundedReader& entry, uint64_t at) { return Word(entry, at) != 0; }
-
-TPageEntry ReadPageEntry(const TPageEntry* entry) {
-  TPageEntry copy;
-  std::memcpy(&copy, entry, sizeof(copy));
-  return copy;
-}
 
 }  // namespace
 
@@ -92,6 +87,7 @@ void CSprite::Clear() {
   m_skeleton = nullptr;
   FreePageEntries();
   FreeBitmaps();
+  FreeTextures();
   m_textures.Clear();
   m_numb = 0;
   m_bbox = {0, 0, 0, 0};
@@ -108,6 +104,67 @@ void CSprite::Clear() {
   m_name = nullptr;
   m_index = 0;
   m_kind = SPRITE_BITMAP;
+}
+
+void CSprite::FreeTextures() {
+  for (int32_t i = 0; i < m_textures.Count(); ++i) {
+    if (m_textures[i] >= 0) GR_Texture_Free(m_textures[i]);
+    m_textures[i] = -1;
+  }
+}
+
+void CSprite::InitTexture() {
+  FreeTextures();
+  if (HoldsGamePageEntries()) return;
+  m_textures.SetCount(std::max(m_numb, 0));
+  for (int32_t i = 0; i < m_textures.Count(); ++i) {
+    const CBitmap32* bitmap = Bitmap(i);
+    m_textures[i] = bitmap != nullptr ? GR_Texture_CreateFromBitmap32(bitmap) : -1;
+    if (m_preload && m_textures[i] >= 0) GR_Texture_Preload(m_textures[i]);
+  }
+}
+
+void CSprite::InitLocalTPE() {
+  if (HoldsGamePageEntries()) return;
+  FreePageEntries();
+  m_pageEntries.SetCount(m_bitmaps.Count());
+  for (int32_t i = 0; i < m_bitmaps.Count(); ++i) {
+    const CBitmap32* bitmap = m_bitmaps[i];
+    const int16_t w = static_cast<int16_t>(bitmap != nullptr ? bitmap->GetWidth() : 0);
+    const int16_t h = static_cast<int16_t>(bitmap != nullptr ? bitmap->GetHeight() : 0);
+    TPageEntry entry = {0, 0, w, h, 0, 0, w, h, w, h, 0};
+    entry.texturePage = static_cast<int16_t>(i < m_textures.Count() ? m_textures[i] : -1);
+    m_pageEntries[i] = new TPageEntry(entry);
+  }
+  m_ownsPageEntries = true;
+}
+
+void CSprite::CopyFrom(const CSprite& other) {
+  if (other.m_kind != SPRITE_BITMAP || &other == this) return;
+  Clear();
+  m_width = other.m_width;
+  m_height = other.m_height;
+  m_bbox = other.m_bbox;
+  m_transparent = other.m_transparent;
+  m_smooth = other.m_smooth;
+  m_preload = other.m_preload;
+  m_bboxMode = other.m_bboxMode;
+  m_precise = other.m_precise;
+  m_xOrigin = other.m_xOrigin;
+  m_yOrigin = other.m_yOrigin;
+  m_numb = other.m_numb;
+  m_radius = other.m_radius;
+  if (other.HoldsGamePageEntries()) {
+    m_pageEntries.SetCount(other.m_pageEntries.Count());
+    for (int32_t i = 0; i < other.m_pageEntries.Count(); ++i) m_pageEntries[i] = other.m_pageEntries[i];
+  }
+  for (int32_t i = 0; i < other.m_bitmaps.Count(); ++i) {
+    const CBitmap32* bitmap = other.m_bitmaps[i];
+    m_bitmaps.Push(bitmap != nullptr ? new CBitmap32(CBitmap32::CreateCopy(*bitmap)) : nullptr);
+  }
+  InitTexture();
+  if (!other.HoldsGamePageEntries()) InitLocalTPE();
+  CreateMask();
 }
 
 bool CSprite::LoadFromChunk(BoundedReader& entry, int32_t index) {
@@ -269,7 +326,7 @@ BoundingBox CSprite::GetFrameBounds(int32_t frame) const {
   if (frame < 0 || frame >= m_numb) return {0, 0, 0, 0};
   if (m_pageEntries.Count() > 0) {
     if (frame >= m_pageEntries.Count() || m_pageEntries[frame] == nullptr) return {0, 0, 0, 0};
-    const TPageEntry e = ReadPageEntry(m_pageEntries[frame]);
+    const TPageEntry e = TPageEntry_Read(m_pageEntries[frame]);
     return {e.xOffset, e.yOffset, e.xOffset + e.width, e.yOffset + e.height};
   }
   if (m_kind == SPRITE_VECTOR) return {0, 0, 0, 0};  // the frames' bounds come with the vector items

@@ -76,6 +76,23 @@ class CSprite {
   // frames; masks of a width or height not above 0 are not read.
   bool LoadFromChunk(BoundedReader& entry, int32_t index);
 
+  // Makes this record a copy of a bitmap sprite (any other kind: nothing changes): size, box,
+  // flags, origin, frame count and radius; the game data's page entries are shared, bitmaps are
+  // copied; then own textures, own page entries (when the other had none of the game data's)
+  // and masks made anew.
+  void CopyFrom(const CSprite& other);
+
+  // ---- Textures (the graphics device must exist) ----
+
+  // Frees the own textures, then, unless the sprite holds page entries of the game data, makes
+  // one texture per frame from its bitmap (-1 where there is none), preloaded when preload is set.
+  void InitTexture();
+  // Unless the sprite holds page entries of the game data: frees its own page entries and makes
+  // one per bitmap covering the whole of the frame's own texture.
+  void InitLocalTPE();
+  // Frees every own texture that is not negative and sets its id to -1.
+  void FreeTextures();
+
   // ---- Box and radius ----
 
   // The bounding radius from the size and origin, then the box for the box mode (manual: kept;
@@ -149,6 +166,32 @@ class CSprite {
   bool CollideLine(int32_t frame, const BoundingBox& box, int32_t x, int32_t y, float xscale, float yscale,
                    float angle, int32_t x1, int32_t y1, int32_t x2, int32_t y2) const;
 
+  // ---- Drawing (Sprite_Draw.cpp; nothing for a sprite without frames, the frame taken modulo
+  // the frame count) ----
+
+  // The frame stretched over width x height with its top-left corner at (x, y); bitmap and
+  // vector sprites, nothing unless both sizes and the sprite's are above 0.
+  void DrawStretched(int32_t frame, float x, float y, float width, float height, uint32_t colour, float alpha) const;
+  // The rectangle (left, top, width, height) of the untrimmed frame at (x, y), scaled, not turned;
+  // bitmap sprites only.
+  void DrawPart(int32_t frame, float left, float top, float width, float height, float x, float y, float xscale,
+                float yscale, uint32_t colour, float alpha) const;
+  // The rectangle turned by `angle` degrees about (x, y) with one colour per corner (top-left,
+  // top-right, bottom-right, bottom-left); bitmap sprites only, culled by the view.
+  void DrawGeneral(int32_t frame, float left, float top, float width, float height, float x, float y,
+                   float xscale, float yscale, float angle, uint32_t c1, uint32_t c2, uint32_t c3, uint32_t c4,
+                   float alpha) const;
+  // The frame mapped onto four corner points; sprites with page entries only.
+  void DrawPos(int32_t frame, float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
+               uint32_t colour, float alpha) const;
+  // The frame repeated across and/or down; a vector sprite is tiled over the area (its right and
+  // bottom taken as its width and height).
+  void DrawTiled(int32_t frame, float x, float y, float xscale, float yscale, bool across, bool down, float areaLeft,
+                 float areaTop, float areaRight, float areaBottom, uint32_t colour, float alpha) const;
+  // A vector frame placed with its origin at (x, y): nothing while the sprite has no vector items.
+  void DrawVector(int32_t frame, float xOrigin, float yOrigin, float x, float y, float xscale, float yscale,
+                  float angle, uint32_t colour, float alpha) const;
+
   // ---- Vector sprites ----
 
   // The vector items loaded so far (the vector reader fills them); a sprite of kind 1 whose data
@@ -189,6 +232,16 @@ class CSprite {
   void FreeBitmaps();
   bool LoadMasks(BoundedReader& entry, uint64_t at, int32_t index);
 };
+
+// Draws `sprite`'s frame with its origin at (x, y), scaled and turned by `angle` degrees, unless
+// it lies outside the view by more than its radius times the larger scale (no culling in 3-D mode
+// or for skeleton sprites). A failed draw logs "Error attempting to draw sprite %s\n".
+void SpriteDraw(const CSprite& sprite, int32_t frame, float x, float y, float xscale, float yscale, float angle,
+                uint32_t colour, float alpha);
+// Draws the frame unscaled with its top-left corner at (x - origin x, y - origin y), unless it lies
+// outside the view by more than its radius (no culling while a surface is the render target, or
+// for skeleton sprites).
+void SpriteDrawSimple(const CSprite& sprite, int32_t frame, float x, float y);
 
 // The bounding radius of a w x h frame with its origin at (xo, yo): the largest distance from the
 // origin to a corner (the far corner at w and h), in single precision, rounded up.

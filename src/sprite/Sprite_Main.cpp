@@ -45,7 +45,17 @@ bool Sprite_LoadChunk(BoundedReader& chunk) {
   return true;
 }
 
-void Sprite_FreeAll() { g_Sprites.table.FreeAll(); }
+void Sprite_InitTextures() {
+  g_Sprites.table.ForEach([](int32_t, CSprite* sprite) {
+    sprite->InitTexture();
+    sprite->InitLocalTPE();
+  });
+}
+
+void Sprite_FreeAll() {
+  g_Sprites.table.ForEach([](int32_t, CSprite* sprite) { sprite->FreeTextures(); });
+  g_Sprites.table.FreeAll();
+}
 
 bool Sprite_Exists(int32_t index) { return g_Sprites.table.Exists(index); }
 

@@ -24,7 +24,9 @@ void Sprite_Init();
 // DebugConsole, when the count, an entry or its name does not lie inside the chunk or the file,
 // or an entry is refused; the table is then empty.
 bool Sprite_LoadChunk(BoundedReader& chunk);
-// At shutdown: every record and name.
+// Makes the own textures and page entries of every sprite, once the graphics device exists.
+void Sprite_InitTextures();
+// At shutdown: every sprite's own textures, then every record and name.
 void Sprite_FreeAll();
 
 // True when 0 <= index < count and the slot holds a record.
