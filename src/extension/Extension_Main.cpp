@@ -29,3 +29,7 @@ bool Extension_Load(BoundedReader& chunk) {
   PendingChunk_Record("Extension_Load", chunk);
   return true;
 }
+
+bool Extension_Initialise() { return true; }
+
+bool Extension_Finalise() { return true; }

@@ -3,7 +3,6 @@
 #include "os/OS_Clock.h"
 #include "os/OS_Messages.h"
 #include "os/OS_Paths.h"
-#include "room/Room_Class.h"
 
 namespace {
 constexpr int64_t kFrameMicroseconds = 1000000 / 60;
@@ -31,10 +30,6 @@ void RunMainTick() {
   if (elapsed >= 0 && elapsed < kFrameMicroseconds) Timing_Wait(kFrameMicroseconds - elapsed);
   g_run.lastWake = Timing_GetMicroseconds();
   if (g_run.newRoom == kNewRoomEndGame || g_run.newRoom == kNewRoomQuit) Run_SetRunning(false);
-}
-
-void EndGame() {
-  if (CurrentRoom == nullptr) return;
 }
 
 void FreeRunGlobals() { FreeGamePaths(); }

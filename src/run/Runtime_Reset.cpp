@@ -17,6 +17,7 @@
 #include "os/OS_Paths.h"
 #include "room/Event_State.h"
 #include "room/Room_Main.h"
+#include "room/Room_Run.h"
 #include "run/Run_CommandLine.h"
 #include "run/Run_Global.h"
 #include "run/Run_Startup.h"
@@ -37,7 +38,9 @@ void Runtime_Reset(RuntimeResetScope scope) {
   const bool trace = g_VM.trace;
   const bool dialogSwitch = Error_GetDialogSwitch();
 
-  // The loaded game and the managers made from it, then what scripts made.
+  // The rooms of a running game with their instances (before the objects they refer to), the
+  // loaded game and the managers made from it, then what scripts made.
+  Room_RunReset();
   GameData_Free();
   Script_FreeAll();
   TimeLine_FreeAll();

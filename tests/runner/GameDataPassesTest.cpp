@@ -38,14 +38,14 @@ GameDataBuilder EveryChunk(bool newAudio) {
   g.Raw("AGRP", Bytes({3, 0, 0}));
   g.Raw("SPRT", Bytes({0, 0, 0, 0}));  // no sprites
   g.Raw("TMLN");  // size 0: no reader
-  g.Raw("BGND", Bytes({5, 5}));
+  g.Raw("BGND", Bytes({0, 0, 0, 0}));  // no backgrounds
   g.Raw("PATH", Bytes({6, 6, 6}));
   g.Raw("SCPT", Bytes({0, 0, 0, 0}));  // no scripts
   g.Raw("SHDR", Bytes({8}));
   g.Raw("FONT", Bytes({9, 9}));
   g.Raw("ZERO");  // size 0 and unknown: neither read nor reported
   g.Raw("OBJT", Bytes({0, 0, 0, 0}));  // no objects
-  g.Raw("ROOM", Bytes({11, 11}));
+  g.Raw("ROOM", Bytes({0, 0, 0, 0}));  // no rooms
   g.Raw("DAFL", Bytes({12}));
   g.Code({{"main", CodeWriter{}.VarRef(0xC0000000u, "score").Word(0x9D000000u)}});
   g.Vari().Func();
@@ -91,9 +91,8 @@ TEST_F(GameDataTest, BothPassesLogEveryChunkAndHandEachToItsReaderInFileOrder) {
       const char* tag;
     };
     std::vector<Expect> readers = {{"Extension_Load", "EXTN"},  {newAudio ? "Audio_Load" : "Sound_Init", "SOND"},
-                                   {"Background_LoadChunk", "BGND"},
                                    {"Path_LoadChunk", "PATH"},   {"Shader_LoadChunk", "SHDR"},
-                                   {"Font_LoadChunk", "FONT"},   {"Room_LoadChunk", "ROOM"},
+                                   {"Font_LoadChunk", "FONT"},
                                    {newAudio ? "Audio_WAVs" : "Wave_Init", "AUDO"}};
     if (newAudio) readers.insert(readers.begin() + 2, {"AudioGroup_Load", "AGRP"});
     int32_t previous = -1;
@@ -122,11 +121,11 @@ TEST_F(GameDataTest, BothPassesLogEveryChunkAndHandEachToItsReaderInFileOrder) {
 
 TEST_F(GameDataTest, UnknownChunkIsReportedAndFailsTheLoadAfterTheWalk) {
   GameDataBuilder g;
-  g.Gen8().Raw("ABCD", Bytes({1, 2})).Raw("BGND", Bytes({3})).Strg();
+  g.Gen8().Raw("ABCD", Bytes({1, 2})).Raw("PATH", Bytes({3})).Strg();
   const std::vector<uint8_t> file = g.Build();
   EXPECT_FALSE(Load(file));
   EXPECT_EQ(m_console.Count("unknown Chunk ABCD:1145258561\n"), 1);
-  EXPECT_TRUE(PendingChunk_Find("Background_LoadChunk", nullptr));  // the walk went on
+  EXPECT_TRUE(PendingChunk_Find("Path_LoadChunk", nullptr));  // the walk went on
 
   m_console.Clear();
   EXPECT_FALSE(LoadFromDisk(file));
