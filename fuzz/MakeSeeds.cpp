@@ -1,7 +1,7 @@
 // Writes a fuzz harness's seed corpus into a folder.
 //   load     valid game data files made by the test game-data builder (every header version,
 //            both option layouts, code with its reference chains, strings, texture pages and
-//            textures, the chunks of later subsystems) and a few corrupted variants of the full file
+//            textures, sprites of every kind, the chunks of later subsystems) and a few corrupted variants of the full file
 //   compile  script texts like the compiler tests', as programs and as expressions
 //   debug    a game with code entries and its debug companion (line tables, sources with line
 //            markers, instance names), and a companion whose line table lies outside its chunk
@@ -52,6 +52,41 @@ std::vector<ObjectEntry> Objects(const std::optional<std::string>& text) {
   return {parent, child};
 }
 
+// Sprites of every kind: bitmap frames with masks (one per frame and one for all), a frame
+// without a page entry, an empty slot, a vector block and a skeleton.
+std::vector<SpriteEntry> Sprites() {
+  SpriteEntry player;
+  player.name = "spr_player";
+  player.width = 9;
+  player.height = 3;
+  player.right = 8, player.bottom = 2;
+  player.precise = 1;
+  player.xOrigin = 4, player.yOrigin = 1;
+  player.frames = {0, 1, -1};
+  player.masks = {std::vector<uint8_t>(27, 1)};
+  SpriteEntry wall;
+  wall.name = "spr_wall";
+  wall.width = 2;
+  wall.height = 2;
+  wall.frames = {2, 2};
+  wall.masks = {{1, 0, 0, 1}, {0, 1, 1, 0}};
+  SpriteEntry empty;
+  empty.present = false;
+  SpriteEntry vector;
+  vector.name = "spr_shape";
+  vector.kind = 1;
+  vector.vectorBlock = {0, 0, 0, 0, 0, 0, 0, 0};
+  SpriteEntry bones;
+  bones.name = "spr_bones";
+  bones.kind = 2;
+  bones.json = "{\"skeleton\":{}}";
+  bones.atlas = "page.png";
+  bones.image = kTinyPng;
+  bones.pageWidth = 1;
+  bones.pageHeight = 1;
+  return {player, wall, empty, vector, bones};
+}
+
 // A game without bytecode: scripts, a time line and objects as source text.
 void TextGame(GameDataBuilder& g) {
   g.Gen8();
@@ -73,7 +108,9 @@ void FullGame(GameDataBuilder& g, bool newOptions, bool stringsLast) {
   } else {
     g.OptnOld(o);
   }
-  for (const char* tag : {"EXTN", "SOND", "AGRP", "SPRT", "BGND", "PATH"}) g.Raw(tag, EmptyTable());
+  for (const char* tag : {"EXTN", "SOND", "AGRP"}) g.Raw(tag, EmptyTable());
+  g.Sprt(Sprites());
+  for (const char* tag : {"BGND", "PATH"}) g.Raw(tag, EmptyTable());
   g.Scpt({{"player_hit", std::nullopt, 0}, {"empty", std::nullopt, 1}});
   g.Raw("SHDR", EmptyTable());
   g.Raw("FONT", EmptyTable());
@@ -157,6 +194,12 @@ void LoadSeeds(const std::string& dir, bool& ok) {
       {"object-event-list", corrupt::OffsetOutsideImage("OBJT", 12)},
       {"timeline-moment", corrupt::OffsetOutsideImage("TMLN", 2)},
       {"script-count", corrupt::CountTooLarge("SCPT")},
+      {"sprite-count", corrupt::CountTooLarge("SPRT")},
+      {"sprite-entry", corrupt::OffsetOutsideImage("SPRT", 0)},
+      {"sprite-page-entry", corrupt::OffsetOutsideImage("SPRT", 5)},
+      {"sprite-frame-count", corrupt::CountTooLarge("SPRT", -1, 1)},
+      {"sprite-mask-count", corrupt::CountTooLarge("SPRT", -1, 2)},
+      {"sprite-skeleton-length", corrupt::CountTooLarge("SPRT", -1, 5)},
   };
   for (const auto& [name, corruption] : variants) ok &= Write(dir, "bad-" + name, full.Build({corruption}));
   GameDataBuilder last;

@@ -2,6 +2,19 @@
 
 #include <cstring>
 
+CSkeletonSprite* CSkeletonSprite::LoadFromChunk(const uint8_t* data, uint32_t jsonLength, uint32_t atlasLength,
+                                                uint32_t imageLength, uint32_t pageWidth, uint32_t pageHeight) {
+  CSkeletonSprite* skeleton = new CSkeletonSprite();
+  skeleton->m_data = data;
+  skeleton->m_jsonLength = jsonLength;
+  skeleton->m_atlasLength = atlasLength;
+  skeleton->m_imageLength = imageLength;
+  skeleton->m_pageWidth = pageWidth;
+  skeleton->m_pageHeight = pageHeight;
+  return skeleton;
+}
+
+void CSkeletonSprite::DrawForInstance(int32_t, float, float, float, float, float, uint32_t, float) const {}
 
 int32_t CSkeletonSprite::FindAnimation(const char* name) const {
   if (name == nullptr) return -1;

@@ -1,7 +1,9 @@
 // Skeletal animation: the skeleton data a skeleton sprite carries and the per-instance skeleton
-// state made from it. So far the data holds the skeleton's animations (name and duration) and the
-// state which animation plays on track 0; the skeleton reader that fills the data is not built,
-// so no sprite of a game has skeleton data yet. Main thread only.
+// state made from it. So far the data holds where the sprite's skeleton lies in the game image
+// (its JSON text, atlas text and page image, back to back, with their lengths and the atlas page
+// size) and the skeleton's animations (name and duration), and the state which animation plays
+// on track 0. The texts are not read yet: a skeleton from the game data holds no animations, is
+// not valid and draws nothing. Main thread only.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +13,19 @@
 // The skeleton data of one skeleton sprite, owned by the sprite.
 class CSkeletonSprite {
  public:
+  // A skeleton over the data of a "SPRT" skeleton entry at `data` (inside the game image, which
+  // outlives the sprite; the caller has checked that the three lengths lie inside the chunk):
+  // the JSON text, the atlas text and the page image back to back, and the atlas page size.
+  static CSkeletonSprite* LoadFromChunk(const uint8_t* data, uint32_t jsonLength, uint32_t atlasLength,
+                                        uint32_t imageLength, uint32_t pageWidth, uint32_t pageHeight);
+
+  // True when the JSON reader, the skeleton data and the atlas all exist: never, so far.
+  bool IsValid() const { return false; }
+  // Draws the skeleton at (x, y) for the current instance: nothing while the skeleton is not
+  // valid.
+  void DrawForInstance(int32_t frame, float x, float y, float xscale, float yscale, float angle, uint32_t colour,
+                       float alpha) const;
+
   struct Animation {
     std::string name;
     float duration = 0.0f;  // seconds
@@ -19,6 +34,13 @@ class CSkeletonSprite {
   int32_t FindAnimation(const char* name) const;
 
   std::vector<Animation> m_animations;  // in the data's order
+
+  const uint8_t* m_data = nullptr;  // the entry's data in the game image, or null
+  uint32_t m_jsonLength = 0;
+  uint32_t m_atlasLength = 0;
+  uint32_t m_imageLength = 0;
+  uint32_t m_pageWidth = 0;
+  uint32_t m_pageHeight = 0;
 };
 
 // The skeleton state of one instance.

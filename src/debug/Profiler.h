@@ -18,7 +18,10 @@ class CProfiler {
 
 // Profiler section labels (kind 6) of the measured engine functions.
 enum ProfilerLabel : int32_t {
+  kProfilePreciseCollision = 3,
   kProfileGraphicsFlush = 14,
+  kProfileSpriteDraw = 15,
+  kProfileSpriteDrawSimple = 16,
   kProfileStartFrame = 25,
   kProfileEndFrame = 26,
 };

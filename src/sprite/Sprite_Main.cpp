@@ -1,50 +1,74 @@
 #include "sprite/Sprite_Main.h"
 
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "platform/NameTable.h"
+#include "base/VCL.h"
 #include "sprite/Sprite_Class.h"
-#include "support/PendingChunk.h"
+#include "support/BoundedReader.h"
 
-namespace {
+SpriteState g_Sprites;
 
-// One record per sprite index (null for an empty slot) and the names by index; a record's name
-// points at the table's copy.
-struct SpriteTable {
-  std::vector<std::unique_ptr<CSprite>> records;
-  NameTable names;
-};
-SpriteTable g_sprites;
-
-}  // namespace
-
-bool Sprite_Exists(int32_t index) { return Sprite_Data(index) != nullptr; }
-
-CSprite* Sprite_Data(int32_t index) {
-  if (index < 0 || static_cast<size_t>(index) >= g_sprites.records.size()) return nullptr;
-  return g_sprites.records[static_cast<size_t>(index)].get();
-}
-
-int32_t Sprite_AddEmpty() {
-  const int32_t index = static_cast<int32_t>(g_sprites.records.size());
-  const std::string name = "__newsprite" + std::to_string(index);
-  auto record = std::make_unique<CSprite>();
-  record->m_index = index;
-  record->m_name = g_sprites.names.Name(g_sprites.names.Add(name.c_str()));
-  g_sprites.records.push_back(std::move(record));
-  return index;
-}
-
-int32_t Sprite_FindByName(const char* name) { return g_sprites.names.FindFirst(name); }
+void Sprite_Init() { g_Sprites.table.FreeAll(); }
 
 bool Sprite_LoadChunk(BoundedReader& chunk) {
-  PendingChunk_Record("Sprite_LoadChunk", chunk);
+  Sprite_Init();
+  uint32_t count = 0;
+  if (!chunk.U32(&count) || count > INT32_MAX || !chunk.Fits(count, 4)) {
+    DebugConsole->Output("Game data: the sprite chunk holds fewer entries than its count %u\n", count);
+    return false;
+  }
+  ResourceTable<CSprite>& table = g_Sprites.table;
+  table.Reset(static_cast<int32_t>(count));
+  for (uint32_t i = 0; i < count; ++i) {
+    uint32_t offset = 0;
+    chunk.ReadAt(4 + 4ull * i, &offset);
+    if (offset == 0) continue;  // an empty slot
+    const int32_t index = static_cast<int32_t>(i);
+    // The entry runs from its offset to the end of the chunk.
+    const char* name = nullptr;
+    uint32_t nameOffset = 0;
+    const bool inside = offset >= chunk.Offset() && offset - chunk.Offset() < chunk.Size();
+    BoundedReader entry = inside ? chunk.Sub(offset - chunk.Offset(), chunk.Size() - (offset - chunk.Offset()))
+                                 : chunk.Sub(chunk.Size(), 0);
+    if (!inside || !entry.ReadAt(0, &nameOffset) || !entry.TextAt(nameOffset, &name)) {
+      DebugConsole->Output("Game data: sprite %d or its name lies outside the sprite chunk\n", index);
+      Sprite_Init();
+      return false;
+    }
+    CSprite* sprite = new CSprite();
+    if (!sprite->LoadFromChunk(entry, index)) {
+      delete sprite;
+      Sprite_Init();
+      return false;
+    }
+    sprite->m_name = table.Set(index, sprite, name);
+    sprite->m_index = index;
+  }
   return true;
 }
 
+void Sprite_InitTextures() {
+  g_Sprites.table.ForEach([](int32_t, CSprite* sprite) {
+    sprite->InitTexture();
+    sprite->InitLocalTPE();
+  });
+}
+
 void Sprite_FreeAll() {
-  g_sprites.records.clear();
-  g_sprites.names.FreeAll();
+  g_Sprites.table.ForEach([](int32_t, CSprite* sprite) { sprite->FreeTextures(); });
+  g_Sprites.table.FreeAll();
+}
+
+bool Sprite_Exists(int32_t index) { return g_Sprites.table.Exists(index); }
+
+CSprite* Sprite_Data(int32_t index) { return g_Sprites.table.Data(index); }
+
+const char* Sprite_GetName(int32_t index) { return g_Sprites.table.Name(index); }
+
+int32_t Sprite_FindByName(const char* name) { return g_Sprites.table.FindByName(name); }
+
+int32_t Sprite_AddEmpty() {
+  CSprite* sprite = new CSprite();
+  const int32_t index = g_Sprites.table.Append(sprite);
+  sprite->m_index = index;
+  sprite->m_name = g_Sprites.table.Name(index);
+  return index;
 }

@@ -31,6 +31,19 @@ GameDataBuilder ValidGame() {
   g.Code({{"main", CodeWriter{}.VarRef(kPushVar, "hp").FuncRef(kCall, "script_execute").VarRef(kPushVar, "hp")},
           {"other", CodeWriter{}.VarRef(kPushVar, "hp")}});
   g.Vari().Func();
+  // A bitmap sprite of one frame and one mask, and a skeleton sprite.
+  testsupport::SpriteEntry bitmap;
+  bitmap.name = "spr_wall";
+  bitmap.width = 8;
+  bitmap.height = 2;
+  bitmap.frames = {0};
+  bitmap.masks = {std::vector<uint8_t>(16, 1)};
+  testsupport::SpriteEntry skeleton;
+  skeleton.name = "spr_bones";
+  skeleton.kind = 2;
+  skeleton.json = "{}";
+  skeleton.atlas = "page";
+  g.Sprt({bitmap, skeleton});
   g.Tpag({{}});
   g.Txtr({{0, {1, 2, 3}}});
   g.Strg();
@@ -70,6 +83,13 @@ TEST_F(GameDataTest, CorruptedFilesAreRefusedWithTheirReason) {
       {"variable chunk of 13 bytes", corrupt::PayloadSize("VARI", 13), "not a whole number of 12-byte entries"},
       {"function chunk of 11 bytes", corrupt::PayloadSize("FUNC", 11), "not a whole number of 12-byte entries"},
       {"chain leaving its code entry", corrupt::ChainLeavesCodeEntry("hp"), "lies outside the code"},
+      {"sprite count", corrupt::CountTooLarge("SPRT"), "sprite chunk holds fewer entries"},
+      {"sprite entry outside", corrupt::OffsetOutsideImage("SPRT", 0), "sprite 0 or its name lies outside"},
+      {"sprite name outside", corrupt::OffsetOutsideImage("SPRT", 2), "sprite 0 or its name lies outside"},
+      {"sprite frame's page entry outside", corrupt::OffsetOutsideImage("SPRT", 3), "texture-page entry outside the file"},
+      {"sprite frame count", corrupt::CountTooLarge("SPRT", -1, 1), "sprite 0 has more frames than"},
+      {"sprite mask count", corrupt::CountTooLarge("SPRT", -1, 2), "sprite 0 has masks past the end"},
+      {"skeleton JSON length", corrupt::CountTooLarge("SPRT", -1, 3), "sprite 1 has skeleton data past the end"},
       {"duplicate header", corrupt::DuplicateChunk("GEN8"), "a second header chunk"},
       {"duplicate texture pages", corrupt::DuplicateChunk("TPAG"), "chunk TPAG more than once"},
   };

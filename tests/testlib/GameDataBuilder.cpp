@@ -642,6 +642,57 @@ GameDataBuilder& GameDataBuilder::Tpag(const std::vector<TPageEntryFields>& entr
   return AddChunk("TPAG", std::move(w));
 }
 
+GameDataBuilder& GameDataBuilder::Sprt(const std::vector<SpriteEntry>& sprites) {
+  ByteWriter w = NewWriter();
+  std::vector<std::string> table;
+  for (size_t i = 0; i < sprites.size(); ++i) table.push_back(sprites[i].present ? "sprt#" + std::to_string(i) : "");
+  w.Table(table);
+  for (size_t i = 0; i < sprites.size(); ++i) {
+    const SpriteEntry& e = sprites[i];
+    if (!e.present) continue;
+    w.Label(table[i]).NameOrNone(e.name);
+    w.I32(e.width).I32(e.height).I32(e.left).I32(e.right).I32(e.bottom).I32(e.top);
+    w.U32(e.transparent).U32(e.smooth).U32(e.preload).I32(e.bboxMode).U32(e.precise);
+    w.I32(e.xOrigin).I32(e.yOrigin);
+    const bool bitmap = e.kind == 0 && e.frameCount.value_or(0) >= 0;
+    if (bitmap) {
+      w.Count(static_cast<uint32_t>(e.frameCount.value_or(static_cast<int32_t>(e.frames.size()))), 4);
+      for (int32_t page : e.frames) {
+        if (page < 0) {
+          w.U32(0);
+        } else {
+          w.Offset("tpag#" + std::to_string(page));
+        }
+      }
+      const uint32_t rowBytes = e.width > 0 ? (static_cast<uint32_t>(e.width) + 7) / 8 : 0;
+      const uint32_t maskBytes = e.height > 0 ? rowBytes * static_cast<uint32_t>(e.height) : 0;
+      w.Count(static_cast<uint32_t>(e.maskCount.value_or(static_cast<int32_t>(e.masks.size()))), maskBytes);
+      for (const std::vector<uint8_t>& mask : e.masks) {
+        for (int32_t y = 0; y < e.height; ++y) {
+          std::vector<uint8_t> row(rowBytes, 0);
+          for (int32_t x = 0; x < e.width; ++x) {
+            const size_t at = static_cast<size_t>(y) * static_cast<size_t>(e.width) + static_cast<size_t>(x);
+            if (at < mask.size() && mask[at] != 0) row[static_cast<size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
+          }
+          w.Raw(row);
+        }
+      }
+    } else {
+      w.I32(e.frameCount.value_or(-1)).U32(0).I32(e.kind).U32(0);
+      if (e.kind == 2) {
+        w.Count(static_cast<uint32_t>(e.json.size()), 1);
+        w.U32(static_cast<uint32_t>(e.atlas.size())).U32(static_cast<uint32_t>(e.image.size()));
+        w.U32(e.pageWidth).U32(e.pageHeight);
+        w.Raw(e.json.data(), e.json.size()).Raw(e.atlas.data(), e.atlas.size()).Raw(e.image);
+      } else {
+        w.Raw(e.vectorBlock);
+      }
+    }
+    w.Zeros((4 - w.Size() % 4) % 4);
+  }
+  return AddChunk("SPRT", std::move(w));
+}
+
 GameDataBuilder& GameDataBuilder::Txtr(const std::vector<TextureEntry>& entries) {
   ByteWriter w = NewWriter();
   std::vector<std::string> table;

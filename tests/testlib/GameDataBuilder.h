@@ -321,6 +321,36 @@ struct TimeLineEntry {
   bool present = true;
 };
 
+// One sprite entry. Bitmap sprites (kind 0 with a frame count of 0 or more) write one texture-page
+// reference per frame and their masks, packed 8 pixels a byte with rows on byte boundaries; the
+// other layout (frame count -1) writes the kind and its data: the vector block as given, or the
+// skeleton's three lengths, page size and bytes. Count sites: the table's count, then per entry
+// its frame count (4-byte records) and mask count (records of one packed mask), or the
+// skeleton's JSON length (1-byte records).
+struct SpriteEntry {
+  std::optional<std::string> name;
+  int32_t width = 1, height = 1;
+  int32_t left = 0, right = 0, bottom = 0, top = 0;  // stored in this order
+  uint32_t transparent = 1, smooth = 0, preload = 1;
+  int32_t bboxMode = 0;
+  uint32_t precise = 0;
+  int32_t xOrigin = 0, yOrigin = 0;
+  // Bitmap sprites: the texture-page entry of each frame (its index in the "TPAG" chunk, -1 for
+  // offset 0) and the masks (width x height bytes, 0 free, anything else solid).
+  std::vector<int32_t> frames;
+  std::optional<int32_t> frameCount;  // the count written; none: the number of frames (or -1 for
+                                      // kinds 1 and 2)
+  std::vector<std::vector<uint8_t>> masks;
+  std::optional<int32_t> maskCount;  // the count written; none: the number of masks
+  // The frame count -1 layout.
+  int32_t kind = 0;
+  std::vector<uint8_t> vectorBlock;
+  std::string json, atlas;
+  std::vector<uint8_t> image;
+  uint32_t pageWidth = 0, pageHeight = 0;
+  bool present = true;
+};
+
 // One background entry: the name, three flags and the texture-page entry its image lies in
 // (the label "tpag#I"; none writes offset 0).
 struct BackgroundEntry {
@@ -470,6 +500,8 @@ class GameDataBuilder {
   GameDataBuilder& Objt(const std::vector<ObjectEntry>& objects);
   GameDataBuilder& Scpt(const std::vector<ScriptEntry>& scripts);
   GameDataBuilder& Tmln(const std::vector<TimeLineEntry>& timeLines);
+  // "SPRT": the common resource table, then each entry (label "sprt#I"), padded to whole words.
+  GameDataBuilder& Sprt(const std::vector<SpriteEntry>& sprites);
   // "BGND" and "ROOM": the common resource table, then each entry ("bgnd#I", "room#I") and for a
   // room its lists. A room stretching a background reads that background's size, so BGND comes
   // before ROOM in the file.
