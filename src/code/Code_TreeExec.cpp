@@ -81,10 +81,6 @@ bool IfConditionTrue(double condition) { return num::IsTrueStrict(condition); }
 // condition keeps a loop running.
 bool LoopConditionTrue(double condition) { return !(num::ToFloat(condition) < 0.5f); }
 
-bool IsLive(const CInstance* instance) {
-  return instance != nullptr && instance->i_marked == 0 && instance->i_deactivated == 0;
-}
-
 // ---- Variables ----
 
 // "Unknown variable <name>", with " or array index out of bounds" when the reference named an
@@ -686,7 +682,7 @@ int32_t TreeExecWith(TreeExecContext* context, const CodeNode* node, ScriptValue
       if (CurrentRoom == nullptr) return TREE_DONE;
       for (CInstance* instance = CurrentRoom->m_Active.first; instance != nullptr;) {
         CInstance* const next = instance->i_next;  // taken before the body runs
-        if (IsLive(instance)) {
+        if (instance->IsLive()) {
           int32_t status = TreeExecWithBody(context, body, instance, result);
           if (!NextInstance(&status)) return status;
         }
@@ -699,13 +695,13 @@ int32_t TreeExecWith(TreeExecContext* context, const CodeNode* node, ScriptValue
   }
   if (target >= kFirstInstanceId) {
     CInstance* instance = Instance_Find(target);
-    return IsLive(instance) ? once(instance) : TREE_DONE;
+    return instance != nullptr && instance->IsLive() ? once(instance) : TREE_DONE;
   }
   CObject* object = Object_Find(target);
   if (object == nullptr) return TREE_DONE;
   for (auto* entry = object->m_InstancesRecursive.First(); entry != nullptr && entry->item != nullptr;) {
     auto* const next = entry->next;  // taken before the body runs
-    if (IsLive(entry->item)) {
+    if (entry->item->IsLive()) {
       int32_t status = TreeExecWithBody(context, body, entry->item, result);
       if (!NextInstance(&status)) return status;
     }

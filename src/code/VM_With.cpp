@@ -13,17 +13,13 @@ using vm::Load;
 
 constexpr int32_t kListMarker = -1;
 
-bool IsLive(const CInstance* instance) {
-  return instance != nullptr && instance->i_marked == 0 && instance->i_deactivated == 0;
-}
-
 // Calls f for every instance the selector chooses (-3 or an object index), in choosing order.
 template <typename F>
 void ForEachChosen(int32_t selector, F f) {
   if (selector == SEL_ALL) {
     if (CurrentRoom == nullptr) return;
     for (CInstance* i = CurrentRoom->m_Active.first; i != nullptr; i = i->i_next) {
-      if (IsLive(i)) f(i);
+      if (i->IsLive()) f(i);
     }
     return;
   }
@@ -31,15 +27,15 @@ void ForEachChosen(int32_t selector, F f) {
   if (object == nullptr) return;
   for (auto* node = object->m_InstancesRecursive.First(); node != nullptr; node = node->next) {
     if (node->item == nullptr) break;
-    if (IsLive(node->item)) f(node->item);
+    if (node->item->IsLive()) f(node->item);
   }
   for (int32_t k = 0; k < RelinkQueue.Count(); ++k) {
     CInstance* i = RelinkQueue.Get(k);
-    if (IsLive(i) && i->i_objindex == selector) f(i);
+    if (i != nullptr && i->IsLive() && i->i_objindex == selector) f(i);
   }
   for (int32_t k = 0; k < ActivationChangeList.Count(); ++k) {
     CInstance* i = ActivationChangeList.Get(k);
-    if (IsLive(i) && i->i_objindex == selector) f(i);
+    if (i != nullptr && i->IsLive() && i->i_objindex == selector) f(i);
   }
 }
 
@@ -111,7 +107,7 @@ uint8_t* DoPushEnv(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c)
   if (selector >= kInstanceIdBase) {
     CInstance* instance = Instance_Find(selector);
     sp = PushSingle(c, sp, savedSelf, savedOther);
-    if (!IsLive(instance)) {
+    if (instance == nullptr || !instance->IsLive()) {
       vm::JumpTo(c, BranchTarget(c, word));
       return sp;
     }

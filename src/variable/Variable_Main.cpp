@@ -69,13 +69,11 @@ bool WriteS32(IBuffer* buffer, int32_t number) {
   return buffer->Write(BUFFER_S32, &payload) == 0;
 }
 
-bool IsLive(const CInstance* instance) { return instance->i_marked == 0 && instance->i_deactivated == 0; }
-
 // The first live instance of a pending-change queue whose object index is `objectIndex`.
 CInstance* FindQueued(const InstanceQueue& queue, int32_t objectIndex) {
   for (int32_t i = 0; i < queue.Count(); ++i) {
     CInstance* instance = queue.Get(i);
-    if (instance != nullptr && IsLive(instance) && instance->i_objindex == objectIndex) return instance;
+    if (instance != nullptr && instance->IsLive() && instance->i_objindex == objectIndex) return instance;
   }
   return nullptr;
 }
@@ -383,7 +381,7 @@ bool GetVariable(int32_t target, int32_t id, int32_t arrayIndex, ScriptValue* ou
   if (target == kTargetAll) {
     if (CurrentRoom != nullptr) {
       for (CInstance* instance = CurrentRoom->m_Active.first; instance != nullptr; instance = instance->i_next) {
-        if (IsLive(instance)) {
+        if (instance->IsLive()) {
           found = instance;
           break;
         }
@@ -395,7 +393,7 @@ bool GetVariable(int32_t target, int32_t id, int32_t arrayIndex, ScriptValue* ou
   } else if (target >= 0) {
     if (CObject* object = Object_Find(target)) {
       for (auto* node = object->m_InstancesRecursive.First(); node != nullptr; node = node->next) {
-        if (IsLive(node->item)) {
+        if (node->item->IsLive()) {
           found = node->item;
           break;
         }
@@ -423,7 +421,7 @@ bool SetVariable(int32_t target, int32_t id, int32_t arrayIndex, const ScriptVal
     if (CurrentRoom != nullptr) {
       for (CInstance* instance = CurrentRoom->m_Active.first; instance != nullptr;) {
         CInstance* next = instance->i_next;
-        if (IsLive(instance)) write(instance);
+        if (instance->IsLive()) write(instance);
         instance = next;
       }
     }
@@ -436,14 +434,14 @@ bool SetVariable(int32_t target, int32_t id, int32_t arrayIndex, const ScriptVal
     if (CObject* object = Object_Find(target)) {
       for (auto* node = object->m_InstancesRecursive.First(); node != nullptr;) {
         auto* next = node->next;
-        if (IsLive(node->item)) write(node->item);
+        if (node->item->IsLive()) write(node->item);
         node = next;
       }
     }
     // Instances that changed object this step are not in their new object's lists yet.
     for (int32_t i = 0; i < RelinkQueue.Count(); ++i) {
       CInstance* instance = RelinkQueue.Get(i);
-      if (instance != nullptr && IsLive(instance) && instance->i_objindex == target) write(instance);
+      if (instance != nullptr && instance->IsLive() && instance->i_objindex == target) write(instance);
     }
   }
   if (!reached) FatalError("Unable to find any instance for object index '%d'", target);
