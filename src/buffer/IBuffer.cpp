@@ -87,15 +87,6 @@ void SetOutText(ScriptValue* out, char* text) {
   out->kind = VALUE_STRING;
 }
 
-// A new zero-terminated MemoryManager text of `length` bytes.
-char* NewText(const void* bytes, int64_t length) {
-  char* text = static_cast<char*>(MemoryManager::Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, true));
-  if (length > 0) std::memcpy(text, bytes, static_cast<size_t>(length));
-  return text;
-}
-
-char* NewText(const std::string& s) { return NewText(s.data(), static_cast<int64_t>(s.size())); }
-
 // ---- Element encoding ----
 
 // An element ready to be stored: fixed-size types in `bytes`, texts pointing at their
@@ -492,7 +483,7 @@ int IBuffer::Read(int type, ScriptValue* out) {
     const int64_t limit = std::min<int64_t>(m_UsedSize, size);
     int64_t end = pos;
     while (end < limit && m_pData[end] != 0) ++end;
-    SetOutText(out, NewText(m_pData + pos, end - pos));
+    SetOutText(out, MemoryManager::DuplicateText(reinterpret_cast<const char*>(m_pData + pos), static_cast<size_t>(end - pos)));
     m_Position = ClampToInt32(end + 1);
     return 0;
   }
@@ -890,10 +881,10 @@ void IBuffer::Digest(ScriptValue* out, int offset, int size, bool sha1) {
   }
   if (sha1) {
     SHA1_Result(&sha);
-    SetOutText(out, NewText(SHA1DigestHex(sha)));
+    SetOutText(out, MemoryManager::DuplicateText(SHA1DigestHex(sha).c_str()));
   } else {
     MD5_Final(&md5);
-    SetOutText(out, NewText(MD5DigestHex(md5)));
+    SetOutText(out, MemoryManager::DuplicateText(MD5DigestHex(md5).c_str()));
   }
 }
 
