@@ -165,7 +165,7 @@ uint8_t* PushResult(VMExecContext* c, uint8_t* sp, const Result& r, bool asValue
     ScriptValue v;
     std::memset(&v, 0, sizeof(v));
     switch (r.type) {
-      case VT_DOUBLE: v.real = r.d; v.kind = VALUE_REAL; break;
+      case VT_DOUBLE: SetReal(&v, r.d); break;
       case VT_LONG: v.i64 = r.l; v.kind = VALUE_INT64; break;
       case VT_STRING: v.str = r.s; v.kind = VALUE_STRING; break;
       default: v.i32 = r.i; v.kind = VALUE_INT32; break;

@@ -202,11 +202,6 @@ void AppendFormatted(char** cursor, char** start, uint32_t* capacity, char* scra
 
 // ---- Setting values ----
 
-void SetReal(ScriptValue* v, double real) {
-  v->real = real;
-  v->kind = VALUE_REAL;
-}
-
 void SetString(ScriptValue* v, const char* text) {
   v->str = MemoryManager::DuplicateText(text);
   v->kind = VALUE_STRING;

@@ -111,7 +111,17 @@ struct ArrayIndexErrorState {
 // ---- Setting values ----
 // None of these releases what the value held before: callers release first with ReleaseValue.
 
-void SetReal(ScriptValue* v, double real);
+// Makes the value real: the payload and the kind word; the spare word is left as it is.
+inline void SetReal(ScriptValue* v, double real) {
+  v->real = real;
+  v->kind = VALUE_REAL;
+}
+// A real value as a whole: the payload, the spare word 0 and the kind word.
+inline ScriptValue RealValue(double real) {
+  ScriptValue v{};
+  SetReal(&v, real);
+  return v;
+}
 // Copies the text into a new memory-manager block; a null text stays null.
 void SetString(ScriptValue* v, const char* text);
 // Kind 5 with all 8 payload bytes 0.

@@ -18,7 +18,6 @@ namespace {
 
 using testsupport::AddHandler;
 using testsupport::AddObject;
-using testsupport::Real;
 
 // What a handler saw when it ran: which handler it was and the current event.
 struct Ran {
@@ -45,7 +44,7 @@ void CallBuiltin(const char* name, CInstance* self, CInstance* other, std::vecto
   int32_t number = -1;
   ASSERT_TRUE(FindFunctionIndex(name, &number)) << name;
   std::vector<ScriptValue> values;
-  for (double a : args) values.push_back(Real(a));
+  for (double a : args) values.push_back(RealValue(a));
   ScriptValue result{};
   g_VM.functions[number].func(&result, self, other, static_cast<int32_t>(values.size()), values.data());
   EXPECT_EQ(result.Kind(), VALUE_REAL);
