@@ -11,6 +11,7 @@
 #include "platform/NameTable.h"
 #include "platform/Numeric.h"
 #include "room/Instance_Select.h"
+#include "variable/ValueWalk.h"
 
 VariableState g_Variables;
 
@@ -268,9 +269,11 @@ void CVariableList::Dump(tagIConsole* console) const {
 
 namespace {
 
-// `depth` counts the arrays around the value.
-void PrintValueAt(tagIConsole* console, const ScriptValue* value, int depth) {
+// `depth` counts the arrays around the value; `repeat` tells whether one of them was printed
+// before in this walk.
+void PrintValueAt(tagIConsole* console, const ScriptValue* value, int depth, ValueWalk* walk, bool repeat) {
   constexpr int32_t kPrintLimit = 30;  // rows, and elements per row
+  if (repeat) walk->Charge(value);
   switch (value->Kind()) {
     case VALUE_REAL: {
       const double real = value->real;
@@ -286,12 +289,12 @@ void PrintValueAt(tagIConsole* console, const ScriptValue* value, int depth) {
       console->Output("\"%s\"", value->str != nullptr ? value->str : "");
       break;
     case VALUE_ARRAY: {
-      if (depth >= kMaxValueNesting) {
+      const ValueArray* array = value->arr;
+      if (depth >= kMaxValueNesting || !walk->Enter(array, &repeat)) {
         console->Output("{ ... }");
         break;
       }
       console->Output("{ ");
-      const ValueArray* array = value->arr;
       if (array != nullptr) {
         const int32_t rows = array->rowCount < kPrintLimit ? array->rowCount : kPrintLimit;
         for (int32_t r = 0; r < rows; ++r) {
@@ -300,7 +303,7 @@ void PrintValueAt(tagIConsole* console, const ScriptValue* value, int depth) {
           console->Output("{ ");
           for (int32_t c = 0; c < columns; ++c) {
             if (c > 0) console->Output(" ,");
-            PrintValueAt(console, &row.elements[c], depth + 1);
+            PrintValueAt(console, &row.elements[c], depth + 1, walk, repeat);
           }
           if (row.length > kPrintLimit) console->Output(" ... ");
           console->Output("},  ");
@@ -329,7 +332,10 @@ void PrintValueAt(tagIConsole* console, const ScriptValue* value, int depth) {
 
 }  // namespace
 
-void PrintValue(tagIConsole* console, const ScriptValue* value) { PrintValueAt(console, value, 0); }
+void PrintValue(tagIConsole* console, const ScriptValue* value) {
+  ValueWalk walk;
+  PrintValueAt(console, value, 0, &walk, false);
+}
 
 // ---- Access ----
 
