@@ -11,6 +11,7 @@
 #include "extension/Support_DLL.h"
 #include "os/OS_Paths.h"
 #include "platform/MemoryManager.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 #include "variable/ScriptValue.h"
 
@@ -21,10 +22,12 @@ using testsupport::Str;
 using testsupport::TempDir;
 
 // A game in a temporary folder (game/) with the fixture library as game/fixture.so, and its save
-// area in data/runner/save/.
-class ExternalFunctionsTest : public ::testing::Test {
+// area in data/runner/save/. The runtime is reset around each test (RuntimeTest); the loaded
+// libraries are the fixture's to free.
+class ExternalFunctionsTest : public testsupport::RuntimeTest {
  protected:
   void SetUp() override {
+    RuntimeTest::SetUp();
     std::filesystem::create_directories(m_dir.path() / "game");
     std::filesystem::create_directories(m_dir.path() / "data" / "runner" / "save");
     std::filesystem::copy_file(EXTERNAL_FIXTURE, m_dir.path() / "game" / "fixture.so");
@@ -35,9 +38,7 @@ class ExternalFunctionsTest : public ::testing::Test {
   }
   void TearDown() override {
     DLL_FreeAll();
-    g_Extensions.ExternalCallsOff = false;
-    ClearSaveAreaGameInfo();
-    FreeGamePaths();
+    RuntimeTest::TearDown();
   }
 
   // Calls definition `id` and answers the result; the arguments are released.

@@ -63,19 +63,14 @@ CodeNativeFunction Record(const std::string& handler, bool inherit = false) {
 class EventBuiltinsTest : public WorldTest {
  protected:
   void SetUp() override {
-    FreeBuiltinFunctions();
-    RegisterMiscFunctions();
     WorldTest::SetUp();
+    RegisterMiscFunctions();
     g_ran.clear();
     // grand <- parent <- child; `unrelated` stands alone.
     m_grand = AddObject();
     m_parent = AddObject(m_grand);
     m_child = AddObject(m_parent);
     m_unrelated = AddObject();
-  }
-  void TearDown() override {
-    WorldTest::TearDown();
-    FreeBuiltinFunctions();
   }
 
   int32_t m_grand = -1, m_parent = -1, m_child = -1, m_unrelated = -1;

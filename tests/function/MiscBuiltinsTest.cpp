@@ -43,14 +43,6 @@ class MiscBuiltinsTest : public BuiltinTest {
     RegisterMiscFunctions();
     RegisterBuiltinConstants();
   }
-  void TearDown() override {
-    BuiltinTest::TearDown();
-    FreeConstants();
-    g_Extensions.ExternalCallsDisabled = 0;
-    g_Debug.DebugOverlayFlags = 0;
-    g_Options.uninitialisedVariables = false;
-    ClearBuiltinVariables();
-  }
 };
 
 // ---- Registration ----
