@@ -89,9 +89,7 @@ void VCL_Trim(VCLString& holder, const char* text) {
     holder.text[len] = '\0';
     return;
   }
-  char* copy = static_cast<char*>(
-      MemoryManager::Alloc(static_cast<uint32_t>(len + 1), __FILE__, __LINE__, true));
-  std::memcpy(copy, begin, len);
+  char* copy = MemoryManager::DuplicateText(begin, len);
   MemoryManager::Free(holder.text);
   holder.text = copy;
 }

@@ -53,12 +53,6 @@ uint8_t* AllocBytes(int64_t size) {
 
 // ---- Values ----
 
-double ValueReal(const void* value) {
-  double v = 0.0;
-  if (value != nullptr) std::memcpy(&v, value, sizeof(v));
-  return v;
-}
-
 uint64_t ValueBits(const void* value) {
   uint64_t v = 0;
   if (value != nullptr) std::memcpy(&v, value, sizeof(v));
@@ -71,12 +65,6 @@ const char* ValueText(const void* value) {
   return text;
 }
 
-void SetOutReal(ScriptValue* out, double v) {
-  if (out == nullptr) return;
-  out->real = v;
-  out->kind = VALUE_REAL;
-}
-
 // Takes ownership of `text` (a MemoryManager block or null).
 void SetOutText(ScriptValue* out, char* text) {
   if (out == nullptr) {
@@ -86,15 +74,6 @@ void SetOutText(ScriptValue* out, char* text) {
   out->str = text;
   out->kind = VALUE_STRING;
 }
-
-// A new zero-terminated MemoryManager text of `length` bytes.
-char* NewText(const void* bytes, int64_t length) {
-  char* text = static_cast<char*>(MemoryManager::Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, true));
-  if (length > 0) std::memcpy(text, bytes, static_cast<size_t>(length));
-  return text;
-}
-
-char* NewText(const std::string& s) { return NewText(s.data(), static_cast<int64_t>(s.size())); }
 
 // ---- Element encoding ----
 
@@ -123,25 +102,25 @@ bool Encode(int type, const void* value, Encoded* e) {
   switch (type) {
     case BUFFER_U8:
     case BUFFER_S8:
-      PutLE(e->bytes, static_cast<uint32_t>(num::TruncInt32(ValueReal(value))), 1);
+      PutLE(e->bytes, static_cast<uint32_t>(num::TruncInt32(Buffer_ValueReal(value))), 1);
       e->size = 1;
       return true;
     case BUFFER_U16:
     case BUFFER_S16:
-      PutLE(e->bytes, static_cast<uint32_t>(num::TruncInt32(ValueReal(value))), 2);
+      PutLE(e->bytes, static_cast<uint32_t>(num::TruncInt32(Buffer_ValueReal(value))), 2);
       e->size = 2;
       return true;
     case BUFFER_U32:
       // Through 64 bits, so that -1 stores 0xFFFFFFFF and values up to 2^32-1 keep their bits.
-      PutLE(e->bytes, static_cast<uint64_t>(num::TruncInt64(ValueReal(value))), 4);
+      PutLE(e->bytes, static_cast<uint64_t>(num::TruncInt64(Buffer_ValueReal(value))), 4);
       e->size = 4;
       return true;
     case BUFFER_S32:
-      PutLE(e->bytes, static_cast<uint32_t>(num::TruncInt32(ValueReal(value))), 4);
+      PutLE(e->bytes, static_cast<uint32_t>(num::TruncInt32(Buffer_ValueReal(value))), 4);
       e->size = 4;
       return true;
     case BUFFER_F32: {
-      const float f = num::ToFloat(ValueReal(value));
+      const float f = num::ToFloat(Buffer_ValueReal(value));
       uint32_t bits;
       std::memcpy(&bits, &f, sizeof(bits));
       PutLE(e->bytes, bits, 4);
@@ -154,7 +133,7 @@ bool Encode(int type, const void* value, Encoded* e) {
       e->size = 8;
       return true;
     case BUFFER_BOOL:
-      e->bytes[0] = num::IsTrueStrict(ValueReal(value)) ? 1 : 0;
+      e->bytes[0] = num::IsTrueStrict(Buffer_ValueReal(value)) ? 1 : 0;
       e->size = 1;
       return true;
     case BUFFER_STRING:
@@ -174,35 +153,29 @@ bool Encode(int type, const void* value, Encoded* e) {
 void Decode(int type, const uint8_t* b, ScriptValue* out) {
   switch (type) {
     case BUFFER_U8:
-    case BUFFER_BOOL:
-      SetOutReal(out, b[0]);
-      break;
+    case BUFFER_BOOL: Buffer_SetOutReal(out, b[0]); break;
     case BUFFER_S8: {
       int32_t v = b[0];
-      SetOutReal(out, v >= 0x80 ? v - 0x100 : v);
+      Buffer_SetOutReal(out, v >= 0x80 ? v - 0x100 : v);
       break;
     }
-    case BUFFER_U16:
-      SetOutReal(out, static_cast<double>(GetLE(b, 2)));
-      break;
+    case BUFFER_U16: Buffer_SetOutReal(out, static_cast<double>(GetLE(b, 2))); break;
     case BUFFER_S16: {
       int32_t v = static_cast<int32_t>(GetLE(b, 2));
-      SetOutReal(out, v >= 0x8000 ? v - 0x10000 : v);
+      Buffer_SetOutReal(out, v >= 0x8000 ? v - 0x10000 : v);
       break;
     }
-    case BUFFER_U32:
-      SetOutReal(out, static_cast<double>(GetLE(b, 4)));
-      break;
+    case BUFFER_U32: Buffer_SetOutReal(out, static_cast<double>(GetLE(b, 4))); break;
     case BUFFER_S32: {
       int64_t v = static_cast<int64_t>(GetLE(b, 4));
-      SetOutReal(out, static_cast<double>(v >= 0x80000000LL ? v - 0x100000000LL : v));
+      Buffer_SetOutReal(out, static_cast<double>(v >= 0x80000000LL ? v - 0x100000000LL : v));
       break;
     }
     case BUFFER_F32: {
       const uint32_t bits = static_cast<uint32_t>(GetLE(b, 4));
       float f;
       std::memcpy(&f, &bits, sizeof(f));
-      SetOutReal(out, f);
+      Buffer_SetOutReal(out, f);
       break;
     }
     case BUFFER_F64:
@@ -478,12 +451,12 @@ int IBuffer::Write(int type, const void* value) {
 }
 
 int IBuffer::Read(int type, ScriptValue* out) {
-  SetOutReal(out, 0.0);
+  Buffer_SetOutReal(out, 0.0);
   AlignPosition();
   int64_t pos = m_Position;
   const int64_t size = m_Size;
   if (pos >= size) {
-    SetOutReal(out, -3.0);
+    Buffer_SetOutReal(out, -3.0);
     return 0;
   }
 
@@ -492,7 +465,7 @@ int IBuffer::Read(int type, ScriptValue* out) {
     const int64_t limit = std::min<int64_t>(m_UsedSize, size);
     int64_t end = pos;
     while (end < limit && m_pData[end] != 0) ++end;
-    SetOutText(out, NewText(m_pData + pos, end - pos));
+    SetOutText(out, MemoryManager::DuplicateText(reinterpret_cast<const char*>(m_pData + pos), static_cast<size_t>(end - pos)));
     m_Position = ClampToInt32(end + 1);
     return 0;
   }
@@ -500,7 +473,7 @@ int IBuffer::Read(int type, ScriptValue* out) {
   const int64_t n = Buffer_TypeSize(type);
   const bool wrap = m_Type == BUFFER_WRAP;
   if (pos + n > size && !wrap) {
-    SetOutReal(out, -3.0);
+    Buffer_SetOutReal(out, -3.0);
     return 0;
   }
   uint8_t bytes[8] = {};
@@ -568,7 +541,7 @@ int IBuffer::Seek(int base, int offset) {
 }
 
 void IBuffer::Peek(int offset, int type, ScriptValue* out) {
-  SetOutReal(out, 0.0);
+  Buffer_SetOutReal(out, 0.0);
   if (offset < 0 || type < BUFFER_U8 || type > BUFFER_BOOL || type == BUFFER_F16) return;
   const int64_t n = Buffer_TypeSize(type);
   const int64_t size = m_Size;
@@ -643,7 +616,7 @@ int IBuffer::WriteString(const char* text) {
   m_Scratch.str = const_cast<char*>(text != nullptr ? text : kNullText);
   m_Scratch.kind = VALUE_STRING;
   const int result = Write(BUFFER_STRING, &m_Scratch);
-  SetOutReal(&m_Scratch, 0.0);  // the text is the caller's: never keep it
+  Buffer_SetOutReal(&m_Scratch, 0.0);  // the text is the caller's: never keep it
   return result;
 }
 
@@ -651,7 +624,7 @@ char* IBuffer::ReadString() {
   Read(BUFFER_STRING, &m_Scratch);
   char* text = nullptr;
   if (m_Scratch.Kind() == VALUE_STRING) text = m_Scratch.str;
-  SetOutReal(&m_Scratch, 0.0);
+  Buffer_SetOutReal(&m_Scratch, 0.0);
   if (text != nullptr && text[0] == '\x04' && text[1] == '\0') {
     MemoryManager::Free(text);
     return nullptr;
@@ -890,10 +863,10 @@ void IBuffer::Digest(ScriptValue* out, int offset, int size, bool sha1) {
   }
   if (sha1) {
     SHA1_Result(&sha);
-    SetOutText(out, NewText(SHA1DigestHex(sha)));
+    SetOutText(out, MemoryManager::DuplicateText(SHA1DigestHex(sha).c_str()));
   } else {
     MD5_Final(&md5);
-    SetOutText(out, NewText(MD5DigestHex(md5)));
+    SetOutText(out, MemoryManager::DuplicateText(MD5DigestHex(md5).c_str()));
   }
 }
 

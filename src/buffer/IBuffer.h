@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "variable/ScriptValue.h"
 
@@ -48,6 +49,18 @@ int Buffer_TypeSize(int type);
 // types 1 to 10, a char* text in its first word for types 11 and 13, raw bytes for type 12. An
 // out value is a ScriptValue that the operation overwrites without releasing what it held; a
 // string result is a new MemoryManager block.
+
+// The double a value argument holds: 0 for null.
+inline double Buffer_ValueReal(const void* value) {
+  double v = 0.0;
+  if (value != nullptr) std::memcpy(&v, value, sizeof(v));
+  return v;
+}
+// Makes an out value real; a null out is left alone.
+inline void Buffer_SetOutReal(ScriptValue* out, double v) {
+  if (out != nullptr) SetReal(out, v);
+}
+
 class IBuffer {
  public:
   // ---- Fields (read directly by the buffer built-ins) ----

@@ -57,22 +57,6 @@ constexpr int kHeaderSize = 32768;
 constexpr char kTimeLinePrefix[] = "twl_Object";
 constexpr size_t kTimeLinePrefixLength = 10;
 
-// The text printf would give, in a new MemoryManager block.
-char* FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
-char* FormatText(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list again;
-  va_copy(again, args);
-  const int length = std::vsnprintf(nullptr, 0, format, args);
-  va_end(args);
-  const uint32_t size = length > 0 ? static_cast<uint32_t>(length) + 1 : 1;
-  char* text = static_cast<char*>(MemoryManager::Alloc(size, __FILE__, __LINE__, true));
-  if (length > 0) std::vsnprintf(text, size, format, again);
-  va_end(again);
-  return text;
-}
-
 // For code named after a time line moment ("twl_Object..." ending in digits) the action number
 // is those trailing digits: 0 when the name ends in none.
 void TakeTimeLineActionNumber(const char* name, int32_t* action) {
@@ -163,10 +147,10 @@ void Code_SetError(CCode* code, int32_t position, const char* message) {
   if (code != nullptr && code->m_kind == CODE_PROGRAM) {
     const char* lineEnd = std::strchr(source + lineStart, '\n');
     const int64_t lineLength = lineEnd ? (lineEnd - (source + lineStart)) : (length - lineStart);
-    g_errors.lastCodeError = FormatText("Error in code at line %d:\n   %.*s\n\nat position %d: %s", line,
+    g_errors.lastCodeError = MemoryManager::FormatText("Error in code at line %d:\n   %.*s\n\nat position %d: %s", line,
                                  static_cast<int>(lineLength), source + lineStart, column + 1, text);
   } else {
-    g_errors.lastCodeError = FormatText("Error in expression: %s\n position %d: %s", source, column + 1, text);
+    g_errors.lastCodeError = MemoryManager::FormatText("Error in expression: %s\n position %d: %s", source, column + 1, text);
   }
 }
 

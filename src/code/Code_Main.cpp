@@ -123,13 +123,9 @@ bool CCode::Compile(const char* name) {
     Code_SetError(this, 0, "Internal Error: Recompiling compiled code.");
     return false;
   }
-  if (!Compiler_CompileTree(this)) return false;  // the failing phase recorded the error
-
-  // An expression that folded to one constant keeps that value (sharing the root's payload).
-  if (m_kind == CODE_EXPRESSION && m_tree != nullptr && m_tree->kind == NODE_CONSTANT) {
-    std::memcpy(&m_constant, &m_tree->value, sizeof(m_constant));
-    m_kind = CODE_CONSTANT;
-  }
+  // The failing phase recorded the error. An expression that folded to one constant comes back
+  // as CODE_CONSTANT, sharing the root's payload.
+  if (!Compiler_CompileTree(this)) return false;
   m_compiled = true;
 
   if (g_VM.UseVM) {

@@ -29,13 +29,6 @@ void StoreOwnedString(ScriptValue* value, char* text) {
   value->str = text;
 }
 
-// A text of `length` bytes and its terminator; `length` is at most kVMMaxTextLength.
-char* AllocText(uint64_t length) {
-  char* text = static_cast<char*>(MemoryManager::Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, false));
-  text[length] = '\0';
-  return text;
-}
-
 const char* TextOf(const ScriptValue* v) { return v->str != nullptr ? v->str : ""; }
 
 bool BothReal(const ScriptValue* a, const ScriptValue* b) {
@@ -105,7 +98,7 @@ bool RepeatText(CCode* code, int32_t position, ScriptValue* left, const ScriptVa
   if (length > 0 && count > static_cast<uint64_t>(kVMMaxTextLength) / length) {
     return Fail(code, position, kVMRepeatTooLong);
   }
-  char* result = AllocText(length * count);
+  char* result = MemoryManager::NewText(length * count);
   for (uint64_t i = 0; i < count && length > 0; ++i) std::memcpy(result + i * length, text, length);
   StoreOwnedString(left, result);
   return true;
@@ -117,7 +110,7 @@ bool JoinTexts(CCode* code, int32_t position, ScriptValue* left, const ScriptVal
   const uint64_t la = std::strlen(a);
   const uint64_t lb = std::strlen(b);
   if (la + lb > static_cast<uint64_t>(kVMMaxTextLength)) return Fail(code, position, kVMJoinTooLong);
-  char* result = AllocText(la + lb);
+  char* result = MemoryManager::NewText(la + lb);
   std::memcpy(result, a, la);
   std::memcpy(result + la, b, lb);
   StoreOwnedString(left, result);

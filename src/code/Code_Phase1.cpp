@@ -70,11 +70,7 @@ bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= '
 char At(int32_t pos) { return pos >= 0 && pos < g_scanner.length ? g_scanner.text[pos] : '\0'; }
 
 char* CopyRange(int32_t start, int32_t end) {
-  uint32_t length = static_cast<uint32_t>(end - start);
-  char* text = static_cast<char*>(MemoryManager::Alloc(length + 1, __FILE__, __LINE__, false));
-  std::memcpy(text, g_scanner.text + start, length);
-  text[length] = '\0';
-  return text;
+  return MemoryManager::DuplicateText(g_scanner.text + start, static_cast<uint32_t>(end - start));
 }
 
 // Skips blanks (every byte that is at most 32 as a signed 8-bit number, so also 0x80..0xFF)

@@ -11,11 +11,9 @@
 #include "code/Code_Operator.h"
 #include "code/VM_Variables.h"
 #include "extension/Extension_Main.h"
-#include "object/Object_Class.h"
 #include "option/Option_Main.h"
 #include "platform/Numeric.h"
-#include "room/Instance_Class.h"
-#include "room/Room_Class.h"
+#include "room/Instance_Select.h"
 #include "script/Script_Main.h"
 #include "variable/Variable_Main.h"
 
@@ -26,9 +24,6 @@ constexpr int32_t kPlainAssign = 101;
 
 // The largest index of one array dimension plus one.
 constexpr int64_t kArrayDimensionLimit = 32000;
-
-// Instance ids start here; smaller non-negative numbers are object indices.
-constexpr int32_t kFirstInstanceId = 100000;
 
 // How far below the outermost script call's frame the native stack may grow before a further
 // script call is refused (recursion in scripts would otherwise overflow the process stack).
@@ -80,10 +75,6 @@ bool IfConditionTrue(double condition) { return num::IsTrueStrict(condition); }
 // The loops test the condition in single precision and go on unless it is below 0.5, so a NaN
 // condition keeps a loop running.
 bool LoopConditionTrue(double condition) { return !(num::ToFloat(condition) < 0.5f); }
-
-bool IsLive(const CInstance* instance) {
-  return instance != nullptr && instance->i_marked == 0 && instance->i_deactivated == 0;
-}
 
 // ---- Variables ----
 
@@ -682,36 +673,21 @@ int32_t TreeExecWith(TreeExecContext* context, const CodeNode* node, ScriptValue
     case kTargetSelf:
     case kTargetNotSpecified:
       return once(context->self);
-    case kTargetAll: {
-      if (CurrentRoom == nullptr) return TREE_DONE;
-      for (CInstance* instance = CurrentRoom->m_Active.first; instance != nullptr;) {
-        CInstance* const next = instance->i_next;  // taken before the body runs
-        if (IsLive(instance)) {
-          int32_t status = TreeExecWithBody(context, body, instance, result);
-          if (!NextInstance(&status)) return status;
-        }
-        instance = next;
-      }
-      return TREE_DONE;
-    }
     default:
       break;
   }
-  if (target >= kFirstInstanceId) {
-    CInstance* instance = Instance_Find(target);
-    return IsLive(instance) ? once(instance) : TREE_DONE;
+  if (target >= kSelectFirstInstanceId) {
+    CInstance* instance = Instance_FindLive(target);
+    return instance != nullptr ? once(instance) : TREE_DONE;
   }
-  CObject* object = Object_Find(target);
-  if (object == nullptr) return TREE_DONE;
-  for (auto* entry = object->m_InstancesRecursive.First(); entry != nullptr && entry->item != nullptr;) {
-    auto* const next = entry->next;  // taken before the body runs
-    if (IsLive(entry->item)) {
-      int32_t status = TreeExecWithBody(context, body, entry->item, result);
-      if (!NextInstance(&status)) return status;
-    }
-    entry = next;
-  }
-  return TREE_DONE;
+  // All instances of the room, or of an object and its descendants (the next instance is taken
+  // before the body runs).
+  int32_t status = TREE_DONE;
+  const bool ranAll = Instance_SelectForTreeWith(target, [&](CInstance* instance) {
+    status = TreeExecWithBody(context, body, instance, result);
+    return NextInstance(&status);
+  });
+  return ranAll ? TREE_DONE : status;
 }
 
 int32_t TreeExecSwitch(TreeExecContext* context, const CodeNode* node, ScriptValue* result) {

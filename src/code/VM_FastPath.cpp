@@ -84,20 +84,8 @@ inline uint8_t* PushRaw8(const Machine& c, uint8_t* sp, const uint8_t* from) {
 inline uint8_t* PushValue(const Machine& c, uint8_t* sp, const ScriptValue& v) {
   return PushValueParts(c, sp, v.bits, v.flags, v.kind);
 }
-inline uint8_t* PushReal(const Machine& c, uint8_t* sp, double real) {
-  uint64_t bits;
-  std::memcpy(&bits, &real, sizeof(bits));
-  return PushValueParts(c, sp, bits, 0, VALUE_REAL);
-}
+inline uint8_t* PushReal(const Machine& c, uint8_t* sp, double real) { return PushValue(c, sp, RealValue(real)); }
 inline uint32_t KindWordAt(const uint8_t* p) { return Load<uint32_t>(p + 12); }
-inline ScriptValue RealValue(double real) {
-  ScriptValue v;
-  v.bits = 0;
-  v.real = real;
-  v.flags = 0;
-  v.kind = VALUE_REAL;
-  return v;
-}
 
 // A numeric operand as the general handlers type it: a raw double item or a whole value holding
 // a real types as a double, a raw int item as an int. Anything else has no fast path.
@@ -257,7 +245,7 @@ inline bool DecodeReference(uint32_t word, uint32_t operand, const uint8_t* p, i
     // A real, or a variable not set yet (real 0): copied as the list's read copies it.
     g_Variables.instanceMissing = 0;
     g_Variables.arrayIndexError.flag = 0;
-    if (node == nullptr) return PushValueParts(c, sp + r.taken, 0, 0, VALUE_REAL);
+    if (node == nullptr) return PushReal(c, sp + r.taken, 0.0);
     return PushValueParts(c, sp + r.taken, node->value.bits, 0, node->value.kind);
   }
   if (node != nullptr && r.index >= 0 && node->value.Kind() == VALUE_ARRAY && node->value.arr != nullptr) {
@@ -600,8 +588,7 @@ const ClassTable kClassTable;
   const ValueKind held = node->value.Kind();
   if (held == VALUE_STRING || held == VALUE_ARRAY) return false;
   g_Variables.arrayIndexError.flag = 0;
-  node->value.real = v;
-  node->value.kind = VALUE_REAL;
+  SetReal(&node->value, v);
   return true;
 }
 

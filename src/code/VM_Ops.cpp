@@ -165,7 +165,7 @@ uint8_t* PushResult(VMExecContext* c, uint8_t* sp, const Result& r, bool asValue
     ScriptValue v;
     std::memset(&v, 0, sizeof(v));
     switch (r.type) {
-      case VT_DOUBLE: v.real = r.d; v.kind = VALUE_REAL; break;
+      case VT_DOUBLE: SetReal(&v, r.d); break;
       case VT_LONG: v.i64 = r.l; v.kind = VALUE_INT64; break;
       case VT_STRING: v.str = r.s; v.kind = VALUE_STRING; break;
       default: v.i32 = r.i; v.kind = VALUE_INT32; break;
@@ -191,26 +191,6 @@ double AsDouble(const Operand& o) {
 }
 int64_t AsInt64(const Operand& o) { return o.type == VT_LONG ? o.l : o.i; }
 
-char* NewText(int64_t length) {
-  if (length < 0 || length > kVMMaxTextLength) OutOfMemoryHandler();
-  char* text = static_cast<char*>(MemoryManager::Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, false));
-  text[length] = '\0';
-  return text;
-}
-
-char* FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
-char* FormatText(const char* format, ...) {
-  char buffer[64];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(buffer, sizeof(buffer), format, args);
-  va_end(args);
-  const size_t length = std::strlen(buffer);
-  char* text = NewText(static_cast<int64_t>(length));
-  std::memcpy(text, buffer, length);
-  return text;
-}
-
 enum class Bin { Add, Sub, Mul, Div, Rem, Mod, And, Or, Xor, Shl, Shr };
 
 // Computes left OP right after typing. False after a fatal error.
@@ -234,7 +214,7 @@ bool Compute(VMExecContext* c, Bin bin, const OpInfo& op, const Operand& a, cons
       if (a.type == VT_STRING && b.type == VT_STRING) {
         const size_t la = a.s ? std::strlen(a.s) : 0, lb = b.s ? std::strlen(b.s) : 0;
         if (static_cast<int64_t>(la) + static_cast<int64_t>(lb) > kVMMaxTextLength) return Fail(c, kVMJoinTooLong);
-        char* text = NewText(static_cast<int64_t>(la) + static_cast<int64_t>(lb));
+        char* text = MemoryManager::NewText(la + lb);
         if (la) std::memcpy(text, a.s, la);
         if (lb) std::memcpy(text + la, b.s, lb);
         r->type = VT_STRING;
@@ -257,7 +237,7 @@ bool Compute(VMExecContext* c, Bin bin, const OpInfo& op, const Operand& a, cons
         const int64_t length = b.s ? static_cast<int64_t>(std::strlen(b.s)) : 0;
         const int64_t count = n > 0 ? n : 0;
         if (length > 0 && count > kVMMaxTextLength / length) return Fail(c, kVMRepeatTooLong);
-        char* text = NewText(count * length);
+        char* text = MemoryManager::NewText(static_cast<size_t>(count * length));
         for (int64_t k = 0; k < count && length > 0; ++k) std::memcpy(text + k * length, b.s, static_cast<size_t>(length));
         r->type = VT_STRING;
         r->s = text;
@@ -533,10 +513,10 @@ uint8_t* DoConv(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
       break;
     default:  // VT_STRING
       switch (o.type) {
-        case VT_DOUBLE: r.s = FormatText("%g", o.d); break;
-        case VT_INT: r.s = FormatText("%d", o.i); break;
-        case VT_LONG: r.s = FormatText("%lld", static_cast<long long>(o.l)); break;
-        case VT_BOOL: r.s = FormatText("%s", o.i != 0 ? "true" : "false"); break;
+        case VT_DOUBLE: r.s = MemoryManager::FormatText("%g", o.d); break;
+        case VT_INT: r.s = MemoryManager::FormatText("%d", o.i); break;
+        case VT_LONG: r.s = MemoryManager::FormatText("%lld", static_cast<long long>(o.l)); break;
+        case VT_BOOL: r.s = MemoryManager::FormatText("%s", o.i != 0 ? "true" : "false"); break;
         default: r.s = DuplicateString(o.s); break;
       }
       break;

@@ -72,13 +72,7 @@ inline uint8_t* PushValue(VMExecContext* c, uint8_t* sp, const ScriptValue& v) {
   Tag(c, sp, 16, TAG_VALUE);
   return sp;
 }
-inline uint8_t* PushReal(VMExecContext* c, uint8_t* sp, double real) {
-  ScriptValue v;
-  std::memset(&v, 0, sizeof(v));
-  v.real = real;
-  v.kind = VALUE_REAL;
-  return PushValue(c, sp, v);
-}
+inline uint8_t* PushReal(VMExecContext* c, uint8_t* sp, double real) { return PushValue(c, sp, RealValue(real)); }
 inline ScriptValue LoadValue(const uint8_t* p) { return Load<ScriptValue>(p); }
 
 // ---- Handle tables ----

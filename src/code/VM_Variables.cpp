@@ -31,14 +31,6 @@ constexpr int32_t kInlineArguments = 16;
 // carry no names yet, so every index reads that way for now.
 const char* ObjectName(int32_t) { return "<undefined>"; }
 
-ScriptValue Real(double v) {
-  ScriptValue value;
-  std::memset(&value, 0, sizeof(value));
-  value.real = v;
-  value.kind = VALUE_REAL;
-  return value;
-}
-
 // A decoded variable reference.
 struct VarRef {
   int32_t id;
@@ -117,7 +109,7 @@ uint8_t* PushVariable(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExec
   if (taken < 0) {
     return VM_Fail(c, sp, "Push :: Execution Error - variable reference without its index or instance");
   }
-  ScriptValue value = Real(0.0);
+  ScriptValue value = RealValue(0.0);
   const bool ok = ReadVariable(c, r, &value);
   if (!ok) {
     ReleaseValue(&value);
@@ -144,10 +136,10 @@ uint8_t* PushTableText(VMExecContext* c, uint8_t* sp, bool found, int32_t index,
 // Turns the item at p of type t2 into the value to store. False for a type that cannot be stored.
 bool ValueToStore(VMExecContext* c, const uint8_t* p, uint8_t type, ScriptValue* out) {
   switch (type) {
-    case VT_DOUBLE: *out = Real(Load<double>(p)); return true;
-    case VT_INT: *out = Real(Load<int32_t>(p)); return true;
-    case VT_LONG: *out = Real(static_cast<double>(Load<int64_t>(p))); return true;
-    case VT_BOOL: *out = Real(Load<int32_t>(p) != 0 ? 1.0 : 0.0); return true;
+    case VT_DOUBLE: *out = RealValue(Load<double>(p)); return true;
+    case VT_INT: *out = RealValue(Load<int32_t>(p)); return true;
+    case VT_LONG: *out = RealValue(static_cast<double>(Load<int64_t>(p))); return true;
+    case VT_BOOL: *out = RealValue(Load<int32_t>(p) != 0 ? 1.0 : 0.0); return true;
     case VT_STRING: {
       const char* text = nullptr;
       if (!vm::StringPeek(c, Load<uint32_t>(p), &text)) break;
@@ -280,7 +272,7 @@ uint8_t* CallNative(VMExecContext* c, uint8_t* sp, int32_t argc, int32_t number)
     args = heapArgs.get();
   }
   std::memcpy(static_cast<void*>(args), sp, static_cast<size_t>(argc) * 16);
-  ScriptValue result = Real(0.0);
+  ScriptValue result = RealValue(0.0);
   c->sp = sp;  // the stack owns the arguments until the call returns
   if (number < kExtensionCallBase) {
     const BuiltinFunctionEntry& entry = g_VM.functions[number];

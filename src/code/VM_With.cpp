@@ -2,10 +2,8 @@
 
 #include "code/VM_Format.h"
 #include "code/VM_Stack.h"
-#include "object/Object_Class.h"
 #include "platform/MemoryManager.h"
-#include "room/Instance_Class.h"
-#include "room/Room_Class.h"
+#include "room/Instance_Select.h"
 
 namespace {
 
@@ -13,35 +11,7 @@ using vm::Load;
 
 constexpr int32_t kListMarker = -1;
 
-bool IsLive(const CInstance* instance) {
-  return instance != nullptr && instance->i_marked == 0 && instance->i_deactivated == 0;
-}
-
-// Calls f for every instance the selector chooses (-3 or an object index), in choosing order.
-template <typename F>
-void ForEachChosen(int32_t selector, F f) {
-  if (selector == SEL_ALL) {
-    if (CurrentRoom == nullptr) return;
-    for (CInstance* i = CurrentRoom->m_Active.first; i != nullptr; i = i->i_next) {
-      if (IsLive(i)) f(i);
-    }
-    return;
-  }
-  CObject* object = Object_Find(selector);
-  if (object == nullptr) return;
-  for (auto* node = object->m_InstancesRecursive.First(); node != nullptr; node = node->next) {
-    if (node->item == nullptr) break;
-    if (IsLive(node->item)) f(node->item);
-  }
-  for (int32_t k = 0; k < RelinkQueue.Count(); ++k) {
-    CInstance* i = RelinkQueue.Get(k);
-    if (IsLive(i) && i->i_objindex == selector) f(i);
-  }
-  for (int32_t k = 0; k < ActivationChangeList.Count(); ++k) {
-    CInstance* i = ActivationChangeList.Get(k);
-    if (IsLive(i) && i->i_objindex == selector) f(i);
-  }
-}
+static_assert(SEL_ALL == kSelectAll && kInstanceIdBase == kSelectFirstInstanceId, "one numbering of selectors");
 
 uint8_t* PushRef(VMExecContext* c, uint8_t* sp, void* p, bool ownedBlock) {
   return vm::PushI32(c, sp, static_cast<int32_t>(vm::RefAdd(c, p, ownedBlock)));
@@ -109,9 +79,9 @@ uint8_t* DoPushEnv(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c)
     return PushSingle(c, sp, savedSelf, savedOther);
   }
   if (selector >= kInstanceIdBase) {
-    CInstance* instance = Instance_Find(selector);
+    CInstance* instance = Instance_FindLive(selector);
     sp = PushSingle(c, sp, savedSelf, savedOther);
-    if (!IsLive(instance)) {
+    if (instance == nullptr) {
       vm::JumpTo(c, BranchTarget(c, word));
       return sp;
     }
@@ -131,11 +101,12 @@ uint8_t* DoPushEnv(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c)
   CInstance* first = nullptr;
   CInstance* second = nullptr;
   CInstance* last = nullptr;
-  ForEachChosen(selector, [&](CInstance* i) {
+  Instance_SelectForMachineWith(selector, [&](CInstance* i) {
     if (count == 0) first = i;
     if (count == 1) second = i;
     last = i;
     ++count;
+    return true;
   });
   c->other = savedSelf;
   if (count == 0) {
@@ -156,9 +127,10 @@ uint8_t* DoPushEnv(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c)
   // Entry 0 stays null; entries 1 .. count-1 hold the instances found before the last one.
   CInstance** list = MemoryManager::AllocArray<CInstance*>(static_cast<uint32_t>(count), __FILE__, __LINE__);
   int32_t filled = 0;
-  ForEachChosen(selector, [&](CInstance* i) {
+  Instance_SelectForMachineWith(selector, [&](CInstance* i) {
     if (filled + 1 < count) list[filled + 1] = i;
     ++filled;
+    return true;
   });
   sp = PushRef(c, sp, savedSelf, false);
   sp = PushRef(c, sp, savedOther, false);

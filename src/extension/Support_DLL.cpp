@@ -218,8 +218,7 @@ int32_t DLL_Define(const char* path, const char* name, int32_t, int32_t argument
 }
 
 void DLL_Call(int32_t index, int32_t argumentCount, const ScriptValue* args, ScriptValue* result) {
-  result->bits = 0;
-  result->kind = VALUE_REAL;
+  SetReal(result, 0.0);
   const ExternalFunction* f = g_Definitions.Get(index);
   if (f == nullptr || argumentCount != f->argumentCount || f->module == nullptr || f->address == nullptr) return;
   CallArgument a[kDLLMaxArguments] = {};

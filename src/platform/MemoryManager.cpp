@@ -1,5 +1,7 @@
 #include "platform/MemoryManager.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -200,16 +202,34 @@ void* ReAlloc(void* p, uint32_t size, const char* file, int line) {
   return block;
 }
 
-char* DuplicateText(const char* text, size_t length) {
+char* NewText(size_t length) {
   if (length > UINT32_MAX - kHeaderSize - 1) OutOfMemoryHandler();
-  char* copy = static_cast<char*>(Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, false));
+  char* text = static_cast<char*>(Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, false));
+  text[length] = '\0';
+  return text;
+}
+
+char* DuplicateText(const char* text, size_t length) {
+  char* copy = NewText(length);
   if (length > 0) std::memcpy(copy, text, length);
-  copy[length] = '\0';
   return copy;
 }
 
 char* DuplicateText(const char* text) {
   return text == nullptr ? nullptr : DuplicateText(text, std::strlen(text));
+}
+
+char* FormatText(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  const int length = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  char* text = NewText(length > 0 ? static_cast<size_t>(length) : 0);
+  if (length > 0) std::vsnprintf(text, static_cast<size_t>(length) + 1, format, again);
+  va_end(again);
+  return text;
 }
 
 void* SetLength(void** p, uint32_t size, const char* file, int line) {

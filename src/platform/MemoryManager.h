@@ -34,10 +34,17 @@ void EnterMainLoop(int32_t count, const char* title);
 void NextFrame();
 void ReportTotal();
 
+// ---- Texts: every text below is a new block the caller frees with Free ----
+
+// Room for a text of `length` bytes: the terminator is written at [length], the bytes before it
+// are left for the caller to fill. A length no block can hold is out of memory (fatal).
+char* NewText(size_t length);
 // A copy of the text with its terminator in a new block; null for null.
 char* DuplicateText(const char* text);
 // A copy of `length` bytes of `text` followed by a terminator, in a new block.
 char* DuplicateText(const char* text, size_t length);
+// The text printf would give; an empty text when the format cannot be written.
+char* FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Typed helpers for arrays of T.
 template <typename T>

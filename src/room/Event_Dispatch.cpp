@@ -55,7 +55,7 @@ void PerformEventAll(int32_t kind, int32_t number) {
   if (Event_RoomChangePending() || CurrentRoom == nullptr) return;
   for (CInstance* instance = CurrentRoom->m_Active.first; instance != nullptr;) {
     CInstance* next = instance->i_next;
-    if (instance->i_marked == 0 && instance->i_deactivated == 0 && PassesRoomChange(instance, kind)) {
+    if (instance->IsLive() && PassesRoomChange(instance, kind)) {
       PerformEvent(instance, instance, instance->i_objindex, kind, number);
     }
     instance = next;

@@ -69,7 +69,7 @@ void Event_WalkObjectList(int32_t kind, int32_t number, int64_t stamp, Visit vis
     for (auto* node = object->m_Instances.First(); node != nullptr;) {
       auto* next = node->next;
       CInstance* instance = node->item;
-      if (instance->i_marked == 0 && instance->i_deactivated == 0 && instance->i_createstamp <= stamp) {
+      if (instance->IsLive() && instance->i_createstamp <= stamp) {
         visit(instance);
         if (Object_Find(index) != object) break;
       }

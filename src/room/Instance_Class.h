@@ -94,6 +94,10 @@ class CInstance {
   // Destroys the body, if any, and builds it again.
   void RebuildPhysicsBody(CRoom* room);
 
+  // Whether the instance takes part in the world: neither destroyed (waiting for removal) nor
+  // deactivated. Selectors, with blocks and variable access reach only live instances.
+  bool IsLive() const { return i_marked == 0 && i_deactivated == 0; }
+
   uint8_t i_bboxdirty = 1;     // bounding box must be recomputed before use
   uint8_t i_visible = 0;
   uint8_t i_solid = 0;

@@ -49,12 +49,9 @@ const char* WorkingDirectory() { return GetGameFilePath() != nullptr ? GetGameDi
 void AddPermitted(PermittedPath** list, const char* path, uint8_t prefix) {
   char full[kLoadSavePathSize];
   if (!OS_FullPath(path, full, sizeof(full))) return;
-  const size_t length = std::strlen(full);
   PermittedPath* entry = static_cast<PermittedPath*>(
       MemoryManager::Alloc(sizeof(PermittedPath), __FILE__, __LINE__, true));
-  entry->path = static_cast<char*>(
-      MemoryManager::Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, true));
-  std::memcpy(entry->path, full, length + 1);
+  entry->path = MemoryManager::DuplicateText(full);
   entry->prefix = prefix;
   entry->next = *list;
   *list = entry;

@@ -88,12 +88,7 @@ LoadSaveFile* LoadSave_fopen(const char* name, const char* mode) {
     } else if (append) {
       file->buffer->Seek(2, 0);
     }
-    if (name != nullptr) {
-      const size_t length = std::strlen(name);
-      file->name = static_cast<char*>(
-          MemoryManager::Alloc(static_cast<uint32_t>(length + 1), __FILE__, __LINE__, true));
-      std::memcpy(file->name, name, length + 1);
-    }
+    if (name != nullptr) file->name = MemoryManager::DuplicateText(name);
     file->write = 1;
   }
 

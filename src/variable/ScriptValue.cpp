@@ -12,6 +12,7 @@
 #include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
+#include "variable/ValueWalk.h"
 #include "variable/Variable_State.h"
 
 namespace {
@@ -201,11 +202,6 @@ void AppendFormatted(char** cursor, char** start, uint32_t* capacity, char* scra
 }  // namespace
 
 // ---- Setting values ----
-
-void SetReal(ScriptValue* v, double real) {
-  v->real = real;
-  v->kind = VALUE_REAL;
-}
 
 void SetString(ScriptValue* v, const char* text) {
   v->str = MemoryManager::DuplicateText(text);
@@ -513,25 +509,28 @@ namespace {
   }
 }
 
-// `depth` counts the arrays around the value.
-void AppendValueTextAt(char** cursor, char** start, uint32_t* capacity, const ScriptValue* value, int depth) {
+// `depth` counts the arrays around the value; `repeat` tells whether one of them was written
+// before in this walk.
+void AppendValueTextAt(char** cursor, char** start, uint32_t* capacity, const ScriptValue* value, int depth,
+                       ValueWalk* walk, bool repeat) {
+  if (repeat) walk->Charge(value);
   if (value->Kind() != VALUE_ARRAY) {
     AppendScalarText(cursor, start, capacity, value);
     return;
   }
-  if (depth >= kMaxValueNesting) {
+  const ValueArray* array = value->arr;
+  if (depth >= kMaxValueNesting || !walk->Enter(array, &repeat)) {
     AppendText(cursor, start, capacity, "{ ... }");
     return;
   }
   AppendText(cursor, start, capacity, "{ ");
-  const ValueArray* array = value->arr;
   const int32_t rowCount = array ? array->rowCount : 0;
   for (int32_t r = 0; r < rowCount; ++r) {
     AppendText(cursor, start, capacity, "{ ");
     const ValueRow& row = array->rows[r];
     for (int32_t c = 0; c < row.length; ++c) {
       if (c > 0) AppendText(cursor, start, capacity, ",");
-      AppendValueTextAt(cursor, start, capacity, &row.elements[c], depth + 1);
+      AppendValueTextAt(cursor, start, capacity, &row.elements[c], depth + 1, walk, repeat);
     }
     AppendText(cursor, start, capacity, " }, ");
   }
@@ -541,7 +540,8 @@ void AppendValueTextAt(char** cursor, char** start, uint32_t* capacity, const Sc
 }  // namespace
 
 void AppendValueText(char** cursor, char** start, uint32_t* capacity, const ScriptValue* value) {
-  AppendValueTextAt(cursor, start, capacity, value, 0);
+  ValueWalk walk;
+  AppendValueTextAt(cursor, start, capacity, value, 0, &walk, false);
 }
 
 char* ValueToString(const ScriptValue* value) {
@@ -585,9 +585,13 @@ bool WriteS32(IBuffer* buffer, int32_t number) {
   return buffer->Write(BUFFER_S32, &payload) == 0;
 }
 
-// `depth` counts the arrays around the value.
-bool WriteValueAt(const ScriptValue* value, IBuffer* buffer, int depth) {
-  if (value->Kind() == VALUE_ARRAY && depth >= kMaxValueNesting) return WriteS32(buffer, VALUE_UNDEFINED);
+// `depth` counts the arrays around the value; `repeat` tells whether one of them was written
+// before in this walk.
+bool WriteValueAt(const ScriptValue* value, IBuffer* buffer, int depth, ValueWalk* walk, bool repeat) {
+  if (repeat) walk->Charge(value);
+  if (value->Kind() == VALUE_ARRAY && (depth >= kMaxValueNesting || !walk->Enter(value->arr, &repeat))) {
+    return WriteS32(buffer, VALUE_UNDEFINED);
+  }
   if (!WriteS32(buffer, static_cast<int32_t>(value->kind))) return false;
   switch (value->Kind()) {
     case VALUE_REAL:
@@ -602,7 +606,7 @@ bool WriteValueAt(const ScriptValue* value, IBuffer* buffer, int depth) {
         const ValueRow& row = array->rows[r];
         if (!WriteS32(buffer, row.length)) return false;
         for (int32_t c = 0; c < row.length; ++c) {
-          if (!WriteValueAt(&row.elements[c], buffer, depth + 1)) return false;
+          if (!WriteValueAt(&row.elements[c], buffer, depth + 1, walk, repeat)) return false;
         }
       }
       return true;
@@ -614,7 +618,10 @@ bool WriteValueAt(const ScriptValue* value, IBuffer* buffer, int depth) {
 
 }  // namespace
 
-bool WriteValueToBuffer(const ScriptValue* value, IBuffer* buffer) { return WriteValueAt(value, buffer, 0); }
+bool WriteValueToBuffer(const ScriptValue* value, IBuffer* buffer) {
+  ValueWalk walk;
+  return WriteValueAt(value, buffer, 0, &walk, false);
+}
 
 namespace {
 

@@ -9,9 +9,10 @@
 //
 // Arrays never hold themselves: an element store that would make an array reachable from itself
 // stores a copy instead (SetArrayElement), so counting references frees every array once its last
-// holder lets go. Arrays may still nest to any depth; the walks that follow nesting (the text
-// form, PrintValue, the buffer writer) stop at kMaxValueNesting levels and write a documented
-// mark there, and releasing never recurses.
+// holder lets go. Arrays may still nest to any depth and share sub-arrays; the walks that write a
+// value out whole (the text form, PrintValue, the buffer writer) stop at kMaxValueNesting levels
+// and write an array they met before again only within an output budget (variable/ValueWalk.h),
+// writing a documented mark where they stop, and releasing never recurses.
 //
 // Main thread only: the error state and the epsilon below are unsynchronised globals.
 #pragma once
@@ -111,7 +112,17 @@ struct ArrayIndexErrorState {
 // ---- Setting values ----
 // None of these releases what the value held before: callers release first with ReleaseValue.
 
-void SetReal(ScriptValue* v, double real);
+// Makes the value real: the payload and the kind word; the spare word is left as it is.
+inline void SetReal(ScriptValue* v, double real) {
+  v->real = real;
+  v->kind = VALUE_REAL;
+}
+// A real value as a whole: the payload, the spare word 0 and the kind word.
+inline ScriptValue RealValue(double real) {
+  ScriptValue v{};
+  SetReal(&v, real);
+  return v;
+}
 // Copies the text into a new memory-manager block; a null text stays null.
 void SetString(ScriptValue* v, const char* text);
 // Kind 5 with all 8 payload bytes 0.
@@ -181,7 +192,8 @@ void AppendText(char** cursor, char** start, uint32_t* capacity, const char* tex
 //   string    the text (a null text appends nothing)
 //   array     "{ " then per row "{ " + elements joined by "," + " }, ", then " }":
 //             { { 1,2 }, { 3,4 },  } and, with no rows or a null array, "{  }"; an array inside
-//             kMaxValueNesting others is "{ ... }"
+//             kMaxValueNesting others, or met again once the repeat budget is spent
+//             (variable/ValueWalk.h), is "{ ... }"
 //   int64     "%lld"; int32 "%d"; undefined "undefined"
 //   pointer   "%p" of the 8-byte pointer as the C library prints it: "0x1234abcd", "(nil)"
 //   other     nothing
@@ -204,8 +216,8 @@ bool ValuesEqual(const ScriptValue* a, const ScriptValue* b);
 // as the one-byte string 0x04); array: the row count (s32), then per row its length (s32) and
 // its elements, each in this same format (a null array is written as 0 rows). Kinds 3 to 6 are
 // written as the kind only: their payload is not saved and reads back as 0. An array inside
-// kMaxValueNesting others is written as undefined (the kind 5 alone), so that every written value
-// reads back.
+// kMaxValueNesting others, or met again once the repeat budget is spent (variable/ValueWalk.h),
+// is written as undefined (the kind 5 alone), so that every written value reads back.
 
 class IBuffer;
 

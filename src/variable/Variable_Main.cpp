@@ -6,20 +6,18 @@
 #include "base/VCL.h"
 #include "buffer/IBuffer.h"
 #include "base/ErrorSink.h"
-#include "object/Object_Class.h"
 #include "option/Option_Main.h"
 #include "platform/MemoryManager.h"
 #include "platform/NameTable.h"
 #include "platform/Numeric.h"
-#include "room/Instance_Class.h"
-#include "room/Room_Class.h"
+#include "room/Instance_Select.h"
+#include "variable/ValueWalk.h"
 
 VariableState g_Variables;
 
-namespace {
+static_assert(kTargetAll == kSelectAll, "one number names every instance");
 
-// Targets from here up are instance ids; below it (and from 0) object indices.
-constexpr int32_t kFirstInstanceIdTarget = 100000;
+namespace {
 
 // The fewest bytes one saved list entry takes: a one-byte name (its terminator) and a value's
 // four-byte kind word.
@@ -67,17 +65,6 @@ bool ReadS32(IBuffer* buffer, int32_t* out) {
 bool WriteS32(IBuffer* buffer, int32_t number) {
   const double payload = number;
   return buffer->Write(BUFFER_S32, &payload) == 0;
-}
-
-bool IsLive(const CInstance* instance) { return instance->i_marked == 0 && instance->i_deactivated == 0; }
-
-// The first live instance of a pending-change queue whose object index is `objectIndex`.
-CInstance* FindQueued(const InstanceQueue& queue, int32_t objectIndex) {
-  for (int32_t i = 0; i < queue.Count(); ++i) {
-    CInstance* instance = queue.Get(i);
-    if (instance != nullptr && IsLive(instance) && instance->i_objindex == objectIndex) return instance;
-  }
-  return nullptr;
 }
 
 CVariableList* GlobalList() {
@@ -282,9 +269,11 @@ void CVariableList::Dump(tagIConsole* console) const {
 
 namespace {
 
-// `depth` counts the arrays around the value.
-void PrintValueAt(tagIConsole* console, const ScriptValue* value, int depth) {
+// `depth` counts the arrays around the value; `repeat` tells whether one of them was printed
+// before in this walk.
+void PrintValueAt(tagIConsole* console, const ScriptValue* value, int depth, ValueWalk* walk, bool repeat) {
   constexpr int32_t kPrintLimit = 30;  // rows, and elements per row
+  if (repeat) walk->Charge(value);
   switch (value->Kind()) {
     case VALUE_REAL: {
       const double real = value->real;
@@ -300,12 +289,12 @@ void PrintValueAt(tagIConsole* console, const ScriptValue* value, int depth) {
       console->Output("\"%s\"", value->str != nullptr ? value->str : "");
       break;
     case VALUE_ARRAY: {
-      if (depth >= kMaxValueNesting) {
+      const ValueArray* array = value->arr;
+      if (depth >= kMaxValueNesting || !walk->Enter(array, &repeat)) {
         console->Output("{ ... }");
         break;
       }
       console->Output("{ ");
-      const ValueArray* array = value->arr;
       if (array != nullptr) {
         const int32_t rows = array->rowCount < kPrintLimit ? array->rowCount : kPrintLimit;
         for (int32_t r = 0; r < rows; ++r) {
@@ -314,7 +303,7 @@ void PrintValueAt(tagIConsole* console, const ScriptValue* value, int depth) {
           console->Output("{ ");
           for (int32_t c = 0; c < columns; ++c) {
             if (c > 0) console->Output(" ,");
-            PrintValueAt(console, &row.elements[c], depth + 1);
+            PrintValueAt(console, &row.elements[c], depth + 1, walk, repeat);
           }
           if (row.length > kPrintLimit) console->Output(" ... ");
           console->Output("},  ");
@@ -343,7 +332,10 @@ void PrintValueAt(tagIConsole* console, const ScriptValue* value, int depth) {
 
 }  // namespace
 
-void PrintValue(tagIConsole* console, const ScriptValue* value) { PrintValueAt(console, value, 0); }
+void PrintValue(tagIConsole* console, const ScriptValue* value) {
+  ValueWalk walk;
+  PrintValueAt(console, value, 0, &walk, false);
+}
 
 // ---- Access ----
 
@@ -379,31 +371,7 @@ bool SetGlobalVariable(int32_t id, int32_t arrayIndex, const ScriptValue* value)
 
 bool GetVariable(int32_t target, int32_t id, int32_t arrayIndex, ScriptValue* out) {
   g_Variables.instanceMissing = 0;
-  CInstance* found = nullptr;
-  if (target == kTargetAll) {
-    if (CurrentRoom != nullptr) {
-      for (CInstance* instance = CurrentRoom->m_Active.first; instance != nullptr; instance = instance->i_next) {
-        if (IsLive(instance)) {
-          found = instance;
-          break;
-        }
-      }
-    }
-  } else if (target >= kFirstInstanceIdTarget) {
-    CInstance* instance = Instance_Find(target);
-    if (instance != nullptr && instance->i_marked == 0) found = instance;  // deactivated still answers
-  } else if (target >= 0) {
-    if (CObject* object = Object_Find(target)) {
-      for (auto* node = object->m_InstancesRecursive.First(); node != nullptr; node = node->next) {
-        if (IsLive(node->item)) {
-          found = node->item;
-          break;
-        }
-      }
-    }
-    if (found == nullptr) found = FindQueued(RelinkQueue, target);
-    if (found == nullptr) found = FindQueued(ActivationChangeList, target);
-  }
+  CInstance* found = Instance_SelectForRead(target);
   if (found == nullptr) {
     g_Variables.instanceMissing = 1;
     return false;
@@ -414,38 +382,15 @@ bool GetVariable(int32_t target, int32_t id, int32_t arrayIndex, ScriptValue* ou
 bool SetVariable(int32_t target, int32_t id, int32_t arrayIndex, const ScriptValue* value) {
   bool result = false;
   bool reached = false;
-  auto write = [&](CInstance* instance) {
+  // Self, other, global and the rest are resolved by the caller.
+  if (target < 0 && target != kTargetAll) return false;
+  // Instances that changed object this step are not in their new object's lists yet: the relink
+  // queue is searched too.
+  Instance_SelectForWrite(target, [&](CInstance* instance) {
     result = SetInstanceVariable(instance, id, arrayIndex, value);
     reached = true;
-  };
-
-  if (target == kTargetAll) {
-    if (CurrentRoom != nullptr) {
-      for (CInstance* instance = CurrentRoom->m_Active.first; instance != nullptr;) {
-        CInstance* next = instance->i_next;
-        if (IsLive(instance)) write(instance);
-        instance = next;
-      }
-    }
-  } else if (target < 0) {
-    return false;  // self, other, global and the rest are resolved by the caller
-  } else if (target >= kFirstInstanceIdTarget) {
-    CInstance* instance = Instance_Find(target);
-    if (instance != nullptr && instance->i_marked == 0) write(instance);
-  } else {
-    if (CObject* object = Object_Find(target)) {
-      for (auto* node = object->m_InstancesRecursive.First(); node != nullptr;) {
-        auto* next = node->next;
-        if (IsLive(node->item)) write(node->item);
-        node = next;
-      }
-    }
-    // Instances that changed object this step are not in their new object's lists yet.
-    for (int32_t i = 0; i < RelinkQueue.Count(); ++i) {
-      CInstance* instance = RelinkQueue.Get(i);
-      if (instance != nullptr && IsLive(instance) && instance->i_objindex == target) write(instance);
-    }
-  }
+    return true;
+  });
   if (!reached) FatalError("Unable to find any instance for object index '%d'", target);
   return result;
 }

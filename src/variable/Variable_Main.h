@@ -133,8 +133,9 @@ int32_t VariableNodeFreeCount();
 
 // Writes the value readably: reals that are whole int32 numbers as "%d", other reals as "%f",
 // strings quoted, arrays as nested braces (at most 30 rows of 30 elements, " ... " marking the
-// rest; an array inside kMaxValueNesting others as "{ ... }"), int64 and int32 in decimal,
-// "undefined", pointers as "%p"; unknown kinds print nothing.
+// rest; an array inside kMaxValueNesting others, or met again once the walk's repeat budget is
+// spent (variable/ValueWalk.h), as "{ ... }"), int64 and int32 in decimal, "undefined", pointers
+// as "%p"; unknown kinds print nothing.
 void PrintValue(tagIConsole* console, const ScriptValue* value);
 
 // ---- Access ----

@@ -40,12 +40,6 @@ ScriptValue Make(ValueKind kind, uint64_t bits) {
   v.kind = kind;
   return v;
 }
-ScriptValue Real(double d) {
-  ScriptValue v{};
-  v.real = d;
-  v.kind = VALUE_REAL;
-  return v;
-}
 ScriptValue Int32(int32_t i) {
   ScriptValue v{};
   v.i32 = i;
@@ -288,16 +282,16 @@ TEST_F(CodeFunctionTest, IntegerAccessorsTruncateAndTakeTheLow32Bits) {
     int64_t asInt64;
     int64_t asNumberOrPointer;
   } cases[] = {
-      {Real(-2.7), -2, -2, -2},
-      {Real(2.9999), 2, 2, 2},
-      {Real(-0.5), 0, 0, 0},
-      {Real(2147483647.9), INT32_MAX, 2147483647, INT32_MAX},
-      {Real(-2147483648.9), kMin32, -2147483648LL, kMin32},
-      {Real(2147483648.0), kMin32, 2147483648LL, kMin32},
-      {Real(1e10), kMin32, 10000000000LL, kMin32},
-      {Real(1e19), kMin32, kMin64, kMin32},
-      {Real(-HUGE_VAL), kMin32, kMin64, kMin32},
-      {Real(kNaN), kMin32, kMin64, kMin32},
+      {RealValue(-2.7), -2, -2, -2},
+      {RealValue(2.9999), 2, 2, 2},
+      {RealValue(-0.5), 0, 0, 0},
+      {RealValue(2147483647.9), INT32_MAX, 2147483647, INT32_MAX},
+      {RealValue(-2147483648.9), kMin32, -2147483648LL, kMin32},
+      {RealValue(2147483648.0), kMin32, 2147483648LL, kMin32},
+      {RealValue(1e10), kMin32, 10000000000LL, kMin32},
+      {RealValue(1e19), kMin32, kMin64, kMin32},
+      {RealValue(-HUGE_VAL), kMin32, kMin64, kMin32},
+      {RealValue(kNaN), kMin32, kMin64, kMin32},
       {Int32(-1), -1, -1, -1},
       {Int32(kMin32), kMin32, kMin32, kMin32},
       {Int64(twoTo32Plus5), 5, twoTo32Plus5, twoTo32Plus5},
@@ -318,7 +312,7 @@ TEST_F(CodeFunctionTest, IntegerAccessorsTruncateAndTakeTheLow32Bits) {
 
 TEST_F(CodeFunctionTest, PointerPayloadsAreWholeEightBytes) {
   int target = 0;
-  ScriptValue args[3] = {Ptr(0x123456789ABCDEF0ull), Ptr(0xFFFFFFFF00000001ull), Real(0)};
+  ScriptValue args[3] = {Ptr(0x123456789ABCDEF0ull), Ptr(0xFFFFFFFF00000001ull), RealValue(0)};
   args[2].ptr = &target;
   args[2].kind = VALUE_PTR;
   EXPECT_EQ(GetArgumentNumberOrPointer(args, 0), 0x123456789ABCDEF0LL);
@@ -334,10 +328,10 @@ TEST_F(CodeFunctionTest, RealAccessorsConvertToTheNearestValue) {
     double asNumber;
     float asFloat;
   } cases[] = {
-      {Real(0.1), 0.1, 0.1f},
-      {Real(-2.7), -2.7, -2.7f},
-      {Real(1e39), 1e39, HUGE_VALF},
-      {Real(-1e39), -1e39, -HUGE_VALF},
+      {RealValue(0.1), 0.1, 0.1f},
+      {RealValue(-2.7), -2.7, -2.7f},
+      {RealValue(1e39), 1e39, HUGE_VALF},
+      {RealValue(-1e39), -1e39, -HUGE_VALF},
       {Int32(-3), -3.0, -3.0f},
       {Int32(16777217), 16777217.0, 16777216.0f},
       {Int64((int64_t{1} << 53) + 1), 9007199254740992.0, 9007199254740992.0f},
@@ -349,16 +343,16 @@ TEST_F(CodeFunctionTest, RealAccessorsConvertToTheNearestValue) {
     EXPECT_EQ(GetArgumentNumber(&c.value, 0), c.asNumber);
     EXPECT_EQ(GetArgumentFloat(&c.value, 0), c.asFloat);
   }
-  const ScriptValue nan = Real(kNaN);
+  const ScriptValue nan = RealValue(kNaN);
   EXPECT_TRUE(std::isnan(GetArgumentNumber(&nan, 0)));
   EXPECT_TRUE(std::isnan(GetArgumentFloat(&nan, 0)));
-  const ScriptValue negZero = Real(-0.0);
+  const ScriptValue negZero = RealValue(-0.0);
   EXPECT_TRUE(std::signbit(GetArgumentNumber(&negZero, 0)));
 }
 
 TEST_F(CodeFunctionTest, StringAccessorHandsOutTheArgumentsOwnText) {
   char text[] = "h\xC3\xA9llo";
-  ScriptValue args[2] = {Real(1), Str(text)};
+  ScriptValue args[2] = {RealValue(1), Str(text)};
   const char* got = GetArgumentString(args, 1);
   EXPECT_EQ(got, text);  // the same storage, not a copy
   text[0] = 'j';
@@ -382,18 +376,17 @@ std::vector<WrongKindCase> WrongKindCases(char* text) {
        Str(text), " argument 3 incorrect type expecting a Number or Pointer"},
       {"Int", [](const ScriptValue* a, int32_t i) { EXPECT_EQ(GetArgumentInt(a, i), 0); }, Ptr(1),
        " argument 3 incorrect type expecting a Number"},
-      {"Int64", [](const ScriptValue* a, int32_t i) { EXPECT_EQ(GetArgumentInt64(a, i), 0); },
-       Make(VALUE_UNDEFINED, 0), " argument 3 incorrect type expecting a Number"},
+      {"Int64", [](const ScriptValue* a, int32_t i) { EXPECT_EQ(GetArgumentInt64(a, i), 0); }, Make(VALUE_UNDEFINED, 0),
+       " argument 3 incorrect type expecting a Number"},
       {"Number", [](const ScriptValue* a, int32_t i) { EXPECT_EQ(GetArgumentNumber(a, i), 0.0); }, Str(text),
        " argument 3 incorrect type expecting a Number"},
-      {"Float", [](const ScriptValue* a, int32_t i) { EXPECT_EQ(GetArgumentFloat(a, i), 0.0f); },
-       Make(VALUE_ARRAY, 0), " argument 3 incorrect type expecting a Number"},
-      {"Pointer", [](const ScriptValue* a, int32_t i) { EXPECT_EQ(GetArgumentPointer(a, i), nullptr); },
-       Int64(5), " argument 3 incorrect type expecting a Pointer"},
-      {"String", [](const ScriptValue* a, int32_t i) { EXPECT_EQ(GetArgumentString(a, i), nullptr); },
-       Real(0), " argument 3 incorrect type expecting a String"},
-      {"unknown kind", number, Make(static_cast<ValueKind>(0x123), 0),
+      {"Float", [](const ScriptValue* a, int32_t i) { EXPECT_EQ(GetArgumentFloat(a, i), 0.0f); }, Make(VALUE_ARRAY, 0),
        " argument 3 incorrect type expecting a Number"},
+      {"Pointer", [](const ScriptValue* a, int32_t i) { EXPECT_EQ(GetArgumentPointer(a, i), nullptr); }, Int64(5),
+       " argument 3 incorrect type expecting a Pointer"},
+      {"String", [](const ScriptValue* a, int32_t i) { EXPECT_EQ(GetArgumentString(a, i), nullptr); }, RealValue(0),
+       " argument 3 incorrect type expecting a String"},
+      {"unknown kind", number, Make(static_cast<ValueKind>(0x123), 0), " argument 3 incorrect type expecting a Number"},
   };
 }
 
@@ -405,7 +398,7 @@ TEST_F(CodeFunctionTest, WrongKindsEndTheProgramNamingTheBuiltinAndPosition) {
   g_VM.CurrentBuiltinName = g_VM.functions[0].name;
   for (const WrongKindCase& c : WrongKindCases(text)) {
     SCOPED_TRACE(c.accessor);
-    ScriptValue args[3] = {Real(1), Real(2), c.value};
+    ScriptValue args[3] = {RealValue(1), RealValue(2), c.value};
     const size_t shown = boxes.boxes().size();
     try {
       c.call(args, 2);
@@ -419,7 +412,7 @@ TEST_F(CodeFunctionTest, WrongKindsEndTheProgramNamingTheBuiltinAndPosition) {
 
   // Without a current built-in the name is left empty.
   g_VM.CurrentBuiltinName = nullptr;
-  ScriptValue arg = Real(0);
+  ScriptValue arg = RealValue(0);
   EXPECT_THROW(GetArgumentString(&arg, 0), ProcessExited);
   EXPECT_THAT(boxes.boxes().back().text, ::testing::HasSubstr("\r\n\r\n argument 1 incorrect type expecting a String\r\n"));
 }
@@ -432,7 +425,7 @@ TEST_F(CodeFunctionTest, WhileErrorsAreSuppressedAccessorsAnswerTheirFallbacks) 
   for (const WrongKindCase& c : WrongKindCases(text)) {
     SCOPED_TRACE(c.accessor);
     g_ErrorFlag = false;
-    ScriptValue args[3] = {Real(1), Real(2), c.value};
+    ScriptValue args[3] = {RealValue(1), RealValue(2), c.value};
     c.call(args, 2);  // checks the fallback itself
     EXPECT_TRUE(g_ErrorFlag.load());
   }

@@ -7,7 +7,6 @@
 namespace {
 
 using namespace treetest;
-using testsupport::Real;
 using testsupport::Str;
 
 class ScriptExecuteTest : public TreeExecTest {
@@ -36,10 +35,10 @@ class ScriptExecuteTest : public TreeExecTest {
 };
 
 TEST_F(ScriptExecuteTest, TheCallersSlotsComeBackAndUnusedOnesReadZero) {
-  for (int32_t i = 0; i < kArgumentSlotCount; ++i) g_VM.argumentSlots[i] = Real(100 + i);
+  for (int32_t i = 0; i < kArgumentSlotCount; ++i) g_VM.argumentSlots[i] = RealValue(100 + i);
   g_VM.argumentCount = 16;
-  EXPECT_EQ(Call("scr_sum", {Real(1), Real(2)}), std::make_pair(true, std::string("3")));
-  EXPECT_EQ(Call("scr_count", {Real(1), Real(2)}).second, "2");
+  EXPECT_EQ(Call("scr_sum", {RealValue(1), RealValue(2)}), std::make_pair(true, std::string("3")));
+  EXPECT_EQ(Call("scr_count", {RealValue(1), RealValue(2)}).second, "2");
   for (int32_t i = 0; i < kArgumentSlotCount; ++i) EXPECT_EQ(g_VM.argumentSlots[i].real, 100 + i);
   EXPECT_EQ(g_VM.argumentCount, 16);
   for (ScriptValue& slot : g_VM.argumentSlots) ReleaseValue(&slot);
@@ -57,7 +56,7 @@ TEST_F(ScriptExecuteTest, TextsAreCopiedAndArraysShared) {
   ReleaseValue(&caller);
 
   ScriptValue array{};
-  const ScriptValue five = Real(5);
+  const ScriptValue five = RealValue(5);
   SetValueElement(&array, &five, 0);
   ASSERT_EQ(array.Kind(), VALUE_ARRAY);
   const int32_t references = array.arr->refCount;
@@ -74,7 +73,7 @@ TEST_F(ScriptExecuteTest, MoreThanSixteenArgumentsKeepTheFirstSixteen) {
   for (int32_t i = 0; i < 20; ++i) args.push_back(Str(std::to_string(i).c_str()));
   EXPECT_EQ(Call("scr_last", args).second, "\"15\"");
   args.clear();
-  for (int32_t i = 0; i < 20; ++i) args.push_back(Real(i));
+  for (int32_t i = 0; i < 20; ++i) args.push_back(RealValue(i));
   EXPECT_EQ(Call("scr_count", args).second, "16");
 }
 

@@ -60,7 +60,7 @@ class VMArith : public VMTest {
     nulltext.kind = VALUE_STRING;
     SetGlobal("snull", nulltext);
     ScriptValue array{};
-    ScriptValue one = MakeReal(1.0);
+    ScriptValue one = RealValue(1.0);
     SetValueElement(&array, &one, 1);
     SetGlobal("arr", array);
     ReleaseValue(&array);

@@ -131,7 +131,7 @@ TEST_F(VMExec, PushAndPopEveryType) {
       {"push.d 1\n push.e 7\n dup.i 0\n .word 0xC0080000\n pop.v.i -5 @g\n popz.i\n popz.d", "7"},
   };
   for (const Row& row : rows) {
-    SetGlobal("g", MakeReal(-1));
+    SetGlobal("g", RealValue(-1));
     RunResult r;
     Run(&r, row.code);
     EXPECT_EQ(r.error, "") << row.code;
@@ -149,7 +149,7 @@ TEST_F(VMExec, PushAndPopEveryType) {
 TEST_F(VMExec, VariableErrorsAreWordedByTheFlags) {
   const int32_t a = GetVariableId("arr");
   const int32_t g = GetVariableId("g");
-  ScriptValue one = MakeReal(1);
+  ScriptValue one = RealValue(1);
   ScriptValue array{};
   SetValueElement(&array, &one, 1);
   SetGlobal("arr", array);
@@ -195,7 +195,7 @@ TEST_F(VMExec, VariableErrorsAreWordedByTheFlags) {
 
 TEST_F(VMExec, LocalsBelongToOneRunAndSelectorsFallBack) {
   CInstance self(0, 0, 100001, -1, false);
-  const ScriptValue zero = MakeReal(0);
+  const ScriptValue zero = RealValue(0);
   SetInstanceVariable(&self, GetVariableId("x"), kWholeValueIndex, &zero);
   RunResult r;
   Run(&r, "push.e 4\n pop.v.i -7 @t\n push.v -7 @t\n push.v -8 @t\n add.v.v", &self);

@@ -102,11 +102,6 @@ class VMTest : public testsupport::RuntimeTest {
   std::vector<CCode*> m_scripts;
 };
 
-inline ScriptValue MakeReal(double x) {
-  ScriptValue v{};
-  SetReal(&v, x);
-  return v;
-}
 inline ScriptValue MakeInt32(int32_t x) {
   ScriptValue v{};
   v.i32 = x;

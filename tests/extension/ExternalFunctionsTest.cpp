@@ -11,21 +11,23 @@
 #include "extension/Support_DLL.h"
 #include "os/OS_Paths.h"
 #include "platform/MemoryManager.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 #include "variable/ScriptValue.h"
 
 namespace {
 
 using testsupport::EnvOverride;
-using testsupport::Real;
 using testsupport::Str;
 using testsupport::TempDir;
 
 // A game in a temporary folder (game/) with the fixture library as game/fixture.so, and its save
-// area in data/runner/save/.
-class ExternalFunctionsTest : public ::testing::Test {
+// area in data/runner/save/. The runtime is reset around each test (RuntimeTest); the loaded
+// libraries are the fixture's to free.
+class ExternalFunctionsTest : public testsupport::RuntimeTest {
  protected:
   void SetUp() override {
+    RuntimeTest::SetUp();
     std::filesystem::create_directories(m_dir.path() / "game");
     std::filesystem::create_directories(m_dir.path() / "data" / "runner" / "save");
     std::filesystem::copy_file(EXTERNAL_FIXTURE, m_dir.path() / "game" / "fixture.so");
@@ -36,9 +38,7 @@ class ExternalFunctionsTest : public ::testing::Test {
   }
   void TearDown() override {
     DLL_FreeAll();
-    g_Extensions.ExternalCallsOff = false;
-    ClearSaveAreaGameInfo();
-    FreeGamePaths();
+    RuntimeTest::TearDown();
   }
 
   // Calls definition `id` and answers the result; the arguments are released.
@@ -80,15 +80,15 @@ TEST_F(ExternalFunctionsTest, CallsFunctionsOfRealAndStringArgumentsAndResults) 
   const int32_t sum16 = Define("fixture.so", "fixture_sum16", std::vector<int32_t>(16, 0), false);
   for (int32_t id : {add, length, label, mixed, none, five, sum16}) ASSERT_GE(id, 0);
 
-  EXPECT_EQ(CallReal(add, {Real(1.5), Real(2.25)}), 3.75);
+  EXPECT_EQ(CallReal(add, {RealValue(1.5), RealValue(2.25)}), 3.75);
   EXPECT_EQ(CallReal(length, {Str("h\xC3\xA9llo")}), 6.0);  // bytes of the UTF-8 text
-  EXPECT_EQ(CallText(label, {Str("score"), Real(12.5)}), "score:12.5");
-  EXPECT_EQ(CallText(mixed, {Real(1), Str("b"), Real(3), Str("d")}), "1|b|3|d");
-  EXPECT_EQ(CallText(five, {Real(1), Real(2), Real(3), Real(4), Real(5)}), "1 2 3 4 5");
+  EXPECT_EQ(CallText(label, {Str("score"), RealValue(12.5)}), "score:12.5");
+  EXPECT_EQ(CallText(mixed, {RealValue(1), Str("b"), RealValue(3), Str("d")}), "1|b|3|d");
+  EXPECT_EQ(CallText(five, {RealValue(1), RealValue(2), RealValue(3), RealValue(4), RealValue(5)}), "1 2 3 4 5");
   std::vector<ScriptValue> sixteen;
   double expected = 0;
   for (int i = 1; i <= 16; ++i) {
-    sixteen.push_back(Real(i * 0.5));
+    sixteen.push_back(RealValue(i * 0.5));
     expected += i * (i * 0.5);
   }
   EXPECT_EQ(CallReal(sum16, std::move(sixteen)), expected);
@@ -111,7 +111,7 @@ TEST_F(ExternalFunctionsTest, ArgumentsOfAnotherKindAreConvertedNotPassedAsRawBi
   ScriptValue undefined{};
   SetUndefined(&undefined);
 
-  EXPECT_EQ(CallReal(length, {Real(123)}), 0.0);        // a real where a text is wanted: ""
+  EXPECT_EQ(CallReal(length, {RealValue(123)}), 0.0);   // a real where a text is wanted: ""
   EXPECT_EQ(CallReal(length, {Str(nullptr)}), 0.0);     // a string without text: ""
   EXPECT_EQ(CallReal(add, {i32, i64}), 1000000000007.0);
   EXPECT_EQ(CallReal(add, {Str("5"), undefined}), 0.0);  // neither is a number
@@ -141,7 +141,7 @@ TEST_F(ExternalFunctionsTest, FindsLibrariesOnlyInTheGameFolderAndTheSaveArea) {
     const int32_t id = Define(c.path, "fixture_add", {0, 0}, false);
     EXPECT_EQ(id >= 0, c.found) << c.path << ": " << c.why;
     if (id >= 0) {
-      EXPECT_EQ(CallReal(id, {Real(2), Real(3)}), 5.0) << c.path;
+      EXPECT_EQ(CallReal(id, {RealValue(2), RealValue(3)}), 5.0) << c.path;
     }
   }
 }
@@ -163,13 +163,13 @@ TEST_F(ExternalFunctionsTest, CallsThatCannotBeMadeAnswerRealZeroAndRunNothing) 
   const int32_t calls = Define("fixture.so", "fixture_calls", {}, false);
   const int32_t label = Define("fixture.so", "fixture_label", {1, 0}, true);
 
-  EXPECT_EQ(CallReal(add, {Real(1)}), 0.0);                       // one argument short
-  EXPECT_EQ(CallReal(add, {Real(1), Real(2), Real(3)}), 0.0);     // one too many
+  EXPECT_EQ(CallReal(add, {RealValue(1)}), 0.0);                              // one argument short
+  EXPECT_EQ(CallReal(add, {RealValue(1), RealValue(2), RealValue(3)}), 0.0);  // one too many
   EXPECT_EQ(CallReal(calls + 100, {}), 0.0);                      // no such definition
   EXPECT_EQ(CallReal(-1, {}), 0.0);
   g_Extensions.ExternalCallsOff = true;
-  EXPECT_EQ(CallReal(add, {Real(1), Real(2)}), 0.0);
-  EXPECT_EQ(CallReal(label, {Str("a"), Real(1)}), 0.0);           // real 0, even for a text result
+  EXPECT_EQ(CallReal(add, {RealValue(1), RealValue(2)}), 0.0);
+  EXPECT_EQ(CallReal(label, {Str("a"), RealValue(1)}), 0.0);  // real 0, even for a text result
   g_Extensions.ExternalCallsOff = false;
   EXPECT_EQ(CallReal(calls, {}), 0.0);  // none of the above ran the library's code
 }
@@ -177,8 +177,8 @@ TEST_F(ExternalFunctionsTest, CallsThatCannotBeMadeAnswerRealZeroAndRunNothing) 
 TEST_F(ExternalFunctionsTest, DefinitionsOfOneLibraryShareItUntilItIsFreed) {
   const int32_t add = Define("fixture.so", "fixture_add", {0, 0}, false);
   const int32_t calls = Define("fixture.so", "fixture_calls", {}, false);
-  CallReal(add, {Real(1), Real(1)});
-  CallReal(add, {Real(1), Real(1)});
+  CallReal(add, {RealValue(1), RealValue(1)});
+  CallReal(add, {RealValue(1), RealValue(1)});
   EXPECT_EQ(CallReal(calls, {}), 2.0);  // the same loaded library counted both calls
 
   // Only the name as given or as resolved frees it; another spelling frees nothing.
@@ -186,16 +186,16 @@ TEST_F(ExternalFunctionsTest, DefinitionsOfOneLibraryShareItUntilItIsFreed) {
   DLL_Free("other.so");
   EXPECT_EQ(CallReal(calls, {}), 2.0);
   DLL_Free("fixture.so");
-  EXPECT_EQ(CallReal(add, {Real(1), Real(1)}), 0.0);
+  EXPECT_EQ(CallReal(add, {RealValue(1), RealValue(1)}), 0.0);
   EXPECT_EQ(CallReal(calls, {}), 0.0);
 
   // Defining again loads the library afresh; the old definitions stay unloaded.
   const int32_t again = Define("fixture.so", "fixture_calls", {}, false);
   ASSERT_GE(again, 0);
   EXPECT_EQ(CallReal(again, {}), 0.0);
-  EXPECT_EQ(CallReal(Define("fixture.so", "fixture_add", {0, 0}, false), {Real(2), Real(2)}), 4.0);
+  EXPECT_EQ(CallReal(Define("fixture.so", "fixture_add", {0, 0}, false), {RealValue(2), RealValue(2)}), 4.0);
   EXPECT_EQ(CallReal(again, {}), 1.0);
-  EXPECT_EQ(CallReal(add, {Real(1), Real(1)}), 0.0);
+  EXPECT_EQ(CallReal(add, {RealValue(1), RealValue(1)}), 0.0);
 
   // The resolved path frees it too.
   DLL_Free((m_dir.path() / "game" / "fixture.so").c_str());

@@ -17,7 +17,6 @@
 
 namespace builtintest {
 
-using testsupport::Real;
 using testsupport::Str;
 
 // What a call answered.

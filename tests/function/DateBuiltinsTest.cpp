@@ -55,7 +55,7 @@ class DateBuiltinsTest : public BuiltinTest {
     m_tz.emplace("TZ", zone);
     tzset();
   }
-  double Get(const char* name, double date) { return CallReal(name, {Real(date)}); }
+  double Get(const char* name, double date) { return CallReal(name, {RealValue(date)}); }
 
   std::optional<EnvOverride> m_tz;
 };
@@ -83,7 +83,7 @@ TEST_F(DateBuiltinsTest, MakingDatesFromCalendarFields) {
   };
   for (const Case& c : cases) {
     std::vector<ScriptValue> args;
-    for (double f : c.fields) args.push_back(Real(f));
+    for (double f : c.fields) args.push_back(RealValue(f));
     EXPECT_EQ(CallReal(c.name, args), c.date) << c.name << " " << ::testing::PrintToString(c.fields);
   }
 }
@@ -91,7 +91,7 @@ TEST_F(DateBuiltinsTest, MakingDatesFromCalendarFields) {
 TEST_F(DateBuiltinsTest, AMomentBeyondTheCalendarEndsTheGame) {
   ProcessExitTrap trap;
   for (double year : {1e12, kNaN}) {
-    EXPECT_THROW(Call("date_create_date", {Real(year), Real(1), Real(1)}), ProcessExited) << year;
+    EXPECT_THROW(Call("date_create_date", {RealValue(year), RealValue(1), RealValue(1)}), ProcessExited) << year;
     EXPECT_THAT(TakeError(),
                 ::testing::HasSubstr("invalid date conversion - dates earlier than 1 Jan 1970 will be incorrect"));
   }
@@ -111,7 +111,8 @@ TEST_F(DateBuiltinsTest, CreateTimeAnswersTheFractionOfADay) {
       {1.5, 0.4, 2.5, (2 * 3600 + 0 + 2) / 86400.0},  // rounded, ties to even
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(CallReal("date_create_time", {Real(c.h), Real(c.m), Real(c.s)}), c.date) << c.h << ":" << c.m << ":" << c.s;
+    EXPECT_EQ(CallReal("date_create_time", {RealValue(c.h), RealValue(c.m), RealValue(c.s)}), c.date)
+        << c.h << ":" << c.m << ":" << c.s;
   }
   EXPECT_EQ(TakeError(), "");
 }
@@ -123,26 +124,32 @@ TEST_F(DateBuiltinsTest, ValidityTakesOnlyWholeRealsOfAValidDateAndTime) {
     double valid;
   };
   const Case cases[] = {
-      {"date_valid_date", {Real(2000), Real(2), Real(29)}, 1},
-      {"date_valid_date", {Real(1900), Real(2), Real(29)}, 0},  // before 1970, and not a leap year
-      {"date_valid_date", {Real(1969), Real(1), Real(1)}, 0},
-      {"date_valid_date", {Real(2001), Real(2), Real(29)}, 0},
-      {"date_valid_date", {Real(2001), Real(2.5), Real(1)}, 0},
-      {"date_valid_date", {Real(2001), Real(4), Real(31)}, 0},
-      {"date_valid_date", {Real(2001), Real(13), Real(1)}, 0},
-      {"date_valid_date", {Real(2001), Real(1), Real(0)}, 0},
-      {"date_valid_date", {Real(2001), Real(1)}, 0},                 // too few
-      {"date_valid_date", {Real(2001), Real(1), Real(1), Real(1)}, 0},  // too many
-      {"date_valid_date", {Real(2001), Int32(1), Real(1)}, 0},        // not a real
-      {"date_valid_date", {Real(2001), Str("1"), Real(1)}, 0},
-      {"date_valid_date", {Real(kNaN), Real(1), Real(1)}, 0},
-      {"date_valid_time", {Real(24), Real(0), Real(0)}, 0},
-      {"date_valid_time", {Real(23), Real(59), Real(59)}, 1},
-      {"date_valid_time", {Real(0), Real(60), Real(0)}, 0},
-      {"date_valid_time", {Real(0), Real(0), Real(-1)}, 0},
-      {"date_valid_datetime", {Real(2000), Real(2), Real(29), Real(23), Real(59), Real(59)}, 1},
-      {"date_valid_datetime", {Real(2000), Real(2), Real(29), Real(24), Real(0), Real(0)}, 0},
-      {"date_valid_datetime", {Real(2000), Real(2), Real(30), Real(0), Real(0), Real(0)}, 0},
+      {"date_valid_date", {RealValue(2000), RealValue(2), RealValue(29)}, 1},
+      {"date_valid_date", {RealValue(1900), RealValue(2), RealValue(29)}, 0},  // before 1970, and not a leap year
+      {"date_valid_date", {RealValue(1969), RealValue(1), RealValue(1)}, 0},
+      {"date_valid_date", {RealValue(2001), RealValue(2), RealValue(29)}, 0},
+      {"date_valid_date", {RealValue(2001), RealValue(2.5), RealValue(1)}, 0},
+      {"date_valid_date", {RealValue(2001), RealValue(4), RealValue(31)}, 0},
+      {"date_valid_date", {RealValue(2001), RealValue(13), RealValue(1)}, 0},
+      {"date_valid_date", {RealValue(2001), RealValue(1), RealValue(0)}, 0},
+      {"date_valid_date", {RealValue(2001), RealValue(1)}, 0},                              // too few
+      {"date_valid_date", {RealValue(2001), RealValue(1), RealValue(1), RealValue(1)}, 0},  // too many
+      {"date_valid_date", {RealValue(2001), Int32(1), RealValue(1)}, 0},                    // not a real
+      {"date_valid_date", {RealValue(2001), Str("1"), RealValue(1)}, 0},
+      {"date_valid_date", {RealValue(kNaN), RealValue(1), RealValue(1)}, 0},
+      {"date_valid_time", {RealValue(24), RealValue(0), RealValue(0)}, 0},
+      {"date_valid_time", {RealValue(23), RealValue(59), RealValue(59)}, 1},
+      {"date_valid_time", {RealValue(0), RealValue(60), RealValue(0)}, 0},
+      {"date_valid_time", {RealValue(0), RealValue(0), RealValue(-1)}, 0},
+      {"date_valid_datetime",
+       {RealValue(2000), RealValue(2), RealValue(29), RealValue(23), RealValue(59), RealValue(59)},
+       1},
+      {"date_valid_datetime",
+       {RealValue(2000), RealValue(2), RealValue(29), RealValue(24), RealValue(0), RealValue(0)},
+       0},
+      {"date_valid_datetime",
+       {RealValue(2000), RealValue(2), RealValue(30), RealValue(0), RealValue(0), RealValue(0)},
+       0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(CallReal(c.name, c.args), c.valid) << c.name << " case " << (&c - cases);
@@ -173,12 +180,12 @@ TEST_F(DateBuiltinsTest, AddingWorksOnTheCalendarInUtc) {
       {"date_inc_day", 1e300, 1, 1e300},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(CallReal(c.name, {Real(c.date), Real(c.n)}), c.expected) << c.name << " by " << c.n;
+    EXPECT_EQ(CallReal(c.name, {RealValue(c.date), RealValue(c.n)}), c.expected) << c.name << " by " << c.n;
   }
-  EXPECT_TRUE(std::isnan(CallReal("date_inc_month", {Real(kNaN), Real(1)})));
+  EXPECT_TRUE(std::isnan(CallReal("date_inc_month", {RealValue(kNaN), RealValue(1)})));
   // Local time does not change the adding.
   SetZone("XST-3");
-  EXPECT_EQ(CallReal("date_inc_month", {Real(At(kJan31_2001)), Real(1)}), At(kJan31_2001 + 31 * kDay));
+  EXPECT_EQ(CallReal("date_inc_month", {RealValue(At(kJan31_2001)), RealValue(1)}), At(kJan31_2001 + 31 * kDay));
 }
 
 TEST_F(DateBuiltinsTest, TakingDatesApart) {
@@ -229,17 +236,17 @@ TEST_F(DateBuiltinsTest, TakingDatesApart) {
 TEST_F(DateBuiltinsTest, TimeZoneSettingChoosesLocalTimeOrUtc) {
   SetZone("XST-3");  // three hours east of UTC, without daylight saving
   EXPECT_EQ(CallReal("date_get_timezone", {}), 0.0);
-  const double midnight = CallReal("date_create_date", {Real(2000), Real(1), Real(1)});
+  const double midnight = CallReal("date_create_date", {RealValue(2000), RealValue(1), RealValue(1)});
   EXPECT_EQ(midnight, At(k2000 - 3 * 3600));
   EXPECT_EQ(Get("date_get_hour", midnight), 0.0);
-  Call("date_set_timezone", {Real(1)});
+  Call("date_set_timezone", {RealValue(1)});
   EXPECT_EQ(CallReal("date_get_timezone", {}), 1.0);
   EXPECT_EQ(Get("date_get_hour", midnight), 21.0);
   EXPECT_EQ(Get("date_get_day", midnight), 31.0);
-  EXPECT_EQ(CallReal("date_create_date", {Real(2000), Real(1), Real(1)}), At(k2000));
-  Call("date_set_timezone", {Real(0.4)});  // rounds to 0: local
+  EXPECT_EQ(CallReal("date_create_date", {RealValue(2000), RealValue(1), RealValue(1)}), At(k2000));
+  Call("date_set_timezone", {RealValue(0.4)});  // rounds to 0: local
   EXPECT_EQ(CallReal("date_get_timezone", {}), 0.0);
-  Call("date_set_timezone", {Real(-1)});
+  Call("date_set_timezone", {RealValue(-1)});
   EXPECT_EQ(CallReal("date_get_timezone", {}), 1.0);
 }
 
@@ -271,9 +278,10 @@ TEST_F(DateBuiltinsTest, SpansAndComparisons) {
       {"date_compare_time", -0.25, 0.25, -1},  // the fraction keeps its sign
   };
   for (const Case& c : cases) {
-    EXPECT_NEAR(CallReal(c.name, {Real(c.x), Real(c.y)}), c.result, 1e-9) << c.name << "(" << c.x << ", " << c.y << ")";
+    EXPECT_NEAR(CallReal(c.name, {RealValue(c.x), RealValue(c.y)}), c.result, 1e-9)
+        << c.name << "(" << c.x << ", " << c.y << ")";
   }
-  EXPECT_NEAR(CallReal("date_month_span", {Real(a), Real(b)}), 12.0, 1e-12);
+  EXPECT_NEAR(CallReal("date_month_span", {RealValue(a), RealValue(b)}), 12.0, 1e-12);
   EXPECT_EQ(Get("date_date_of", 36526.75), 36526.0);
   EXPECT_EQ(Get("date_date_of", -1.5), -1.0);
   EXPECT_EQ(Get("date_time_of", 36526.75), 0.75);
@@ -281,7 +289,7 @@ TEST_F(DateBuiltinsTest, SpansAndComparisons) {
 
   // The day span reads numbers with the kind test.
   ProcessExitTrap trap;
-  EXPECT_THROW(Call("date_day_span", {Real(1), Str("2")}), ProcessExited);
+  EXPECT_THROW(Call("date_day_span", {RealValue(1), Str("2")}), ProcessExited);
   EXPECT_THAT(TakeError(), ::testing::HasSubstr("date_day_span argument 2 incorrect type expecting a Number"));
 }
 
@@ -292,7 +300,7 @@ TEST_F(DateBuiltinsTest, TextsInTheLocalesForm) {
   std::vector<std::string> texts;
   std::thread worker([&] {
     for (const char* name : {"date_datetime_string", "date_date_string", "date_time_string"}) {
-      for (double date : {At(kLeapDay), At(k1960), kNaN}) texts.push_back(Call(name, {Real(date)}).text);
+      for (double date : {At(kLeapDay), At(k1960), kNaN}) texts.push_back(Call(name, {RealValue(date)}).text);
     }
   });
   worker.join();

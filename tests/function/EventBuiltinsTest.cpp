@@ -18,7 +18,6 @@ namespace {
 
 using testsupport::AddHandler;
 using testsupport::AddObject;
-using testsupport::Real;
 
 // What a handler saw when it ran: which handler it was and the current event.
 struct Ran {
@@ -45,7 +44,7 @@ void CallBuiltin(const char* name, CInstance* self, CInstance* other, std::vecto
   int32_t number = -1;
   ASSERT_TRUE(FindFunctionIndex(name, &number)) << name;
   std::vector<ScriptValue> values;
-  for (double a : args) values.push_back(Real(a));
+  for (double a : args) values.push_back(RealValue(a));
   ScriptValue result{};
   g_VM.functions[number].func(&result, self, other, static_cast<int32_t>(values.size()), values.data());
   EXPECT_EQ(result.Kind(), VALUE_REAL);
@@ -64,19 +63,14 @@ CodeNativeFunction Record(const std::string& handler, bool inherit = false) {
 class EventBuiltinsTest : public WorldTest {
  protected:
   void SetUp() override {
-    FreeBuiltinFunctions();
-    RegisterMiscFunctions();
     WorldTest::SetUp();
+    RegisterMiscFunctions();
     g_ran.clear();
     // grand <- parent <- child; `unrelated` stands alone.
     m_grand = AddObject();
     m_parent = AddObject(m_grand);
     m_child = AddObject(m_parent);
     m_unrelated = AddObject();
-  }
-  void TearDown() override {
-    WorldTest::TearDown();
-    FreeBuiltinFunctions();
   }
 
   int32_t m_grand = -1, m_parent = -1, m_child = -1, m_unrelated = -1;

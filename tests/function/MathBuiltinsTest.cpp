@@ -31,7 +31,7 @@ class MathBuiltinsTest : public BuiltinTest {};
 ScriptValue MakeArray(const std::vector<double>& row0) {
   ScriptValue a{};
   for (size_t i = 0; i < row0.size(); ++i) {
-    ScriptValue v = Real(row0[i]);
+    ScriptValue v = RealValue(row0[i]);
     SetValueElement(&a, &v, static_cast<int32_t>(i));
   }
   return a;
@@ -90,7 +90,7 @@ TEST_F(MathBuiltinsTest, TypeTestsCompareTheWholeKindWord) {
   ScriptValue array = MakeArray({1});
   ScriptValue pointer{};
   pointer.kind = VALUE_PTR;
-  ScriptValue flagged = Real(1);
+  ScriptValue flagged = RealValue(1);
   flagged.kind |= 0x01000000;  // a kind word with bits above the kind: no test matches it
 
   struct Case {
@@ -99,10 +99,10 @@ TEST_F(MathBuiltinsTest, TypeTestsCompareTheWholeKindWord) {
     const char* answersOne;  // the one test that answers 1, or "" for none
   };
   const std::vector<Case> cases = {
-      {"real", Real(3), "is_real"},        {"string", Str("3"), "is_string"},
-      {"array", array, "is_array"},        {"undefined", Undefined(), "is_undefined"},
-      {"int32", Int32(3), "is_int32"},     {"int64", Int64(3), "is_int64"},
-      {"pointer", pointer, "is_ptr"},      {"flagged real", flagged, ""},
+      {"real", RealValue(3), "is_real"}, {"string", Str("3"), "is_string"},
+      {"array", array, "is_array"},      {"undefined", Undefined(), "is_undefined"},
+      {"int32", Int32(3), "is_int32"},   {"int64", Int64(3), "is_int64"},
+      {"pointer", pointer, "is_ptr"},    {"flagged real", flagged, ""},
   };
   const char* tests[] = {"is_real", "is_string", "is_array", "is_undefined", "is_int32",
                          "is_int64", "is_ptr", "is_vec3", "is_vec4", "is_matrix"};
@@ -122,25 +122,25 @@ TEST_F(MathBuiltinsTest, TypeTestsCompareTheWholeKindWord) {
 TEST_F(MathBuiltinsTest, ArraySetWritesIntoTheCallersArrayAndGrowsIt) {
   ScriptValue a = MakeArray({1});
   ScriptValue holder = Share(a);  // a second variable sharing the array: it sees the stores too
-  EXPECT_EQ(CallReal("array_set", {Share(a), Real(3), Real(7)}), 0.0);
+  EXPECT_EQ(CallReal("array_set", {Share(a), RealValue(3), RealValue(7)}), 0.0);
   ASSERT_EQ(a.arr->rows[0].length, 4);
   EXPECT_EQ(holder.arr, a.arr);
   const double row[] = {1, 0, 0, 7};
   for (int32_t i = 0; i < 4; ++i) EXPECT_EQ(Element(a, 0, i), row[i]) << i;
 
   // The flat index: 32,005 is row 1, column 5; the 2-D forms compute it from (i, j).
-  EXPECT_EQ(CallReal("array_set_2D", {Share(a), Real(1), Real(5), Real(9)}), 0.0);
+  EXPECT_EQ(CallReal("array_set_2D", {Share(a), RealValue(1), RealValue(5), RealValue(9)}), 0.0);
   EXPECT_EQ(a.arr->rowCount, 2);
-  EXPECT_EQ(CallReal("array_get", {Share(a), Real(32005)}), 9.0);
-  EXPECT_EQ(CallReal("array_get_2D", {Share(a), Real(1), Real(5)}), 9.0);
-  EXPECT_EQ(CallReal("array_get", {Share(a), Real(3.9)}), 7.0);  // indices are truncated
+  EXPECT_EQ(CallReal("array_get", {Share(a), RealValue(32005)}), 9.0);
+  EXPECT_EQ(CallReal("array_get_2D", {Share(a), RealValue(1), RealValue(5)}), 9.0);
+  EXPECT_EQ(CallReal("array_get", {Share(a), RealValue(3.9)}), 7.0);  // indices are truncated
   EXPECT_EQ(CallReal("array_height_2d", {Share(a)}), 2.0);
-  EXPECT_EQ(CallReal("array_length_2d", {Share(a), Real(1)}), 6.0);
-  EXPECT_EQ(CallReal("array_length_2d", {Share(a), Real(-1)}), 0.0);
-  EXPECT_EQ(CallReal("array_length_2d", {Share(a), Real(2)}), 0.0);
+  EXPECT_EQ(CallReal("array_length_2d", {Share(a), RealValue(1)}), 6.0);
+  EXPECT_EQ(CallReal("array_length_2d", {Share(a), RealValue(-1)}), 0.0);
+  EXPECT_EQ(CallReal("array_length_2d", {Share(a), RealValue(2)}), 0.0);
   EXPECT_EQ(CallReal("array_length_2d", {Share(a), Int32(1)}), 0.0);  // only a real row number counts
   // j outside 0 .. 31,999 reaches into the neighbouring row: [1, -32000 + 3] is [0, 3].
-  EXPECT_EQ(CallReal("array_get_2D", {Share(a), Real(1), Real(-31997)}), 7.0);
+  EXPECT_EQ(CallReal("array_get_2D", {Share(a), RealValue(1), RealValue(-31997)}), 7.0);
 
   ReleaseValue(&holder);
   ReleaseValue(&a);
@@ -148,22 +148,22 @@ TEST_F(MathBuiltinsTest, ArraySetWritesIntoTheCallersArrayAndGrowsIt) {
 
 TEST_F(MathBuiltinsTest, PreAndPostFormsAnswerTheNewAndTheOldElement) {
   ScriptValue a = MakeArray({5});
-  EXPECT_EQ(CallReal("array_set_post", {Share(a), Real(0), Real(9)}), 5.0);
+  EXPECT_EQ(CallReal("array_set_post", {Share(a), RealValue(0), RealValue(9)}), 5.0);
   EXPECT_EQ(Element(a, 0, 0), 9.0);
-  EXPECT_EQ(CallReal("array_set_pre", {Share(a), Real(0), Real(4)}), 4.0);
+  EXPECT_EQ(CallReal("array_set_pre", {Share(a), RealValue(0), RealValue(4)}), 4.0);
   EXPECT_EQ(Element(a, 0, 0), 4.0);
-  EXPECT_EQ(CallReal("array_set_2D_post", {Share(a), Real(0), Real(0), Real(2)}), 4.0);
-  EXPECT_EQ(CallReal("array_set_2D_pre", {Share(a), Real(0), Real(0), Real(3)}), 3.0);
+  EXPECT_EQ(CallReal("array_set_2D_post", {Share(a), RealValue(0), RealValue(0), RealValue(2)}), 4.0);
+  EXPECT_EQ(CallReal("array_set_2D_pre", {Share(a), RealValue(0), RealValue(0), RealValue(3)}), 3.0);
   EXPECT_EQ(Element(a, 0, 0), 3.0);
 
   // The stored copy of a text is its own: the answer and the element are both "t".
-  const Answer pre = Call("array_set_pre", {Share(a), Real(1), Str("t")});
+  const Answer pre = Call("array_set_pre", {Share(a), RealValue(1), Str("t")});
   EXPECT_EQ(pre.kind, VALUE_STRING);
   EXPECT_EQ(pre.text, "t");
   EXPECT_STREQ(a.arr->rows[0].elements[1].str, "t");
   // The post form on a new element answers real 0 (it was outside the array) and stores.
   g_Variables.arrayIndexError = {};
-  EXPECT_EQ(CallReal("array_set_post", {Share(a), Real(2), Real(8)}), 0.0);
+  EXPECT_EQ(CallReal("array_set_post", {Share(a), RealValue(2), RealValue(8)}), 0.0);
   EXPECT_EQ(g_Variables.arrayIndexError.flag, 1);
   EXPECT_EQ(Element(a, 0, 2), 8.0);
   ReleaseValue(&a);
@@ -175,36 +175,36 @@ TEST_F(MathBuiltinsTest, ArrayBuiltinsIgnoreWrongCallsAndFlagIndicesOutside) {
   empty.kind = VALUE_ARRAY;  // an array value without a record
 
   // Wrong count, a first argument that is not an array, or no record: nothing happens.
-  EXPECT_EQ(CallReal("array_get", {Share(a), Real(0), Real(0)}), 0.0);
-  EXPECT_EQ(CallReal("array_set", {Real(1), Real(0), Real(9)}), 0.0);
-  EXPECT_EQ(CallReal("array_set", {Share(a), Real(0)}), 0.0);
-  EXPECT_EQ(CallReal("array_set", {empty, Real(0), Real(9)}), 0.0);
-  EXPECT_EQ(CallReal("array_height_2d", {Real(3)}), 0.0);
-  EXPECT_EQ(CallReal("array_length_1d", {Real(3)}), 0.0);
+  EXPECT_EQ(CallReal("array_get", {Share(a), RealValue(0), RealValue(0)}), 0.0);
+  EXPECT_EQ(CallReal("array_set", {RealValue(1), RealValue(0), RealValue(9)}), 0.0);
+  EXPECT_EQ(CallReal("array_set", {Share(a), RealValue(0)}), 0.0);
+  EXPECT_EQ(CallReal("array_set", {empty, RealValue(0), RealValue(9)}), 0.0);
+  EXPECT_EQ(CallReal("array_height_2d", {RealValue(3)}), 0.0);
+  EXPECT_EQ(CallReal("array_length_1d", {RealValue(3)}), 0.0);
   EXPECT_EQ(CallReal("array_length_1d", {empty}), 0.0);
   EXPECT_EQ(CallReal("array_length_1d", {}), 0.0);
-  EXPECT_EQ(CallReal("array_set_post", {empty, Real(0), Real(9)}), 0.0);
+  EXPECT_EQ(CallReal("array_set_post", {empty, RealValue(0), RealValue(9)}), 0.0);
   EXPECT_EQ(Element(a, 0, 0), 1.0);
 
   // Reads outside the array and negative stores set the index error state and answer 0; so
   // does the index that would otherwise name the whole value.
   for (double index : {2.0, -1.0, -2147483648.0, 64000.0}) {
     g_Variables.arrayIndexError = {};
-    EXPECT_EQ(CallReal("array_get", {Share(a), Real(index)}), 0.0) << index;
+    EXPECT_EQ(CallReal("array_get", {Share(a), RealValue(index)}), 0.0) << index;
     EXPECT_EQ(g_Variables.arrayIndexError.flag, 1) << index;
   }
   g_Variables.arrayIndexError = {};
-  EXPECT_EQ(CallReal("array_set", {Share(a), Real(-3), Real(9)}), 0.0);
+  EXPECT_EQ(CallReal("array_set", {Share(a), RealValue(-3), RealValue(9)}), 0.0);
   EXPECT_EQ(g_Variables.arrayIndexError.flag, 1);
   g_Variables.arrayIndexError = {};
-  EXPECT_EQ(CallReal("array_get_2D", {Share(a), Real(1e6), Real(0)}), 0.0);  // i x 32,000 overflows
+  EXPECT_EQ(CallReal("array_get_2D", {Share(a), RealValue(1e6), RealValue(0)}), 0.0);  // i x 32,000 overflows
   EXPECT_EQ(g_Variables.arrayIndexError.flag, 1);
   EXPECT_EQ(a.arr->rowCount, 1);
   EXPECT_EQ(a.arr->rows[0].length, 2);
 
   // Row 0 empty but row 1 not: the 1-D length is 0.
   ScriptValue b{};
-  const ScriptValue one = Real(1);
+  const ScriptValue one = RealValue(1);
   SetValueElement(&b, &one, 32000);
   EXPECT_EQ(CallReal("array_length_1d", {Share(b)}), 0.0);
   ReleaseValue(&b);
@@ -214,7 +214,7 @@ TEST_F(MathBuiltinsTest, ArrayBuiltinsIgnoreWrongCallsAndFlagIndicesOutside) {
 TEST_F(MathBuiltinsTest, ArraySetPostOfANonArrayIsTheFatalIndexingError) {
   testsupport::ProcessExitTrap trap;
   testsupport::MessageBoxRecorder boxes;
-  EXPECT_THROW(Call("array_set_post", {Real(1), Real(0), Real(9)}), testsupport::ProcessExited);
+  EXPECT_THROW(Call("array_set_post", {RealValue(1), RealValue(0), RealValue(9)}), testsupport::ProcessExited);
   EXPECT_THAT(m_console.Text(), HasSubstr("trying to index a variable which is not an array"));
 }
 
@@ -231,7 +231,7 @@ class NumberTable : public MathBuiltinsTest {
   void Expect(const std::vector<NumberCase>& cases) {
     for (const NumberCase& c : cases) {
       std::vector<ScriptValue> args;
-      for (double d : c.args) args.push_back(Real(d));
+      for (double d : c.args) args.push_back(RealValue(d));
       std::string call = std::string(c.name) + "(";
       for (size_t i = 0; i < c.args.size(); ++i) call += (i ? ", " : "") + std::to_string(c.args[i]);
       const double got = CallReal(c.name, args);
@@ -301,7 +301,7 @@ TEST_F(NumberTable, ArithmeticAnswers) {
 TEST_F(MathBuiltinsTest, MinAndMaxReportArgumentsThatAreNotReals) {
   for (const char* name : {"min", "max"}) {
     for (ScriptValue odd : {Str("1"), Int32(1), Undefined()}) {
-      EXPECT_EQ(CallReal(name, {Real(1), odd}), 0.0);
+      EXPECT_EQ(CallReal(name, {RealValue(1), odd}), 0.0);
       bool fatal = true;
       EXPECT_THAT(TakeError(&fatal), HasSubstr("Error " + std::string(name) +
                                                "(): illegal argument; strings not permitted"));
@@ -310,12 +310,12 @@ TEST_F(MathBuiltinsTest, MinAndMaxReportArgumentsThatAreNotReals) {
   }
   // Number readers without a kind test take int32 and int64 by value and other kinds as 0.
   EXPECT_EQ(CallReal("sqr", {Int32(-4)}), 16.0);
-  EXPECT_EQ(CallReal("mean", {Int64(4), Real(2), Str("x")}), 2.0);
+  EXPECT_EQ(CallReal("mean", {Int64(4), RealValue(2), Str("x")}), 2.0);
 }
 
 TEST_F(MathBuiltinsTest, SqrtOfANegativeNumberIsReportedAndAnswersZero) {
   for (double x : {-1.0, kNaN}) {
-    EXPECT_EQ(CallReal("sqrt", {Real(x)}), 0.0);
+    EXPECT_EQ(CallReal("sqrt", {RealValue(x)}), 0.0);
     bool fatal = true;
     EXPECT_THAT(TakeError(&fatal), HasSubstr("Cannot apply sqrt to negative number."));
     EXPECT_FALSE(fatal);
@@ -325,13 +325,13 @@ TEST_F(MathBuiltinsTest, SqrtOfANegativeNumberIsReportedAndAnswersZero) {
 TEST_F(MathBuiltinsTest, EpsilonAcceptsZeroUpToOneAndChangesComparisons) {
   EXPECT_EQ(g_Variables.MathEpsilon, 0.00001);
   for (double e : {0.5, 0.0, 0.999}) {
-    Call("math_set_epsilon", {Real(e)});
+    Call("math_set_epsilon", {RealValue(e)});
     EXPECT_EQ(g_Variables.MathEpsilon, e);
     EXPECT_EQ(TakeError(), "");
   }
   for (double e : {1.0, -0.001, kNaN}) {
-    Call("math_set_epsilon", {Real(0.25)});
-    Call("math_set_epsilon", {Real(e)});
+    Call("math_set_epsilon", {RealValue(0.25)});
+    Call("math_set_epsilon", {RealValue(e)});
     bool fatal = false;
     EXPECT_THAT(TakeError(&fatal),
                 HasSubstr("math_set_epsilon :: value should be greater than or equal to 0 and less than 1"));
@@ -340,11 +340,11 @@ TEST_F(MathBuiltinsTest, EpsilonAcceptsZeroUpToOneAndChangesComparisons) {
   }
   // Only one real argument acts.
   Call("math_set_epsilon", {Str("0.5")});
-  Call("math_set_epsilon", {Real(0.5), Real(0.5)});
+  Call("math_set_epsilon", {RealValue(0.5), RealValue(0.5)});
   EXPECT_EQ(g_Variables.MathEpsilon, 0.25);
   EXPECT_EQ(TakeError(), "");
 
-  Call("math_set_epsilon", {Real(0.5)});
+  Call("math_set_epsilon", {RealValue(0.5)});
   EXPECT_EQ(RunScript("var a; a = 1.4; if (a == 1) return 1; return 0").real, 1.0);
 }
 
@@ -354,23 +354,23 @@ TEST_F(MathBuiltinsTest, ASeedReplaysEveryRandomBuiltin) {
   auto draw = [this] {
     std::vector<std::string> out;
     for (int i = 0; i < 20; ++i) {
-      out.push_back(std::to_string(CallReal("random", {Real(10)})));
-      out.push_back(std::to_string(CallReal("irandom", {Real(100)})));
-      out.push_back(std::to_string(CallReal("irandom_range", {Real(-5), Real(5)})));
-      out.push_back(std::to_string(CallReal("random_range", {Real(3), Real(1)})));
-      out.push_back(Call("choose", {Str("a"), Str("b"), Real(3)}).text);
+      out.push_back(std::to_string(CallReal("random", {RealValue(10)})));
+      out.push_back(std::to_string(CallReal("irandom", {RealValue(100)})));
+      out.push_back(std::to_string(CallReal("irandom_range", {RealValue(-5), RealValue(5)})));
+      out.push_back(std::to_string(CallReal("random_range", {RealValue(3), RealValue(1)})));
+      out.push_back(Call("choose", {Str("a"), Str("b"), RealValue(3)}).text);
     }
     return out;
   };
-  Call("random_set_seed", {Real(7)});
+  Call("random_set_seed", {RealValue(7)});
   EXPECT_EQ(CallReal("random_get_seed", {}), 7.0);
   const auto first = draw();
-  Call("random_set_seed", {Real(7.9)});  // truncated
+  Call("random_set_seed", {RealValue(7.9)});  // truncated
   EXPECT_EQ(draw(), first);
-  Call("random_set_seed", {Real(8)});
+  Call("random_set_seed", {RealValue(8)});
   EXPECT_NE(draw(), first);
 
-  Call("random_set_seed", {Real(-1)});
+  Call("random_set_seed", {RealValue(-1)});
   EXPECT_EQ(CallReal("random_get_seed", {}), 4294967295.0);
 
   // The seed is the same one the generator keeps.
@@ -396,19 +396,19 @@ TEST_F(MathBuiltinsTest, SeededSequencesArePinned) {
       {2101988, 5.741780011449009, 86, 3, 2.0603146511130035, "c", -603, 591624},
   };
   for (const Sequence& s : sequences) {
-    Call("random_set_seed", {Real(s.seed)});
-    EXPECT_EQ(CallReal("random", {Real(10)}), s.random10) << s.seed;
-    EXPECT_EQ(CallReal("irandom", {Real(100)}), s.irandom100) << s.seed;
-    EXPECT_EQ(CallReal("irandom_range", {Real(-5), Real(5)}), s.range) << s.seed;
-    EXPECT_EQ(CallReal("random_range", {Real(3), Real(1)}), s.realRange) << s.seed;
+    Call("random_set_seed", {RealValue(s.seed)});
+    EXPECT_EQ(CallReal("random", {RealValue(10)}), s.random10) << s.seed;
+    EXPECT_EQ(CallReal("irandom", {RealValue(100)}), s.irandom100) << s.seed;
+    EXPECT_EQ(CallReal("irandom_range", {RealValue(-5), RealValue(5)}), s.range) << s.seed;
+    EXPECT_EQ(CallReal("random_range", {RealValue(3), RealValue(1)}), s.realRange) << s.seed;
     EXPECT_EQ(Call("choose", {Str("a"), Str("b"), Str("c")}).text, s.chosen) << s.seed;
-    EXPECT_EQ(CallReal("irandom", {Real(-1000)}), s.negative) << s.seed;
-    EXPECT_EQ(CallReal("irandom_range", {Real(0.5), Real(1000000)}), s.wide) << s.seed;
+    EXPECT_EQ(CallReal("irandom", {RealValue(-1000)}), s.negative) << s.seed;
+    EXPECT_EQ(CallReal("irandom_range", {RealValue(0.5), RealValue(1000000)}), s.wide) << s.seed;
   }
 }
 
 TEST_F(MathBuiltinsTest, RandomIntegersStayInTheirRanges) {
-  Call("random_set_seed", {Real(1)});
+  Call("random_set_seed", {RealValue(1)});
   struct Range {
     const char* name;
     std::vector<double> args;
@@ -423,7 +423,7 @@ TEST_F(MathBuiltinsTest, RandomIntegersStayInTheirRanges) {
     std::set<double> seen;
     for (int i = 0; i < 400; ++i) {
       std::vector<ScriptValue> args;
-      for (double d : r.args) args.push_back(Real(d));
+      for (double d : r.args) args.push_back(RealValue(d));
       const double v = CallReal(r.name, args);
       EXPECT_GE(v, r.low) << r.name;
       EXPECT_LE(v, r.high) << r.name;
@@ -445,13 +445,13 @@ TEST_F(MathBuiltinsTest, RandomIntegersOfHugeOrNaNBoundsAreDefined) {
   const std::vector<std::vector<double>> args = {
       {kNaN}, {kInf}, {-kInf}, {9.3e18}, {-9.3e18}, {1e300}, {-1}, {-0.5}};
   for (const auto& a : args) {
-    const double v = CallReal("irandom", {Real(a[0])});
+    const double v = CallReal("irandom", {RealValue(a[0])});
     EXPECT_FALSE(std::isnan(v));
   }
   const std::vector<std::pair<double, double>> pairs = {
       {kNaN, 1}, {1, kNaN}, {-kInf, kInf}, {-9e18, 9e18}, {-1e300, 1e300}, {0.2, 0.7}};
   for (const auto& p : pairs) {
-    const double v = CallReal("irandom_range", {Real(p.first), Real(p.second)});
+    const double v = CallReal("irandom_range", {RealValue(p.first), RealValue(p.second)});
     EXPECT_FALSE(std::isnan(v));
   }
   EXPECT_EQ(RandomInt64Below(0), 0);
@@ -514,7 +514,8 @@ TEST_F(NumberTable, TrigonometryInSinglePrecision) {
       {"angle_difference", {720.5, 0}, 0.5},
   });
   // A zero vector gives a non-finite result without a report.
-  EXPECT_FALSE(std::isfinite(CallReal("dot_product_normalised", {Real(0), Real(0), Real(1), Real(0)})));
+  EXPECT_FALSE(
+      std::isfinite(CallReal("dot_product_normalised", {RealValue(0), RealValue(0), RealValue(1), RealValue(0)})));
   EXPECT_EQ(TakeError(), "");
 }
 
@@ -523,7 +524,7 @@ TEST_F(MathBuiltinsTest, InverseFunctionsReportArgumentsOutsideTheirDomain) {
   for (const char* name : names) {
     const bool sine = std::string(name).find("sin") != std::string::npos;
     for (double x : {1.5, -1.01, kNaN}) {
-      EXPECT_EQ(CallReal(name, {Real(x)}), 0.0) << name;
+      EXPECT_EQ(CallReal(name, {RealValue(x)}), 0.0) << name;
       bool fatal = true;
       EXPECT_THAT(TakeError(&fatal), HasSubstr(sine ? "Error in function arcsin()." : "Error in function arccos()."))
           << name;
@@ -533,7 +534,8 @@ TEST_F(MathBuiltinsTest, InverseFunctionsReportArgumentsOutsideTheirDomain) {
 }
 
 TEST_F(MathBuiltinsTest, AngleDifferenceWantsTwoReals) {
-  for (auto args : std::vector<std::vector<ScriptValue>>{{Real(1)}, {Real(1), Str("2")}, {Int32(1), Real(2)}}) {
+  for (auto args :
+       std::vector<std::vector<ScriptValue>>{{RealValue(1)}, {RealValue(1), Str("2")}, {Int32(1), RealValue(2)}}) {
     EXPECT_EQ(CallReal("angle_difference", args), 0.0);
     bool fatal = false;
     EXPECT_THAT(TakeError(&fatal), HasSubstr("angle_difference: illegal argument or argument count"));

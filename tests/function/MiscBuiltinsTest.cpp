@@ -43,14 +43,6 @@ class MiscBuiltinsTest : public BuiltinTest {
     RegisterMiscFunctions();
     RegisterBuiltinConstants();
   }
-  void TearDown() override {
-    BuiltinTest::TearDown();
-    FreeConstants();
-    g_Extensions.ExternalCallsDisabled = 0;
-    g_Debug.DebugOverlayFlags = 0;
-    g_Options.uninitialisedVariables = false;
-    ClearBuiltinVariables();
-  }
 };
 
 // ---- Registration ----
@@ -164,8 +156,8 @@ TEST_F(MiscBuiltinsTest, ShowDebugMessageWritesTheValueTextAsOneLine) {
     const char* line;
   };
   const Case cases[] = {
-      {Real(12), "12\n"},
-      {Real(0.5), "0.50\n"},
+      {RealValue(12), "12\n"},
+      {RealValue(0.5), "0.50\n"},
       {Str("%d %s%n"), "%d %s%n\n"},  // never taken as a format
       {Str("caf\xC3\xA9"), "caf\xC3\xA9\n"},
       {NoText(), "\n"},
@@ -186,13 +178,13 @@ TEST_F(MiscBuiltinsTest, ShowDebugOverlaySwitchesTheShowBitOnlyForOneRealAbove05
     uint32_t after;
   };
   const Case cases[] = {
-      {{Real(1)}, 0, kDebugOverlayShown},
-      {{Real(0.6)}, kDebugOverlayAudio, kDebugOverlayAudio | kDebugOverlayShown},
-      {{Real(0.5)}, kDebugOverlayShown | kDebugOverlayAudio, kDebugOverlayAudio},  // not above 0.5
-      {{Real(0)}, kDebugOverlayShown, 0},
-      {{Str("1")}, 0, 0},            // not a real
-      {{Int32(1)}, 0, 0},            // not a real either
-      {{Real(1), Real(1)}, 0, 0},    // two arguments
+      {{RealValue(1)}, 0, kDebugOverlayShown},
+      {{RealValue(0.6)}, kDebugOverlayAudio, kDebugOverlayAudio | kDebugOverlayShown},
+      {{RealValue(0.5)}, kDebugOverlayShown | kDebugOverlayAudio, kDebugOverlayAudio},  // not above 0.5
+      {{RealValue(0)}, kDebugOverlayShown, 0},
+      {{Str("1")}, 0, 0},                    // not a real
+      {{Int32(1)}, 0, 0},                    // not a real either
+      {{RealValue(1), RealValue(1)}, 0, 0},  // two arguments
   };
   for (const Case& c : cases) {
     g_Debug.DebugOverlayFlags = c.before;
@@ -204,7 +196,7 @@ TEST_F(MiscBuiltinsTest, ShowDebugOverlaySwitchesTheShowBitOnlyForOneRealAbove05
 // ---- Variables by name ----
 
 TEST_F(MiscBuiltinsTest, GlobalVariablesByNameAreTheGlobalsOfCode) {
-  Call("variable_global_set", {Str("score"), Real(10)});
+  Call("variable_global_set", {Str("score"), RealValue(10)});
   EXPECT_EQ(CallReal("variable_global_get", {Str("score")}), 10.0);
   EXPECT_EQ(RunScript("return global.score;").real, 10.0);
   EXPECT_EQ(RunScript("return is_array(global.score);").real, 0.0);
@@ -217,24 +209,24 @@ TEST_F(MiscBuiltinsTest, GlobalVariablesByNameAreTheGlobalsOfCode) {
   EXPECT_EQ(Call("variable_global_get", {Str("lives")}).text, "three");
 
   // An array element of an unset global makes it an array, padded with zeros.
-  Call("variable_global_array_set", {Str("a"), Real(2), Real(7)});
+  Call("variable_global_array_set", {Str("a"), RealValue(2), RealValue(7)});
   EXPECT_EQ(RunScript("return string(global.a);").text, "{ { 0,0,7 },  }");
-  EXPECT_EQ(CallReal("variable_global_array_get", {Str("a"), Real(2)}), 7.0);
-  EXPECT_EQ(CallReal("variable_global_array_get", {Str("a"), Real(2.5)}), 7.0);  // rounded, ties to even
-  Call("variable_global_array2_set", {Str("grid"), Real(1), Real(2), Str("x")});
-  EXPECT_EQ(Call("variable_global_array2_get", {Str("grid"), Real(1), Real(2)}).text, "x");
+  EXPECT_EQ(CallReal("variable_global_array_get", {Str("a"), RealValue(2)}), 7.0);
+  EXPECT_EQ(CallReal("variable_global_array_get", {Str("a"), RealValue(2.5)}), 7.0);  // rounded, ties to even
+  Call("variable_global_array2_set", {Str("grid"), RealValue(1), RealValue(2), Str("x")});
+  EXPECT_EQ(Call("variable_global_array2_get", {Str("grid"), RealValue(1), RealValue(2)}).text, "x");
   EXPECT_EQ(RunScript("return global.grid[1, 2];").text, "x");
   EXPECT_EQ(TakeError(), "");
 }
 
 TEST_F(MiscBuiltinsTest, LocalVariablesByNameAreSelfsVariables) {
-  Call("variable_local_set", {Str("hp"), Real(3)});
+  Call("variable_local_set", {Str("hp"), RealValue(3)});
   EXPECT_EQ(CallReal("variable_local_get", {Str("hp")}), 3.0);
   EXPECT_EQ(RunScript("return hp;").real, 3.0);
-  Call("variable_local_array_set", {Str("list"), Real(1), Real(9)});
-  EXPECT_EQ(CallReal("variable_local_array_get", {Str("list"), Real(1)}), 9.0);
-  Call("variable_local_array2_set", {Str("m"), Real(2), Real(0), Real(4)});
-  EXPECT_EQ(CallReal("variable_local_array2_get", {Str("m"), Real(2), Real(0)}), 4.0);
+  Call("variable_local_array_set", {Str("list"), RealValue(1), RealValue(9)});
+  EXPECT_EQ(CallReal("variable_local_array_get", {Str("list"), RealValue(1)}), 9.0);
+  Call("variable_local_array2_set", {Str("m"), RealValue(2), RealValue(0), RealValue(4)});
+  EXPECT_EQ(CallReal("variable_local_array2_get", {Str("m"), RealValue(2), RealValue(0)}), 4.0);
   EXPECT_EQ(RunScript("return m[2, 0];").real, 4.0);
   // Nothing went to the globals.
   EXPECT_EQ(RunScript("return variable_global_get(\"hp\");").real, 0.0);
@@ -258,31 +250,33 @@ TEST_F(MiscBuiltinsTest, LocalFormsReachBuiltinVariablesThroughTheirAccessors) {
   RegisterBuiltinVariable("test_constant", GetConstant, nullptr);
   RegisterBuiltinVariable("test_writable", GetWritable, SetWritable);
   g_Writable = 0;
-  Call("variable_local_set", {Str("test_constant"), Real(5)});  // read-only: ignored, unreported
+  Call("variable_local_set", {Str("test_constant"), RealValue(5)});  // read-only: ignored, unreported
   EXPECT_EQ(CallReal("variable_local_get", {Str("test_constant")}), 42.0);
   EXPECT_EQ(TakeError(), "");
-  Call("variable_local_set", {Str("test_writable"), Real(6)});
+  Call("variable_local_set", {Str("test_writable"), RealValue(6)});
   EXPECT_EQ(g_Writable, 6.0);
   EXPECT_EQ(CallReal("variable_local_get", {Str("test_writable")}), 6.0);
   EXPECT_EQ(m_self.i_variables->Lookup(GetVariableId("test_writable")), nullptr);  // not a list variable
 }
 
 TEST_F(MiscBuiltinsTest, ArrayIndicesAreCheckedBeforeAnyAccess) {
-  Call("variable_global_array_set", {Str("a"), Real(1), Real(5)});
+  Call("variable_global_array_set", {Str("a"), RealValue(1), RealValue(5)});
   struct Case {
     const char* name;
     std::vector<ScriptValue> args;
     const char* message;
   };
   const Case cases[] = {
-      {"variable_global_array_get", {Str("a"), Real(32000)}, "Array index >= 32000"},
-      {"variable_global_array_set", {Str("a"), Real(31999.5), Real(1)}, "Array index >= 32000"},  // rounds to 32000
-      {"variable_global_array2_get", {Str("a"), Real(0), Real(32000)}, "Array index >= 32000"},
-      {"variable_global_array2_set", {Str("a"), Real(32000), Real(0), Real(1)}, "Array index >= 32000"},
-      {"variable_global_array_set", {Str("a"), Real(-1), Real(1)}, ""},  // negative: no message
-      {"variable_global_array2_set", {Str("a"), Real(-1), Real(5), Real(1)}, ""},
-      {"variable_global_array2_set", {Str("a"), Real(0), Real(-2), Real(1)}, ""},
-      {"variable_global_array_get", {Str("a"), Real(-1e300)}, ""},
+      {"variable_global_array_get", {Str("a"), RealValue(32000)}, "Array index >= 32000"},
+      {"variable_global_array_set",
+       {Str("a"), RealValue(31999.5), RealValue(1)},
+       "Array index >= 32000"},  // rounds to 32000
+      {"variable_global_array2_get", {Str("a"), RealValue(0), RealValue(32000)}, "Array index >= 32000"},
+      {"variable_global_array2_set", {Str("a"), RealValue(32000), RealValue(0), RealValue(1)}, "Array index >= 32000"},
+      {"variable_global_array_set", {Str("a"), RealValue(-1), RealValue(1)}, ""},  // negative: no message
+      {"variable_global_array2_set", {Str("a"), RealValue(-1), RealValue(5), RealValue(1)}, ""},
+      {"variable_global_array2_set", {Str("a"), RealValue(0), RealValue(-2), RealValue(1)}, ""},
+      {"variable_global_array_get", {Str("a"), RealValue(-1e300)}, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -301,13 +295,13 @@ TEST_F(MiscBuiltinsTest, ArrayIndicesAreCheckedBeforeAnyAccess) {
 }
 
 TEST_F(MiscBuiltinsTest, ElementReadOfANonArrayIsFatalAndElementWriteMakesAnArray) {
-  Call("variable_global_set", {Str("n"), Real(3)});
-  Call("variable_global_array_set", {Str("n"), Real(1), Real(8)});
+  Call("variable_global_set", {Str("n"), RealValue(3)});
+  Call("variable_global_array_set", {Str("n"), RealValue(1), RealValue(8)});
   EXPECT_EQ(RunScript("return string(global.n);").text, "{ { 0,8 },  }");
 
-  Call("variable_global_set", {Str("m"), Real(3)});
+  Call("variable_global_set", {Str("m"), RealValue(3)});
   ProcessExitTrap trap;
-  EXPECT_THROW(Call("variable_global_array_get", {Str("m"), Real(0)}), ProcessExited);  // fatal
+  EXPECT_THROW(Call("variable_global_array_get", {Str("m"), RealValue(0)}), ProcessExited);  // fatal
   EXPECT_THAT(TakeError(), ::testing::HasSubstr("trying to index a variable which is not an array"));
 }
 
@@ -316,23 +310,23 @@ TEST_F(MiscBuiltinsTest, MissingVariablesFollowTheUninitialisedVariableOption) {
   EXPECT_EQ(CallReal("variable_global_exists", {Str("unknown")}), 0.0);
   EXPECT_EQ(CallReal("variable_global_get", {Str("unknown")}), kUninitialisedValue);
   EXPECT_EQ(CallReal("variable_local_exists", {Str("unknown")}), 0.0);
-  Call("variable_local_set", {Str("known"), Real(1)});
+  Call("variable_local_set", {Str("known"), RealValue(1)});
   EXPECT_EQ(CallReal("variable_local_exists", {Str("known")}), 1.0);
 }
 
 // A name that is not a string with text names nothing: every variable built-in does nothing and
 // answers real 0.
 TEST_F(MiscBuiltinsTest, NameThatIsNotAStringIsANoOpAnsweringZero) {
-  Call("variable_global_set", {Str("x"), Real(1)});
+  Call("variable_global_set", {Str("x"), RealValue(1)});
   // (None of these holds anything to release.)
-  for (const ScriptValue& name : {Real(5), NoText(), Undefined(), Int32(100000)}) {
+  for (const ScriptValue& name : {RealValue(5), NoText(), Undefined(), Int32(100000)}) {
     const int32_t known = UserVariableCount();
     for (const Registered& r : kAfterExternal) {
       const std::string fn = r.name;
       if (fn.rfind("variable_", 0) != 0) continue;
       SCOPED_TRACE(fn);
       std::vector<ScriptValue> args = {name};
-      for (int32_t i = 1; i < r.args; ++i) args.push_back(Real(1));
+      for (int32_t i = 1; i < r.args; ++i) args.push_back(RealValue(1));
       const Answer a = Call(r.name, args);
       EXPECT_EQ(a.kind, VALUE_REAL);
       EXPECT_EQ(a.real, 0.0);
@@ -345,7 +339,7 @@ TEST_F(MiscBuiltinsTest, NameThatIsNotAStringIsANoOpAnsweringZero) {
 
   // A local form without a calling instance does nothing either.
   ScriptValue result{};
-  ScriptValue args[2] = {Str("y"), Real(2)};
+  ScriptValue args[2] = {Str("y"), RealValue(2)};
   int32_t number = -1;
   ASSERT_TRUE(FindFunctionIndex("variable_local_set", &number));
   g_VM.functions[number].func(&result, nullptr, nullptr, 2, args);
@@ -366,7 +360,7 @@ TEST_F(MiscBuiltinsTest, TitleAndPriorityGoToTheWindowAndProcessServices) {
 
   Call("set_application_title", {Str("caf\xC3\xA9 %s")});
   EXPECT_EQ(window.title, "caf\xC3\xA9 %s");
-  Call("set_application_title", {Real(5)});  // not a string: ignored
+  Call("set_application_title", {RealValue(5)});  // not a string: ignored
   EXPECT_EQ(window.title, "caf\xC3\xA9 %s");
 
   struct Case {
@@ -376,7 +370,7 @@ TEST_F(MiscBuiltinsTest, TitleAndPriorityGoToTheWindowAndProcessServices) {
   const Case cases[] = {{7, 0}, {2.5, 2}, {3, 3}, {3.5, 0}, {-3, -3}, {-2.5, -2}, {-4, 0}, {1e300, 0}, {NAN, 0}};
   for (const Case& c : cases) {
     OS_FakeProcessState().priority = 99;
-    Call("set_program_priority", {Real(c.level)});
+    Call("set_program_priority", {RealValue(c.level)});
     EXPECT_EQ(OS_FakeProcessState().priority, c.set) << c.level;
   }
 
@@ -405,7 +399,7 @@ TEST_F(MiscBuiltinsTest, ClipboardRoundTripUnderTheHeadlessDriver) {
   EXPECT_EQ(Call("clipboard_get_text", {}).text, "h\xC3\xA9llo\nworld");
 
   // A value that is not a string puts nothing on the clipboard.
-  for (ScriptValue v : {Real(5), Undefined(), Int64(7)}) {
+  for (ScriptValue v : {RealValue(5), Undefined(), Int64(7)}) {
     Call("clipboard_set_text", {v});
     EXPECT_EQ(Call("clipboard_get_text", {}).text, "h\xC3\xA9llo\nworld");
   }
@@ -457,26 +451,30 @@ class ExternalBuiltinsTest : public MiscBuiltinsTest {
 
 TEST_F(ExternalBuiltinsTest, DefinesAndCallsFunctionsOfRealAndStringArguments) {
   // (dll, name, calltype, restype, argnumb, argtypes...): a text and a real giving a text.
-  const double label = CallReal("external_define", {Str("fixture.dll"), Str("fixture_label"), Real(0), Real(1),
-                                                    Real(2), Real(1), Real(0)});
+  const double label = CallReal("external_define", {Str("fixture.dll"), Str("fixture_label"), RealValue(0),
+                                                    RealValue(1), RealValue(2), RealValue(1), RealValue(0)});
   ASSERT_GE(label, 0);
-  EXPECT_EQ(Call("external_call", {Real(label), Str("score"), Real(12.5)}).text, "score:12.5");
-  EXPECT_EQ(Call("external_call2", {Real(label), Str("hi"), Real(-1)}).text, "hi:-1");
+  EXPECT_EQ(Call("external_call", {RealValue(label), Str("score"), RealValue(12.5)}).text, "score:12.5");
+  EXPECT_EQ(Call("external_call2", {RealValue(label), Str("hi"), RealValue(-1)}).text, "hi:-1");
 
   // external_define2(dll, name, argtype1, argtype2, restype): the same shape, C convention.
-  const double label2 = CallReal("external_define2", {Str("fixture.dll"), Str("fixture_label"), Real(1), Real(0),
-                                                      Real(1)});
+  const double label2 = CallReal("external_define2",
+                                 {Str("fixture.dll"), Str("fixture_label"), RealValue(1), RealValue(0), RealValue(1)});
   ASSERT_GE(label2, 0);
-  EXPECT_EQ(Call("external_call", {Real(label2), Str("x"), Real(2)}).text, "x:2");
+  EXPECT_EQ(Call("external_call", {RealValue(label2), Str("x"), RealValue(2)}).text, "x:2");
 
-  const double add = CallReal("external_define2", {Str("fixture.dll"), Str("fixture_add"), Real(0), Real(0), Real(0)});
-  EXPECT_EQ(CallReal("external_call2", {Real(add), Real(1.25), Real(2)}), 3.25);
-  EXPECT_EQ(CallReal("external_call2", {Real(add), Real(1)}), 1.0);  // a left-out argument is 0
+  const double add =
+      CallReal("external_define2", {Str("fixture.dll"), Str("fixture_add"), RealValue(0), RealValue(0), RealValue(0)});
+  EXPECT_EQ(CallReal("external_call2", {RealValue(add), RealValue(1.25), RealValue(2)}), 3.25);
+  EXPECT_EQ(CallReal("external_call2", {RealValue(add), RealValue(1)}), 1.0);  // a left-out argument is 0
 
-  const double five = CallReal("external_define5", {Str("fixture.dll"), Str("fixture_five"), Real(1)});
-  EXPECT_EQ(Call("external_call5", {Real(five), Real(1), Real(2), Real(3), Real(4), Real(5)}).text, "1 2 3 4 5");
-  const double none = CallReal("external_define0", {Str("fixture.dll"), Str("fixture_null"), Real(1)});
-  const Answer nothing = Call("external_call0", {Real(none)});
+  const double five = CallReal("external_define5", {Str("fixture.dll"), Str("fixture_five"), RealValue(1)});
+  EXPECT_EQ(
+      Call("external_call5", {RealValue(five), RealValue(1), RealValue(2), RealValue(3), RealValue(4), RealValue(5)})
+          .text,
+      "1 2 3 4 5");
+  const double none = CallReal("external_define0", {Str("fixture.dll"), Str("fixture_null"), RealValue(1)});
+  const Answer nothing = Call("external_call0", {RealValue(none)});
   EXPECT_EQ(nothing.kind, VALUE_STRING);
   EXPECT_TRUE(nothing.noText);
 
@@ -488,17 +486,19 @@ TEST_F(ExternalBuiltinsTest, DefinesAndCallsFunctionsOfRealAndStringArguments) {
 
   // After external_free the definitions answer 0.
   Call("external_free", {Str("fixture.dll")});
-  EXPECT_EQ(CallReal("external_call2", {Real(add), Real(1), Real(1)}), 0.0);
+  EXPECT_EQ(CallReal("external_call2", {RealValue(add), RealValue(1), RealValue(1)}), 0.0);
   EXPECT_EQ(TakeError(), "");
 }
 
 TEST_F(ExternalBuiltinsTest, RefusedDefinitionsAndCallsAreReportedAsNonFatalErrors) {
-  std::vector<ScriptValue> sixteen = {Str("fixture.so"), Str("fixture_sum16"), Real(0), Real(0), Real(16)};
-  for (int i = 0; i < 16; ++i) sixteen.push_back(Real(0));
-  std::vector<ScriptValue> seventeen = {Str("fixture.so"), Str("fixture_sum16"), Real(0), Real(0), Real(17)};
-  for (int i = 0; i < 17; ++i) seventeen.push_back(Real(0));
-  std::vector<ScriptValue> callOf17 = {Real(0)};
-  for (int i = 0; i < 17; ++i) callOf17.push_back(Real(i));
+  std::vector<ScriptValue> sixteen = {Str("fixture.so"), Str("fixture_sum16"), RealValue(0), RealValue(0),
+                                      RealValue(16)};
+  for (int i = 0; i < 16; ++i) sixteen.push_back(RealValue(0));
+  std::vector<ScriptValue> seventeen = {Str("fixture.so"), Str("fixture_sum16"), RealValue(0), RealValue(0),
+                                        RealValue(17)};
+  for (int i = 0; i < 17; ++i) seventeen.push_back(RealValue(0));
+  std::vector<ScriptValue> callOf17 = {RealValue(0)};
+  for (int i = 0; i < 17; ++i) callOf17.push_back(RealValue(i));
 
   struct Case {
     const char* name;
@@ -508,25 +508,36 @@ TEST_F(ExternalBuiltinsTest, RefusedDefinitionsAndCallsAreReportedAsNonFatalErro
   };
   const Case cases[] = {
       {"external_define",
-       {Str("fixture.so"), Str("fixture_add"), Real(0), Real(0), Real(2), Real(0), Real(0), Real(0), Real(0),
-        Real(0), Real(0)},
-       0, "Wrong number of arguments to external_define()"},
-      {"external_define", {Str("fixture.so"), Str("fixture_add"), Real(0), Real(0)}, 0,
+       {Str("fixture.so"), Str("fixture_add"), RealValue(0), RealValue(0), RealValue(2), RealValue(0), RealValue(0),
+        RealValue(0), RealValue(0), RealValue(0), RealValue(0)},
+       0,
+       "Wrong number of arguments to external_define()"},
+      {"external_define",
+       {Str("fixture.so"), Str("fixture_add"), RealValue(0), RealValue(0)},
+       0,
        "Wrong number of arguments to external_define()"},
       {"external_define", seventeen, 0, "DLL functions can have at most 16 arguments"},
       {"external_define",
-       {Str("fixture.so"), Str("fixture_five"), Real(0), Real(1), Real(5), Real(0), Real(0), Real(1), Real(0), Real(0)},
-       0, "DLL functions with more than 4 arguments cannot have string arguments"},
-      {"external_define", {Str("fixture.so"), Str("no_such"), Real(0), Real(0), Real(0)}, -1,
+       {Str("fixture.so"), Str("fixture_five"), RealValue(0), RealValue(1), RealValue(5), RealValue(0), RealValue(0),
+        RealValue(1), RealValue(0), RealValue(0)},
+       0,
+       "DLL functions with more than 4 arguments cannot have string arguments"},
+      {"external_define",
+       {Str("fixture.so"), Str("no_such"), RealValue(0), RealValue(0), RealValue(0)},
+       -1,
        "Error defining an external function."},
-      {"external_define1", {Str("missing.dll"), Str("fixture_length"), Real(1), Real(0)}, -1,
+      {"external_define1",
+       {Str("missing.dll"), Str("fixture_length"), RealValue(1), RealValue(0)},
+       -1,
        "Error defining an external function."},
-      {"external_define", {Real(1), Str("fixture_add"), Real(0), Real(0), Real(0)}, -1,
+      {"external_define",
+       {RealValue(1), Str("fixture_add"), RealValue(0), RealValue(0), RealValue(0)},
+       -1,
        "Error defining an external function."},
       // More arguments than any function takes are refused before anything is called.
       {"external_call", callOf17, 0, "DLL functions can have at most 16 arguments"},
       // A call the definition does not fit answers 0 without a message.
-      {"external_call", {Real(12345), Real(1)}, 0, ""},
+      {"external_call", {RealValue(12345), RealValue(1)}, 0, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
@@ -538,8 +549,8 @@ TEST_F(ExternalBuiltinsTest, RefusedDefinitionsAndCallsAreReportedAsNonFatalErro
   // Sixteen real arguments are accepted.
   const double sum = CallReal("external_define", sixteen);
   EXPECT_GE(sum, 0);
-  std::vector<ScriptValue> call = {Real(sum)};
-  for (int i = 1; i <= 16; ++i) call.push_back(Real(1));
+  std::vector<ScriptValue> call = {RealValue(sum)};
+  for (int i = 1; i <= 16; ++i) call.push_back(RealValue(1));
   EXPECT_EQ(CallReal("external_call", call), 136.0);
   EXPECT_EQ(TakeError(), "");
   for (ScriptValue& v : callOf17) ReleaseValue(&v);

@@ -76,7 +76,7 @@ class StringBuiltinsTest : public BuiltinTest {
 
 TEST_F(StringBuiltinsTest, RealReadsTheNumberAtTheStartOfATextInTheCLocale) {
   Expect({
-      Number("real", {Real(7)}, 7),
+      Number("real", {RealValue(7)}, 7),
       Number("real", {Int32(-4)}, -4),
       Number("real", {Int64(5000000000)}, 5e9),
       Number("real", {Str(" -3e2 ")}, -300),
@@ -85,7 +85,10 @@ TEST_F(StringBuiltinsTest, RealReadsTheNumberAtTheStartOfATextInTheCLocale) {
       Number("real", {Undefined()}, 0),
       Number("real", {Str("  12.5kg")}, 12.5),
       Number("real", {Str("1,5")}, 1),
-      Number("real", {Str("\xC3\xA9" "3")}, 3),  // the é is dropped first
+      Number("real",
+             {Str("\xC3\xA9"
+                  "3")},
+             3),  // the é is dropped first
       Number("real", {Str("abc")}, 0),
       Number("real", {Str("\t+.5\n")}, 0.5),
       Number("real", {Str("5.")}, 5),
@@ -102,71 +105,72 @@ TEST_F(StringBuiltinsTest, RealReadsTheNumberAtTheStartOfATextInTheCLocale) {
 TEST_F(StringBuiltinsTest, StringGivesTheTextFormOfEveryKind) {
   ScriptValue array{};
   for (int32_t i = 0; i < 2; ++i) {
-    ScriptValue v = Real(i + 1);
+    ScriptValue v = RealValue(i + 1);
     SetValueElement(&array, &v, i);
   }
   Expect({
-      Text("string", {Real(3)}, "3"),
-      Text("string", {Real(3.14159)}, "3.14"),
-      Text("string", {Real(-0.5)}, "-0.50"),
-      Text("string", {Real(std::numeric_limits<double>::quiet_NaN())}, "NaN"),
+      Text("string", {RealValue(3)}, "3"),
+      Text("string", {RealValue(3.14159)}, "3.14"),
+      Text("string", {RealValue(-0.5)}, "-0.50"),
+      Text("string", {RealValue(std::numeric_limits<double>::quiet_NaN())}, "NaN"),
       Text("string", {Str("a\xC3\xA9")}, "a\xC3\xA9"),
       Text("string", {NoText()}, ""),
       Text("string", {Undefined()}, "undefined"),
       Text("string", {Int32(-7)}, "-7"),
-      Text("string", {Int64(1) }, "1"),
+      Text("string", {Int64(1)}, "1"),
       Text("string", {array}, "{ { 1,2 },  }"),
   });
 }
 
 TEST_F(StringBuiltinsTest, StringFormatPadsToTotalPlusDecimals) {
   Expect({
-      Text("string_format", {Real(3.14159), Real(1), Real(3)}, "3.142"),
-      Text("string_format", {Real(-2), Real(4), Real(0)}, "  -2"),
-      Text("string_format", {Real(1.5), Real(3), Real(2)}, " 1.50"),
-      Text("string_format", {Real(1.5), Real(-7), Real(2)}, "1.50 "),  // a negative field aligns left
-      Text("string_format", {Real(2.5), Real(0), Real(0)}, "2"),       // printf's rounding
-      Text("string_format", {Real(1.5), Real(3), Real(-2)}, "  2"),    // decimals below 0 count as 0
-      Text("string_format", {Real(7), Real(3.9), Real(1.9)}, " 7.0"),  // both counts truncated
-      Text("string_format", {Str("as is"), Real(9), Real(9)}, "as is"),
-      Text("string_format", {NoText(), Real(9), Real(9)}, kNone),
-      Text("string_format", {Real(1), Real(1e9), Real(0)}, kNone, "string_format: the result would be too long"),
+      Text("string_format", {RealValue(3.14159), RealValue(1), RealValue(3)}, "3.142"),
+      Text("string_format", {RealValue(-2), RealValue(4), RealValue(0)}, "  -2"),
+      Text("string_format", {RealValue(1.5), RealValue(3), RealValue(2)}, " 1.50"),
+      Text("string_format", {RealValue(1.5), RealValue(-7), RealValue(2)}, "1.50 "),  // a negative field aligns left
+      Text("string_format", {RealValue(2.5), RealValue(0), RealValue(0)}, "2"),       // printf's rounding
+      Text("string_format", {RealValue(1.5), RealValue(3), RealValue(-2)}, "  2"),    // decimals below 0 count as 0
+      Text("string_format", {RealValue(7), RealValue(3.9), RealValue(1.9)}, " 7.0"),  // both counts truncated
+      Text("string_format", {Str("as is"), RealValue(9), RealValue(9)}, "as is"),
+      Text("string_format", {NoText(), RealValue(9), RealValue(9)}, kNone),
+      Text("string_format", {RealValue(1), RealValue(1e9), RealValue(0)}, kNone,
+           "string_format: the result would be too long"),
   });
   // Storage grows with the result: 1e300 has 301 digits.
-  const Answer big = Call("string_format", {Real(1e300), Real(0), Real(2)});
+  const Answer big = Call("string_format", {RealValue(1e300), RealValue(0), RealValue(2)});
   EXPECT_EQ(big.text.size(), 304u);
   EXPECT_EQ(big.text.substr(0, 4), "1000");
-  EXPECT_EQ(Call("string_format", {Real(1), Real(400), Real(0)}).text, std::string(399, ' ') + "1");
+  EXPECT_EQ(Call("string_format", {RealValue(1), RealValue(400), RealValue(0)}).text, std::string(399, ' ') + "1");
 }
 
 TEST_F(StringBuiltinsTest, StringFormatOfANonNumberIsTheFatalArgumentError) {
   testsupport::ProcessExitTrap trap;
   testsupport::MessageBoxRecorder boxes;
-  EXPECT_THROW(Call("string_format", {Real(1), Str("3"), Real(2)}), testsupport::ProcessExited);
+  EXPECT_THROW(Call("string_format", {RealValue(1), Str("3"), RealValue(2)}), testsupport::ProcessExited);
   EXPECT_THAT(m_console.Text(), HasSubstr("string_format argument 2 incorrect type expecting a Number"));
 }
 
 TEST_F(StringBuiltinsTest, CharactersAndTheirCodes) {
   Expect({
-      Text("chr", {Real(65)}, "A"),
-      Text("chr", {Real(65.9)}, "A"),
-      Text("chr", {Real(233)}, "\xC3\xA9"),
-      Text("chr", {Real(-1)}, "\x7F"),
-      Text("chr", {Real(0)}, ""),
-      Text("chr", {Real(2047)}, "\xDF\xBF"),
-      Text("chr", {Real(2048)}, "\xE0\xA0\x80"),
-      Text("chr", {Real(0x20AC)}, "\xE2\x82\xAC"),
-      Text("chr", {Real(65601)}, "\xE0\x81\x81"),  // bits above 15 are dropped, three bytes kept
-      Text("chr", {Real(std::numeric_limits<double>::quiet_NaN())}, ""),
-      Text("ansi_char", {Real(200)}, "\xC8"),
-      Text("ansi_char", {Real(65.5)}, "B"),  // rounded, ties to even
-      Text("ansi_char", {Real(321)}, "A"),   // the low 8 bits
-      Text("ansi_char", {Real(0)}, ""),
+      Text("chr", {RealValue(65)}, "A"),
+      Text("chr", {RealValue(65.9)}, "A"),
+      Text("chr", {RealValue(233)}, "\xC3\xA9"),
+      Text("chr", {RealValue(-1)}, "\x7F"),
+      Text("chr", {RealValue(0)}, ""),
+      Text("chr", {RealValue(2047)}, "\xDF\xBF"),
+      Text("chr", {RealValue(2048)}, "\xE0\xA0\x80"),
+      Text("chr", {RealValue(0x20AC)}, "\xE2\x82\xAC"),
+      Text("chr", {RealValue(65601)}, "\xE0\x81\x81"),  // bits above 15 are dropped, three bytes kept
+      Text("chr", {RealValue(std::numeric_limits<double>::quiet_NaN())}, ""),
+      Text("ansi_char", {RealValue(200)}, "\xC8"),
+      Text("ansi_char", {RealValue(65.5)}, "B"),  // rounded, ties to even
+      Text("ansi_char", {RealValue(321)}, "A"),   // the low 8 bits
+      Text("ansi_char", {RealValue(0)}, ""),
       Number("ord", {Str("\xC3\xA9t\xC3\xA9")}, 233),
       Number("ord", {Str("\xE2\x82\xAC")}, 0x20AC),
       Number("ord", {Str("")}, 0),
       Number("ord", {NoText()}, 0),
-      Number("ord", {Real(65)}, 0),
+      Number("ord", {RealValue(65)}, 0),
   });
 }
 
@@ -179,7 +183,7 @@ TEST_F(StringBuiltinsTest, LengthsCountCharactersOrBytes) {
       Number("string_length", {Str("")}, 0),
       Number("string_length", {NoText()}, 0),
       Number("string_byte_length", {NoText()}, 0),
-      Number("string_length", {Real(12345)}, 0),
+      Number("string_length", {RealValue(12345)}, 0),
       Number("string_length", {Str("a\xE2")}, 2),  // a sequence cut by the end counts once
       Number("string_pos", {Str("ll"), Str("hello")}, 3),
       Number("string_pos", {Str(""), Str("hello")}, 0),
@@ -187,7 +191,7 @@ TEST_F(StringBuiltinsTest, LengthsCountCharactersOrBytes) {
       Number("string_pos", {Str("l"), Str("h\xC3\xA9llo")}, 3),  // counted in characters
       Number("string_pos", {Str("\xC3\xA9"), Str("h\xC3\xA9llo")}, 2),
       Number("string_pos", {NoText(), Str("abc")}, 0),
-      Number("string_pos", {Str("c"), Real(1)}, 0),
+      Number("string_pos", {Str("c"), RealValue(1)}, 0),
       Number("string_count", {Str("b"), Str("abcabc")}, 2),
       Number("string_count", {Str("aa"), Str("aaaa")}, 3),  // overlapping ones count
       Number("string_count", {Str("aba"), Str("ababababa")}, 4),
@@ -213,47 +217,50 @@ TEST_F(StringBuiltinsTest, SearchingLongTextsTakesLinearTime) {
 
 TEST_F(StringBuiltinsTest, StringCopyTakesCharactersFromAPosition) {
   Expect({
-      Text("string_copy", {Str("hello"), Real(2), Real(3)}, "ell"),
-      Text("string_copy", {Str("hello"), Real(0), Real(3)}, "hel"),
-      Text("string_copy", {Str("hello"), Real(-4), Real(1)}, "h"),
-      Text("string_copy", {Str("hello"), Real(2), Real(99)}, "ello"),
-      Text("string_copy", {Str("hello"), Real(2), Real(-1)}, ""),
-      Text("string_copy", {Str("hello"), Real(2.5), Real(1.5)}, "el"),  // ties to even: 2 and 2
-      Text("string_copy", {Str("hello"), Real(6), Real(1)}, ""),
-      Text("string_copy", {Str("hello"), Real(7), Real(2)}, "", "string_copy(hello, 7, 2): Index is out of bounds"),
-      Text("string_copy", {Str("h\xC3\xA9llo"), Real(2), Real(2)}, "\xC3\xA9l"),
-      Text("string_copy", {Str("hello"), Int32(2), Real(3)}, kNone),  // positions must be reals
-      Text("string_copy", {Str("hello"), Real(2)}, kNone),
-      Text("string_copy", {NoText(), Real(1), Real(1)}, kNone),
-      Text("string_copy", {Real(5), Real(1), Real(1)}, kNone),
+      Text("string_copy", {Str("hello"), RealValue(2), RealValue(3)}, "ell"),
+      Text("string_copy", {Str("hello"), RealValue(0), RealValue(3)}, "hel"),
+      Text("string_copy", {Str("hello"), RealValue(-4), RealValue(1)}, "h"),
+      Text("string_copy", {Str("hello"), RealValue(2), RealValue(99)}, "ello"),
+      Text("string_copy", {Str("hello"), RealValue(2), RealValue(-1)}, ""),
+      Text("string_copy", {Str("hello"), RealValue(2.5), RealValue(1.5)}, "el"),  // ties to even: 2 and 2
+      Text("string_copy", {Str("hello"), RealValue(6), RealValue(1)}, ""),
+      Text("string_copy", {Str("hello"), RealValue(7), RealValue(2)}, "",
+           "string_copy(hello, 7, 2): Index is out of bounds"),
+      Text("string_copy", {Str("h\xC3\xA9llo"), RealValue(2), RealValue(2)}, "\xC3\xA9l"),
+      Text("string_copy", {Str("hello"), Int32(2), RealValue(3)}, kNone),  // positions must be reals
+      Text("string_copy", {Str("hello"), RealValue(2)}, kNone),
+      Text("string_copy", {NoText(), RealValue(1), RealValue(1)}, kNone),
+      Text("string_copy", {RealValue(5), RealValue(1), RealValue(1)}, kNone),
   });
 }
 
 TEST_F(StringBuiltinsTest, CharacterAndByteAccess) {
   Expect({
-      Text("string_char_at", {Str("hello"), Real(1)}, "h"),
-      Text("string_char_at", {Str("hello"), Real(0)}, "h"),
-      Text("string_char_at", {Str("hello"), Real(5)}, "o"),
-      Text("string_char_at", {Str("hello"), Real(9)}, kNone),
-      Text("string_char_at", {Str("h\xC3\xA9llo"), Real(2)}, "\xC3\xA9"),
-      Text("string_char_at", {Str(""), Real(1)}, kNone),
+      Text("string_char_at", {Str("hello"), RealValue(1)}, "h"),
+      Text("string_char_at", {Str("hello"), RealValue(0)}, "h"),
+      Text("string_char_at", {Str("hello"), RealValue(5)}, "o"),
+      Text("string_char_at", {Str("hello"), RealValue(9)}, kNone),
+      Text("string_char_at", {Str("h\xC3\xA9llo"), RealValue(2)}, "\xC3\xA9"),
+      Text("string_char_at", {Str(""), RealValue(1)}, kNone),
       Text("string_char_at", {Str("hello"), Str("1")}, kNone),
-      Number("string_ord_at", {Str("h\xC3\xA9llo"), Real(2)}, 233),
-      Number("string_ord_at", {Str("hello"), Real(9)}, -1),
-      Number("string_ord_at", {NoText(), Real(1)}, -1),
-      Number("string_byte_at", {Str("\xC3\xA9"), Real(1)}, -61),
-      Number("string_byte_at", {Str("\xC3\xA9"), Real(2)}, -87),
-      Number("string_byte_at", {Str("abc"), Real(10)}, 99),  // past the end: the last byte
-      Number("string_byte_at", {Str("abc"), Real(-3)}, 97),
-      Number("string_byte_at", {Str(""), Real(1)}, 0),
+      Number("string_ord_at", {Str("h\xC3\xA9llo"), RealValue(2)}, 233),
+      Number("string_ord_at", {Str("hello"), RealValue(9)}, -1),
+      Number("string_ord_at", {NoText(), RealValue(1)}, -1),
+      Number("string_byte_at", {Str("\xC3\xA9"), RealValue(1)}, -61),
+      Number("string_byte_at", {Str("\xC3\xA9"), RealValue(2)}, -87),
+      Number("string_byte_at", {Str("abc"), RealValue(10)}, 99),  // past the end: the last byte
+      Number("string_byte_at", {Str("abc"), RealValue(-3)}, 97),
+      Number("string_byte_at", {Str(""), RealValue(1)}, 0),
       Number("string_byte_at", {Str("abc")}, 0),
-      Text("string_set_byte_at", {Str("abc"), Real(2), Real(66)}, "aBc"),
-      Text("string_set_byte_at", {Str("abc"), Real(3), Real(256 + 68)}, "abD"),
-      Text("string_set_byte_at", {Str("abc"), Real(2), Real(0)}, "a"),  // a 0 ends the text
-      Text("string_set_byte_at", {Str("abc"), Real(4), Real(66)}, "abc", "string_set_byte_at : index beyond end of string"),
-      Text("string_set_byte_at", {Str("abc"), Real(0), Real(66)}, "abc", "string_set_byte_at : index beyond end of string"),
-      Text("string_set_byte_at", {Str("abc"), Real(1), Str("x")}, "abc"),
-      Text("string_set_byte_at", {NoText(), Real(1), Real(66)}, kNone),
+      Text("string_set_byte_at", {Str("abc"), RealValue(2), RealValue(66)}, "aBc"),
+      Text("string_set_byte_at", {Str("abc"), RealValue(3), RealValue(256 + 68)}, "abD"),
+      Text("string_set_byte_at", {Str("abc"), RealValue(2), RealValue(0)}, "a"),  // a 0 ends the text
+      Text("string_set_byte_at", {Str("abc"), RealValue(4), RealValue(66)}, "abc",
+           "string_set_byte_at : index beyond end of string"),
+      Text("string_set_byte_at", {Str("abc"), RealValue(0), RealValue(66)}, "abc",
+           "string_set_byte_at : index beyond end of string"),
+      Text("string_set_byte_at", {Str("abc"), RealValue(1), Str("x")}, "abc"),
+      Text("string_set_byte_at", {NoText(), RealValue(1), RealValue(66)}, kNone),
   });
 }
 
@@ -261,26 +268,28 @@ TEST_F(StringBuiltinsTest, CharacterAndByteAccess) {
 
 TEST_F(StringBuiltinsTest, DeleteAndInsertClampPositions) {
   Expect({
-      Text("string_delete", {Str("hello"), Real(2), Real(3)}, "ho"),
-      Text("string_delete", {Str("hello"), Real(4), Real(99)}, "hel"),
-      Text("string_delete", {Str("hello"), Real(3), Real(0)}, "hello"),
-      Text("string_delete", {Str("hello"), Real(3), Real(-2)}, "hello"),
-      Text("string_delete", {Str("hello"), Real(0), Real(1)}, "hello"),
-      Text("string_delete", {Str("hello"), Real(6), Real(1)}, "hello"),
-      Text("string_delete", {Str("hello"), Real(1), Real(5)}, ""),
-      Text("string_delete", {Str("h\xC3\xA9llo"), Real(2), Real(1)}, "hllo"),
-      Text("string_delete", {NoText(), Real(1), Real(1)}, kNone),
-      Text("string_insert", {Str("X"), Str("abc"), Real(1)}, "Xabc"),
-      Text("string_insert", {Str("X"), Str("abc"), Real(4)}, "abcX"),
-      Text("string_insert", {Str("X"), Str("abc"), Real(40)}, "abcX"),
-      Text("string_insert", {Str("X"), Str("abc"), Real(0)}, "Xabc"),
-      Text("string_insert", {Str("X"), Str("abc"), Real(-5)}, "Xabc"),
-      Text("string_insert", {Str("\xC3\xA9"), Str("abc"), Real(2)}, "a\xC3\xA9" "bc"),
-      Text("string_insert", {Str("X"), Str("\xC3\xA9\xC3\xA9"), Real(2)}, "\xC3\xA9X\xC3\xA9"),
-      Text("string_insert", {Str(""), Str("abc"), Real(2)}, "abc"),
-      Text("string_insert", {Str("X"), Str(""), Real(2)}, "X"),
-      Text("string_insert", {NoText(), Str("abc"), Real(2)}, kNone),
-      Text("string_insert", {Str("X"), NoText(), Real(2)}, kNone),
+      Text("string_delete", {Str("hello"), RealValue(2), RealValue(3)}, "ho"),
+      Text("string_delete", {Str("hello"), RealValue(4), RealValue(99)}, "hel"),
+      Text("string_delete", {Str("hello"), RealValue(3), RealValue(0)}, "hello"),
+      Text("string_delete", {Str("hello"), RealValue(3), RealValue(-2)}, "hello"),
+      Text("string_delete", {Str("hello"), RealValue(0), RealValue(1)}, "hello"),
+      Text("string_delete", {Str("hello"), RealValue(6), RealValue(1)}, "hello"),
+      Text("string_delete", {Str("hello"), RealValue(1), RealValue(5)}, ""),
+      Text("string_delete", {Str("h\xC3\xA9llo"), RealValue(2), RealValue(1)}, "hllo"),
+      Text("string_delete", {NoText(), RealValue(1), RealValue(1)}, kNone),
+      Text("string_insert", {Str("X"), Str("abc"), RealValue(1)}, "Xabc"),
+      Text("string_insert", {Str("X"), Str("abc"), RealValue(4)}, "abcX"),
+      Text("string_insert", {Str("X"), Str("abc"), RealValue(40)}, "abcX"),
+      Text("string_insert", {Str("X"), Str("abc"), RealValue(0)}, "Xabc"),
+      Text("string_insert", {Str("X"), Str("abc"), RealValue(-5)}, "Xabc"),
+      Text("string_insert", {Str("\xC3\xA9"), Str("abc"), RealValue(2)},
+           "a\xC3\xA9"
+           "bc"),
+      Text("string_insert", {Str("X"), Str("\xC3\xA9\xC3\xA9"), RealValue(2)}, "\xC3\xA9X\xC3\xA9"),
+      Text("string_insert", {Str(""), Str("abc"), RealValue(2)}, "abc"),
+      Text("string_insert", {Str("X"), Str(""), RealValue(2)}, "X"),
+      Text("string_insert", {NoText(), Str("abc"), RealValue(2)}, kNone),
+      Text("string_insert", {Str("X"), NoText(), RealValue(2)}, kNone),
   });
 }
 
@@ -291,28 +300,28 @@ TEST_F(StringBuiltinsTest, CaseMappingCoversNonAsciiLetters) {
       Text("string_upper", {Str("h\xC3\xA9llo w\xC3\xB6rld")}, "H\xC3\x89LLO W\xC3\x96RLD"),
       Text("string_lower", {Str("\xC3\x80\xC3\x89\xC3\x8E")}, "\xC3\xA0\xC3\xA9\xC3\xAE"),
       Text("string_upper", {Str("\xD0\xB4\xCE\xB1")}, "\xD0\x94\xCE\x91"),  // Cyrillic and Greek
-      Text("string_upper", {Str("\xE2\x82\xAC")}, "\xE2\x82\xAC"),         // not a letter
+      Text("string_upper", {Str("\xE2\x82\xAC")}, "\xE2\x82\xAC"),          // not a letter
       Text("string_upper", {Str("")}, ""),
-      Text("string_lower", {Real(1)}, kNone),
+      Text("string_lower", {RealValue(1)}, kNone),
       Text("string_upper", {NoText()}, kNone),
   });
 }
 
 TEST_F(StringBuiltinsTest, RepeatAndFilters) {
   Expect({
-      Text("string_repeat", {Str("ab"), Real(2)}, "abab"),
-      Text("string_repeat", {Str("ab"), Real(2.5)}, "abab"),
-      Text("string_repeat", {Str("ab"), Real(0.5)}, kNone),
-      Text("string_repeat", {Str("ab"), Real(-3)}, kNone),
-      Text("string_repeat", {Str(""), Real(3)}, kNone),
-      Text("string_repeat", {Str("ab"), Real(1e9)}, kNone, "string_repeat: the result would be too long"),
+      Text("string_repeat", {Str("ab"), RealValue(2)}, "abab"),
+      Text("string_repeat", {Str("ab"), RealValue(2.5)}, "abab"),
+      Text("string_repeat", {Str("ab"), RealValue(0.5)}, kNone),
+      Text("string_repeat", {Str("ab"), RealValue(-3)}, kNone),
+      Text("string_repeat", {Str(""), RealValue(3)}, kNone),
+      Text("string_repeat", {Str("ab"), RealValue(1e9)}, kNone, "string_repeat: the result would be too long"),
       Text("string_digits", {Str("a1b2")}, "12"),
       Text("string_letters", {Str("123")}, ""),
       Text("string_letters", {Str("a-1 \xC3\xA9_B")}, "aB"),
       Text("string_lettersdigits", {Str("a-1 \xC3\xA9_B9")}, "a1B9"),
-      Text("string_letters", {Real(1)}, kNone),
-      Text("string_lettersdigits", {Real(1)}, kNone),
-      Text("string_digits", {Real(1)}, kNone),
+      Text("string_letters", {RealValue(1)}, kNone),
+      Text("string_lettersdigits", {RealValue(1)}, kNone),
+      Text("string_digits", {RealValue(1)}, kNone),
       Text("string_digits", {Str("1"), Str("2")}, kNone),
       Text("string_digits", {Str("")}, kNone),
   });

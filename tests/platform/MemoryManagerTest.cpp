@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "base/VCL.h"
 #include "platform/MemoryManager.h"
@@ -135,6 +136,23 @@ TEST(MemoryManager, OutOfMemoryShowsTheBoxAndExitsWithMinusOne) {
   ASSERT_EQ(boxes.boxes().size(), 2u);
   EXPECT_EQ(boxes.boxes()[0].caption, "Fatal Memory Error");
   EXPECT_EQ(boxes.boxes()[0].text, "Out of Memory!");
+  EXPECT_TRUE(Counters::Now() == start);
+}
+
+TEST(MemoryManager, TextHelpersMakeExactTerminatedBlocks) {
+  Counters start = Counters::Now();
+  char* room = MemoryManager::NewText(3);
+  EXPECT_EQ(MemoryManager::GetSize(room), 4);
+  EXPECT_EQ(room[3], '\0');
+  char* copy = MemoryManager::DuplicateText("abcdef", 3);
+  EXPECT_STREQ(copy, "abc");
+  EXPECT_EQ(MemoryManager::DuplicateText(nullptr), nullptr);
+  // No length cap: a long formatted text is written whole.
+  const std::string wide(300, 'x');
+  char* formatted = MemoryManager::FormatText("%s|%d|%g", wide.c_str(), -7, 0.5);
+  EXPECT_EQ(std::string(formatted), wide + "|-7|0.5");
+  EXPECT_EQ(MemoryManager::GetSize(formatted), static_cast<int32_t>(wide.size() + 8));  // with the terminator
+  for (char* p : {room, copy, formatted}) MemoryManager::Free(p);
   EXPECT_TRUE(Counters::Now() == start);
 }
 

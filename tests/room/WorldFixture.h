@@ -1,6 +1,7 @@
-// A fixture for tests of instances and events: an empty world (no objects, sprites, scripts, time
-// lines or instances, no room change pending) before each test, emptied again afterwards with a
-// check that no memory-manager block was left behind.
+// A fixture for tests of instances and events: a fresh runtime (RuntimeTest) and an empty world
+// (no room, instances, object lists or sprites, no event running, no room change pending, error
+// dialogs off) before each test, emptied again afterwards with a check that no memory-manager
+// block was left behind.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,18 +20,23 @@
 #include "script/Script_Main.h"
 #include "sprite/Sprite_Class.h"
 #include "sprite/Sprite_Main.h"
+#include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 #include "timeline/TimeLine_Main.h"
 #include "variable/Variable_Main.h"
 
-class WorldTest : public ::testing::Test {
+class WorldTest : public testsupport::RuntimeTest {
  protected:
   void SetUp() override {
-    Clean();
+    CleanWorld();
+    RuntimeTest::SetUp();
+    Run_SetNewRoom(kNewRoomNone);
+    Error_SetDialogSwitch(false);
     m_blocks = Blocks();
   }
   void TearDown() override {
-    Clean();
+    CleanWorld();  // the instances leave their objects' lists before the objects go
+    RuntimeTest::TearDown();
     EXPECT_EQ(Blocks(), m_blocks) << "memory-manager blocks leaked";
   }
 
@@ -58,19 +64,15 @@ class WorldTest : public ::testing::Test {
  private:
   // Memory-manager blocks in use, less the variable nodes kept for reuse.
   static int64_t Blocks() { return MemoryManager::BlockCount.load() - VariableNodeFreeCount(); }
-  static void Clean() {
+  // What Runtime_Reset leaves to the world's owners.
+  static void CleanWorld() {
     delete CurrentRoom;
     CurrentRoom = nullptr;
     Instances_Reset();
     ObjectLists_Free();
-    Object_FreeAll();
     Sprite_FreeAll();
-    Script_FreeAll();
-    TimeLine_FreeAll();
     Event_ResetState();
     Run_SetNewRoom(kNewRoomNone);
-    Error_ResetState();
-    Error_SetDialogSwitch(false);
   }
   int64_t m_blocks = 0;
 };

@@ -19,7 +19,7 @@ class DataStructuresTest : public testsupport::RuntimeTest {};
 
 // A real that carries a mark: the index of a map or list its container owns.
 ScriptValue Marked(double index, uint32_t mark) {
-  ScriptValue v = Real(index);
+  ScriptValue v = RealValue(index);
   v.kind = mark;
   return v;
 }
@@ -41,7 +41,7 @@ std::vector<std::string> Keys(const CDS_Map& map) {
 
 TEST_F(DataStructuresTest, KeyHashesAndTheirBuckets) {
   ScriptValue abc = Str("abc");
-  ScriptValue one = Real(1.0);
+  ScriptValue one = RealValue(1.0);
   ScriptValue i32{};
   i32.kind = VALUE_INT32;
   i32.i32 = 1;
@@ -57,7 +57,7 @@ TEST_F(DataStructuresTest, KeyHashesAndTheirBuckets) {
 
 TEST_F(DataStructuresTest, IterationFollowsBucketsThenInsertionOrder) {
   CDS_Map map;
-  ScriptValue a = Str("a"), b = Str("b"), v = Real(0);
+  ScriptValue a = Str("a"), b = Str("b"), v = RealValue(0);
   // "a" lies in bucket 444 of 4096 and "b" in bucket 6: "b" comes first although added last.
   map.Add(&a, &v);
   map.Add(&b, &v);
@@ -75,7 +75,7 @@ TEST_F(DataStructuresTest, IterationFollowsBucketsThenInsertionOrder) {
   CDS_Map small(8), large;
   std::vector<double> keys = {10, 3, 7, 1, 2, 5, 8, 4};
   for (double k : keys) {
-    ScriptValue key = Real(k);
+    ScriptValue key = RealValue(k);
     small.Add(&key, &v);
     large.Add(&key, &v);
   }
@@ -95,8 +95,8 @@ TEST_F(DataStructuresTest, IterationFollowsBucketsThenInsertionOrder) {
 
 TEST_F(DataStructuresTest, DistinctKeysStayDistinct) {
   CDS_Map map;
-  ScriptValue one = Real(1), oneText = Str("1"), zero = Real(0.0), minusZero = Real(-0.0);
-  ScriptValue v1 = Real(1), v2 = Real(2);
+  ScriptValue one = RealValue(1), oneText = Str("1"), zero = RealValue(0.0), minusZero = RealValue(-0.0);
+  ScriptValue v1 = RealValue(1), v2 = RealValue(2);
   EXPECT_TRUE(map.Add(&one, &v1));
   EXPECT_TRUE(map.Add(&oneText, &v2));
   EXPECT_TRUE(map.Add(&zero, &v1));
@@ -111,11 +111,11 @@ TEST_F(DataStructuresTest, DistinctKeysStayDistinct) {
 
 // 2.0 and this other real have the same CRC register, so they share a hash and a bucket.
 TEST_F(DataStructuresTest, KeysWithCollidingHashesNeverTouchEachOther) {
-  ScriptValue a = Real(2.0);
-  ScriptValue b = Real(std::bit_cast<double>(0x4000200035C494D6ull));
+  ScriptValue a = RealValue(2.0);
+  ScriptValue b = RealValue(std::bit_cast<double>(0x4000200035C494D6ull));
   ASSERT_EQ(DsMapKeyHash(&a), DsMapKeyHash(&b));
   CDS_Map map;
-  ScriptValue va = Real(10), vb = Real(20), vc = Real(30);
+  ScriptValue va = RealValue(10), vb = RealValue(20), vc = RealValue(30);
   map.Set(&a, &va);
   ScriptValue out{};
   map.Set(&b, &vb, &out);  // a new entry: out gets the given value
@@ -133,7 +133,7 @@ TEST_F(DataStructuresTest, KeysWithCollidingHashesNeverTouchEachOther) {
 
 TEST_F(DataStructuresTest, ReplaceAddsAnAbsentKey) {
   CDS_Map map;
-  ScriptValue k = Str("new"), three = Real(3), four = Str("four");
+  ScriptValue k = Str("new"), three = RealValue(3), four = Str("four");
   EXPECT_FALSE(map.Replace(&k, &three));
   EXPECT_EQ(map.Find(&k)->value.real, 3);
   EXPECT_TRUE(map.Replace(&k, &four));
@@ -244,7 +244,7 @@ TEST_F(DataStructuresTest, ContainersHoldingAnArrayStoredIntoItselfLetItGo) {
   const int32_t blocks = MemoryManager::BlockCount.load();
   // a[0] = 1; a[1] = a, then held by a list (twice, sorted and searched) and a map (as a value
   // and as a key).
-  ScriptValue a = Real(0), one = Real(1);
+  ScriptValue a = RealValue(0), one = RealValue(1);
   SetValueElement(&a, &one, 0);
   SetValueElement(&a, &a, 1);
   CDS_List* list = new CDS_List();
@@ -272,10 +272,10 @@ TEST_F(DataStructuresTest, ContainersHoldingAnArrayStoredIntoItselfLetItGo) {
 
 TEST_F(DataStructuresTest, CopyRebucketsAndACopyOntoItselfKeepsTheMap) {
   CDS_Map source(8), destination;
-  ScriptValue v = Real(1), old = Str("old");
+  ScriptValue v = RealValue(1), old = Str("old");
   destination.Add(&old, &v);
   for (double k : {10.0, 3.0, 7.0, 1.0}) {
-    ScriptValue key = Real(k);
+    ScriptValue key = RealValue(k);
     source.Add(&key, &v);
   }
   destination.Copy(&source);
@@ -330,16 +330,17 @@ TEST_F(DataStructuresTest, CompareDsValues) {
     int32_t expected;
     const char* why;
   } cases[] = {
-      {Real(1), Real(2), 1e-8, -1, "reals by value"},
-      {Real(2), Real(1), 1e-8, 1, "reals by value"},
-      {Real(1), Real(1.00000001), 1e-8, 0, "equal at single precision"},
-      {Real(16777216), Real(16777217), 1e-8, 0, "equal at single precision"},
-      {Real(16777216), Real(16777217), 0, 0, "a single-precision difference of 0 is equal, even with precision 0"},
-      {Real(0.5), Real(0), 0.5, 1, "a difference equal to the precision is not within it"},
-      {Real(1.4), Real(1), 0.5, 0, "within the precision"},
-      {Real(1.4), Real(1), 0.3, 1, "outside the precision"},
-      {Real(1), abc, 1e-8, -1, "a real before a string"},
-      {abc, Real(1), 1e-8, 1, "a string after a real"},
+      {RealValue(1), RealValue(2), 1e-8, -1, "reals by value"},
+      {RealValue(2), RealValue(1), 1e-8, 1, "reals by value"},
+      {RealValue(1), RealValue(1.00000001), 1e-8, 0, "equal at single precision"},
+      {RealValue(16777216), RealValue(16777217), 1e-8, 0, "equal at single precision"},
+      {RealValue(16777216), RealValue(16777217), 0, 0,
+       "a single-precision difference of 0 is equal, even with precision 0"},
+      {RealValue(0.5), RealValue(0), 0.5, 1, "a difference equal to the precision is not within it"},
+      {RealValue(1.4), RealValue(1), 0.5, 0, "within the precision"},
+      {RealValue(1.4), RealValue(1), 0.3, 1, "outside the precision"},
+      {RealValue(1), abc, 1e-8, -1, "a real before a string"},
+      {abc, RealValue(1), 1e-8, 1, "a string after a real"},
       {abc, abd, 1e-8, -1, "strings by bytes"},
       {abc, abc, 1e-8, 0, "equal strings"},
       {high, abc, 1e-8, 1, "bytes compare unsigned"},
@@ -347,7 +348,7 @@ TEST_F(DataStructuresTest, CompareDsValues) {
       {abc, nullText, 1e-8, 1, "a string without text is greater"},
       {undef, undef, 1e-8, 1, "other kinds are never equal, not even to themselves"},
       {marked, marked, 1e-8, 1, "a marked real counts as another kind"},
-      {Real(1), marked, 1e-8, -1, "a plain real before a marked one"},
+      {RealValue(1), marked, 1e-8, -1, "a plain real before a marked one"},
   };
   for (Case& c : cases) {
     SetDsPrecision(c.precision);
@@ -376,7 +377,7 @@ std::string ListText(const CDS_List& list) {
 TEST_F(DataStructuresTest, ListGrowthCapacities) {
   CDS_List list;
   std::vector<int32_t> capacities;
-  ScriptValue v = Real(1);
+  ScriptValue v = RealValue(1);
   for (int i = 0; i < 200; ++i) {
     list.Add(&v);
     if (capacities.empty() || capacities.back() != list.Capacity()) capacities.push_back(list.Capacity());
@@ -389,7 +390,7 @@ TEST_F(DataStructuresTest, ListGrowthCapacities) {
 
 TEST_F(DataStructuresTest, ListSetBeyondTheEndInsertReplaceAndDelete) {
   CDS_List list;
-  ScriptValue x = Str("x"), seven = Real(7), three = Real(3);
+  ScriptValue x = Str("x"), seven = RealValue(7), three = RealValue(3);
   list.Set(5, &x);
   EXPECT_EQ(list.Size(), 6);
   EXPECT_EQ(list.Capacity(), 22);
@@ -428,7 +429,7 @@ TEST_F(DataStructuresTest, ListSetFarBeyondAnyBlockIsOutOfMemory) {
   ProcessExitTrap trap;
   MessageBoxRecorder boxes;
   CDS_List list;
-  ScriptValue v = Real(1);
+  ScriptValue v = RealValue(1);
   EXPECT_THROW(list.Set(INT32_MAX, &v), ProcessExited);
   EXPECT_EQ(list.Size(), 0);
   list.Add(&v);
@@ -437,7 +438,7 @@ TEST_F(DataStructuresTest, ListSetFarBeyondAnyBlockIsOutOfMemory) {
 
 TEST_F(DataStructuresTest, ListSortWithMixedKinds) {
   CDS_List list;
-  ScriptValue two = Real(2), b = Str("b"), one = Real(1), a = Str("a");
+  ScriptValue two = RealValue(2), b = Str("b"), one = RealValue(1), a = Str("a");
   for (ScriptValue* v : {&two, &b, &one, &a}) list.Add(v);
   list.Sort(true);
   EXPECT_EQ(ListText(list), "1,2,\"a\",\"b\"");
@@ -446,7 +447,7 @@ TEST_F(DataStructuresTest, ListSortWithMixedKinds) {
 
   // Equal items keep their order ascending and are reversed descending.
   CDS_List equal;
-  ScriptValue first = Real(1), second = Real(1.00000001);
+  ScriptValue first = RealValue(1), second = RealValue(1.00000001);
   equal.Add(&first);
   equal.Add(&second);
   equal.Sort(true);
@@ -461,7 +462,7 @@ TEST_F(DataStructuresTest, ListShuffleIsReproducibleWithASeed) {
   auto shuffled = [](uint32_t seed) {
     CDS_List list;
     for (int i = 0; i < 10; ++i) {
-      ScriptValue v = Real(i);
+      ScriptValue v = RealValue(i);
       list.Add(&v);
     }
     SeedRandom(seed);
@@ -474,7 +475,7 @@ TEST_F(DataStructuresTest, ListShuffleIsReproducibleWithASeed) {
   // Shuffle draws two values per swap, eight swaps per item.
   SeedRandom(42);
   CDS_List list;
-  ScriptValue v = Real(0);
+  ScriptValue v = RealValue(0);
   for (int i = 0; i < 3; ++i) list.Add(&v);
   list.Shuffle();
   const RandomState after = GetRandomState();

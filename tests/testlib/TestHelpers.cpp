@@ -75,12 +75,6 @@ std::string RecordingConsole::Text() const {
   return all;
 }
 
-ScriptValue Real(double d) {
-  ScriptValue v{};
-  SetReal(&v, d);
-  return v;
-}
-
 ScriptValue Str(const char* text) {
   ScriptValue v{};
   SetString(&v, text);

@@ -74,8 +74,8 @@ class RecordingConsole : public tagIConsole {
   std::vector<std::string> lines;
 };
 
-// A real value, and a string value holding its own copy of the text (release it when done).
-ScriptValue Real(double d);
+// A string value holding its own copy of the text (release it when done). A real value is
+// RealValue (variable/ScriptValue.h).
 ScriptValue Str(const char* text);
 
 // Adds an object at the next index with the given parent (the parents are linked at once) and,

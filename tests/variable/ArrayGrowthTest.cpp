@@ -9,8 +9,6 @@
 
 namespace {
 
-using testsupport::Real;
-
 double ElementOf(const ScriptValue& array, int32_t row, int32_t column) {
   int32_t index = 0;
   EXPECT_TRUE(EncodeArrayIndex(row, column, &index));
@@ -26,7 +24,7 @@ TEST(ArrayGrowth, FillingElementByElementKeepsEveryValue) {
   ScriptValue a{};
   const int64_t before = MemoryManager::AllocCount.load();
   for (int32_t i = 0; i < 5000; ++i) {
-    ScriptValue v = Real(i);
+    ScriptValue v = RealValue(i);
     SetValueElement(&a, &v, i);
   }
   // One array, one row list and a logarithmic number of element blocks.
@@ -47,7 +45,7 @@ TEST(ArrayGrowth, ElementsAndRowsThatAppearInBetweenAreZero) {
   ScriptValue a{};
   const struct { int32_t row, column; double value; } writes[] = {{0, 2, 5}, {0, 9, 6}, {3, 1, 7}, {1, 40, 8}, {0, 3, 9}};
   for (const auto& w : writes) {
-    ScriptValue v = Real(w.value);
+    ScriptValue v = RealValue(w.value);
     int32_t index = 0;
     ASSERT_TRUE(EncodeArrayIndex(w.row, w.column, &index));
     SetValueElement(&a, &v, index);
@@ -66,12 +64,12 @@ TEST(ArrayGrowth, ElementsAndRowsThatAppearInBetweenAreZero) {
 TEST(ArrayGrowth, ACopyGrowsApartFromItsSource) {
   ScriptValue a{};
   for (int32_t i = 0; i < 3; ++i) {
-    ScriptValue v = Real(i + 1);
+    ScriptValue v = RealValue(i + 1);
     SetValueElement(&a, &v, i);
   }
   ScriptValue b{};
   SetValueElement(&b, &a, kWholeValueIndex);  // shared until written
-  ScriptValue v = Real(50);
+  ScriptValue v = RealValue(50);
   SetValueElement(&b, &v, 6);
   EXPECT_EQ(b.arr->rows[0].length, 7);
   EXPECT_EQ(a.arr->rows[0].length, 3);

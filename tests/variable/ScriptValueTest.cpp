@@ -21,7 +21,6 @@
 
 namespace {
 
-using testsupport::Real;
 using testsupport::Str;
 
 ScriptValue OfKind(uint32_t kind, uint64_t bits) {
@@ -46,7 +45,7 @@ void Fill(ScriptValue* v, const std::vector<std::vector<double>>& rows) {
   v->arr = ValueArray_Create(v);
   for (size_t r = 0; r < rows.size(); ++r) {
     for (size_t c = 0; c < rows[r].size(); ++c) {
-      ScriptValue e = Real(rows[r][c]);
+      ScriptValue e = RealValue(rows[r][c]);
       SetValueElement(v, &e, static_cast<int32_t>(r * kArrayRowStride + c));
     }
   }
@@ -86,16 +85,16 @@ TEST_F(ScriptValueTest, TextFormOfScalars) {
   uint64_t minusFiveBits;
   std::memcpy(&minusFiveBits, &minusFive, sizeof(minusFiveBits));
   const Case cases[] = {
-      {Real(2.5), "2.50"},
-      {Real(2.0), "2"},
-      {Real(-0.0), "0"},
-      {Real(0.5), "0.50"},
-      {Real(-3.25), "-3.25"},
-      {Real(1e19), "10000000000000000000.00"},
-      {Real(-1e19), "-10000000000000000000.00"},
-      {Real(-9223372036854775808.0), "-9223372036854775808"},
-      {Real(std::nan("")), "NaN"},
-      {Real(std::numeric_limits<double>::infinity()), "inf"},
+      {RealValue(2.5), "2.50"},
+      {RealValue(2.0), "2"},
+      {RealValue(-0.0), "0"},
+      {RealValue(0.5), "0.50"},
+      {RealValue(-3.25), "-3.25"},
+      {RealValue(1e19), "10000000000000000000.00"},
+      {RealValue(-1e19), "-10000000000000000000.00"},
+      {RealValue(-9223372036854775808.0), "-9223372036854775808"},
+      {RealValue(std::nan("")), "NaN"},
+      {RealValue(std::numeric_limits<double>::infinity()), "inf"},
       {OfKind(VALUE_INT64, minusFiveBits), "-5"},
       // int32 is the first 4 bytes only
       {OfKind(VALUE_INT32, 0xDEADBEEF0000002Aull), "42"},
@@ -120,7 +119,7 @@ TEST_F(ScriptValueTest, TextFormOfArrays) {
   ScriptValue oneRow;
   Fill(&oneRow, {{1, 2, 3}});
   ScriptValue gaps{};
-  ScriptValue one = Real(1);
+  ScriptValue one = RealValue(1);
   SetValueElement(&gaps, &one, 2 * kArrayRowStride);  // rows 0 and 1 stay empty
   ScriptValue nested;
   Fill(&nested, {{5}});
@@ -167,7 +166,7 @@ TEST_F(ScriptValueTest, AppendTextGrowsTheBlockAndKeepsTheCursorOnTheTerminator)
   EXPECT_EQ(cursor, start + 25);
   EXPECT_EQ(*cursor, '\0');
 
-  ScriptValue v = Real(7);
+  ScriptValue v = RealValue(7);
   AppendValueText(&cursor, &start, &capacity, &v);
   EXPECT_STREQ(start, "abc0123456789abcdefghijxy7");
   MemoryManager::Free(start);
@@ -251,7 +250,7 @@ TEST_F(ScriptValueTest, DuplicateValueReusesTextBlocksAndCopiesArraysDeeply) {
   EXPECT_EQ(Text(deep), Text(outer));
 
   // Duplicating a real over a string frees the text.
-  ScriptValue r = Real(4);
+  ScriptValue r = RealValue(4);
   DuplicateValue(&small, &r);
   EXPECT_EQ(small.real, 4.0);
 
@@ -261,7 +260,7 @@ TEST_F(ScriptValueTest, DuplicateValueReusesTextBlocksAndCopiesArraysDeeply) {
 // ---- Element access ----
 
 TEST_F(ScriptValueTest, WritingAnElementTurnsARealIntoAnArray) {
-  ScriptValue v = Real(7);
+  ScriptValue v = RealValue(7);
   ScriptValue x = Str("x");
   SetValueElement(&v, &x, 5);
   ASSERT_EQ(v.Kind(), VALUE_ARRAY);
@@ -276,7 +275,7 @@ TEST_F(ScriptValueTest, WritingAnElementTurnsARealIntoAnArray) {
   EXPECT_NE(At(v, 0, 5).str, x.str);
 
   // Writing the whole value replaces the array.
-  ScriptValue r = Real(3);
+  ScriptValue r = RealValue(3);
   SetValueElement(&v, &r, kWholeValueIndex);
   EXPECT_EQ(v.Kind(), VALUE_REAL);
   EXPECT_EQ(v.real, 3.0);
@@ -290,7 +289,7 @@ TEST_F(ScriptValueTest, CopyOnWriteSharesWritesThroughTheOwnerOnly) {
   ScriptValue b{};
   CopyValue(&b, &a);  // b = a
 
-  ScriptValue one = Real(1);
+  ScriptValue one = RealValue(1);
   SetValueElement(&b, &one, 0);  // b[0] = 1: b takes its own copy
   ASSERT_NE(b.arr, a.arr);
   EXPECT_TRUE(IsArrayOwner(&b));
@@ -302,7 +301,7 @@ TEST_F(ScriptValueTest, CopyOnWriteSharesWritesThroughTheOwnerOnly) {
   ScriptValue c{};
   CopyValue(&c, &a);
   ValueArray* shared = a.arr;
-  ScriptValue two = Real(2);
+  ScriptValue two = RealValue(2);
   SetValueElement(&a, &two, 0);  // a[0] = 2, in place
   EXPECT_EQ(a.arr, shared);
   EXPECT_EQ(Text(c), "{ { 2,20 },  }");
@@ -310,7 +309,7 @@ TEST_F(ScriptValueTest, CopyOnWriteSharesWritesThroughTheOwnerOnly) {
   // Once the owner lets go, the sole remaining holder writes in place and becomes the owner.
   ReleaseValue(&a);
   EXPECT_EQ(shared->owner, nullptr);
-  ScriptValue three = Real(3);
+  ScriptValue three = RealValue(3);
   SetValueElement(&c, &three, 1);
   EXPECT_EQ(c.arr, shared);
   EXPECT_TRUE(IsArrayOwner(&c));
@@ -386,7 +385,7 @@ TEST_F(ScriptValueTest, ElementWritesWithANegativeIndexStoreNothing) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.index);
     g_Variables.arrayIndexError = {};
-    ScriptValue v = Real(7);
+    ScriptValue v = RealValue(7);
     ScriptValue s = Str("never stored");
     SetValueElement(&v, &s, c.index);
     ASSERT_EQ(v.Kind(), VALUE_ARRAY);
@@ -460,10 +459,10 @@ TEST_F(ScriptValueTest, StoresThatWouldMakeAnArrayHoldItselfStoreACopy) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    ScriptValue values[3] = {Real(0), Real(0), Real(0)};
+    ScriptValue values[3] = {RealValue(0), RealValue(0), RealValue(0)};
     auto named = [&](char name) { return &values[name - 'a']; };
     for (const Store& store : c.stores) {
-      const ScriptValue digit = Real(store.source - '0');
+      const ScriptValue digit = RealValue(store.source - '0');
       const ScriptValue* source = std::isdigit(store.source) ? &digit : named(store.source);
       SetValueElement(named(store.target), source, store.index);
     }
@@ -497,7 +496,7 @@ TEST_F(ScriptValueTest, TheCopyKeepsSharingWhereTheOriginalShared) {
 }
 
 TEST_F(ScriptValueTest, IndexingANonArrayIsFatal) {
-  ScriptValue r = Real(1);
+  ScriptValue r = RealValue(1);
   ScriptValue target{};
   {
     testsupport::MessageBoxRecorder boxes;
@@ -555,10 +554,10 @@ TEST_F(ScriptValueTest, ValuesEqualByKind) {
     bool equal;
   };
   const Case cases[] = {
-      {Real(1.0), Real(1.000001), true},
-      {Real(1.0), Real(1.0001), false},
-      {Real(std::nan("")), Real(std::nan("")), false},
-      {Real(0), OfKind(0x01000000u, 0), true},  // top kind bits masked
+      {RealValue(1.0), RealValue(1.000001), true},
+      {RealValue(1.0), RealValue(1.0001), false},
+      {RealValue(std::nan("")), RealValue(std::nan("")), false},
+      {RealValue(0), OfKind(0x01000000u, 0), true},  // top kind bits masked
       {a1, a2, true},
       {a1, b, false},
       {nullText, nullText2, true},
@@ -570,13 +569,13 @@ TEST_F(ScriptValueTest, ValuesEqualByKind) {
       {OfKind(VALUE_PTR, 0x100000001ull), OfKind(VALUE_PTR, 1), false},
       {OfKind(VALUE_UNDEFINED, 0), OfKind(VALUE_UNDEFINED, 0), true},
       {OfKind(9, 0), OfKind(9, 0), false},
-      {Real(5), OfKind(VALUE_INT64, 5), false},
+      {RealValue(5), OfKind(VALUE_INT64, 5), false},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(ValuesEqual(&cases[i].x, &cases[i].y), cases[i].equal) << "case " << i;
   }
   g_Variables.MathEpsilon = 0;
-  ScriptValue one = Real(1);
+  ScriptValue one = RealValue(1);
   EXPECT_FALSE(ValuesEqual(&one, &one)) << "the comparison is strict";
   for (ScriptValue* v : {&a1, &a2, &b, &empty, &arr}) ReleaseValue(v);
 }
@@ -624,7 +623,7 @@ TEST_F(ScriptValueBufferTest, BytesOfEachKind) {
     std::vector<uint8_t> bytes;
   };
   const Case cases[] = {
-      {Real(2.5), {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x04, 0x40}},
+      {RealValue(2.5), {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x04, 0x40}},
       {text, {1, 0, 0, 0, 'h', 'i', 0}},
       {OfKind(VALUE_STRING, 0), {1, 0, 0, 0, 4, 0}},
       {oneRow, {2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 4, 0, 0, 0}},
@@ -643,7 +642,7 @@ TEST_F(ScriptValueBufferTest, BytesOfEachKind) {
 
   // A fixed buffer that is too small refuses the write.
   IBuffer* small = NewBuffer(6, BUFFER_FIXED);
-  ScriptValue r = Real(1);
+  ScriptValue r = RealValue(1);
   EXPECT_FALSE(WriteValueToBuffer(&r, small));
   ReleaseValue(&text);
   ReleaseValue(&oneRow);
@@ -692,7 +691,7 @@ TEST_F(ScriptValueBufferTest, NestingPastTheLimitIsCutAndFreedWithoutRecursion) 
   // A chain of arrays, each the only element of the next, far deeper than the native stack
   // could follow; the innermost holds 7.
   constexpr int kLevels = 200000;
-  ScriptValue chain = Real(7);
+  ScriptValue chain = RealValue(7);
   for (int i = 0; i < kLevels; ++i) {
     ScriptValue outer{};
     SetValueElement(&outer, &chain, 0);

@@ -31,7 +31,6 @@ using ::testing::HasSubstr;
 
 namespace {
 
-using testsupport::Real;
 using testsupport::Str;
 
 std::string Printed(const ScriptValue& v) {
@@ -177,11 +176,11 @@ TEST_F(VariableTest, BuiltinAccessorsGetTheInstanceAndIndexAndMissingOnesAreRefu
   RegisterBuiltinVariable("acc_none", nullptr, nullptr);
   CInstance self(0, 0, 0, 0, false);
 
-  const ScriptValue seven = Real(7);
+  const ScriptValue seven = RealValue(7);
   EXPECT_TRUE(SetInstanceVariable(&self, 0, 32001, &seven));
   EXPECT_EQ(g_probe.self, &self);
   EXPECT_EQ(g_probe.index, 32001);
-  ScriptValue out = Real(0);
+  ScriptValue out = RealValue(0);
   EXPECT_TRUE(GetInstanceVariable(&self, 0, kWholeValueIndex, &out));
   EXPECT_EQ(out.real, 7);
   EXPECT_EQ(g_probe.index, kWholeValueIndex);
@@ -219,7 +218,7 @@ TEST_F(VariableTest, AnUnsetVariableReadsAsZeroOrFailsWithTheMarkerValue) {
   EXPECT_EQ(out.real, 12345678.9);
 
   // An assigned variable reads normally whatever the option says.
-  const ScriptValue five = Real(5);
+  const ScriptValue five = RealValue(5);
   EXPECT_TRUE(SetInstanceVariable(&self, id, kWholeValueIndex, &five));
   EXPECT_TRUE(GetInstanceVariable(&self, id, kWholeValueIndex, &out));
   EXPECT_EQ(out.real, 5);
@@ -227,9 +226,9 @@ TEST_F(VariableTest, AnUnsetVariableReadsAsZeroOrFailsWithTheMarkerValue) {
 
 TEST_F(VariableTest, ElementAccessGoesThroughTheArrayRoutines) {
   CVariableList list;
-  const ScriptValue five = Real(5);
+  const ScriptValue five = RealValue(5);
   EXPECT_TRUE(list.Set(300000, 2 * kArrayRowStride + 3, &five));
-  ScriptValue out = Real(0);
+  ScriptValue out = RealValue(0);
   EXPECT_TRUE(list.Get(300000, 2 * kArrayRowStride + 3, &out));
   EXPECT_EQ(out.real, 5);
   EXPECT_FALSE(list.Get(300000, 7 * kArrayRowStride, &out));
@@ -250,7 +249,7 @@ TEST_F(VariableTest, ListsIterateByBucketNewestFirstAndRecycleTheirNodes) {
   CVariableList list;
   const int32_t named = GetVariableId("order_named");
   for (int32_t id : {200001, 200000, 200064}) {
-    const ScriptValue v = Real(id - 200000);
+    const ScriptValue v = RealValue(id - 200000);
     list.Set(id, kWholeValueIndex, &v);
   }
   ScriptValue text = Str("hi");
@@ -280,15 +279,15 @@ TEST_F(VariableTest, ListsIterateByBucketNewestFirstAndRecycleTheirNodes) {
   EXPECT_EQ(dump.Text(), expected);
 
   // A copy is independent: its string and array are its own.
-  const ScriptValue one = Real(1);
+  const ScriptValue one = RealValue(1);
   list.Set(200002, 0, &one);
   CVariableList copy;
   copy.CopyFrom(&list);
   EXPECT_EQ(copy.m_Count, 5);
-  const ScriptValue nine = Real(9);
+  const ScriptValue nine = RealValue(9);
   copy.Set(200002, 0, &nine);
   copy.Set(named, kWholeValueIndex, &nine);
-  ScriptValue out = Real(0);
+  ScriptValue out = RealValue(0);
   EXPECT_TRUE(list.Get(200002, 0, &out));
   EXPECT_EQ(out.real, 1);
   EXPECT_TRUE(list.Get(named, kWholeValueIndex, &out));
@@ -338,11 +337,11 @@ TEST_F(VariableTest, PrintValueForms) {
     const char* text;
   };
   const Case cases[] = {
-      {Real(3.0), "3"},
-      {Real(-2147483648.0), "-2147483648"},
-      {Real(2147483648.0), "2147483648.000000"},
-      {Real(2.5), "2.500000"},
-      {Real(-0.0), "0"},
+      {RealValue(3.0), "3"},
+      {RealValue(-2147483648.0), "-2147483648"},
+      {RealValue(2147483648.0), "2147483648.000000"},
+      {RealValue(2.5), "2.500000"},
+      {RealValue(-0.0), "0"},
       {i64, "-12345678901"},
       {i32, "-7"},
       {undefined, "undefined"},
@@ -358,15 +357,15 @@ TEST_F(VariableTest, PrintValueForms) {
   ReleaseValue(&text);
 
   // Rows of 1,2 and 3; then an array of 31 rows whose first row has 31 elements.
-  ScriptValue small = Real(0);
-  const ScriptValue values[] = {Real(1), Real(2), Real(3)};
+  ScriptValue small = RealValue(0);
+  const ScriptValue values[] = {RealValue(1), RealValue(2), RealValue(3)};
   SetValueElement(&small, &values[0], 0);
   SetValueElement(&small, &values[1], 1);
   SetValueElement(&small, &values[2], kArrayRowStride);
   EXPECT_EQ(Printed(small), "{ { 1 ,2},  { 3},   }");
   ReleaseValue(&small);
 
-  ScriptValue big = Real(0);
+  ScriptValue big = RealValue(0);
   SetValueElement(&big, &values[0], 30);
   SetValueElement(&big, &values[1], 30 * kArrayRowStride);
   std::string expected = "{ { 0";
@@ -380,7 +379,7 @@ TEST_F(VariableTest, PrintValueForms) {
 
 TEST_F(VariableTest, PrintValueStopsAtTheNestingLimit) {
   // A chain of 1,100 arrays, each the only element of the next, around 7.
-  ScriptValue chain = Real(7);
+  ScriptValue chain = RealValue(7);
   for (int i = 0; i < 1100; ++i) {
     ScriptValue outer{};
     SetValueElement(&outer, &chain, 0);
@@ -425,17 +424,17 @@ class TargetTest : public VariableTest {
     return instance;
   }
   void Tag(CInstance* instance, double tag) {
-    const ScriptValue v = Real(tag);
+    const ScriptValue v = RealValue(tag);
     instance->i_variables->Set(m_who, kWholeValueIndex, &v);
   }
   double TagOf(CInstance* instance) {
-    ScriptValue out = Real(0);
+    ScriptValue out = RealValue(0);
     EXPECT_TRUE(instance->i_variables->Get(m_who, kWholeValueIndex, &out));
     return out.real;
   }
   // The tag of the instance a read through `target` reaches; 0 when the read fails.
   double Read(int32_t target) {
-    ScriptValue out = Real(-1);
+    ScriptValue out = RealValue(-1);
     if (!GetVariable(target, m_who, kWholeValueIndex, &out)) {
       EXPECT_EQ(g_Variables.instanceMissing, 1) << target;
       return 0;
@@ -444,7 +443,7 @@ class TargetTest : public VariableTest {
     return out.real;
   }
   bool Write(int32_t target, double value) {
-    const ScriptValue v = Real(value);
+    const ScriptValue v = RealValue(value);
     return SetVariable(target, m_who, kWholeValueIndex, &v);
   }
 
@@ -474,7 +473,7 @@ TEST_F(TargetTest, ReadsResolveEveryKindOfTarget) {
 
   // A built-in variable read through a target reaches its getter with the instance found.
   RegisterBuiltinVariable("probe", ProbeGet, ProbeSet);
-  ScriptValue out = Real(0);
+  ScriptValue out = RealValue(0);
   EXPECT_TRUE(GetVariable(o->i_id, 0, 5, &out));
   EXPECT_EQ(g_probe.self, o);
   EXPECT_EQ(g_probe.index, 5);
@@ -552,7 +551,7 @@ TEST_F(TargetTest, WritesReachEveryInstanceTheTargetStandsFor) {
 
   // The answer is the last instance write's: a read-only built-in gives false.
   RegisterBuiltinVariable("readonly", ProbeGet, nullptr);
-  const ScriptValue v = Real(1);
+  const ScriptValue v = RealValue(1);
   EXPECT_FALSE(SetVariable(kParent, 0, kWholeValueIndex, &v));
 }
 
@@ -635,10 +634,10 @@ TEST_F(VariableTest, DeclaringAGlobalGrowsTheTableToCoverIt) {
   EXPECT_EQ(g_Variables.globals->m_Count, 5);
 
   // Declaring again keeps the value.
-  const ScriptValue two = Real(2);
+  const ScriptValue two = RealValue(2);
   SetGlobalVariable(kUserVariableBase + 3, kWholeValueIndex, &two);
   EXPECT_EQ(DeclareGlobalVariable(kUserVariableBase + 3)->value.real, 2);
-  ScriptValue out = Real(0);
+  ScriptValue out = RealValue(0);
   EXPECT_TRUE(GetGlobalVariable(kUserVariableBase + 3, kWholeValueIndex, &out));
   EXPECT_EQ(out.real, 2);
 
@@ -652,9 +651,9 @@ TEST_F(VariableTest, GlobalsSurviveASaveAndLoad) {
   const int32_t a = GetVariableId("save_a");
   const int32_t b = GetVariableId("save_b");
   const int32_t c = GetVariableId("save_c");
-  const ScriptValue real = Real(1.5);
+  const ScriptValue real = RealValue(1.5);
   ScriptValue text = Str("text");
-  const ScriptValue element = Real(7);
+  const ScriptValue element = RealValue(7);
   SetGlobalVariable(a, kWholeValueIndex, &real);
   SetGlobalVariable(b, kWholeValueIndex, &text);
   SetGlobalVariable(c, kArrayRowStride + 1, &element);
@@ -667,12 +666,12 @@ TEST_F(VariableTest, GlobalsSurviveASaveAndLoad) {
   ReleaseValue(&text);
 
   InitGlobalVariables();
-  const ScriptValue stale = Real(99);
+  const ScriptValue stale = RealValue(99);
   SetGlobalVariable(a, kWholeValueIndex, &stale);
   auto exact = Exact(&saved);
   ASSERT_TRUE(LoadGlobalVariables(exact.get()));
   EXPECT_EQ(g_Variables.globals->m_Count, 3);
-  ScriptValue out = Real(0);
+  ScriptValue out = RealValue(0);
   EXPECT_TRUE(GetGlobalVariable(a, kWholeValueIndex, &out));
   EXPECT_EQ(out.real, 1.5);
   EXPECT_TRUE(GetGlobalVariable(b, kWholeValueIndex, &out));
@@ -700,7 +699,7 @@ TEST_F(VariableTest, LoadingSkipsUnknownNamesAndKeepsOneNodePerName) {
   } entries[] = {{"load_a", 1}, {"load_never_named", 2}, {"load_b", 3}, {"load_a", 4}};
   for (const auto& e : entries) {
     saved.WriteString(e.name);
-    const ScriptValue v = Real(e.value);
+    const ScriptValue v = RealValue(e.value);
     WriteValueToBuffer(&v, &saved);
   }
   WriteS32(&saved, 2);  // declared-global table of two entries
@@ -711,7 +710,7 @@ TEST_F(VariableTest, LoadingSkipsUnknownNamesAndKeepsOneNodePerName) {
   ASSERT_TRUE(LoadGlobalVariables(exact.get()));
   EXPECT_EQ(m_console.Text(), "WARNING: Load game failed to find variable \"load_never_named\"\n");
   EXPECT_EQ(g_Variables.globals->m_Count, 2);
-  ScriptValue out = Real(0);
+  ScriptValue out = RealValue(0);
   EXPECT_TRUE(GetGlobalVariable(a, kWholeValueIndex, &out));
   EXPECT_EQ(out.real, 4);  // the later entry of a name replaces the earlier one
   EXPECT_TRUE(GetGlobalVariable(b, kWholeValueIndex, &out));
@@ -725,7 +724,7 @@ TEST_F(VariableTest, CorruptSavesAreRefusedWithoutReadingPastTheEnd) {
   GetVariableId("corrupt_a");
   auto entry = [](IBuffer* b, double value) {
     b->WriteString("corrupt_a");
-    const ScriptValue v = Real(value);
+    const ScriptValue v = RealValue(value);
     WriteValueToBuffer(&v, b);
   };
 
