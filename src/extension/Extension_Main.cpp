@@ -29,3 +29,5 @@ bool Extension_Load(BoundedReader& chunk) {
   PendingChunk_Record("Extension_Load", chunk);
   return true;
 }
+
+bool Extension_Prepare() { return true; }

@@ -95,7 +95,7 @@ class RestartLoopTest : public RuntimeTest {
 TEST_F(RestartLoopTest, WithoutAGameThePassFailsWithAMessage) {
   EXPECT_EQ(RunRestartLoop("\"runner\""), 1);
   ASSERT_EQ(m_boxes.boxes().size(), 1u);
-  EXPECT_NE(m_boxes.boxes()[0].text.find("No game data file"), std::string::npos);
+  EXPECT_NE(m_boxes.boxes()[0].text.find("Unable to find game!!: no game file was named"), std::string::npos);
 
   EXPECT_EQ(RunRestartLoop("\"runner\" -game \"no such.win\""), 1);
   ASSERT_EQ(m_boxes.boxes().size(), 2u);
