@@ -518,7 +518,10 @@ bool GameData_ScanHeader() {
 
 // ---- The main pass ----------------------------------------------------------------------------
 
-bool LoadGameData() { return GameData_ProcessChunks(); }
+bool LoadGameData() {
+  DebugConsole->Output("LoadGameData()\n");
+  return GameData_ProcessChunks();
+}
 
 bool GameData_ProcessChunks() {
   InitialiseEverything();

@@ -25,8 +25,8 @@ struct GameCodeEntry;
 bool GameData_LoadImage(const uint8_t* bytes, size_t size);
 // The first pass over the loaded image; runs once per image. False when the file is refused.
 bool GameData_ScanHeader();
-// The main pass (after the first); runs once per image. False when the file is refused or held a
-// chunk of unknown kind (every other chunk is still read then).
+// The main pass (after the first), after logging "LoadGameData()\n"; runs once per image. False
+// when the file is refused or held a chunk of unknown kind (every other chunk is still read then).
 bool LoadGameData();
 // Releases the image and everything that points into it or was made from it, so that another
 // file can be loaded in the same process.

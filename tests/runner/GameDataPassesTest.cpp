@@ -83,7 +83,7 @@ TEST_F(GameDataTest, BothPassesLogEveryChunkAndHandEachToItsReaderInFileOrder) {
 
     m_console.Clear();
     ASSERT_TRUE(LoadGameData());
-    std::vector<std::string> expected = {"initialise everything!\n"};
+    std::vector<std::string> expected = {"LoadGameData()\n", "initialise everything!\n"};
     for (const ChunkPlace& c : chunks) {
       expected.push_back("Process Chunk: " + c.tag + "   " + std::to_string(c.size) + "\n");
     }
