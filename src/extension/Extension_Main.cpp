@@ -31,3 +31,7 @@ bool Extension_Load(BoundedReader& chunk) {
 }
 
 bool Extension_Prepare() { return true; }
+
+bool Extension_Initialise() { return true; }
+
+bool Extension_Finalise() { return true; }

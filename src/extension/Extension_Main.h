@@ -41,6 +41,13 @@ int32_t Extension_GetArgumentCount(int32_t index);
 // Releases the table; it is empty afterwards.
 void Extension_FreeAll();
 
+// Game start: runs the initialisation function of every extension package. The table holds no
+// packages, so there is none to run: true. False would stop the start of the game.
+bool Extension_Initialise();
+// Game end: runs the final function of every extension package; true on success (no packages:
+// true).
+bool Extension_Finalise();
+
 // Registers the platform's built-in variables (through RegisterBuiltinVariable); called last in
 // the built-in variable registration. None are provided yet.
 void RegisterTuvoVariables();

@@ -6,6 +6,7 @@
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_Display.h"
 #include "graphics/Graphics_HardwareTexture.h"
+#include "graphics/Graphics_Primitive.h"
 #include "graphics/Graphics_RenderState.h"
 #include "graphics/Graphics_Surface.h"
 #include "graphics/Graphics_Texture.h"
@@ -95,16 +96,15 @@ bool GR_D3D_Init(SDL_Window* window, int32_t width, int32_t height, uint32_t fla
   }
   const bool created = GraphicsInitD3D(window, g.displayWidth, g.displayHeight, flags);
 
-  Matrix identity = {};
-  identity.At(0, 0) = identity.At(1, 1) = identity.At(2, 2) = identity.At(3, 3) = 1.0f;
-  SetTransformMatrix(kMatrixWorld, identity);
-  GR_Texture_FreeAll();
+  SetTransformMatrix(kMatrixWorld, MatrixIdentity());
+  GR_Texture_ResetTable();
   RenderStateCache::SetDefaults();
   GR_RestoreRenderStates();
   GraphicsClear(0, 1.0f, 0, 7);
   GR_SetViewport(0, 0, g.windowWidth, g.windowHeight);
   GR_SetViewArea(0.0f, 0.0f, static_cast<float>(g.windowWidth), static_cast<float>(g.windowHeight), 0.0f);
   g.sceneDepth = 0;
+  GR_Texture_CreateWhite();
   return created;
 }
 
@@ -364,6 +364,7 @@ void ShowUtf8MessageBox(const char* text) {
 void GraphicsPostInit() {}
 
 void GR_D3D_Finish() {
+  GR_Texture_FreeWhite();
   GR_Surface_FreeAll();
   FreeBatchVertexBuffers();
   ReleaseDevice();
@@ -372,10 +373,12 @@ void GR_D3D_Finish() {
 
 void Graphics_Reset() {
   // Textures still held are given back while their device is still there.
+  GR_Texture_FreeAll();
   while (g_HardwareTextures.list != nullptr) FreeHardwareTexture(g_HardwareTextures.list);
   GR_D3D_Finish();
-  GR_Texture_FreeAll();
   GR_Window_Reset();
+  g_Textures = TextureTableState{};
+  g_Primitives = PrimitiveState{};
   g_GraphicsDevice = GraphicsDeviceState{};
   g_RenderTargets = RenderTargetStack{};
   g_Transforms = TransformState{};

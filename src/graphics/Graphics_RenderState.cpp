@@ -374,6 +374,15 @@ void GR_SetTextureBlending(bool on) {
   SetTextureBlendStages(on);
 }
 
+void GR_3D_SetDepth(float depth) {
+  RenderStateSettings& r = g_RenderStates;
+  if (!r.mode3D || !(depth == depth)) {
+    r.depth2D = 0.0f;
+    return;
+  }
+  r.depth2D = depth < -16000.0f ? -16000.0f : depth > 16000.0f ? 16000.0f : depth;
+}
+
 void GR_RestoreRenderStates() {
   if (g_GraphicsDevice.device == nullptr) return;
   RenderStateSettings& r = g_RenderStates;

@@ -125,6 +125,8 @@ struct RenderStateSettings {
   bool perspective = true;             // read by the next 2-D view set-up
   bool hidden = true;                  // hidden-surface removal while 3-D mode is on
   bool mode3D = false;                 // the 3-D mode flag
+  float depth2D = 0.0f;                // the z of every 2-D vertex (0 while 3-D mode is off)
+  bool cornerIds = false;              // quad drawers put corner numbers into vertex colours
   bool fogEnabled = false;
   uint32_t fogColour = 0;       // 0xAARRGGBB
   uint32_t fogColourGiven = 0;  // as the game gave it (0xBBGGRR)
@@ -164,6 +166,8 @@ void GR_SetAlphaTestFunc(uint32_t compare);
 uint32_t GR_GetAlphaTestFunc();
 // The depth test is on while 3-D mode and the hidden-surface flag both are.
 void GR_3D_SetHidden(bool on);
+// The z of 2-D drawing: 0 while 3-D mode is off, else `depth` held to -16000..16000.
+void GR_3D_SetDepth(float depth);
 void GR_3D_SetPerspective(bool on);
 void GR_3D_SetZWriteEnable(bool on);
 // Culls counter-clockwise triangles, or nothing.

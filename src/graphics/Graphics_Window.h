@@ -17,5 +17,12 @@ const char* GR_Window_GetCaption();
 void GR_Window_SetColour(int32_t colour);
 int32_t GR_Window_GetColour();
 
-// Forgets the caption and puts the colour back to white (0xFFFFFF), as in a fresh process.
+// The window's system cursor: -1 hides it, any other constant shows the default arrow. The
+// constant is kept (0 at first); the cursor itself changes only while the graphics layer has a
+// window.
+void GR_Window_SetCursor(int32_t cursor);
+int32_t GR_Window_GetCursor();
+
+// Forgets the caption and the cursor constant and puts the colour back to white (0xFFFFFF), as in
+// a fresh process.
 void GR_Window_Reset();

@@ -97,6 +97,12 @@ uint32_t MergeColour(uint32_t a, uint32_t b, float amount) {
 
 uint32_t ColourMerge(uint32_t a, uint32_t b, double t) { return MixColours(a, b, t, 1.0 - t); }
 
+uint32_t Colour_ToARGB(uint32_t colour, float alpha) {
+  const double scaled = static_cast<double>(alpha) * 255.0;
+  const uint32_t a = scaled >= 255.0 ? 255u : scaled > 0.0 ? static_cast<uint32_t>(scaled) : 0u;
+  return a << 24 | (colour & 0xFFu) << 16 | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
+}
+
 void PackRGB(uint8_t* record, uint8_t x, uint8_t y, uint8_t z) {
   record[0] = z;
   record[1] = y;

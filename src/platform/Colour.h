@@ -23,6 +23,9 @@ uint32_t MergeColour(uint32_t a, uint32_t b, float amount);
 // The gradients' mix: each channel a * (1 - t) + b * t in double precision, t unclamped, rounded
 // half to even and reduced modulo 256; the top bytes of a and b are not read.
 uint32_t ColourMerge(uint32_t a, uint32_t b, double t);
+// The vertex colour 0xAARRGGBB of a colour and an alpha 0..1: alpha x 255 in double precision,
+// truncated toward zero, then held to 0..255 (NaN gives 0).
+uint32_t Colour_ToARGB(uint32_t colour, float alpha);
 
 // Stores z, y, x in record[0], record[1], record[2].
 void PackRGB(uint8_t* record, uint8_t x, uint8_t y, uint8_t z);

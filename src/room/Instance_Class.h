@@ -221,6 +221,9 @@ extern InstanceQueue& DepthChangeQueue;
 // active and deactivated lists.
 extern InstanceQueue& ActivationChangeList;
 
+// Drops every entry of the id map that holds this instance; the instance stays where it is.
+void Instance_ForgetId(CInstance* instance);
+
 // The creation counter: every new instance stores its value.
 int64_t Instance_CreationCounter();
 // The counter's value for one dispatch over instances; the counter then grows by one.

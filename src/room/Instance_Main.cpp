@@ -67,6 +67,10 @@ CInstance* Instance_Find(int32_t id) {
   return g_instances.idMap.Find(id);
 }
 
+void Instance_ForgetId(CInstance* instance) {
+  if (instance != nullptr) ForgetInMap(instance);
+}
+
 int64_t Instance_CreationCounter() { return g_instances.book.creationCounter; }
 
 int64_t Instance_TakeDispatchStamp() { return g_instances.book.creationCounter++; }

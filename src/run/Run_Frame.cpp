@@ -17,6 +17,7 @@
 #include "room/Event_Names.h"
 #include "room/Instance_Class.h"
 #include "room/Room_Class.h"
+#include "room/Room_Run.h"
 #include "run/Run_Global.h"
 #include "run/Run_Startup.h"
 #include "timeline/TimeLine_Main.h"
@@ -29,6 +30,8 @@ constexpr int32_t kAlarmNumbers = 12;
 constexpr int32_t kStepNormal = 0;
 constexpr int32_t kStepBegin = 1;
 constexpr int32_t kStepEnd = 2;
+constexpr int32_t kOtherOutside = 0;
+constexpr int32_t kOtherBoundary = 1;
 constexpr int32_t kOtherAnimationEnd = 7;
 constexpr int32_t kOtherEndOfPath = 8;
 
@@ -134,6 +137,28 @@ bool HandleInstanceMovement() {
   return false;
 }
 
+// Outside room (once per exit, through the instance's was-outside byte) and intersect boundary
+// (every step the instance is not wholly inside), by position: bounding boxes come with the
+// collision layer.
+void HandleOther() {
+  const float width = static_cast<float>(CurrentRoom->m_Width);
+  const float height = static_cast<float>(CurrentRoom->m_Height);
+  auto outside = [width, height](const CInstance* instance) {
+    return instance->i_x < 0.0f || instance->i_x > width || instance->i_y < 0.0f || instance->i_y > height;
+  };
+  Event_WalkObjectList(EVENT_OTHER, kOtherOutside, Instance_TakeDispatchStamp(), [&outside](CInstance* instance) {
+    if (!outside(instance)) {
+      instance->i_wasoutside = 0;
+    } else if (instance->i_wasoutside == 0) {
+      PerformInstanceEvent(instance, instance, EVENT_OTHER, kOtherOutside);
+      instance->i_wasoutside = 1;
+    }
+  });
+  Event_WalkObjectList(EVENT_OTHER, kOtherBoundary, Instance_TakeDispatchStamp(), [&outside](CInstance* instance) {
+    if (outside(instance)) PerformInstanceEvent(instance, instance, EVENT_OTHER, kOtherBoundary);
+  });
+}
+
 }  // namespace
 
 void UpdateActiveLists() {
@@ -153,6 +178,10 @@ void UpdateActiveLists() {
       }
     }
     DepthChangeQueue.Reset();
+  }
+  if (ActivationChangeList.Count() > 0) {
+    if (CurrentRoom != nullptr) CurrentRoom->UpdateDeactivated();
+    ActivationChangeList.Reset();
   }
 }
 
@@ -252,11 +281,14 @@ void RunFrameStep() {
   if (PhaseEnds()) return;
   HandleInstanceMovement();
   if (PhaseEnds()) return;
+  HandleOther();
+  if (PhaseEnds()) return;
   HandleStep(kStepEnd);
   if (PhaseEnds()) return;
 
   CurrentRoom->RemoveMarked();
   if (f.drawEnabled) UpdateActiveLists();
+  CurrentRoom->ScrollBackgrounds();
   UpdateActiveLists();
-  ++f.stepCount;
+  ++g_RoomRun.stepCounter;
 }

@@ -3,12 +3,9 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "base/VCL.h"
-#include "object/Object_Lists.h"
 #include "os/OS_Clock.h"
 #include "os/OS_Messages.h"
 #include "os/OS_Paths.h"
-#include "room/Room_Class.h"
 #include "run/Run_Frame.h"
 
 namespace {
@@ -42,22 +39,6 @@ void InitRunGlobals() {
   g_FrameLoop = FrameLoopState{};
   g_FrameLoop.frameLimit = FrameLimitFromEnvironment();
   g_FrameLoop.lastWake = Timing_GetMicroseconds();
-}
-
-void StartGame() {
-  DebugConsole->Output("StartGame()\n");
-  ObjectLists_Build();
-  g_FrameLoop.stepCount = 0;
-  DebugConsole->Output("StartGame() - DONE\n");
-}
-
-void GotoRoom(int32_t room) {
-  (void)room;
-  Run_SetNewRoom(kNewRoomNone);
-}
-
-void EndGame() {
-  if (CurrentRoom == nullptr) return;
 }
 
 void FreeRunGlobals() { FreeGamePaths(); }

@@ -19,12 +19,35 @@ void Run_SetNewRoom(int32_t code);
 // The run state at the start of a pass: the running flag cleared, no room change requested, the
 // frame loop's state fresh (with the step limit of RUNNER_FRAMES, a positive count, when set).
 void InitRunGlobals();
-// Starts the game: the event object lists are built and the step counter starts at 0.
+// ---- Game and room start and end (room/Room_Run.cpp) ----
+
+// Starts the game: builds the per-event object lists, resets score (0), lives (-1), the cursor
+// sprite, the step counter and the transition kind (health keeps its value), runs the library
+// initialisation code and the extensions' initialisation (a failure stops the start here: no
+// room), sets the window cursor from the show-cursor option, empties the live room array (sized
+// to the room count) and the carried instances, then enters the first room of the room order.
+// An empty room order starts no room: "The game has no room to start: its room order is empty."
+// is shown and the game is asked to quit (kNewRoomQuit). Logs "StartGame()\n" and
+// "StartGame() - DONE\n".
 void StartGame();
-// Goes to room `room` after a frame that asked for it.
-void GotoRoom(int32_t room);
-// Ends the game after the frame loop stopped (also after a start that failed): nothing to end
-// while no room has been entered.
+// Enters room `index` (first: the first room of a started game): the new-room code becomes none;
+// the room is the persistent copy stored in its slot, or a fresh copy of its definition with its
+// instances; the carried instances join it (an instance of the same id takes their state); each
+// new instance gets its create event and then its creation code, in definition order (a carried
+// one gets neither, and the create events stop while a room change is pending); the game start
+// event (first only), the room's creation code (fresh copies only) and the room start event
+// follow, with marked instances removed after each. A negative index enters nothing.
+void StartRoom(int32_t index, bool first);
+// Leaves the current room: the room end event (and the game end event when `endingGame`) with
+// no room change pending; the persistent instances go to the carried array (without a destroy
+// event); a persistent room stays in its slot with its other instances set aside, any other
+// room is deleted. Nothing without a current room.
+void EndRoom(bool endingGame);
+// EndRoom(false), then StartRoom(index, false).
+void GotoRoom(int32_t index);
+// Ends the game after the frame loop stopped, and before a restart: EndRoom(true), every room
+// copy and carried instance deleted, the extensions finalised (and on success the default
+// cursor shown). Nothing when no game was started.
 void EndGame();
 // Frees what one pass kept: the game file path and the cached game directory.
 void FreeRunGlobals();

@@ -28,6 +28,7 @@
 #include "room/Event_Dispatch.h"
 #include "room/Instance_Class.h"
 #include "room/Instance_Variables.h"
+#include "room/Room_Run.h"
 #include "run/Run_CommandLine.h"
 #include "run/Run_Frame.h"
 #include "run/Run_Global.h"
@@ -168,6 +169,7 @@ void ShutdownRunner() {
   FreeArgumentSlots();
   Compiler_Shutdown();
   CodeGen_Shutdown();
+  Room_RunReset();
   Instance_DeleteAll();
   ObjectLists_Free();
   Object_FreeAll();

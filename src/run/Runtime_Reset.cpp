@@ -17,6 +17,7 @@
 #include "os/OS_Paths.h"
 #include "room/Event_State.h"
 #include "room/Room_Main.h"
+#include "room/Room_Run.h"
 #include "run/Run_CommandLine.h"
 #include "run/Run_Frame.h"
 #include "run/Run_Global.h"
@@ -40,7 +41,9 @@ void Runtime_Reset(RuntimeResetScope scope) {
   const bool trace = g_VM.trace;
   const bool dialogSwitch = Error_GetDialogSwitch();
 
-  // The loaded game and the managers made from it, then what scripts made.
+  // The rooms of a running game with their instances (before the objects they refer to), the
+  // loaded game and the managers made from it, then what scripts made.
+  Room_RunReset();
   GameData_Free();
   Runner_ResetLoadState(!pass);
   Script_FreeAll();

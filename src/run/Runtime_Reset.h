@@ -19,6 +19,7 @@ enum class RuntimeResetScope {
 // manager's counters, the installed error reporter and process-exit hook, the platform service
 // selections (clock source, window service, display source, message-box responder, message-pump
 // hooks), the consoles, the executable path and the restart loop's own record (RunRestartLoop
-// sets it up on entry). The current room, its instances and the instance map belong to whoever
-// made them; the object table, the room order and the event being run are reset here.
+// sets it up on entry). The rooms of a running game (the live room array, with their instances)
+// and the carried instances are deleted here, as are the room table, the object table and the
+// event being run; a current room made outside the live room array belongs to whoever made it.
 void Runtime_Reset(RuntimeResetScope scope = RuntimeResetScope::kProcess);

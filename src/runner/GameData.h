@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "support/BoundedReader.h"
 
@@ -86,6 +87,13 @@ struct TPageEntry {
   int16_t texturePage;           // in the file the texture's index, after loading its id
 };
 static_assert(sizeof(TPageEntry) == 22, "texture-page entries are 22 bytes");
+// Entries lie at any alignment in the image: they are read and written whole through these.
+inline TPageEntry TPageEntry_Read(const TPageEntry* at) {
+  TPageEntry entry;
+  std::memcpy(&entry, at, sizeof entry);
+  return entry;
+}
+inline void TPageEntry_Write(TPageEntry* at, const TPageEntry& entry) { std::memcpy(at, &entry, sizeof entry); }
 
 // g_GameData.TextureIds holds one runtime texture id per entry of the texture chunk (null, and a
 // count of 0, before it is read).

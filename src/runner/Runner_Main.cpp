@@ -195,6 +195,7 @@ const PrepareStep kPrepareChain[] = {
     {"Script_Prepare() \n", Script_Prepare, "Failed to compile the scripts."},
     {"TimeLine_Prepare() \n", TimeLine_Prepare, "Failed to compile the actions in the time lines."},
     {"Object_Prepare() \n", Object_Prepare, "Failed to compile the actions in the objects."},
+    {nullptr, Room_Prepare, "Failed to compile the actions in the objects."},  // logs its own line
     {"Sound_Prepare() \n", PrepareSounds, "Failed to prepare the sounds."},
 };
 
@@ -202,7 +203,7 @@ const PrepareStep kPrepareChain[] = {
 
 bool Game_PrepareResources() {
   for (const PrepareStep& step : kPrepareChain) {
-    DebugConsole->Output("%s", step.log);
+    if (step.log != nullptr) DebugConsole->Output("%s", step.log);
     if (!step.run()) {
       ShowMessage(step.failure);
       return false;

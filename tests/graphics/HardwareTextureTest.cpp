@@ -12,6 +12,7 @@
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_HardwareTexture.h"
+#include "graphics/Graphics_Texture.h"
 #include "graphics/TBitmap.h"
 #include "platform/MemoryManager.h"
 #include "testlib/GraphicsFixtures.h"
@@ -53,8 +54,16 @@ class HardwareTextureTest : public testsupport::FakeGraphicsTest {
   void SetUp() override {
     FakeGraphicsTest::SetUp();
     ASSERT_TRUE(GR_D3D_Init(nullptr, 640, 480, 0));
+    DropWhiteTexture();
     FakeD3D().log.clear();
     console.Clear();
+  }
+
+  // The start-up's white texture is given back, so that every test starts with no texture and
+  // names its textures from "tex1".
+  static void DropWhiteTexture() {
+    GR_Texture_FreeWhite();
+    FakeD3D().textures = 0;
   }
 
   // Starts again on the extended device object, whose textures are in the default pool.
@@ -64,6 +73,7 @@ class HardwareTextureTest : public testsupport::FakeGraphicsTest {
     FakeD3D().windowManager = true;
     ASSERT_TRUE(GR_D3D_Init(nullptr, 640, 480, 0));
     ASSERT_EQ(g_GraphicsDevice.resourcePool, D3DPOOL_DEFAULT);
+    DropWhiteTexture();
     FakeD3D().log.clear();
   }
 

@@ -9,6 +9,7 @@
 #include "room/Event_Names.h"
 #include "room/Instance_Class.h"
 #include "room/Room_Class.h"
+#include "room/Room_Run.h"
 #include "run/Run_Frame.h"
 #include "run/Run_Global.h"
 #include "testlib/RuntimeTest.h"
@@ -67,7 +68,7 @@ TEST_F(FrameStepTest, PhasesRunInOrderAndNewInstancesWaitForTheNextDispatch) {
   // The instance made in the step event missed that step event but had the end step.
   EXPECT_EQ(g_seen, (std::vector<std::string>{"begin 100001", "alarm 100001", "step 100001", "end 100001",
                                               "end 100002"}));
-  EXPECT_EQ(g_FrameLoop.stepCount, 1);
+  EXPECT_EQ(g_RoomRun.stepCounter, 1);
 }
 
 TEST_F(FrameStepTest, AlarmsFireWhenTheyReachExactlyZero) {
@@ -101,7 +102,7 @@ TEST_F(FrameStepTest, ARoomChangeEndsTheStepAfterItsPhase) {
   Step();
   // The second instance's begin step is held back by the pending change, and no later phase runs.
   EXPECT_EQ(g_seen, std::vector<std::string>{"begin 100001"});
-  EXPECT_EQ(g_FrameLoop.stepCount, 0);
+  EXPECT_EQ(g_RoomRun.stepCounter, 0);
 }
 
 TEST_F(FrameStepTest, MarkedInstancesAreRemovedAfterTheEndStep) {

@@ -32,6 +32,7 @@ class StartupTest : public RuntimeTest {
     DebugConsole = &m_console;
   }
   void TearDown() override {
+    if (HasFailure()) std::fprintf(stderr, "The start-up logged:\n%s", m_console.Text().c_str());
     ShutdownRunner();
     DebugConsole = m_oldConsole;
     RuntimeTest::TearDown();
@@ -53,7 +54,13 @@ class StartupTest : public RuntimeTest {
     ObjectEntry object;
     object.name = "obj_a";
     object.events[0].push_back(ObjectEvent{0, ActionCode{create}});
-    g.Gen8().OptnNew().Scpt({ScriptEntry{"scr_a", script}}).Objt({object}).Strg();
+    GameHeader header;
+    header.roomOrder = {0};
+    RoomEntry room;
+    room.name = "room0";
+    room.codeWord = 0;  // no creation code (the file holds no compiled code)
+    room.instances = std::vector<RoomInstanceEntry>{RoomInstanceEntry{0, 0, 0, 100001, std::nullopt, 0}};
+    g.Gen8(header).OptnNew().Scpt({ScriptEntry{"scr_a", script}}).Objt({object}).Room({room}).Strg();
     return Write(name, g.Build());
   }
   bool Start(const std::string& path) {
@@ -86,7 +93,7 @@ TEST_F(StartupTest, AHeadlessStartLogsEveryStepInOrder) {
       "Debug Init Remote Interface\n", "VM Init\n", "Create Score Form\n", "Create Load Form\n",
       "Create Error Form\n", "Do The Work\n", "LoadGameData()\n", "PrepareGame()\n", "Extension_Prepare() \n",
       "Code_Constant_Prepare() \n", "Script_Prepare() \n", "TimeLine_Prepare() \n", "Object_Prepare() \n",
-      "Sound_Prepare() \n", "InitGraphics() \n", "Finished PrepareGame() \n", "Run_Start\n", "StartGame()\n",
+      "Room_Prepare() \n", "Sound_Prepare() \n", "InitGraphics() \n", "Finished PrepareGame() \n", "Run_Start\n", "StartGame()\n",
       "StartGame() - DONE\n", "**********************************.\n", "Entering main loop.\n",
       "**********************************.\n"};
   // Every step's line, in this order (other lines may come between them).

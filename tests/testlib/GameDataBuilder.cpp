@@ -526,6 +526,107 @@ GameDataBuilder& GameDataBuilder::Strg(const std::vector<std::string>& extra) {
   return *this;
 }
 
+GameDataBuilder& GameDataBuilder::Bgnd(const std::vector<BackgroundEntry>& backgrounds) {
+  ByteWriter w = NewWriter();
+  std::vector<std::string> table;
+  for (size_t i = 0; i < backgrounds.size(); ++i) {
+    table.push_back(backgrounds[i].present ? "bgnd#" + std::to_string(i) : "");
+  }
+  w.Table(table);
+  for (size_t i = 0; i < backgrounds.size(); ++i) {
+    const BackgroundEntry& b = backgrounds[i];
+    if (!b.present) continue;
+    w.Label(table[i]).NameOrNone(b.name).U32(b.transparent).U32(b.smooth).U32(b.preload);
+    if (b.tpag) w.Offset("tpag#" + std::to_string(*b.tpag)); else w.U32(0);
+  }
+  return AddChunk("BGND", std::move(w));
+}
+
+GameDataBuilder& GameDataBuilder::Room(const std::vector<RoomEntry>& rooms) {
+  ByteWriter w = NewWriter();
+  std::vector<std::string> table;
+  for (size_t i = 0; i < rooms.size(); ++i) table.push_back(rooms[i].present ? "room#" + std::to_string(i) : "");
+  w.Table(table);
+  auto real = [&w](float v) {
+    uint32_t bits;
+    std::memcpy(&bits, &v, 4);
+    w.U32(bits);
+  };
+  auto code = [&w](const std::optional<std::string>& text, int32_t word) {
+    if (text) w.Name(*text); else w.I32(word);
+  };
+  // A list: the count and one offset per item, then the items written by `item`.
+  auto list = [&w](const std::string& label, size_t count, const std::function<void(size_t)>& item) {
+    w.Label(label).U32(static_cast<uint32_t>(count));
+    for (size_t k = 0; k < count; ++k) w.Offset(label + "#" + std::to_string(k));
+    for (size_t k = 0; k < count; ++k) {
+      w.Label(label + "#" + std::to_string(k));
+      item(k);
+    }
+  };
+  const char* kLists[] = {":bgnd", ":view", ":inst", ":tile"};
+  for (size_t i = 0; i < rooms.size(); ++i) {
+    const RoomEntry& r = rooms[i];
+    if (!r.present) continue;
+    const std::string label = table[i];
+    w.Label(label).NameOrNone(r.name).NameOrNone(r.caption).I32(r.width).I32(r.height).I32(r.speed);
+    w.U32(r.persistent).U32(r.colour).U32(r.showColour);
+    code(r.codeText, r.codeWord);
+    w.U32(r.flags);
+    const bool present[] = {r.backgrounds.has_value(), r.views.has_value(), r.instances.has_value(),
+                            r.tiles.has_value()};
+    for (int k = 0; k < 4; ++k) {
+      if (present[k]) w.Offset(label + kLists[k]); else w.U32(0);
+    }
+    if (m_headerVersion >= 6) {
+      w.U32(r.physics).Zeros(16);
+      real(r.gravityX);
+      real(r.gravityY);
+      real(r.pixelsToMetres);
+    }
+    if (r.backgrounds) {
+      const std::vector<RoomBackgroundEntry>& items = *r.backgrounds;
+      list(label + kLists[0], items.size(), [&](size_t k) {
+        const RoomBackgroundEntry& b = items[k];
+        w.I32(b.visible).I32(b.foreground).I32(b.index).I32(b.x).I32(b.y).I32(b.htiled).I32(b.vtiled);
+        w.I32(b.hspeed).I32(b.vspeed).I32(b.stretch);
+      });
+    }
+    if (r.views) {
+      const std::vector<RoomViewEntry>& items = *r.views;
+      list(label + kLists[1], items.size(), [&](size_t k) {
+        const RoomViewEntry& v = items[k];
+        w.I32(v.visible).I32(v.xview).I32(v.yview).I32(v.wview).I32(v.hview).I32(v.xport).I32(v.yport);
+        w.I32(v.wport).I32(v.hport).I32(v.hborder).I32(v.vborder).I32(v.hspeed).I32(v.vspeed).I32(v.object);
+      });
+    }
+    if (r.instances) {
+      const std::vector<RoomInstanceEntry>& items = *r.instances;
+      list(label + kLists[2], items.size(), [&](size_t k) {
+        const RoomInstanceEntry& e = items[k];
+        w.I32(e.x).I32(e.y).I32(e.object).I32(e.id);
+        code(e.codeText, e.codeWord);
+        real(e.xscale);
+        real(e.yscale);
+        w.U32(e.colour);
+        real(e.angle);
+      });
+    }
+    if (r.tiles) {
+      const std::vector<RoomTileEntry>& items = *r.tiles;
+      list(label + kLists[3], items.size(), [&](size_t k) {
+        const RoomTileEntry& t = items[k];
+        w.I32(t.x).I32(t.y).I32(t.background).I32(t.left).I32(t.top).I32(t.width).I32(t.height).I32(t.depth);
+        w.I32(t.id);
+        real(t.xscale);
+        real(t.yscale);
+        w.U32(t.colour);
+      });
+    }
+  }
+  return AddChunk("ROOM", std::move(w));
+}
+
 GameDataBuilder& GameDataBuilder::Tpag(const std::vector<TPageEntryFields>& entries) {
   ByteWriter w = NewWriter();
   std::vector<std::string> table;

@@ -321,6 +321,75 @@ struct TimeLineEntry {
   bool present = true;
 };
 
+// One background entry: the name, three flags and the texture-page entry its image lies in
+// (the label "tpag#I"; none writes offset 0).
+struct BackgroundEntry {
+  std::optional<std::string> name;
+  bool transparent = false;
+  bool smooth = false;
+  bool preload = false;
+  std::optional<int32_t> tpag;
+  bool present = true;
+};
+
+// The records a room entry lists (ten, fourteen, nine and twelve words).
+struct RoomBackgroundEntry {
+  bool visible = false;
+  bool foreground = false;
+  int32_t index = -1;
+  int32_t x = 0, y = 0;
+  bool htiled = true, vtiled = true;
+  int32_t hspeed = 0, vspeed = 0;
+  bool stretch = false;
+};
+
+struct RoomViewEntry {
+  bool visible = false;
+  int32_t xview = 0, yview = 0, wview = 640, hview = 480;
+  int32_t xport = 0, yport = 0, wport = 640, hport = 480;
+  int32_t hborder = 32, vborder = 32, hspeed = -1, vspeed = -1, object = -1;
+};
+
+// An instance entry; its creation code word is the offset of `codeText` when there is one, else
+// `codeWord` (a code index with a CODE chunk, -1 none; without one 0 is none).
+struct RoomInstanceEntry {
+  int32_t x = 0, y = 0, object = 0, id = 0;
+  std::optional<std::string> codeText;
+  int32_t codeWord = -1;
+  float xscale = 1.0f, yscale = 1.0f;
+  uint32_t colour = 0xFFFFFFFFu;
+  float angle = 0.0f;
+};
+
+struct RoomTileEntry {
+  int32_t x = 0, y = 0, background = 0, left = 0, top = 0, width = 16, height = 16, depth = 0, id = 0;
+  float xscale = 1.0f, yscale = 1.0f;
+  uint32_t colour = 0xFFFFFFFFu;
+};
+
+// One room entry (label "room#I"); its lists follow it ("room#I:bgnd", ":view", ":inst", ":tile",
+// each item "...#K"). The physics words are written from header version 6 on, laid out by the
+// last header written. The creation code word is as for instances. A list given as absent
+// writes offset 0.
+struct RoomEntry {
+  std::optional<std::string> name;
+  std::optional<std::string> caption;
+  int32_t width = 640, height = 480, speed = 30;
+  bool persistent = false;
+  uint32_t colour = 0xC0C0C0;
+  bool showColour = true;
+  std::optional<std::string> codeText;
+  int32_t codeWord = -1;
+  uint32_t flags = 0;  // bit 0 views enabled, bit 1 clear window, bit 2 do not clear the display
+  std::optional<std::vector<RoomBackgroundEntry>> backgrounds = std::vector<RoomBackgroundEntry>(8);
+  std::optional<std::vector<RoomViewEntry>> views = std::vector<RoomViewEntry>(8);
+  std::optional<std::vector<RoomInstanceEntry>> instances = std::vector<RoomInstanceEntry>();
+  std::optional<std::vector<RoomTileEntry>> tiles = std::vector<RoomTileEntry>();
+  bool physics = false;
+  float gravityX = 0.0f, gravityY = 10.0f, pixelsToMetres = 0.1f;
+  bool present = true;
+};
+
 // A change made to the laid-out file.
 struct Corruption {
   enum class Kind {
@@ -401,6 +470,11 @@ class GameDataBuilder {
   GameDataBuilder& Objt(const std::vector<ObjectEntry>& objects);
   GameDataBuilder& Scpt(const std::vector<ScriptEntry>& scripts);
   GameDataBuilder& Tmln(const std::vector<TimeLineEntry>& timeLines);
+  // "BGND" and "ROOM": the common resource table, then each entry ("bgnd#I", "room#I") and for a
+  // room its lists. A room stretching a background reads that background's size, so BGND comes
+  // before ROOM in the file.
+  GameDataBuilder& Bgnd(const std::vector<BackgroundEntry>& backgrounds);
+  GameDataBuilder& Room(const std::vector<RoomEntry>& rooms);
   // The debug companion file's chunks (a second file built the same way; its strings still need
   // a string chunk, which the companion's walk steps over).
   // "DBGI": a count, then one offset per code entry to its line table (a count of words, then

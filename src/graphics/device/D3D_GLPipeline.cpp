@@ -141,8 +141,10 @@ uniform mat4 u_worldView;
 uniform mat4 u_projection;
 SHADE out vec4 v_colour;
 out vec2 v_texcoord;
+#ifdef FOG
 noperspective out float v_fogZ;
 out float v_fogW;
+#endif
 #ifdef LIGHTING
 uniform mat3 u_normalMatrix;
 uniform vec3 u_ambient;
@@ -187,17 +189,24 @@ void main() {
   v_colour = a_colour;
 #endif
   v_texcoord = a_texcoord;
+#ifdef FOG
   v_fogZ = clip.w != 0.0 ? clip.z / clip.w : 0.0;
   v_fogW = clip.w;
+#endif
   gl_Position = ClipFromDevice(clip);
 }
 )";
 
+// The variants: STAGE_MODULATE (texel x diffuse colour for colour and alpha), STAGE_DIFFUSE (the
+// same without a texture: the diffuse colour), otherwise the general stage; ALPHA_TEST and FOG
+// only when they are on, so that the common 2-D draw runs the shortest program.
 const char kFragmentShader[] = R"(
 SHADE in vec4 v_colour;
 in vec2 v_texcoord;
+#ifdef FOG
 noperspective in float v_fogZ;
 in float v_fogW;
+#endif
 uniform sampler2D u_texture;
 uniform int u_hasTexture;
 uniform ivec3 u_colourStage;  // operation, argument 1, argument 2
@@ -228,15 +237,23 @@ bool Passes(int func, int a, int ref) {
   return true;
 }
 void main() {
+#if defined(STAGE_MODULATE)
+  vec4 colour = texture(u_texture, v_texcoord) * v_colour;
+#elif defined(STAGE_DIFFUSE)
+  vec4 colour = v_colour;
+#else
   vec4 texel = u_hasTexture != 0 ? texture(u_texture, v_texcoord) : vec4(1.0);
   vec4 colour = vec4(Stage(u_colourStage, v_colour, texel).rgb, Stage(u_alphaStage, v_colour, texel).a);
-  if (u_alphaFunc != 0 && !Passes(u_alphaFunc, int(floor(colour.a * 255.0 + 0.5)), u_alphaRef)) discard;
-  if (u_fogMode != 0) {
-    float d = u_fogMode == 1 ? v_fogZ : v_fogW;
-    float f = u_fogEnd != u_fogStart ? clamp((u_fogEnd - d) / (u_fogEnd - u_fogStart), 0.0, 1.0)
-                                     : (d < u_fogEnd ? 1.0 : 0.0);
-    colour.rgb = mix(u_fogColour, colour.rgb, f);
-  }
+#endif
+#ifdef ALPHA_TEST
+  if (!Passes(u_alphaFunc, int(floor(colour.a * 255.0 + 0.5)), u_alphaRef)) discard;
+#endif
+#ifdef FOG
+  float d = u_fogMode == 1 ? v_fogZ : v_fogW;
+  float f = u_fogEnd != u_fogStart ? clamp((u_fogEnd - d) / (u_fogEnd - u_fogStart), 0.0, 1.0)
+                                   : (d < u_fogEnd ? 1.0 : 0.0);
+  colour.rgb = mix(u_fogColour, colour.rgb, f);
+#endif
   o_colour = colour;
 }
 )";
@@ -483,13 +500,17 @@ void GLPipeline::ApplyFixedState() {
   m_samplersDirty = m_texturesDirty = 0;
 }
 
-GLPipeline::Program* GLPipeline::ProgramFor(bool flat, bool lighting) {
-  Program*& slot = m_programs[(flat ? 1 : 0) | (lighting ? 2 : 0)];
+GLPipeline::Program* GLPipeline::ProgramFor(uint32_t variant) {
+  Program*& slot = m_programs[variant];
   if (slot != nullptr) return slot->id != 0 ? slot : nullptr;
   slot = new Program;
   std::string head = "#version 330 core\n";
-  head += flat ? "#define SHADE flat\n" : "#define SHADE smooth\n";
-  if (lighting) head += "#define LIGHTING\n";
+  head += (variant & kVariantFlat) ? "#define SHADE flat\n" : "#define SHADE smooth\n";
+  if (variant & kVariantLighting) head += "#define LIGHTING\n";
+  if (variant & kVariantModulate) head += "#define STAGE_MODULATE\n";
+  if (variant & kVariantDiffuse) head += "#define STAGE_DIFFUSE\n";
+  if (variant & kVariantAlphaTest) head += "#define ALPHA_TEST\n";
+  if (variant & kVariantFog) head += "#define FOG\n";
   const GLuint vs = CompileShader(GL_VERTEX_SHADER, head + kGLClipFromDevice + kVertexShader);
   const GLuint fs = CompileShader(GL_FRAGMENT_SHADER, head + kFragmentShader);
   if (vs == 0 || fs == 0) {
@@ -563,12 +584,12 @@ void GLPipeline::Upload(Program& p) {
               static_cast<GLint>(stage[D3DTSS_ALPHAARG2]));
 
   const uint32_t alphaFunc = rs[D3DRS_ALPHAFUNC];
-  const bool alphaTest = rs[D3DRS_ALPHATESTENABLE] != 0 && alphaFunc >= D3DCMP_NEVER && alphaFunc < D3DCMP_ALWAYS;
+  const bool alphaTest = AlphaTestOn();
   glUniform1i(p.alphaFunc, alphaTest ? static_cast<GLint>(alphaFunc) : 0);
   const uint32_t ref = rs[D3DRS_ALPHAREF];
   glUniform1i(p.alphaRef, static_cast<GLint>(ref > 256 ? 256 : ref));
 
-  const bool fog = rs[D3DRS_FOGENABLE] != 0 && rs[D3DRS_FOGTABLEMODE] == D3DFOG_LINEAR;
+  const bool fog = FogOn();
   glUniform1i(p.fogMode, !fog ? 0 : projection.m[11] == 1.0f ? 2 : 1);
   glUniform1f(p.fogStart, FloatOf(rs[D3DRS_FOGSTART]));
   glUniform1f(p.fogEnd, FloatOf(rs[D3DRS_FOGEND]));
@@ -625,6 +646,33 @@ void GLPipeline::Upload(Program& p) {
   glUniform1fv(p.lightRange, kD3DLights, range);
 }
 
+bool GLPipeline::AlphaTestOn() const {
+  const uint32_t alphaFunc = m_render[D3DRS_ALPHAFUNC];
+  return m_render[D3DRS_ALPHATESTENABLE] != 0 && alphaFunc >= D3DCMP_NEVER && alphaFunc < D3DCMP_ALWAYS;
+}
+
+bool GLPipeline::FogOn() const {
+  return m_render[D3DRS_FOGENABLE] != 0 && m_render[D3DRS_FOGTABLEMODE] == D3DFOG_LINEAR;
+}
+
+uint32_t GLPipeline::Variant() const {
+  uint32_t variant = 0;
+  if (m_render[D3DRS_SHADEMODE] == D3DSHADE_FLAT) variant |= kVariantFlat;
+  if (m_render[D3DRS_LIGHTING] != 0) variant |= kVariantLighting;
+  // Stage 0 multiplying the texel (white without a texture) by the diffuse colour, for colour
+  // and alpha alike.
+  const uint32_t* stage = m_stage[0];
+  auto modulates = [](uint32_t op, uint32_t a1, uint32_t a2) {
+    return op == D3DTOP_MODULATE && ((a1 == D3DTA_TEXTURE) != (a2 == D3DTA_TEXTURE));
+  };
+  if (modulates(stage[D3DTSS_COLOROP], stage[D3DTSS_COLORARG1], stage[D3DTSS_COLORARG2]) &&
+      modulates(stage[D3DTSS_ALPHAOP], stage[D3DTSS_ALPHAARG1], stage[D3DTSS_ALPHAARG2]))
+    variant |= m_textures[0] != 0 ? kVariantModulate : kVariantDiffuse;
+  if (AlphaTestOn()) variant |= kVariantAlphaTest;
+  if (FogOn()) variant |= kVariantFog;
+  return variant;
+}
+
 GLPipeline::Layout& GLPipeline::LayoutFor(uint32_t fvf) {
   for (Layout* layout = m_layouts; layout != nullptr; layout = layout->next) {
     if (layout->fvf == fvf) return *layout;
@@ -646,7 +694,7 @@ bool GLPipeline::Prepare(uint32_t fvf, GLuint buffer, uint64_t bufferId, uint32_
                          uint32_t viewportWidth, uint32_t viewportHeight) {
   ApplyFixedState();
   const bool lighting = m_render[D3DRS_LIGHTING] != 0;
-  Program* program = ProgramFor(m_render[D3DRS_SHADEMODE] == D3DSHADE_FLAT, lighting);
+  Program* program = ProgramFor(Variant());
   if (program == nullptr) return false;
   glUseProgram(program->id);
   if (program->serial != m_serial || program->viewportWidth != viewportWidth ||

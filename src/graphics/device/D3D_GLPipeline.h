@@ -7,10 +7,11 @@
 //     and compare, culling (D3DCULL_CCW culls GL back faces, D3DCULL_CW front faces, with GL's
 //     front faces counter-clockwise), fill mode, colour write mask, stencil, and one sampler
 //     object per texture unit 0..8 (point or linear without mipmaps, repeat or clamp to edge);
-//   - the program, one variant per shading mode (flat: the first vertex's colour) and lighting,
-//     compiled on first use, and its uniforms: the transforms with the device's clip
-//     conversion (kGLClipFromDevice), stage 0's colour and alpha operations (select argument 1,
-//     select argument 2, modulate or disable; arguments are the texture or the diffuse colour,
+//   - the program, one variant per shading mode (flat: the first vertex's colour), lighting,
+//     the common stage-0 operation (texel times diffuse colour, or the diffuse colour alone
+//     without a texture), alpha testing and fog, each compiled on first use, and its
+//     uniforms: the transforms with the device's clip conversion (kGLClipFromDevice), stage
+//     0's colour and alpha operations (select argument 1, select argument 2, modulate or disable; arguments are the texture or the diffuse colour,
 //     a stage without a texture reads opaque white), the alpha test (round(a x 255) compared
 //     with the reference as integers), linear table fog (the distance is the depth z, or the
 //     eye-space w when the projection's _34 is 1; the colour is mixed towards the fog colour,
@@ -70,7 +71,18 @@ class GLPipeline {
 
   void SetDefaults();
   void ApplyFixedState();
-  Program* ProgramFor(bool flat, bool lighting);
+  // Program variants, compiled on first use.
+  static constexpr uint32_t kVariantFlat = 1;
+  static constexpr uint32_t kVariantLighting = 2;
+  static constexpr uint32_t kVariantModulate = 4;  // stage 0: texel x diffuse
+  static constexpr uint32_t kVariantDiffuse = 8;   // the same without a texture
+  static constexpr uint32_t kVariantAlphaTest = 16;
+  static constexpr uint32_t kVariantFog = 32;
+  static constexpr uint32_t kVariants = 64;
+  uint32_t Variant() const;
+  bool AlphaTestOn() const;
+  bool FogOn() const;
+  Program* ProgramFor(uint32_t variant);
   void Upload(Program& program);
   Layout& LayoutFor(uint32_t fvf);
 
@@ -88,6 +100,6 @@ class GLPipeline {
   uint32_t m_texturesDirty = 0;  // bit per unit
   uint64_t m_serial = 1;         // grows with every change the uniforms read
   GLuint m_samplers[kD3DTextureStages] = {};
-  Program* m_programs[4] = {};
+  Program* m_programs[kVariants] = {};
   Layout* m_layouts = nullptr;  // a short list, one per layout drawn
 };

@@ -1,0 +1,3 @@
+#include "particle/Particle_Effect.h"
+
+void Effect_Clear() {}
