@@ -10,8 +10,13 @@
 //     "scripts": [ {"name": "scr_add", "file": "scr_add.gml"} ],
 //     "objects": [ {"name": "obj_player", "depth": 0, "visible": true, "solid": false,
 //                   "persistent": false, "parent": "obj_base",
-//                   "events": {"create": "player_create.gml", "step": "player_step.gml"}} ]
+//                   "events": {"create": "player_create.gml", "step": "player_step.gml"}} ],
+//     "rooms": [ {"name": "room_first", "width": 640, "height": 480, "speed": 30,
+//                 "persistent": false, "code": "room_first.gml",
+//                 "instances": [ {"object": "obj_player", "x": 32, "y": 48, "code": "p1.gml"} ]} ]
 //   }
+//
+// Rooms are played in manifest order; instance ids are given in order from 100001.
 //
 // Event keys: "create", "destroy", "alarm0".."alarm11", "begin_step", "step", "end_step",
 // "draw", "outside", "boundary", "game_start", "game_end", "room_start", "room_end",
@@ -187,8 +192,40 @@ GameDataBuilder Pack(const fs::path& folder) {
     objects.push_back(object);
   }
 
+  std::vector<testsupport::RoomEntry> rooms;
+  int32_t nextId = 100001;
+  for (json_object* entry : Array(manifest, "rooms", "game.json")) {
+    testsupport::RoomEntry room;
+    const std::string what = "room " + Text(entry, "name", "a room");
+    room.name = Text(entry, "name", what);
+    room.width = Int(entry, "width", what, 640);
+    room.height = Int(entry, "height", what, 480);
+    room.speed = Int(entry, "speed", what, 30);
+    room.persistent = Flag(entry, "persistent", what, false);
+    room.codeWord = 0;  // the file holds no compiled code: 0 is no creation code
+    if (Member(entry, "code") != nullptr) room.codeText = ReadText(folder, Text(entry, "code", what));
+    std::vector<testsupport::RoomInstanceEntry> instances;
+    for (json_object* item : Array(entry, "instances", what)) {
+      testsupport::RoomInstanceEntry instance;
+      const std::string objectName = Text(item, "object", what + ": an instance");
+      const auto found = objectIndex.find(objectName);
+      if (found == objectIndex.end()) throw PackError(what + ": " + objectName + " is no object");
+      instance.object = found->second;
+      instance.x = Int(item, "x", what, 0);
+      instance.y = Int(item, "y", what, 0);
+      instance.id = nextId++;
+      instance.codeWord = 0;
+      if (Member(item, "code") != nullptr) instance.codeText = ReadText(folder, Text(item, "code", what));
+      instances.push_back(instance);
+    }
+    room.instances = instances;
+    rooms.push_back(room);
+  }
+
   GameDataBuilder builder;
   testsupport::GameHeader header;
+  for (size_t i = 0; i < rooms.size(); ++i) header.roomOrder.push_back(static_cast<int32_t>(i));
+  header.lastInstanceId = nextId - 1;
   header.name = name;
   header.projectName = name;
   header.displayName = name;
@@ -196,6 +233,7 @@ GameDataBuilder Pack(const fs::path& folder) {
   builder.OptnNew();
   if (!scripts.empty()) builder.Scpt(scripts);
   if (!objects.empty()) builder.Objt(objects);
+  if (!rooms.empty()) builder.Room(rooms);
   builder.Strg();
   return builder;
 }
