@@ -53,6 +53,9 @@ void TConsole::Write(const char* text) {
   } else if (target_ == 0 && g_LogSettings.outputWanted) {
     AppendToLog(g_LogSettings.outputFile, buffer);
   }
+  // What concerns the game's author also reaches standard output, where a terminal or a test
+  // harness running the game reads it.
+  if (target_ == 0) std::fputs(buffer, stdout);
   std::fflush(stdout);
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "debug/Debug_Overlay.h"
 
@@ -28,6 +29,11 @@ struct DebugState {
   // Debug mode (-debug, or the options file's "Debug" key): the game asks for the debugger.
   bool DebugMode = false;
   uint32_t DebugOverlayFlags = 0;
+  // The debugger link (the options file's "NewDebugger" and "debugIP" keys): wanted or not, and
+  // the host and port to reach (port 0 when none was given).
+  bool NewDebugger = false;
+  std::string debuggerAddress;
+  int32_t debuggerPort = 0;
   DebugOverlayState overlay;
   // Whether the profiler is collecting (debug/Profiler.h).
   bool profilerActive = false;

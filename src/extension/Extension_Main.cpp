@@ -30,6 +30,8 @@ bool Extension_Load(BoundedReader& chunk) {
   return true;
 }
 
+bool Extension_Prepare() { return true; }
+
 bool Extension_Initialise() { return true; }
 
 bool Extension_Finalise() { return true; }

@@ -55,3 +55,7 @@ void RegisterTuvoVariables();
 // Reads the extension chunk ("EXTN") into the table.
 // Until that work lands, the payload is recorded (support/PendingChunk.h) and accepted.
 bool Extension_Load(BoundedReader& chunk);
+
+// Prepares the extension packages after loading, before any code is compiled. The table holds
+// only functions and nothing of them needs preparing: true.
+bool Extension_Prepare();

@@ -1,18 +1,32 @@
 #include "run/Run_Global.h"
 
+#include <cerrno>
+#include <cstdlib>
+
 #include "os/OS_Clock.h"
 #include "os/OS_Messages.h"
 #include "os/OS_Paths.h"
+#include "run/Run_Frame.h"
 
 namespace {
-constexpr int64_t kFrameMicroseconds = 1000000 / 60;
 
 // The run state of the pass (InitRunGlobals sets it).
 struct RunState {
   int32_t newRoom = kNewRoomNone;
-  int64_t lastWake = 0;
 };
 RunState g_run;
+
+// RUNNER_FRAMES: a positive decimal count of steps, 0 (no limit) for anything else.
+int64_t FrameLimitFromEnvironment() {
+  const char* text = std::getenv("RUNNER_FRAMES");
+  if (text == nullptr) return 0;
+  char* end = nullptr;
+  errno = 0;
+  const long long value = std::strtoll(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || value <= 0) return 0;
+  return value;
+}
+
 }  // namespace
 
 int32_t Run_GetNewRoom() { return g_run.newRoom; }
@@ -22,14 +36,9 @@ void Run_SetNewRoom(int32_t code) { g_run.newRoom = code; }
 void InitRunGlobals() {
   Run_SetRunning(false);
   g_run = RunState{};
-  g_run.lastWake = Timing_GetMicroseconds();
-}
-
-void RunMainTick() {
-  const int64_t elapsed = Timing_GetMicroseconds() - g_run.lastWake;
-  if (elapsed >= 0 && elapsed < kFrameMicroseconds) Timing_Wait(kFrameMicroseconds - elapsed);
-  g_run.lastWake = Timing_GetMicroseconds();
-  if (g_run.newRoom == kNewRoomEndGame || g_run.newRoom == kNewRoomQuit) Run_SetRunning(false);
+  g_FrameLoop = FrameLoopState{};
+  g_FrameLoop.frameLimit = FrameLimitFromEnvironment();
+  g_FrameLoop.lastWake = Timing_GetMicroseconds();
 }
 
 void FreeRunGlobals() { FreeGamePaths(); }

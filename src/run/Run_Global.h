@@ -8,6 +8,7 @@
 // (room/Event_Dispatch.h).
 constexpr int32_t kNewRoomNone = -1;
 constexpr int32_t kNewRoomEndGame = -100;  // ends the frame loop (the game ends)
+constexpr int32_t kNewRoomRestart = -200;  // the game ends and starts again in the same process
 constexpr int32_t kNewRoomQuit = -400;     // ends the frame loop (a fatal error: the game quits)
 
 int32_t Run_GetNewRoom();
@@ -15,12 +16,9 @@ void Run_SetNewRoom(int32_t code);
 
 // ---- One pass of the restart loop ----
 
-// The run state at the start of a pass: the running flag cleared, no room change requested.
+// The run state at the start of a pass: the running flag cleared, no room change requested, the
+// frame loop's state fresh (with the step limit of RUNNER_FRAMES, a positive count, when set).
 void InitRunGlobals();
-// One tick of the frame loop: waits out the rest of the frame (at 60 frames per second) and then
-// acts on the new-room code; ending the game (kNewRoomEndGame) or quitting (kNewRoomQuit) clears
-// the running flag.
-void RunMainTick();
 // ---- Game and room start and end (room/Room_Run.cpp) ----
 
 // Starts the game: builds the per-event object lists, resets score (0), lives (-1), the cursor

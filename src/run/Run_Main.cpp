@@ -8,6 +8,7 @@
 #include "os/OS_Window.h"
 #include "platform/MemoryManager.h"
 #include "run/Run_CommandLine.h"
+#include "run/Run_Frame.h"
 #include "run/Run_Global.h"
 #include "run/Run_Startup.h"
 #include "run/Runtime_Reset.h"

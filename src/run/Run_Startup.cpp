@@ -1,9 +1,23 @@
 #include "run/Run_Startup.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
+#include "background/Background_Main.h"
 #include "base/VCL.h"
+#include "code/Code_Compile.h"
+#include "code/Code_CodeGen.h"
+#include "code/Code_Constant.h"
+#include "code/Code_Function.h"
+#include "code/VM_Exec.h"
+#include "code/VM_Variables.h"
+#include "debug/Debug_State.h"
+#include "graphics/Graphics_D3D.h"
+#include "graphics/Graphics_Frame.h"
+#include "graphics/Graphics_Texture.h"
+#include "object/Object_Lists.h"
+#include "object/Object_Main.h"
 #include "os/MessageBox.h"
 #include "os/OS_Clock.h"
 #include "os/OS_Messages.h"
@@ -11,10 +25,24 @@
 #include "os/OS_Platform.h"
 #include "os/OS_Window.h"
 #include "platform/MemoryManager.h"
+#include "room/Event_Dispatch.h"
+#include "room/Instance_Class.h"
+#include "room/Instance_Variables.h"
+#include "room/Room_Run.h"
 #include "run/Run_CommandLine.h"
+#include "run/Run_Frame.h"
 #include "run/Run_Global.h"
 #include "run/Run_Main.h"
+#include "run/Run_Score.h"
 #include "runner/GameData.h"
+#include "runner/Runner_Main.h"
+#include "script/Script_Main.h"
+#include "sound/Sound_Main.h"
+#include "sprite/Sprite_Main.h"
+#include "support/CRC32.h"
+#include "support/Support_File.h"
+#include "timeline/TimeLine_Main.h"
+#include "variable/Variable_Main.h"
 
 namespace {
 
@@ -40,37 +68,125 @@ void FreeSwitchRequest() {
   Replace(g_switch.saveDirectory, nullptr);
 }
 
+// The debugger server of a game built for debugging. No debugger server can be made by this
+// runtime, so a start that asks for one says it failed and the game starts normally.
+void StartDebugServer() {
+  const GameHeaderInfo& header = g_GameData.headerInfo;
+  if ((header.debugFlags & 0xFF) != 0) return;
+  if (!g_Debug.DebugMode) {
+    g_Debug.NewDebugger = true;
+  } else if (!g_Debug.NewDebugger) {
+    return;
+  }
+  OutputConsole->Output("Start debug server\n");
+  OutputConsole->Output("Failed to create debug server\n");
+}
+
+// The main window, sized as the game header says; hidden until the first frame is shown.
+void CreateGameWindow(int32_t width, int32_t height) {
+  const char* name = g_GameData.headerInfo.displayName != nullptr ? g_GameData.headerInfo.displayName : "";
+  OS_Window().createWindow(name, 0, 0, width, height, kOSWindowOpenGL | kOSWindowHidden);
+}
+
 }  // namespace
 
 bool InitRunner() {
   EmbeddedFiles_SetTable(EmbeddedFiles_ProgramTable());
   Timing_Init();
   InitPlatformUI();  // without it the game runs on with no window
+  InitCRC32Table();
+  File_CreateTempDirectory();
+  RegisterBuiltinConstants();
   InitRunGlobals();
+  InitBuiltinVariables();
+  HighScore_Clear();
+  RelinkQueue.Reset();
+  DepthChangeQueue.Reset();
   PumpMessages();
   return true;
 }
 
 bool StartRunner() {
-  const char* path = GetGameFilePath();
-  if (path == nullptr) {
-    OS_ShowMessageBox("runner", "No game data file: there is no data.win beside the program and no -game FILE was given.",
-                      MessageBoxKind::Ok, true);
+  DebugConsole->Output("\n***************************************\n*     Tuvo Games Runner v%d.%d(%d)[r%d]    *\n***************************************\t \n",
+                       1, 4, 1522, 787878);
+  if (!RunnerLoadGame()) return false;
+  DebugConsole->Output("Get Resolution\n");
+  if (!GameData_ScanHeader()) {
+    ShowMessage("The game data file could not be read.");
     return false;
   }
-  if (!RunnerLoadGame(path)) {
-    const std::string text = std::string("The game data file \"") + path + "\" could not be loaded.";
-    OS_ShowMessageBox("runner", text.c_str(), MessageBoxKind::Ok, true);
+  const GameHeaderInfo& header = g_GameData.headerInfo;
+  DebugConsole->Output("Create Window\n");
+  CreateGameWindow(header.windowWidth, header.windowHeight);
+  DebugConsole->Output("Init Graphics\n");
+  if (!Game_InitGraphics()) return false;
+  DebugConsole->Output("IO Init\n");
+  DebugConsole->Output("Process Messages\n");
+  PumpMessages();
+  DebugConsole->Output("Splash!\n");
+  DebugConsole->Output("Start Frame\n");
+  GR_D3D_Start_Frame();
+  DebugConsole->Output("Part Create Textures\n");
+  DebugConsole->Output("Debug Init Remote Interface\n");
+  DebugConsole->Output("VM Init\n");
+  VMInit();
+  StartDebugServer();
+  DebugConsole->Output("Create Score Form\n");
+  DebugConsole->Output("Create Load Form\n");
+  DebugConsole->Output("Create Error Form\n");
+  DebugConsole->Output("Do The Work\n");
+  return PrepareGame();
+}
+
+bool PrepareGame() {
+  std::srand(2101988);
+  if (!LoadGameData()) {
+    DebugConsole->Output("Failed to load the game\n");
+    ShowMessage("The game data file could not be read.");
     return false;
   }
+  InitGlobalVariables();
+  DebugConsole->Output("PrepareGame()\n");
+  if (!Game_PrepareResources()) return false;
+  DebugConsole->Output("Run_Start\n");
   Run_Start();
   return true;
 }
 
-void Run_Start() { Run_SetRunning(true); }
+void Run_Start() {
+  if (!Run_IsRunning()) {
+    Run_SetRunning(true);
+    StartGame();
+  }
+  Run_SetRunning(true);
+  g_FrameLoop.debuggerPaused = false;
+  EnterMainLoop();
+}
 
 void ShutdownRunner() {
+  FreeConstants();
+  FreeBuiltinFunctions();
+  FreeArgumentSlots();
+  Compiler_Shutdown();
+  CodeGen_Shutdown();
+  Room_RunReset();
+  Instance_DeleteAll();
+  ObjectLists_Free();
+  Object_FreeAll();
+  Object_Finalise();
+  Sprite_FreeAll();
+  File_DeleteTempDirectory();
+  GraphicsPrintFPSStats();
+  Background_FreeAll();
+  GR_Texture_FreeAll();
+  Script_FreeAll();
+  FreeVariables();
+  FreeLibraryInitCode();
+  TimeLine_FreeAll();
   GameData_Free();
+  Sound_ClearList();
+  VCL_Shutdown();
+  GR_D3D_Finish();
   OS_Window().destroyWindow();
   ShutdownPlatformUI();
 }
@@ -80,6 +196,8 @@ void Run_RequestGameSwitch(const char* target, const char* exitBackPath, const c
   Replace(g_switch.exitBackPath, exitBackPath);
   Replace(g_switch.saveDirectory, saveDirectory);
 }
+
+bool Run_GameSwitchPending() { return g_switch.target != nullptr; }
 
 bool Run_SwitchedWithExitBack() { return g_switch.switchedWithExitBack; }
 

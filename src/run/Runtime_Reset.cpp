@@ -19,9 +19,12 @@
 #include "room/Room_Main.h"
 #include "room/Room_Run.h"
 #include "run/Run_CommandLine.h"
+#include "run/Run_Frame.h"
 #include "run/Run_Global.h"
+#include "run/Run_Score.h"
 #include "run/Run_Startup.h"
 #include "runner/GameData.h"
+#include "runner/Runner_Main.h"
 #include "script/Script_Main.h"
 #include "sound/Audio_Main.h"
 #include "support/LoadSave.h"
@@ -42,6 +45,7 @@ void Runtime_Reset(RuntimeResetScope scope) {
   // loaded game and the managers made from it, then what scripts made.
   Room_RunReset();
   GameData_Free();
+  Runner_ResetLoadState(!pass);
   Script_FreeAll();
   TimeLine_FreeAll();
   Object_FreeAll();
@@ -72,7 +76,9 @@ void Runtime_Reset(RuntimeResetScope scope) {
   Debug_TakeLog();
   SoundDisabled = false;
   Run_SetRunning(false);
-  Run_SetNewRoom(0);
+  Run_SetNewRoom(kNewRoomNone);
+  g_FrameLoop = FrameLoopState{};
+  HighScore_Clear();
   OS_DiscardQuitMessages();
 
   // The paths of the game, and what the command line and a game switch leave for the next pass.

@@ -460,14 +460,9 @@ bool ReadGameFile(const char* path) {
 
 }  // namespace
 
-bool RunnerLoadGame(const char* path) {
-  GameData_Free();
-  const bool ok = ReadGameFile(path) && GameData_ScanHeader() && LoadGameData();
-  if (!ok) {
-    DebugConsole->Output("Failed to load the game\n");
-    GameData_Free();
-  }
-  return ok;
+bool GameData_ReadFile(const char* path) {
+  if (g_GameData.GameImage != nullptr) GameData_Free();
+  return ReadGameFile(path);
 }
 
 // ---- The first pass ---------------------------------------------------------------------------
@@ -523,7 +518,10 @@ bool GameData_ScanHeader() {
 
 // ---- The main pass ----------------------------------------------------------------------------
 
-bool LoadGameData() { return GameData_ProcessChunks(); }
+bool LoadGameData() {
+  DebugConsole->Output("LoadGameData()\n");
+  return GameData_ProcessChunks();
+}
 
 bool GameData_ProcessChunks() {
   InitialiseEverything();

@@ -26,15 +26,16 @@ struct GameCodeEntry;
 bool GameData_LoadImage(const uint8_t* bytes, size_t size);
 // The first pass over the loaded image; runs once per image. False when the file is refused.
 bool GameData_ScanHeader();
-// The main pass (after the first); runs once per image. False when the file is refused or held a
-// chunk of unknown kind (every other chunk is still read then).
+// The main pass (after the first), after logging "LoadGameData()\n"; runs once per image. False
+// when the file is refused or held a chunk of unknown kind (every other chunk is still read then).
 bool LoadGameData();
 // Releases the image and everything that points into it or was made from it, so that another
 // file can be loaded in the same process.
 void GameData_Free();
-// Reads the file at `path` whole and runs both passes. On any failure logs
-// "Failed to load the game\n", releases what was loaded and answers false.
-bool RunnerLoadGame(const char* path);
+// Reads the file at `path` whole as the game image (a loaded image is released first; a debug
+// companion loaded beside no image is kept). Only a regular file is read, and only when its FORM
+// header agrees with its size. False, with the reason logged and no image, otherwise.
+bool GameData_ReadFile(const char* path);
 
 // ---- The image -------------------------------------------------------------------------------
 

@@ -28,3 +28,5 @@ bool Audio_WAVs(BoundedReader& chunk, int32_t /*group*/) {
   PendingChunk_Record("Audio_WAVs", chunk);
   return true;
 }
+
+void Audio_Prepare() {}

@@ -25,3 +25,6 @@ bool AudioGroup_Load(BoundedReader& chunk);
 // Binds the sounds of audio group `group` to their data in the audio data chunk ("AUDO").
 // Until that work lands, the payload is recorded (support/PendingChunk.h) and accepted.
 bool Audio_WAVs(BoundedReader& chunk, int32_t group);
+
+// Prepares the audio engine's sounds after the legacy ones. There are none to prepare.
+void Audio_Prepare();

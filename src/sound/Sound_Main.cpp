@@ -23,3 +23,7 @@ bool Wave_Init(BoundedReader& chunk) {
 }
 
 void Sound_ClearList() { g_SoundNames.FreeAll(); }
+
+bool Sound_InitHardware() { return true; }
+
+bool Sound_Prepare() { return true; }

@@ -20,3 +20,8 @@ bool Wave_Init(BoundedReader& chunk);
 
 // Empties the sound list and the sound-name list.
 void Sound_ClearList();
+
+// Starts the sound hardware for the legacy player. No sound device is opened: true.
+bool Sound_InitHardware();
+// Prepares the legacy sounds after loading. There are no sound records to prepare: true.
+bool Sound_Prepare();

@@ -54,7 +54,7 @@ class CodeErrorTest : public testsupport::RuntimeTest {
   }
   void ExpectGameGoesOn() {
     EXPECT_FALSE(Error_IsEnding());
-    EXPECT_EQ(Run_GetNewRoom(), 0);
+    EXPECT_EQ(Run_GetNewRoom(), kNewRoomNone);  // no room change asked for
     EXPECT_TRUE(Run_IsRunning());
   }
 

@@ -71,10 +71,15 @@ class RestartLoopTest : public RuntimeTest {
     fs::current_path(m_oldCwd);
     RuntimeTest::TearDown();
   }
-  // A game file that loads: a header and nothing else.
+  // A game file that loads and starts: a header and one empty room.
   std::string WriteGame(const std::string& name) {
     GameDataBuilder builder;
-    builder.Gen8().Strg();
+    GameHeader header;
+    header.roomOrder = {0};
+    RoomEntry room;
+    room.name = "room0";
+    room.codeWord = 0;  // no creation code (the file holds no compiled code)
+    builder.Gen8(header).Room({room}).Strg();
     const std::vector<uint8_t> bytes = builder.Build();
     const std::string path = m_root + "/" + name;
     FILE* out = std::fopen(path.c_str(), "wb");
@@ -95,7 +100,7 @@ class RestartLoopTest : public RuntimeTest {
 TEST_F(RestartLoopTest, WithoutAGameThePassFailsWithAMessage) {
   EXPECT_EQ(RunRestartLoop("\"runner\""), 1);
   ASSERT_EQ(m_boxes.boxes().size(), 1u);
-  EXPECT_NE(m_boxes.boxes()[0].text.find("No game data file"), std::string::npos);
+  EXPECT_NE(m_boxes.boxes()[0].text.find("Unable to find game!!: no game file was named"), std::string::npos);
 
   EXPECT_EQ(RunRestartLoop("\"runner\" -game \"no such.win\""), 1);
   ASSERT_EQ(m_boxes.boxes().size(), 2u);

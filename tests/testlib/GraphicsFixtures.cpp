@@ -1,7 +1,5 @@
 #include "testlib/GraphicsFixtures.h"
 
-#include <dlfcn.h>
-
 #include "debug/Debug_Overlay.h"
 #include "debug/Debug_State.h"
 #include "graphics/Graphics_Batch.h"
@@ -14,13 +12,6 @@
 #include "graphics/device/D3D_GL.h"
 
 namespace {
-
-// Mesa's driver is unloaded when the last context goes, and LeakSanitizer then reports its
-// allocations as leaks of an unknown module. Keeping it loaded for the whole process avoids that.
-__attribute__((constructor)) void KeepMesaLoaded() {
-  const char* libraries[] = {"libEGL_mesa.so.0", "libglapi.so.0", "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so"};
-  for (const char* library : libraries) dlopen(library, RTLD_NOW | RTLD_NODELETE);
-}
 
 testsupport::FakeDisplay g_display;
 

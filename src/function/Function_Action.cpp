@@ -1,0 +1,3 @@
+#include "function/Function_Action.h"
+
+void RegisterActionFunctions() {}

@@ -1,0 +1,3 @@
+#include "function/Function_Buffer.h"
+
+void RegisterBufferFunctions() {}

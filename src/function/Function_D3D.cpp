@@ -1,0 +1,3 @@
+#include "function/Function_D3D.h"
+
+void RegisterD3DFunctions() {}

@@ -1,0 +1,3 @@
+#include "function/Function_File.h"
+
+void RegisterFileFunctions() {}

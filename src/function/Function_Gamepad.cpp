@@ -1,0 +1,3 @@
+#include "function/Function_Gamepad.h"
+
+void RegisterGamepadFunctions() {}

@@ -1,0 +1,3 @@
+#include "function/Function_Graphics.h"
+
+void RegisterGraphicsFunctions() {}

@@ -1,0 +1,3 @@
+#include "function/Function_Interaction.h"
+
+void RegisterInteractionFunctions() {}

@@ -1,0 +1,3 @@
+#include "function/Function_Motion.h"
+
+void RegisterMotionFunctions() {}

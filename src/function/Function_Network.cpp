@@ -1,0 +1,3 @@
+#include "function/Function_Network.h"
+
+void RegisterNetworkFunctions() {}

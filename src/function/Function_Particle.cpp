@@ -1,0 +1,3 @@
+#include "function/Function_Particle.h"
+
+void RegisterParticleFunctions() {}

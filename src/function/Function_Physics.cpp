@@ -1,0 +1,3 @@
+#include "function/Function_Physics.h"
+
+void RegisterPhysicsFunctions() {}

@@ -1,0 +1,3 @@
+#include "function/Function_Push.h"
+
+void RegisterPushFunctions() {}

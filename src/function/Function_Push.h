@@ -1,0 +1,6 @@
+// The push-notification built-ins.
+#pragma once
+
+// Registers this group's built-ins in their fixed order (their call numbers follow from it). The
+// group has no built-ins yet: nothing is registered, and the groups after it keep their order.
+void RegisterPushFunctions();

@@ -1,0 +1,3 @@
+#include "function/Function_Shader.h"
+
+void RegisterShaderFunctions() {}

@@ -1,0 +1,3 @@
+#include "function/Function_Sound.h"
+
+void RegisterSoundFunctions() {}

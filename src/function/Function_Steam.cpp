@@ -1,0 +1,3 @@
+#include "function/Function_Steam.h"
+
+void RegisterSteamFunctions() {}

@@ -1,0 +1,5 @@
+#include "function/Function_Tuvo.h"
+
+void RegisterTuvoFunctions() {}
+
+void RegisterWin8Functions() {}

@@ -1,0 +1,5 @@
+#include "function/Function_Vertex.h"
+
+void RegisterVertexFunctions() {}
+
+void RegisterVertexFormatFunctions() {}

@@ -1,0 +1,294 @@
+#include "run/Run_Frame.h"
+
+#include <cstdlib>
+
+#include "base/VCL.h"
+#include "debug/Debug_State.h"
+#include "graphics/Graphics_D3D.h"
+#include "graphics/Graphics_Frame.h"
+#include "object/Object_Lists.h"
+#include "option/Option_Main.h"
+#include "os/OS_Clock.h"
+#include "os/OS_Messages.h"
+#include "os/OS_Window.h"
+#include "platform/MemoryManager.h"
+#include "platform/Numeric.h"
+#include "room/Event_Dispatch.h"
+#include "room/Event_Names.h"
+#include "room/Instance_Class.h"
+#include "room/Room_Class.h"
+#include "room/Room_Run.h"
+#include "run/Run_Global.h"
+#include "run/Run_Startup.h"
+#include "timeline/TimeLine_Main.h"
+
+FrameLoopState g_FrameLoop;
+
+namespace {
+
+constexpr int32_t kAlarmNumbers = 12;
+constexpr int32_t kStepNormal = 0;
+constexpr int32_t kStepBegin = 1;
+constexpr int32_t kStepEnd = 2;
+constexpr int32_t kOtherOutside = 0;
+constexpr int32_t kOtherBoundary = 1;
+constexpr int32_t kOtherAnimationEnd = 7;
+constexpr int32_t kOtherEndOfPath = 8;
+
+// After a phase: the deferred changes applied; true when the step must end (a room change).
+bool PhaseEnds() {
+  UpdateActiveLists();
+  return Run_GetNewRoom() != kNewRoomNone;
+}
+
+void HandleStep(int32_t number) { Event_DispatchObjectList(EVENT_STEP, number); }
+
+void HandleAlarm() {
+  const int64_t stamp = Instance_TakeDispatchStamp();
+  for (int32_t number = 0; number < kAlarmNumbers; ++number) {
+    Event_WalkObjectList(EVENT_ALARM, number, stamp, [number](CInstance* instance) {
+      int32_t& alarm = instance->i_timer[number];
+      if (alarm < 0) return;
+      --alarm;
+      if (alarm == 0) PerformInstanceEvent(instance, instance, EVENT_ALARM, number);
+    });
+  }
+}
+
+// Animation over every instance of the room; answers whether one has a running time line and
+// (through `anyPath`) whether one has a path.
+bool Animate(bool* anyPath) {
+  bool anyTimeLine = false;
+  *anyPath = false;
+  for (CInstance* instance = CurrentRoom->m_Active.first; instance != nullptr;) {
+    CInstance* next = instance->i_next;
+    instance->i_xprevious = instance->i_x;
+    instance->i_yprevious = instance->i_y;
+    instance->i_pathpositionprevious = instance->i_pathposition;
+    instance->i_imageindex += instance->i_imagespeed;
+    const int32_t frames = instance->GetImageNumber();
+    if (num::TruncInt32(instance->i_imageindex) >= frames) {
+      instance->i_imageindex -= static_cast<float>(frames);
+      PerformInstanceEvent(instance, instance, EVENT_OTHER, kOtherAnimationEnd);
+    } else if (instance->i_imageindex < 0.0f) {
+      instance->i_imageindex += static_cast<float>(frames);
+      PerformInstanceEvent(instance, instance, EVENT_OTHER, kOtherAnimationEnd);
+    }
+    if (instance->i_timelinerunning != 0) anyTimeLine = true;
+    if (instance->i_pathindex >= 0) *anyPath = true;
+    instance = next;
+  }
+  return anyTimeLine;
+}
+
+// The moments of `line` from index `from` up to, not including, index `to`, ascending; or from
+// `from` down to, not including, `to`, descending.
+void PerformMoments(CInstance* instance, int32_t timeLine, int32_t from, int32_t to) {
+  if (from <= to) {
+    for (int32_t i = from; i < to && !instance->i_marked; ++i) PerformTimelineEvent(instance, instance, timeLine, i);
+  } else {
+    for (int32_t i = from; i > to && !instance->i_marked; --i) PerformTimelineEvent(instance, instance, timeLine, i);
+  }
+}
+
+void HandleTimeLines() {
+  const int64_t stamp = Instance_TakeDispatchStamp();
+  for (CInstance* instance = CurrentRoom->m_Active.first; instance != nullptr;) {
+    CInstance* next = instance->i_next;
+    const CTimeLine* line = TimeLine_Data(instance->i_timelineindex);
+    if (instance->i_marked == 0 && instance->i_deactivated == 0 && instance->i_createstamp <= stamp &&
+        instance->i_timelinerunning != 0 && line != nullptr && line->GetCount() > 0) {
+      const int32_t index = instance->i_timelineindex;
+      const float start = instance->i_timelineposition;
+      const float speed = instance->i_timelinespeed;
+      if (speed == 0.0f) {
+        PerformMoments(instance, index, line->FindAtOrAfter(instance->i_timelinepositionprevious),
+                       line->FindAtOrAfter(start));
+      } else if (speed > 0.0f) {
+        PerformMoments(instance, index, line->FindAtOrAfter(start), line->FindAtOrAfter(start + speed));
+        if (instance->i_timelineposition == start) instance->i_timelineposition = start + speed;
+      } else {
+        PerformMoments(instance, index, line->FindAtOrBefore(start), line->FindAtOrAfter(start + speed) - 1);
+        if (instance->i_timelineposition == start) instance->i_timelineposition = start + speed;
+      }
+      instance->i_timelinepositionprevious = start;
+      // The time line may have gone with the events.
+      if (instance->i_timelineloop != 0 && (line = TimeLine_Data(index)) != nullptr && line->GetCount() > 0) {
+        const float last = static_cast<float>(line->GetTime(line->GetCount() - 1));
+        if (speed >= 0.0f && instance->i_timelineposition > last) instance->i_timelineposition = 0.0f;
+        if (speed < 0.0f && instance->i_timelineposition < 0.0f) instance->i_timelineposition = last;
+      }
+    }
+    instance = next;
+  }
+}
+
+// Motion: every instance moves by its speed. Answers whether a physics world stepped instead.
+bool HandleInstanceMovement() {
+  const int64_t stamp = Instance_TakeDispatchStamp();
+  (void)stamp;
+  for (CInstance* instance = CurrentRoom->m_Active.first; instance != nullptr;) {
+    CInstance* next = instance->i_next;
+    instance->i_x += instance->i_hspeed;
+    instance->i_y += instance->i_vspeed;
+    instance = next;
+  }
+  (void)kOtherEndOfPath;
+  return false;
+}
+
+// Outside room (once per exit, through the instance's was-outside byte) and intersect boundary
+// (every step the instance is not wholly inside), by position: bounding boxes come with the
+// collision layer.
+void HandleOther() {
+  const float width = static_cast<float>(CurrentRoom->m_Width);
+  const float height = static_cast<float>(CurrentRoom->m_Height);
+  auto outside = [width, height](const CInstance* instance) {
+    return instance->i_x < 0.0f || instance->i_x > width || instance->i_y < 0.0f || instance->i_y > height;
+  };
+  Event_WalkObjectList(EVENT_OTHER, kOtherOutside, Instance_TakeDispatchStamp(), [&outside](CInstance* instance) {
+    if (!outside(instance)) {
+      instance->i_wasoutside = 0;
+    } else if (instance->i_wasoutside == 0) {
+      PerformInstanceEvent(instance, instance, EVENT_OTHER, kOtherOutside);
+      instance->i_wasoutside = 1;
+    }
+  });
+  Event_WalkObjectList(EVENT_OTHER, kOtherBoundary, Instance_TakeDispatchStamp(), [&outside](CInstance* instance) {
+    if (outside(instance)) PerformInstanceEvent(instance, instance, EVENT_OTHER, kOtherBoundary);
+  });
+}
+
+}  // namespace
+
+void UpdateActiveLists() {
+  if (RelinkQueue.Count() > 0) {
+    for (int32_t i = 0; i < RelinkQueue.Count(); ++i) RelinkQueue.Get(i)->Relink();
+    RelinkQueue.Reset();
+  }
+  if (DepthChangeQueue.Count() > 0) {
+    if (CurrentRoom != nullptr) {
+      for (int32_t i = 0; i < DepthChangeQueue.Count(); ++i) {
+        CInstance* instance = DepthChangeQueue.Get(i);
+        if (instance->i_deactivated == 0 && instance->i_list == &CurrentRoom->m_Active) CurrentRoom->m_Active.Remove(instance);
+      }
+      for (int32_t i = 0; i < DepthChangeQueue.Count(); ++i) {
+        CInstance* instance = DepthChangeQueue.Get(i);
+        if (instance->i_deactivated == 0 && instance->i_list == &CurrentRoom->m_Active) CurrentRoom->m_Active.Insert(instance);
+      }
+    }
+    DepthChangeQueue.Reset();
+  }
+  if (ActivationChangeList.Count() > 0) {
+    if (CurrentRoom != nullptr) CurrentRoom->UpdateDeactivated();
+    ActivationChangeList.Reset();
+  }
+}
+
+void EnterMainLoop() {
+  const int64_t now = Timing_GetMicroseconds();
+  g_FrameLoop.lastWake = now;
+  g_FrameLoop.fpsBase = now;
+  g_FrameLoop.fps = 0;
+  g_FrameLoop.frameCounter = 0;
+  PumpMessages();
+  DebugConsole->Output("**********************************.\n");
+  DebugConsole->Output("Entering main loop.\n");
+  DebugConsole->Output("**********************************.\n");
+  MemoryManager::EnterMainLoop(-1, "Current Memory Stats");
+  g_FrameLoop.stepTimeBase = Timing_GetMicroseconds();
+}
+
+void RunMainTick() {
+  FrameLoopState& f = g_FrameLoop;
+  const int64_t now = Timing_GetMicroseconds();
+  if (now < f.lastWake) f.lastWake = now;
+  int32_t speed = 60;
+  if (CurrentRoom != nullptr) {
+    if (CurrentRoom->m_Speed <= 0) CurrentRoom->m_Speed = 1;
+    speed = CurrentRoom->m_Speed;
+  }
+  const int64_t elapsed = now - f.lastWake;
+  long double exact = 1000000.0L / speed - static_cast<long double>(elapsed);
+  if (exact < 0) exact = 0;
+  if (exact > 1000000.0L) exact = 1000000.0L;
+  float narrowed = static_cast<float>(static_cast<int64_t>(exact));
+  if (narrowed > 1000000.0f) narrowed = 1000000.0f;
+  const int64_t wait = static_cast<int64_t>(narrowed);
+  if (f.sleepOption) Timing_Wait(wait);
+  if (!Run_IsRunning()) return;
+  f.lastWake = now + wait;
+
+  if (f.lastWake < f.fpsBase) f.fpsBase = f.lastWake;
+  if (f.lastWake / 1000000 > f.fpsBase / 1000000) {
+    f.fps = f.frameCounter;
+    f.frameCounter = 0;
+    f.fpsBase = f.lastWake;
+  }
+  ++f.frameCounter;
+
+  if (!f.debuggerPaused) {
+    if (f.resizeCountdown > 1) {
+      GR_ApplyWindowSize();
+      --f.resizeCountdown;
+    } else if (f.resizeCountdown == 1) {
+      GR_D3D_Reset();
+      f.resizeCountdown = 0;
+    }
+    GR_D3D_Start_Frame();
+    RunFrameStep();
+    GR_D3D_Finish_Frame(Run_GetNewRoom() < 0 && f.drawEnabled);
+    if (Run_GameSwitchPending()) Run_SetNewRoom(kNewRoomQuit);
+    ++f.framesRun;
+    const int32_t code = Run_GetNewRoom();
+    if (code == kNewRoomEndGame || code == kNewRoomQuit) {
+      Run_SetRunning(false);
+      return;
+    }
+    if (code == kNewRoomRestart) {
+      EndGame();
+      StartGame();
+    } else if (code != kNewRoomNone) {
+      GotoRoom(code);
+    }
+    if (f.frameLimit > 0 && f.framesRun >= f.frameLimit) {
+      Run_SetRunning(false);
+      return;
+    }
+  }
+  DebuggerFrame();
+}
+
+void RunFrameStep() {
+  if (CurrentRoom == nullptr) return;
+  FrameLoopState& f = g_FrameLoop;
+  const int64_t now = Timing_GetMicroseconds();
+  f.deltaTime = now - f.stepTimeBase;
+  f.stepTimeBase = now;
+  if (g_Options.freezeWhenInactive && !OS_Window().isActive()) return;
+
+  bool anyPath = false;
+  const bool anyTimeLine = Animate(&anyPath);
+  HandleStep(kStepBegin);
+  if (PhaseEnds()) return;
+  if (anyTimeLine) {
+    HandleTimeLines();
+    if (PhaseEnds()) return;
+  }
+  HandleAlarm();
+  if (PhaseEnds()) return;
+  HandleStep(kStepNormal);
+  if (PhaseEnds()) return;
+  HandleInstanceMovement();
+  if (PhaseEnds()) return;
+  HandleOther();
+  if (PhaseEnds()) return;
+  HandleStep(kStepEnd);
+  if (PhaseEnds()) return;
+
+  CurrentRoom->RemoveMarked();
+  if (f.drawEnabled) UpdateActiveLists();
+  CurrentRoom->ScrollBackgrounds();
+  UpdateActiveLists();
+  ++g_RoomRun.stepCounter;
+}

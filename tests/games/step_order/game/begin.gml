@@ -1,0 +1,1 @@
+steps += 1; show_debug_message("begin step " + string(steps));

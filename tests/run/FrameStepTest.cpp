@@ -1,0 +1,119 @@
+// The frame step: the order of its phases, instances created during a phase, alarms, and a room
+// change that ends the step early.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "object/Object_Lists.h"
+#include "room/Event_Names.h"
+#include "room/Instance_Class.h"
+#include "room/Room_Class.h"
+#include "room/Room_Run.h"
+#include "run/Run_Frame.h"
+#include "run/Run_Global.h"
+#include "testlib/RuntimeTest.h"
+#include "testlib/TestHelpers.h"
+
+using namespace testsupport;
+
+namespace {
+
+std::vector<std::string> g_seen;
+
+class FrameStepTest : public RuntimeTest {
+ protected:
+  void SetUp() override {
+    RuntimeTest::SetUp();
+    g_seen.clear();
+    Room_SetLastInstanceId(100000);
+    CurrentRoom = new CRoom();
+    m_object = AddObject(-1, "obj");
+  }
+  void TearDown() override {
+    delete CurrentRoom;
+    CurrentRoom = nullptr;
+    RuntimeTest::TearDown();
+  }
+  // A handler of (kind, number) on the test object that notes "<label> <id>" and then runs `then`.
+  void Note(int32_t kind, int32_t number, const std::string& label, std::function<void(CInstance*)> then = nullptr) {
+    AddHandler(m_object, kind, number, [label, then](CInstance* self, CInstance*, ScriptValue*) {
+      g_seen.push_back(label + " " + std::to_string(self->i_id));
+      if (then) then(self);
+    });
+  }
+  CInstance* Add() { return CurrentRoom->AddInstance(0, 0, m_object); }
+  void Step() {
+    ObjectLists_Build();
+    RunFrameStep();
+  }
+
+  int32_t m_object = 0;
+};
+
+TEST_F(FrameStepTest, PhasesRunInOrderAndNewInstancesWaitForTheNextDispatch) {
+  Note(EVENT_STEP, 1, "begin");
+  Note(EVENT_ALARM, 0, "alarm");
+  Note(EVENT_STEP, 2, "end");
+  bool made = false;
+  Note(EVENT_STEP, 0, "step", [&made](CInstance*) {
+    if (!made) {
+      made = true;
+      CurrentRoom->AddInstance(0, 0, 0);
+    }
+  });
+  CInstance* first = Add();
+  first->i_timer[0] = 1;
+  Step();
+  // The instance made in the step event missed that step event but had the end step.
+  EXPECT_EQ(g_seen, (std::vector<std::string>{"begin 100001", "alarm 100001", "step 100001", "end 100001",
+                                              "end 100002"}));
+  EXPECT_EQ(g_RoomRun.stepCounter, 1);
+}
+
+TEST_F(FrameStepTest, AlarmsFireWhenTheyReachExactlyZero) {
+  Note(EVENT_ALARM, 3, "alarm");
+  CInstance* soon = Add();
+  CInstance* later = Add();
+  CInstance* zero = Add();
+  soon->i_timer[3] = 1;
+  later->i_timer[3] = 3;
+  zero->i_timer[3] = 0;  // set to 0 by a script: it becomes -1 without an event
+  std::vector<std::vector<std::string>> steps;
+  for (int i = 0; i < 4; ++i) {
+    g_seen.clear();
+    Step();
+    steps.push_back(g_seen);
+  }
+  EXPECT_EQ(steps[0], std::vector<std::string>{"alarm 100001"});
+  EXPECT_TRUE(steps[1].empty());
+  EXPECT_EQ(steps[2], std::vector<std::string>{"alarm 100002"});
+  EXPECT_TRUE(steps[3].empty());
+  EXPECT_EQ(zero->i_timer[3], -1);
+  EXPECT_EQ(soon->i_timer[3], -1);
+}
+
+TEST_F(FrameStepTest, ARoomChangeEndsTheStepAfterItsPhase) {
+  Note(EVENT_STEP, 1, "begin", [](CInstance*) { Run_SetNewRoom(3); });
+  Note(EVENT_STEP, 0, "step");
+  Note(EVENT_STEP, 2, "end");
+  Add();
+  Add();
+  Step();
+  // The second instance's begin step is held back by the pending change, and no later phase runs.
+  EXPECT_EQ(g_seen, std::vector<std::string>{"begin 100001"});
+  EXPECT_EQ(g_RoomRun.stepCounter, 0);
+}
+
+TEST_F(FrameStepTest, MarkedInstancesAreRemovedAfterTheEndStep) {
+  Note(EVENT_STEP, 0, "step", [](CInstance* self) { self->i_marked = 1; });
+  Note(EVENT_STEP, 2, "end");
+  Add();
+  Step();
+  // A destroyed instance takes no later event and is gone after the step.
+  EXPECT_EQ(g_seen, std::vector<std::string>{"step 100001"});
+  EXPECT_EQ(CurrentRoom->m_Active.count, 0);
+  EXPECT_EQ(Instance_Find(100001), nullptr);
+}
+
+}  // namespace
