@@ -1,6 +1,7 @@
 #include "run/Run_Builtins.h"
 
 #include "function/Function_Data_Structures.h"
+#include "function/Function_Graphics.h"
 #include "function/Function_Math.h"
 #include "function/Function_Misc.h"
 
@@ -9,6 +10,8 @@ void RegisterBuiltinGroups() {
   // game, maths, graphics, actions, files, resources, interaction, 3-D, particles,
   // miscellaneous, data structures, sound, ...), as the group is written.
   RegisterMathFunctions();
+  RegisterGraphicsFunctions();
+  RegisterD3DFunctions();
   RegisterMiscFunctions();
   RegisterDataStructureFunctions();
 }

@@ -1,0 +1,17 @@
+// The graphics built-ins: colour and drawing state, primitives, and the 3-D family. Every one
+// has the BuiltinFunction signature; numbers are read from the argument's real value without a
+// kind test unless said, and misuse is reported through ReportRuntimeError, not fatal.
+//
+// Main thread only: the built-ins draw through the one vertex batch and change the one drawing
+// state.
+#pragma once
+
+#include "code/Code_Function.h"
+
+// Registers the graphics group in its fixed order (their call numbers follow from it): the
+// colour and drawing-state built-ins, then the primitive built-ins.
+void RegisterGraphicsFunctions();
+
+// Registers the 3-D group: 3-D mode and its switches, the projections, the alpha-blend switch
+// and draw_texture_flush, in the order of the whole 3-D family (Function_D3D.cpp).
+void RegisterD3DFunctions();
