@@ -1,6 +1,6 @@
 // The 3-D drawing built-ins.
 #pragma once
 
-// Registers this group's built-ins in their fixed order (their call numbers follow from it). The
-// group has no built-ins yet: nothing is registered, and the groups after it keep their order.
+// Registers the 3-D group: 3-D mode and its switches, the projections, the alpha-blend switch
+// and draw_texture_flush, in the order of the whole 3-D family.
 void RegisterD3DFunctions();

@@ -127,6 +127,16 @@ struct RenderStateSettings {
   bool mode3D = false;                 // the 3-D mode flag
   float depth2D = 0.0f;                // the z of every 2-D vertex (0 while 3-D mode is off)
   bool cornerIds = false;              // quad drawers put corner numbers into vertex colours
+  // True after d3d_set_projection_ortho, false after the other projections; 2-D sprites are
+  // culled against the visible region only while it is false and 3-D mode is off.
+  bool customOrtho = false;
+  bool lighting = false;  // the last d3d_set_lighting (read by the shaders' lighting uniform)
+  // The room drawing performs draw events only while this is on (draw_enable_drawevent).
+  bool drawEvents = true;
+  // Vector sprites' anti-aliasing switch and level 0..1 (draw_enable_swf_aa,
+  // draw_set_swf_aa_level).
+  bool vectorAntiAlias = false;
+  float vectorAntiAliasLevel = 1.0f;
   bool fogEnabled = false;
   uint32_t fogColour = 0;       // 0xAARRGGBB
   uint32_t fogColourGiven = 0;  // as the game gave it (0xBBGGRR)

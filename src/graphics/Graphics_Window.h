@@ -1,5 +1,6 @@
-// The main window as the rest of the program sees it: its kept caption and the switch out of
-// full screen that comes before every message box.
+// The main window as the rest of the program sees it: its kept caption, the switch out of full
+// screen that comes before every message box, and the view mappings that join room and port
+// coordinates.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,33 @@ int32_t GR_Window_GetColour();
 void GR_Window_SetCursor(int32_t cursor);
 int32_t GR_Window_GetCursor();
 
-// Forgets the caption and the cursor constant and puts the colour back to white (0xFFFFFF), as in
-// a fresh process.
+// One view drawn this frame: its area in the room and its port in the window's game
+// coordinates. The room drawing fills mapping v for room view v.
+struct ViewMapping {
+  bool inUse = false;
+  float viewX = 0, viewY = 0, viewWidth = 0, viewHeight = 0;
+  float portX = 0, portY = 0, portWidth = 0, portHeight = 0;
+  float angle = 0;       // degrees
+  int32_t surface = -1;  // the view's target surface, -1 for the screen
+};
+constexpr int32_t kViewMappings = 32;
+
+// Fills mapping `index` and marks it in use; indices outside 0..31 are ignored.
+void GR_Window_SetViewMapping(int32_t index, float portX, float portY, float portWidth, float portHeight, float viewX,
+                              float viewY, float viewWidth, float viewHeight, float angle, int32_t surface);
+void GR_Window_ClearViewMapping(int32_t index);
+// Every mapping out of use.
+void GR_Window_InitViewMappings();
+const ViewMapping* GR_Window_GetViewMapping(int32_t index);
+// The view being drawn (0 when views are off); the room drawing sets it for each view.
+void GR_Window_SetDrawingView(int32_t index);
+int32_t GR_Window_GetDrawingView();
+// The port position of a room point through mapping `index`: scaled from the view to the port
+// (turned about the port's centre when the view is turned) and rounded to the nearest integer,
+// halves to even. Without a usable mapping (index outside 0..31, not in use, a view of width or
+// height 0) the point is only rounded.
+void GR_Window_MapRoomToPort(int32_t index, float x, float y, int32_t* outX, int32_t* outY);
+
+// Forgets the caption and the cursor constant, puts the colour back to white (0xFFFFFF) and every
+// view mapping out of use, as in a fresh process.
 void GR_Window_Reset();

@@ -103,6 +103,30 @@ uint32_t Colour_ToARGB(uint32_t colour, float alpha) {
   return a << 24 | (colour & 0xFFu) << 16 | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
 }
 
+int32_t MakeColourRGB(int32_t red, int32_t green, int32_t blue) {
+  return static_cast<int32_t>(static_cast<uint32_t>(red) + static_cast<uint32_t>(green) * 256u +
+                              static_cast<uint32_t>(blue) * 65536u);
+}
+
+uint8_t AlphaToByte(float alpha) {
+  if (!(alpha > 0.0f)) return 0;
+  if (alpha > 1.0f) alpha = 1.0f;
+  return static_cast<uint8_t>(alpha * 255.0f);
+}
+
+uint32_t ColourWithAlpha(uint32_t colour, uint8_t alpha) {
+  return static_cast<uint32_t>(alpha) << 24 | (colour & 0xFFu) << 16 | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
+}
+
+uint32_t ColourFromARGB(uint8_t red, uint8_t green, uint8_t blue, uint8_t alpha) {
+  return static_cast<uint32_t>(alpha) << 24 | static_cast<uint32_t>(red) << 16 | static_cast<uint32_t>(green) << 8 |
+         blue;
+}
+
+uint32_t ColourReplaceAlpha(uint32_t argb, uint8_t alpha) {
+  return (argb & 0xFFFFFFu) | static_cast<uint32_t>(alpha) << 24;
+}
+
 void PackRGB(uint8_t* record, uint8_t x, uint8_t y, uint8_t z) {
   record[0] = z;
   record[1] = y;
