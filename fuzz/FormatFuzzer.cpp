@@ -15,10 +15,10 @@
 #include "FuzzCommon.h"
 #include "base/IniFile.h"
 #include "buffer/Buffer_Standard.h"
-#include "code/Code_Variable.h"
 #include "support/CStream.h"
 #include "variable/ScriptValue.h"
 #include "variable/Variable_Main.h"
+#include "variable/Variable_Names.h"
 
 namespace {
 

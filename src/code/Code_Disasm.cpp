@@ -8,9 +8,9 @@
 #include "base/VCL.h"
 #include "code/Code_Function.h"
 #include "code/Code_Main.h"
-#include "code/Code_Variable.h"
 #include "code/VM_Format.h"
 #include "runner/GameData_Strings.h"
+#include "variable/Variable_Names.h"
 
 namespace {
 

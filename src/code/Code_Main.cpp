@@ -10,11 +10,11 @@
 #include "code/Code_Exec.h"
 #include "code/Code_Tree.h"
 #include "code/Code_TreeExec.h"
-#include "code/Code_Variable.h"
 #include "code/VM_State.h"
 #include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
 #include "runner/GameData_Code.h"
+#include "variable/Variable_Names.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "code/Code_Constant.h"
 #include "code/Code_Error.h"
 #include "code/Code_Function.h"
-#include "code/Code_Variable.h"
 #include "platform/MemoryManager.h"
+#include "variable/Variable_Names.h"
 
 double Phase2_NumberValue(const char* text) {
   double value = 0.0;

@@ -5,7 +5,7 @@
 
 #include "code/Code_Error.h"
 #include "code/Code_Function.h"
-#include "code/Code_Variable.h"
+#include "variable/Variable_Names.h"
 
 namespace {
 

@@ -15,12 +15,12 @@
 #include "base/VCL.h"
 #include "code/Code_Error.h"
 #include "code/Code_Function.h"
-#include "code/Code_Variable.h"
 #include "code/VM_Format.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
 #include "runner/GameData.h"
 #include "runner/GameData_Code.h"
+#include "variable/Variable_Names.h"
 
 namespace {
 

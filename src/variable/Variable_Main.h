@@ -4,7 +4,7 @@
 //   0 .. count-1        a built-in variable: its index in the built-in variable table, served
 //                       by the entry's native getter and setter
 //   100,000 + p         a user variable: position p of the user variable-name table
-//                       (code/Code_Variable.h), held in a CVariableList
+//                       (variable/Variable_Names.h), held in a CVariableList
 // The access routines split at 10,000: below it the built-in accessors, from it a list. No id
 // from 10,000 to 99,999 is handed out.
 //
@@ -17,8 +17,8 @@
 
 #include <cstdint>
 
-#include "code/Code_Variable.h"  // names and ids: GetVariableId, VariableName
 #include "variable/ScriptValue.h"
+#include "variable/Variable_Names.h"  // names and ids: GetVariableId, VariableName
 #include "variable/Variable_State.h"
 
 class CInstance;

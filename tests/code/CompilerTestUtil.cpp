@@ -12,12 +12,12 @@
 #include "code/Code_Phase2.h"
 #include "code/Code_Phase3.h"
 #include "code/Code_Token.h"
-#include "code/Code_Variable.h"
 #include "extension/Extension_Main.h"
 #include "object/Object_Class.h"
 #include "object/Object_Main.h"
 #include "script/Script_Main.h"
 #include "variable/Variable_Main.h"
+#include "variable/Variable_Names.h"
 
 namespace compilertest {
 

@@ -12,8 +12,8 @@
 #include "code/Code_Phase1.h"
 #include "code/Code_Phase2.h"
 #include "code/Code_Token.h"
-#include "code/Code_Variable.h"
 #include "script/Script_Main.h"
+#include "variable/Variable_Names.h"
 
 using namespace compilertest;
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "GameDataTestUtil.h"
-#include "code/Code_Variable.h"
 #include "runner/GameData_Code.h"
+#include "variable/Variable_Names.h"
 
 namespace gamedatatest {
 namespace {

@@ -15,7 +15,6 @@
 #include "base/VCL.h"
 #include "buffer/Buffer_Standard.h"
 #include "code/Code_Error.h"
-#include "code/Code_Variable.h"
 #include "object/Object_Class.h"
 #include "object/Object_Main.h"
 #include "option/Option_Main.h"
@@ -25,6 +24,7 @@
 #include "room/Room_Class.h"
 #include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
+#include "variable/Variable_Names.h"
 
 using namespace testsupport;
 using ::testing::HasSubstr;

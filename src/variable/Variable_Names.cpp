@@ -1,4 +1,4 @@
-#include "code/Code_Variable.h"
+#include "variable/Variable_Names.h"
 
 #include "platform/MemoryManager.h"
 #include "platform/NameTable.h"
