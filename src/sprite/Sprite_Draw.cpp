@@ -75,6 +75,10 @@ bool InView(float x, float y, double rx, double ry) {
 // A surface (a texture) is render target 0.
 bool DrawingToSurface() { return g_RenderTargets.bound[0] != nullptr; }
 
+// The graphics layer's no-culling flag: set while an orthographic projection the game chose is in
+// force.
+bool CullingOff() { return g_RenderStates.customOrtho; }
+
 void ReportFailure(const CSprite& sprite) {
   DebugConsole->Output("Error attempting to draw sprite %s\n", sprite.m_name != nullptr ? sprite.m_name : "");
 }
@@ -105,7 +109,7 @@ void SpriteDraw(const CSprite& sprite, int32_t frame, float x, float y, float xs
   ProfilerScope scope(kProfileSpriteDraw);
   if (sprite.m_numb <= 0) return;
   const int32_t f = sprite.WrapFrame(frame);
-  if (!g_RenderStates.mode3D && sprite.m_kind != SPRITE_SKELETON) {
+  if (!g_RenderStates.mode3D && !CullingOff() && sprite.m_kind != SPRITE_SKELETON) {
     const double reach = std::max(std::fabs(static_cast<double>(sprite.m_radius) * xscale),
                                   std::fabs(static_cast<double>(sprite.m_radius) * yscale));
     if (!InView(x, y, reach, reach)) return;
@@ -129,7 +133,10 @@ void SpriteDrawSimple(const CSprite& sprite, int32_t frame, float x, float y) {
   ProfilerScope scope(kProfileSpriteDrawSimple);
   if (sprite.m_numb <= 0) return;
   const int32_t f = sprite.WrapFrame(frame);
-  if (!DrawingToSurface() && sprite.m_kind != SPRITE_SKELETON && !InView(x, y, sprite.m_radius, sprite.m_radius)) return;
+  if (!DrawingToSurface() && !CullingOff() && sprite.m_kind != SPRITE_SKELETON &&
+      !InView(x, y, sprite.m_radius, sprite.m_radius)) {
+    return;
+  }
   switch (sprite.m_kind) {
     case SPRITE_VECTOR:
       sprite.DrawVector(f, static_cast<float>(sprite.m_xOrigin), static_cast<float>(sprite.m_yOrigin), x, y, 1, 1, 0,
@@ -180,7 +187,7 @@ void CSprite::DrawGeneral(int32_t frame, float left, float top, float width, flo
                           float alpha) const {
   if (m_numb <= 0 || m_kind != SPRITE_BITMAP) return;
   const int32_t f = WrapFrame(frame);
-  if (!DrawingToSurface() && !InView(x, y, std::fabs(static_cast<double>(m_radius) * xscale),
+  if (!DrawingToSurface() && !CullingOff() && !InView(x, y, std::fabs(static_cast<double>(m_radius) * xscale),
                                      std::fabs(static_cast<double>(m_radius) * yscale))) {
     return;
   }

@@ -151,7 +151,7 @@ TEST_F(SpriteDrawTest, SpritesOutsideTheViewByMoreThanTheirReachAreSkipped) {
   GraphicsFlush();
 
   // Far outside: the simple draw culls it unless a surface is the render target; SpriteDraw
-  // still culls it then, but not in 3-D mode.
+  // still culls it then, but not in 3-D mode; neither culls under a projection the game set.
   SpriteDrawSimple(m_sprite, 0, -1000, 100);
   SpriteDraw(m_sprite, 0, -1000, 100, 1, 1, 0, 0xFFFFFF, 1);
   EXPECT_TRUE(OpenBatch().empty());
@@ -167,6 +167,12 @@ TEST_F(SpriteDrawTest, SpritesOutsideTheViewByMoreThanTheirReachAreSkipped) {
   SpriteDraw(m_sprite, 0, -1000, 100, 1, 1, 0, 0xFFFFFF, 1);
   g_RenderStates.mode3D = false;
   EXPECT_EQ(OpenBatch().size(), 6u);
+  GraphicsFlush();
+  g_RenderStates.customOrtho = true;
+  SpriteDraw(m_sprite, 0, -1000, 100, 1, 1, 0, 0xFFFFFF, 1);
+  SpriteDrawSimple(m_sprite, 0, -1000, 100);
+  g_RenderStates.customOrtho = false;
+  EXPECT_EQ(OpenBatch().size(), 12u);
 }
 
 TEST_F(SpriteDrawTest, AMissingPageEntryIsReportedAndDrawingGoesOn) {
