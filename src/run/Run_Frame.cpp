@@ -6,6 +6,7 @@
 #include "debug/Debug_State.h"
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_Frame.h"
+#include "graphics/Graphics_RenderState.h"
 #include "object/Object_Lists.h"
 #include "option/Option_Main.h"
 #include "os/OS_Clock.h"
@@ -237,7 +238,7 @@ void RunMainTick() {
     }
     GR_D3D_Start_Frame();
     RunFrameStep();
-    GR_D3D_Finish_Frame(Run_GetNewRoom() < 0 && f.drawEnabled);
+    GR_D3D_Finish_Frame(Run_GetNewRoom() < 0 && g_RenderStates.drawEvents);
     if (Run_GameSwitchPending()) Run_SetNewRoom(kNewRoomQuit);
     ++f.framesRun;
     const int32_t code = Run_GetNewRoom();
@@ -287,7 +288,7 @@ void RunFrameStep() {
   if (PhaseEnds()) return;
 
   CurrentRoom->RemoveMarked();
-  if (f.drawEnabled) UpdateActiveLists();
+  if (g_RenderStates.drawEvents) UpdateActiveLists();
   CurrentRoom->ScrollBackgrounds();
   UpdateActiveLists();
   ++g_RoomRun.stepCounter;

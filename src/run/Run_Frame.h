@@ -17,7 +17,6 @@ struct FrameLoopState {
   bool sleepOption = true;  // the wait is slept (else the loop runs free)
   int32_t resizeCountdown = 0;  // frames until a pending window size change applies
   bool debuggerPaused = false;  // the debugger holds the game: no steps, no frames
-  bool drawEnabled = true;      // draw_enable_drawevent
   int64_t stepTimeBase = 0;     // the start of the previous step
   int64_t deltaTime = 0;        // microseconds between the starts of the last two steps
   // RUNNER_FRAMES: after this many game steps the game ends as if it asked to (0: no limit).
