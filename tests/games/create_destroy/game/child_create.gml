@@ -1,0 +1,1 @@
+lived = 0; show_debug_message("child create");

@@ -1,0 +1,1 @@
+show_debug_message("room end in run " + string(run));

@@ -1,0 +1,1 @@
+hops = 0; show_debug_message("keeper create");

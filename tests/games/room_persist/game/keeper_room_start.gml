@@ -1,0 +1,1 @@
+show_debug_message("keeper room start, hops " + string(hops));

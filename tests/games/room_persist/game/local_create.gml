@@ -1,0 +1,1 @@
+starts = 0; show_debug_message("local create");
