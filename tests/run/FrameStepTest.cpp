@@ -1,5 +1,5 @@
-// The frame step: the order of its phases, instances created during a phase, alarms, and a room
-// change that ends the step early.
+// The frame step: the order of its phases, instances created during a phase, alarms, the outside
+// event, and a room change that ends the step early.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -114,6 +114,22 @@ TEST_F(FrameStepTest, MarkedInstancesAreRemovedAfterTheEndStep) {
   EXPECT_EQ(g_seen, std::vector<std::string>{"step 100001"});
   EXPECT_EQ(CurrentRoom->m_Active.count, 0);
   EXPECT_EQ(Instance_Find(100001), nullptr);
+}
+
+TEST_F(FrameStepTest, TheOutsideEventRunsOncePerExit) {
+  CurrentRoom->m_Width = 100;
+  CurrentRoom->m_Height = 100;
+  Note(EVENT_OTHER, 0, "outside");
+  CInstance* walker = Add();
+  const float xs[] = {50, -5, -6, 50, 101, 120};
+  std::vector<std::string> seen;
+  for (float x : xs) {
+    walker->i_x = x;
+    g_seen.clear();
+    Step();
+    seen.push_back(g_seen.empty() ? "-" : g_seen[0]);
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"-", "outside 100001", "-", "-", "outside 100001", "-"}));
 }
 
 }  // namespace
