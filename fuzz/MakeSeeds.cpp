@@ -96,6 +96,22 @@ void TextGame(GameDataBuilder& g) {
   g.Strg();
 }
 
+// A room with a visible background, one view, an instance with creation code and one without,
+// and a tile.
+RoomEntry Rooms() {
+  RoomEntry room;
+  room.name = "start";
+  room.caption = "Start";
+  room.flags = 1;
+  (*room.backgrounds)[0] = RoomBackgroundEntry{true, false, 0, 4, 8, true, false, 1, 0, false};
+  (*room.views)[0].visible = true;
+  room.instances = std::vector<RoomInstanceEntry>{{10, 20, 0, 100001, std::nullopt, 0},
+                                                  {30, 40, 0, 100002, std::nullopt, -1}};
+  room.tiles = std::vector<RoomTileEntry>{{0, 0, 0, 0, 0, 16, 16, 1000, 10000001}};
+  room.physics = true;
+  return room;
+}
+
 // A whole game: every chunk kind, in the order a file places them.
 void FullGame(GameDataBuilder& g, bool newOptions, bool stringsLast) {
   GameHeader h;
@@ -110,13 +126,14 @@ void FullGame(GameDataBuilder& g, bool newOptions, bool stringsLast) {
   }
   for (const char* tag : {"EXTN", "SOND", "AGRP"}) g.Raw(tag, EmptyTable());
   g.Sprt(Sprites());
-  for (const char* tag : {"BGND", "PATH"}) g.Raw(tag, EmptyTable());
+  g.Bgnd({BackgroundEntry{"back", false, true, false, 0}});
+  g.Raw("PATH", EmptyTable());
   g.Scpt({{"player_hit", std::nullopt, 0}, {"empty", std::nullopt, 1}});
   g.Raw("SHDR", EmptyTable());
   g.Raw("FONT", EmptyTable());
   g.Tmln({{"intro", {{20, {std::nullopt, 2}}, {10, {std::nullopt, 0}}}}});
   g.Objt(Objects(std::nullopt));
-  g.Raw("ROOM", EmptyTable());
+  g.Room({Rooms()});
   g.Raw("DAFL");
   g.Tpag({{0, 0, 1, 1, 0, 0, 1, 1, 1, 1, 0}, {0, 0, 1, 1, 0, 0, 1, 1, 1, 1, 1}, {0, 0, 1, 1, 0, 0, 1, 1, 1, 1, -1}});
   g.Code({{"main", CodeWriter{}
@@ -200,6 +217,11 @@ void LoadSeeds(const std::string& dir, bool& ok) {
       {"sprite-frame-count", corrupt::CountTooLarge("SPRT", -1, 1)},
       {"sprite-mask-count", corrupt::CountTooLarge("SPRT", -1, 2)},
       {"sprite-skeleton-length", corrupt::CountTooLarge("SPRT", -1, 5)},
+      {"room-count", corrupt::CountTooLarge("ROOM")},
+      {"room-entry", corrupt::OffsetOutsideImage("ROOM", 0)},
+      {"room-list", corrupt::OffsetOutsideImage("ROOM", 4)},
+      {"room-item", corrupt::OffsetOutsideImage("ROOM", 8)},
+      {"background-entry", corrupt::OffsetOutsideImage("BGND", 0)},
   };
   for (const auto& [name, corruption] : variants) ok &= Write(dir, "bad-" + name, full.Build({corruption}));
   GameDataBuilder last;
