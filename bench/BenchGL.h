@@ -5,10 +5,51 @@
 
 #include <epoxy/gl.h>
 
+#include <SDL.h>
+
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
+#include "graphics/Graphics_D3D.h"
+#include "graphics/Graphics_Transform.h"
+#include "graphics/device/D3D_GL.h"
+
 namespace benchgl {
+
+// Starts the engine's graphics device on OpenGL (SDL's offscreen driver unless another is asked
+// for) with a square back buffer of `size` pixels, its viewport and its view area; false, after a
+// message naming `program`, when there is none.
+inline bool StartDevice(const char* program, int32_t size) {
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    std::fprintf(stderr, "%s: SDL_Init failed: %s\n", program, SDL_GetError());
+    return false;
+  }
+  D3D_SetBackend(GL_D3DBackend());
+  if (!GR_D3D_Init(nullptr, size, size, 0) || g_GraphicsDevice.device == nullptr) {
+    std::fprintf(stderr, "%s: no graphics device\n", program);
+    return false;
+  }
+  GR_SetViewport(0, 0, size, size);
+  GR_SetViewArea(0.0f, 0.0f, static_cast<float>(size), static_cast<float>(size), 0.0f);
+  return true;
+}
+
+// The back buffer's pixel (0, 0): a read-back that waits until everything drawn has rendered.
+inline uint32_t ReadPixel() {
+  uint32_t pixel = 0;
+  GL_ReadBackBuffer(g_GraphicsDevice.device, 0, 0, 1, 1, &pixel);
+  return pixel;
+}
+
+// The whole square back buffer of `size` pixels, row by row.
+inline std::vector<uint32_t> ReadAll(int32_t size) {
+  std::vector<uint32_t> pixels(static_cast<size_t>(size) * size);
+  GL_ReadBackBuffer(g_GraphicsDevice.device, 0, 0, size, size, pixels.data());
+  return pixels;
+}
 
 inline const char kVertex[] = R"(#version 330 core
 in vec2 a_position;

@@ -30,6 +30,7 @@
 #include "graphics/Graphics_RenderState.h"
 #include "graphics/Graphics_Transform.h"
 #include "graphics/device/D3D_GL.h"
+#include "BenchGL.h"
 
 namespace {
 
@@ -62,11 +63,6 @@ std::vector<Shape> Shapes(int count, uint32_t seed) {
   return shapes;
 }
 
-void ReadPixel() {
-  uint32_t pixel = 0;
-  GL_ReadBackBuffer(g_GraphicsDevice.device, 0, 0, 1, 1, &pixel);
-}
-
 // ---- The engine side ----
 
 double EngineFrames(const std::vector<Shape>& rects, const std::vector<Shape>& circles, int frames) {
@@ -83,7 +79,7 @@ double EngineFrames(const std::vector<Shape>& rects, const std::vector<Shape>& c
     }
     GraphicsFlush();
     ResetVertexBuffersForFrame();
-    ReadPixel();
+    benchgl::ReadPixel();
   }
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count() / frames;
 }
@@ -220,7 +216,7 @@ double RawFrames(RawGL& raw, int frames) {
   const Clock::time_point start = Clock::now();
   for (int f = 0; f < frames; ++f) {
     raw.Frame();
-    ReadPixel();
+    benchgl::ReadPixel();
   }
   const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / frames;
   saved.Restore();
@@ -251,18 +247,7 @@ bool ParseOptions(int argc, char** argv, Options* o) {
 int main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, &options)) return 2;
-  setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    std::fprintf(stderr, "primitive_bench: SDL_Init failed: %s\n", SDL_GetError());
-    return 2;
-  }
-  D3D_SetBackend(GL_D3DBackend());
-  if (!GR_D3D_Init(nullptr, kSize, kSize, 0) || g_GraphicsDevice.device == nullptr) {
-    std::fprintf(stderr, "primitive_bench: no graphics device\n");
-    return 2;
-  }
-  GR_SetViewport(0, 0, kSize, kSize);
-  GR_SetViewArea(0.0f, 0.0f, static_cast<float>(kSize), static_cast<float>(kSize), 0.0f);
+  if (!benchgl::StartDevice("primitive_bench", kSize)) return 2;
 
   const std::vector<Shape> rects = Shapes(options.rects, 12345), circles = Shapes(options.circles, 777);
   RawGL raw;

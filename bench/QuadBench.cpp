@@ -63,18 +63,6 @@ std::vector<int32_t> Positions(int count) {
   return xy;
 }
 
-uint32_t ReadPixel() {
-  uint32_t pixel = 0;
-  GL_ReadBackBuffer(g_GraphicsDevice.device, 0, 0, 1, 1, &pixel);
-  return pixel;
-}
-
-std::vector<uint32_t> ReadAll() {
-  std::vector<uint32_t> pixels(static_cast<size_t>(kSize) * kSize);
-  GL_ReadBackBuffer(g_GraphicsDevice.device, 0, 0, kSize, kSize, pixels.data());
-  return pixels;
-}
-
 // ---- The engine side ----
 
 double BatchFrames(TPageEntry* entry, const std::vector<int32_t>& xy, int frames) {
@@ -87,7 +75,7 @@ double BatchFrames(TPageEntry* entry, const std::vector<int32_t>& xy, int frames
                               1.0f, 1.0f, 0.0f, 0xFFFFFF, 1.0f);
     GraphicsFlush();
     ResetVertexBuffersForFrame();
-    ReadPixel();
+    benchgl::ReadPixel();
   }
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count() / frames;
 }
@@ -99,7 +87,8 @@ double RawFrames(RawGL& raw, const std::vector<int32_t>& xy, int frames) {
   const Clock::time_point start = Clock::now();
   for (int f = 0; f < frames; ++f) {
     raw.Frame(xy);
-    ReadPixel();  // the same synchronising read-back as the engine side (it rebinds the framebuffer)
+    // The same synchronising read-back as the engine side (it rebinds the framebuffer).
+    benchgl::ReadPixel();
   }
   const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / frames;
   saved.Restore();
@@ -130,18 +119,7 @@ bool ParseOptions(int argc, char** argv, Options* o) {
 int main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, &options)) return 2;
-  setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    std::fprintf(stderr, "quad_bench: SDL_Init failed: %s\n", SDL_GetError());
-    return 2;
-  }
-  D3D_SetBackend(GL_D3DBackend());
-  if (!GR_D3D_Init(nullptr, kSize, kSize, 0) || g_GraphicsDevice.device == nullptr) {
-    std::fprintf(stderr, "quad_bench: no graphics device\n");
-    return 2;
-  }
-  GR_SetViewport(0, 0, kSize, kSize);
-  GR_SetViewArea(0.0f, 0.0f, static_cast<float>(kSize), static_cast<float>(kSize), 0.0f);
+  if (!benchgl::StartDevice("quad_bench", kSize)) return 2;
   GR_SetTextureRepeat(options.repeat);
 
   // A page of 8 x 8 images, the first of which every quad draws; opaque texels of their own.
@@ -161,9 +139,9 @@ int main(int argc, char** argv) {
 
   // Warm-up, and the two pictures compared.
   BatchFrames(&entry, xy, 3);
-  const std::vector<uint32_t> batchPixels = ReadAll();
+  const std::vector<uint32_t> batchPixels = benchgl::ReadAll(kSize);
   RawFrames(raw, xy, 3);
-  const std::vector<uint32_t> rawPixels = ReadAll();
+  const std::vector<uint32_t> rawPixels = benchgl::ReadAll(kSize);
   const bool same = batchPixels == rawPixels;
 
   double bestBatch = 1e30, bestRaw = 1e30;

@@ -54,18 +54,6 @@ std::vector<int32_t> Positions(int count) {
   return xy;
 }
 
-uint32_t ReadPixel() {
-  uint32_t pixel = 0;
-  GL_ReadBackBuffer(g_GraphicsDevice.device, 0, 0, 1, 1, &pixel);
-  return pixel;
-}
-
-std::vector<uint32_t> ReadAll() {
-  std::vector<uint32_t> pixels(static_cast<size_t>(kSize) * kSize);
-  GL_ReadBackBuffer(g_GraphicsDevice.device, 0, 0, kSize, kSize, pixels.data());
-  return pixels;
-}
-
 double SpriteFrames(const CSprite& sprite, const std::vector<int32_t>& xy, int frames) {
   const int count = static_cast<int>(xy.size() / 2);
   const Clock::time_point start = Clock::now();
@@ -77,7 +65,7 @@ double SpriteFrames(const CSprite& sprite, const std::vector<int32_t>& xy, int f
     }
     GraphicsFlush();
     ResetVertexBuffersForFrame();
-    ReadPixel();
+    benchgl::ReadPixel();
   }
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count() / frames;
 }
@@ -89,7 +77,7 @@ double RawFrames(benchgl::RawGL& raw, int frames) {
   const Clock::time_point start = Clock::now();
   for (int f = 0; f < frames; ++f) {
     raw.DrawPrepared();
-    ReadPixel();
+    benchgl::ReadPixel();
   }
   const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / frames;
   saved.Restore();
@@ -118,18 +106,7 @@ bool ParseOptions(int argc, char** argv, Options* o) {
 int main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, &options)) return 2;
-  setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    std::fprintf(stderr, "sprite_bench: SDL_Init failed: %s\n", SDL_GetError());
-    return 2;
-  }
-  D3D_SetBackend(GL_D3DBackend());
-  if (!GR_D3D_Init(nullptr, kSize, kSize, 0) || g_GraphicsDevice.device == nullptr) {
-    std::fprintf(stderr, "sprite_bench: no graphics device\n");
-    return 2;
-  }
-  GR_SetViewport(0, 0, kSize, kSize);
-  GR_SetViewArea(0.0f, 0.0f, static_cast<float>(kSize), static_cast<float>(kSize), 0.0f);
+  if (!benchgl::StartDevice("sprite_bench", kSize)) return 2;
 
   std::vector<uint32_t> page(static_cast<size_t>(kPage) * kPage);
   for (int32_t y = 0; y < kPage; ++y)
@@ -154,9 +131,9 @@ int main(int argc, char** argv) {
   raw.Prepare(xy);
 
   SpriteFrames(sprite, xy, 3);
-  const std::vector<uint32_t> spritePixels = ReadAll();
+  const std::vector<uint32_t> spritePixels = benchgl::ReadAll(kSize);
   RawFrames(raw, 3);
-  const std::vector<uint32_t> rawPixels = ReadAll();
+  const std::vector<uint32_t> rawPixels = benchgl::ReadAll(kSize);
   const bool same = spritePixels == rawPixels;
 
   double bestSprites = 1e30, bestRaw = 1e30;
