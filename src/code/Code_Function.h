@@ -60,6 +60,11 @@ struct BuiltinSpec {
 };
 // Registers the rows in order, as RegisterBuiltinFunction does one by one.
 void RegisterBuiltinTable(const BuiltinSpec* specs, int32_t count);
+// Registers every row of a table whose length the compiler knows.
+template <int32_t N>
+void RegisterBuiltinTable(const BuiltinSpec (&specs)[N]) {
+  RegisterBuiltinTable(specs, N);
+}
 
 // Replaces the implementation of the first entry named exactly `name`; its index, argument count
 // and counter stay, so already compiled calls reach the new implementation. An unknown name

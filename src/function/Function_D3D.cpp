@@ -15,11 +15,6 @@
 
 namespace {
 
-template <typename T, int32_t N>
-constexpr int32_t Count(const T (&)[N]) {
-  return N;
-}
-
 float F(int32_t argc, const ScriptValue* args, int32_t i) { return num::ToFloat(ArgReal(argc, args, i)); }
 bool Flag(int32_t argc, const ScriptValue* args, int32_t i) { return num::IsTrue(ArgReal(argc, args, i)); }
 
@@ -142,7 +137,7 @@ const BuiltinSpec kTailBuiltins[] = {
 }  // namespace
 
 void RegisterD3DFunctions() {
-  RegisterBuiltinTable(kModeBuiltins, Count(kModeBuiltins));
-  RegisterBuiltinTable(kProjectionBuiltins, Count(kProjectionBuiltins));
-  RegisterBuiltinTable(kTailBuiltins, Count(kTailBuiltins));
+  RegisterBuiltinTable(kModeBuiltins);
+  RegisterBuiltinTable(kProjectionBuiltins);
+  RegisterBuiltinTable(kTailBuiltins);
 }

@@ -358,5 +358,5 @@ constexpr BuiltinSpec kFunctions[] = {
 }  // namespace
 
 void RegisterDataStructureFunctions() {
-  RegisterBuiltinTable(kFunctions, static_cast<int32_t>(sizeof(kFunctions) / sizeof(kFunctions[0])));
+  RegisterBuiltinTable(kFunctions);
 }

@@ -18,11 +18,6 @@
 
 namespace {
 
-template <typename T, int32_t N>
-constexpr int32_t Count(const T (&)[N]) {
-  return N;
-}
-
 // ---- Argument conversions ----
 //
 // A coordinate, size or alpha is the real narrowed to single precision; a colour, kind or count
@@ -444,6 +439,6 @@ const BuiltinSpec kPrimitiveBuiltins[] = {
 }  // namespace
 
 void RegisterGraphicsFunctions() {
-  RegisterBuiltinTable(kColourBuiltins, Count(kColourBuiltins));
-  RegisterBuiltinTable(kPrimitiveBuiltins, Count(kPrimitiveBuiltins));
+  RegisterBuiltinTable(kColourBuiltins);
+  RegisterBuiltinTable(kPrimitiveBuiltins);
 }

@@ -474,9 +474,6 @@ const BuiltinSpec kPointAndAngleBuiltins[] = {
     {"angle_difference", AngleDifference, 2},
 };
 
-template <size_t N>
-constexpr int32_t Count(const BuiltinSpec (&)[N]) { return static_cast<int32_t>(N); }
-
 }  // namespace
 
 int64_t RandomInt64Below(int64_t n) {
@@ -525,7 +522,7 @@ double LengthdirY(double length, double direction) {
 }
 
 void RegisterMathFunctions() {
-  RegisterBuiltinTable(kNumberBuiltins, Count(kNumberBuiltins));
+  RegisterBuiltinTable(kNumberBuiltins);
   RegisterBuiltinTable(kStringBuiltins, kStringBuiltinCount);
-  RegisterBuiltinTable(kPointAndAngleBuiltins, Count(kPointAndAngleBuiltins));
+  RegisterBuiltinTable(kPointAndAngleBuiltins);
 }

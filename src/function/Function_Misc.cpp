@@ -285,14 +285,11 @@ const BuiltinSpec kMiscBuiltins[] = {
     {"clipboard_get_text", F_ClipboardGetText, 0},
 };
 
-template <size_t N>
-constexpr int32_t Count(const BuiltinSpec (&)[N]) { return static_cast<int32_t>(N); }
-
 }  // namespace
 
 void RegisterMiscFunctions() {
-  RegisterBuiltinTable(kEventBuiltins, Count(kEventBuiltins));
-  if (g_Extensions.ExternalCallsDisabled == 0) RegisterBuiltinTable(kExternalBuiltins, Count(kExternalBuiltins));
-  RegisterBuiltinTable(kMiscBuiltins, Count(kMiscBuiltins));
+  RegisterBuiltinTable(kEventBuiltins);
+  if (g_Extensions.ExternalCallsDisabled == 0) RegisterBuiltinTable(kExternalBuiltins);
+  RegisterBuiltinTable(kMiscBuiltins);
   RegisterBuiltinTable(kDateBuiltins, kDateBuiltinCount);
 }

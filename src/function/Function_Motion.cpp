@@ -115,5 +115,5 @@ void Command_EndGame() { Run_SetNewRoom(kNewRoomEndGame); }
 void Command_RestartGame() { Run_SetNewRoom(kNewRoomRestart); }
 
 void RegisterMotionFunctions() {
-  RegisterBuiltinTable(kInstanceRoomBuiltins, static_cast<int32_t>(sizeof kInstanceRoomBuiltins / sizeof kInstanceRoomBuiltins[0]));
+  RegisterBuiltinTable(kInstanceRoomBuiltins);
 }
