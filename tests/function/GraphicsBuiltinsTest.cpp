@@ -55,15 +55,6 @@ class GraphicsBuiltinsTest : public BuiltinTest {
     const size_t end = report.find('\n', start + 3);
     return report.substr(start + 3, end == std::string::npos ? std::string::npos : end - start - 3);
   }
-
-  // The vertices of the open batch (24-byte layout).
-  std::vector<TexturedVertex> Open() const {
-    std::vector<TexturedVertex> out;
-    const BatchVertexBuffer* b = g_VertexBatch.current;
-    if (b == nullptr || g_VertexBatch.kind < 0 || g_VertexBatch.stride != 24) return out;
-    const auto* v = reinterpret_cast<const TexturedVertex*>(g_VertexBatch.base);
-    return std::vector<TexturedVertex>(v, v + (b->nextFree - b->batchStart));
-  }
 };
 
 TEST_F(GraphicsBuiltinsTest, ColourArithmetic) {
@@ -172,10 +163,10 @@ TEST_F(GraphicsBuiltinsTest, PrimitiveArgumentsFollowTheFamilyRules) {
 
   // draw_roundrect is draw_roundrect_ext with radii 10.
   Call("draw_roundrect", {RealValue(0), RealValue(0), RealValue(40), RealValue(30), RealValue(0)});
-  const std::vector<TexturedVertex> plain = Open();
+  const std::vector<TexturedVertex> plain = testsupport::OpenBatch();
   GraphicsFlush();
   Call("draw_roundrect_ext", {RealValue(0), RealValue(0), RealValue(40), RealValue(30), RealValue(10), RealValue(10), RealValue(0)});
-  const std::vector<TexturedVertex> ext = Open();
+  const std::vector<TexturedVertex> ext = testsupport::OpenBatch();
   ASSERT_EQ(plain.size(), ext.size());
   EXPECT_EQ(std::memcmp(plain.data(), ext.data(), plain.size() * sizeof(TexturedVertex)), 0);
   GraphicsFlush();
@@ -183,8 +174,8 @@ TEST_F(GraphicsBuiltinsTest, PrimitiveArgumentsFollowTheFamilyRules) {
   // The health bar's middle colour is the merge of its two ends.
   Call("draw_healthbar", {RealValue(0), RealValue(0), RealValue(20), RealValue(4), RealValue(75), RealValue(0), RealValue(0x0000FF), RealValue(0x00FF00),
                           RealValue(0), RealValue(0), RealValue(0)});
-  ASSERT_FALSE(Open().empty());
-  EXPECT_EQ(Open()[0].colour, 0xFF40C000u);
+  ASSERT_FALSE(testsupport::OpenBatch().empty());
+  EXPECT_EQ(testsupport::OpenBatch()[0].colour, 0xFF40C000u);
 }
 
 TEST_F(GraphicsBuiltinsTest, TheExtRoundRectanglesCompileWithEitherCountAndReadNothingBeyondTheCall) {

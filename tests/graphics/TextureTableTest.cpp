@@ -22,13 +22,7 @@
 
 namespace {
 
-// The vertices of the open batch.
-std::vector<TexturedVertex> OpenBatch() {
-  const BatchVertexBuffer* b = g_VertexBatch.current;
-  if (b == nullptr || g_VertexBatch.kind < 0) return {};
-  const auto* v = reinterpret_cast<const TexturedVertex*>(g_VertexBatch.base);
-  return std::vector<TexturedVertex>(v, v + (b->nextFree - b->batchStart));
-}
+using testsupport::OpenBatch;
 
 // A page entry in a byte block at an odd address, as entries may lie in the game image.
 struct LooseEntry {

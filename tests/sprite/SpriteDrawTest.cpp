@@ -20,12 +20,7 @@
 
 namespace {
 
-std::vector<TexturedVertex> OpenBatch() {
-  const BatchVertexBuffer* b = g_VertexBatch.current;
-  if (b == nullptr || g_VertexBatch.kind < 0) return {};
-  const auto* v = reinterpret_cast<const TexturedVertex*>(g_VertexBatch.base);
-  return std::vector<TexturedVertex>(v, v + (b->nextFree - b->batchStart));
-}
+using testsupport::OpenBatch;
 
 // Page entries at odd addresses, as they may lie in the game image.
 struct LooseEntries {

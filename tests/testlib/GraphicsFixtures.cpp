@@ -92,4 +92,11 @@ std::vector<uint32_t> HeadlessGLTest::ReadBack(int32_t x, int32_t y, int32_t wid
   return pixels;
 }
 
+std::vector<TexturedVertex> OpenBatch() {
+  const BatchVertexBuffer* b = g_VertexBatch.current;
+  if (b == nullptr || g_VertexBatch.kind < 0 || g_VertexBatch.stride != sizeof(TexturedVertex)) return {};
+  const auto* v = reinterpret_cast<const TexturedVertex*>(g_VertexBatch.base);
+  return std::vector<TexturedVertex>(v, v + (b->nextFree - b->batchStart));
+}
+
 }  // namespace testsupport

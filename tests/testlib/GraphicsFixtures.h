@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "graphics/Graphics_Batch.h"
 #include "graphics/device/D3D_Fake.h"
 #include "os/OS_DisplayModes.h"
 #include "testlib/RuntimeTest.h"
@@ -54,5 +55,9 @@ class HeadlessGLTest : public GraphicsTestBase {
 
 // Graphics state records back to their start values (device released first).
 void ResetGraphicsState();
+
+// The vertices of the open batch (textured 24-byte layout); empty when no batch is open or its
+// vertices have another layout.
+std::vector<TexturedVertex> OpenBatch();
 
 }  // namespace testsupport
