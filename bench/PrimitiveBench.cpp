@@ -107,20 +107,13 @@ struct RawVertex {
   uint32_t colour;  // 0xAARRGGBB
 };
 
-GLuint Compile(GLenum kind, const char* text) {
-  const GLuint shader = glCreateShader(kind);
-  glShaderSource(shader, 1, &text, nullptr);
-  glCompileShader(shader);
-  return shader;
-}
-
 struct RawGL {
   GLuint program = 0, vao = 0, vbo = 0;
   std::vector<RawVertex> vertices;  // prepared once
 
   void Make(const std::vector<Shape>& rects, const std::vector<Shape>& circles) {
     program = glCreateProgram();
-    const GLuint vs = Compile(GL_VERTEX_SHADER, kVertex), fs = Compile(GL_FRAGMENT_SHADER, kFragment);
+    const GLuint vs = benchgl::Compile(GL_VERTEX_SHADER, kVertex), fs = benchgl::Compile(GL_FRAGMENT_SHADER, kFragment);
     glAttachShader(program, vs);
     glAttachShader(program, fs);
     glBindAttribLocation(program, 0, "a_position");
@@ -170,38 +163,8 @@ struct RawGL {
   }
 };
 
-// The GL state the raw side changes, saved from the device's pipeline and put back after.
-struct SavedState {
-  GLint program, vao, arrayBuffer, viewport[4];
-  GLboolean blend, depth, cull, stencil, scissor;
-
-  void Save() {
-    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
-    glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &vao);
-    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &arrayBuffer);
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    blend = glIsEnabled(GL_BLEND);
-    depth = glIsEnabled(GL_DEPTH_TEST);
-    cull = glIsEnabled(GL_CULL_FACE);
-    stencil = glIsEnabled(GL_STENCIL_TEST);
-    scissor = glIsEnabled(GL_SCISSOR_TEST);
-  }
-  void Restore() const {
-    auto set = [](GLenum cap, GLboolean on) { on ? glEnable(cap) : glDisable(cap); };
-    glUseProgram(static_cast<GLuint>(program));
-    glBindVertexArray(static_cast<GLuint>(vao));
-    glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(arrayBuffer));
-    glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
-    set(GL_BLEND, blend);
-    set(GL_DEPTH_TEST, depth);
-    set(GL_CULL_FACE, cull);
-    set(GL_STENCIL_TEST, stencil);
-    set(GL_SCISSOR_TEST, scissor);
-  }
-};
-
 double RawFrames(RawGL& raw, int frames) {
-  SavedState saved;
+  benchgl::SavedState saved;
   saved.Save();
   glUseProgram(raw.program);
   glUniform2f(glGetUniformLocation(raw.program, "u_scale"), 2.0f / kSize, 2.0f / kSize);
