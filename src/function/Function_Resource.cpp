@@ -1,3 +1,7 @@
 #include "function/Function_Resource.h"
 
-void RegisterResourceFunctions() {}
+void RegisterResourceFunctions() {
+  RegisterBackgroundFunctions();
+  RegisterFontFunctions();
+  RegisterPathFunctions();
+}

@@ -1,0 +1,3 @@
+#include "function/Function_Resource.h"
+
+void RegisterPathFunctions() {}
