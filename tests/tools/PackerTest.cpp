@@ -233,7 +233,9 @@ TEST_F(PackerTest, ImagesBecomeSpritesAndBackgroundsThatTheRunnerLoads) {
       {"name": "spr_empty", "frames": ["clear.png", "clear.png"], "precise": true}
     ],
     "backgrounds": [{"name": "bg_sky", "file": "sky.png", "smooth": true}],
-    "objects": [{"name": "obj_ship", "sprite": "spr_ship", "mask": "spr_wall", "events": {"create": "create.gml"}}],
+    "objects": [{"name": "obj_ship", "sprite": "spr_ship", "mask": "spr_wall",
+                 "events": {"create": "create.gml", "collision_obj_rock": "create.gml"}},
+                {"name": "obj_rock"}],
     "rooms": [{"name": "room_a", "backgrounds": [{}, {"background": "bg_sky", "x": 3, "foreground": true, "vtiled": false}],
                "instances": [{"object": "obj_ship", "x": 10, "y": 20}]}]
   })");
@@ -317,6 +319,10 @@ TEST_F(PackerTest, ImagesBecomeSpritesAndBackgroundsThatTheRunnerLoads) {
   ASSERT_NE(ship_object, nullptr);
   EXPECT_EQ(ship_object->m_SpriteIndex, 0);
   EXPECT_EQ(ship_object->m_MaskIndex, 1);
+  // A collision event is numbered by the other object.
+  ASSERT_EQ(ship_object->m_Events[4].count, 2);
+  EXPECT_EQ(ship_object->m_Events[4].events[0], nullptr);
+  EXPECT_NE(ship_object->m_Events[4].events[1], nullptr);
 
   const CRoom* room = Room_Data(0);
   ASSERT_NE(room, nullptr);
@@ -406,6 +412,8 @@ TEST_F(PackerTest, ABadFolderIsRefusedNamingTheFileAndTheFieldAndLeavesNoGameFil
        "sprite spr_a is defined twice"},
       {R"({"objects": [{"name": "obj_a", "sprite": "spr_none"}]})", "object obj_a: \"sprite\": spr_none is no sprite"},
       {R"({"objects": [{"name": "obj_a", "events": {"create": "gone.gml"}}]})", "object obj_a: event create: cannot read "},
+      {R"({"objects": [{"name": "obj_a", "events": {"collision_obj_b": "create.gml"}}]})",
+       "object obj_a: event collision_obj_b: obj_b is no object"},
       {R"({"rooms": [{"name": "r", "backgrounds": [{}, {}, {}, {}, {}, {}, {}, {}, {}]}]})",
        "room r: \"backgrounds\" lists more than 8 slots"},
   };

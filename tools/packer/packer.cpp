@@ -52,7 +52,8 @@
 //
 // Event keys: "create", "destroy", "alarm0".."alarm11", "begin_step", "step", "end_step",
 // "draw", "outside", "boundary", "game_start", "game_end", "room_start", "room_end",
-// "animation_end", "end_of_path", "user0".."user15", or "KIND_NUMBER" with two decimal numbers.
+// "animation_end", "end_of_path", "user0".."user15", "collision_OBJECT" (a collision with the
+// object of that name or its children), or "KIND_NUMBER" with two decimal numbers.
 // Scripts and events are written as source text, which the runner compiles when it prepares the
 // game.
 //
@@ -343,6 +344,7 @@ class TexturePages {
   void Write(GameDataBuilder& builder) {
     if (m_images.empty()) return;
     Layout();
+    if (m_pages.size() > INT16_MAX) throw PackError("the images need more than 32767 texture pages");
     std::vector<testsupport::TextureEntry> textures;
     for (size_t p = 0; p < m_pages.size(); ++p) {
       const PageSize& size = m_pages[p];
@@ -406,6 +408,11 @@ class NameIndex {
     if (!m_index.emplace(name, static_cast<int32_t>(m_index.size())).second) {
       throw PackError(what + ": " + m_kind + " " + name + " is defined twice");
     }
+  }
+  // The index of `name`, or -1.
+  int32_t Index(const std::string& name) const {
+    const auto found = m_index.find(name);
+    return found == m_index.end() ? -1 : found->second;
   }
   // The index of the name under `key` of `object`; `fallback` when the key is absent.
   int32_t Find(json_object* object, const char* key, const std::string& what, int32_t fallback) const {
@@ -583,7 +590,14 @@ GameDataBuilder Pack(const fs::path& folder) {
       json_object_object_foreach(events, key, value) {
         g_Packer.keysRead[events].insert(key);
         int32_t kind = 0, number = 0;
-        if (!EventOfKey(key, &kind, &number)) throw PackError(what + ": no event is called \"" + key + "\"");
+        const std::string collision = "collision_";
+        if (std::string(key).rfind(collision, 0) == 0) {
+          kind = 4;
+          number = objectIndex.Index(std::string(key).substr(collision.size()));
+          if (number < 0) throw PackError(what + ": event " + key + ": " + (key + collision.size()) + " is no object");
+        } else if (!EventOfKey(key, &kind, &number)) {
+          throw PackError(what + ": no event is called \"" + key + "\"");
+        }
         if (!json_object_is_type(value, json_type_string)) throw PackError(what + ": event " + key + " must name a file");
         testsupport::ObjectEvent event;
         event.number = number;
