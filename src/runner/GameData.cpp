@@ -557,15 +557,14 @@ bool GameData_ProcessChunks() {
   BoundedReader payload;
   int step;
   while ((step = walker.Next(&tag, &payload)) > 0) {
+    if (payload.Size() != 0 && (tag == kTagBgnd || tag == kTagRoom)) {
+      if (tag == kTagBgnd && backgroundsRead) continue;  // read ahead of the rooms
+      const bool readAhead = tag == kTagRoom && !backgroundsRead;
+      backgroundsRead = true;
+      if (readAhead && !ReadBackgroundsAhead(image)) return false;
+    }
     DebugConsole->Output("Process Chunk: %s   %d\n", TagText(tag).text, static_cast<int32_t>(payload.Size()));
     if (payload.Size() == 0) continue;
-    if (tag == kTagBgnd) {
-      if (backgroundsRead) continue;
-      backgroundsRead = true;
-    } else if (tag == kTagRoom && !backgroundsRead) {
-      backgroundsRead = true;
-      if (!ReadBackgroundsAhead(image)) return false;
-    }
     bool known = true;
     if (!ReadChunk(tag, payload, &known)) return false;
     if (!known) {
