@@ -130,6 +130,20 @@ TEST_F(BackgroundTest, AStretchedRoomBackgroundIsSizedAlikeWhetherBackgroundsCom
   }
 }
 
+TEST_F(BackgroundTest, ABrokenBackgroundChunkAfterTheRoomsRefusesTheFileBeforeAnyRoomIsRead) {
+  GameDataBuilder g;
+  g.Gen8();
+  RoomEntry room;
+  room.codeWord = 0;
+  g.Room({room}).Bgnd({{"sky", false, false, false, 0}}).Tpag({TPageEntryFields{}}).Strg();
+  EXPECT_FALSE(LoadGame(g.Build({testsupport::corrupt::OffsetOutsideImage("BGND", 2)})));
+  EXPECT_NE(console.Text().find("background 0, its name or its texture-page entry lies outside the file"),
+            std::string::npos)
+      << console.Text();
+  EXPECT_EQ(console.Text().find("Process Chunk: ROOM"), std::string::npos);
+  EXPECT_EQ(Room_Data(0), nullptr);
+}
+
 // ---- Files ----
 
 TEST_F(BackgroundTest, FilesAreDecodedByTheirFirstBytesWhateverTheirNames) {
