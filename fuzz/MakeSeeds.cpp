@@ -1,7 +1,8 @@
 // Writes a fuzz harness's seed corpus into a folder.
 //   load     valid game data files made by the test game-data builder (every header version,
 //            both option layouts, code with its reference chains, strings, texture pages and
-//            textures, sprites of every kind, the chunks of later subsystems) and a few corrupted variants of the full file
+//            textures, sprites of every kind, the chunks of later subsystems, rooms written before
+//            the backgrounds they stretch) and a few corrupted variants of them
 //   compile  script texts like the compiler tests', as programs and as expressions
 //   debug    a game with code entries and its debug companion (line tables, sources with line
 //            markers, instance names), and a companion whose line table lies outside its chunk
@@ -222,8 +223,25 @@ void LoadSeeds(const std::string& dir, bool& ok) {
       {"room-list", corrupt::OffsetOutsideImage("ROOM", 4)},
       {"room-item", corrupt::OffsetOutsideImage("ROOM", 8)},
       {"background-entry", corrupt::OffsetOutsideImage("BGND", 0)},
+      {"background-count", corrupt::CountTooLarge("BGND")},
+      {"background-name", corrupt::OffsetOutsideImage("BGND", 1)},
+      {"background-page-entry", corrupt::OffsetOutsideImage("BGND", 2)},
   };
   for (const auto& [name, corruption] : variants) ok &= Write(dir, "bad-" + name, full.Build({corruption}));
+
+  // A room stretching a background, written before the background chunk: the loader reads the
+  // backgrounds ahead of the rooms, and a broken background chunk refuses the file there.
+  RoomEntry stretched;
+  stretched.name = "stretched";
+  stretched.codeWord = 0;
+  (*stretched.backgrounds)[0] = RoomBackgroundEntry{true, false, 0, 0, 0, true, true, 0, 0, true};
+  stretched.tiles = std::vector<RoomTileEntry>{{0, 0, 0, 0, 0, 16, 16, 1000, 10000001}};
+  GameDataBuilder roomFirst;
+  roomFirst.Gen8().Room({stretched}).Bgnd({BackgroundEntry{"back", true, false, true, 0}});
+  roomFirst.Tpag({{0, 0, 1, 1, 0, 0, 1, 1, 64, 32, 0}}).Txtr({{0, kTinyPng}}).Strg();
+  ok &= Write(dir, "room-before-backgrounds", roomFirst.Build());
+  ok &= Write(dir, "bad-room-before-background-page-entry", roomFirst.Build({corrupt::OffsetOutsideImage("BGND", 2)}));
+  ok &= Write(dir, "bad-room-before-background-count", roomFirst.Build({corrupt::CountTooLarge("BGND")}));
   GameDataBuilder last;
   FullGame(last, true, true);
   ok &= Write(dir, "bad-unterminated", last.Build({corrupt::NameWithoutTerminator("Hello")}));

@@ -98,8 +98,10 @@ uint32_t MergeColour(uint32_t a, uint32_t b, float amount) {
 uint32_t ColourMerge(uint32_t a, uint32_t b, double t) { return MixColours(a, b, t, 1.0 - t); }
 
 uint32_t Colour_ToARGB(uint32_t colour, float alpha) {
-  const double scaled = static_cast<double>(alpha) * 255.0;
-  const uint32_t a = scaled >= 255.0 ? 255u : scaled > 0.0 ? static_cast<uint32_t>(scaled) : 0u;
+  // Truncated toward zero first (NaN and out-of-range values give the most negative integer),
+  // then held to 0..255.
+  const int32_t truncated = num::TruncInt32(static_cast<double>(alpha) * 255.0);
+  const uint32_t a = truncated > 255 ? 255u : truncated > 0 ? static_cast<uint32_t>(truncated) : 0u;
   return a << 24 | (colour & 0xFFu) << 16 | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
 }
 

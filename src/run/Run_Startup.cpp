@@ -16,6 +16,7 @@
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_Frame.h"
 #include "graphics/Graphics_Texture.h"
+#include "networking/Networking_Http.h"
 #include "object/Object_Lists.h"
 #include "object/Object_Main.h"
 #include "os/MessageBox.h"
@@ -177,6 +178,7 @@ void ShutdownRunner() {
   Sprite_FreeAll();
   File_DeleteTempDirectory();
   GraphicsPrintFPSStats();
+  Http_FreeAll();
   Background_FreeAll();
   GR_Texture_FreeAll();
   Script_FreeAll();

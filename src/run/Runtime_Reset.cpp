@@ -11,6 +11,7 @@
 #include "debug/Debug_State.h"
 #include "extension/Extension_Main.h"
 #include "graphics/Graphics_D3D.h"
+#include "networking/Networking_Http.h"
 #include "object/Object_Main.h"
 #include "option/Option_Main.h"
 #include "os/OS_Messages.h"
@@ -54,6 +55,7 @@ void Runtime_Reset(RuntimeResetScope scope) {
   Event_SetNumber(0);
   Event_SetObject(0);
   Event_SetAction(0);
+  Http_FreeAll();
   DataStructures_Reset();
   Buffer_FreeAll();
   LoadSave_ClearPermittedPaths();

@@ -224,7 +224,7 @@ void FreeTextures() {
 void ResetManagers() {
   Sound_ClearList();
   Sprite_FreeAll();
-  Background_FreeAll();
+  Background_Init();
   Path_FreeAll();
   Script_Reset();
   Font_Init();
@@ -276,6 +276,19 @@ bool ReadChunk(uint32_t tag, BoundedReader& payload, bool* known) {
     case kTagStat: return true;
     default: *known = false; return true;
   }
+}
+
+// The background chunk, wherever it stands in the file (nothing when there is none).
+bool ReadBackgroundsAhead(const BoundedReader& image) {
+  ChunkWalker walker(image);
+  uint32_t tag;
+  BoundedReader payload;
+  while (walker.Next(&tag, &payload) > 0) {
+    if (tag != kTagBgnd || payload.Size() == 0) continue;
+    DebugConsole->Output("Process Chunk: %s   %d\n", TagText(tag).text, static_cast<int32_t>(payload.Size()));
+    return Background_LoadChunk(payload);
+  }
+  return true;
 }
 
 // The container's first eight bytes (`start`): the FORM tag and a size word that agrees with
@@ -536,11 +549,20 @@ bool GameData_ProcessChunks() {
   if (!GameData_CheckContainer(image)) return false;
 
   bool allKnown = true;
+  // Reading a room sizes its stretched backgrounds from the background table, so the
+  // backgrounds are read before the rooms whatever their order in the file, and once.
+  bool backgroundsRead = false;
   ChunkWalker walker(image);
   uint32_t tag;
   BoundedReader payload;
   int step;
   while ((step = walker.Next(&tag, &payload)) > 0) {
+    if (payload.Size() != 0 && (tag == kTagBgnd || tag == kTagRoom)) {
+      if (tag == kTagBgnd && backgroundsRead) continue;  // read ahead of the rooms
+      const bool readAhead = tag == kTagRoom && !backgroundsRead;
+      backgroundsRead = true;
+      if (readAhead && !ReadBackgroundsAhead(image)) return false;
+    }
     DebugConsole->Output("Process Chunk: %s   %d\n", TagText(tag).text, static_cast<int32_t>(payload.Size()));
     if (payload.Size() == 0) continue;
     bool known = true;

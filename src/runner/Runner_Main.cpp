@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "background/Background_Main.h"
 #include "base/IniFile.h"
 #include "base/VCL.h"
 #include "code/Code_Constant.h"
@@ -173,6 +174,7 @@ bool Game_InitGraphics() {
   const GameHeaderInfo& header = g_GameData.headerInfo;
   if (!GR_D3D_Init(OS_Window().sdlWindow(), header.windowWidth, header.windowHeight, header.optionBits)) return false;
   DebugConsole->Output("Background_InitTextures()\n");
+  Background_InitTextures();
   DebugConsole->Output("Sprite_InitTextures()\n");
   DebugConsole->Output("Font_InitTextures()\n");
   GraphicsPostInit();

@@ -44,6 +44,7 @@ GameDataBuilder ValidGame() {
   skeleton.json = "{}";
   skeleton.atlas = "page";
   g.Sprt({bitmap, skeleton});
+  g.Bgnd({{"back", false, false, false, 0}});
   g.Tpag({{}});
   g.Txtr({{0, {1, 2, 3}}});
   g.Strg();
@@ -53,6 +54,7 @@ GameDataBuilder ValidGame() {
 TEST_F(GameDataTest, CorruptedFilesAreRefusedWithTheirReason) {
   const testsupport::BuiltGameData valid = ValidGame().BuildWithLabels();
   ASSERT_TRUE(LoadFromDisk(valid.bytes)) << m_console.Text();
+  const int64_t imageSize = static_cast<int64_t>(valid.bytes.size());
 
   struct Case {
     const char* what;
@@ -90,6 +92,12 @@ TEST_F(GameDataTest, CorruptedFilesAreRefusedWithTheirReason) {
       {"sprite frame count", corrupt::CountTooLarge("SPRT", -1, 1), "sprite 0 has more frames than"},
       {"sprite mask count", corrupt::CountTooLarge("SPRT", -1, 2), "sprite 0 has masks past the end"},
       {"skeleton JSON length", corrupt::CountTooLarge("SPRT", -1, 3), "sprite 1 has skeleton data past the end"},
+      {"background count", corrupt::CountTooLarge("BGND"), "background chunk holds fewer entries"},
+      {"background entry outside", corrupt::OffsetOutsideImage("BGND", 0), "background 0, its name or its texture-page entry lies outside"},
+      {"background entry cut by the end", corrupt::SetOffset("BGND", 0, imageSize - 12), "background 0, its name or its texture-page entry lies outside"},
+      {"background name outside", corrupt::OffsetOutsideImage("BGND", 1), "background 0, its name or its texture-page entry lies outside"},
+      {"background page entry outside", corrupt::OffsetOutsideImage("BGND", 2), "background 0, its name or its texture-page entry lies outside"},
+      {"background page entry cut by the end", corrupt::SetOffset("BGND", 2, imageSize - 10), "background 0, its name or its texture-page entry lies outside"},
       {"duplicate header", corrupt::DuplicateChunk("GEN8"), "a second header chunk"},
       {"duplicate texture pages", corrupt::DuplicateChunk("TPAG"), "chunk TPAG more than once"},
   };

@@ -503,8 +503,8 @@ class GameDataBuilder {
   // "SPRT": the common resource table, then each entry (label "sprt#I"), padded to whole words.
   GameDataBuilder& Sprt(const std::vector<SpriteEntry>& sprites);
   // "BGND" and "ROOM": the common resource table, then each entry ("bgnd#I", "room#I") and for a
-  // room its lists. A room stretching a background reads that background's size, so BGND comes
-  // before ROOM in the file.
+  // room its lists. Chunks are written in the order called, so either may come first: the loader
+  // reads BGND ahead of ROOM (a room stretching a background reads that background's size).
   GameDataBuilder& Bgnd(const std::vector<BackgroundEntry>& backgrounds);
   GameDataBuilder& Room(const std::vector<RoomEntry>& rooms);
   // The debug companion file's chunks (a second file built the same way; its strings still need
