@@ -25,12 +25,14 @@ BoundingBox Box(const CInstance* instance) {
 
 bool HasFrames(const CSprite* sprite) { return sprite != nullptr && sprite->m_numb > 0; }
 
-// The test shared by the rectangle, ellipse and line tests: false when the rectangle (normalised)
-// lies wholly beside the box or the instance is marked. The box is up to date.
-bool RoughOverlap(const CInstance* instance, double minX, double minY, double maxX, double maxY) {
+// The test shared by the rectangle, ellipse and line tests: false when the rectangle of the two
+// corners lies wholly beside the box (right + 1 <= min x, left > max x, and the same vertically),
+// the instance is marked, or a coordinate is NaN. The box is up to date.
+bool RoughOverlap(const CInstance* instance, double x1, double y1, double x2, double y2) {
+  if (std::isnan(x1) || std::isnan(y1) || std::isnan(x2) || std::isnan(y2)) return false;
   const int32_t* b = instance->i_bbox;
-  if (static_cast<double>(b[2]) + 1.0 <= minX || b[0] > maxX) return false;
-  if (static_cast<double>(b[3]) + 1.0 <= minY || b[1] > maxY) return false;
+  if (static_cast<double>(b[2]) + 1.0 <= std::min(x1, x2) || b[0] > std::max(x1, x2)) return false;
+  if (static_cast<double>(b[3]) + 1.0 <= std::min(y1, y2) || b[1] > std::max(y1, y2)) return false;
   return instance->i_marked == 0;
 }
 
@@ -135,9 +137,10 @@ void Instance_UpdateBoundingBox(CInstance* instance) {
 
 bool CInstance::CollidePoint(double px, double py, bool precise) {
   Instance_UpdateBoundingBox(this);
-  if (px >= static_cast<double>(i_bbox[2]) + 1.0 || px < i_bbox[0]) return false;
-  if (py >= static_cast<double>(i_bbox[3]) + 1.0 || py < i_bbox[1]) return false;
-  if (i_marked != 0) return false;
+  // Written as the inside test, so a NaN point lies nowhere.
+  const bool inside = px >= i_bbox[0] && px < static_cast<double>(i_bbox[2]) + 1.0 && py >= i_bbox[1] &&
+                      py < static_cast<double>(i_bbox[3]) + 1.0;
+  if (!inside || i_marked != 0) return false;
   const CSprite* sprite = Instance_CollisionSprite(this);
   if (!HasFrames(sprite)) return false;
   if (!precise || !sprite->m_precise) return true;
@@ -148,9 +151,9 @@ bool CInstance::CollidePoint(double px, double py, bool precise) {
 
 bool Instance_CollideRect(CInstance* instance, double x1, double y1, double x2, double y2, bool precise) {
   Instance_UpdateBoundingBox(instance);
+  if (!RoughOverlap(instance, x1, y1, x2, y2)) return false;
   const double minX = std::min(x1, x2), maxX = std::max(x1, x2);
   const double minY = std::min(y1, y2), maxY = std::max(y1, y2);
-  if (!RoughOverlap(instance, minX, minY, maxX, maxY)) return false;
   if (!precise || instance->i_precise != 1) return true;
   const CSprite* sprite = Instance_CollisionSprite(instance);
   if (!HasFrames(sprite)) return false;
@@ -162,9 +165,9 @@ bool Instance_CollideRect(CInstance* instance, double x1, double y1, double x2, 
 
 bool CInstance::CollideEllipse(double x1, double y1, double x2, double y2, bool precise) {
   Instance_UpdateBoundingBox(this);
+  if (!RoughOverlap(this, x1, y1, x2, y2)) return false;
   const double minX = std::min(x1, x2), maxX = std::max(x1, x2);
   const double minY = std::min(y1, y2), maxY = std::max(y1, y2);
-  if (!RoughOverlap(this, minX, minY, maxX, maxY)) return false;
   const int32_t left = Nearest(minX), right = Nearest(maxX);
   const int32_t top = Nearest(minY), bottom = Nearest(maxY);
   if (left == right || top == bottom) return Instance_CollideRect(this, x1, y1, x2, y2, precise);
@@ -190,7 +193,7 @@ bool CInstance::CollideEllipse(double x1, double y1, double x2, double y2, bool 
 
 bool CInstance::CollideLine(double x1, double y1, double x2, double y2, bool precise) {
   Instance_UpdateBoundingBox(this);
-  if (!RoughOverlap(this, std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2))) return false;
+  if (!RoughOverlap(this, x1, y1, x2, y2)) return false;
   if (x2 < x1) {
     std::swap(x1, x2);
     std::swap(y1, y2);

@@ -225,6 +225,21 @@ TEST_F(InstanceCollisionTest, LineTestClipsTheSegmentToTheBoxColumns) {
   EXPECT_TRUE(dot->CollideLine(0, 10, 20, -10, false));
 }
 
+TEST_F(InstanceCollisionTest, NaNCoordinatesMeetNothing) {
+  CInstance* instance = Make(AddTestSprite(16, 16, {SolidMask(16, 16)}), 0, 0);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_TRUE(instance->CollidePoint(5, 5, false));
+  EXPECT_FALSE(instance->CollidePoint(nan, 5, false));
+  EXPECT_FALSE(instance->CollidePoint(5, nan, true));
+  for (int corner = 0; corner < 4; ++corner) {
+    double c[4] = {2, 2, 8, 8};
+    c[corner] = nan;
+    EXPECT_FALSE(Instance_CollideRect(instance, c[0], c[1], c[2], c[3], false)) << corner;
+    EXPECT_FALSE(instance->CollideEllipse(c[0], c[1], c[2], c[3], false)) << corner;
+    EXPECT_FALSE(instance->CollideLine(c[0], c[1], c[2], c[3], false)) << corner;
+  }
+}
+
 TEST_F(InstanceCollisionTest, InstanceAgainstInstance) {
   // Two 8 x 8 sprites: one with only its right column solid, one with only its left column.
   const int32_t right = AddTestSprite(8, 8, {DotsMask(8, 8, {{7, 0}, {7, 7}})});
