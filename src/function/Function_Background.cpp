@@ -15,7 +15,7 @@
 #include "function/Function_Resource.h"
 #include "graphics/Graphics_Bitmap32.h"
 #include "graphics/Graphics_HardwareTexture.h"
-#include "graphics/Graphics_Support.h"
+#include "graphics/PNG_Writer.h"
 #include "graphics/Graphics_Surface.h"
 #include "graphics/TBitmap.h"
 #include "platform/Numeric.h"

@@ -1,4 +1,4 @@
-// The colour and drawing-state built-ins and the primitive built-ins.
+// The colour and drawing-state built-ins, the primitive built-ins and the surface built-ins.
 #include "function/Function_Graphics.h"
 
 #include <cstdint>
@@ -10,10 +10,15 @@
 #include "graphics/Graphics_HardwareTexture.h"
 #include "graphics/Graphics_Primitive.h"
 #include "graphics/Graphics_RenderState.h"
+#include "graphics/Graphics_Support.h"
+#include "graphics/Graphics_Surface.h"
+#include "graphics/Graphics_Texture.h"
 #include "graphics/Graphics_Transform.h"
 #include "graphics/Graphics_Window.h"
 #include "platform/Colour.h"
+#include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
+#include "room/Room_Class.h"
 #include "variable/ScriptValue.h"
 
 namespace {
@@ -436,9 +441,277 @@ const BuiltinSpec kPrimitiveBuiltins[] = {
     {"draw_vertex_texture_colour", DrawVertexTextureColour, 6},
 };
 
+// ---- Surfaces ----
+//
+// Surface ids, target slots, pixel positions, sizes, colours and copy rectangles are the real
+// rounded to the nearest integer, halves to even; drawing positions, scales, angles (degrees) and
+// alphas are passed on narrowed to single precision. Functions that need an existing surface
+// report "Trying to use non-existing surface." and do nothing else.
+
+#define SURFACE(name) void name(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args)
+
+struct SurfaceArgs : Args {
+  int32_t Rounded(int32_t i) const { return num::RoundInt32(Real(i)); }
+  uint32_t RoundedColour(int32_t i) const { return static_cast<uint32_t>(num::RoundInt64(Real(i))); }
+};
+
+// Takes the surface id of argument i into *id; false (after the report) when it names no surface.
+bool ExistingSurface(const SurfaceArgs& a, int32_t i, int32_t* id) {
+  *id = a.Rounded(i);
+  if (GR_Surface_Exists(*id)) return true;
+  ReportRuntimeError("Trying to use non-existing surface.", false);
+  return false;
+}
+
+// The tiled variants cover the current room.
+void RoomSize(float* width, float* height) {
+  const CRoom* room = CurrentRoom;
+  *width = room != nullptr ? static_cast<float>(room->m_Width) : 0.0f;
+  *height = room != nullptr ? static_cast<float>(room->m_Height) : 0.0f;
+}
+
+SURFACE(SurfaceCreate) {
+  const SurfaceArgs a{{argc, args}};
+  if (!(a.Real(0) > 0.0) || !(a.Real(1) > 0.0)) {
+    ReportRuntimeError("Invalid surface dimensions", false);
+    return;
+  }
+  SetReal(result, GR_Surface_Create(a.Rounded(0), a.Rounded(1), -1));
+}
+
+SURFACE(SurfaceCreateExt) {
+  (void)argc, (void)args;
+  ReportRuntimeError("surface_create_ext() not supported", false);
+  SetReal(result, -1.0);
+}
+
+SURFACE(SurfaceResize) {
+  if (argc != 3) ReportRuntimeError("Invalid argument count", false);
+  for (int32_t i = 0; i < 3; ++i) {
+    if (ArgKindWord(argc, args, i) != VALUE_REAL) {
+      ReportRuntimeError("Invalid arguments", false);
+      return;
+    }
+  }
+  const double width = args[1].real, height = args[2].real;
+  if (!(width > 0.0) || !(height > 0.0) || width > 8192.0 || height > 8192.0) {
+    ReportRuntimeError("Invalid surface dimensions", false);
+    return;
+  }
+  const int32_t id = num::TruncInt32(args[0].real);
+  const int32_t w = num::TruncInt32(width), h = num::TruncInt32(height);
+  SurfaceState& st = g_Surfaces;
+  if (id == st.applicationSurfaceId) {
+    st.applicationResizePending = true;
+    st.pendingWidth = w;
+    st.pendingHeight = h;
+    SetReal(result, 1.0);
+    return;
+  }
+  if (!GR_Surface_Exists(id)) {
+    ReportRuntimeError("Surface does not exist", false);
+    return;
+  }
+  if (GR_Surface_Resize(id, w, h)) SetReal(result, 1.0);
+}
+
+SURFACE(SurfaceFree) {
+  (void)result;
+  GR_Surface_Free(SurfaceArgs{{argc, args}}.Rounded(0), false);
+}
+
+SURFACE(SurfaceExists) { SetReal(result, GR_Surface_Exists(SurfaceArgs{{argc, args}}.Rounded(0)) ? 1.0 : 0.0); }
+SURFACE(SurfaceGetWidth) { SetReal(result, GR_Surface_GetWidth(SurfaceArgs{{argc, args}}.Rounded(0))); }
+SURFACE(SurfaceGetHeight) { SetReal(result, GR_Surface_GetHeight(SurfaceArgs{{argc, args}}.Rounded(0))); }
+// The texture id as a number, the form every texture argument of the drawing built-ins takes.
+SURFACE(SurfaceGetTexture) { SetReal(result, GR_Surface_GetTexture(SurfaceArgs{{argc, args}}.Rounded(0))); }
+
+SURFACE(SurfaceSetTarget) {
+  SetReal(result, GR_Surface_SetTarget(0, SurfaceArgs{{argc, args}}.Rounded(0)) ? 1.0 : 0.0);
+}
+
+SURFACE(SurfaceSetTargetExt) {
+  const SurfaceArgs a{{argc, args}};
+  SetReal(result, GR_Surface_SetTarget(a.Rounded(0), a.Rounded(1)) ? 1.0 : 0.0);
+}
+
+SURFACE(SurfaceResetTarget) {
+  (void)argc, (void)args;
+  SetReal(result, GR_Surface_ResetTarget() ? 1.0 : 0.0);
+}
+
+SURFACE(DrawSurface) {
+  (void)result;
+  const SurfaceArgs a{{argc, args}};
+  int32_t id;
+  if (ExistingSurface(a, 0, &id)) GR_Surface_Draw(id, a.Single(1), a.Single(2));
+}
+
+SURFACE(DrawSurfaceExt) {
+  (void)result;
+  const SurfaceArgs a{{argc, args}};
+  int32_t id;
+  if (ExistingSurface(a, 0, &id))
+    GR_Surface_DrawExt(id, a.Single(1), a.Single(2), a.Single(3), a.Single(4), a.Single(5), a.RoundedColour(6),
+                       a.Single(7));
+}
+
+SURFACE(DrawSurfaceStretched) {
+  (void)result;
+  const SurfaceArgs a{{argc, args}};
+  int32_t id;
+  if (ExistingSurface(a, 0, &id))
+    GR_Surface_DrawStretched(id, a.Single(1), a.Single(2), a.Single(3), a.Single(4), 0xFFFFFF, GR_GetAlpha());
+}
+
+SURFACE(DrawSurfaceStretchedExt) {
+  (void)result;
+  const SurfaceArgs a{{argc, args}};
+  int32_t id;
+  if (ExistingSurface(a, 0, &id))
+    GR_Surface_DrawStretched(id, a.Single(1), a.Single(2), a.Single(3), a.Single(4), a.RoundedColour(5), a.Single(6));
+}
+
+SURFACE(DrawSurfacePart) {
+  (void)result;
+  const SurfaceArgs a{{argc, args}};
+  int32_t id;
+  if (ExistingSurface(a, 0, &id))
+    GR_Surface_DrawPart(id, a.Single(1), a.Single(2), a.Single(3), a.Single(4), a.Single(5), a.Single(6), 1.0f, 1.0f,
+                        0xFFFFFF, GR_GetAlpha());
+}
+
+SURFACE(DrawSurfacePartExt) {
+  (void)result;
+  const SurfaceArgs a{{argc, args}};
+  int32_t id;
+  if (ExistingSurface(a, 0, &id))
+    GR_Surface_DrawPart(id, a.Single(1), a.Single(2), a.Single(3), a.Single(4), a.Single(5), a.Single(6), a.Single(7),
+                        a.Single(8), a.RoundedColour(9), a.Single(10));
+}
+
+SURFACE(DrawSurfaceGeneral) {
+  (void)result;
+  const SurfaceArgs a{{argc, args}};
+  int32_t id;
+  if (ExistingSurface(a, 0, &id))
+    GR_Surface_DrawGeneral(id, a.Single(1), a.Single(2), a.Single(3), a.Single(4), a.Single(5), a.Single(6),
+                           a.Single(7), a.Single(8), a.Single(9), a.RoundedColour(10), a.RoundedColour(11),
+                           a.RoundedColour(12), a.RoundedColour(13), a.Single(14));
+}
+
+SURFACE(DrawSurfaceTiled) {
+  (void)result;
+  const SurfaceArgs a{{argc, args}};
+  int32_t id;
+  if (!ExistingSurface(a, 0, &id)) return;
+  float width, height;
+  RoomSize(&width, &height);
+  GR_Surface_DrawTiled(id, a.Single(1), a.Single(2), 1.0f, 1.0f, true, true, 0.0f, 0.0f, width, height, 0xFFFFFF,
+                       GR_GetAlpha());
+}
+
+SURFACE(DrawSurfaceTiledExt) {
+  (void)result;
+  const SurfaceArgs a{{argc, args}};
+  int32_t id;
+  if (!ExistingSurface(a, 0, &id)) return;
+  float width, height;
+  RoomSize(&width, &height);
+  GR_Surface_DrawTiled(id, a.Single(1), a.Single(2), a.Single(3), a.Single(4), true, true, 0.0f, 0.0f, width, height,
+                       a.RoundedColour(5), a.Single(6));
+}
+
+SURFACE(SurfaceSave) {
+  (void)result;
+  const SurfaceArgs a{{argc, args}};
+  GR_Save_Surface(a.Rounded(0), ArgText(argc, args, 1));
+}
+
+SURFACE(SurfaceSavePart) {
+  (void)result;
+  const SurfaceArgs a{{argc, args}};
+  GR_Save_SurfacePart(a.Rounded(0), ArgText(argc, args, 1), a.Rounded(2), a.Rounded(3), a.Rounded(4), a.Rounded(5));
+}
+
+// The pixel of the surface as 0xAABBGGRR; 0 when it cannot be read.
+uint32_t SurfacePixel(int32_t argc, const ScriptValue* args) {
+  const SurfaceArgs a{{argc, args}};
+  int32_t id;
+  if (!ExistingSurface(a, 0, &id)) return 0;
+  uint8_t* block = ReadTexturePixels(GR_Texture_GetHardware(GR_Surface_GetTexture(id)), a.Int(1), a.Int(2), 1, 1);
+  if (block == nullptr) return 0;
+  const uint32_t pixel = static_cast<uint32_t>(block[3]) << 24 | static_cast<uint32_t>(block[0]) << 16 |
+                         static_cast<uint32_t>(block[1]) << 8 | block[2];
+  MemoryManager::Free(block);
+  return pixel;
+}
+
+SURFACE(SurfaceGetPixelExt) {
+  SetReal(result, 0.0);
+  SetReal(result, SurfacePixel(argc, args));
+}
+
+SURFACE(SurfaceGetPixel) {
+  SetReal(result, 0.0);
+  SetReal(result, SurfacePixel(argc, args) & 0xFFFFFFu);
+}
+
+SURFACE(SurfaceCopy) {
+  (void)result;
+  const SurfaceArgs a{{argc, args}};
+  int32_t destination, source;
+  if (!ExistingSurface(a, 0, &destination) || !ExistingSurface(a, 3, &source)) return;
+  CopyTextureRegion(GR_Texture_GetHardware(GR_Surface_GetTexture(destination)), a.Rounded(1), a.Rounded(2),
+                    GR_Texture_GetHardware(GR_Surface_GetTexture(source)), 0, 0, GR_Surface_GetWidth(source),
+                    GR_Surface_GetHeight(source));
+}
+
+SURFACE(SurfaceCopyPart) {
+  (void)result;
+  const SurfaceArgs a{{argc, args}};
+  int32_t destination, source;
+  if (!ExistingSurface(a, 0, &destination) || !ExistingSurface(a, 3, &source)) return;
+  CopyTextureRegion(GR_Texture_GetHardware(GR_Surface_GetTexture(destination)), a.Rounded(1), a.Rounded(2),
+                    GR_Texture_GetHardware(GR_Surface_GetTexture(source)), a.Rounded(4), a.Rounded(5), a.Rounded(6),
+                    a.Rounded(7));
+}
+
+#undef SURFACE
+
+const BuiltinSpec kSurfaceBuiltins[] = {
+    {"surface_create", SurfaceCreate, 2},
+    {"surface_create_ext", SurfaceCreateExt, 3},
+    {"surface_resize", SurfaceResize, 3},
+    {"surface_free", SurfaceFree, 1},
+    {"surface_exists", SurfaceExists, 1},
+    {"surface_get_width", SurfaceGetWidth, 1},
+    {"surface_get_height", SurfaceGetHeight, 1},
+    {"surface_get_texture", SurfaceGetTexture, 1},
+    {"surface_set_target", SurfaceSetTarget, 1},
+    {"surface_set_target_ext", SurfaceSetTargetExt, 2},
+    {"surface_reset_target", SurfaceResetTarget, 0},
+    {"draw_surface", DrawSurface, 3},
+    {"draw_surface_ext", DrawSurfaceExt, 8},
+    {"draw_surface_stretched", DrawSurfaceStretched, 5},
+    {"draw_surface_stretched_ext", DrawSurfaceStretchedExt, 7},
+    {"draw_surface_part", DrawSurfacePart, 7},
+    {"draw_surface_part_ext", DrawSurfacePartExt, 11},
+    {"draw_surface_general", DrawSurfaceGeneral, 15},
+    {"draw_surface_tiled", DrawSurfaceTiled, 3},
+    {"draw_surface_tiled_ext", DrawSurfaceTiledExt, 7},
+    {"surface_save", SurfaceSave, 2},
+    {"surface_save_part", SurfaceSavePart, 6},
+    {"surface_getpixel_ext", SurfaceGetPixelExt, 3},
+    {"surface_getpixel", SurfaceGetPixel, 3},
+    {"surface_copy", SurfaceCopy, 4},
+    {"surface_copy_part", SurfaceCopyPart, 8},
+};
+
 }  // namespace
 
 void RegisterGraphicsFunctions() {
   RegisterBuiltinTable(kColourBuiltins);
   RegisterBuiltinTable(kPrimitiveBuiltins);
+  RegisterBuiltinTable(kSurfaceBuiltins);
 }

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "base/VCL.h"
-#include "graphics/Graphics_Support.h"
+#include "graphics/PNG_Writer.h"
 #include "platform/Colour.h"
 #include "platform/MemoryManager.h"
 #include "support/CStream.h"

@@ -9,6 +9,7 @@
 #include "graphics/Graphics_Primitive.h"
 #include "graphics/Graphics_RenderState.h"
 #include "graphics/Graphics_Surface.h"
+#include "graphics/Graphics_Transition.h"
 #include "graphics/Graphics_Texture.h"
 #include "graphics/Graphics_Transform.h"
 #include "graphics/Graphics_Window.h"
@@ -387,4 +388,5 @@ void Graphics_Reset() {
   g_RenderStateCache = RenderStateCache{};
   g_HardwareTextures = HardwareTextureState{};
   g_Surfaces = SurfaceState{};
+  g_Transitions = TransitionState{};
 }

@@ -1,82 +1,148 @@
 #include "graphics/Graphics_Support.h"
 
-#include <png.h>
+#include <algorithm>
+#include <climits>
 
-// libpng reports errors by jumping back to the step that set its jump buffer. Each step below is
-// a function of its own holding only plain values, so the jump never skips a destructor.
+#include "base/VCL.h"
+#include "base/ErrorSink.h"
+#include "graphics/Graphics_D3D.h"
+#include "graphics/Graphics_HardwareTexture.h"
+#include "graphics/Graphics_Surface.h"
+#include "graphics/Graphics_Texture.h"
+#include "platform/MemoryManager.h"
+#include "support/LoadSave.h"
+#include "support/Support_Directory.h"
+
+// ---- Screen and surface saving ----
+
+void SwapRedBlue(uint8_t* pixels, int32_t width, int32_t height) {
+  if (pixels == nullptr || width <= 0 || height <= 0) return;
+  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  for (size_t i = 0; i < count; ++i) std::swap(pixels[i * 4], pixels[i * 4 + 2]);
+}
+
+void SetAlphaOpaque(uint8_t* pixels, int32_t width, int32_t height) {
+  if (pixels == nullptr || width <= 0 || height <= 0) return;
+  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  for (size_t i = 0; i < count; ++i) pixels[i * 4 + 3] = 255;
+}
 
 namespace {
 
-struct SinkState {
-  PngByteSink sink;
-  void* context;
-};
-
-void WriteBytes(png_structp png, png_bytep data, size_t length) {
-  auto* state = static_cast<SinkState*>(png_get_io_ptr(png));
-  if (!state->sink(state->context, data, length)) png_error(png, "the output refused the bytes");
-}
-
-void FlushNothing(png_structp) {}
-
-// Quiet handlers: failures are reported by the writer that called the encoder.
-[[noreturn]] void OnError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-void OnWarning(png_structp, png_const_charp) {}
-
-bool InitIo(png_structp png, SinkState* state) {
-  if (setjmp(png_jmpbuf(png))) return false;
-  png_set_write_fn(png, state, WriteBytes, FlushNothing);
-  return true;
-}
-
-bool WriteHeader(png_structp png, png_infop info, int32_t width, int32_t height) {
-  if (setjmp(png_jmpbuf(png))) return false;
-  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-               PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  return true;
-}
-
-void WriteAllRows(png_structp png, const uint8_t* pixels, int32_t width, int32_t height) {
-  const size_t rowBytes = static_cast<size_t>(width) * 4;
-  for (int32_t y = 0; y < height; ++y) png_write_row(png, pixels + static_cast<size_t>(y) * rowBytes);
-}
-
-bool WriteRows(png_structp png, const uint8_t* pixels, int32_t width, int32_t height) {
-  if (setjmp(png_jmpbuf(png))) return false;
-  WriteAllRows(png, pixels, width, height);
-  return true;
-}
-
-bool WriteEnd(png_structp png) {
-  if (setjmp(png_jmpbuf(png))) return false;
-  png_write_end(png, nullptr);
-  return true;
-}
-
-PngEncodeResult Encode(png_structp png, png_infop info, const uint8_t* pixels, int32_t width, int32_t height,
-                       SinkState* state) {
-  if (!InitIo(png, state)) return PngEncodeResult::InitIoFailed;
-  if (pixels == nullptr || width < 1 || height < 1 || !WriteHeader(png, info, width, height))
-    return PngEncodeResult::HeaderFailed;
-  if (!WriteRows(png, pixels, width, height)) return PngEncodeResult::BytesFailed;
-  if (!WriteEnd(png)) return PngEncodeResult::EndFailed;
-  return PngEncodeResult::Written;
+bool WriteToSaveFile(void* context, const uint8_t* bytes, size_t length) {
+  // The encoder hands over small pieces; a piece beyond the file layer's count is refused.
+  if (length > static_cast<size_t>(INT32_MAX)) return false;
+  const int count = static_cast<int>(length);
+  return LoadSave_fwrite(bytes, 1, count, static_cast<LoadSaveFile*>(context)) == count;
 }
 
 }  // namespace
 
-PngEncodeResult Graphics_EncodePNG(const uint8_t* pixels, int32_t width, int32_t height, PngByteSink sink,
-                                   void* context) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);
-  if (png == nullptr) return PngEncodeResult::CreateWriteStructFailed;
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr) {
-    png_destroy_write_struct(&png, nullptr);
-    return PngEncodeResult::CreateInfoStructFailed;
+bool write_png_file(const char* name, const uint8_t* pixels, int32_t width, int32_t height) {
+  char path[kLoadSavePathSize];
+  LoadSave_ResolveSavePath(path, sizeof(path), name);
+  if (path[0] == '\0') return false;
+  CreateDirectoryForFile(path);
+  LoadSaveFile* file = LoadSave_fopen(path, "wb");
+  if (file == nullptr) return false;
+  const PngEncodeResult result = Graphics_EncodePNG(pixels, width, height, WriteToSaveFile, file);
+  // Closed whatever happened: the file layer writes its buffer to disk here.
+  LoadSave_fclose(file);
+  switch (result) {
+    case PngEncodeResult::Written: return true;
+    case PngEncodeResult::CreateWriteStructFailed:
+      DebugConsole->Output("[write_png_file] png_create_write_struct failed\n");
+      break;
+    case PngEncodeResult::CreateInfoStructFailed:
+      DebugConsole->Output("[write_png_file] png_create_info_struct failed\n");
+      break;
+    case PngEncodeResult::InitIoFailed: DebugConsole->Output("[write_png_file] Error during init_io\n"); break;
+    case PngEncodeResult::HeaderFailed: DebugConsole->Output("[write_png_file] Error during writing header\n"); break;
+    case PngEncodeResult::BytesFailed: DebugConsole->Output("[write_png_file] Error during writing bytes"); break;
+    case PngEncodeResult::EndFailed: DebugConsole->Output("[write_png_file] Error during end of write"); break;
   }
-  SinkState state{sink, context};
-  const PngEncodeResult result = Encode(png, info, pixels, width, height, &state);
-  png_destroy_write_struct(&png, &info);
-  return result;
+  return false;
+}
+
+namespace {
+
+bool EmptyName(const char* name) { return name == nullptr || name[0] == '\0'; }
+
+// Reads the region of the current render target, makes it opaque RGBA and writes it.
+void SaveScreenRegion(const char* name, int32_t x, int32_t y, int32_t width, int32_t height) {
+  const GraphicsDeviceState& g = g_GraphicsDevice;
+  uint8_t* pixels = ReadSurfacePixels(g.clientWidth, g.clientHeight, x, y, &width, &height);
+  if (pixels == nullptr) return;
+  SwapRedBlue(pixels, width, height);
+  SetAlphaOpaque(pixels, width, height);
+  write_png_file(name, pixels, width, height);
+  MemoryManager::Free(pixels);
+}
+
+// The texture of a surface to save, or null after the report of what is wrong.
+HardwareTexture* SurfaceToSave(int32_t id, const char* name) {
+  if (!GR_Surface_Exists(id)) {
+    ReportRuntimeError("Trying to use non-existing surface.", false);
+    return nullptr;
+  }
+  if (EmptyName(name)) {
+    ReportRuntimeError("Trying to save surface to empty image file name.", false);
+    return nullptr;
+  }
+  return GR_Texture_GetHardware(GR_Surface_GetTexture(id));
+}
+
+void SaveTextureRegion(HardwareTexture* texture, const char* name, int32_t x, int32_t y, int32_t width,
+                       int32_t height) {
+  uint8_t* pixels = ReadTexturePixels(texture, x, y, width, height);
+  if (pixels == nullptr) return;
+  SwapRedBlue(pixels, width, height);
+  write_png_file(name, pixels, width, height);
+  MemoryManager::Free(pixels);
+}
+
+}  // namespace
+
+void GR_Save_Screen(const char* name) {
+  if (EmptyName(name)) {
+    ReportRuntimeError("Trying to save screen to empty image file name.", false);
+    return;
+  }
+  SaveScreenRegion(name, 0, 0, g_GraphicsDevice.clientWidth, g_GraphicsDevice.clientHeight);
+}
+
+void GR_Save_ScreenPart(const char* name, int32_t x, int32_t y, int32_t width, int32_t height) {
+  if (EmptyName(name)) {
+    ReportRuntimeError("Trying to save screen to empty image file name.", false);
+    return;
+  }
+  int64_t left = x, top = y, w = width, h = height;
+  if (left < 0) {
+    w += left;
+    left = 0;
+  }
+  if (top < 0) {
+    h += top;
+    top = 0;
+  }
+  w = std::min<int64_t>(w, g_GraphicsDevice.clientWidth - left);
+  h = std::min<int64_t>(h, g_GraphicsDevice.clientHeight - top);
+  if (w < 1 || h < 1) return;
+  SaveScreenRegion(name, static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(w),
+                   static_cast<int32_t>(h));
+}
+
+void GR_Save_Surface(int32_t id, const char* name) {
+  HardwareTexture* texture = SurfaceToSave(id, name);
+  if (texture == nullptr) return;
+  const int32_t width = GR_Surface_GetWidth(id), height = GR_Surface_GetHeight(id);
+  if (width < 1 || height < 1 || width > kSurfaceMaxRegionSide || height > kSurfaceMaxRegionSide) return;
+  SaveTextureRegion(texture, name, 0, 0, width, height);
+}
+
+void GR_Save_SurfacePart(int32_t id, const char* name, int32_t x, int32_t y, int32_t width, int32_t height) {
+  HardwareTexture* texture = SurfaceToSave(id, name);
+  if (texture == nullptr) return;
+  if (width < 1 || height < 1 || width > kSurfaceMaxRegionSide || height > kSurfaceMaxRegionSide) return;
+  SaveTextureRegion(texture, name, x, y, width, height);
 }

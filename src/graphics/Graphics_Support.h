@@ -1,26 +1,37 @@
-// The one PNG encoder of the program (libpng): 8-bit RGBA, no interlacing, libpng's default
-// compression and filters. Each PNG writer opens its own file and prints its own messages; the
-// encoder only says which step failed.
+// Screen and surface saving as PNG files in the save area.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
-// How an encoding ended: written, or the step that failed.
-enum class PngEncodeResult {
-  Written,
-  CreateWriteStructFailed,
-  CreateInfoStructFailed,
-  InitIoFailed,
-  HeaderFailed,
-  BytesFailed,
-  EndFailed,
-};
+#include "graphics/PNG_Writer.h"
 
-// Receives the encoded bytes in order; answering false fails the step that produced them.
-using PngByteSink = bool (*)(void* context, const uint8_t* bytes, size_t length);
+// ---- Screen and surface saving ----
+//
+// Pixels travel as 4-byte pixels, rows top to bottom with no gap. The device read-back gives each
+// pixel's bytes as B, G, R, A; the PNG writer wants R, G, B, A.
 
-// Encodes a width x height image whose rows follow each other with no gap, each pixel four
-// bytes taken as the R, G, B and A samples. No pixels or a size below 1 fail at the header.
-PngEncodeResult Graphics_EncodePNG(const uint8_t* pixels, int32_t width, int32_t height, PngByteSink sink,
-                                   void* context);
+// Exchanges bytes 0 and 2 of every pixel in place.
+void SwapRedBlue(uint8_t* pixels, int32_t width, int32_t height);
+// Sets byte 3 of every pixel to 255 in place.
+void SetAlphaOpaque(uint8_t* pixels, int32_t width, int32_t height);
+
+// Writes the width x height RGBA pixels as a PNG file under `name` mapped into the save area,
+// creating the missing directories on the way. False, with nothing logged, when the name is
+// refused or the file cannot be opened; false after a "[write_png_file] ..." line on the debug
+// console when the encoder fails (the file is still closed).
+bool write_png_file(const char* name, const uint8_t* pixels, int32_t width, int32_t height);
+
+// screen_save: the current render target (the back buffer, or the surface that is target 0),
+// from (0, 0), at most the client size, written fully opaque. A null or empty name reports
+// "Trying to save screen to empty image file name.".
+void GR_Save_Screen(const char* name);
+// screen_save_part: the part (x, y, width, height) of it, cut to the client size (a negative x
+// shrinks the width by as much); nothing when a side ends below 1.
+void GR_Save_ScreenPart(const char* name, int32_t x, int32_t y, int32_t width, int32_t height);
+// surface_save: the whole surface with its own alpha. An id that is no surface reports "Trying to
+// use non-existing surface.", a null or empty name "Trying to save surface to empty image file
+// name.".
+void GR_Save_Surface(int32_t id, const char* name);
+// surface_save_part: the region (x, y, width, height) of the surface, zero beyond its texture;
+// nothing for a side below 1 or above kSurfaceMaxRegionSide.
+void GR_Save_SurfacePart(int32_t id, const char* name, int32_t x, int32_t y, int32_t width, int32_t height);

@@ -8,6 +8,7 @@
 #include "graphics/Graphics_HardwareTexture.h"
 #include "graphics/Graphics_Primitive.h"
 #include "graphics/Graphics_RenderState.h"
+#include "graphics/Graphics_Surface.h"
 #include "graphics/Graphics_Transform.h"
 #include "platform/Colour.h"
 #include "platform/MemoryManager.h"
@@ -278,6 +279,8 @@ void GR_Texture_ResetTable() {
 }
 
 void GR_Texture_FreeAll() {
+  // The surfaces go first: their records name entries of this table.
+  GR_Surface_FreeAll();
   TextureTableState& t = g_Textures;
   for (int32_t i = 0; i < t.entries.Count(); ++i) GR_Texture_Free(i);
   GR_Texture_ResetTable();

@@ -87,7 +87,8 @@ void GR_Texture_SetPriority(int32_t id, uint32_t priority);
 void GR_Texture_FlushAll();
 // Forgets every entry record (not the device textures); the start-up empties the table so.
 void GR_Texture_ResetTable();
-// Frees the device texture of every entry in use, then the records; ids start from 0 again.
+// Frees every surface (GR_Surface_FreeAll), then the device texture of every entry in use, then
+// the records; ids start from 0 again.
 void GR_Texture_FreeAll();
 void GR_Texture_Shutdown();
 // The white texture: made by the graphics start-up when there is none; freed by the shutdown.

@@ -16,7 +16,7 @@
 #include "background/Background_Main.h"
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_D3D.h"
-#include "graphics/Graphics_Support.h"
+#include "graphics/PNG_Writer.h"
 #include "graphics/Graphics_Transform.h"
 #include "object/Object_Class.h"
 #include "room/Room_Class.h"

@@ -75,7 +75,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/Graphics_Support.h"
+#include "graphics/PNG_Writer.h"
 #include "testlib/GameDataBuilder.h"
 
 namespace fs = std::filesystem;
