@@ -44,6 +44,10 @@ GameDataBuilder ValidGame() {
   skeleton.json = "{}";
   skeleton.atlas = "page";
   g.Sprt({bitmap, skeleton});
+  testsupport::PathEntry path;
+  path.name = "pth_patrol";
+  path.points = {{0, 0, 100}, {32, 0, 100}};
+  g.Path({path});
   g.Tpag({{}});
   g.Txtr({{0, {1, 2, 3}}});
   g.Strg();
@@ -90,6 +94,10 @@ TEST_F(GameDataTest, CorruptedFilesAreRefusedWithTheirReason) {
       {"sprite frame count", corrupt::CountTooLarge("SPRT", -1, 1), "sprite 0 has more frames than"},
       {"sprite mask count", corrupt::CountTooLarge("SPRT", -1, 2), "sprite 0 has masks past the end"},
       {"skeleton JSON length", corrupt::CountTooLarge("SPRT", -1, 3), "sprite 1 has skeleton data past the end"},
+      {"path count", corrupt::CountTooLarge("PATH"), "path chunk holds fewer entries"},
+      {"path entry outside", corrupt::OffsetOutsideImage("PATH", 0), "path 0 or its name lies outside"},
+      {"path point count -1", corrupt::CountTooLarge("PATH", 0xFFFFFFFFu, 1), "the points of path 0 do not lie"},
+      {"path point count past the end", corrupt::CountTooLarge("PATH", 0x10000000, 1), "the points of path 0 do not lie"},
       {"duplicate header", corrupt::DuplicateChunk("GEN8"), "a second header chunk"},
       {"duplicate texture pages", corrupt::DuplicateChunk("TPAG"), "chunk TPAG more than once"},
   };
