@@ -113,6 +113,24 @@ RoomEntry Rooms() {
   return room;
 }
 
+// Paths: a straight closed one, a smooth open one, an empty slot and one without points.
+std::vector<PathEntry> Paths() {
+  PathEntry square;
+  square.name = "pth_square";
+  square.points = {{0, 0, 100}, {32, 0, 50}, {32, 32, 100}, {0, 32, 100}};
+  PathEntry curve;
+  curve.name = "pth_curve";
+  curve.kind = 1;
+  curve.closed = 0;
+  curve.precision = 8;
+  curve.points = {{0, 0, 100}, {64, 0, 100}, {64, 64, 100}};
+  PathEntry empty;
+  empty.present = false;
+  PathEntry none;
+  none.name = "pth_none";
+  return {square, curve, empty, none};
+}
+
 // A whole game: every chunk kind, in the order a file places them.
 void FullGame(GameDataBuilder& g, bool newOptions, bool stringsLast) {
   GameHeader h;
@@ -128,7 +146,7 @@ void FullGame(GameDataBuilder& g, bool newOptions, bool stringsLast) {
   for (const char* tag : {"EXTN", "SOND", "AGRP"}) g.Raw(tag, EmptyTable());
   g.Sprt(Sprites());
   g.Bgnd({BackgroundEntry{"back", false, true, false, 0}});
-  g.Raw("PATH", EmptyTable());
+  g.Path(Paths());
   g.Scpt({{"player_hit", std::nullopt, 0}, {"empty", std::nullopt, 1}});
   g.Raw("SHDR", EmptyTable());
   g.Raw("FONT", EmptyTable());
@@ -226,6 +244,9 @@ void LoadSeeds(const std::string& dir, bool& ok) {
       {"background-count", corrupt::CountTooLarge("BGND")},
       {"background-name", corrupt::OffsetOutsideImage("BGND", 1)},
       {"background-page-entry", corrupt::OffsetOutsideImage("BGND", 2)},
+      {"path-count", corrupt::CountTooLarge("PATH")},
+      {"path-point-count", corrupt::CountTooLarge("PATH", 0x10000000, 1)},
+      {"path-negative-point-count", corrupt::CountTooLarge("PATH", 0xFFFFFFFFu, 2)},
   };
   for (const auto& [name, corruption] : variants) ok &= Write(dir, "bad-" + name, full.Build({corruption}));
 
@@ -242,6 +263,18 @@ void LoadSeeds(const std::string& dir, bool& ok) {
   ok &= Write(dir, "room-before-backgrounds", roomFirst.Build());
   ok &= Write(dir, "bad-room-before-background-page-entry", roomFirst.Build({corrupt::OffsetOutsideImage("BGND", 2)}));
   ok &= Write(dir, "bad-room-before-background-count", roomFirst.Build({corrupt::CountTooLarge("BGND")}));
+  // A path of precision -1 (held to 0 when loaded) and one of precision 99, smooth and closed.
+  GameDataBuilder precision;
+  PathEntry below, above;
+  below.name = "pth_below";
+  below.kind = 1;
+  below.precision = -1;
+  below.points = {{0, 0, 100}, {300, 0, 100}, {300, 300, 100}};
+  above = below;
+  above.name = "pth_above";
+  above.precision = 99;
+  precision.Gen8().Path({below, above}).Strg();
+  ok &= Write(dir, "path-precision", precision.Build());
   GameDataBuilder last;
   FullGame(last, true, true);
   ok &= Write(dir, "bad-unterminated", last.Build({corrupt::NameWithoutTerminator("Hello")}));

@@ -15,6 +15,7 @@
 #include "graphics/Graphics_Texture.h"
 #include "graphics/Graphics_Transform.h"
 #include "graphics/Graphics_Window.h"
+#include "path/Path_Main.h"
 #include "platform/Colour.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
@@ -311,6 +312,20 @@ PRIMITIVE(DrawHealthbar) {
   GR_DrawHealthbar(a.Single(0), a.Single(1), a.Single(2), a.Single(3), a.Single(4), a.Colour(5), minColour,
                    MergeColour(minColour, maxColour, 0.5f), maxColour, a.Int(8), a.Flag(9), a.Flag(10));
 }
+// The path drawn at its own coordinates when absolute, else starting at (x, y).
+PRIMITIVE(DrawPath) {
+  const Args a{argc, args};
+  const CPath* path = Path_Data(a.Int(0));
+  if (path == nullptr) {
+    ReportRuntimeError("Trying to drawn non-existing path.", false);
+    return;
+  }
+  if (a.Flag(3)) {
+    path->Draw(0, 0, true);
+  } else {
+    path->Draw(a.Single(1), a.Single(2), false);
+  }
+}
 PRIMITIVE(DrawSetCirclePrecision) { GR_SetCirclePrecision(Args{argc, args}.Int(0)); }
 PRIMITIVE(DrawPrimitiveBegin) { GR_PrimitiveBegin(Args{argc, args}.Int(0), -1.0); }
 PRIMITIVE(DrawPrimitiveBeginTexture) {
@@ -429,6 +444,7 @@ const BuiltinSpec kPrimitiveBuiltins[] = {
     {"draw_arrow", DrawArrow, 5},
     {"draw_button", DrawButton, 5},
     {"draw_healthbar", DrawHealthbar, 11},
+    {"draw_path", DrawPath, 4},
     {"draw_set_circle_precision", DrawSetCirclePrecision, 1},
     {"draw_primitive_begin", DrawPrimitiveBegin, 1},
     {"draw_primitive_begin_texture", DrawPrimitiveBeginTexture, 2},

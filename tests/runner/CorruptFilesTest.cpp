@@ -45,6 +45,10 @@ GameDataBuilder ValidGame() {
   skeleton.atlas = "page";
   g.Sprt({bitmap, skeleton});
   g.Bgnd({{"back", false, false, false, 0}});
+  testsupport::PathEntry path;
+  path.name = "pth_patrol";
+  path.points = {{0, 0, 100}, {32, 0, 100}};
+  g.Path({path});
   g.Tpag({{}});
   g.Txtr({{0, {1, 2, 3}}});
   g.Strg();
@@ -98,6 +102,10 @@ TEST_F(GameDataTest, CorruptedFilesAreRefusedWithTheirReason) {
       {"background name outside", corrupt::OffsetOutsideImage("BGND", 1), "background 0, its name or its texture-page entry lies outside"},
       {"background page entry outside", corrupt::OffsetOutsideImage("BGND", 2), "background 0, its name or its texture-page entry lies outside"},
       {"background page entry cut by the end", corrupt::SetOffset("BGND", 2, imageSize - 10), "background 0, its name or its texture-page entry lies outside"},
+      {"path count", corrupt::CountTooLarge("PATH"), "path chunk holds fewer entries"},
+      {"path entry outside", corrupt::OffsetOutsideImage("PATH", 0), "path 0 or its name lies outside"},
+      {"path point count -1", corrupt::CountTooLarge("PATH", 0xFFFFFFFFu, 1), "the points of path 0 do not lie"},
+      {"path point count past the end", corrupt::CountTooLarge("PATH", 0x10000000, 1), "the points of path 0 do not lie"},
       {"duplicate header", corrupt::DuplicateChunk("GEN8"), "a second header chunk"},
       {"duplicate texture pages", corrupt::DuplicateChunk("TPAG"), "chunk TPAG more than once"},
   };

@@ -542,6 +542,30 @@ GameDataBuilder& GameDataBuilder::Bgnd(const std::vector<BackgroundEntry>& backg
   return AddChunk("BGND", std::move(w));
 }
 
+GameDataBuilder& GameDataBuilder::Path(const std::vector<PathEntry>& paths) {
+  ByteWriter w = NewWriter();
+  std::vector<std::string> table;
+  for (size_t i = 0; i < paths.size(); ++i) table.push_back(paths[i].present ? "path#" + std::to_string(i) : "");
+  w.Table(table);
+  auto real = [&w](float v) {
+    uint32_t bits;
+    std::memcpy(&bits, &v, 4);
+    w.U32(bits);
+  };
+  for (size_t i = 0; i < paths.size(); ++i) {
+    const PathEntry& p = paths[i];
+    if (!p.present) continue;
+    w.Label(table[i]).NameOrNone(p.name).I32(p.kind).I32(p.closed).I32(p.precision);
+    w.Count(static_cast<uint32_t>(p.pointCount.value_or(static_cast<int32_t>(p.points.size()))), 12);
+    for (const PathEntry::Point& point : p.points) {
+      real(point.x);
+      real(point.y);
+      real(point.speed);
+    }
+  }
+  return AddChunk("PATH", std::move(w));
+}
+
 GameDataBuilder& GameDataBuilder::Room(const std::vector<RoomEntry>& rooms) {
   ByteWriter w = NewWriter();
   std::vector<std::string> table;

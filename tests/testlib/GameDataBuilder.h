@@ -362,6 +362,21 @@ struct BackgroundEntry {
   bool present = true;
 };
 
+// One path entry: name, kind, closed, precision, the point count and the points (x, y, speed as
+// f32). Count sites: the table's count, then per entry its point count (12-byte records).
+struct PathEntry {
+  std::optional<std::string> name;
+  int32_t kind = 0;
+  int32_t closed = 1;
+  int32_t precision = 4;
+  struct Point {
+    float x = 0, y = 0, speed = 100;
+  };
+  std::vector<Point> points;
+  std::optional<int32_t> pointCount;  // the count written; none: the number of points
+  bool present = true;
+};
+
 // The records a room entry lists (ten, fourteen, nine and twelve words).
 struct RoomBackgroundEntry {
   bool visible = false;
@@ -506,6 +521,8 @@ class GameDataBuilder {
   // room its lists. Chunks are written in the order called, so either may come first: the loader
   // reads BGND ahead of ROOM (a room stretching a background reads that background's size).
   GameDataBuilder& Bgnd(const std::vector<BackgroundEntry>& backgrounds);
+  // "PATH": the common resource table, then each entry ("path#I") with its points.
+  GameDataBuilder& Path(const std::vector<PathEntry>& paths);
   GameDataBuilder& Room(const std::vector<RoomEntry>& rooms);
   // The debug companion file's chunks (a second file built the same way; its strings still need
   // a string chunk, which the companion's walk steps over).

@@ -14,6 +14,8 @@
 //                   "transparent": true, "smooth": false, "preload": true} ],
 //     "backgrounds": [ {"name": "bg_sky", "file": "sky.png",
 //                       "transparent": false, "smooth": false, "preload": false} ],
+//     "paths": [ {"name": "pth_patrol", "kind": "smooth", "closed": false, "precision": 4,
+//                 "points": [[0, 0, 100], [64, 0, 50], [64, 64]]} ],
 //     "objects": [ {"name": "obj_player", "sprite": "spr_ball", "mask": "spr_ball", "depth": 0,
 //                   "visible": true, "solid": false, "persistent": false, "parent": "obj_base",
 //                   "events": {"create": "player_create.gml", "step": "player_step.gml"}} ],
@@ -49,6 +51,8 @@
 // transparent pixel; each page is as large as what it holds and is stored as a PNG image.
 //
 // Rooms are played in manifest order; instance ids are given in order from 100001.
+// A path's kind is "straight" (the default) or "smooth"; it is closed unless "closed" is false;
+// its precision is 0..8 (default 4); each point is x, y and an optional speed (default 100).
 //
 // Event keys: "create", "destroy", "alarm0".."alarm11", "begin_step", "step", "end_step",
 // "draw", "outside", "boundary", "game_start", "game_end", "room_start", "room_end",
@@ -523,6 +527,40 @@ testsupport::RoomBackgroundEntry ReadRoomBackground(json_object* item, const std
   return slot;
 }
 
+// The manifest's paths, numbered in manifest order.
+std::vector<testsupport::PathEntry> Paths(json_object* manifest) {
+  std::vector<testsupport::PathEntry> paths;
+  for (json_object* entry : Array(manifest, "paths", "game.json")) {
+    testsupport::PathEntry path;
+    const std::string what = "path " + Text(entry, "name", "a path");
+    path.name = Text(entry, "name", what);
+    const std::string kind = Text(entry, "kind", what, "straight");
+    if (kind != "straight" && kind != "smooth") throw PackError(what + ": \"kind\" must be \"straight\" or \"smooth\"");
+    path.kind = kind == "smooth" ? 1 : 0;
+    path.closed = Flag(entry, "closed", what, true) ? 1 : 0;
+    path.precision = Int(entry, "precision", what, 4);
+    if (path.precision < 0 || path.precision > 8) throw PackError(what + ": \"precision\" must lie in 0..8");
+    json_object* points = Member(entry, "points");
+    if (points != nullptr && !json_object_is_type(points, json_type_array)) throw PackError(what + ": \"points\" must be a list");
+    for (size_t i = 0; points != nullptr && i < json_object_array_length(points); ++i) {
+      json_object* point = json_object_array_get_idx(points, i);
+      const size_t count = json_object_is_type(point, json_type_array) ? json_object_array_length(point) : 0;
+      if (count != 2 && count != 3) throw PackError(what + ": every point must be [x, y] or [x, y, speed]");
+      float values[3] = {0, 0, 100};
+      for (size_t k = 0; k < count; ++k) {
+        json_object* number = json_object_array_get_idx(point, k);
+        if (!json_object_is_type(number, json_type_int) && !json_object_is_type(number, json_type_double)) {
+          throw PackError(what + ": point " + std::to_string(i) + " must hold numbers");
+        }
+        values[k] = static_cast<float>(json_object_get_double(number));
+      }
+      path.points.push_back({values[0], values[1], values[2]});
+    }
+    paths.push_back(path);
+  }
+  return paths;
+}
+
 GameDataBuilder Pack(const fs::path& folder) {
   g_Packer = PackerState();
   const std::string manifestText = ReadText(folder, "game.json");
@@ -536,6 +574,8 @@ GameDataBuilder Pack(const fs::path& folder) {
   if (!json_object_is_type(manifest, json_type_object)) throw PackError("game.json must hold one object");
 
   const std::string name = Text(manifest, "name", "game.json", fs::absolute(folder).lexically_normal().parent_path().filename().string().c_str());
+
+  const std::vector<testsupport::PathEntry> paths = Paths(manifest);
 
   std::vector<testsupport::ScriptEntry> scripts;
   for (json_object* entry : Array(manifest, "scripts", "game.json")) {
@@ -655,6 +695,7 @@ GameDataBuilder Pack(const fs::path& folder) {
   pages.Write(builder);
   if (!sprites.empty()) builder.Sprt(sprites);
   if (!backgrounds.empty()) builder.Bgnd(backgrounds);
+  if (!paths.empty()) builder.Path(paths);
   if (!scripts.empty()) builder.Scpt(scripts);
   if (!objects.empty()) builder.Objt(objects);
   if (!rooms.empty()) builder.Room(rooms);
