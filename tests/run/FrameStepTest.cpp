@@ -3,10 +3,12 @@
 // early.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "object/Object_Lists.h"
+#include "path/Path_Main.h"
 #include "room/Event_Names.h"
 #include "room/Instance_Class.h"
 #include "room/Room_Class.h"
@@ -159,6 +161,35 @@ TEST_F(FrameStepTest, InstancesFallUnderGravityAndFrictionStopsThem) {
   EXPECT_EQ(faller->i_direction, 270.0f);
   EXPECT_EQ(slider->i_speed, 0.0f);
   EXPECT_EQ(faller->i_yprevious, 10.0f);
+}
+
+TEST_F(FrameStepTest, InstancesFollowPathsWithEachEndAction) {
+  const int32_t line = Path_Add();
+  Path_Data(line)->SetClosed(false);
+  Path_Data(line)->AddPoint(0, 0, 100);
+  Path_Data(line)->AddPoint(100, 0, 100);
+  Note(EVENT_OTHER, 8, "end of path");
+  std::vector<CInstance*> followers;
+  for (int32_t end = 0; end < 4; ++end) {
+    CInstance* follower = Add();
+    Instance_PathStart(follower, line, 30, 1, 0, false, end);  // 0.3 of the path per step
+    followers.push_back(follower);
+  }
+  std::vector<std::vector<long>> xs(4);
+  for (int i = 0; i < 6; ++i) {
+    Step();
+    for (size_t f = 0; f < followers.size(); ++f) xs[f].push_back(std::lround(followers[f]->i_x));
+  }
+  EXPECT_EQ(xs[0], (std::vector<long>{30, 60, 90, 100, 100, 100}));  // stop
+  EXPECT_EQ(xs[1], (std::vector<long>{30, 60, 90, 20, 50, 80}));     // restart
+  EXPECT_EQ(xs[2], (std::vector<long>{30, 60, 90, 120, 150, 180}));  // continue
+  EXPECT_EQ(xs[3], (std::vector<long>{30, 60, 90, 80, 50, 20}));     // reverse
+  // Each reached an end once, in the fourth step.
+  EXPECT_EQ(g_seen, (std::vector<std::string>{"end of path 100001", "end of path 100002", "end of path 100003",
+                                              "end of path 100004"}));
+  EXPECT_EQ(followers[0]->i_pathindex, -1);
+  EXPECT_EQ(followers[3]->i_pathspeed, -30.0f);
+  Path_FreeAll();
 }
 
 TEST_F(FrameStepTest, CollisionEventsRunOnlyWhereSolidMaskPixelsMeet) {
