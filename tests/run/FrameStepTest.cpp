@@ -231,6 +231,34 @@ TEST_F(FrameStepTest, SolidInstancesGoBackOnCollision) {
   EXPECT_EQ(g_seen, (std::vector<std::string>{"bump 2", "wall 10", "bump 2", "wall 10", "bump 2", "wall 10"}));
 }
 
+TEST_F(FrameStepTest, SolidPathFollowersStepAgainOnceTheWayIsClear) {
+  const int32_t line = Path_Add();
+  Path_Data(line)->SetClosed(false);
+  Path_Data(line)->AddPoint(0, 0, 100);
+  Path_Data(line)->AddPoint(100, 0, 100);
+  const int32_t block = AddTestSprite(8, 8, {SolidMask(8, 8)});
+  const int32_t follower = SpriteObject("follower", block, true);
+  const int32_t wall = SpriteObject("wall", block, true);
+  // The first bump moves the wall away; the second finds it in the way again.
+  int bumps = 0;
+  AddHandler(follower, EVENT_COLLISION, wall, [&bumps](CInstance*, CInstance* other, ScriptValue*) {
+    if (++bumps == 1) other->SetPosition(200, 0);
+  });
+  CInstance* f = CurrentRoom->AddInstance(0, 0, follower);
+  CurrentRoom->AddInstance(44, 0, wall);
+  Instance_PathStart(f, line, 20, 1, 0, true, 0);
+  Step();  // to 20
+  Step();  // to 40, meets the wall: back to 20, the wall goes, then the path step again to 40
+  EXPECT_EQ(f->i_x, 40.0f);
+  EXPECT_FLOAT_EQ(f->i_pathposition, 0.4f);
+  Instance_Find(100002)->SetPosition(64, 0);
+  Step();  // to 60, meets the wall (64..71) and stays back at 40
+  EXPECT_EQ(f->i_x, 40.0f);
+  EXPECT_FLOAT_EQ(f->i_pathposition, 0.4f);
+  EXPECT_EQ(bumps, 2);
+  Path_FreeAll();
+}
+
 TEST_F(FrameStepTest, OutsideAndBoundaryEventsUseTheBoxOfInstancesWithASprite) {
   CurrentRoom->m_Width = 100;
   CurrentRoom->m_Height = 100;
