@@ -105,7 +105,8 @@ class CInstance {
   void SetImageXScale(double scale);
   void SetImageYScale(double scale);
   void SetImageAngle(double angle);
-  // Stores the direction reduced into 0 <= d < 360 (NaN stays NaN), then recomputes hspeed and
+  // Stores the direction reduced modulo 360 into 0..360 by one remainder (a negative remainder
+  // comes up by 360), so a huge value costs nothing and NaN stays NaN; then recomputes hspeed and
   // vspeed (Instance_ComputeHVSpeed).
   void SetDirection(double direction);
   // When the value changed: stores it, then recomputes hspeed and vspeed.

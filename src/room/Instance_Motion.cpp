@@ -1,7 +1,10 @@
 // Motion of an instance: position and image setters that keep the bounding box honest, speed and
-// direction coupled with the horizontal and vertical speeds, friction and gravity, alarms.
+// direction coupled with the horizontal and vertical speeds, friction and gravity, alarms, and
+// following a path.
 #include <cmath>
 
+#include "path/Path_Class.h"
+#include "path/Path_Main.h"
 #include "platform/Numeric.h"
 #include "room/Instance_Class.h"
 
@@ -134,4 +137,127 @@ void Instance_ComputeHVSpeed(CInstance* instance) {
   instance->i_hspeed = num::ToFloat(Snap(speed * std::cos(radians)));
   instance->i_vspeed = num::ToFloat(Snap(-speed * std::sin(radians)));
   instance->i_bboxdirty = 1;
+}
+
+namespace {
+
+// The path an instance follows when it names one of positive length; else null.
+const CPath* FollowedPath(const CInstance* instance) {
+  if (instance->i_pathindex < 0) return nullptr;
+  const CPath* path = Path_Data(instance->i_pathindex);
+  return path != nullptr && path->GetLength() > 0.0f ? path : nullptr;
+}
+
+// (u, v) turned by `degrees` and multiplied by `scale`.
+void TurnAndScale(double& u, double& v, double degrees, double scale) {
+  const double radians = degrees * kDegreesToRadians;
+  const double c = std::cos(radians);
+  const double s = std::sin(radians);
+  const double tu = u * c + v * s;
+  const double tv = v * c - u * s;
+  u = tu * scale;
+  v = tv * scale;
+}
+
+}  // namespace
+
+void Instance_PathStart(CInstance* instance, int32_t path, double speed, double scale, double orientation,
+                        bool relative, int32_t endAction) {
+  instance->i_pathindex = path;
+  if (path < 0) return;
+  const CPath* data = FollowedPath(instance);
+  if (data == nullptr) {
+    instance->i_pathindex = -1;
+    return;
+  }
+  instance->i_pathspeed = num::ToFloat(speed);
+  instance->i_pathposition = speed >= 0.0 ? 0.0f : 1.0f;
+  instance->i_pathpositionprevious = instance->i_pathposition;
+  instance->i_pathscale = num::ToFloat(scale);
+  if (scale < 0.0) {
+    instance->i_pathindex = -1;
+    return;
+  }
+  instance->i_pathorientation = num::ToFloat(orientation);
+  instance->i_pathend = endAction;
+  if (!relative) {
+    const PathPosition start = data->GetPosition(instance->i_pathposition);
+    instance->SetPosition(start.x, start.y);
+  }
+  instance->i_pathxstart = instance->i_x;
+  instance->i_pathystart = instance->i_y;
+}
+
+bool CInstance::PathStep() {
+  const CPath* path = FollowedPath(this);
+  if (path == nullptr) return false;
+  const double length = path->GetLength();
+  // A scale of 0 (or any scale that makes the advance infinite or NaN) advances nothing.
+  double advance = static_cast<double>(i_pathspeed) * path->GetPosition(i_pathposition).speed /
+                   (100.0 * i_pathscale) / length;
+  if (i_pathscale == 0.0f || !std::isfinite(advance)) advance = 0.0;
+  double position = static_cast<double>(i_pathposition) + advance;
+
+  bool ended = false;
+  if (position >= 1.0 || position <= 0.0) {
+    ended = i_pathspeed != 0.0f;
+    const bool farEnd = position >= 1.0;
+    switch (i_pathend) {
+      case 0:  // stop
+        if (ended) {
+          position = 1.0;
+          i_pathindex = -1;
+        }
+        break;
+      case 1:  // restart
+        position += farEnd ? -1.0 : 1.0;
+        break;
+      case 2: {  // continue from the end: the anchor moves by one lap
+        double du = path->GetX(1.0) - path->GetX(0.0);
+        double dv = path->GetY(1.0) - path->GetY(0.0);
+        TurnAndScale(du, dv, i_pathorientation, i_pathscale);
+        const double sign = farEnd ? 1.0 : -1.0;
+        i_pathxstart = num::ToFloat(i_pathxstart + sign * du);
+        i_pathystart = num::ToFloat(i_pathystart + sign * dv);
+        position += farEnd ? -1.0 : 1.0;
+        break;
+      }
+      case 3:  // reverse
+        if (farEnd) {
+          position = 2.0 - position;
+          i_pathspeed = -std::fabs(i_pathspeed);
+        } else {
+          position = -position;
+          i_pathspeed = std::fabs(i_pathspeed);
+        }
+        break;
+      default:
+        position = 1.0;
+        i_pathindex = -1;
+        break;
+    }
+  }
+  i_pathposition = num::ToFloat(position);
+
+  // The point at the new position, relative to the path's start, turned, scaled and placed at the
+  // anchor.
+  const PathPosition at = path->GetPosition(i_pathposition);
+  const PathPosition start = path->GetPosition(0.0);
+  double u = static_cast<double>(at.x) - start.x;
+  double v = static_cast<double>(at.y) - start.y;
+  TurnAndScale(u, v, i_pathorientation, i_pathscale);
+  const float tx = num::ToFloat(i_pathxstart + u);
+  const float ty = num::ToFloat(i_pathystart + v);
+  SetHSpeed(static_cast<double>(tx) - i_x);
+  SetVSpeed(static_cast<double>(ty) - i_y);
+  if (i_speed != 0.0f) {
+    i_speed = 0.0f;
+    Instance_ComputeHVSpeed(this);
+  }
+  if (tx != i_x || ty != i_y) {
+    i_x = tx;
+    i_y = ty;
+    i_bboxdirty = 1;
+  }
+  return ended;
 }

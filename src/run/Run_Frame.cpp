@@ -135,11 +135,12 @@ void HandleTimeLines() {
 bool HandleInstanceMovement() {
   ProfilerScope scope(kProfileHandleInstanceMovement);
   const int64_t stamp = Instance_TakeDispatchStamp();
-  (void)stamp;
-  (void)kOtherEndOfPath;
   for (CInstance* instance = CurrentRoom->m_Active.first; instance != nullptr;) {
     CInstance* next = instance->i_next;
     instance->ApplyFrictionGravity();
+    if (instance->PathStep() && instance->i_createstamp <= stamp) {
+      PerformInstanceEvent(instance, instance, EVENT_OTHER, kOtherEndOfPath);
+    }
     instance->SetPosition(static_cast<double>(instance->i_x) + instance->i_hspeed,
                           static_cast<double>(instance->i_y) + instance->i_vspeed);
     instance = next;
@@ -233,6 +234,7 @@ void Collide(CInstance* a, CInstance* b) {
   PerformInstanceEvent(b, a, EVENT_COLLISION, a->i_objindex);
   if (a->i_solid == 0 && b->i_solid == 0) return;
   for (CInstance* instance : {a, b}) {
+    instance->PathStep();
     instance->SetPosition(static_cast<double>(instance->i_x) + instance->i_hspeed,
                           static_cast<double>(instance->i_y) + instance->i_vspeed);
   }

@@ -3,10 +3,12 @@
 // early.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "object/Object_Lists.h"
+#include "path/Path_Main.h"
 #include "room/Event_Names.h"
 #include "room/Instance_Class.h"
 #include "room/Room_Class.h"
@@ -161,6 +163,35 @@ TEST_F(FrameStepTest, InstancesFallUnderGravityAndFrictionStopsThem) {
   EXPECT_EQ(faller->i_yprevious, 10.0f);
 }
 
+TEST_F(FrameStepTest, InstancesFollowPathsWithEachEndAction) {
+  const int32_t line = Path_Add();
+  Path_Data(line)->SetClosed(false);
+  Path_Data(line)->AddPoint(0, 0, 100);
+  Path_Data(line)->AddPoint(100, 0, 100);
+  Note(EVENT_OTHER, 8, "end of path");
+  std::vector<CInstance*> followers;
+  for (int32_t end = 0; end < 4; ++end) {
+    CInstance* follower = Add();
+    Instance_PathStart(follower, line, 30, 1, 0, false, end);  // 0.3 of the path per step
+    followers.push_back(follower);
+  }
+  std::vector<std::vector<long>> xs(4);
+  for (int i = 0; i < 6; ++i) {
+    Step();
+    for (size_t f = 0; f < followers.size(); ++f) xs[f].push_back(std::lround(followers[f]->i_x));
+  }
+  EXPECT_EQ(xs[0], (std::vector<long>{30, 60, 90, 100, 100, 100}));  // stop
+  EXPECT_EQ(xs[1], (std::vector<long>{30, 60, 90, 20, 50, 80}));     // restart
+  EXPECT_EQ(xs[2], (std::vector<long>{30, 60, 90, 120, 150, 180}));  // continue
+  EXPECT_EQ(xs[3], (std::vector<long>{30, 60, 90, 80, 50, 20}));     // reverse
+  // Each reached an end once, in the fourth step.
+  EXPECT_EQ(g_seen, (std::vector<std::string>{"end of path 100001", "end of path 100002", "end of path 100003",
+                                              "end of path 100004"}));
+  EXPECT_EQ(followers[0]->i_pathindex, -1);
+  EXPECT_EQ(followers[3]->i_pathspeed, -30.0f);
+  Path_FreeAll();
+}
+
 TEST_F(FrameStepTest, CollisionEventsRunOnlyWhereSolidMaskPixelsMeet) {
   // The mover's only solid pixel is (7, 4), the target's (4, 4): the boxes overlap from x = 3,
   // the pixels meet only at x = 7.
@@ -198,6 +229,34 @@ TEST_F(FrameStepTest, SolidInstancesGoBackOnCollision) {
   // goes back once more.
   EXPECT_EQ(xs, (std::vector<float>{2, 2, 2, 2}));
   EXPECT_EQ(g_seen, (std::vector<std::string>{"bump 2", "wall 10", "bump 2", "wall 10", "bump 2", "wall 10"}));
+}
+
+TEST_F(FrameStepTest, SolidPathFollowersStepAgainOnceTheWayIsClear) {
+  const int32_t line = Path_Add();
+  Path_Data(line)->SetClosed(false);
+  Path_Data(line)->AddPoint(0, 0, 100);
+  Path_Data(line)->AddPoint(100, 0, 100);
+  const int32_t block = AddTestSprite(8, 8, {SolidMask(8, 8)});
+  const int32_t follower = SpriteObject("follower", block, true);
+  const int32_t wall = SpriteObject("wall", block, true);
+  // The first bump moves the wall away; the second finds it in the way again.
+  int bumps = 0;
+  AddHandler(follower, EVENT_COLLISION, wall, [&bumps](CInstance*, CInstance* other, ScriptValue*) {
+    if (++bumps == 1) other->SetPosition(200, 0);
+  });
+  CInstance* f = CurrentRoom->AddInstance(0, 0, follower);
+  CurrentRoom->AddInstance(44, 0, wall);
+  Instance_PathStart(f, line, 20, 1, 0, true, 0);
+  Step();  // to 20
+  Step();  // to 40, meets the wall: back to 20, the wall goes, then the path step again to 40
+  EXPECT_EQ(f->i_x, 40.0f);
+  EXPECT_FLOAT_EQ(f->i_pathposition, 0.4f);
+  Instance_Find(100002)->SetPosition(64, 0);
+  Step();  // to 60, meets the wall (64..71) and stays back at 40
+  EXPECT_EQ(f->i_x, 40.0f);
+  EXPECT_FLOAT_EQ(f->i_pathposition, 0.4f);
+  EXPECT_EQ(bumps, 2);
+  Path_FreeAll();
 }
 
 TEST_F(FrameStepTest, OutsideAndBoundaryEventsUseTheBoxOfInstancesWithASprite) {
