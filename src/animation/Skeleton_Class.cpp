@@ -48,3 +48,15 @@ float CSkeletonInstance::CurrentDuration() const {
   if (m_data == nullptr || m_current < 0) return 0.0f;
   return m_data->m_animations[static_cast<size_t>(m_current)].duration;
 }
+
+// The skeleton data holds no bounding polygons: there is no box, and no test finds anything.
+bool CSkeletonInstance::GetBoundingBox(BoundingBox&, int32_t, float, float, float, float, float) { return false; }
+bool CSkeletonInstance::CollidePoint(double, double) const { return false; }
+bool CSkeletonInstance::CollideRect(double, double, double, double) const { return false; }
+bool CSkeletonInstance::CollideEllipse(double, double, double, double) const { return false; }
+bool CSkeletonInstance::CollideLine(double, double, double, double) const { return false; }
+bool CSkeletonInstance::CollideSkeleton(const CSkeletonInstance&) const { return false; }
+bool CSkeletonInstance::CollideMask(const CSprite&, int32_t, const BoundingBox&, int32_t, int32_t, float, float,
+                                    float) const {
+  return false;
+}

@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "graphics/Graphics_Bitmap32.h"
+
+class CSprite;
+
 // The skeleton data of one skeleton sprite, owned by the sprite.
 class CSkeletonSprite {
  public:
@@ -61,6 +65,23 @@ class CSkeletonInstance {
   const char* GetAnimationName(int32_t track) const;
   // The duration of the current animation, 0 when there is none.
   float CurrentDuration() const;
+
+  // ---- Collision against the skeleton's bounding polygons ----
+  // The box of the bounding polygons posed at `frame`, placed at (x, y) with the scales and the
+  // angle (degrees), into `box` (room pixels, inclusive); the later tests use that pose. False,
+  // with `box` untouched, when the skeleton has no bounding polygons: so far never any.
+  bool GetBoundingBox(BoundingBox& box, int32_t frame, float x, float y, float xscale, float yscale,
+                      float angle);
+  // Whether the posed polygons cover the point, meet the rectangle, the ellipse inside the
+  // rectangle or the segment, another posed skeleton, or the solid pixels of a placed sprite
+  // (frame, box, position, scales, angle as in CSprite::CollidePoint). False without polygons.
+  bool CollidePoint(double x, double y) const;
+  bool CollideRect(double x1, double y1, double x2, double y2) const;
+  bool CollideEllipse(double x1, double y1, double x2, double y2) const;
+  bool CollideLine(double x1, double y1, double x2, double y2) const;
+  bool CollideSkeleton(const CSkeletonInstance& other) const;
+  bool CollideMask(const CSprite& sprite, int32_t frame, const BoundingBox& box, int32_t x, int32_t y, float xscale,
+                   float yscale, float angle) const;
 
   bool m_drawCollision = false;  // the instance's default draw also draws its bounds
 

@@ -18,7 +18,12 @@ class CProfiler {
 
 // Profiler section labels (kind 6) of the measured engine functions.
 enum ProfilerLabel : int32_t {
+  kProfileHandleCollision = 0,
+  kProfileCollisionInstance = 1,
+  kProfileComputeBoundingBox = 2,
   kProfilePreciseCollision = 3,
+  kProfileHandleInstanceMovement = 5,
+  kProfileHandleOther = 10,
   kProfileGraphicsFlush = 14,
   kProfileSpriteDraw = 15,
   kProfileSpriteDrawSimple = 16,

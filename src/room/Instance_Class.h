@@ -31,6 +31,7 @@ class CObject;
 class CPhysicsObject;
 class CRoom;
 class CSkeletonInstance;
+class CSprite;
 class CVariableList;
 struct ActiveList;
 
@@ -93,6 +94,58 @@ class CInstance {
   void BuildPhysicsBody(CRoom* room);
   // Destroys the body, if any, and builds it again.
   void RebuildPhysicsBody(CRoom* room);
+
+  // ---- Geometry and motion (Instance_Motion.cpp) ----
+  // Angles are degrees, counter-clockwise with y pointing down. Values are computed in double and
+  // narrowed to the float fields.
+
+  // Set the fields and mark the bounding box dirty when a value changed.
+  void SetPosition(double x, double y);
+  void SetMaskIndex(int32_t index);
+  void SetImageXScale(double scale);
+  void SetImageYScale(double scale);
+  void SetImageAngle(double angle);
+  // Stores the direction reduced into 0 <= d < 360 (NaN stays NaN), then recomputes hspeed and
+  // vspeed (Instance_ComputeHVSpeed).
+  void SetDirection(double direction);
+  // When the value changed: stores it, then recomputes hspeed and vspeed.
+  void SetSpeed(double speed);
+  // When the value changed: stores it, then recomputes speed and direction.
+  void SetHSpeed(double hspeed);
+  void SetVSpeed(double vspeed);
+  // hspeed += speed cos(direction), vspeed -= speed sin(direction), then speed and direction are
+  // recomputed (motion_add, gravity).
+  void AddMotion(double direction, double speed);
+  // Alarm `index` for 0 <= index < kAlarmCount; any other index reads -1 and is not written.
+  int32_t GetAlarm(int32_t index) const;
+  void SetAlarm(int32_t index, int32_t value);
+  // Clamp into 0..1 (NaN becomes 0) and store.
+  void SetPathPosition(double position);
+  void SetPathPositionPrevious(double position);
+  // Stores the path speed as given.
+  void SetPathSpeed(double speed);
+  // One step of friction (speed moves toward 0 by it, stopping at 0 rather than changing sign),
+  // then of gravity (AddMotion in the gravity direction).
+  void ApplyFrictionGravity();
+  // Advances along the path by path speed x the point speed at the position / (100 x scale) /
+  // the path's length (nothing with a scale of 0), applies the end action when the position
+  // leaves 0..1 and moves to the point at the new position, leaving hspeed, vspeed and speed 0
+  // and the direction at the heading just travelled. True when the end was reached with a
+  // non-zero path speed; false, changing nothing, without a path of positive length.
+  bool PathStep();
+
+  // ---- Collision tests (Instance_Collision.cpp) ----
+  // Each test first brings the bounding box up to date (Instance_UpdateBoundingBox). Rough
+  // tests compare boxes only; precise ones ask the collision sprite's masks (or the skeleton).
+
+  // Whether the point lies in the box (left <= px < right + 1, top <= py < bottom + 1) of an
+  // unmarked instance whose collision sprite has frames; precisely, the mask at (floor px,
+  // floor py) when the collision sprite is precise.
+  bool CollidePoint(double px, double py, bool precise);
+  // Whether the ellipse inscribed in the rectangle meets the instance.
+  bool CollideEllipse(double x1, double y1, double x2, double y2, bool precise);
+  // Whether the segment meets the instance.
+  bool CollideLine(double x1, double y1, double x2, double y2, bool precise);
 
   // Whether the instance takes part in the world: neither destroyed (waiting for removal) nor
   // deactivated. Selectors, with blocks and variable access reach only live instances.
@@ -246,3 +299,36 @@ void Instance_DeleteAll();
 // Forgets every instance without deleting any (their owners delete them) and sets the creation
 // counter back to 0: an empty id map, empty queues, no drawing instance.
 void Instances_Reset();
+
+// ---- Bounding box, collision and motion of instances (Instance_Collision.cpp, Instance_Motion.cpp) ----
+
+// The sprite whose box and masks stand for the instance in collisions: the mask sprite when
+// i_maskindex is 0 or more, else the sprite; null when that index names no sprite.
+CSprite* Instance_CollisionSprite(const CInstance* instance);
+// Recomputes i_bbox and i_precise from the collision sprite's box, origin and precise flag, the
+// position, scales and angle, and clears i_bboxdirty. Without a collision sprite the box is the
+// position truncated (both corners), not precise. Every side is rounded to the nearest integer
+// (ties to even) through the numeric helpers, so huge or NaN values give the x86 answer.
+void Compute_BoundingBox(CInstance* instance);
+// The box a collision test uses: the skeleton's box when the instance has a skeleton that answers
+// one (then precise, not dirty), else the box recomputed when it is dirty.
+void Instance_UpdateBoundingBox(CInstance* instance);
+// Speed and direction from hspeed and vspeed (each snapped to a whole number within 0.0001, the
+// direction reduced modulo 360); marks the box dirty.
+void Instance_ComputeSpeedDirection(CInstance* instance);
+// hspeed and vspeed from speed and direction (each snapped to a whole number within 0.0001); marks
+// the box dirty.
+void Instance_ComputeHVSpeed(CInstance* instance);
+// Starts following `path`: a negative index only stores it; a missing path, one without positive
+// length or a negative scale leaves i_pathindex -1. Otherwise the position starts at 0 (speed
+// 0 or more) or 1, the speed, scale, orientation and end action are stored, the instance moves to
+// the path's point at that position unless `relative`, and the anchor is its position.
+void Instance_PathStart(CInstance* instance, int32_t path, double speed, double scale, double orientation,
+                        bool relative, int32_t endAction);
+// Whether the rectangle (corners in any order) meets the instance: by boxes, then, when precise
+// is asked and the instance is precise, by the collision sprite's masks (or the skeleton).
+bool Instance_CollideRect(CInstance* instance, double x1, double y1, double x2, double y2, bool precise);
+// Whether two instances meet: never with itself or when either is marked; boxes must overlap and
+// both collision sprites have frames; precisely, solid pixels of both must meet when either
+// collision sprite is precise.
+bool Collision_Instance(CInstance* instance, CInstance* other, bool precise);

@@ -1,9 +1,11 @@
 #include "run/Run_Frame.h"
 
 #include <cstdlib>
+#include <vector>
 
 #include "base/VCL.h"
 #include "debug/Debug_State.h"
+#include "debug/Profiler.h"
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_Frame.h"
 #include "graphics/Graphics_RenderState.h"
@@ -19,6 +21,7 @@
 #include "room/Instance_Class.h"
 #include "room/Room_Class.h"
 #include "room/Room_Run.h"
+#include "sprite/Sprite_Main.h"
 #include "run/Run_Global.h"
 #include "run/Run_Startup.h"
 #include "timeline/TimeLine_Main.h"
@@ -35,6 +38,8 @@ constexpr int32_t kOtherOutside = 0;
 constexpr int32_t kOtherBoundary = 1;
 constexpr int32_t kOtherAnimationEnd = 7;
 constexpr int32_t kOtherEndOfPath = 8;
+constexpr int32_t kOtherOutsideView = 40;
+constexpr int32_t kOtherBoundaryView = 50;
 
 // After a phase: the deferred changes applied; true when the step must end (a room change).
 bool PhaseEnds() {
@@ -124,40 +129,150 @@ void HandleTimeLines() {
   }
 }
 
-// Motion: every instance moves by its speed. Answers whether a physics world stepped instead.
+// Motion: for every instance of the active list, friction and gravity, then the path step (with
+// the end-of-path event for instances older than the phase), then the move by hspeed and vspeed.
+// Answers whether a physics world stepped instead: never, rooms step no world here.
 bool HandleInstanceMovement() {
+  ProfilerScope scope(kProfileHandleInstanceMovement);
   const int64_t stamp = Instance_TakeDispatchStamp();
-  (void)stamp;
   for (CInstance* instance = CurrentRoom->m_Active.first; instance != nullptr;) {
     CInstance* next = instance->i_next;
-    instance->i_x += instance->i_hspeed;
-    instance->i_y += instance->i_vspeed;
+    instance->ApplyFrictionGravity();
+    if (instance->PathStep() && instance->i_createstamp <= stamp) {
+      PerformInstanceEvent(instance, instance, EVENT_OTHER, kOtherEndOfPath);
+    }
+    instance->SetPosition(static_cast<double>(instance->i_x) + instance->i_hspeed,
+                          static_cast<double>(instance->i_y) + instance->i_vspeed);
     instance = next;
   }
-  (void)kOtherEndOfPath;
   return false;
 }
 
-// Outside room (once per exit, through the instance's was-outside byte) and intersect boundary
-// (every step the instance is not wholly inside), by position: bounding boxes come with the
-// collision layer.
+// An instance has a mask when its sprite or mask index names a sprite; its box is then brought up
+// to date. Without one its position stands for it.
+bool HasMask(CInstance* instance) {
+  if (!Sprite_Exists(instance->i_spriteindex) && !Sprite_Exists(instance->i_maskindex)) return false;
+  Instance_UpdateBoundingBox(instance);
+  return true;
+}
+
+// A rectangle of room pixels, inclusive.
+struct Area {
+  double left, top, right, bottom;
+  bool Holds(double x, double y) const { return x >= left && x <= right && y >= top && y <= bottom; }
+};
+
+// Whether the instance's box (or position) lies wholly outside the area.
+bool WhollyOutside(CInstance* instance, const Area& area) {
+  if (!HasMask(instance)) return !area.Holds(instance->i_x, instance->i_y);
+  const int32_t* b = instance->i_bbox;
+  return b[2] < area.left || b[0] > area.right || b[3] < area.top || b[1] > area.bottom;
+}
+
+// Whether the instance's box (or position) is not wholly inside the area.
+bool NotWhollyInside(CInstance* instance, const Area& area) {
+  if (!HasMask(instance)) return !area.Holds(instance->i_x, instance->i_y);
+  const int32_t* b = instance->i_bbox;
+  return b[0] < area.left || b[2] > area.right || b[1] < area.top || b[3] > area.bottom;
+}
+
+// The outside-room event (once per exit, through the instance's was-outside byte), the
+// intersect-boundary event (every step the instance is not wholly inside), then, with views
+// enabled, the outside-view and boundary-view events of each visible view.
 void HandleOther() {
-  const float width = static_cast<float>(CurrentRoom->m_Width);
-  const float height = static_cast<float>(CurrentRoom->m_Height);
-  auto outside = [width, height](const CInstance* instance) {
-    return instance->i_x < 0.0f || instance->i_x > width || instance->i_y < 0.0f || instance->i_y > height;
-  };
-  Event_WalkObjectList(EVENT_OTHER, kOtherOutside, Instance_TakeDispatchStamp(), [&outside](CInstance* instance) {
-    if (!outside(instance)) {
+  ProfilerScope scope(kProfileHandleOther);
+  const Area room = {0.0, 0.0, static_cast<double>(CurrentRoom->m_Width), static_cast<double>(CurrentRoom->m_Height)};
+  Event_WalkObjectList(EVENT_OTHER, kOtherOutside, Instance_TakeDispatchStamp(), [&room](CInstance* instance) {
+    if (!WhollyOutside(instance, room)) {
       instance->i_wasoutside = 0;
     } else if (instance->i_wasoutside == 0) {
       PerformInstanceEvent(instance, instance, EVENT_OTHER, kOtherOutside);
       instance->i_wasoutside = 1;
     }
   });
-  Event_WalkObjectList(EVENT_OTHER, kOtherBoundary, Instance_TakeDispatchStamp(), [&outside](CInstance* instance) {
-    if (outside(instance)) PerformInstanceEvent(instance, instance, EVENT_OTHER, kOtherBoundary);
+  Event_WalkObjectList(EVENT_OTHER, kOtherBoundary, Instance_TakeDispatchStamp(), [&room](CInstance* instance) {
+    if (NotWhollyInside(instance, room)) PerformInstanceEvent(instance, instance, EVENT_OTHER, kOtherBoundary);
   });
+  if (CurrentRoom->m_ViewsEnabled == 0) return;
+  // Each view's rectangle, its sides rounded to whole pixels.
+  auto viewArea = [](const RoomView& v) {
+    return Area{static_cast<double>(num::RoundInt32(v.xview)), static_cast<double>(num::RoundInt32(v.yview)),
+                static_cast<double>(num::RoundInt32(static_cast<double>(v.xview) + v.wview)),
+                static_cast<double>(num::RoundInt32(static_cast<double>(v.yview) + v.hview))};
+  };
+  const int64_t outsideStamp = Instance_TakeDispatchStamp();
+  for (int32_t view = 0; view < kRoomViewCount; ++view) {
+    if (CurrentRoom->m_Views[view].visible == 0) continue;
+    const Area area = viewArea(CurrentRoom->m_Views[view]);
+    Event_WalkObjectList(EVENT_OTHER, kOtherOutsideView + view, outsideStamp, [&area, view](CInstance* instance) {
+      if (WhollyOutside(instance, area)) PerformInstanceEvent(instance, instance, EVENT_OTHER, kOtherOutsideView + view);
+    });
+  }
+  const int64_t boundaryStamp = Instance_TakeDispatchStamp();
+  for (int32_t view = 0; view < kRoomViewCount; ++view) {
+    if (CurrentRoom->m_Views[view].visible == 0) continue;
+    const Area area = viewArea(CurrentRoom->m_Views[view]);
+    Event_WalkObjectList(EVENT_OTHER, kOtherBoundaryView + view, boundaryStamp, [&area, view](CInstance* instance) {
+      if (NotWhollyInside(instance, area)) PerformInstanceEvent(instance, instance, EVENT_OTHER, kOtherBoundaryView + view);
+    });
+  }
+}
+
+// Both instances back to where they were before this step's motion, path positions included.
+void MoveBack(CInstance* a, CInstance* b) {
+  for (CInstance* instance : {a, b}) {
+    instance->SetPosition(instance->i_xprevious, instance->i_yprevious);
+    instance->i_pathposition = instance->i_pathpositionprevious;
+  }
+}
+
+// One meeting of two colliding instances: solid ones go back first; both collision events run;
+// then, when one is solid, both take their step again and go back once more if they still meet.
+void Collide(CInstance* a, CInstance* b) {
+  if (a->i_solid != 0 || b->i_solid != 0) MoveBack(a, b);
+  PerformInstanceEvent(a, b, EVENT_COLLISION, b->i_objindex);
+  PerformInstanceEvent(b, a, EVENT_COLLISION, a->i_objindex);
+  if (a->i_solid == 0 && b->i_solid == 0) return;
+  for (CInstance* instance : {a, b}) {
+    instance->PathStep();
+    instance->SetPosition(static_cast<double>(instance->i_x) + instance->i_hspeed,
+                          static_cast<double>(instance->i_y) + instance->i_vspeed);
+  }
+  if (Collision_Instance(a, b, true)) MoveBack(a, b);
+}
+
+// The collision events: for each pair (A, B) of objects, in the pairs' order, every live instance
+// of A against every live instance of B that it meets precisely.
+void HandleCollision() {
+  ProfilerScope scope(kProfileHandleCollision);
+  // The pairs as they stand: events that rebuild them do not disturb the walk.
+  const std::vector<CollisionPair> pairs(CollisionPairs.pairs, CollisionPairs.pairs + CollisionPairs.count);
+  for (const CollisionPair& pair : pairs) {
+    CObject* first = Object_Find(pair.first);
+    if (first == nullptr || first->m_Instances.First() == nullptr) continue;
+    const int64_t stamp = Instance_TakeDispatchStamp();
+    auto takesPart = [stamp](const CInstance* instance) {
+      return instance->IsLive() && instance->i_createstamp <= stamp;
+    };
+    for (auto* node = first->m_Instances.First(); node != nullptr;) {
+      auto* next = node->next;
+      CInstance* a = node->item;
+      CObject* second = Object_Find(pair.second);
+      if (takesPart(a) && second != nullptr) {
+        for (auto* other = second->m_Instances.First(); other != nullptr;) {
+          auto* otherNext = other->next;
+          CInstance* b = other->item;
+          if (takesPart(b) && takesPart(a) && Collision_Instance(a, b, true)) {
+            Collide(a, b);
+            if (Object_Find(pair.second) != second || Object_Find(pair.first) != first) break;
+          }
+          other = otherNext;
+        }
+      }
+      if (Object_Find(pair.first) != first) break;
+      node = next;
+    }
+  }
 }
 
 }  // namespace
@@ -280,10 +395,14 @@ void RunFrameStep() {
   if (PhaseEnds()) return;
   HandleStep(kStepNormal);
   if (PhaseEnds()) return;
-  HandleInstanceMovement();
+  const bool physicsStepped = HandleInstanceMovement();
   if (PhaseEnds()) return;
   HandleOther();
   if (PhaseEnds()) return;
+  if (!physicsStepped) {
+    HandleCollision();
+    if (PhaseEnds()) return;
+  }
   HandleStep(kStepEnd);
   if (PhaseEnds()) return;
 

@@ -24,6 +24,7 @@
 #include "os/OS_Paths.h"
 #include "os/OS_Platform.h"
 #include "os/OS_Window.h"
+#include "path/Path_Main.h"
 #include "platform/MemoryManager.h"
 #include "room/Event_Dispatch.h"
 #include "room/Instance_Class.h"
@@ -99,6 +100,7 @@ bool InitRunner() {
   RegisterBuiltinConstants();
   InitRunGlobals();
   InitBuiltinVariables();
+  Path_Init();
   HighScore_Clear();
   RelinkQueue.Reset();
   DepthChangeQueue.Reset();
@@ -183,6 +185,7 @@ void ShutdownRunner() {
   FreeVariables();
   FreeLibraryInitCode();
   TimeLine_FreeAll();
+  Path_FreeAll();
   GameData_Free();
   Sound_ClearList();
   VCL_Shutdown();

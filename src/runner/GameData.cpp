@@ -225,7 +225,7 @@ void ResetManagers() {
   Sound_ClearList();
   Sprite_FreeAll();
   Background_FreeAll();
-  Path_FreeAll();
+  Path_Reset();
   Script_Reset();
   Font_Init();
   TimeLine_Init();

@@ -1,18 +1,23 @@
-// The frame step: the order of its phases, instances created during a phase, alarms, the outside
-// event, and a room change that ends the step early.
+// The frame step: the order of its phases, instances created during a phase, alarms, motion,
+// the outside, boundary and view events, collision events, and a room change that ends the step
+// early.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "object/Object_Lists.h"
+#include "path/Path_Main.h"
 #include "room/Event_Names.h"
 #include "room/Instance_Class.h"
 #include "room/Room_Class.h"
 #include "room/Room_Run.h"
 #include "run/Run_Frame.h"
 #include "run/Run_Global.h"
+#include "object/Object_Class.h"
 #include "testlib/RuntimeTest.h"
+#include "testlib/SpriteFixtures.h"
 #include "testlib/TestHelpers.h"
 
 using namespace testsupport;
@@ -43,6 +48,13 @@ class FrameStepTest : public RuntimeTest {
     });
   }
   CInstance* Add() { return CurrentRoom->AddInstance(0, 0, m_object); }
+  // An object showing `sprite` (solid when asked), and an instance of it at (x, y).
+  static int32_t SpriteObject(const char* name, int32_t sprite, bool solid = false) {
+    const int32_t object = AddObject(-1, name);
+    Object_Find(object)->m_SpriteIndex = sprite;
+    if (solid) Object_Find(object)->m_Flags |= kObjectSolid;
+    return object;
+  }
   void Step() {
     ObjectLists_Build();
     RunFrameStep();
@@ -130,6 +142,158 @@ TEST_F(FrameStepTest, TheOutsideEventRunsOncePerExit) {
     seen.push_back(g_seen.empty() ? "-" : g_seen[0]);
   }
   EXPECT_EQ(seen, (std::vector<std::string>{"-", "outside 100001", "-", "-", "outside 100001", "-"}));
+}
+
+TEST_F(FrameStepTest, InstancesFallUnderGravityAndFrictionStopsThem) {
+  CInstance* faller = Add();
+  faller->i_gravity = 1;
+  CInstance* slider = Add();
+  slider->SetSpeed(3);
+  slider->i_friction = 1;
+  std::vector<float> ys, xs;
+  for (int i = 0; i < 5; ++i) {
+    Step();
+    ys.push_back(faller->i_y);
+    xs.push_back(slider->i_x);
+  }
+  EXPECT_EQ(ys, (std::vector<float>{1, 3, 6, 10, 15}));
+  EXPECT_EQ(xs, (std::vector<float>{2, 3, 3, 3, 3}));
+  EXPECT_EQ(faller->i_direction, 270.0f);
+  EXPECT_EQ(slider->i_speed, 0.0f);
+  EXPECT_EQ(faller->i_yprevious, 10.0f);
+}
+
+TEST_F(FrameStepTest, InstancesFollowPathsWithEachEndAction) {
+  const int32_t line = Path_Add();
+  Path_Data(line)->SetClosed(false);
+  Path_Data(line)->AddPoint(0, 0, 100);
+  Path_Data(line)->AddPoint(100, 0, 100);
+  Note(EVENT_OTHER, 8, "end of path");
+  std::vector<CInstance*> followers;
+  for (int32_t end = 0; end < 4; ++end) {
+    CInstance* follower = Add();
+    Instance_PathStart(follower, line, 30, 1, 0, false, end);  // 0.3 of the path per step
+    followers.push_back(follower);
+  }
+  std::vector<std::vector<long>> xs(4);
+  for (int i = 0; i < 6; ++i) {
+    Step();
+    for (size_t f = 0; f < followers.size(); ++f) xs[f].push_back(std::lround(followers[f]->i_x));
+  }
+  EXPECT_EQ(xs[0], (std::vector<long>{30, 60, 90, 100, 100, 100}));  // stop
+  EXPECT_EQ(xs[1], (std::vector<long>{30, 60, 90, 20, 50, 80}));     // restart
+  EXPECT_EQ(xs[2], (std::vector<long>{30, 60, 90, 120, 150, 180}));  // continue
+  EXPECT_EQ(xs[3], (std::vector<long>{30, 60, 90, 80, 50, 20}));     // reverse
+  // Each reached an end once, in the fourth step.
+  EXPECT_EQ(g_seen, (std::vector<std::string>{"end of path 100001", "end of path 100002", "end of path 100003",
+                                              "end of path 100004"}));
+  EXPECT_EQ(followers[0]->i_pathindex, -1);
+  EXPECT_EQ(followers[3]->i_pathspeed, -30.0f);
+  Path_FreeAll();
+}
+
+TEST_F(FrameStepTest, CollisionEventsRunOnlyWhereSolidMaskPixelsMeet) {
+  // The mover's only solid pixel is (7, 4), the target's (4, 4): the boxes overlap from x = 3,
+  // the pixels meet only at x = 7.
+  const int32_t mover = SpriteObject("mover", AddTestSprite(8, 8, {DotsMask(8, 8, {{7, 4}})}));
+  const int32_t target = SpriteObject("target", AddTestSprite(8, 8, {DotsMask(8, 8, {{4, 4}})}));
+  AddHandler(mover, EVENT_COLLISION, target, [](CInstance* self, CInstance* other, ScriptValue*) {
+    g_seen.push_back("hit " + std::to_string(static_cast<int>(self->i_x)) + " " + std::to_string(other->i_id));
+  });
+  CInstance* m = CurrentRoom->AddInstance(0, 0, mover);
+  CurrentRoom->AddInstance(10, 0, target);
+  m->SetHSpeed(1);
+  for (int i = 0; i < 12; ++i) Step();
+  EXPECT_EQ(g_seen, std::vector<std::string>{"hit 7 100002"});
+}
+
+TEST_F(FrameStepTest, SolidInstancesGoBackOnCollision) {
+  const int32_t block = AddTestSprite(8, 8, {SolidMask(8, 8)});
+  const int32_t mover = SpriteObject("mover", block, true);
+  const int32_t wall = SpriteObject("wall", block, true);
+  AddHandler(mover, EVENT_COLLISION, wall, [](CInstance* self, CInstance*, ScriptValue*) {
+    g_seen.push_back("bump " + std::to_string(static_cast<int>(self->i_x)));
+  });
+  AddHandler(wall, EVENT_COLLISION, mover, [](CInstance* self, CInstance*, ScriptValue*) {
+    g_seen.push_back("wall " + std::to_string(static_cast<int>(self->i_x)));
+  });
+  CInstance* m = CurrentRoom->AddInstance(0, 0, mover);
+  CurrentRoom->AddInstance(10, 0, wall);
+  m->SetHSpeed(2);
+  std::vector<float> xs;
+  for (int i = 0; i < 4; ++i) {
+    Step();
+    xs.push_back(m->i_x);
+  }
+  // From x = 4 the boxes meet: it goes back to 2 before the events, steps again, still meets and
+  // goes back once more.
+  EXPECT_EQ(xs, (std::vector<float>{2, 2, 2, 2}));
+  EXPECT_EQ(g_seen, (std::vector<std::string>{"bump 2", "wall 10", "bump 2", "wall 10", "bump 2", "wall 10"}));
+}
+
+TEST_F(FrameStepTest, OutsideAndBoundaryEventsUseTheBoxOfInstancesWithASprite) {
+  CurrentRoom->m_Width = 100;
+  CurrentRoom->m_Height = 100;
+  const int32_t boxed = SpriteObject("boxed", AddTestSprite(16, 16, {}));
+  for (int32_t object : {m_object, boxed}) {
+    AddHandler(object, EVENT_OTHER, 0, [](CInstance* self, CInstance*, ScriptValue*) {
+      g_seen.push_back("outside " + std::to_string(self->i_id));
+    });
+    AddHandler(object, EVENT_OTHER, 1, [](CInstance* self, CInstance*, ScriptValue*) {
+      g_seen.push_back("boundary " + std::to_string(self->i_id));
+    });
+  }
+  CInstance* point = Add();                                // 100001: by position
+  CInstance* box = CurrentRoom->AddInstance(0, 0, boxed);  // 100002: by its 16 x 16 box
+  const float xs[] = {50, -10, -17, 50, 90, 101};
+  std::vector<std::string> seen;
+  for (float x : xs) {
+    point->SetPosition(x, 50);
+    box->SetPosition(x, 50);
+    g_seen.clear();
+    Step();
+    std::string line;
+    for (const std::string& e : g_seen) line += (line.empty() ? "" : ", ") + e;
+    seen.push_back(line);
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{
+                      "",
+                      "outside 100001, boundary 100001, boundary 100002",  // box -10..5 still meets the room
+                      "outside 100002, boundary 100001, boundary 100002",
+                      "",
+                      "boundary 100002",  // box 90..105
+                      "outside 100001, outside 100002, boundary 100001, boundary 100002",  // box 101..116
+                  }));
+}
+
+TEST_F(FrameStepTest, ViewEventsRunForVisibleViewsOnly) {
+  CurrentRoom->m_Width = 1000;
+  CurrentRoom->m_Height = 1000;
+  CurrentRoom->m_ViewsEnabled = 1;
+  RoomView& view = CurrentRoom->m_Views[1];
+  view.visible = 1;
+  view.xview = 0.4f;  // sides 0 .. 100 after rounding
+  view.wview = 99.8f;
+  view.hview = 100;
+  const int32_t boxed = SpriteObject("boxed", AddTestSprite(16, 16, {}));
+  for (int32_t number : {40, 41, 50, 51}) {
+    AddHandler(boxed, EVENT_OTHER, number, [number](CInstance* self, CInstance*, ScriptValue*) {
+      g_seen.push_back(std::to_string(number) + " " + std::to_string(static_cast<int>(self->i_x)));
+    });
+  }
+  CInstance* box = CurrentRoom->AddInstance(0, 0, boxed);
+  std::vector<std::string> seen;
+  for (float x : {50.0f, 90.0f, 101.0f, -15.0f, -16.0f}) {
+    box->SetPosition(x, 50);
+    g_seen.clear();
+    Step();
+    std::string line;
+    for (const std::string& e : g_seen) line += (line.empty() ? "" : ", ") + e;
+    seen.push_back(line);
+  }
+  // View 0 is not visible: events 40 and 50 never run. Every outside-view event comes before the
+  // boundary-view events.
+  EXPECT_EQ(seen, (std::vector<std::string>{"", "51 90", "41 101, 51 101", "51 -15", "41 -16, 51 -16"}));
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ GameDataBuilder EveryChunk(bool newAudio) {
   g.Raw("SPRT", Bytes({0, 0, 0, 0}));  // no sprites
   g.Raw("TMLN");  // size 0: no reader
   g.Raw("BGND", Bytes({0, 0, 0, 0}));  // no backgrounds
-  g.Raw("PATH", Bytes({6, 6, 6}));
+  g.Raw("PATH", Bytes({0, 0, 0, 0}));  // no paths
   g.Raw("SCPT", Bytes({0, 0, 0, 0}));  // no scripts
   g.Raw("SHDR", Bytes({8}));
   g.Raw("FONT", Bytes({9, 9}));
@@ -95,7 +95,7 @@ TEST_F(GameDataTest, BothPassesLogEveryChunkAndHandEachToItsReaderInFileOrder) {
       const char* tag;
     };
     std::vector<Expect> readers = {{"Extension_Load", "EXTN"},  {newAudio ? "Audio_Load" : "Sound_Init", "SOND"},
-                                   {"Path_LoadChunk", "PATH"},   {"Shader_LoadChunk", "SHDR"},
+                                   {"Shader_LoadChunk", "SHDR"},
                                    {"Font_LoadChunk", "FONT"},
                                    {newAudio ? "Audio_WAVs" : "Wave_Init", "AUDO"}};
     if (newAudio) readers.insert(readers.begin() + 2, {"AudioGroup_Load", "AGRP"});
@@ -125,11 +125,11 @@ TEST_F(GameDataTest, BothPassesLogEveryChunkAndHandEachToItsReaderInFileOrder) {
 
 TEST_F(GameDataTest, UnknownChunkIsReportedAndFailsTheLoadAfterTheWalk) {
   GameDataBuilder g;
-  g.Gen8().Raw("ABCD", Bytes({1, 2})).Raw("PATH", Bytes({3})).Strg();
+  g.Gen8().Raw("ABCD", Bytes({1, 2})).Raw("SHDR", Bytes({3})).Strg();
   const std::vector<uint8_t> file = g.Build();
   EXPECT_FALSE(Load(file));
   EXPECT_EQ(m_console.Count("unknown Chunk ABCD:1145258561\n"), 1);
-  EXPECT_TRUE(PendingChunk_Find("Path_LoadChunk", nullptr));  // the walk went on
+  EXPECT_TRUE(PendingChunk_Find("Shader_LoadChunk", nullptr));  // the walk went on
 
   m_console.Clear();
   EXPECT_FALSE(LoadFromDisk(file));
