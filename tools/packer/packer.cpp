@@ -33,8 +33,8 @@
 // Sprites: the frames are PNG images of one size, in order. "bbox_mode" is "automatic" (the
 // smallest box holding every pixel of any frame whose alpha is above 0; a sprite whose frames
 // are all transparent gets left = width - 1, top = height - 1, right 0, bottom 0), "full" (the
-// whole frame) or "manual" ("bbox" as [left, top, right, bottom], inclusive frame pixels). A
-// sprite that is not transparent always gets the whole frame. A precise sprite gets one
+// whole frame) or "manual" ("bbox" as [left, top, right, bottom], inclusive frame pixels). In
+// the other modes a sprite that is not transparent gets the whole frame. A precise sprite gets one
 // collision mask per frame: a pixel is solid when its alpha is above 0. An imprecise sprite has
 // no masks, so its collisions are those of its box.
 //
@@ -483,12 +483,10 @@ testsupport::SpriteEntry ReadSprite(json_object* entry, const fs::path& folder, 
     if (!json_object_is_type(box, json_type_array) || json_object_array_length(box) != 4) {
       throw PackError(what + ": \"bbox\" must be a list of four whole numbers: left, top, right, bottom");
     }
-    if (transparent) {
-      left = IntValue(json_object_array_get_idx(box, 0), what + ": \"bbox\"");
-      top = IntValue(json_object_array_get_idx(box, 1), what + ": \"bbox\"");
-      right = IntValue(json_object_array_get_idx(box, 2), what + ": \"bbox\"");
-      bottom = IntValue(json_object_array_get_idx(box, 3), what + ": \"bbox\"");
-    }
+    left = IntValue(json_object_array_get_idx(box, 0), what + ": \"bbox\"");
+    top = IntValue(json_object_array_get_idx(box, 1), what + ": \"bbox\"");
+    right = IntValue(json_object_array_get_idx(box, 2), what + ": \"bbox\"");
+    bottom = IntValue(json_object_array_get_idx(box, 3), what + ": \"bbox\"");
   } else {
     throw PackError(what + ": \"bbox_mode\" must be \"automatic\", \"full\" or \"manual\"");
   }
