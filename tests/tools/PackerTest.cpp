@@ -416,6 +416,8 @@ TEST_F(PackerTest, ABadFolderIsRefusedNamingTheFileAndTheFieldAndLeavesNoGameFil
       {R"({"objects": [{"name": "obj_a", "events": {"create": "gone.gml"}}]})", "object obj_a: event create: cannot read "},
       {R"({"objects": [{"name": "obj_a", "events": {"collision_obj_b": "create.gml"}}]})",
        "object obj_a: event collision_obj_b: obj_b is no object"},
+      {R"({"objects": [{"name": "o"}], "rooms": [{"name": "r", "instances": [{"object": "o", "angle": "up"}]}]})",
+       "room r: an instance: \"angle\" must be a number"},
       {R"({"rooms": [{"name": "r", "backgrounds": [{}, {}, {}, {}, {}, {}, {}, {}, {}]}]})",
        "room r: \"backgrounds\" lists more than 8 slots"},
   };

@@ -22,7 +22,8 @@
 //                 "backgrounds": [ {"background": "bg_sky", "visible": true, "foreground": false,
 //                                   "x": 0, "y": 0, "htiled": true, "vtiled": true,
 //                                   "hspeed": 0, "vspeed": 0, "stretch": false} ],
-//                 "instances": [ {"object": "obj_player", "x": 32, "y": 48, "code": "p1.gml"}]} ]
+//                 "instances": [ {"object": "obj_player", "x": 32, "y": 48, "code": "p1.gml",
+//                                 "xscale": 1, "yscale": 1, "angle": 0}]} ]
 //   }
 //
 // Every field but the names and "frames" / "file" may be left out; the defaults are the values
@@ -48,7 +49,8 @@
 // tallest first (then widest, then in manifest order), left to right with a gap of one
 // transparent pixel; each page is as large as what it holds and is stored as a PNG image.
 //
-// Rooms are played in manifest order; instance ids are given in order from 100001.
+// Rooms are played in manifest order; instance ids are given in order from 100001. An instance's
+// angle is in degrees, counter-clockwise.
 //
 // Event keys: "create", "destroy", "alarm0".."alarm11", "begin_step", "step", "end_step",
 // "draw", "outside", "boundary", "game_start", "game_end", "room_start", "room_end",
@@ -140,6 +142,15 @@ int32_t Int(json_object* object, const char* key, const std::string& what, int32
   json_object* value = Member(object, key);
   if (value == nullptr) return fallback;
   return IntValue(value, what + ": \"" + key + "\"");
+}
+
+double Real(json_object* object, const char* key, const std::string& what, double fallback) {
+  json_object* value = Member(object, key);
+  if (value == nullptr) return fallback;
+  if (!json_object_is_type(value, json_type_int) && !json_object_is_type(value, json_type_double)) {
+    throw PackError(what + ": \"" + key + "\" must be a number");
+  }
+  return json_object_get_double(value);
 }
 
 bool Flag(json_object* object, const char* key, const std::string& what, bool fallback) {
@@ -630,6 +641,9 @@ GameDataBuilder Pack(const fs::path& folder) {
       if (instance.object == -2) throw PackError(what + ": an instance: \"object\" is missing");
       instance.x = Int(item, "x", what, 0);
       instance.y = Int(item, "y", what, 0);
+      instance.xscale = static_cast<float>(Real(item, "xscale", what + ": an instance", 1.0));
+      instance.yscale = static_cast<float>(Real(item, "yscale", what + ": an instance", 1.0));
+      instance.angle = static_cast<float>(Real(item, "angle", what + ": an instance", 0.0));
       instance.id = nextId++;
       instance.codeWord = 0;
       if (Member(item, "code") != nullptr) instance.codeText = ReadSource(folder, Text(item, "code", what), what + ": an instance: \"code\"");
