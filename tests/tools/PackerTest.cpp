@@ -230,7 +230,8 @@ TEST_F(PackerTest, ImagesBecomeSpritesAndBackgroundsThatTheRunnerLoads) {
       {"name": "spr_wall", "frames": ["wall.png"], "bbox_mode": "manual", "bbox": [1, 0, 3, 2]},
       {"name": "spr_full", "frames": ["f1.png"], "bbox_mode": "full"},
       {"name": "spr_opaque", "frames": ["f1.png"], "transparent": false},
-      {"name": "spr_empty", "frames": ["clear.png", "clear.png"], "precise": true}
+      {"name": "spr_empty", "frames": ["clear.png", "clear.png"], "precise": true},
+      {"name": "spr_opaque_manual", "frames": ["f1.png"], "transparent": false, "bbox_mode": "manual", "bbox": [1, 1, 2, 3]}
     ],
     "backgrounds": [{"name": "bg_sky", "file": "sky.png", "smooth": true}],
     "objects": [{"name": "obj_ship", "sprite": "spr_ship", "mask": "spr_wall",
@@ -243,7 +244,7 @@ TEST_F(PackerTest, ImagesBecomeSpritesAndBackgroundsThatTheRunnerLoads) {
   ASSERT_EQ(packed.status, 0) << packed.errors;
   EXPECT_EQ(packed.errors, "");
   // Page entries in manifest order: sprite frames, then backgrounds.
-  ExpectPicturesOnPages(ReadPages(packed.bytes), {frame0, frame1, wall, frame1, frame1, clear, clear, sky});
+  ExpectPicturesOnPages(ReadPages(packed.bytes), {frame0, frame1, wall, frame1, frame1, clear, clear, frame1, sky});
 
   ASSERT_TRUE(Load(packed.bytes));
   const CSprite* ship = Sprite_Data(Sprite_FindByName("spr_ship"));
@@ -286,6 +287,7 @@ TEST_F(PackerTest, ImagesBecomeSpritesAndBackgroundsThatTheRunnerLoads) {
       {"spr_full", 1, 0, 0, 7, 7, "full: the whole frame whatever the pixels"},
       {"spr_opaque", 0, 0, 0, 7, 7, "not transparent: the whole frame"},
       {"spr_empty", 0, 7, 7, 0, 0, "automatic over fully transparent frames: width - 1, height - 1, 0, 0"},
+      {"spr_opaque_manual", 2, 1, 1, 2, 3, "manual, even when not transparent: the box as given"},
   };
   for (const BoxCase& c : boxes) {
     SCOPED_TRACE(c.why);
@@ -414,6 +416,8 @@ TEST_F(PackerTest, ABadFolderIsRefusedNamingTheFileAndTheFieldAndLeavesNoGameFil
       {R"({"objects": [{"name": "obj_a", "events": {"create": "gone.gml"}}]})", "object obj_a: event create: cannot read "},
       {R"({"objects": [{"name": "obj_a", "events": {"collision_obj_b": "create.gml"}}]})",
        "object obj_a: event collision_obj_b: obj_b is no object"},
+      {R"({"objects": [{"name": "o"}], "rooms": [{"name": "r", "instances": [{"object": "o", "angle": "up"}]}]})",
+       "room r: an instance: \"angle\" must be a number"},
       {R"({"rooms": [{"name": "r", "backgrounds": [{}, {}, {}, {}, {}, {}, {}, {}, {}]}]})",
        "room r: \"backgrounds\" lists more than 8 slots"},
   };

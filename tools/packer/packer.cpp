@@ -24,7 +24,8 @@
 //                 "backgrounds": [ {"background": "bg_sky", "visible": true, "foreground": false,
 //                                   "x": 0, "y": 0, "htiled": true, "vtiled": true,
 //                                   "hspeed": 0, "vspeed": 0, "stretch": false} ],
-//                 "instances": [ {"object": "obj_player", "x": 32, "y": 48, "code": "p1.gml"}]} ]
+//                 "instances": [ {"object": "obj_player", "x": 32, "y": 48, "code": "p1.gml",
+//                                 "xscale": 1, "yscale": 1, "angle": 0}]} ]
 //   }
 //
 // Every field but the names and "frames" / "file" may be left out; the defaults are the values
@@ -35,8 +36,8 @@
 // Sprites: the frames are PNG images of one size, in order. "bbox_mode" is "automatic" (the
 // smallest box holding every pixel of any frame whose alpha is above 0; a sprite whose frames
 // are all transparent gets left = width - 1, top = height - 1, right 0, bottom 0), "full" (the
-// whole frame) or "manual" ("bbox" as [left, top, right, bottom], inclusive frame pixels). A
-// sprite that is not transparent always gets the whole frame. A precise sprite gets one
+// whole frame) or "manual" ("bbox" as [left, top, right, bottom], inclusive frame pixels). In
+// the other modes a sprite that is not transparent gets the whole frame. A precise sprite gets one
 // collision mask per frame: a pixel is solid when its alpha is above 0. An imprecise sprite has
 // no masks, so its collisions are those of its box.
 //
@@ -50,7 +51,8 @@
 // tallest first (then widest, then in manifest order), left to right with a gap of one
 // transparent pixel; each page is as large as what it holds and is stored as a PNG image.
 //
-// Rooms are played in manifest order; instance ids are given in order from 100001.
+// Rooms are played in manifest order; instance ids are given in order from 100001. An instance's
+// angle is in degrees, counter-clockwise.
 // A path's kind is "straight" (the default) or "smooth"; it is closed unless "closed" is false;
 // its precision is 0..8 (default 4); each point is x, y and an optional speed (default 100).
 //
@@ -144,6 +146,15 @@ int32_t Int(json_object* object, const char* key, const std::string& what, int32
   json_object* value = Member(object, key);
   if (value == nullptr) return fallback;
   return IntValue(value, what + ": \"" + key + "\"");
+}
+
+double Real(json_object* object, const char* key, const std::string& what, double fallback) {
+  json_object* value = Member(object, key);
+  if (value == nullptr) return fallback;
+  if (!json_object_is_type(value, json_type_int) && !json_object_is_type(value, json_type_double)) {
+    throw PackError(what + ": \"" + key + "\" must be a number");
+  }
+  return json_object_get_double(value);
 }
 
 bool Flag(json_object* object, const char* key, const std::string& what, bool fallback) {
@@ -487,12 +498,10 @@ testsupport::SpriteEntry ReadSprite(json_object* entry, const fs::path& folder, 
     if (!json_object_is_type(box, json_type_array) || json_object_array_length(box) != 4) {
       throw PackError(what + ": \"bbox\" must be a list of four whole numbers: left, top, right, bottom");
     }
-    if (transparent) {
-      left = IntValue(json_object_array_get_idx(box, 0), what + ": \"bbox\"");
-      top = IntValue(json_object_array_get_idx(box, 1), what + ": \"bbox\"");
-      right = IntValue(json_object_array_get_idx(box, 2), what + ": \"bbox\"");
-      bottom = IntValue(json_object_array_get_idx(box, 3), what + ": \"bbox\"");
-    }
+    left = IntValue(json_object_array_get_idx(box, 0), what + ": \"bbox\"");
+    top = IntValue(json_object_array_get_idx(box, 1), what + ": \"bbox\"");
+    right = IntValue(json_object_array_get_idx(box, 2), what + ": \"bbox\"");
+    bottom = IntValue(json_object_array_get_idx(box, 3), what + ": \"bbox\"");
   } else {
     throw PackError(what + ": \"bbox_mode\" must be \"automatic\", \"full\" or \"manual\"");
   }
@@ -672,6 +681,9 @@ GameDataBuilder Pack(const fs::path& folder) {
       if (instance.object == -2) throw PackError(what + ": an instance: \"object\" is missing");
       instance.x = Int(item, "x", what, 0);
       instance.y = Int(item, "y", what, 0);
+      instance.xscale = static_cast<float>(Real(item, "xscale", what + ": an instance", 1.0));
+      instance.yscale = static_cast<float>(Real(item, "yscale", what + ": an instance", 1.0));
+      instance.angle = static_cast<float>(Real(item, "angle", what + ": an instance", 0.0));
       instance.id = nextId++;
       instance.codeWord = 0;
       if (Member(item, "code") != nullptr) instance.codeText = ReadSource(folder, Text(item, "code", what), what + ": an instance: \"code\"");

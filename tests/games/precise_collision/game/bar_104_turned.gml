@@ -1,0 +1,1 @@
+where = "bar at x 104 turned by 90";

@@ -1,0 +1,1 @@
+where = "bar at x 108";

@@ -1,0 +1,1 @@
+where = "dot at x 96";
