@@ -130,7 +130,13 @@ void FullGame(GameDataBuilder& g, bool newOptions, bool stringsLast) {
   g.Raw("PATH", EmptyTable());
   g.Scpt({{"player_hit", std::nullopt, 0}, {"empty", std::nullopt, 1}});
   g.Raw("SHDR", EmptyTable());
-  g.Raw("FONT", EmptyTable());
+  FontEntry font;
+  font.name = "fnt_main";
+  font.tpag = 0;
+  font.glyphs = {{66, 4, 0, 4, 8, 5, 0}, {65, 0, 0, 4, 8, 5, -1}};  // stored out of order
+  FontEntry gap;
+  gap.present = false;
+  g.Font({font, gap}, {65, 66, 67});
   g.Tmln({{"intro", {{20, {std::nullopt, 2}}, {10, {std::nullopt, 0}}}}});
   g.Objt(Objects(std::nullopt));
   g.Room({Rooms()});
@@ -222,6 +228,10 @@ void LoadSeeds(const std::string& dir, bool& ok) {
       {"room-list", corrupt::OffsetOutsideImage("ROOM", 4)},
       {"room-item", corrupt::OffsetOutsideImage("ROOM", 8)},
       {"background-entry", corrupt::OffsetOutsideImage("BGND", 0)},
+      {"font-100", corrupt::PayloadSize("FONT", 100)},
+      {"font-entry", corrupt::OffsetOutsideImage("FONT", 0)},
+      {"font-glyph", corrupt::OffsetOutsideImage("FONT", 4)},
+      {"font-glyph-count", corrupt::CountTooLarge("FONT", -1, 1)},
   };
   for (const auto& [name, corruption] : variants) ok &= Write(dir, "bad-" + name, full.Build({corruption}));
   GameDataBuilder last;

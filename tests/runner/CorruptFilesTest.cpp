@@ -44,6 +44,12 @@ GameDataBuilder ValidGame() {
   skeleton.json = "{}";
   skeleton.atlas = "page";
   g.Sprt({bitmap, skeleton});
+  // A page font of one glyph.
+  testsupport::FontEntry font;
+  font.name = "fnt_main";
+  font.tpag = 0;
+  font.glyphs = {{65, 0, 0, 4, 8, 5, 0}};
+  g.Font({font});
   g.Tpag({{}});
   g.Txtr({{0, {1, 2, 3}}});
   g.Strg();
@@ -90,6 +96,12 @@ TEST_F(GameDataTest, CorruptedFilesAreRefusedWithTheirReason) {
       {"sprite frame count", corrupt::CountTooLarge("SPRT", -1, 1), "sprite 0 has more frames than"},
       {"sprite mask count", corrupt::CountTooLarge("SPRT", -1, 2), "sprite 0 has masks past the end"},
       {"skeleton JSON length", corrupt::CountTooLarge("SPRT", -1, 3), "sprite 1 has skeleton data past the end"},
+      {"font chunk of 100 bytes", corrupt::PayloadSize("FONT", 100), "font chunk of 100 bytes is too short"},
+      {"font count", corrupt::CountTooLarge("FONT"), "too short for"},
+      {"font entry outside", corrupt::OffsetOutsideImage("FONT", 0), "font 0 or its name lies outside"},
+      {"font face name outside", corrupt::OffsetOutsideImage("FONT", 2), "font 0, its glyph table, face name"},
+      {"font page entry outside", corrupt::OffsetOutsideImage("FONT", 3), "font 0, its glyph table, face name"},
+      {"font glyph outside", corrupt::OffsetOutsideImage("FONT", 4), "glyph 0 of font 0 lies outside the file"},
       {"duplicate header", corrupt::DuplicateChunk("GEN8"), "a second header chunk"},
       {"duplicate texture pages", corrupt::DuplicateChunk("TPAG"), "chunk TPAG more than once"},
   };
