@@ -2,39 +2,80 @@
 //
 //   packer FOLDER OUTPUT
 //
-// FOLDER holds "game.json", the manifest, and the source files it names (paths relative to the
-// folder). The manifest:
+// FOLDER holds "game.json", the manifest, and the source files and PNG images it names (paths
+// relative to the folder). The manifest:
 //
 //   {
 //     "name": "mygame",                         the game's name (default: the folder's name)
 //     "scripts": [ {"name": "scr_add", "file": "scr_add.gml"} ],
-//     "objects": [ {"name": "obj_player", "depth": 0, "visible": true, "solid": false,
-//                   "persistent": false, "parent": "obj_base",
+//     "sprites": [ {"name": "spr_ball", "frames": ["ball0.png", "ball1.png"],
+//                   "xorigin": 8, "yorigin": 8, "precise": true,
+//                   "bbox_mode": "automatic", "bbox": [0, 0, 15, 15],
+//                   "transparent": true, "smooth": false, "preload": true} ],
+//     "backgrounds": [ {"name": "bg_sky", "file": "sky.png",
+//                       "transparent": false, "smooth": false, "preload": false} ],
+//     "objects": [ {"name": "obj_player", "sprite": "spr_ball", "mask": "spr_ball", "depth": 0,
+//                   "visible": true, "solid": false, "persistent": false, "parent": "obj_base",
 //                   "events": {"create": "player_create.gml", "step": "player_step.gml"}} ],
 //     "rooms": [ {"name": "room_first", "width": 640, "height": 480, "speed": 30,
 //                 "persistent": false, "code": "room_first.gml",
-//                 "instances": [ {"object": "obj_player", "x": 32, "y": 48, "code": "p1.gml"} ]} ]
+//                 "backgrounds": [ {"background": "bg_sky", "visible": true, "foreground": false,
+//                                   "x": 0, "y": 0, "htiled": true, "vtiled": true,
+//                                   "hspeed": 0, "vspeed": 0, "stretch": false} ],
+//                 "instances": [ {"object": "obj_player", "x": 32, "y": 48, "code": "p1.gml"}]} ]
 //   }
+//
+// Every field but the names and "frames" / "file" may be left out; the defaults are the values
+// shown, except "xorigin" and "yorigin" (0), "precise" (false), "parent", "sprite" and "mask"
+// (none), "bbox_mode" ("automatic") and "bbox" (only read, and then required, in "manual" mode).
+// A field the packer does not know is refused, so a misspelt one never goes unnoticed.
+//
+// Sprites: the frames are PNG images of one size, in order. "bbox_mode" is "automatic" (the
+// smallest box holding every pixel of any frame whose alpha is above 0; a sprite whose frames
+// are all transparent gets left = width - 1, top = height - 1, right 0, bottom 0), "full" (the
+// whole frame) or "manual" ("bbox" as [left, top, right, bottom], inclusive frame pixels). A
+// sprite that is not transparent always gets the whole frame. A precise sprite gets one
+// collision mask per frame: a pixel is solid when its alpha is above 0. An imprecise sprite has
+// no masks, so its collisions are those of its box.
+//
+// Backgrounds: one PNG image each. A room lists at most 8 background slots in order; a slot
+// without "background" holds none.
+//
+// Images: every image (sprite frame, background) becomes one texture-page entry, numbered in
+// manifest order (sprite frames first, then backgrounds), placed whole on a texture page.
+// Pages are at most 1024 x 1024 pixels; an image larger than that in either side (up to 4096,
+// the largest texture the runner makes) gets a page of its own. Images are placed on shelves,
+// tallest first (then widest, then in manifest order), left to right with a gap of one
+// transparent pixel; each page is as large as what it holds and is stored as a PNG image.
 //
 // Rooms are played in manifest order; instance ids are given in order from 100001.
 //
 // Event keys: "create", "destroy", "alarm0".."alarm11", "begin_step", "step", "end_step",
 // "draw", "outside", "boundary", "game_start", "game_end", "room_start", "room_end",
-// "animation_end", "end_of_path", "user0".."user15", or "KIND_NUMBER" with two decimal numbers.
+// "animation_end", "end_of_path", "user0".."user15", "collision_OBJECT" (a collision with the
+// object of that name or its children), or "KIND_NUMBER" with two decimal numbers.
 // Scripts and events are written as source text, which the runner compiles when it prepares the
-// game. Every error names what is wrong and the packer exits with status 1.
+// game.
+//
+// The same folder always gives the same bytes. Every error names the file and the field that
+// is wrong and the packer exits with status 1, leaving no game file behind (the output is
+// written to OUTPUT.partial and renamed when complete).
 #include <json-c/json.h>
+#include <png.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "graphics/Graphics_Support.h"
 #include "testlib/GameDataBuilder.h"
 
 namespace fs = std::filesystem;
@@ -46,16 +87,34 @@ struct PackError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// What the packer keeps while it reads one manifest.
+struct PackerState {
+  // The keys of each manifest object that were looked up; every other key is refused.
+  std::map<const json_object*, std::set<std::string>> keysRead;
+};
+PackerState g_Packer;
+
 std::string ReadText(const fs::path& folder, const std::string& name) {
   const fs::path path = folder / name;
   std::ifstream in(path, std::ios::binary);
   if (!in) throw PackError("cannot read " + path.string());
   std::ostringstream text;
   text << in.rdbuf();
+  if (in.bad()) throw PackError("cannot read " + path.string());
   return text.str();
 }
 
+// ReadText with the manifest field that names the file in its message.
+std::string ReadSource(const fs::path& folder, const std::string& name, const std::string& field) {
+  try {
+    return ReadText(folder, name);
+  } catch (const PackError& e) {
+    throw PackError(field + ": " + e.what());
+  }
+}
+
 json_object* Member(json_object* object, const char* key) {
+  g_Packer.keysRead[object].insert(key);
   json_object* value = nullptr;
   return json_object_object_get_ex(object, key, &value) ? value : nullptr;
 }
@@ -70,13 +129,17 @@ std::string Text(json_object* object, const char* key, const std::string& what, 
   return json_object_get_string(value);
 }
 
+int32_t IntValue(json_object* value, const std::string& field) {
+  if (!json_object_is_type(value, json_type_int)) throw PackError(field + " must be a whole number");
+  const int64_t number = json_object_get_int64(value);
+  if (number < INT32_MIN || number > INT32_MAX) throw PackError(field + " is out of range");
+  return static_cast<int32_t>(number);
+}
+
 int32_t Int(json_object* object, const char* key, const std::string& what, int32_t fallback) {
   json_object* value = Member(object, key);
   if (value == nullptr) return fallback;
-  if (!json_object_is_type(value, json_type_int)) throw PackError(what + ": \"" + key + "\" must be a whole number");
-  const int64_t number = json_object_get_int64(value);
-  if (number < INT32_MIN || number > INT32_MAX) throw PackError(what + ": \"" + key + "\" is out of range");
-  return static_cast<int32_t>(number);
+  return IntValue(value, what + ": \"" + key + "\"");
 }
 
 bool Flag(json_object* object, const char* key, const std::string& what, bool fallback) {
@@ -86,18 +149,50 @@ bool Flag(json_object* object, const char* key, const std::string& what, bool fa
   return json_object_get_boolean(value) != 0;
 }
 
-// The array under `key` (none: empty).
-std::vector<json_object*> Array(json_object* object, const char* key, const std::string& what) {
+// The array under `key` (none: empty), its items of the given type.
+std::vector<json_object*> List(json_object* object, const char* key, const std::string& what, json_type type,
+                               const char* typeName) {
   std::vector<json_object*> items;
   json_object* value = Member(object, key);
   if (value == nullptr) return items;
   if (!json_object_is_type(value, json_type_array)) throw PackError(what + ": \"" + key + "\" must be a list");
   for (size_t i = 0; i < json_object_array_length(value); ++i) {
     json_object* item = json_object_array_get_idx(value, i);
-    if (!json_object_is_type(item, json_type_object)) throw PackError(what + ": every entry of \"" + key + "\" must be an object");
+    if (!json_object_is_type(item, type)) throw PackError(what + ": every entry of \"" + key + "\" must be " + typeName);
     items.push_back(item);
   }
   return items;
+}
+
+// The array of objects under `key` (none: empty).
+std::vector<json_object*> Array(json_object* object, const char* key, const std::string& what) {
+  return List(object, key, what, json_type_object, "an object");
+}
+
+// Refuses the first key of `object` (and of the objects inside the values that were read) that
+// was never looked up.
+void CheckKeysRead(json_object* object, const std::string& what) {
+  const auto found = g_Packer.keysRead.find(object);
+  json_object_object_foreach(object, key, value) {
+    if (found == g_Packer.keysRead.end() || found->second.count(key) == 0) {
+      throw PackError(what + ": unknown field \"" + key + "\"");
+    }
+    const std::string field = what + ": \"" + key + "\"";
+    if (json_object_is_type(value, json_type_object)) {
+      CheckKeysRead(value, field);
+    } else if (json_object_is_type(value, json_type_array)) {
+      for (size_t i = 0; i < json_object_array_length(value); ++i) {
+        json_object* item = json_object_array_get_idx(value, i);
+        if (!json_object_is_type(item, json_type_object)) continue;
+        std::string itemWhat = field + "[" + std::to_string(i) + "]";
+        json_object* itemName = nullptr;
+        if (json_object_object_get_ex(item, "name", &itemName) && json_object_is_type(itemName, json_type_string)) {
+          itemWhat += " (" + std::string(json_object_get_string(itemName)) + ")";
+        }
+        CheckKeysRead(item, itemWhat);
+      }
+    }
+  }
 }
 
 // A decimal number that is all of `text`, within 0..limit.
@@ -134,7 +229,302 @@ bool EventOfKey(const std::string& key, int32_t* kind, int32_t* number) {
          ReadNumber(key.substr(cut + 1), 255, number);
 }
 
+// ---- Images and texture pages ---------------------------------------------------------------
+
+// The largest side of an image: the largest texture the runner makes.
+constexpr int32_t kMaxImageSide = 4096;
+// The largest side of a page that holds more than one image.
+constexpr int32_t kPageSide = 1024;
+// Transparent pixels between two images on a page.
+constexpr int32_t kImageGap = 1;
+
+// Decoded pixels: width x height RGBA, rows top first.
+struct Image {
+  int32_t width = 0;
+  int32_t height = 0;
+  std::vector<uint8_t> rgba;
+  uint8_t Alpha(int32_t x, int32_t y) const {
+    return rgba[(static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 4 + 3];
+  }
+};
+
+// The PNG image `name` of the folder; `field` names the manifest field that names it.
+Image ReadImage(const fs::path& folder, const std::string& name, const std::string& field) {
+  const std::string bytes = ReadSource(folder, name, field);
+  png_image png;
+  std::memset(&png, 0, sizeof png);
+  png.version = PNG_IMAGE_VERSION;
+  if (png_image_begin_read_from_memory(&png, bytes.data(), bytes.size()) == 0) {
+    const std::string message = png.message;
+    png_image_free(&png);
+    throw PackError(field + ": " + name + " cannot be decoded as a PNG image (" + message + ")");
+  }
+  if (png.width < 1 || png.height < 1 || png.width > kMaxImageSide || png.height > kMaxImageSide) {
+    const std::string size = std::to_string(png.width) + " x " + std::to_string(png.height);
+    png_image_free(&png);
+    throw PackError(field + ": " + name + " is " + size + " pixels; no side may be above " +
+                    std::to_string(kMaxImageSide));
+  }
+  png.format = PNG_FORMAT_RGBA;
+  Image image;
+  image.width = static_cast<int32_t>(png.width);
+  image.height = static_cast<int32_t>(png.height);
+  image.rgba.resize(PNG_IMAGE_SIZE(png));
+  if (png_image_finish_read(&png, nullptr, image.rgba.data(), 0, nullptr) == 0) {
+    const std::string message = png.message;
+    png_image_free(&png);
+    throw PackError(field + ": " + name + " cannot be decoded as a PNG image (" + message + ")");
+  }
+  png_image_free(&png);
+  return image;
+}
+
+// The texture pages of the game: each image added is one texture-page entry covering the whole
+// image (see the top of the file for where images are placed).
+class TexturePages {
+ public:
+  // Adds an image; answers its texture-page entry index.
+  int32_t Add(Image image) {
+    m_images.push_back(std::move(image));
+    m_laidOut = false;
+    return static_cast<int32_t>(m_images.size() - 1);
+  }
+  int32_t Count() const { return static_cast<int32_t>(m_images.size()); }
+
+  // Places every image on a page (again after an Add).
+  void Layout() {
+    if (m_laidOut) return;
+    m_entries.assign(m_images.size(), {});
+    m_pages.clear();
+    m_openPage = -1;
+    std::vector<size_t> order(m_images.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [this](size_t a, size_t b) {
+      if (m_images[a].height != m_images[b].height) return m_images[a].height > m_images[b].height;
+      return m_images[a].width > m_images[b].width;
+    });
+    // The page being filled: its shelf's top and height, and where the next image goes.
+    int32_t shelfTop = 0, shelfHeight = 0, nextX = 0;
+    bool open = false;
+    for (size_t index : order) {
+      const Image& image = m_images[index];
+      int32_t x = 0, y = 0;
+      if (image.width > kPageSide || image.height > kPageSide) {
+        m_pages.push_back({image.width, image.height});  // a page of its own; the open page stays open
+        Place(index, static_cast<int32_t>(m_pages.size() - 1), 0, 0);
+        continue;
+      }
+      if (open && nextX + image.width > kPageSide) {  // the next shelf
+        shelfTop += shelfHeight + kImageGap;
+        shelfHeight = 0;
+        nextX = 0;
+      }
+      if (!open || shelfTop + image.height > kPageSide) {  // a new page
+        m_pages.push_back({0, 0});
+        m_openPage = static_cast<int32_t>(m_pages.size() - 1);
+        shelfTop = shelfHeight = nextX = 0;
+        open = true;
+      }
+      x = nextX;
+      y = shelfTop;
+      nextX += image.width + kImageGap;
+      shelfHeight = std::max(shelfHeight, image.height);
+      PageSize& page = m_pages[static_cast<size_t>(m_openPage)];
+      page.width = std::max(page.width, x + image.width);
+      page.height = std::max(page.height, y + image.height);
+      Place(index, m_openPage, x, y);
+    }
+    m_laidOut = true;
+  }
+
+  // The texture-page entry of an image (after Layout).
+  const testsupport::TPageEntryFields& Entry(int32_t index) const { return m_entries.at(static_cast<size_t>(index)); }
+
+  // The texture-page and texture chunks (nothing without images).
+  void Write(GameDataBuilder& builder) {
+    if (m_images.empty()) return;
+    Layout();
+    if (m_pages.size() > INT16_MAX) throw PackError("the images need more than 32767 texture pages");
+    std::vector<testsupport::TextureEntry> textures;
+    for (size_t p = 0; p < m_pages.size(); ++p) {
+      const PageSize& size = m_pages[p];
+      std::vector<uint8_t> pixels(static_cast<size_t>(size.width) * static_cast<size_t>(size.height) * 4, 0);
+      for (size_t i = 0; i < m_images.size(); ++i) {
+        const testsupport::TPageEntryFields& e = m_entries[i];
+        if (static_cast<size_t>(e.page) != p) continue;
+        const Image& image = m_images[i];
+        const size_t rowBytes = static_cast<size_t>(image.width) * 4;
+        for (int32_t row = 0; row < image.height; ++row) {
+          std::memcpy(&pixels[((static_cast<size_t>(e.y) + static_cast<size_t>(row)) * static_cast<size_t>(size.width) +
+                               static_cast<size_t>(e.x)) * 4],
+                      &image.rgba[static_cast<size_t>(row) * rowBytes], rowBytes);
+        }
+      }
+      testsupport::TextureEntry texture;
+      const PngEncodeResult result = Graphics_EncodePNG(
+          pixels.data(), size.width, size.height,
+          [](void* context, const uint8_t* bytes, size_t length) {
+            auto* out = static_cast<std::vector<uint8_t>*>(context);
+            out->insert(out->end(), bytes, bytes + length);
+            return true;
+          },
+          &texture.image);
+      if (result != PngEncodeResult::Written) throw PackError("texture page " + std::to_string(p) + " cannot be encoded");
+      textures.push_back(std::move(texture));
+    }
+    builder.Tpag(m_entries).Txtr(textures);
+  }
+
+ private:
+  struct PageSize {
+    int32_t width;
+    int32_t height;
+  };
+  void Place(size_t index, int32_t page, int32_t x, int32_t y) {
+    const Image& image = m_images[index];
+    testsupport::TPageEntryFields& e = m_entries[index];
+    e.x = static_cast<int16_t>(x);
+    e.y = static_cast<int16_t>(y);
+    e.width = e.cropWidth = e.frameWidth = static_cast<int16_t>(image.width);
+    e.height = e.cropHeight = e.frameHeight = static_cast<int16_t>(image.height);
+    e.xOffset = e.yOffset = 0;
+    e.page = static_cast<int16_t>(page);
+  }
+
+  std::vector<Image> m_images;
+  std::vector<testsupport::TPageEntryFields> m_entries;
+  std::vector<PageSize> m_pages;
+  int32_t m_openPage = -1;
+  bool m_laidOut = false;
+};
+
+// ---- Resources --------------------------------------------------------------------------------
+
+// Names in manifest order, each defined once; `kind` says what they name in messages.
+class NameIndex {
+ public:
+  explicit NameIndex(std::string kind) : m_kind(std::move(kind)) {}
+  void Define(const std::string& name, const std::string& what) {
+    if (!m_index.emplace(name, static_cast<int32_t>(m_index.size())).second) {
+      throw PackError(what + ": " + m_kind + " " + name + " is defined twice");
+    }
+  }
+  // The index of `name`, or -1.
+  int32_t Index(const std::string& name) const {
+    const auto found = m_index.find(name);
+    return found == m_index.end() ? -1 : found->second;
+  }
+  // The index of the name under `key` of `object`; `fallback` when the key is absent.
+  int32_t Find(json_object* object, const char* key, const std::string& what, int32_t fallback) const {
+    if (Member(object, key) == nullptr) return fallback;
+    const std::string name = Text(object, key, what);
+    const auto found = m_index.find(name);
+    if (found == m_index.end()) throw PackError(what + ": \"" + key + "\": " + name + " is no " + m_kind);
+    return found->second;
+  }
+
+ private:
+  std::string m_kind;
+  std::map<std::string, int32_t> m_index;
+};
+
+testsupport::SpriteEntry ReadSprite(json_object* entry, const fs::path& folder, const std::string& what,
+                                    TexturePages& pages) {
+  testsupport::SpriteEntry sprite;
+  sprite.name = Text(entry, "name", what);
+  const std::vector<json_object*> files = List(entry, "frames", what, json_type_string, "a file name");
+  if (Member(entry, "frames") == nullptr) throw PackError(what + ": \"frames\" is missing");
+  if (files.empty()) throw PackError(what + ": \"frames\" must name at least one image");
+  std::vector<Image> frames;
+  for (size_t i = 0; i < files.size(); ++i) {
+    const std::string file = json_object_get_string(files[i]);
+    Image image = ReadImage(folder, file, what + ": \"frames\"");
+    if (i > 0 && (image.width != frames[0].width || image.height != frames[0].height)) {
+      throw PackError(what + ": \"frames\": " + file + " is " + std::to_string(image.width) + " x " +
+                      std::to_string(image.height) + " pixels, the first frame " + std::to_string(frames[0].width) +
+                      " x " + std::to_string(frames[0].height));
+    }
+    frames.push_back(std::move(image));
+  }
+  const int32_t w = frames[0].width, h = frames[0].height;
+  sprite.width = w;
+  sprite.height = h;
+  sprite.xOrigin = Int(entry, "xorigin", what, 0);
+  sprite.yOrigin = Int(entry, "yorigin", what, 0);
+  const bool transparent = Flag(entry, "transparent", what, true);
+  sprite.transparent = transparent;
+  sprite.smooth = Flag(entry, "smooth", what, false);
+  sprite.preload = Flag(entry, "preload", what, true);
+  const bool precise = Flag(entry, "precise", what, false);
+  sprite.precise = precise;
+
+  const std::string mode = Text(entry, "bbox_mode", what, "automatic");
+  int32_t left = 0, top = 0, right = w - 1, bottom = h - 1;
+  if (mode == "automatic") {
+    sprite.bboxMode = 0;
+    if (transparent) {
+      left = w - 1, top = h - 1, right = 0, bottom = 0;
+      for (const Image& frame : frames) {
+        for (int32_t y = 0; y < h; ++y) {
+          for (int32_t x = 0; x < w; ++x) {
+            if (frame.Alpha(x, y) == 0) continue;
+            left = std::min(left, x), right = std::max(right, x);
+            top = std::min(top, y), bottom = std::max(bottom, y);
+          }
+        }
+      }
+    }
+  } else if (mode == "full") {
+    sprite.bboxMode = 1;
+  } else if (mode == "manual") {
+    sprite.bboxMode = 2;
+    json_object* box = Member(entry, "bbox");
+    if (box == nullptr) throw PackError(what + ": \"bbox\" is missing (\"bbox_mode\" is \"manual\")");
+    if (!json_object_is_type(box, json_type_array) || json_object_array_length(box) != 4) {
+      throw PackError(what + ": \"bbox\" must be a list of four whole numbers: left, top, right, bottom");
+    }
+    if (transparent) {
+      left = IntValue(json_object_array_get_idx(box, 0), what + ": \"bbox\"");
+      top = IntValue(json_object_array_get_idx(box, 1), what + ": \"bbox\"");
+      right = IntValue(json_object_array_get_idx(box, 2), what + ": \"bbox\"");
+      bottom = IntValue(json_object_array_get_idx(box, 3), what + ": \"bbox\"");
+    }
+  } else {
+    throw PackError(what + ": \"bbox_mode\" must be \"automatic\", \"full\" or \"manual\"");
+  }
+  sprite.left = left, sprite.top = top, sprite.right = right, sprite.bottom = bottom;
+
+  for (Image& frame : frames) {
+    if (precise) {
+      std::vector<uint8_t> mask(static_cast<size_t>(w) * static_cast<size_t>(h));
+      for (int32_t y = 0; y < h; ++y) {
+        for (int32_t x = 0; x < w; ++x) mask[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] = frame.Alpha(x, y) != 0;
+      }
+      sprite.masks.push_back(std::move(mask));
+    }
+    sprite.frames.push_back(pages.Add(std::move(frame)));
+  }
+  return sprite;
+}
+
+testsupport::RoomBackgroundEntry ReadRoomBackground(json_object* item, const std::string& what,
+                                                    const NameIndex& backgrounds) {
+  testsupport::RoomBackgroundEntry slot;
+  slot.index = backgrounds.Find(item, "background", what, -1);
+  slot.visible = Flag(item, "visible", what, true);
+  slot.foreground = Flag(item, "foreground", what, false);
+  slot.x = Int(item, "x", what, 0);
+  slot.y = Int(item, "y", what, 0);
+  slot.htiled = Flag(item, "htiled", what, true);
+  slot.vtiled = Flag(item, "vtiled", what, true);
+  slot.hspeed = Int(item, "hspeed", what, 0);
+  slot.vspeed = Int(item, "vspeed", what, 0);
+  slot.stretch = Flag(item, "stretch", what, false);
+  return slot;
+}
+
 GameDataBuilder Pack(const fs::path& folder) {
+  g_Packer = PackerState();
   const std::string manifestText = ReadText(folder, "game.json");
   json_tokener_error error = json_tokener_success;
   json_object* manifest = json_tokener_parse_verbose(manifestText.c_str(), &error);
@@ -150,42 +540,68 @@ GameDataBuilder Pack(const fs::path& folder) {
   std::vector<testsupport::ScriptEntry> scripts;
   for (json_object* entry : Array(manifest, "scripts", "game.json")) {
     testsupport::ScriptEntry script;
-    script.name = Text(entry, "name", "a script");
-    script.text = ReadText(folder, Text(entry, "file", "script " + *script.name));
+    script.name = Text(entry, "name", "game.json: a script");
+    const std::string what = "game.json: script " + *script.name;
+    script.text = ReadSource(folder, Text(entry, "file", what), what + ": \"file\"");
     scripts.push_back(script);
+  }
+
+  TexturePages pages;
+  NameIndex spriteIndex("sprite");
+  std::vector<testsupport::SpriteEntry> sprites;
+  for (json_object* entry : Array(manifest, "sprites", "game.json")) {
+    const std::string what = "game.json: sprite " + Text(entry, "name", "game.json: a sprite");
+    spriteIndex.Define(Text(entry, "name", what), "game.json");
+    sprites.push_back(ReadSprite(entry, folder, what, pages));
+  }
+
+  NameIndex backgroundIndex("background");
+  std::vector<testsupport::BackgroundEntry> backgrounds;
+  for (json_object* entry : Array(manifest, "backgrounds", "game.json")) {
+    testsupport::BackgroundEntry background;
+    const std::string what = "game.json: background " + Text(entry, "name", "game.json: a background");
+    background.name = Text(entry, "name", what);
+    backgroundIndex.Define(*background.name, "game.json");
+    background.transparent = Flag(entry, "transparent", what, false);
+    background.smooth = Flag(entry, "smooth", what, false);
+    background.preload = Flag(entry, "preload", what, false);
+    background.tpag = pages.Add(ReadImage(folder, Text(entry, "file", what), what + ": \"file\""));
+    backgrounds.push_back(background);
   }
 
   // Objects are numbered in manifest order; a parent is named.
   const std::vector<json_object*> objectEntries = Array(manifest, "objects", "game.json");
-  std::map<std::string, int32_t> objectIndex;
-  for (size_t i = 0; i < objectEntries.size(); ++i) {
-    const std::string objectName = Text(objectEntries[i], "name", "an object");
-    if (!objectIndex.emplace(objectName, static_cast<int32_t>(i)).second) throw PackError("object " + objectName + " is defined twice");
-  }
+  NameIndex objectIndex("object");
+  for (json_object* entry : objectEntries) objectIndex.Define(Text(entry, "name", "game.json: an object"), "game.json");
   std::vector<testsupport::ObjectEntry> objects;
   for (json_object* entry : objectEntries) {
     testsupport::ObjectEntry object;
-    const std::string what = "object " + Text(entry, "name", "an object");
+    const std::string what = "game.json: object " + Text(entry, "name", "game.json: an object");
     object.name = Text(entry, "name", what);
+    object.spriteWord = spriteIndex.Find(entry, "sprite", what, -1);
+    object.mask = spriteIndex.Find(entry, "mask", what, -1);
     object.depth = Int(entry, "depth", what, 0);
     object.visible = Flag(entry, "visible", what, true);
     object.solid = Flag(entry, "solid", what, false);
     object.persistent = Flag(entry, "persistent", what, false);
-    if (Member(entry, "parent") != nullptr) {
-      const std::string parent = Text(entry, "parent", what);
-      const auto found = objectIndex.find(parent);
-      if (found == objectIndex.end()) throw PackError(what + ": parent " + parent + " is no object");
-      object.parent = found->second;
-    }
+    object.parent = objectIndex.Find(entry, "parent", what, -1);
     if (json_object* events = Member(entry, "events")) {
       if (!json_object_is_type(events, json_type_object)) throw PackError(what + ": \"events\" must be an object");
       json_object_object_foreach(events, key, value) {
+        g_Packer.keysRead[events].insert(key);
         int32_t kind = 0, number = 0;
-        if (!EventOfKey(key, &kind, &number)) throw PackError(what + ": no event is called \"" + key + "\"");
+        const std::string collision = "collision_";
+        if (std::string(key).rfind(collision, 0) == 0) {
+          kind = 4;
+          number = objectIndex.Index(std::string(key).substr(collision.size()));
+          if (number < 0) throw PackError(what + ": event " + key + ": " + (key + collision.size()) + " is no object");
+        } else if (!EventOfKey(key, &kind, &number)) {
+          throw PackError(what + ": no event is called \"" + key + "\"");
+        }
         if (!json_object_is_type(value, json_type_string)) throw PackError(what + ": event " + key + " must name a file");
         testsupport::ObjectEvent event;
         event.number = number;
-        event.code.text = ReadText(folder, json_object_get_string(value));
+        event.code.text = ReadSource(folder, json_object_get_string(value), what + ": event " + key);
         object.events[kind].push_back(event);
       }
     }
@@ -196,31 +612,36 @@ GameDataBuilder Pack(const fs::path& folder) {
   int32_t nextId = 100001;
   for (json_object* entry : Array(manifest, "rooms", "game.json")) {
     testsupport::RoomEntry room;
-    const std::string what = "room " + Text(entry, "name", "a room");
+    const std::string what = "game.json: room " + Text(entry, "name", "game.json: a room");
     room.name = Text(entry, "name", what);
     room.width = Int(entry, "width", what, 640);
     room.height = Int(entry, "height", what, 480);
     room.speed = Int(entry, "speed", what, 30);
     room.persistent = Flag(entry, "persistent", what, false);
     room.codeWord = 0;  // the file holds no compiled code: 0 is no creation code
-    if (Member(entry, "code") != nullptr) room.codeText = ReadText(folder, Text(entry, "code", what));
+    if (Member(entry, "code") != nullptr) room.codeText = ReadSource(folder, Text(entry, "code", what), what + ": \"code\"");
+    const std::vector<json_object*> slots = Array(entry, "backgrounds", what);
+    if (slots.size() > room.backgrounds->size()) throw PackError(what + ": \"backgrounds\" lists more than 8 slots");
+    for (size_t i = 0; i < slots.size(); ++i) {
+      (*room.backgrounds)[i] = ReadRoomBackground(slots[i], what + ": background slot " + std::to_string(i), backgroundIndex);
+    }
     std::vector<testsupport::RoomInstanceEntry> instances;
     for (json_object* item : Array(entry, "instances", what)) {
       testsupport::RoomInstanceEntry instance;
-      const std::string objectName = Text(item, "object", what + ": an instance");
-      const auto found = objectIndex.find(objectName);
-      if (found == objectIndex.end()) throw PackError(what + ": " + objectName + " is no object");
-      instance.object = found->second;
+      instance.object = objectIndex.Find(item, "object", what + ": an instance", -2);
+      if (instance.object == -2) throw PackError(what + ": an instance: \"object\" is missing");
       instance.x = Int(item, "x", what, 0);
       instance.y = Int(item, "y", what, 0);
       instance.id = nextId++;
       instance.codeWord = 0;
-      if (Member(item, "code") != nullptr) instance.codeText = ReadText(folder, Text(item, "code", what));
+      if (Member(item, "code") != nullptr) instance.codeText = ReadSource(folder, Text(item, "code", what), what + ": an instance: \"code\"");
       instances.push_back(instance);
     }
     room.instances = instances;
     rooms.push_back(room);
   }
+
+  CheckKeysRead(manifest, "game.json");
 
   GameDataBuilder builder;
   testsupport::GameHeader header;
@@ -231,11 +652,28 @@ GameDataBuilder Pack(const fs::path& folder) {
   header.displayName = name;
   builder.Gen8(header);
   builder.OptnNew();
+  pages.Write(builder);
+  if (!sprites.empty()) builder.Sprt(sprites);
+  if (!backgrounds.empty()) builder.Bgnd(backgrounds);
   if (!scripts.empty()) builder.Scpt(scripts);
   if (!objects.empty()) builder.Objt(objects);
   if (!rooms.empty()) builder.Room(rooms);
   builder.Strg();
   return builder;
+}
+
+// Writes the file whole under a temporary name and renames it: a failed write leaves no game
+// file.
+void WriteGame(const std::vector<uint8_t>& bytes, const std::string& output) {
+  const std::string partial = output + ".partial";
+  FILE* file = std::fopen(partial.c_str(), "wb");
+  if (file == nullptr) throw PackError("cannot write " + partial);
+  bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  written = std::fclose(file) == 0 && written;
+  if (!written || std::rename(partial.c_str(), output.c_str()) != 0) {
+    std::remove(partial.c_str());
+    throw PackError("cannot write " + output);
+  }
 }
 
 }  // namespace
@@ -247,7 +685,7 @@ int main(int argc, char** argv) {
   }
   try {
     const GameDataBuilder builder = Pack(argv[1]);
-    if (!builder.WriteFile(argv[2])) throw PackError(std::string("cannot write ") + argv[2]);
+    WriteGame(builder.Build(), argv[2]);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "packer: %s\n", e.what());
     return 1;
