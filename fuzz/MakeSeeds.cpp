@@ -149,7 +149,13 @@ void FullGame(GameDataBuilder& g, bool newOptions, bool stringsLast) {
   g.Path(Paths());
   g.Scpt({{"player_hit", std::nullopt, 0}, {"empty", std::nullopt, 1}});
   g.Raw("SHDR", EmptyTable());
-  g.Raw("FONT", EmptyTable());
+  FontEntry font;
+  font.name = "fnt_main";
+  font.tpag = 0;
+  font.glyphs = {{66, 4, 0, 4, 8, 5, 0}, {65, 0, 0, 4, 8, 5, -1}};  // stored out of order
+  FontEntry gap;
+  gap.present = false;
+  g.Font({font, gap}, {65, 66, 67});
   g.Tmln({{"intro", {{20, {std::nullopt, 2}}, {10, {std::nullopt, 0}}}}});
   g.Objt(Objects(std::nullopt));
   g.Room({Rooms()});
@@ -247,6 +253,10 @@ void LoadSeeds(const std::string& dir, bool& ok) {
       {"path-count", corrupt::CountTooLarge("PATH")},
       {"path-point-count", corrupt::CountTooLarge("PATH", 0x10000000, 1)},
       {"path-negative-point-count", corrupt::CountTooLarge("PATH", 0xFFFFFFFFu, 2)},
+      {"font-100", corrupt::PayloadSize("FONT", 100)},
+      {"font-entry", corrupt::OffsetOutsideImage("FONT", 0)},
+      {"font-glyph", corrupt::OffsetOutsideImage("FONT", 4)},
+      {"font-glyph-count", corrupt::CountTooLarge("FONT", -1, 1)},
   };
   for (const auto& [name, corruption] : variants) ok &= Write(dir, "bad-" + name, full.Build({corruption}));
 

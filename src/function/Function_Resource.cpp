@@ -1,6 +1,7 @@
 #include "function/Function_Resource.h"
 
 void RegisterResourceFunctions() {
+  RegisterSpriteFunctions();
   RegisterBackgroundFunctions();
   RegisterFontFunctions();
   RegisterPathFunctions();

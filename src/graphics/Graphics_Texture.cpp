@@ -42,11 +42,6 @@ int32_t Fill(int32_t id, HardwareTexture* texture, int32_t width, int32_t height
   return id;
 }
 
-// Corner numbers for shaders, in the low bits of blue (bit 0) and red (bit 16).
-uint32_t WithCorner(uint32_t colour, uint32_t corner) {
-  return (colour & ~0x00010001u) | (corner & 1u) | ((corner >> 1) & 1u) << 16;
-}
-
 struct Point {
   float x, y;
 };
@@ -70,7 +65,7 @@ void PutQuad(HardwareTexture* texture, const Point corners[4], const uint32_t co
   const float z = g_RenderStates.depth2D;
   uint32_t c[4] = {colours[0], colours[1], colours[2], colours[3]};
   if (g_RenderStates.cornerIds) {
-    for (uint32_t i = 0; i < 4; ++i) c[i] = WithCorner(c[i], i);
+    for (uint32_t i = 0; i < 4; ++i) c[i] = ColourWithCorner(c[i], i);
   }
   auto* v = static_cast<TexturedVertex*>(AllocVerts(D3DPT_TRIANGLELIST, texture, kVertexSizeTextured, 6));
   v[0] = TexturedVertex{corners[0].x, corners[0].y, z, c[0], u0, v0};
@@ -534,7 +529,7 @@ bool GR_Texture_DrawEntryTiled(TPageEntry* entry, float xo, float yo, float x, f
   uint32_t ids[6] = {argb, argb, argb, argb, argb, argb};
   if (g_RenderStates.cornerIds) {
     static const uint32_t kCorners[6] = {0, 1, 2, 2, 3, 0};
-    for (int i = 0; i < 6; ++i) ids[i] = WithCorner(argb, kCorners[i]);
+    for (int i = 0; i < 6; ++i) ids[i] = ColourWithCorner(argb, kCorners[i]);
   }
   const float z = g_RenderStates.depth2D;
   const float u0 = e.x * t->inverseWidth, v0 = e.y * t->inverseHeight;

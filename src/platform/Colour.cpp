@@ -105,6 +105,10 @@ uint32_t Colour_ToARGB(uint32_t colour, float alpha) {
   return a << 24 | (colour & 0xFFu) << 16 | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
 }
 
+uint32_t ColourWithCorner(uint32_t argb, uint32_t corner) {
+  return (argb & ~0x00010001u) | (corner & 1u) | ((corner >> 1) & 1u) << 16;
+}
+
 int32_t MakeColourRGB(int32_t red, int32_t green, int32_t blue) {
   return static_cast<int32_t>(static_cast<uint32_t>(red) + static_cast<uint32_t>(green) * 256u +
                               static_cast<uint32_t>(blue) * 65536u);

@@ -29,6 +29,11 @@ uint32_t ColourMerge(uint32_t a, uint32_t b, double t);
 // truncated toward zero, then held to 0..255 (NaN gives 0).
 uint32_t Colour_ToARGB(uint32_t colour, float alpha);
 
+// A vertex colour carrying a quad corner number for shaders in the low bits of blue (bit 0) and
+// red (bit 16): top-left 0 (both clear), top-right 1 (blue), bottom-right 2 (red), bottom-left 3
+// (both).
+uint32_t ColourWithCorner(uint32_t argb, uint32_t corner);
+
 // make_colour_rgb: red + green x 256 + blue x 65536 in wrapping 32-bit arithmetic, nothing
 // clamped (256 red spills into green).
 int32_t MakeColourRGB(int32_t red, int32_t green, int32_t blue);

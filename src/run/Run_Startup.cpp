@@ -13,6 +13,7 @@
 #include "code/VM_Exec.h"
 #include "code/VM_Variables.h"
 #include "debug/Debug_State.h"
+#include "font/Font_Main.h"
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_Frame.h"
 #include "graphics/Graphics_Texture.h"
@@ -189,6 +190,7 @@ void ShutdownRunner() {
   TimeLine_FreeAll();
   Path_FreeAll();
   GameData_Free();
+  Font_Shutdown();
   Sound_ClearList();
   VCL_Shutdown();
   GR_D3D_Finish();

@@ -49,6 +49,12 @@ GameDataBuilder ValidGame() {
   path.name = "pth_patrol";
   path.points = {{0, 0, 100}, {32, 0, 100}};
   g.Path({path});
+  // A page font of one glyph.
+  testsupport::FontEntry font;
+  font.name = "fnt_main";
+  font.tpag = 0;
+  font.glyphs = {{65, 0, 0, 4, 8, 5, 0}};
+  g.Font({font});
   g.Tpag({{}});
   g.Txtr({{0, {1, 2, 3}}});
   g.Strg();
@@ -106,6 +112,12 @@ TEST_F(GameDataTest, CorruptedFilesAreRefusedWithTheirReason) {
       {"path entry outside", corrupt::OffsetOutsideImage("PATH", 0), "path 0 or its name lies outside"},
       {"path point count -1", corrupt::CountTooLarge("PATH", 0xFFFFFFFFu, 1), "the points of path 0 do not lie"},
       {"path point count past the end", corrupt::CountTooLarge("PATH", 0x10000000, 1), "the points of path 0 do not lie"},
+      {"font chunk of 100 bytes", corrupt::PayloadSize("FONT", 100), "font chunk of 100 bytes is too short"},
+      {"font count", corrupt::CountTooLarge("FONT"), "too short for"},
+      {"font entry outside", corrupt::OffsetOutsideImage("FONT", 0), "font 0 or its name lies outside"},
+      {"font face name outside", corrupt::OffsetOutsideImage("FONT", 2), "font 0, its glyph table, face name"},
+      {"font page entry outside", corrupt::OffsetOutsideImage("FONT", 3), "font 0, its glyph table, face name"},
+      {"font glyph outside", corrupt::OffsetOutsideImage("FONT", 4), "glyph 0 of font 0 lies outside the file"},
       {"duplicate header", corrupt::DuplicateChunk("GEN8"), "a second header chunk"},
       {"duplicate texture pages", corrupt::DuplicateChunk("TPAG"), "chunk TPAG more than once"},
   };

@@ -566,6 +566,37 @@ GameDataBuilder& GameDataBuilder::Path(const std::vector<PathEntry>& paths) {
   return AddChunk("PATH", std::move(w));
 }
 
+GameDataBuilder& GameDataBuilder::Font(const std::vector<FontEntry>& fonts, const std::vector<uint16_t>& charTable) {
+  ByteWriter w = NewWriter();
+  std::vector<std::string> table;
+  for (size_t i = 0; i < fonts.size(); ++i) table.push_back(fonts[i].present ? "font#" + std::to_string(i) : "");
+  w.Table(table);
+  for (size_t i = 0; i < fonts.size(); ++i) {
+    const FontEntry& f = fonts[i];
+    if (!f.present) continue;
+    w.Label(table[i]).NameOrNone(f.name).NameOrNone(f.faceName);
+    w.I32(f.size).U32(f.bold ? 1 : 0).U32(f.italic ? 1 : 0).U32(f.firstWord).I32(f.last);
+    if (f.tpag) w.Offset("tpag#" + std::to_string(*f.tpag)); else w.U32(0);
+    uint32_t xscale = 0, yscale = 0;
+    std::memcpy(&xscale, &f.xscale, 4);
+    std::memcpy(&yscale, &f.yscale, 4);
+    w.U32(xscale).U32(yscale);
+    w.Count(static_cast<uint32_t>(f.glyphCount.value_or(static_cast<int32_t>(f.glyphs.size()))), 4);
+    for (size_t k = 0; k < f.glyphs.size(); ++k) w.Offset(table[i] + ":glyph#" + std::to_string(k));
+  }
+  for (size_t i = 0; i < fonts.size(); ++i) {
+    if (!fonts[i].present) continue;
+    for (size_t k = 0; k < fonts[i].glyphs.size(); ++k) {
+      const FontGlyphFields& g = fonts[i].glyphs[k];
+      w.Label(table[i] + ":glyph#" + std::to_string(k));
+      w.U16(g.character).I16(g.x).I16(g.y).I16(g.width).I16(g.height).I16(g.advance).I16(g.offset);
+    }
+  }
+  w.Zeros((4 - w.Size() % 4) % 4);
+  for (size_t c = 0; c < 256; ++c) w.U16(c < charTable.size() ? charTable[c] : static_cast<uint16_t>(c));
+  return AddChunk("FONT", std::move(w));
+}
+
 GameDataBuilder& GameDataBuilder::Room(const std::vector<RoomEntry>& rooms) {
   ByteWriter w = NewWriter();
   std::vector<std::string> table;

@@ -377,6 +377,30 @@ struct PathEntry {
   bool present = true;
 };
 
+// One glyph record of a font: seven 16-bit fields.
+struct FontGlyphFields {
+  uint16_t character = 0;
+  int16_t x = 0, y = 0, width = 0, height = 0, advance = 0, offset = 0;
+};
+
+// One font entry (label "font#I"; its glyph records "font#I:glyph#K"). `firstWord` is the whole
+// word 20: the first character in its low 16 bits, the character set and antialiasing above.
+// Count sites: the table's count, then per entry its glyph count (4-byte records).
+struct FontEntry {
+  std::optional<std::string> name;
+  std::optional<std::string> faceName = std::string("Arial");
+  int32_t size = 12;
+  bool bold = false;
+  bool italic = false;
+  uint32_t firstWord = 32;
+  int32_t last = 127;
+  std::optional<int32_t> tpag;  // the texture-page entry of the glyph image (none: offset 0)
+  float xscale = 1.0f, yscale = 1.0f;
+  std::vector<FontGlyphFields> glyphs;  // written in this order
+  std::optional<int32_t> glyphCount;    // the count written; none: the number of glyphs
+  bool present = true;
+};
+
 // The records a room entry lists (ten, fourteen, nine and twelve words).
 struct RoomBackgroundEntry {
   bool visible = false;
@@ -524,6 +548,10 @@ class GameDataBuilder {
   // "PATH": the common resource table, then each entry ("path#I") with its points.
   GameDataBuilder& Path(const std::vector<PathEntry>& paths);
   GameDataBuilder& Room(const std::vector<RoomEntry>& rooms);
+  // "FONT": the common resource table, each entry with its glyph offsets, the glyph records,
+  // then the character table's 256 16-bit codes as its last 512 bytes (codes not given are
+  // their own position: an identity table).
+  GameDataBuilder& Font(const std::vector<FontEntry>& fonts, const std::vector<uint16_t>& charTable = {});
   // The debug companion file's chunks (a second file built the same way; its strings still need
   // a string chunk, which the companion's walk steps over).
   // "DBGI": a count, then one offset per code entry to its line table (a count of words, then

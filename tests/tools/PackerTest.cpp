@@ -13,7 +13,12 @@
 #include <string>
 #include <vector>
 
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
 #include "background/Background_Main.h"
+#include "font/Font_Class.h"
+#include "font/Font_Main.h"
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_D3D.h"
 #include "graphics/PNG_Writer.h"
@@ -338,6 +343,61 @@ TEST_F(PackerTest, ImagesBecomeSpritesAndBackgroundsThatTheRunnerLoads) {
   EXPECT_EQ(room->m_Backgrounds[2].index, -1);
 }
 
+TEST_F(PackerTest, ATrueTypeFileBecomesAPageFontOfItsRenderedGlyphs) {
+  GameFolder folder;
+  fs::copy_file("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", folder.Path("DejaVuSans.ttf"));
+  folder.Write("game.json", R"({"fonts": [{"name": "fnt_main", "file": "DejaVuSans.ttf", "size": 16, "bold": true,
+                                   "first": 48, "last": 90}]})");
+  const PackResult packed = folder.Pack();
+  ASSERT_EQ(packed.status, 0) << packed.errors;
+  const PagesOfFile pages = ReadPages(packed.bytes);
+  ASSERT_EQ(pages.entries.size(), 1u);
+  ASSERT_TRUE(Load(packed.bytes));
+  CFontTW* font = Font_Data(Font_FindByName("fnt_main"));
+  ASSERT_NE(font, nullptr);
+  EXPECT_STREQ(font->GetFontName(), "DejaVu Sans");
+  EXPECT_EQ(font->GetSize(), 16);
+  EXPECT_TRUE(font->GetBold());
+  EXPECT_EQ(font->GetFirst(), 48);
+  EXPECT_EQ(font->GetLast(), 90);
+  // '0' to 'Z' (all mapped) and the space; the character table is the identity.
+  EXPECT_EQ(font->GlyphCount(), 90 - 48 + 1 + 1);
+  EXPECT_EQ(Font_CharTableCode(200, 0), 200);
+
+  // The metrics are FreeType's, and each rectangle on the page holds the glyph's ink: white,
+  // the coverage as alpha.
+  FT_Library library = nullptr;
+  FT_Face face = nullptr;
+  ASSERT_EQ(FT_Init_FreeType(&library), 0);
+  ASSERT_EQ(FT_New_Face(library, folder.Path("DejaVuSans.ttf").c_str(), 0, &face), 0);
+  FT_Set_Char_Size(face, 0, 16 * 64, 0, 0);
+  const PagesOfFile::Entry& e = pages.entries[0];
+  const Picture& page = pages.pages[static_cast<size_t>(e.page)];
+  for (const char16_t c : {u'A', u'Q', u'7'}) {
+    SCOPED_TRACE(static_cast<char>(c));
+    ASSERT_EQ(FT_Load_Char(face, c, FT_LOAD_RENDER), 0);
+    const FontGlyph g = FontGlyph_Read(font->FindGlyph(c));
+    EXPECT_EQ(g.advance, (face->glyph->advance.x + 63) >> 6);
+    EXPECT_EQ(g.offset, face->glyph->bitmap_left);
+    EXPECT_EQ(g.width, static_cast<int16_t>(face->glyph->bitmap.width));
+    EXPECT_EQ(g.height, ((face->size->metrics.ascender + 63) >> 6) - face->glyph->bitmap_top +
+                            static_cast<int32_t>(face->glyph->bitmap.rows));
+    int32_t ink = 0;
+    for (int32_t y = 0; y < g.height; ++y) {
+      for (int32_t x = 0; x < g.width; ++x) {
+        const uint32_t pixel = page.At(e.x + g.x + x, e.y + g.y + y);
+        EXPECT_EQ(pixel >> 8, 0xFFFFFFu);
+        ink += (pixel & 0xFF) > 128;
+      }
+    }
+    EXPECT_GT(ink, 10);
+  }
+  FT_Done_Face(face);
+  FT_Done_FreeType(library);
+  EXPECT_EQ(FontGlyph_Read(font->FindGlyph(u' ')).width, 0);
+  EXPECT_GT(font->GetCharWidth(u' '), 0);
+}
+
 TEST_F(PackerTest, ImagesTooLargeToShareAPageGetPagesOfTheirOwn) {
   GameFolder folder;
   // Two 800 x 800 images cannot share a 1024 x 1024 page; the 1100-wide one is larger than a
@@ -420,6 +480,10 @@ TEST_F(PackerTest, ABadFolderIsRefusedNamingTheFileAndTheFieldAndLeavesNoGameFil
        "room r: an instance: \"angle\" must be a number"},
       {R"({"rooms": [{"name": "r", "backgrounds": [{}, {}, {}, {}, {}, {}, {}, {}, {}]}]})",
        "room r: \"backgrounds\" lists more than 8 slots"},
+      {R"({"fonts": [{"name": "fnt_a", "file": "create.gml"}]})",
+       "font fnt_a: \"file\": create.gml is not a TrueType font with a Unicode character map"},
+      {R"({"fonts": [{"name": "fnt_a", "file": "create.gml", "first": 90, "last": 48}]})",
+       "font fnt_a: \"first\" and \"last\" must be characters 0 to 65535, first not above last"},
   };
   GameFolder folder;
   folder.Image("a.png", Pattern(8, 8, 1));

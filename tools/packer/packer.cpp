@@ -16,6 +16,8 @@
 //                       "transparent": false, "smooth": false, "preload": false} ],
 //     "paths": [ {"name": "pth_patrol", "kind": "smooth", "closed": false, "precision": 4,
 //                 "points": [[0, 0, 100], [64, 0, 50], [64, 64]]} ],
+//     "fonts": [ {"name": "fnt_main", "file": "DejaVuSans.ttf", "size": 12, "bold": false,
+//                 "italic": false, "first": 32, "last": 127} ],
 //     "objects": [ {"name": "obj_player", "sprite": "spr_ball", "mask": "spr_ball", "depth": 0,
 //                   "visible": true, "solid": false, "persistent": false, "parent": "obj_base",
 //                   "events": {"create": "player_create.gml", "step": "player_step.gml"}} ],
@@ -41,11 +43,18 @@
 // collision mask per frame: a pixel is solid when its alpha is above 0. An imprecise sprite has
 // no masks, so its collisions are those of its box.
 //
+// Fonts: a TrueType file rendered by FreeType at "size" points into one image of glyphs, which
+// becomes a page font: characters "first" to "last" (0 to 65535) that the file maps, and always
+// the space, each a rectangle from the top of the line to its lowest pixel row, white with the
+// glyph's coverage as alpha; the character table is the identity. "bold" and "italic" are only
+// recorded.
+//
 // Backgrounds: one PNG image each. A room lists at most 8 background slots in order; a slot
 // without "background" holds none.
 //
-// Images: every image (sprite frame, background) becomes one texture-page entry, numbered in
-// manifest order (sprite frames first, then backgrounds), placed whole on a texture page.
+// Images: every image (sprite frame, background, font) becomes one texture-page entry, numbered
+// in manifest order (sprite frames first, then backgrounds, then fonts), placed whole on a
+// texture page.
 // Pages are at most 1024 x 1024 pixels; an image larger than that in either side (up to 4096,
 // the largest texture the runner makes) gets a page of its own. Images are placed on shelves,
 // tallest first (then widest, then in manifest order), left to right with a gap of one
@@ -66,6 +75,8 @@
 // The same folder always gives the same bytes. Every error names the file and the field that
 // is wrong and the packer exits with status 1, leaving no game file behind (the output is
 // written to OUTPUT.partial and renamed when complete).
+#include <ft2build.h>
+#include FT_FREETYPE_H
 #include <json-c/json.h>
 #include <png.h>
 
@@ -443,6 +454,117 @@ class NameIndex {
   std::map<std::string, int32_t> m_index;
 };
 
+// A page font rendered from a TrueType file of the folder; its glyph image joins the pages.
+testsupport::FontEntry ReadFont(json_object* entry, const fs::path& folder, const std::string& what,
+                                TexturePages& pages) {
+  testsupport::FontEntry font;
+  font.name = Text(entry, "name", what);
+  const std::string file = Text(entry, "file", what);
+  const std::string bytes = ReadSource(folder, file, what + ": \"file\"");
+  font.size = Int(entry, "size", what, 12);
+  font.bold = Flag(entry, "bold", what, false);
+  font.italic = Flag(entry, "italic", what, false);
+  const int32_t first = Int(entry, "first", what, 32), last = Int(entry, "last", what, 127);
+  if (first < 0 || last > 65535 || first > last) {
+    throw PackError(what + ": \"first\" and \"last\" must be characters 0 to 65535, first not above last");
+  }
+  if (font.size < 1 || font.size > 1000) throw PackError(what + ": \"size\" must be 1 to 1000 points");
+  font.firstWord = static_cast<uint32_t>(first);
+  font.last = last;
+
+  struct FreeType {
+    FT_Library library = nullptr;
+    FT_Face face = nullptr;
+    ~FreeType() {
+      if (face != nullptr) FT_Done_Face(face);
+      if (library != nullptr) FT_Done_FreeType(library);
+    }
+  } ft;
+  if (FT_Init_FreeType(&ft.library) != 0) throw PackError(what + ": FreeType cannot start");
+  if (FT_New_Memory_Face(ft.library, reinterpret_cast<const FT_Byte*>(bytes.data()), static_cast<FT_Long>(bytes.size()),
+                         0, &ft.face) != 0 ||
+      FT_Select_Charmap(ft.face, FT_ENCODING_UNICODE) != 0) {
+    throw PackError(what + ": \"file\": " + file + " is not a TrueType font with a Unicode character map");
+  }
+  if (FT_Set_Char_Size(ft.face, 0, static_cast<FT_F26Dot6>(font.size) * 64, 0, 0) != 0) {
+    throw PackError(what + ": \"size\": " + file + " cannot be set to " + std::to_string(font.size) + " points");
+  }
+  font.faceName = ft.face->family_name != nullptr ? ft.face->family_name : file;
+  const int32_t ascender = static_cast<int32_t>((ft.face->size->metrics.ascender + 63) >> 6);
+
+  // Each glyph's bitmap, placed from the top of the line, on shelves of at most kPageSide.
+  struct Rendered {
+    testsupport::FontGlyphFields glyph;
+    int32_t top = 0;  // the bitmap's first row inside the rectangle
+    std::vector<uint8_t> alpha;
+    int32_t rows = 0, columns = 0;
+  };
+  std::vector<Rendered> glyphs;
+  std::vector<int32_t> codes;
+  if (first > 32 || last < 32) codes.push_back(32);
+  for (int32_t c = first; c <= last; ++c) codes.push_back(c);
+  for (const int32_t c : codes) {
+    if (c != 32 && FT_Get_Char_Index(ft.face, static_cast<FT_ULong>(c)) == 0) continue;
+    if (FT_Load_Char(ft.face, static_cast<FT_ULong>(c), FT_LOAD_RENDER) != 0) continue;
+    const FT_GlyphSlot slot = ft.face->glyph;
+    const FT_Bitmap& b = slot->bitmap;
+    Rendered r;
+    r.columns = static_cast<int32_t>(b.width);
+    r.rows = static_cast<int32_t>(b.rows);
+    r.top = std::max(0, ascender - slot->bitmap_top);
+    r.alpha.resize(static_cast<size_t>(r.columns) * static_cast<size_t>(r.rows));
+    for (int32_t y = 0; y < r.rows; ++y) {
+      const uint8_t* row = b.buffer + static_cast<ptrdiff_t>(y) * b.pitch;
+      for (int32_t x = 0; x < r.columns; ++x) {
+        const uint8_t a = b.pixel_mode == FT_PIXEL_MODE_MONO ? ((row[x >> 3] >> (7 - (x & 7)) & 1) ? 255 : 0)
+                                                              : row[x];
+        r.alpha[static_cast<size_t>(y) * static_cast<size_t>(r.columns) + static_cast<size_t>(x)] = a;
+      }
+    }
+    r.glyph.character = static_cast<uint16_t>(c);
+    r.glyph.width = static_cast<int16_t>(r.columns);
+    r.glyph.height = static_cast<int16_t>(r.rows > 0 ? r.top + r.rows : 0);
+    r.glyph.advance = static_cast<int16_t>((slot->advance.x + 63) >> 6);
+    r.glyph.offset = static_cast<int16_t>(slot->bitmap_left);
+    glyphs.push_back(std::move(r));
+  }
+  int32_t x = 0, y = 0, shelf = 0, width = 1;
+  for (Rendered& r : glyphs) {
+    if (x > 0 && x + r.glyph.width > kPageSide) {
+      x = 0;
+      y += shelf + kImageGap;
+      shelf = 0;
+    }
+    r.glyph.x = static_cast<int16_t>(x);
+    r.glyph.y = static_cast<int16_t>(y);
+    x += r.glyph.width + kImageGap;
+    width = std::max(width, x);
+    shelf = std::max<int32_t>(shelf, r.glyph.height);
+  }
+  const int32_t height = std::max(1, y + shelf);
+  if (width > kMaxImageSide || height > kMaxImageSide) {
+    throw PackError(what + ": the glyphs need an image of " + std::to_string(width) + " x " + std::to_string(height) +
+                    " pixels; no side may be above " + std::to_string(kMaxImageSide));
+  }
+  Image image;
+  image.width = width;
+  image.height = height;
+  image.rgba.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
+  for (size_t i = 0; i < image.rgba.size(); i += 4) image.rgba[i] = image.rgba[i + 1] = image.rgba[i + 2] = 255;
+  for (const Rendered& r : glyphs) {
+    for (int32_t gy = 0; gy < r.rows; ++gy) {
+      for (int32_t gx = 0; gx < r.columns; ++gx) {
+        const size_t at = (static_cast<size_t>(r.glyph.y + r.top + gy) * static_cast<size_t>(width) +
+                           static_cast<size_t>(r.glyph.x + gx)) * 4;
+        image.rgba[at + 3] = r.alpha[static_cast<size_t>(gy) * static_cast<size_t>(r.columns) + static_cast<size_t>(gx)];
+      }
+    }
+    font.glyphs.push_back(r.glyph);
+  }
+  font.tpag = pages.Add(std::move(image));
+  return font;
+}
+
 testsupport::SpriteEntry ReadSprite(json_object* entry, const fs::path& folder, const std::string& what,
                                     TexturePages& pages) {
   testsupport::SpriteEntry sprite;
@@ -618,6 +740,14 @@ GameDataBuilder Pack(const fs::path& folder) {
     backgrounds.push_back(background);
   }
 
+  NameIndex fontIndex("font");
+  std::vector<testsupport::FontEntry> fonts;
+  for (json_object* entry : Array(manifest, "fonts", "game.json")) {
+    const std::string what = "game.json: font " + Text(entry, "name", "game.json: a font");
+    fontIndex.Define(Text(entry, "name", what), "game.json");
+    fonts.push_back(ReadFont(entry, folder, what, pages));
+  }
+
   // Objects are numbered in manifest order; a parent is named.
   const std::vector<json_object*> objectEntries = Array(manifest, "objects", "game.json");
   NameIndex objectIndex("object");
@@ -708,6 +838,7 @@ GameDataBuilder Pack(const fs::path& folder) {
   if (!sprites.empty()) builder.Sprt(sprites);
   if (!backgrounds.empty()) builder.Bgnd(backgrounds);
   if (!paths.empty()) builder.Path(paths);
+  if (!fonts.empty()) builder.Font(fonts);
   if (!scripts.empty()) builder.Scpt(scripts);
   if (!objects.empty()) builder.Objt(objects);
   if (!rooms.empty()) builder.Room(rooms);
