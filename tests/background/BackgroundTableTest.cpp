@@ -348,11 +348,19 @@ TEST_F(BackgroundTest, ColoursGradientsTheScreenAndSurfacesMakeNewSlots) {
   EXPECT_EQ(Call("background_get_width", {Real(3)}), 4);
   EXPECT_EQ(Call("background_get_height", {Real(3)}), 3);
   EXPECT_EQ(PixelOf(3, 3, 2), 0xFF563412u);
+  // Its flags are set only above 0.5.
+  const double half = Call("background_create_from_screen", {Real(0), Real(0), Real(2), Real(2), Real(0.5), Real(0.5)});
+  EXPECT_EQ(Call("background_get_transparent", {Real(half)}), 0);
+  EXPECT_EQ(Call("background_get_smooth", {Real(half)}), 0);
+  const double above = Call("background_create_from_screen", {Real(0), Real(0), Real(2), Real(2), Real(0.6), Real(0.6)});
+  EXPECT_EQ(Call("background_get_transparent", {Real(above)}), 1);
+  EXPECT_EQ(Call("background_get_smooth", {Real(above)}), 1);
+  EXPECT_EQ(Call("background_get_preload", {Real(above)}), 0);
   // No surface answers a bitmap: the new slot stays without an image.
   EXPECT_EQ(Call("background_create_from_surface", {Real(0), Real(0), Real(0), Real(4), Real(4), Real(0), Real(0)}),
-            4);
-  EXPECT_EQ(Call("background_get_width", {Real(4)}), 0);
-  EXPECT_EQ(Background_Data(4)->m_Bitmap, nullptr);
+            6);
+  EXPECT_EQ(Call("background_get_width", {Real(6)}), 0);
+  EXPECT_EQ(Background_Data(6)->m_Bitmap, nullptr);
 
   for (const char* name : {"background_add_background", "background_replace_background"}) {
     console.Clear();
