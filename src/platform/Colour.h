@@ -26,7 +26,8 @@ uint32_t MergeColour(uint32_t a, uint32_t b, float amount);
 // half to even and reduced modulo 256; the top bytes of a and b are not read.
 uint32_t ColourMerge(uint32_t a, uint32_t b, double t);
 // The vertex colour 0xAARRGGBB of a colour and an alpha 0..1: alpha x 255 in double precision,
-// truncated toward zero, then held to 0..255 (NaN gives 0).
+// truncated toward zero as num::TruncInt32 does, then held to 0..255 (NaN and values beyond the
+// 32-bit range truncate to the most negative integer and give 0).
 uint32_t Colour_ToARGB(uint32_t colour, float alpha);
 
 // A vertex colour carrying a quad corner number for shaders in the low bits of blue (bit 0) and

@@ -2,11 +2,14 @@
 // queries, backgrounds made from files, URLs, colours, the screen and surfaces, and deleting,
 // assigning and duplicating them.
 #include <filesystem>
+#include <iterator>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "BackgroundFixture.h"
 #include "background/Background_Main.h"
+#include "code/Code_Function.h"
 #include "graphics/Graphics_Bitmap32.h"
 #include "graphics/Graphics_Transform.h"
 #include "networking/Networking_Http.h"
@@ -31,6 +34,28 @@ uint32_t PixelOf(int32_t index, int32_t x, int32_t y) {
   const CBackground* b = Background_Data(index);
   if (b == nullptr || b->m_Bitmap == nullptr) return 0;
   return b->m_Bitmap->GetData()->pixels[y * b->m_Bitmap->GetWidth() + x];
+}
+
+TEST_F(BackgroundTest, TheFamilyIsRegisteredInItsOrderWithItsArgumentCounts) {
+  // Call numbers follow from the order, so compiled code depends on it.
+  const std::pair<const char*, int32_t> family[] = {
+      {"background_name", 1}, {"background_exists", 1}, {"background_get_name", 1}, {"background_get_width", 1},
+      {"background_get_height", 1}, {"background_get_transparent", 1}, {"background_get_smooth", 1},
+      {"background_get_preload", 1}, {"background_set_alpha_from_background", 2}, {"background_create_color", 3},
+      {"background_create_colour", 3}, {"background_replace", 4}, {"background_create_from_screen", 6},
+      {"background_create_from_surface", 7}, {"background_create_gradient", 5}, {"background_add", 3},
+      {"background_add_background", 1}, {"background_replace_background", 2}, {"background_delete", 1},
+      {"background_duplicate", 1}, {"background_assign", 2}, {"background_save", 2},
+  };
+  int32_t first = -1;
+  ASSERT_TRUE(FindFunctionIndex("background_name", &first));
+  for (int32_t i = 0; i < static_cast<int32_t>(std::size(family)); ++i) {
+    const char* name = nullptr;
+    int32_t argCount = 0;
+    ASSERT_TRUE(GetBuiltinFunctionInfo(first + i, &name, nullptr, &argCount));
+    EXPECT_STREQ(name, family[i].first);
+    EXPECT_EQ(argCount, family[i].second) << name;
+  }
 }
 
 // Three slots: "sky" (64 x 32, transparent and preloaded), an empty one, and "flat" (no page
@@ -348,11 +373,19 @@ TEST_F(BackgroundTest, ColoursGradientsTheScreenAndSurfacesMakeNewSlots) {
   EXPECT_EQ(Call("background_get_width", {Real(3)}), 4);
   EXPECT_EQ(Call("background_get_height", {Real(3)}), 3);
   EXPECT_EQ(PixelOf(3, 3, 2), 0xFF563412u);
+  // Its flags are set only above 0.5.
+  const double half = Call("background_create_from_screen", {Real(0), Real(0), Real(2), Real(2), Real(0.5), Real(0.5)});
+  EXPECT_EQ(Call("background_get_transparent", {Real(half)}), 0);
+  EXPECT_EQ(Call("background_get_smooth", {Real(half)}), 0);
+  const double above = Call("background_create_from_screen", {Real(0), Real(0), Real(2), Real(2), Real(0.6), Real(0.6)});
+  EXPECT_EQ(Call("background_get_transparent", {Real(above)}), 1);
+  EXPECT_EQ(Call("background_get_smooth", {Real(above)}), 1);
+  EXPECT_EQ(Call("background_get_preload", {Real(above)}), 0);
   // No surface answers a bitmap: the new slot stays without an image.
   EXPECT_EQ(Call("background_create_from_surface", {Real(0), Real(0), Real(0), Real(4), Real(4), Real(0), Real(0)}),
-            4);
-  EXPECT_EQ(Call("background_get_width", {Real(4)}), 0);
-  EXPECT_EQ(Background_Data(4)->m_Bitmap, nullptr);
+            6);
+  EXPECT_EQ(Call("background_get_width", {Real(6)}), 0);
+  EXPECT_EQ(Background_Data(6)->m_Bitmap, nullptr);
 
   for (const char* name : {"background_add_background", "background_replace_background"}) {
     console.Clear();
