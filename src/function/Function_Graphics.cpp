@@ -1,4 +1,5 @@
-// The colour and drawing-state built-ins, the primitive built-ins and the surface built-ins.
+// The colour and drawing-state built-ins, the display, window and screen built-ins, the primitive
+// built-ins and the surface built-ins.
 #include "function/Function_Graphics.h"
 
 #include <cstdint>
@@ -7,6 +8,8 @@
 #include "base/ErrorSink.h"
 #include "code/VM_State.h"
 #include "function/Function_Args.h"
+#include "graphics/Graphics_D3D.h"
+#include "graphics/Graphics_Display.h"
 #include "graphics/Graphics_HardwareTexture.h"
 #include "graphics/Graphics_Primitive.h"
 #include "graphics/Graphics_RenderState.h"
@@ -15,11 +18,13 @@
 #include "graphics/Graphics_Texture.h"
 #include "graphics/Graphics_Transform.h"
 #include "graphics/Graphics_Window.h"
+#include "os/OS_Window.h"
 #include "path/Path_Main.h"
 #include "platform/Colour.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
 #include "room/Room_Class.h"
+#include "run/Run_Frame.h"
 #include "variable/ScriptValue.h"
 
 namespace {
@@ -206,6 +211,239 @@ void ShaderEnableCornerId(ScriptValue* result, CInstance*, CInstance*, int32_t a
   SetReal(result, -1.0);
   if (OneReal(argc, args, "draw_enable_corner_id: ")) g_RenderStates.cornerIds = num::IsTrueStrict(args[0].real);
 }
+
+// ---- Display, window and screen ----
+//
+// Numbers are the real rounded to the nearest integer, halves to even, unless said; flags are set
+// from 0.5 up.
+
+#define DISPLAY(name) void name(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args)
+
+int32_t RoundedArg(int32_t argc, const ScriptValue* args, int32_t i) { return num::RoundInt32(ArgReal(argc, args, i)); }
+
+DISPLAY(DisplayGetWidth) {
+  (void)argc, (void)args;
+  SetReal(result, GraphicsGetDisplayWidth());
+}
+DISPLAY(DisplayGetHeight) {
+  (void)argc, (void)args;
+  SetReal(result, GraphicsGetDisplayHeight());
+}
+DISPLAY(DisplayGetColourDepth) {
+  (void)argc, (void)args;
+  SetReal(result, GraphicsGetDisplayColourDepth());
+}
+DISPLAY(DisplayGetFrequency) {
+  (void)argc, (void)args;
+  SetReal(result, GraphicsGetDisplayFrequency());
+}
+DISPLAY(DisplayGetOrientation) {
+  (void)argc, (void)args;
+  SetReal(result, 0.0);
+}
+// Each change resets the device whatever the display answered, and answers that.
+DISPLAY(DisplaySetSize) {
+  const bool changed = GraphicsSetDisplaySize(RoundedArg(argc, args, 0), RoundedArg(argc, args, 1));
+  GR_D3D_Reset();
+  SetReal(result, changed ? 1.0 : 0.0);
+}
+DISPLAY(DisplaySetColourDepth) {
+  const bool changed = GraphicsSetDisplayColourDepth(RoundedArg(argc, args, 0));
+  GR_D3D_Reset();
+  SetReal(result, changed ? 1.0 : 0.0);
+}
+DISPLAY(DisplaySetFrequency) {
+  const bool changed = GraphicsSetDisplayFrequency(RoundedArg(argc, args, 0));
+  GR_D3D_Reset();
+  SetReal(result, changed ? 1.0 : 0.0);
+}
+DISPLAY(DisplaySetAll) {
+  const bool changed = GraphicsSetDisplayMode(RoundedArg(argc, args, 0), RoundedArg(argc, args, 1),
+                                              RoundedArg(argc, args, 2), RoundedArg(argc, args, 3));
+  GR_D3D_Reset();
+  SetReal(result, changed ? 1.0 : 0.0);
+}
+DISPLAY(DisplayTestAll) {
+  SetReal(result, GraphicsTestDisplayMode(RoundedArg(argc, args, 0), RoundedArg(argc, args, 1),
+                                          RoundedArg(argc, args, 2), RoundedArg(argc, args, 3))
+                      ? 1.0
+                      : 0.0);
+}
+// (aa [, vsync]): the multisample level truncated to its low byte; vertical sync on when the
+// second value truncated is above 0, unchanged without one. The device is reset at the next frame.
+DISPLAY(DisplayReset) {
+  (void)result;
+  GraphicsSetMultisample(num::TruncInt32(ArgReal(argc, args, 0)) & 0xFF);
+  if (argc >= 2) GraphicsSetVsync(num::TruncInt32(ArgReal(argc, args, 1)) > 0);
+  g_FrameLoop.resizeCountdown = 1;
+}
+DISPLAY(DisplayMouseGetX) {
+  (void)argc, (void)args;
+  SetReal(result, GraphicsGetCursorX());
+}
+DISPLAY(DisplayMouseGetY) {
+  (void)argc, (void)args;
+  SetReal(result, GraphicsGetCursorY());
+}
+DISPLAY(DisplayMouseSet) {
+  (void)result;
+  GraphicsSetCursorPos(RoundedArg(argc, args, 0), RoundedArg(argc, args, 1), OS_Window().isActive());
+}
+
+DISPLAY(WindowSetFullscreen) {
+  (void)result;
+  GR_Window_SetFullscreen(num::IsTrue(ArgReal(argc, args, 0)));
+}
+DISPLAY(WindowGetFullscreen) {
+  (void)argc, (void)args;
+  SetReal(result, GR_Window_GetFullscreen() ? 1.0 : 0.0);
+}
+// Window styles this build does not change.
+DISPLAY(WindowDoNothing) { (void)result, (void)argc, (void)args; }
+DISPLAY(WindowGetVisible) {
+  (void)argc, (void)args;
+  SetReal(result, 1.0);
+}
+DISPLAY(WindowGetZero) {
+  (void)argc, (void)args;
+  SetReal(result, 0.0);
+}
+DISPLAY(WindowSetCaption) {
+  (void)result;
+  GR_Window_SetCaption(ArgText(argc, args, 0));
+}
+DISPLAY(WindowGetCaption) {
+  (void)argc, (void)args;
+  const char* caption = GR_Window_GetCaption();
+  SetString(result, caption != nullptr ? caption : "");
+}
+DISPLAY(WindowSetColour) {
+  (void)result;
+  GR_Window_SetColour(static_cast<int32_t>(num::RoundInt64(ArgReal(argc, args, 0))));
+}
+DISPLAY(WindowGetColour) {
+  (void)argc, (void)args;
+  SetReal(result, GR_Window_GetColour());
+}
+// The size limits are stored truncated.
+DISPLAY(WindowSetMinWidth) {
+  (void)result;
+  g_Window.minWidth = num::TruncInt32(ArgReal(argc, args, 0));
+}
+DISPLAY(WindowSetMaxWidth) {
+  (void)result;
+  g_Window.maxWidth = num::TruncInt32(ArgReal(argc, args, 0));
+}
+DISPLAY(WindowSetMinHeight) {
+  (void)result;
+  g_Window.minHeight = num::TruncInt32(ArgReal(argc, args, 0));
+}
+DISPLAY(WindowSetMaxHeight) {
+  (void)result;
+  g_Window.maxHeight = num::TruncInt32(ArgReal(argc, args, 0));
+}
+DISPLAY(WindowSetPosition) {
+  (void)result;
+  GR_Window_SetPosition(RoundedArg(argc, args, 0), RoundedArg(argc, args, 1));
+}
+DISPLAY(WindowSetSize) {
+  (void)result;
+  GR_Window_SetSize(RoundedArg(argc, args, 0), RoundedArg(argc, args, 1));
+}
+DISPLAY(WindowSetRectangle) {
+  (void)result;
+  GR_Window_SetRectangle(RoundedArg(argc, args, 0), RoundedArg(argc, args, 1), RoundedArg(argc, args, 2),
+                         RoundedArg(argc, args, 3));
+}
+DISPLAY(WindowCentre) {
+  (void)result, (void)argc, (void)args;
+  GR_Window_Centre();
+}
+DISPLAY(WindowGetX) {
+  (void)argc, (void)args;
+  SetReal(result, GR_Window_GetX());
+}
+DISPLAY(WindowGetY) {
+  (void)argc, (void)args;
+  SetReal(result, GR_Window_GetY());
+}
+DISPLAY(WindowGetWidth) {
+  (void)argc, (void)args;
+  SetReal(result, GR_Window_GetWidth());
+}
+DISPLAY(WindowGetHeight) {
+  (void)argc, (void)args;
+  SetReal(result, GR_Window_GetHeight());
+}
+DISPLAY(WindowMouseSet) {
+  (void)result;
+  GR_Window_SetMousePosition(RoundedArg(argc, args, 0), RoundedArg(argc, args, 1));
+}
+
+DISPLAY(ScreenSave) {
+  (void)result;
+  GR_Save_Screen(ArgText(argc, args, 0));
+}
+DISPLAY(ScreenSavePart) {
+  (void)result;
+  GR_Save_ScreenPart(ArgText(argc, args, 0), RoundedArg(argc, args, 1), RoundedArg(argc, args, 2),
+                     RoundedArg(argc, args, 3), RoundedArg(argc, args, 4));
+}
+
+#undef DISPLAY
+
+const BuiltinSpec kDisplayBuiltins[] = {
+    {"display_get_width", DisplayGetWidth, 0},
+    {"display_get_height", DisplayGetHeight, 0},
+    {"display_get_colordepth", DisplayGetColourDepth, 0},
+    {"display_get_frequency", DisplayGetFrequency, 0},
+    {"display_get_orientation", DisplayGetOrientation, 0},
+    {"display_set_size", DisplaySetSize, 2},
+    {"display_set_colordepth", DisplaySetColourDepth, 1},
+    {"display_set_frequency", DisplaySetFrequency, 1},
+    {"display_set_all", DisplaySetAll, 4},
+    {"display_test_all", DisplayTestAll, 4},
+    {"display_reset", DisplayReset, -1},
+    {"display_mouse_get_x", DisplayMouseGetX, 0},
+    {"display_mouse_get_y", DisplayMouseGetY, 0},
+    {"display_mouse_set", DisplayMouseSet, 2},
+    {"window_set_fullscreen", WindowSetFullscreen, 1},
+    {"window_get_fullscreen", WindowGetFullscreen, 0},
+    {"window_set_visible", WindowDoNothing, 1},
+    {"window_set_showborder", WindowDoNothing, 1},
+    {"window_set_showicons", WindowDoNothing, 1},
+    {"window_set_stayontop", WindowDoNothing, 1},
+    {"window_set_sizeable", WindowDoNothing, 1},
+    {"window_default", WindowDoNothing, 0},
+    {"window_view_mouse_set", WindowDoNothing, 3},
+    {"window_views_mouse_set", WindowDoNothing, 2},
+    {"window_get_visible", WindowGetVisible, 0},
+    {"window_get_showborder", WindowGetZero, 0},
+    {"window_get_showicons", WindowGetZero, 0},
+    {"window_get_stayontop", WindowGetZero, 0},
+    {"window_get_sizeable", WindowGetZero, 0},
+    {"window_set_caption", WindowSetCaption, 1},
+    {"window_get_caption", WindowGetCaption, 0},
+    {"window_set_color", WindowSetColour, 1},
+    {"window_set_colour", WindowSetColour, 1},
+    {"window_get_color", WindowGetColour, 0},
+    {"window_get_colour", WindowGetColour, 0},
+    {"window_set_min_width", WindowSetMinWidth, 1},
+    {"window_set_max_width", WindowSetMaxWidth, 1},
+    {"window_set_min_height", WindowSetMinHeight, 1},
+    {"window_set_max_height", WindowSetMaxHeight, 1},
+    {"window_set_position", WindowSetPosition, 2},
+    {"window_set_size", WindowSetSize, 2},
+    {"window_set_rectangle", WindowSetRectangle, 4},
+    {"window_center", WindowCentre, 0},
+    {"window_get_x", WindowGetX, 0},
+    {"window_get_y", WindowGetY, 0},
+    {"window_get_width", WindowGetWidth, 0},
+    {"window_get_height", WindowGetHeight, 0},
+    {"window_mouse_set", WindowMouseSet, 2},
+    {"screen_save", ScreenSave, 1},
+    {"screen_save_part", ScreenSavePart, 5},
+};
 
 // ---- Primitives ----
 
@@ -728,6 +966,7 @@ const BuiltinSpec kSurfaceBuiltins[] = {
 
 void RegisterGraphicsFunctions() {
   RegisterBuiltinTable(kColourBuiltins);
+  RegisterBuiltinTable(kDisplayBuiltins);
   RegisterBuiltinTable(kPrimitiveBuiltins);
   RegisterBuiltinTable(kSurfaceBuiltins);
 }

@@ -21,6 +21,7 @@
 #include "graphics/device/D3D_GL.h"
 #include "os/OS_DisplayModes.h"
 #include "os/OS_Paths.h"
+#include "room/Room_Class.h"
 #include "testlib/GraphicsFixtures.h"
 
 namespace builtintest {
@@ -260,6 +261,31 @@ TEST_F(SurfaceBuiltinsTest, DrawnSurfacesLandOnTheScreen) {
   EXPECT_EQ(Real("draw_getpixel", {14, 14}), 0);
   EXPECT_EQ(Real("draw_getpixel", {33, 33}), 255);
   EXPECT_EQ(Real("draw_getpixel", {34, 34}), 0);
+}
+
+TEST_F(SurfaceBuiltinsTest, TurnedSurfacesTurnByDegreesAndTiledOnesCoverTheRoom) {
+  const int32_t s = Filled(4, 2, kRed, 1);
+  Do("draw_clear", {0});
+  // Four wide and two high, turned a quarter counter-clockwise about (10, 10): two wide and four
+  // high above that point.
+  Do("draw_surface_ext", {double(s), 10, 10, 1, 1, 90, 0xFFFFFF, 1});
+  GraphicsFlush();
+  EXPECT_EQ(Real("draw_getpixel", {10, 6}), 255);
+  EXPECT_EQ(Real("draw_getpixel", {11, 9}), 255);
+  EXPECT_EQ(Real("draw_getpixel", {12, 9}), 0);
+  EXPECT_EQ(Real("draw_getpixel", {10, 10}), 0);
+
+  CRoom room;
+  room.m_Width = 16;
+  room.m_Height = 12;
+  CurrentRoom = &room;
+  Do("draw_clear", {0});
+  Do("draw_surface_tiled", {double(s), 1, 1});
+  GraphicsFlush();
+  CurrentRoom = nullptr;
+  EXPECT_EQ(Real("draw_getpixel", {0, 0}), 255);
+  EXPECT_EQ(Real("draw_getpixel", {15, 11}), 255);
+  EXPECT_EQ(Real("draw_getpixel", {40, 40}), 0);  // beyond the room
 }
 
 TEST_F(SurfaceBuiltinsTest, ScreenSavesAreOpaqueAndClippedToTheTarget) {
