@@ -1,5 +1,6 @@
 #include "code/VM_FastPath.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -365,8 +366,8 @@ inline ScriptValue* OwnElement(ScriptValue* holder, int32_t index) {
 
 // ---- Computing instructions ----
 
-// add, sub, mul and div. Two raw ints compute in wrapping 32-bit arithmetic to a raw int (their
-// division goes the general way, for its zero test); otherwise both are read as doubles, and the
+// add, sub, mul, div, mod and rem. Two raw ints compute in wrapping 32-bit arithmetic to a raw
+// int (a zero divisor goes the general way, which reports it); otherwise both are read as doubles, and the
 // result is a whole value when either operand was one, else a raw double.
 template <uint8_t kOp>
 inline uint8_t* Arithmetic(const Machine& c, uint32_t word, uint8_t* sp) {
@@ -380,7 +381,10 @@ inline uint8_t* Arithmetic(const Machine& c, uint32_t word, uint8_t* sp) {
     if constexpr (kOp == OP_ADD) return PushI32(c, base, num::WrapAdd32(left.i, right.i));
     if constexpr (kOp == OP_SUB) return PushI32(c, base, num::WrapSub32(left.i, right.i));
     if constexpr (kOp == OP_MUL) return PushI32(c, base, num::WrapMul32(left.i, right.i));
-    return nullptr;
+    // A zero divisor is reported by the general handler.
+    if (right.i == 0) return nullptr;
+    if constexpr (kOp == OP_MOD) return PushI32(c, base, num::ModInt32(left.i, right.i));
+    return PushI32(c, base, num::DivInt32(left.i, right.i));  // div and rem
   }
   const double x = left.AsDouble(), y = right.AsDouble();
   double v;
@@ -390,9 +394,18 @@ inline uint8_t* Arithmetic(const Machine& c, uint32_t word, uint8_t* sp) {
     v = x - y;
   } else if constexpr (kOp == OP_MUL) {
     v = x * y;
-  } else {
+  } else if constexpr (kOp == OP_DIV) {
     if (std::fabs(y) < kVMDivideThreshold) return nullptr;  // reported by the general handler
     v = x / y;
+  } else if constexpr (kOp == OP_MOD) {
+    if (std::fabs(y) < kVMDivideThreshold) return nullptr;
+    v = VMRealMod(x, y);
+  } else {
+    // rem: the integer quotient of the truncated operands.
+    const int64_t divisor = right.isInt ? right.i : num::TruncInt64(right.d);
+    if (divisor == 0) return nullptr;
+    const int64_t dividend = left.isInt ? left.i : num::TruncInt64(left.d);
+    v = static_cast<double>(num::DivInt64(dividend, divisor));
   }
   if (left.isValue || right.isValue) return PushReal(c, base, v);
   base -= 8;
@@ -470,6 +483,8 @@ enum FastClass : uint8_t {
   F_SUB,
   F_MUL,
   F_DIV,
+  F_REM,
+  F_MOD,
   F_SLT,
   F_SLE,
   F_SEQ,
@@ -502,6 +517,8 @@ constexpr uint8_t ClassOf(uint32_t top) {
     case OP_SUB: return numeric ? F_SUB : F_SLOW;
     case OP_MUL: return numeric ? F_MUL : F_SLOW;
     case OP_DIV: return numeric ? F_DIV : F_SLOW;
+    case OP_REM: return numeric ? F_REM : F_SLOW;
+    case OP_MOD: return numeric ? F_MOD : F_SLOW;
     case OP_SLT: return numeric ? F_SLT : F_SLOW;
     case OP_SLE: return numeric ? F_SLE : F_SLOW;
     case OP_SEQ: return numeric ? F_SEQ : F_SLOW;
@@ -614,13 +631,27 @@ const ClassTable kClassTable;
   const char* text = nullptr;
   if (!StringTable_Get(Load<int32_t>(code + pc + 12), &text)) return -1;
   char* held = node->value.str;
-  const size_t heldLength = held != nullptr ? std::strlen(held) : 0;
+  size_t heldLength = 0;
+  if (held != nullptr) {
+    const bool known = held == g_VM.appendText &&
+                       g_VM.appendAllocations == MemoryManager::AllocCount.load(std::memory_order_relaxed);
+    heldLength = known ? static_cast<size_t>(g_VM.appendLength) : std::strlen(held);
+  }
   const size_t textLength = text != nullptr ? std::strlen(text) : 0;
   const uint64_t joined = static_cast<uint64_t>(heldLength) + textLength;
   if (joined > static_cast<uint64_t>(kVMMaxTextLength)) return -1;  // reported by the general handler
-  char* grown = static_cast<char*>(Grow_Resize(held, static_cast<int64_t>(joined + 1), 1));
+  // The block grows by doubling, so that appends one after another reach the C runtime only now
+  // and then; the room past the terminator is zero-filled.
+  char* grown = held;
+  if (held == nullptr || MemoryManager::OwnBlockSize(held) < joined + 1) {
+    const uint64_t room = held != nullptr ? std::max<uint64_t>(joined + 1, 2ull * MemoryManager::OwnBlockSize(held)) : joined + 1;
+    grown = static_cast<char*>(Grow_Resize(held, static_cast<int64_t>(std::min<uint64_t>(room, kVMMaxTextLength + 1)), 1));
+  }
   if (textLength > 0) std::memcpy(grown + heldLength, text, textLength);
   grown[joined] = '\0';
+  g_VM.appendText = grown;
+  g_VM.appendLength = static_cast<int64_t>(joined);
+  g_VM.appendAllocations = MemoryManager::AllocCount.load(std::memory_order_relaxed);
   g_Variables.instanceMissing = 0;
   g_Variables.arrayIndexError.flag = 0;
   node->value.str = grown;
@@ -658,7 +689,7 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
 
   // In the order of FastClass.
   static const void* const kLabels[] = {
-      &&slow, &&push_e, &&push_4, &&push_8, &&push_v, &&pop, &&add, &&sub, &&mul, &&div, &&slt,
+      &&slow, &&push_e, &&push_4, &&push_8, &&push_v, &&pop, &&add, &&sub, &&mul, &&div, &&rem, &&mod, &&slt,
       &&sle,  &&seq,    &&sne,    &&sge,    &&sgt,    &&conv, &&dup, &&popz, &&b,  &&bt,  &&bf,
   };
 
@@ -846,6 +877,10 @@ mul:
   FAST_ARITHMETIC(OP_MUL);
 div:
   FAST_ARITHMETIC(OP_DIV);
+rem:
+  FAST_ARITHMETIC(OP_REM);
+mod:
+  FAST_ARITHMETIC(OP_MOD);
 #undef FAST_ARITHMETIC
 slt:
   FAST_COMPARE(OP_SLT);

@@ -75,6 +75,13 @@ struct VMState {
   GrowArray<CVariableList*> localsPool;
   int32_t localsCount = 0;
 
+  // The fused text append's memory of the last text it grew: its block, its length, and the
+  // memory manager's count of blocks handed out or grown just after. While that count has not
+  // moved no block can have taken the address anew, so the length still holds.
+  const char* appendText = nullptr;
+  int64_t appendLength = 0;
+  int64_t appendAllocations = -1;
+
   VMExtensionCall extensionCall = nullptr;
   VMArgumentIds argumentIds;
   // The text of the last fatal error the machine met ("" when none).

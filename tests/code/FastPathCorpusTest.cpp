@@ -1,6 +1,7 @@
 // The machine's fast paths must not change what code does: each snippet runs on the virtual
 // machine with the fast paths on and off, and must give the same result, console lines and error
 // text both ways (and the expected ones).
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,18 @@ const std::vector<Snippet>& Corpus() {
       {"a discarded call result", "scr_add(1, 2); nan(); return 1", "1", ""},
       {"with blocks between fast code", "n = 0; with (all) { n += 1; v += 10 } with (100002) other.n += v; return n",
        "12", ""},
+      {"mod, div and rem on reals and raw integers",
+       "var a, b, s; s = 0; for (a = -7; a <= 7; a += 1.5) for (b = -4; b <= 4; b += 1) if (b != 0)"
+       " s += (a mod b) * 3 + (a div b) * 5 + (a / b) + (a * 7) mod 3 + (a * 2) div 3 + 17 mod b + 17 div b;"
+       " print(-6 mod 3, 7 mod -2.5, -7.5 div 2, 5 div 2.5, 2147483647 mod 10, 100000000000 mod 7); return s",
+       "54.00", "0 2 -3 2 7 5\n"},
+      {"mod by zero is an error", "var a, b; a = 5; b = 0; print(a mod 3); print(a mod b)", "", "2\n", true},
+      {"div by zero is an error", "var a, b; a = 5; b = 0.5; print(a div 2); print(a div b)", "", "2\n", true},
+      {"int mod and div by zero are errors", "var i; i = 0; print(7 mod 2, 7 div 2); print(7 div i)", "", "1 3\n",
+       true},
+      {"a text grown by appends, copied and appended again",
+       "var s, t, i; s = \"\"; for (i = 0; i < 300; i += 1) { s += \"ab\"; if (i == 100) { t = s; s = \"q\" } }"
+       " t += \"!\"; s += t; return string_length(s)", "602", ""},
       {"exit in a loop", "var i; for (i = 0; i < 10; i += 1) { if (i == 3) exit; print(i) } return 9", "-12345", "0\n1\n2\n"},
   };
   return corpus;
@@ -84,6 +97,7 @@ class FastPathCorpus : public TreeExecTest {
     g_VM.UseVM = true;
     Code_SetGeneratorHook(CodeGen_GenerateForEntry);
     RegisterBuiltinFunction("string", StringOf, 1);
+    RegisterBuiltinFunction("string_length", StringLength, 1);
     AddScripts({
         {"scr_add", "return argument0 + argument1"},
         {"scr_fib", "if (argument0 < 2) return argument0; return scr_fib(argument0 - 1) + scr_fib(argument0 - 2)"},
@@ -98,6 +112,11 @@ class FastPathCorpus : public TreeExecTest {
     char* text = ValueToString(&args[0]);
     SetString(result, text);
     MemoryManager::Free(text);
+  }
+
+  static void StringLength(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue* args) {
+    const char* text = args[0].Kind() == VALUE_STRING ? args[0].str : nullptr;
+    SetReal(result, text != nullptr ? static_cast<double>(std::strlen(text)) : 0.0);
   }
 
   struct Result {
