@@ -2,7 +2,8 @@
 // the virtual machine (bytecode) and on the tree interpreter; bench/lua/ holds the same programs
 // for Lua 5.4, and scripts/bench runs this and Lua in turn and prints the ratios.
 //
-// Usage: script_bench [--runs N] [--only NAME] [--engine vm|tree|both] [--disasm]
+// Usage: script_bench [--runs N] [--only NAME] [--engine vm|tree|both] [--words] [--disasm]
+// (--words: the machine runs its fast paths word by word, without decoded steps)
 // Prints one line per program, engine and run:
 //   <program> <engine> ms=<processor time of the run> result=<value> blocks=<blocks allocated>
 // The time is this process's processor time (the clock Lua's os.clock reads), compilation not
@@ -195,10 +196,12 @@ int main(int argc, char** argv) {
       const char* engine = argv[++i];
       options.vm = std::strcmp(engine, "tree") != 0;
       options.tree = std::strcmp(engine, "vm") != 0;
+    } else if (std::strcmp(argv[i], "--words") == 0) {
+      g_VM.decodedSteps = false;
     } else if (std::strcmp(argv[i], "--disasm") == 0) {
       options.disasm = true;
     } else {
-      std::fprintf(stderr, "usage: %s [--runs N] [--only NAME] [--engine vm|tree|both] [--disasm]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--runs N] [--only NAME] [--engine vm|tree|both] [--words] [--disasm]\n", argv[0]);
       return 2;
     }
   }

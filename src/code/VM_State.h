@@ -56,6 +56,9 @@ struct VMState {
   // Whether runs use the fast paths. Off, every instruction goes through the general handlers;
   // the results are the same either way, only slower.
   bool fastPaths = true;
+  // Whether the fast paths run code buffers as decoded steps (code/VM_Decoded.h). Off, they run
+  // word by word; the results are the same either way.
+  bool decodedSteps = true;
   // Set by -trace: runs, built-in calls and script calls are logged on DebugConsole.
   bool trace = false;
 
