@@ -8,6 +8,7 @@
 #include "code/Code_Constant.h"
 #include "code/Code_Error.h"
 #include "code/Code_Exec.h"
+#include "code/VM_Decoded.h"
 #include "code/Code_Tree.h"
 #include "code/Code_TreeExec.h"
 #include "code/VM_State.h"
@@ -45,6 +46,7 @@ void UnlinkFromDataCodeList(CCode* code) {
 }  // namespace
 
 VMBuffer::~VMBuffer() {
+  VMFreeDecoded(m_decoded);
   if (m_owned) MemoryManager::Free(const_cast<uint32_t*>(m_data));
 }
 

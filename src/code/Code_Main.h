@@ -12,6 +12,8 @@ struct CodeNode;
 
 // A read-only view of 32-bit words. Its destructor releases the words only when it owns them
 // (the views of an entry made from a code index point into the loaded game data).
+struct VMDecoded;
+
 class VMBuffer {
  public:
   VMBuffer() = default;
@@ -24,6 +26,9 @@ class VMBuffer {
   int32_t m_size = 0;                 // in bytes
   const uint32_t* m_data = nullptr;   // the words
   bool m_owned = false;               // released with the view (MemoryManager block)
+  // The machine's decoded steps for these words (code/VM_Decoded.h), made at the first run on
+  // the fast paths and freed with the buffer.
+  VMDecoded* m_decoded = nullptr;
 };
 
 // A function of the program that a code entry runs in place of script code: it gets the instances

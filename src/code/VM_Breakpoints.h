@@ -13,8 +13,13 @@ struct BreakpointSlot {
 };
 // The table itself is g_VM.breakpoints (code/VM_State.h).
 
-// Frees every slot (saved word 0, no address).
+// Frees every slot (saved word 0, no address), leaving the words in the code as they are: only
+// for a table whose addresses no longer point at live code (start-up).
 void VMClearBreakpoints();
+// A debugger disconnect: every set slot's saved instruction goes back in place, then every slot
+// is freed (freeing the slots alone would leave break words in the code with nothing left to say
+// what they replaced), and the debugger's connection, step and break request are cleared.
+void VMDisconnectDebugger();
 // Writes the break word over the instruction of every set slot.
 void VMApplyBreakpoints();
 // Puts the saved instruction of every set slot back in place.

@@ -1,10 +1,14 @@
 #include "code/VM_FastPath.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
+#include "code/VM_Decoded.h"
 #include "code/VM_Exec.h"
 #include "code/VM_Format.h"
 #include "code/VM_Ops.h"
@@ -365,8 +369,8 @@ inline ScriptValue* OwnElement(ScriptValue* holder, int32_t index) {
 
 // ---- Computing instructions ----
 
-// add, sub, mul and div. Two raw ints compute in wrapping 32-bit arithmetic to a raw int (their
-// division goes the general way, for its zero test); otherwise both are read as doubles, and the
+// add, sub, mul, div, mod and rem. Two raw ints compute in wrapping 32-bit arithmetic to a raw
+// int (a zero divisor goes the general way, which reports it); otherwise both are read as doubles, and the
 // result is a whole value when either operand was one, else a raw double.
 template <uint8_t kOp>
 inline uint8_t* Arithmetic(const Machine& c, uint32_t word, uint8_t* sp) {
@@ -380,7 +384,10 @@ inline uint8_t* Arithmetic(const Machine& c, uint32_t word, uint8_t* sp) {
     if constexpr (kOp == OP_ADD) return PushI32(c, base, num::WrapAdd32(left.i, right.i));
     if constexpr (kOp == OP_SUB) return PushI32(c, base, num::WrapSub32(left.i, right.i));
     if constexpr (kOp == OP_MUL) return PushI32(c, base, num::WrapMul32(left.i, right.i));
-    return nullptr;
+    // A zero divisor is reported by the general handler.
+    if (right.i == 0) return nullptr;
+    if constexpr (kOp == OP_MOD) return PushI32(c, base, num::ModInt32(left.i, right.i));
+    return PushI32(c, base, num::DivInt32(left.i, right.i));  // div and rem
   }
   const double x = left.AsDouble(), y = right.AsDouble();
   double v;
@@ -390,9 +397,18 @@ inline uint8_t* Arithmetic(const Machine& c, uint32_t word, uint8_t* sp) {
     v = x - y;
   } else if constexpr (kOp == OP_MUL) {
     v = x * y;
-  } else {
+  } else if constexpr (kOp == OP_DIV) {
     if (std::fabs(y) < kVMDivideThreshold) return nullptr;  // reported by the general handler
     v = x / y;
+  } else if constexpr (kOp == OP_MOD) {
+    if (std::fabs(y) < kVMDivideThreshold) return nullptr;
+    v = VMRealMod(x, y);
+  } else {
+    // rem: the integer quotient of the truncated operands.
+    const int64_t divisor = right.isInt ? right.i : num::TruncInt64(right.d);
+    if (divisor == 0) return nullptr;
+    const int64_t dividend = left.isInt ? left.i : num::TruncInt64(left.d);
+    v = static_cast<double>(num::DivInt64(dividend, divisor));
   }
   if (left.isValue || right.isValue) return PushReal(c, base, v);
   base -= 8;
@@ -470,6 +486,8 @@ enum FastClass : uint8_t {
   F_SUB,
   F_MUL,
   F_DIV,
+  F_REM,
+  F_MOD,
   F_SLT,
   F_SLE,
   F_SEQ,
@@ -502,6 +520,8 @@ constexpr uint8_t ClassOf(uint32_t top) {
     case OP_SUB: return numeric ? F_SUB : F_SLOW;
     case OP_MUL: return numeric ? F_MUL : F_SLOW;
     case OP_DIV: return numeric ? F_DIV : F_SLOW;
+    case OP_REM: return numeric ? F_REM : F_SLOW;
+    case OP_MOD: return numeric ? F_MOD : F_SLOW;
     case OP_SLT: return numeric ? F_SLT : F_SLOW;
     case OP_SLE: return numeric ? F_SLE : F_SLOW;
     case OP_SEQ: return numeric ? F_SEQ : F_SLOW;
@@ -614,13 +634,27 @@ const ClassTable kClassTable;
   const char* text = nullptr;
   if (!StringTable_Get(Load<int32_t>(code + pc + 12), &text)) return -1;
   char* held = node->value.str;
-  const size_t heldLength = held != nullptr ? std::strlen(held) : 0;
+  size_t heldLength = 0;
+  if (held != nullptr) {
+    const bool known = held == g_VM.appendText &&
+                       g_VM.appendAllocations == MemoryManager::AllocCount.load(std::memory_order_relaxed);
+    heldLength = known ? static_cast<size_t>(g_VM.appendLength) : std::strlen(held);
+  }
   const size_t textLength = text != nullptr ? std::strlen(text) : 0;
   const uint64_t joined = static_cast<uint64_t>(heldLength) + textLength;
   if (joined > static_cast<uint64_t>(kVMMaxTextLength)) return -1;  // reported by the general handler
-  char* grown = static_cast<char*>(Grow_Resize(held, static_cast<int64_t>(joined + 1), 1));
+  // The block grows by doubling, so that appends one after another reach the C runtime only now
+  // and then; the room past the terminator is zero-filled.
+  char* grown = held;
+  if (held == nullptr || MemoryManager::OwnBlockSize(held) < joined + 1) {
+    const uint64_t room = held != nullptr ? std::max<uint64_t>(joined + 1, 2ull * MemoryManager::OwnBlockSize(held)) : joined + 1;
+    grown = static_cast<char*>(Grow_Resize(held, static_cast<int64_t>(std::min<uint64_t>(room, kVMMaxTextLength + 1)), 1));
+  }
   if (textLength > 0) std::memcpy(grown + heldLength, text, textLength);
   grown[joined] = '\0';
+  g_VM.appendText = grown;
+  g_VM.appendLength = static_cast<int64_t>(joined);
+  g_VM.appendAllocations = MemoryManager::AllocCount.load(std::memory_order_relaxed);
   g_Variables.instanceMissing = 0;
   g_Variables.arrayIndexError.flag = 0;
   node->value.str = grown;
@@ -642,6 +676,357 @@ inline bool CountBranch() {
   return true;
 }
 
+// ---- Decoded steps ----
+
+// The node a site names in the list, from the site's cache while the list is the one it was
+// found in and has not been cleared since; a node found is remembered (an absent one is not).
+[[gnu::always_inline]] inline VariableNode* SiteNode(CVariableList* list, VMVarSite& site) {
+  if (site.list == list && site.epoch == list->m_Epoch) return site.node;
+  VariableNode* node = list->Lookup(site.id);
+  if (node != nullptr) {
+    site.list = list;
+    site.epoch = list->m_Epoch;
+    site.node = node;
+  }
+  return node;
+}
+
+// What a step's reads did, for the error flags they clear.
+struct StepReads {
+  bool any = false;   // a variable was read (clears the instance-missing flag)
+  bool list = false;  // one was read from a list (clears the array-index flag too)
+};
+
+// The real a whole-variable push would push, as PushVariable reads it; false where that read is
+// not a real (or not set, under the option), or goes through a built-in other than an argument.
+[[gnu::always_inline]] inline bool ReadSite(const Machine& c, VMVarSite& site, double* out, StepReads* reads) {
+  reads->any = true;
+  CVariableList* list = ListFor(c, site.selector, site.id);
+  if (list == nullptr) [[unlikely]] {
+    if (site.id >= kBuiltinVariableIdLimit) return false;
+    const ScriptValue* slot = ArgumentSlot(c, site.selector, site.id);
+    if (slot == nullptr || slot->Kind() != VALUE_REAL) return false;
+    *out = slot->real;
+    return true;
+  }
+  reads->list = true;
+  const VariableNode* node = SiteNode(list, site);
+  if (node == nullptr) {
+    if (g_Options.uninitialisedVariables) return false;
+    *out = 0.0;
+    return true;
+  }
+  if (node->value.Kind() != VALUE_REAL) return false;
+  *out = node->value.real;
+  return true;
+}
+
+// The step's registers: the items its nodes leave, raw ints in `i`, doubles and reals in `d`.
+struct Registers {
+  double d[kVMStepMaxNodes];
+  int32_t i[kVMStepMaxNodes];
+};
+
+// An operator on its two items (raw ints in the ints, others in the doubles): the item it
+// leaves, or false when the operator has no fast answer (a division by zero, reported by the
+// general handler).
+template <uint8_t kOp, bool kLeftInt, bool kRightInt>
+[[gnu::always_inline]] inline bool OperateT(int32_t li, double ld, int32_t ri, double rd, int32_t* oi, double* od) {
+  if constexpr (kLeftInt && kRightInt) {
+    if constexpr (kOp == OP_ADD) {
+      *oi = num::WrapAdd32(li, ri);
+    } else if constexpr (kOp == OP_SUB) {
+      *oi = num::WrapSub32(li, ri);
+    } else if constexpr (kOp == OP_MUL) {
+      *oi = num::WrapMul32(li, ri);
+    } else if constexpr (kOp == OP_MOD) {
+      if (ri == 0) return false;
+      *oi = num::ModInt32(li, ri);
+    } else {  // div and rem
+      if (ri == 0) return false;
+      *oi = num::DivInt32(li, ri);
+    }
+    return true;
+  } else {
+    const double x = kLeftInt ? li : ld;
+    const double y = kRightInt ? ri : rd;
+    if constexpr (kOp == OP_ADD) {
+      *od = x + y;
+    } else if constexpr (kOp == OP_SUB) {
+      *od = x - y;
+    } else if constexpr (kOp == OP_MUL) {
+      *od = x * y;
+    } else if constexpr (kOp == OP_DIV) {
+      if (std::fabs(y) < kVMDivideThreshold) return false;
+      *od = x / y;
+    } else if constexpr (kOp == OP_MOD) {
+      if (std::fabs(y) < kVMDivideThreshold) return false;
+      *od = VMRealMod(x, y);
+    } else {  // rem
+      const int64_t divisor = kRightInt ? ri : num::TruncInt64(rd);
+      if (divisor == 0) return false;
+      const int64_t dividend = kLeftInt ? li : num::TruncInt64(ld);
+      *od = static_cast<double>(num::DivInt64(dividend, divisor));
+    }
+    return true;
+  }
+}
+
+template <uint8_t kOp>
+inline bool OperateOp(bool leftInt, bool rightInt, int32_t li, double ld, int32_t ri, double rd, int32_t* oi,
+                      double* od) {
+  if (leftInt && rightInt) return OperateT<kOp, true, true>(li, ld, ri, rd, oi, od);
+  if (leftInt) return OperateT<kOp, true, false>(li, ld, ri, rd, oi, od);
+  if (rightInt) return OperateT<kOp, false, true>(li, ld, ri, rd, oi, od);
+  return OperateT<kOp, false, false>(li, ld, ri, rd, oi, od);
+}
+
+// An operator node on its two items.
+inline bool Operate(const VMNode& n, int32_t li, double ld, int32_t ri, double rd, int32_t* oi, double* od) {
+  switch (n.op) {
+    case OP_ADD: return OperateOp<OP_ADD>(n.leftInt, n.rightInt, li, ld, ri, rd, oi, od);
+    case OP_SUB: return OperateOp<OP_SUB>(n.leftInt, n.rightInt, li, ld, ri, rd, oi, od);
+    case OP_MUL: return OperateOp<OP_MUL>(n.leftInt, n.rightInt, li, ld, ri, rd, oi, od);
+    case OP_DIV: return OperateOp<OP_DIV>(n.leftInt, n.rightInt, li, ld, ri, rd, oi, od);
+    case OP_MOD: return OperateOp<OP_MOD>(n.leftInt, n.rightInt, li, ld, ri, rd, oi, od);
+    default: return OperateOp<OP_REM>(n.leftInt, n.rightInt, li, ld, ri, rd, oi, od);
+  }
+}
+
+// A leaf node's item.
+[[gnu::always_inline]] inline bool Leaf(const Machine& c, VMStep& step, const VMNode& n, int32_t* i, double* d,
+                                        StepReads* reads) {
+  switch (n.kind) {
+    case STEP_NODE_INT: *i = n.i; return true;
+    case STEP_NODE_DOUBLE: *d = n.d; return true;
+    default: return ReadSite(c, step.sites[n.site], d, reads);
+  }
+}
+
+// Runs the step's nodes as the instructions would compute them, leaving the items in the
+// registers; false (nothing changed but the sites' caches) when a read or an operator has no fast
+// answer. The common shapes (one or two leaves and at most one operator) keep their items in
+// machine registers.
+[[gnu::always_inline]] inline bool EvaluateNodes(const Machine& c, VMStep& step, Registers* r, StepReads* reads) {
+  if (step.nodeCount <= 3 && step.nodes[step.nodeCount - 1].kind != STEP_NODE_OP) {
+    // Leaves only (a comparison's two, or a stored constant).
+    if (!Leaf(c, step, step.nodes[0], &r->i[0], &r->d[0], reads)) return false;
+    return step.nodeCount < 2 || Leaf(c, step, step.nodes[1], &r->i[1], &r->d[1], reads);
+  }
+  if (step.nodeCount == 3) {
+    int32_t li = 0, ri = 0;
+    double ld = 0.0, rd = 0.0;
+    if (!Leaf(c, step, step.nodes[0], &li, &ld, reads) || !Leaf(c, step, step.nodes[1], &ri, &rd, reads)) return false;
+    return Operate(step.nodes[2], li, ld, ri, rd, &r->i[0], &r->d[0]);
+  }
+  *r = Registers{};
+  int depth = 0;
+  for (int k = 0; k < step.nodeCount; ++k) {
+    const VMNode& n = step.nodes[k];
+    if (n.kind != STEP_NODE_OP) {
+      if (!Leaf(c, step, n, &r->i[depth], &r->d[depth], reads)) return false;
+      ++depth;
+      continue;
+    }
+    const int right = --depth, left = depth - 1;
+    if (!Operate(n, r->i[left], r->d[left], r->i[right], r->d[right], &r->i[left], &r->d[left])) return false;
+  }
+  return true;
+}
+
+// ---- Step routines ----
+//
+// Each runs one step: on success it moves *pc past the step (or to its branch target) and sets
+// *last to the step's last instruction; false when a guard failed (nothing changed then).
+using StepRoutine = bool (*)(const Machine& c, VMStep& step, int64_t* pc, int64_t* last);
+
+// The pop's store of the step's result (a real over a value that owns nothing; the spare word
+// stays).
+[[gnu::always_inline]] inline bool CommitStore(const Machine& c, VMStep& step, double value, const StepReads& reads,
+                                               int64_t* pc, int64_t* last) {
+  VMVarSite& site = step.sites[step.storeSite];
+  CVariableList* list = ListFor(c, site.selector, site.id);
+  if (list == nullptr) return false;
+  VariableNode* node = SiteNode(list, site);
+  if (node == nullptr) return false;
+  const ValueKind held = node->value.Kind();
+  if (held == VALUE_STRING || held == VALUE_ARRAY) return false;
+  if (reads.any) g_Variables.instanceMissing = 0;
+  g_Variables.arrayIndexError.flag = 0;
+  node->value.real = value;
+  node->value.kind = VALUE_REAL;
+  *last = step.lastPc;
+  *pc = step.next;
+  return true;
+}
+
+// The comparison's branch, counted as the general handlers count it.
+[[gnu::always_inline]] inline bool CommitBranch(VMStep& step, bool truth, const StepReads& reads, int64_t* pc,
+                                                int64_t* last) {
+  if (!CountBranch()) return false;
+  if (reads.any) g_Variables.instanceMissing = 0;
+  if (reads.list) g_Variables.arrayIndexError.flag = 0;
+  *last = step.lastPc;
+  *pc = truth == step.jumpIfTrue ? step.target : step.next;
+  return true;
+}
+
+[[gnu::always_inline]] inline double Difference(bool leftInt, bool rightInt, int32_t li, double ld, int32_t ri,
+                                                double rd) {
+  if (leftInt && rightInt) return static_cast<double>(static_cast<int64_t>(li) - ri);
+  return (leftInt ? li : ld) - (rightInt ? ri : rd);
+}
+
+bool StoreAny(const Machine& c, VMStep& step, int64_t* pc, int64_t* last) {
+  Registers r;
+  StepReads reads;
+  if (!EvaluateNodes(c, step, &r, &reads)) return false;
+  return CommitStore(c, step, step.resultInt ? static_cast<double>(r.i[0]) : r.d[0], reads, pc, last);
+}
+
+bool BranchAny(const Machine& c, VMStep& step, int64_t* pc, int64_t* last) {
+  Registers r;
+  StepReads reads;
+  if (!EvaluateNodes(c, step, &r, &reads)) return false;
+  const double g = Difference(step.leftInt, step.rightInt, r.i[0], r.d[0], r.i[1], r.d[1]);
+  return CommitBranch(step, VMCompareDifference(step.compare, g, g_Variables.MathEpsilon), reads, pc, last);
+}
+
+bool Jump(const Machine&, VMStep& step, int64_t* pc, int64_t* last) {
+  if (!CountBranch()) return false;
+  *last = step.pc;
+  *pc = step.target;
+  return true;
+}
+
+// Leaves by kind, known at compile time.
+enum LeafMode { LEAF_INT, LEAF_DOUBLE, LEAF_VAR, LEAF_MODES };
+
+template <int kMode>
+[[gnu::always_inline]] inline bool LeafT(const Machine& c, VMStep& step, const VMNode& n, int32_t* i, double* d,
+                                         StepReads* reads) {
+  if constexpr (kMode == LEAF_INT) {
+    *i = n.i;
+    return true;
+  } else if constexpr (kMode == LEAF_DOUBLE) {
+    *d = n.d;
+    return true;
+  } else {
+    return ReadSite(c, step.sites[n.site], d, reads);
+  }
+}
+
+// x = a op b.
+template <int kLeft, int kRight, uint8_t kOp>
+bool StoreBinary(const Machine& c, VMStep& step, int64_t* pc, int64_t* last) {
+  constexpr bool kLeftInt = kLeft == LEAF_INT, kRightInt = kRight == LEAF_INT;
+  int32_t li = 0, ri = 0, oi = 0;
+  double ld = 0.0, rd = 0.0, od = 0.0;
+  StepReads reads;
+  if (!LeafT<kLeft>(c, step, step.nodes[0], &li, &ld, &reads)) return false;
+  if (!LeafT<kRight>(c, step, step.nodes[1], &ri, &rd, &reads)) return false;
+  if (!OperateT<kOp, kLeftInt, kRightInt>(li, ld, ri, rd, &oi, &od)) return false;
+  return CommitStore(c, step, kLeftInt && kRightInt ? static_cast<double>(oi) : od, reads, pc, last);
+}
+
+// if a cmp b, branching.
+template <int kLeft, int kRight, uint8_t kCompare>
+bool BranchBinary(const Machine& c, VMStep& step, int64_t* pc, int64_t* last) {
+  constexpr bool kLeftInt = kLeft == LEAF_INT, kRightInt = kRight == LEAF_INT;
+  int32_t li = 0, ri = 0;
+  double ld = 0.0, rd = 0.0;
+  StepReads reads;
+  if (!LeafT<kLeft>(c, step, step.nodes[0], &li, &ld, &reads)) return false;
+  if (!LeafT<kRight>(c, step, step.nodes[1], &ri, &rd, &reads)) return false;
+  const double g = Difference(kLeftInt, kRightInt, li, ld, ri, rd);
+  return CommitBranch(step, VMCompareDifference(kCompare, g, g_Variables.MathEpsilon), reads, pc, last);
+}
+
+// The arithmetic opcodes and the comparisons in table order.
+constexpr uint8_t kStepOps[] = {OP_ADD, OP_SUB, OP_MUL, OP_DIV, OP_REM, OP_MOD};
+constexpr uint8_t kStepCompares[] = {OP_SLT, OP_SLE, OP_SEQ, OP_SNE, OP_SGE, OP_SGT};
+constexpr int kStepOpCount = 6;
+
+template <int kLeft, int kRight, size_t... k>
+constexpr std::array<StepRoutine, kStepOpCount> StoreRow(std::index_sequence<k...>) {
+  return {&StoreBinary<kLeft, kRight, kStepOps[k]>...};
+}
+template <int kLeft, int kRight, size_t... k>
+constexpr std::array<StepRoutine, kStepOpCount> BranchRow(std::index_sequence<k...>) {
+  return {&BranchBinary<kLeft, kRight, kStepCompares[k]>...};
+}
+template <bool kStore, int kLeft, int kRight>
+constexpr std::array<StepRoutine, kStepOpCount> Row() {
+  if constexpr (kStore) return StoreRow<kLeft, kRight>(std::make_index_sequence<kStepOpCount>());
+  else return BranchRow<kLeft, kRight>(std::make_index_sequence<kStepOpCount>());
+}
+template <bool kStore>
+constexpr std::array<std::array<std::array<StepRoutine, kStepOpCount>, LEAF_MODES>, LEAF_MODES> Table() {
+  return {{{Row<kStore, LEAF_INT, LEAF_INT>(), Row<kStore, LEAF_INT, LEAF_DOUBLE>(), Row<kStore, LEAF_INT, LEAF_VAR>()},
+           {Row<kStore, LEAF_DOUBLE, LEAF_INT>(), Row<kStore, LEAF_DOUBLE, LEAF_DOUBLE>(),
+            Row<kStore, LEAF_DOUBLE, LEAF_VAR>()},
+           {Row<kStore, LEAF_VAR, LEAF_INT>(), Row<kStore, LEAF_VAR, LEAF_DOUBLE>(), Row<kStore, LEAF_VAR, LEAF_VAR>()}}};
+}
+constexpr auto kStoreBinaryTable = Table<true>();
+constexpr auto kBranchBinaryTable = Table<false>();
+
+int LeafModeOf(const VMNode& n) {
+  return n.kind == STEP_NODE_INT ? LEAF_INT : n.kind == STEP_NODE_DOUBLE ? LEAF_DOUBLE : LEAF_VAR;
+}
+int IndexIn(const uint8_t* table, uint8_t op) {
+  for (int k = 0; k < kStepOpCount; ++k) {
+    if (table[k] == op) return k;
+  }
+  return -1;
+}
+
+// The routine for the step's shape: a specialised one for two leaves and one operator (or two
+// leaves compared), else the general ones.
+[[gnu::cold]] StepRoutine ChooseRoutine(const VMStep& step) {
+  const VMNode* n = step.nodes;
+  switch (step.kind) {
+    case STEP_STORE:
+      if (step.nodeCount == 3 && n[0].kind != STEP_NODE_OP && n[1].kind != STEP_NODE_OP && n[2].kind == STEP_NODE_OP) {
+        const int op = IndexIn(kStepOps, n[2].op);
+        if (op >= 0) return kStoreBinaryTable[LeafModeOf(n[0])][LeafModeOf(n[1])][op];
+      }
+      return &StoreAny;
+    case STEP_BRANCH:
+      if (step.nodeCount == 2) {
+        const int compare = IndexIn(kStepCompares, step.compare);
+        if (compare >= 0) return kBranchBinaryTable[LeafModeOf(n[0])][LeafModeOf(n[1])][compare];
+      }
+      return &BranchAny;
+    default: return &Jump;
+  }
+}
+
+// Runs decoded steps from pc while there is one at pc and its guards hold: answers the pc where
+// they stopped (a step whose guards failed, which then changed nothing, or a word without a
+// step); *last is the last instruction a step covered. Kept apart from the word loop so that its
+// few values stay in registers.
+[[gnu::noinline]] int64_t RunSteps(const Machine& c, VMDecoded* decoded, int64_t pc, int64_t size, int64_t* last) {
+  const int32_t* stepAt = &decoded->stepAt[0];
+  VMStep* steps = &decoded->steps[0];
+  for (;;) {
+    if (pc + 4 > size) return pc;
+    const int32_t index = stepAt[pc >> 2];
+    if (index == 0) return pc;
+    VMStep& step = steps[index - 1];
+    if (step.handler == nullptr) step.handler = reinterpret_cast<const void*>(ChooseRoutine(step));
+    if (!reinterpret_cast<StepRoutine>(step.handler)(c, step, &pc, last)) return pc;
+  }
+}
+
+// The decoded steps of the running code, when the run may use them.
+inline VMDecoded* DecodedFor(const VMExecContext* context) {
+  if (!g_VM.decodedSteps || g_VM.trace || context->code == nullptr || context->code->m_data != context->words ||
+      context->code->m_size != context->codeSize) {
+    return nullptr;
+  }
+  return VMDecodedFor(context->code);
+}
+
 }  // namespace
 
 uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
@@ -655,10 +1040,12 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
   int64_t last = -1;  // the last instruction run here
   uint32_t word = 0;
   uint8_t* top = nullptr;
+  VMDecoded* decoded = DecodedFor(context);
+  const int32_t* stepAt = decoded != nullptr ? &decoded->stepAt[0] : nullptr;
 
   // In the order of FastClass.
   static const void* const kLabels[] = {
-      &&slow, &&push_e, &&push_4, &&push_8, &&push_v, &&pop, &&add, &&sub, &&mul, &&div, &&slt,
+      &&slow, &&push_e, &&push_4, &&push_8, &&push_v, &&pop, &&add, &&sub, &&mul, &&div, &&rem, &&mod, &&slt,
       &&sle,  &&seq,    &&sne,    &&sge,    &&sgt,    &&conv, &&dup, &&popz, &&b,  &&bt,  &&bf,
   };
 
@@ -667,6 +1054,12 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
 #define FAST_DISPATCH()                                                 \
   do {                                                                  \
     if (pc + 4 > size || sp - c.base < kVMStackReserve) goto leave;     \
+    if (stepAt != nullptr && stepAt[pc >> 2] != 0) {                    \
+      /* Decoded steps run from here; the word where they stop runs */  \
+      /* as a word (a step whose guards failed, or no step).          */ \
+      pc = RunSteps(c, decoded, pc, size, &last);                       \
+      if (pc + 4 > size) goto leave;                                    \
+    }                                                                   \
     word = Load<uint32_t>(code + pc);                                   \
     goto* kLabels[kClassTable.classes[word >> 16]];                     \
   } while (0)
@@ -846,6 +1239,10 @@ mul:
   FAST_ARITHMETIC(OP_MUL);
 div:
   FAST_ARITHMETIC(OP_DIV);
+rem:
+  FAST_ARITHMETIC(OP_REM);
+mod:
+  FAST_ARITHMETIC(OP_MOD);
 #undef FAST_ARITHMETIC
 slt:
   FAST_COMPARE(OP_SLT);
@@ -884,7 +1281,6 @@ bf: {
   FAST_ADVANCE(jump ? target : pc + 4);
 }
 
-
 slow:
   // An instruction without a fast path runs through its general handler right here, as the run
   // loop runs it. It may change the context (a call, a return, a with block, an error that
@@ -897,6 +1293,11 @@ slow:
               context->locals,    context->self,      context->other};
   code = reinterpret_cast<const uint8_t*>(context->words);
   size = context->codeSize;
+  if (decoded == nullptr || context->code == nullptr || context->code->m_decoded != decoded ||
+      decoded->words != context->words) {
+    decoded = DecodedFor(context);
+    stepAt = decoded != nullptr ? &decoded->stepAt[0] : nullptr;
+  }
   pc = context->nextPc;
   last = -1;  // context->pc is the instruction just run
   if (pc < 0) goto leave;

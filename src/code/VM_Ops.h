@@ -3,6 +3,7 @@
 // from the stack and leaves the result in their place.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "code/VM_Exec.h"
@@ -30,6 +31,23 @@ constexpr const char* kVMJoinTooLong = "DoAdd :: Execution Error - joined text t
 
 // Real divisors whose absolute value is below this are a division by zero.
 constexpr double kVMDivideThreshold = 1e-10;
+
+// std::fmod(x, y), bit for bit, for a divisor that is not zero: when both are integers of
+// magnitude below 2^53 (exact in a double and in an int64) the remainder comes from the integer
+// division, which is exact as fmod is, with a zero remainder taking the dividend's sign as fmod
+// gives it (-6 mod 3 is -0); anything else (fractions, NaN, infinities) goes to fmod itself.
+[[gnu::always_inline]] inline double VMRealMod(double x, double y) {
+  constexpr double kExact = 9007199254740992.0;  // 2^53
+  if (x > -kExact && x < kExact && y > -kExact && y < kExact) {
+    const int64_t a = static_cast<int64_t>(x), b = static_cast<int64_t>(y);
+    if (static_cast<double>(a) == x && static_cast<double>(b) == y && b != 0) {
+      const int64_t r = a % b;
+      if (r != 0) return static_cast<double>(r);
+      return std::signbit(x) ? -0.0 : 0.0;
+    }
+  }
+  return std::fmod(x, y);
+}
 
 uint8_t* DoConv(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* context);
 uint8_t* DoMul(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* context);

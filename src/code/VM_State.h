@@ -56,6 +56,9 @@ struct VMState {
   // Whether runs use the fast paths. Off, every instruction goes through the general handlers;
   // the results are the same either way, only slower.
   bool fastPaths = true;
+  // Whether the fast paths run code buffers as decoded steps (code/VM_Decoded.h). Off, they run
+  // word by word; the results are the same either way.
+  bool decodedSteps = true;
   // Set by -trace: runs, built-in calls and script calls are logged on DebugConsole.
   bool trace = false;
 
@@ -74,6 +77,13 @@ struct VMState {
   // The locals pool: one list per nesting depth, reused (the slots past the count keep theirs).
   GrowArray<CVariableList*> localsPool;
   int32_t localsCount = 0;
+
+  // The fused text append's memory of the last text it grew: its block, its length, and the
+  // memory manager's count of blocks handed out or grown just after. While that count has not
+  // moved no block can have taken the address anew, so the length still holds.
+  const char* appendText = nullptr;
+  int64_t appendLength = 0;
+  int64_t appendAllocations = -1;
 
   VMExtensionCall extensionCall = nullptr;
   VMArgumentIds argumentIds;

@@ -19,6 +19,33 @@ std::atomic<int64_t> AllocCount{0};
 
 namespace {
 
+uint32_t* HeaderOf(const void* p) {
+  return reinterpret_cast<uint32_t*>(const_cast<char*>(static_cast<const char*>(p)) - kHeaderSize);
+}
+
+bool HasMagic(const void* p) {
+  uint32_t header[4];
+  std::memcpy(header, static_cast<const char*>(p) - kHeaderSize, sizeof(header));
+  return header[1] == kMagic1 && header[2] == kMagic2;
+}
+
+// Grows a block that is ours to `size` bytes (the new part zero-filled) when it is smaller:
+// answers the block's address afterwards, the old address for one that was big enough or grew in
+// place. Null when the C runtime could not grow it (out of memory).
+char* GrowBlock(void* p, uint32_t size, uint32_t* oldSize) {
+  uint32_t old;
+  std::memcpy(&old, HeaderOf(p), sizeof(old));
+  *oldSize = old;
+  if (old >= size) return static_cast<char*>(p);
+  if (size > UINT32_MAX - kHeaderSize) OutOfMemoryHandler();
+  char* raw = static_cast<char*>(std::realloc(HeaderOf(p), static_cast<size_t>(size) + kHeaderSize));
+  if (raw == nullptr) return nullptr;
+  std::memcpy(raw, &size, sizeof(size));
+  char* block = raw + kHeaderSize;
+  std::memset(block + old, 0, size - old);
+  return block;
+}
+
 // Which addresses are ours. A block is recognised by its magic words, but those are only
 // read once the registry says the address is one we handed out, so a foreign pointer is never
 // read before its start.
@@ -36,6 +63,20 @@ class BlockRegistry {
     Shard& s = ShardOf(p);
     std::lock_guard<std::mutex> lock(s.mutex);
     return s.Find(Key(p)) != nullptr;
+  }
+  // Grows the block at p when it is ours (false, nothing done, when it is not): *moved is its
+  // address afterwards, *oldSize its size before. A block that moved is forgotten here; the
+  // caller records the new address.
+  bool Resize(void* p, uint32_t size, void** moved, uint32_t* oldSize) {
+    Shard& s = ShardOf(p);
+    std::lock_guard<std::mutex> lock(s.mutex);
+    uintptr_t* slot = s.Find(Key(p));
+    if (slot == nullptr || !HasMagic(p)) return false;
+    char* block = GrowBlock(p, size, oldSize);
+    if (block == nullptr) OutOfMemoryHandler();
+    if (block != p) s.EraseSlot(slot);
+    *moved = block;
+    return true;
   }
   // Forgets the address when it is ours and carries the magic words; answers whether it did.
   bool RemoveIfManaged(const void* p, bool (*hasMagic)(const void*)) {
@@ -131,15 +172,6 @@ BlockRegistry& Registry() {
   return *registry;
 }
 
-uint32_t* HeaderOf(const void* p) {
-  return reinterpret_cast<uint32_t*>(const_cast<char*>(static_cast<const char*>(p)) - kHeaderSize);
-}
-
-bool HasMagic(const void* p) {
-  uint32_t header[4];
-  std::memcpy(header, static_cast<const char*>(p) - kHeaderSize, sizeof(header));
-  return header[1] == kMagic1 && header[2] == kMagic2;
-}
 
 void Count(int32_t bytes, int32_t blocks) {
   TotalBytes.fetch_add(bytes, std::memory_order_relaxed);
@@ -183,23 +215,16 @@ void Free(void* p) {
 
 void* ReAlloc(void* p, uint32_t size, const char* file, int line) {
   if (p == nullptr) return Alloc(size, file, line, true);
-  if (!IsManaged(p)) std::abort();  // a programming error: never go on
-  uint32_t old;
-  std::memcpy(&old, HeaderOf(p), sizeof(old));
+  // One visit to the registry recognises the block and, when the C runtime moves it, forgets the
+  // old address; only a moved block is recorded again.
+  void* moved = nullptr;
+  uint32_t old = 0;
+  if (!Registry().Resize(p, size, &moved, &old)) std::abort();  // a programming error: never go on
   if (old >= size) return p;
-  if (size > UINT32_MAX - kHeaderSize) OutOfMemoryHandler();
-  // The C runtime grows the block, in place when it can. The registry forgets the address first,
-  // as the block may move, and learns the new one after.
-  Registry().RemoveIfManaged(p, &HasMagic);
-  char* raw = static_cast<char*>(std::realloc(HeaderOf(p), static_cast<size_t>(size) + kHeaderSize));
-  if (raw == nullptr) OutOfMemoryHandler();
-  std::memcpy(raw, &size, sizeof(size));
-  char* block = raw + kHeaderSize;
-  std::memset(block + old, 0, size - old);
-  Registry().Add(block);
   Count(static_cast<int32_t>(size - old), 0);
   AllocCount.fetch_add(1, std::memory_order_relaxed);
-  return block;
+  if (moved != p) Registry().Add(moved);
+  return moved;
 }
 
 char* NewText(size_t length) {
@@ -235,6 +260,12 @@ char* FormatText(const char* format, ...) {
 void* SetLength(void** p, uint32_t size, const char* file, int line) {
   *p = ReAlloc(*p, size, file, line);
   return *p;
+}
+
+uint32_t OwnBlockSize(const void* p) {
+  uint32_t size;
+  std::memcpy(&size, HeaderOf(p), sizeof(size));
+  return size;
 }
 
 int32_t GetSize(const void* p) {

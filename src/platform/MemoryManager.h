@@ -28,6 +28,9 @@ void* ReAlloc(void* p, uint32_t size, const char* file, int line);
 void Free(void* p);
 void* SetLength(void** p, uint32_t size, const char* file, int line);
 int32_t GetSize(const void* p);
+// The size of a block this manager handed out, read from its header without asking the registry;
+// `p` must be such a block (not null).
+uint32_t OwnBlockSize(const void* p);
 bool IsManaged(const void* p);
 
 void EnterMainLoop(int32_t count, const char* title);

@@ -130,7 +130,7 @@ int32_t VariableNodeFreeCount() { return g_Variables.freeNodeCount; }
 
 // ---- CVariableList ----
 
-CVariableList::CVariableList() : m_Buckets{}, m_LastAdded(nullptr), m_Count(0) {}
+CVariableList::CVariableList() : m_Buckets{}, m_LastAdded(nullptr), m_Count(0), m_Epoch(++g_Variables.listEpochs) {}
 
 CVariableList::~CVariableList() { Clear(); }
 
@@ -145,6 +145,7 @@ void CVariableList::Clear() {
   }
   m_LastAdded = nullptr;
   m_Count = 0;
+  m_Epoch = ++g_Variables.listEpochs;
 }
 
 VariableNode* CVariableList::Find(int32_t id) const {
@@ -463,5 +464,8 @@ void Variable_Reset() {
     g_Variables.freeNodes = node->chainNext;
     MemoryManager::Free(node);
   }
+  // The list epochs go on from where they were: lists of before the reset may still be compared.
+  const uint64_t epochs = g_Variables.listEpochs;
   g_Variables = VariableState{};
+  g_Variables.listEpochs = epochs;
 }

@@ -117,6 +117,11 @@ class CVariableList {
   VariableNode* m_Buckets[kBucketCount];
   VariableNode* m_LastAdded;  // newest node, head of the chain through chainNext
   int32_t m_Count;
+  // Taken from the process-wide count g_Variables.listEpochs when the list is made and at every
+  // Clear (Load and CopyFrom clear first), so never the same for two lives of any list. Nodes
+  // leave a list only through Clear: a node found in a list stays its node while the epoch holds,
+  // which lets the machine keep the nodes it found (per reading site) and check them in O(1).
+  uint64_t m_Epoch;
 
  private:
   VariableNode* Find(int32_t id) const;

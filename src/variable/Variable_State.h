@@ -60,6 +60,8 @@ struct VariableState {
   // Released variable nodes (memory-manager blocks), linked through chainNext.
   VariableNode* freeNodes = nullptr;
   int32_t freeNodeCount = 0;
+  // The last epoch handed to a variable list (CVariableList::m_Epoch); kept across resets.
+  uint64_t listEpochs = 0;
 };
 extern VariableState g_Variables;
 

@@ -1,6 +1,8 @@
 // The machine's fast paths must not change what code does: each snippet runs on the virtual
-// machine with the fast paths on and off, and must give the same result, console lines and error
-// text both ways (and the expected ones).
+// machine with the fast paths off, on word by word, and on with the decoded steps, and must give
+// the same result, console lines, error text, variables and branch count every way (and the
+// expected ones).
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -72,6 +74,45 @@ const std::vector<Snippet>& Corpus() {
       {"a discarded call result", "scr_add(1, 2); nan(); return 1", "1", ""},
       {"with blocks between fast code", "n = 0; with (all) { n += 1; v += 10 } with (100002) other.n += v; return n",
        "12", ""},
+      {"mod, div and rem on reals and raw integers",
+       "var a, b, s; s = 0; for (a = -7; a <= 7; a += 1.5) for (b = -4; b <= 4; b += 1) if (b != 0)"
+       " s += (a mod b) * 3 + (a div b) * 5 + (a / b) + (a * 7) mod 3 + (a * 2) div 3 + 17 mod b + 17 div b;"
+       " print(-6 mod 3, 7 mod -2.5, -7.5 div 2, 5 div 2.5, 2147483647 mod 10, 100000000000 mod 7); return s",
+       "54.00", "0 2 -3 2 7 5\n"},
+      {"mod by zero is an error", "var a, b; a = 5; b = 0; print(a mod 3); print(a mod b)", "", "2\n", true},
+      {"div by zero is an error", "var a, b; a = 5; b = 0.5; print(a div 2); print(a div b)", "", "2\n", true},
+      {"int mod and div by zero are errors", "var i; i = 0; print(7 mod 2, 7 div 2); print(7 div i)", "", "1 3\n",
+       true},
+      {"a text grown by appends, copied and appended again",
+       "var s, t, i; s = \"\"; for (i = 0; i < 300; i += 1) { s += \"ab\"; if (i == 100) { t = s; s = \"q\" } }"
+       " t += \"!\"; s += t; return string_length(s)", "602", ""},
+      // Decoded steps: stores of expressions, compare-and-branch, plain branches, and each guard.
+      {"expression stores of every operand kind",
+       "var a, b; a = 3; b = 0.5; c = 7; global.g = 2; other.z = 4; gv = 0;"
+       " repeat (3) { a = a * 2 + b - 1; c = (a - c) mod 5 + global.g * other.z; global.g = c div 2 + 1; b = b / 2 }"
+       " return a + b * 1000 + c * 100 + g", "4069.62", ""},
+      {"raw integer expressions wrap and divide as integers",
+       "var a; a = 2147483647 + 0; x = 7 div 2; y = -7 mod 3; z = 65536 * 65536; return a + x + y + z", "6442450945", ""},
+      {"comparisons of every kind branch both ways",
+       "var i, n; n = 0; for (i = 0; i < 20; i += 1) { if (i <= 3) n += 1; if (i >= 17) n += 10; if (i == 5) n += 100;"
+       " if (i != 5) n += 1000; if (i > 18.5) n += 10000; if (0.1 * i == 0.3) n += 100000 } return n", "129134", ""},
+      {"a loop longer than the pump interval", "var i, s; s = 0; for (i = 0; i < 9000; i += 1) s += i mod 3; return s",
+       "9000", ""},
+      {"a step over a text hands over", "var a, b; a = 1; b = \"x\"; repeat (2) { a = a + 1; if (a > 2) b = 5; a = a + b }"
+       " return a", "", "", true},
+      {"a store into a text or an array hands over",
+       "var s, a; s = \"t\"; a[2] = 1; repeat (2) { s = 1 + 2; a = a; } s = s + 1; return s", "4", ""},
+      {"a step dividing by zero hands over to the error", "var a, b; a = 4; b = 2; repeat (3) { a = a / b; b = b - 1 } return a",
+       "", "", true},
+      {"argument reads in steps", "return scr_add(scr_fib(10), scr_add(2, 3) * 2)", "65", ""},
+      {"a list cleared while a step's code runs",
+       "x = 1; y = 2; var i; for (i = 0; i < 3; i += 1) { x = x + y; clear_self(); y = i + 5; x = y * 2 } return x + y",
+       "21", ""},
+      {"the global list replaced while a step's code runs",
+       "global.g = 1; var i; for (i = 0; i < 4; i += 1) { global.g = global.g + 1; if (i == 1) renew_globals(); } return global.g",
+       "5", ""},
+      {"an instance destroyed inside a with body", "n = 0; with (all) { v = v + 10; n = n + v; destroy_self(); v = v + 1 }"
+       " return n", "0", ""},
       {"exit in a loop", "var i; for (i = 0; i < 10; i += 1) { if (i == 3) exit; print(i) } return 9", "-12345", "0\n1\n2\n"},
   };
   return corpus;
@@ -84,6 +125,10 @@ class FastPathCorpus : public TreeExecTest {
     g_VM.UseVM = true;
     Code_SetGeneratorHook(CodeGen_GenerateForEntry);
     RegisterBuiltinFunction("string", StringOf, 1);
+    RegisterBuiltinFunction("string_length", StringLength, 1);
+    RegisterBuiltinFunction("clear_self", ClearSelf, 0);
+    RegisterBuiltinFunction("renew_globals", RenewGlobals, 0);
+    RegisterBuiltinFunction("destroy_self", DestroySelf, 0);
     AddScripts({
         {"scr_add", "return argument0 + argument1"},
         {"scr_fib", "if (argument0 < 2) return argument0; return scr_fib(argument0 - 1) + scr_fib(argument0 - 2)"},
@@ -100,14 +145,41 @@ class FastPathCorpus : public TreeExecTest {
     MemoryManager::Free(text);
   }
 
+  static void StringLength(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue* args) {
+    const char* text = args[0].Kind() == VALUE_STRING ? args[0].str : nullptr;
+    SetReal(result, text != nullptr ? static_cast<double>(std::strlen(text)) : 0.0);
+  }
+
+  // Empties the calling instance's variables.
+  static void ClearSelf(ScriptValue*, CInstance* self, CInstance*, int32_t, ScriptValue*) {
+    if (self != nullptr) self->i_variables->Clear();
+  }
+  // Puts a new global list in place of the old one (as a game load does).
+  static void RenewGlobals(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) {
+    CVariableList* fresh = new CVariableList();
+    fresh->CopyFrom(g_Variables.globals);
+    delete g_Variables.globals;
+    g_Variables.globals = fresh;
+  }
+  // Deletes the calling instance's variable list and gives it a new, empty one.
+  static void DestroySelf(ScriptValue*, CInstance* self, CInstance*, int32_t, ScriptValue*) {
+    if (self == nullptr) return;
+    delete self->i_variables;
+    self->i_variables = new CVariableList();
+  }
+
   struct Result {
     Outcome outcome;
     std::string error;
     std::string variables;  // self's and the globals' variables afterwards
   };
 
-  Result RunSnippet(const Snippet& s, bool fast) {
-    g_VM.fastPaths = fast;
+  enum class Mode { General, Words, Decoded };
+
+  Result RunSnippet(const Snippet& s, Mode mode) {
+    g_VM.fastPaths = mode != Mode::General;
+    g_VM.decodedSteps = mode == Mode::Decoded;
+    g_VM.branchCounter = 0;
     m_self.i_variables->Clear();
     m_other.i_variables->Clear();
     // The room's instances start each run with v = 1 and v = 2 and nothing else.
@@ -127,6 +199,9 @@ class FastPathCorpus : public TreeExecTest {
     for (const char* name : {"x", "y", "z", "g", "n", "t", "u", "w", "a", "b", "c"}) {
       r.variables += std::string(name) + "=" + InstanceVariable(&m_self, name) + "/" + GlobalVariable(name) + " ";
     }
+    r.variables += "branches=" + std::to_string(g_VM.branchCounter) +
+                   " missing=" + std::to_string(g_Variables.instanceMissing) +
+                   " index=" + std::to_string(g_Variables.arrayIndexError.flag);
     return r;
   }
 
@@ -134,17 +209,20 @@ class FastPathCorpus : public TreeExecTest {
 
   void RunCorpus() {
     for (const Snippet& s : Corpus()) {
-      const Result general = RunSnippet(s, false);
-      const Result fast = RunSnippet(s, true);
+      const Result general = RunSnippet(s, Mode::General);
       EXPECT_EQ(general.error.empty(), !s.fails) << s.name << ": " << general.error;
       if (!s.fails) {
         EXPECT_EQ(general.outcome.value, s.value) << s.name;
       }
       EXPECT_EQ(general.outcome.console, s.console) << s.name;
-      EXPECT_EQ(fast.outcome.value, general.outcome.value) << s.name;
-      EXPECT_EQ(fast.outcome.console, general.outcome.console) << s.name;
-      EXPECT_EQ(fast.error, general.error) << s.name;
-      EXPECT_EQ(fast.variables, general.variables) << s.name;
+      for (Mode mode : {Mode::Words, Mode::Decoded}) {
+        const Result fast = RunSnippet(s, mode);
+        const char* how = mode == Mode::Words ? " (word by word)" : " (decoded)";
+        EXPECT_EQ(fast.outcome.value, general.outcome.value) << s.name << how;
+        EXPECT_EQ(fast.outcome.console, general.outcome.console) << s.name << how;
+        EXPECT_EQ(fast.error, general.error) << s.name << how;
+        EXPECT_EQ(fast.variables, general.variables) << s.name << how;
+      }
     }
   }
 };
@@ -154,11 +232,13 @@ TEST_F(FastPathCorpus, GivesWhatTheGeneralHandlersGive) { RunCorpus(); }
 TEST_F(FastPathCorpus, GivesWhatTheGeneralHandlersGiveForUnsetVariablesWithTheOption) {
   g_Options.uninitialisedVariables = true;
   for (const char* source : {"var a; a = 1; return a + b", "var a; return a", "global.q = 2; return global.q + global.r"}) {
-    const Result general = RunSnippet({"unset", source, "", ""}, false);
-    const Result fast = RunSnippet({"unset", source, "", ""}, true);
+    const Result general = RunSnippet({"unset", source, "", ""}, Mode::General);
     EXPECT_FALSE(general.error.empty()) << source;
-    EXPECT_EQ(fast.error, general.error) << source;
-    EXPECT_EQ(fast.outcome.value, general.outcome.value) << source;
+    for (Mode mode : {Mode::Words, Mode::Decoded}) {
+      const Result fast = RunSnippet({"unset", source, "", ""}, mode);
+      EXPECT_EQ(fast.error, general.error) << source;
+      EXPECT_EQ(fast.outcome.value, general.outcome.value) << source;
+    }
   }
 }
 

@@ -1,8 +1,11 @@
 // Arithmetic, comparison and conversion instructions, by table.
 #include <climits>
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "VMTestSupport.h"
+#include "code/VM_Ops.h"
 #include "variable/Variable_State.h"
 
 namespace {
@@ -281,6 +284,30 @@ TEST_F(VMArith, Conversions) {
       {"push.v -5 @p\n conv.v.d", E("illegal pointer use")},
       {"push.v -5 @arr\n conv.v.d", E("illegal array use")},
   });
+}
+
+// The exact-integer route of the real remainder gives fmod's bits: signs, zeros of either sign,
+// the 2^53 edge, fractions, NaN and infinities.
+TEST(VMRealMod, GivesFmodBitForBit) {
+  const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
+  const double values[] = {0.0,   -0.0,   1.0,    -1.0,   3.0,  -3.0,  6.0,   -6.0,  7.0,   -7.0,
+                           2.9e7, -2.9e7, 1.5,    -2.25,  1e-10, 1e15, -1e15, 9007199254740991.0,
+                           -9007199254740991.0, 9007199254740992.0, -9007199254740992.0, 9007199254740994.0,
+                           1e300, 4294967296.0, -2147483648.0, inf, -inf, nan};
+  for (double x : values) {
+    for (double y : values) {
+      if (y == 0.0) continue;  // a zero divisor is the division error, never computed
+      const double expected = std::fmod(x, y), got = VMRealMod(x, y);
+      if (std::isnan(expected)) {
+        EXPECT_TRUE(std::isnan(got)) << x << " mod " << y;
+        continue;
+      }
+      uint64_t a, b;
+      std::memcpy(&a, &expected, 8);
+      std::memcpy(&b, &got, 8);
+      EXPECT_EQ(a, b) << x << " mod " << y << ": fmod " << expected << ", got " << got;
+    }
+  }
 }
 
 }  // namespace

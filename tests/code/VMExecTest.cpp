@@ -590,6 +590,21 @@ TEST_F(VMExec, BreakpointsRunTheReplacedInstruction) {
   VMInit();
   EXPECT_EQ(g_VM.breakpoints[0].address, nullptr);
 
+  // A disconnect puts the saved words back before it frees the slots.
+  g_VM.breakpoints[3].address = &words[1];
+  g_VM.breakpoints[3].savedWord = words[1];
+  const uint32_t original = words[1];
+  VMApplyBreakpoints();
+  EXPECT_EQ(words[1], kBreakpointWord);
+  g_Debug.debugger.connected = true;
+  VMDisconnectDebugger();
+  EXPECT_FALSE(g_Debug.debugger.connected);
+  EXPECT_EQ(words[1], original);
+  EXPECT_EQ(g_VM.breakpoints[3].address, nullptr);
+  RunResult afterDisconnect;
+  RunCode(&afterDisconnect, code.get());
+  EXPECT_TRUE(afterDisconnect.IsReal(5));
+
   // A break request while a debugger is connected stops at the next instruction and records it.
   g_Debug.debugger.connected = true;
   g_Debug.debugger.breakRequest = true;

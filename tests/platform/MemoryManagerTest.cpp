@@ -69,6 +69,17 @@ TEST(MemoryManager, ReAllocOnlyGrowsAndZeroFillsWhatItAdds) {
   void* viaSetLength = q;
   MemoryManager::SetLength(&viaSetLength, 40, __FILE__, __LINE__);
   EXPECT_EQ(MemoryManager::GetSize(viaSetLength), 40);
+  EXPECT_EQ(MemoryManager::OwnBlockSize(viaSetLength), 40u);
+  // A growth the C runtime must move: the new address is ours, the old one no longer.
+  void* keep = MemoryManager::Alloc(16, __FILE__, __LINE__, true);
+  void* before = viaSetLength;
+  MemoryManager::SetLength(&viaSetLength, 1 << 20, __FILE__, __LINE__);
+  EXPECT_TRUE(MemoryManager::IsManaged(viaSetLength));
+  if (viaSetLength != before) {
+    EXPECT_FALSE(MemoryManager::IsManaged(before));
+  }
+  EXPECT_EQ(Counters::Now().bytes - start.bytes, (1 << 20) + 16);
+  MemoryManager::Free(keep);
   MemoryManager::Free(viaSetLength);
 
   void* fresh = MemoryManager::ReAlloc(nullptr, 8, __FILE__, __LINE__);

@@ -1,0 +1,239 @@
+#include "code/VM_Decoded.h"
+
+#include <cstring>
+#include <new>
+
+#include "code/Code_Main.h"
+#include "code/VM_Format.h"
+
+namespace {
+
+// Words of the code, read at byte offsets that must lie within it.
+struct Words {
+  const uint8_t* bytes;
+  int64_t size;
+  bool Has(int64_t pc, int64_t bytesNeeded) const { return pc >= 0 && pc + bytesNeeded <= size; }
+  uint32_t Word(int64_t pc) const {
+    uint32_t w;
+    std::memcpy(&w, bytes + pc, 4);
+    return w;
+  }
+  int32_t Int(int64_t pc) const {
+    int32_t v;
+    std::memcpy(&v, bytes + pc, 4);
+    return v;
+  }
+  double Double(int64_t pc) const {
+    double v;
+    std::memcpy(&v, bytes + pc, 8);
+    return v;
+  }
+};
+
+// The bytes an instruction takes (word and operand); 0 when its operand runs past the end.
+int64_t InstructionSize(const Words& w, int64_t pc) {
+  const uint32_t word = w.Word(pc);
+  const uint8_t opcode = WordOpcode(word);
+  if (!IsOperandForm(opcode)) return 4;
+  const int64_t size = 4 + VMOperandSize(WordT1(word));
+  return w.Has(pc, size) ? size : 0;
+}
+
+// Where a branch word at pc goes; -1 when the target is not a word of the code (such a branch
+// is left to the general handler, which reports it).
+int64_t BranchTarget(const Words& w, int64_t pc, uint32_t word) {
+  const int64_t target = pc + 4 * static_cast<int64_t>(WordBranchOffset(word));
+  if (target < 0 || target > w.size || (target & 3) != 0) return -1;
+  return target;
+}
+
+bool IsArithmetic(uint8_t opcode) {
+  return opcode == OP_ADD || opcode == OP_SUB || opcode == OP_MUL || opcode == OP_DIV || opcode == OP_REM ||
+         opcode == OP_MOD;
+}
+bool IsComparison(uint8_t opcode) { return opcode >= OP_SLT && opcode <= OP_SGT; }
+
+// The stack type an item of the node leaves.
+uint8_t ItemType(const VMNode& n) { return n.isInt ? VT_INT : n.isValue ? VT_VAR : VT_DOUBLE; }
+
+// A whole-variable reference with its selector in the word, through a selector the steps resolve.
+bool WholeSite(uint32_t word, uint32_t operand, VMVarSite* site) {
+  if ((operand & (kVarWhole | kVarSelectorInWord | kVarSelectorBias)) != (kVarWhole | kVarSelectorInWord)) return false;
+  const int32_t selector = WordImmediate(word);
+  switch (selector) {
+    case SEL_SELF:
+    case SEL_OTHER:
+    case SEL_GLOBAL:
+    case SEL_NOT_SPECIFIED:
+    case SEL_LOCAL: break;
+    default: return false;
+  }
+  *site = VMVarSite{};
+  site->id = static_cast<int32_t>(operand & kVarIdMask);
+  site->selector = selector;
+  return true;
+}
+
+// Builds the step that starts at pc, when the words there form one whose inner words are no
+// branch target. False otherwise.
+bool BuildStep(const Words& w, const GrowArray<uint8_t>& leader, int64_t pc, VMStep* step) {
+  *step = VMStep{};
+  step->pc = static_cast<int32_t>(pc);
+  const uint32_t first = w.Word(pc);
+  if (WordOpcode(first) == OP_B) {
+    const int64_t target = BranchTarget(w, pc, first);
+    if (target < 0) return false;
+    step->kind = STEP_JUMP;
+    step->lastPc = step->pc;
+    step->next = step->pc + 4;
+    step->target = static_cast<int32_t>(target);
+    return true;
+  }
+  // The items the words push, as the indices of the nodes that leave them.
+  int32_t items[kVMStepMaxNodes];
+  int32_t depth = 0;
+  int64_t at = pc;
+  for (;;) {
+    if (at != pc && leader[static_cast<int32_t>(at / 4)]) return false;
+    if (!w.Has(at, 4)) return false;
+    const int64_t size = InstructionSize(w, at);
+    if (size == 0) return false;
+    const uint32_t word = w.Word(at);
+    const uint8_t opcode = WordOpcode(word), t1 = WordT1(word), t2 = WordT2(word);
+    if (opcode == OP_PUSH) {
+      if (step->nodeCount >= kVMStepMaxNodes || depth >= kVMStepMaxNodes) return false;
+      VMNode& node = step->nodes[step->nodeCount];
+      node = VMNode{};
+      if (t1 == VT_ERROR) {
+        node.kind = STEP_NODE_INT;
+        node.isInt = true;
+        node.i = WordImmediate(word);
+      } else if (t1 == VT_INT) {
+        node.kind = STEP_NODE_INT;
+        node.isInt = true;
+        node.i = w.Int(at + 4);
+      } else if (t1 == VT_DOUBLE) {
+        node.kind = STEP_NODE_DOUBLE;
+        node.d = w.Double(at + 4);
+      } else if (t1 == VT_VAR) {
+        if (step->siteCount >= kVMStepMaxNodes) return false;
+        if (!WholeSite(word, static_cast<uint32_t>(w.Int(at + 4)), &step->sites[step->siteCount])) return false;
+        node.kind = STEP_NODE_VAR;
+        node.isValue = true;
+        node.site = step->siteCount++;
+      } else {
+        return false;
+      }
+      items[depth++] = step->nodeCount++;
+      at += size;
+      continue;
+    }
+    if (IsArithmetic(opcode)) {
+      if (depth < 2 || step->nodeCount >= kVMStepMaxNodes) return false;
+      const VMNode& right = step->nodes[items[depth - 1]];
+      const VMNode& left = step->nodes[items[depth - 2]];
+      if (t1 != ItemType(right) || t2 != ItemType(left)) return false;
+      VMNode& node = step->nodes[step->nodeCount];
+      node = VMNode{};
+      node.kind = STEP_NODE_OP;
+      node.op = opcode;
+      node.leftInt = left.isInt;
+      node.rightInt = right.isInt;
+      node.isInt = left.isInt && right.isInt;
+      node.isValue = !node.isInt && (left.isValue || right.isValue);
+      depth -= 2;
+      items[depth++] = step->nodeCount++;
+      at += size;
+      continue;
+    }
+    if (opcode == OP_POP) {
+      // The store of the one item the step made.
+      if (depth != 1 || t1 != VT_VAR || !w.Has(at, 8)) return false;
+      const VMNode& value = step->nodes[items[0]];
+      if (t2 != ItemType(value)) return false;
+      if (!WholeSite(word, static_cast<uint32_t>(w.Int(at + 4)), &step->sites[step->siteCount])) return false;
+      step->kind = STEP_STORE;
+      step->storeSite = step->siteCount++;
+      step->resultInt = value.isInt;
+      step->lastPc = static_cast<int32_t>(at);
+      step->next = static_cast<int32_t>(at + size);
+      return true;
+    }
+    if (IsComparison(opcode)) {
+      // The comparison of the two items the step made, and the branch that takes its truth value.
+      if (depth != 2) return false;
+      const VMNode& right = step->nodes[items[1]];
+      const VMNode& left = step->nodes[items[0]];
+      if (t1 != ItemType(right) || t2 != ItemType(left)) return false;
+      const int64_t branchAt = at + 4;
+      if (!w.Has(branchAt, 4) || leader[static_cast<int32_t>(branchAt / 4)]) return false;
+      const uint32_t branch = w.Word(branchAt);
+      if (WordOpcode(branch) != OP_BT && WordOpcode(branch) != OP_BF) return false;
+      const int64_t target = BranchTarget(w, branchAt, branch);
+      if (target < 0) return false;
+      step->kind = STEP_BRANCH;
+      step->compare = opcode;
+      step->jumpIfTrue = WordOpcode(branch) == OP_BT;
+      step->leftInt = left.isInt;
+      step->rightInt = right.isInt;
+      step->lastPc = static_cast<int32_t>(branchAt);
+      step->next = static_cast<int32_t>(branchAt + 4);
+      step->target = static_cast<int32_t>(target);
+      return true;
+    }
+    return false;
+  }
+}
+
+}  // namespace
+
+void VMTranslate(const uint32_t* words, int32_t size, VMDecoded* out) {
+  out->words = words;
+  out->size = size;
+  const Words w{reinterpret_cast<const uint8_t*>(words), size > 0 ? size : 0};
+  const int32_t wordCount = static_cast<int32_t>(w.size / 4);
+  if (wordCount <= 0) return;
+  // Pass 1: the words that branches reach start steps, never sit inside one. Every word is
+  // looked at (an operand may be a target too).
+  GrowArray<uint8_t> leader;
+  leader.SetCount(wordCount + 1);
+  std::memset(&leader[0], 0, static_cast<size_t>(wordCount) + 1);
+  for (int64_t pc = 0; pc + 4 <= w.size; pc += 4) {
+    const uint32_t word = w.Word(pc);
+    const uint8_t opcode = WordOpcode(word);
+    if (!IsBranchForm(opcode)) continue;
+    const int64_t target = pc + 4 * static_cast<int64_t>(WordBranchOffset(word));
+    if (target >= 0 && target <= w.size && (target & 3) == 0) leader[static_cast<int32_t>(target / 4)] = 1;
+  }
+  // Pass 2: a step wherever the words form one, walking instruction by instruction.
+  out->stepAt.SetCount(wordCount);
+  std::memset(&out->stepAt[0], 0, static_cast<size_t>(wordCount) * sizeof(int32_t));
+  VMStep step;
+  for (int64_t pc = 0; pc + 4 <= w.size;) {
+    if (BuildStep(w, leader, pc, &step)) {
+      out->steps.Push(step);
+      out->stepAt[static_cast<int32_t>(pc / 4)] = out->steps.Count();
+    }
+    const int64_t size = InstructionSize(w, pc);
+    if (size == 0) break;
+    pc += size;
+  }
+  leader.Free();
+}
+
+VMDecoded* VMDecodedFor(VMBuffer* code) {
+  VMDecoded* decoded = code->m_decoded;
+  if (decoded != nullptr && decoded->words == code->m_data && decoded->size == code->m_size) return decoded;
+  VMFreeDecoded(decoded);
+  decoded = new VMDecoded();
+  VMTranslate(code->m_data, code->m_size, decoded);
+  code->m_decoded = decoded;
+  return decoded;
+}
+
+void VMFreeDecoded(VMDecoded* decoded) {
+  if (decoded == nullptr) return;
+  decoded->steps.Free();
+  decoded->stepAt.Free();
+  delete decoded;
+}

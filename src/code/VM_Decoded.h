@@ -1,0 +1,96 @@
+// The machine's decoded steps: a code buffer is translated once, at its first run on the fast
+// paths, into steps that each do the work of several instructions with their operands already
+// decoded: `x = <expression>` (pushes of constants and whole variables, the arithmetic operators
+// on them, and the pop that stores the result) as one step, `if <expression> <comparison>
+// <expression>` with its branch as one step, and the plain branch. The words stay as they are;
+// the steps are kept beside them, with, for each word that starts a step, the step to run.
+//
+// Intermediates live in the step's own registers, never on the value stack. A step checks every
+// guard (value kinds, division by zero, a variable not set yet under the option, a store into a
+// text or an array, the branch that pumps the window's messages) before it changes anything; when
+// one fails it changes nothing and the instructions run one by one through the fast loop and the
+// general handlers, which stay the only producers of error texts. Whole variables are found
+// through per-site caches of {list, list epoch, node} (CVariableList::m_Epoch).
+//
+// Decoded steps run only inside the fast loop (never with a debugger connected or -trace on) and
+// only while g_VM.decodedSteps is set.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/GrowArray.h"
+
+class CVariableList;
+class VMBuffer;
+struct VariableNode;
+
+constexpr int32_t kVMStepMaxNodes = 10;
+
+enum VMNodeKind : uint8_t {
+  STEP_NODE_INT,     // a raw int constant (push.e, push.i)
+  STEP_NODE_DOUBLE,  // a raw double constant (push.d)
+  STEP_NODE_VAR,     // a whole variable holding a real (push.v)
+  STEP_NODE_OP,      // add, sub, mul, div, rem or mod on the two items below it
+};
+
+// A whole variable named in a step, with what was found for it last.
+struct VMVarSite {
+  int32_t id = 0;
+  int32_t selector = 0;
+  const CVariableList* list = nullptr;  // the list the node was found in
+  uint64_t epoch = 0;                   // that list's epoch then
+  VariableNode* node = nullptr;
+};
+
+struct VMNode {
+  uint8_t kind = STEP_NODE_INT;
+  uint8_t op = 0;          // STEP_NODE_OP: the opcode
+  bool isInt = false;      // the item the node leaves is a raw int (else a double or a real value)
+  bool isValue = false;    // the item is a whole value (a real)
+  bool leftInt = false;    // STEP_NODE_OP: the left operand is a raw int
+  bool rightInt = false;   // STEP_NODE_OP: the right operand is a raw int
+  uint8_t site = 0;        // STEP_NODE_VAR: its site
+  int32_t i = 0;           // STEP_NODE_INT
+  double d = 0.0;          // STEP_NODE_DOUBLE
+};
+
+enum VMStepKind : uint8_t {
+  STEP_STORE,   // nodes, then the pop into sites[storeSite]
+  STEP_BRANCH,  // nodes (two items), the comparison, then bt or bf
+  STEP_JUMP,    // b
+  STEP_KIND_COUNT,
+};
+
+struct VMStep {
+  uint8_t kind = STEP_JUMP;
+  uint8_t nodeCount = 0;
+  uint8_t siteCount = 0;
+  uint8_t storeSite = 0;        // STEP_STORE
+  uint8_t compare = 0;          // STEP_BRANCH: the comparison's opcode
+  bool jumpIfTrue = false;      // STEP_BRANCH: bt (else bf)
+  bool leftInt = false;         // STEP_BRANCH: the compared items are raw ints
+  bool rightInt = false;
+  bool resultInt = false;       // STEP_STORE: the stored item is a raw int
+  int32_t pc = 0;               // the first word covered
+  int32_t lastPc = 0;           // the last word covered (the pop or the branch)
+  int32_t next = 0;             // the word after the step
+  int32_t target = 0;           // STEP_BRANCH, STEP_JUMP: where the branch goes (checked in range)
+  const void* handler = nullptr;  // the fast loop's routine for the step's shape, chosen at its first run
+  VMNode nodes[kVMStepMaxNodes];
+  VMVarSite sites[kVMStepMaxNodes + 1];
+};
+
+struct VMDecoded {
+  const uint32_t* words = nullptr;  // the words and size it was translated from
+  int32_t size = 0;
+  GrowArray<VMStep> steps;
+  GrowArray<int32_t> stepAt;  // per word: 1 + the index of the step starting there, or 0
+};
+
+// The decoded steps of a code buffer, translated now when it has none or its words changed.
+VMDecoded* VMDecodedFor(VMBuffer* code);
+// Translates the words into `out` (which must be empty). Any words are accepted: what is not
+// understood gets no step.
+void VMTranslate(const uint32_t* words, int32_t size, VMDecoded* out);
+// Frees a translation (null does nothing).
+void VMFreeDecoded(VMDecoded* decoded);

@@ -1,0 +1,159 @@
+// The translator of decoded steps: which words become steps, that branch targets never fall
+// inside one, and that any words at all (hostile code) translate without a fault.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "code/VM_Decoded.h"
+#include "code/VM_Format.h"
+#include "testlib/RuntimeTest.h"
+#include "testlib/VMAssembler.h"
+#include "variable/Variable_Main.h"
+
+namespace {
+
+class VMDecodedTest : public testsupport::RuntimeTest {};
+
+struct Translated {
+  VMDecoded decoded;
+  ~Translated() {
+    decoded.steps.Free();
+    decoded.stepAt.Free();
+  }
+  // The step starting at byte offset pc, or null.
+  const VMStep* At(int32_t pc) const {
+    const int32_t index = decoded.stepAt[pc / 4];
+    return index != 0 ? &decoded.steps[index - 1] : nullptr;
+  }
+};
+
+TEST_F(VMDecodedTest, LoopStatementsBecomeSteps) {
+  // for (i = 0; i < 10; i += 1) s = s + (i * i) mod 7
+  const std::vector<uint32_t> words = testsupport::Assemble(R"(
+      push.e 0
+      pop.v.i -7 @i
+    top:
+      push.v -7 @i
+      push.e 10
+      slt.i.v
+      bf end
+      push.v -7 @s
+      push.v -7 @i
+      push.v -7 @i
+      mul.v.v
+      push.e 7
+      mod.i.v
+      add.v.v
+      pop.v.v -7 @s
+      push.v -7 @i
+      push.e 1
+      add.i.v
+      pop.v.v -7 @i
+      b top
+    end:
+      push.v -7 @s
+      ret.v)");
+  Translated t;
+  VMTranslate(words.data(), static_cast<int32_t>(words.size() * 4), &t.decoded);
+  ASSERT_NE(t.At(0), nullptr);
+  EXPECT_EQ(t.At(0)->kind, STEP_STORE);
+  EXPECT_TRUE(t.At(0)->resultInt);
+  const VMStep* test = t.At(12);
+  ASSERT_NE(test, nullptr);
+  EXPECT_EQ(test->kind, STEP_BRANCH);
+  EXPECT_EQ(test->compare, OP_SLT);
+  EXPECT_FALSE(test->jumpIfTrue);
+  EXPECT_EQ(test->next, 32);
+  const VMStep* body = t.At(32);
+  ASSERT_NE(body, nullptr);
+  EXPECT_EQ(body->kind, STEP_STORE);
+  EXPECT_EQ(body->nodeCount, 7);
+  EXPECT_EQ(body->next, 80);
+  ASSERT_NE(t.At(80), nullptr);
+  EXPECT_EQ(t.At(80)->kind, STEP_STORE);
+  const VMStep* loop = t.At(104);
+  ASSERT_NE(loop, nullptr);
+  EXPECT_EQ(loop->kind, STEP_JUMP);
+  EXPECT_EQ(loop->target, 12);
+  EXPECT_EQ(test->target, loop->next);
+  // push.v s; ret.v is no step.
+  EXPECT_EQ(t.At(loop->next), nullptr);
+}
+
+TEST_F(VMDecodedTest, NoStepSpansABranchTargetOrAnUnknownForm) {
+  const std::vector<uint32_t> words = testsupport::Assemble(R"(
+      push.v -7 @a
+    inside:
+      push.e 1
+      add.i.v
+      pop.v.v -7 @a
+      b inside
+      push.v -1 @a:s
+      pop.v.v -7 @b
+      push.v -7 @a
+      push.s 0
+      add.s.v
+      pop.v.v -7 @a
+      push.v -7 @a
+      push.e 1
+      add.i.v
+      pop.v.d -7 @a)");
+  Translated t;
+  VMTranslate(words.data(), static_cast<int32_t>(words.size() * 4), &t.decoded);
+  EXPECT_EQ(t.At(0), nullptr);  // would cover the target at 8
+  EXPECT_EQ(t.At(8), nullptr);  // starts with two items missing
+  ASSERT_NE(t.At(24), nullptr);
+  EXPECT_EQ(t.At(24)->kind, STEP_JUMP);
+  EXPECT_EQ(t.At(28), nullptr);  // the selector comes from the stack
+  EXPECT_EQ(t.At(44), nullptr);  // a text operand
+  EXPECT_EQ(t.At(72), nullptr);  // the pop's type is not the item's
+}
+
+// Random words, and real code with words changed at random, translate without any fault (the
+// sanitizers watch every read) and every step lies within the code.
+TEST_F(VMDecodedTest, HostileWordsTranslateSafely) {
+  const std::vector<uint32_t> real = testsupport::Assemble(R"(
+      push.v -7 @a
+      push.d 2.5
+      mul.d.v
+      push.i 3
+      rem.i.v
+      pop.v.v -6 @b
+      push.v -5 @b
+      push.v -2 @c
+      sge.v.v
+      bt 2
+      b -7)");
+  std::mt19937 random(12345);
+  const uint32_t interesting[] = {0xC0000000u | (VT_VAR << 16), 0x45000000u, 0x52000000u, 0xB7000000u, 0xB9000000u,
+                                  0x0FC00000u, 0x5541FFF9u, 0x05C0FFF9u, 0x7FFFFFFFu, 0x80000000u};
+  for (int round = 0; round < 3000; ++round) {
+    std::vector<uint32_t> words;
+    if (round % 2 == 0) {
+      words = real;
+      const int changes = 1 + static_cast<int>(random() % 4);
+      for (int k = 0; k < changes; ++k) {
+        const uint32_t value = random() % 3 == 0 ? interesting[random() % 10] : static_cast<uint32_t>(random());
+        words[random() % words.size()] = value;
+      }
+      words.resize(random() % (words.size() + 1));
+    } else {
+      words.resize(random() % 24);
+      for (uint32_t& w : words) w = random() % 2 ? interesting[random() % 10] ^ (random() % 64) : static_cast<uint32_t>(random());
+    }
+    Translated t;
+    VMTranslate(words.data(), static_cast<int32_t>(words.size() * 4), &t.decoded);
+    const int64_t size = static_cast<int64_t>(words.size()) * 4;
+    for (int32_t i = 0; i < t.decoded.steps.Count(); ++i) {
+      const VMStep& step = t.decoded.steps[i];
+      EXPECT_TRUE(step.pc >= 0 && step.pc < size && step.lastPc < size && step.next <= size) << round;
+      if (step.kind != STEP_STORE) {
+        EXPECT_TRUE(step.target >= 0 && step.target <= size && step.target % 4 == 0) << round;
+      }
+    }
+  }
+}
+
+}  // namespace
