@@ -5,8 +5,10 @@
 
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_Frame.h"
+#include "io/IO_Main.h"
 #include "os/OS_Window.h"
 #include "platform/Numeric.h"
+#include "run/Run_Frame.h"
 
 namespace {
 // The window's caption (when one was set) and colour, and the views drawn this frame.
@@ -32,9 +34,25 @@ void GraphicsLeaveFullscreen() {
   if (sceneOpen) GR_D3D_Start_Frame();
 }
 
+bool GR_Window_GetFullscreen() { return g_GraphicsDevice.fullScreen; }
+
+void GR_Window_SetFullscreen(bool on) {
+  GraphicsDeviceState& g = g_GraphicsDevice;
+  if (on == g.fullScreen) return;
+  if (on) {
+    OSRect client{};
+    const bool known = OS_Window().getClientRect(&client);
+    g.deferredWidth = known ? client.Width() : g.windowWidth;
+    g.deferredHeight = known ? client.Height() : g.windowHeight;
+  }
+  g.fullScreen = on;
+  g_FrameLoop.resizeCountdown = 1;
+}
+
 void GR_Window_SetCaption(const char* caption) {
   g_look.captionSet = caption != nullptr;
   g_look.caption = caption ? caption : "";
+  OS_Window().setTitle(g_look.caption.c_str());
 }
 
 const char* GR_Window_GetCaption() { return g_look.captionSet ? g_look.caption.c_str() : nullptr; }
@@ -49,6 +67,10 @@ void GR_Window_SetCursor(int32_t cursor) {
 }
 
 int32_t GR_Window_GetCursor() { return g_look.cursor; }
+
+int32_t GR_Window_GetMouseX(int32_t device) { return IO_GetRawMouseX(device); }
+
+int32_t GR_Window_GetMouseY(int32_t device) { return IO_GetRawMouseY(device); }
 
 void GR_Window_Reset() { g_look = WindowLook{}; }
 

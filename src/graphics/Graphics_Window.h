@@ -10,7 +10,15 @@
 // be seen.
 void GraphicsLeaveFullscreen();
 
-// window_set_caption's store: the UTF-8 caption of the main window (null until one is set).
+// The requested screen mode: true for full screen.
+bool GR_Window_GetFullscreen();
+// Requests full screen (`on`) or a window. Nothing when `on` is the current request; from a
+// window, the window's client size is kept as the size to go back to. The device is reset for the
+// new mode at the next frame (the frame loop's resize countdown becomes 1).
+void GR_Window_SetFullscreen(bool on);
+
+// window_set_caption's store: the UTF-8 caption of the main window (null until one is set); setting
+// it also titles the window.
 void GR_Window_SetCaption(const char* caption);
 const char* GR_Window_GetCaption();
 
@@ -50,6 +58,11 @@ int32_t GR_Window_GetDrawingView();
 // halves to even. Without a usable mapping (index outside 0..31, not in use, a view of width or
 // height 0) the point is only rounded.
 void GR_Window_MapRoomToPort(int32_t index, float x, float y, int32_t* outX, int32_t* outY);
+
+// The room position of pointer device `device` (0..9; any other answers 0): its position in the
+// window's client area.
+int32_t GR_Window_GetMouseX(int32_t device);
+int32_t GR_Window_GetMouseY(int32_t device);
 
 // Forgets the caption and the cursor constant, puts the colour back to white (0xFFFFFF) and every
 // view mapping out of use, as in a fresh process.
