@@ -183,3 +183,40 @@ char* KeepAsciiOnly(const char* text) {
   }
   return MemoryManager::DuplicateText(kept.c_str());
 }
+
+uint32_t Utf8DecodeCodePoint(const char** text) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(*text);
+  const unsigned char lead = p[0];
+  if (lead == 0) return 0;
+  if (lead < 0x80) {
+    *text += 1;
+    return lead;
+  }
+  int size = 0;
+  uint32_t cp = 0;
+  uint32_t least = 0;
+  if ((lead & 0xE0) == 0xC0) {
+    size = 2, cp = lead & 0x1F, least = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    size = 3, cp = lead & 0x0F, least = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    size = 4, cp = lead & 0x07, least = 0x10000;
+  } else {
+    *text += 1;
+    return 0xFFFD;
+  }
+  for (int i = 1; i < size; ++i) {
+    // A NUL is no continuation byte, so nothing past the terminator is read.
+    if ((p[i] & 0xC0) != 0x80) {
+      *text += 1;
+      return 0xFFFD;
+    }
+    cp = (cp << 6) | (p[i] & 0x3F);
+  }
+  if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    *text += 1;
+    return 0xFFFD;
+  }
+  *text += size;
+  return cp;
+}

@@ -34,3 +34,10 @@ void Utf8DeleteChars(char** text, int32_t index, int32_t count);
 // A new memory-manager text of the characters below 128, one byte each, in order; null for a
 // null or empty text.
 char* KeepAsciiOnly(const char* text);
+
+// ---- Full Unicode (text from the system: typed text, the keyboard string) ----
+
+// The code point at *text, 1 to 4 bytes; *text moves past it. A malformed, overlong, cut-short
+// or surrogate sequence gives U+FFFD and moves past its lead byte only; at the NUL, 0 without
+// moving.
+uint32_t Utf8DecodeCodePoint(const char** text);

@@ -112,6 +112,8 @@ void Command_NextRoom() {
 
 void Command_EndGame() { Run_SetNewRoom(kNewRoomEndGame); }
 
+void RequestGameEnd() { Command_EndGame(); }
+
 void Command_RestartGame() { Run_SetNewRoom(kNewRoomRestart); }
 
 void RegisterMotionFunctions() {

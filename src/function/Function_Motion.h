@@ -6,8 +6,6 @@
 
 #include <cstdint>
 
-#include "code/Code_Function.h"
-
 class CInstance;
 
 // Registers this group's built-ins in their fixed order (their call numbers follow from it). The
@@ -36,5 +34,8 @@ void Command_GotoRoom(int32_t room);
 void Command_NextRoom();
 // Asks for the end of the game (no change of the transition kind).
 void Command_EndGame();
+// The window's game-ending key (Alt+F4 in a game started by a switch with a way back): asks for
+// the end of the game as Command_EndGame does.
+void RequestGameEnd();
 // Asks for a restart of the game (no change of the transition kind).
 void Command_RestartGame();

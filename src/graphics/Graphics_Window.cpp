@@ -8,6 +8,7 @@
 #include "graphics/Graphics_Display.h"
 #include "graphics/Graphics_Frame.h"
 #include "graphics/Graphics_Surface.h"
+#include "io/IO_Main.h"
 #include "os/OS_Window.h"
 #include "platform/Numeric.h"
 #include "room/Room_Class.h"
@@ -291,4 +292,28 @@ void GR_Window_SetMousePosition(int32_t x, int32_t y) {
     }
   }
   GraphicsSetCursorPos(x, y, true);
+}
+
+namespace {
+
+// The room point under pointer device `device`; false (nothing written) for a device outside 0..9.
+bool MouseInRoom(int32_t device, int32_t* roomX, int32_t* roomY) {
+  if (device < 0 || device >= kInputDevices) return false;
+  const int32_t x = IO_GetRawMouseX(device), y = IO_GetRawMouseY(device);
+  *roomX = x;
+  *roomY = y;
+  GR_Window_MapMouse(x, y, roomX, roomY);
+  return true;
+}
+
+}  // namespace
+
+int32_t GR_Window_GetMouseX(int32_t device) {
+  int32_t x = 0, y = 0;
+  return MouseInRoom(device, &x, &y) ? x : 0;
+}
+
+int32_t GR_Window_GetMouseY(int32_t device) {
+  int32_t x = 0, y = 0;
+  return MouseInRoom(device, &x, &y) ? y : 0;
 }

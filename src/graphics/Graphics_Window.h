@@ -106,6 +106,10 @@ void GR_Window_MapMouse(int32_t x, int32_t y, int32_t* roomX, int32_t* roomY);
 // window_view_mouse_get_x / _y for a client point: both outputs start as the application area's
 // left offset, then the point relative to the area is mapped through view `index`.
 void GR_Window_MapViewMouse(int32_t index, int32_t x, int32_t y, int32_t* roomX, int32_t* roomY);
+// The room point under pointer device `device` (0..9): its client position mapped as
+// GR_Window_MapMouse does. Any other device answers 0.
+int32_t GR_Window_GetMouseX(int32_t device);
+int32_t GR_Window_GetMouseY(int32_t device);
 
 // ---- Window requests ----
 

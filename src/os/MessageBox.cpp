@@ -12,6 +12,15 @@ namespace {
 std::mutex g_responderMutex;
 MessageBoxResponder g_responder;
 
+// When the last real box was up, in SDL ticks (kept for the process): the focus it took from the
+// game window is no pause of the game.
+struct BoxTime {
+  bool shown = false;
+  uint32_t start = 0;
+  uint32_t end = 0;
+};
+BoxTime g_boxTime;
+
 struct ButtonSet {
   int count;
   SDL_MessageBoxButtonData buttons[2];
@@ -80,11 +89,23 @@ MessageBoxAnswer OS_ShowMessageBox(const char* caption, const char* text, Messag
   data.numbuttons = set.count;
   data.buttons = set.buttons;
   int pressed = -1;
-  if (SDL_ShowMessageBox(&data, &pressed) != 0 || pressed < 0 || pressed >= set.count) {
+  const uint32_t start = SDL_GetTicks();
+  const int shown = SDL_ShowMessageBox(&data, &pressed);
+  // The game window's focus events from while the box was up are read now, so they carry a time
+  // inside the box's.
+  if (SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_PumpEvents();
+  OS_NoteMessageBoxTime(start, SDL_GetTicks());
+  if (shown != 0 || pressed < 0 || pressed >= set.count) {
     // No box could be shown: say it where a person can read it and take the first button.
     std::fprintf(stderr, "%s: %s\n", cap, txt);
     std::fflush(stderr);
     return set.answers[0];
   }
   return set.answers[pressed];
+}
+
+void OS_NoteMessageBoxTime(uint32_t start, uint32_t end) { g_boxTime = BoxTime{true, start, end}; }
+
+bool OS_MessageBoxTookFocus(uint32_t ticks) {
+  return g_boxTime.shown && ticks >= g_boxTime.start && ticks <= g_boxTime.end;
 }

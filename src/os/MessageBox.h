@@ -3,6 +3,7 @@
 // Tests install a responder that records the box and gives the answer they want.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -27,3 +28,9 @@ bool OS_IsHeadless();
 
 // The answer a headless run gives: the first button (OK, Yes, Abort).
 MessageBoxAnswer OS_DefaultAnswer(MessageBoxKind kind);
+
+// Notes that a real box was up from `start` to `end` (SDL ticks, the end taken after the events
+// of that time were read). The last box is kept.
+void OS_NoteMessageBoxTime(uint32_t start, uint32_t end);
+// True when an event stamped `ticks` happened while the last real box was up.
+bool OS_MessageBoxTookFocus(uint32_t ticks);

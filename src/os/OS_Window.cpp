@@ -14,7 +14,7 @@ namespace {
 // The real service's window and the system cursors made so far (kept for the process).
 struct SdlWindowState {
   SDL_Window* window = nullptr;
-  SDL_Cursor* cursors[12] = {};
+  SDL_Cursor* cursors[kOSCursorShapes] = {};
 };
 SdlWindowState g_sdl;
 
@@ -37,6 +37,7 @@ bool RealCreateWindow(const char* title, int32_t x, int32_t y, int32_t width, in
   if (style & kOSWindowBorderless) flags |= SDL_WINDOW_BORDERLESS;
   flags |= (style & kOSWindowHidden) ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
   if (style & kOSWindowOpenGL) flags |= SDL_WINDOW_OPENGL;
+  if (style & kOSWindowFullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
   g_sdl.window = SDL_CreateWindow(title ? title : "", x, y, std::max(width, 1), std::max(height, 1), flags);
   if (g_sdl.window == nullptr) {
     DebugConsole->Output("Cannot create the window: %s\n", SDL_GetError());
@@ -108,6 +109,21 @@ void RealSetFocus() {
   SDL_RaiseWindow(g_sdl.window);
 }
 
+void RealShowAndRaise() {
+  if (g_sdl.window == nullptr) return;
+  SDL_ShowWindow(g_sdl.window);
+  SDL_RaiseWindow(g_sdl.window);
+}
+
+void RealSetIcon(const uint32_t* pixels, int32_t width, int32_t height) {
+  if (g_sdl.window == nullptr || pixels == nullptr || width <= 0 || height <= 0) return;
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(pixels), width, height, 32,
+                                                            width * 4, SDL_PIXELFORMAT_ARGB8888);
+  if (surface == nullptr) return;
+  SDL_SetWindowIcon(g_sdl.window, surface);
+  SDL_FreeSurface(surface);
+}
+
 bool RealIsActive() {
   if (g_sdl.window == nullptr) return false;
   // With nobody in front of the screen the game counts as the window in use.
@@ -125,7 +141,9 @@ void RealSetCursor(OSCursor cursor) {
       SDL_SYSTEM_CURSOR_ARROW,    SDL_SYSTEM_CURSOR_ARROW,  SDL_SYSTEM_CURSOR_CROSSHAIR,
       SDL_SYSTEM_CURSOR_IBEAM,    SDL_SYSTEM_CURSOR_SIZENESW, SDL_SYSTEM_CURSOR_SIZENS,
       SDL_SYSTEM_CURSOR_SIZENWSE, SDL_SYSTEM_CURSOR_SIZEWE, SDL_SYSTEM_CURSOR_ARROW,
-      SDL_SYSTEM_CURSOR_WAIT,     SDL_SYSTEM_CURSOR_HAND,   SDL_SYSTEM_CURSOR_NO};
+      SDL_SYSTEM_CURSOR_WAIT,     SDL_SYSTEM_CURSOR_HAND,   SDL_SYSTEM_CURSOR_NO,
+      SDL_SYSTEM_CURSOR_WAITARROW, SDL_SYSTEM_CURSOR_ARROW, SDL_SYSTEM_CURSOR_SIZEALL};
+  static_assert(sizeof kShapes / sizeof kShapes[0] == kOSCursorShapes, "one SDL shape per cursor");
   const size_t index = static_cast<size_t>(cursor);
   if (g_sdl.cursors[index] == nullptr) g_sdl.cursors[index] = SDL_CreateSystemCursor(kShapes[index]);
   if (g_sdl.cursors[index] != nullptr) SDL_SetCursor(g_sdl.cursors[index]);
@@ -209,6 +227,7 @@ const OSWindowService kRealService = {
     RealCreateWindow,    RealDestroyWindow,  RealSdlWindow,     RealSetTitle,
     RealGetWindowRect,   RealGetClientRect,  RealClientToScreen, RealSetWindowRect,
     RealFrameBorders,    RealCaptionHeight,  RealDisplayWorkArea, RealSetFocus,
+    RealShowAndRaise,    RealSetIcon,
     RealIsActive,        RealSetCursor,      RealGetKeyState,    RealSendKey,
     RealHasClipboardText, RealSetClipboardText, RealGetClipboardText,
 };
@@ -217,10 +236,12 @@ const OSWindowService kRealService = {
 
 OSFakeWindowState g_fake;
 
-bool FakeCreateWindow(const char* title, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t) {
+bool FakeCreateWindow(const char* title, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t style) {
   ++g_fake.createCount;
   if (g_fake.refuseCreate) return false;
   g_fake.windowExists = true;
+  g_fake.createStyle = style;
+  g_fake.shown = (style & kOSWindowHidden) == 0;
   g_fake.title = title ? title : "";
   g_fake.client = OSRect{x, y, x + width, y + height};
   return true;
@@ -266,6 +287,16 @@ bool FakeDisplayWorkArea(OSRect* out) {
 void FakeSetFocus() {
   if (g_fake.windowExists) g_fake.active = true;
 }
+void FakeShowAndRaise() {
+  if (!g_fake.windowExists) return;
+  g_fake.shown = true;
+  ++g_fake.raiseCount;
+}
+void FakeSetIcon(const uint32_t*, int32_t width, int32_t height) {
+  if (!g_fake.windowExists) return;
+  g_fake.iconWidth = width;
+  g_fake.iconHeight = height;
+}
 bool FakeIsActive() { return g_fake.windowExists && g_fake.active; }
 void FakeSetCursor(OSCursor cursor) { g_fake.cursor = cursor; }
 uint16_t FakeGetKeyState(int32_t key) { return (key < 0 || key > 255) ? 0 : g_fake.keys[key]; }
@@ -285,6 +316,7 @@ const OSWindowService kFakeService = {
     FakeCreateWindow,    FakeDestroyWindow,  FakeSdlWindow,     FakeSetTitle,
     FakeGetWindowRect,   FakeGetClientRect,  FakeClientToScreen, FakeSetWindowRect,
     FakeFrameBorders,    FakeCaptionHeight,  FakeDisplayWorkArea, FakeSetFocus,
+    FakeShowAndRaise,    FakeSetIcon,
     FakeIsActive,        FakeSetCursor,      FakeGetKeyState,    FakeSendKey,
     FakeHasClipboardText, FakeSetClipboardText, FakeGetClipboardText,
 };

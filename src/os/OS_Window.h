@@ -29,13 +29,17 @@ struct OSRect {
 };
 
 // The system cursor shapes.
-enum class OSCursor : uint8_t { None, Arrow, Cross, IBeam, SizeNESW, SizeNS, SizeNWSE, SizeWE, UpArrow, Wait, Hand, No };
+enum class OSCursor : uint8_t {
+  None, Arrow, Cross, IBeam, SizeNESW, SizeNS, SizeNWSE, SizeWE, UpArrow, Wait, Hand, No, AppStarting, Help, SizeAll
+};
+constexpr int32_t kOSCursorShapes = 15;
 
 // Window styles for creation.
 constexpr uint32_t kOSWindowResizable = 0x1;
 constexpr uint32_t kOSWindowBorderless = 0x2;
 constexpr uint32_t kOSWindowHidden = 0x4;
 constexpr uint32_t kOSWindowOpenGL = 0x8;  // the window carries OpenGL contexts
+constexpr uint32_t kOSWindowFullScreen = 0x10;  // covers the display (the desktop's mode kept)
 
 // What GetKeyState answers: bit 0x8000 while the key is down, bit 0x1 while a lock key is on.
 constexpr uint16_t kOSKeyDown = 0x8000;
@@ -68,6 +72,10 @@ struct OSWindowService {
   bool (*displayWorkArea)(OSRect* out);
   // Gives the main window the keyboard focus and raises it.
   void (*setFocus)();
+  // Shows the main window and raises it above the other windows.
+  void (*showAndRaise)();
+  // The window's icon: `width` x `height` pixels 0xAARRGGBB, row by row.
+  void (*setIcon)(const uint32_t* pixels, int32_t width, int32_t height);
   // Whether the main window has the keyboard focus.
   bool (*isActive)();
   // Shows a system cursor shape over the window (None hides it).
@@ -101,6 +109,11 @@ struct OSFakeWindowState {
   int32_t caption = 20;
   OSRect workArea{0, 0, 1024, 738};
   bool active = false;
+  bool shown = false;
+  int32_t raiseCount = 0;              // showAndRaise calls
+  uint32_t createStyle = 0;            // the style of the last createWindow
+  int32_t iconWidth = 0;               // the icon set last (0: none)
+  int32_t iconHeight = 0;
   OSCursor cursor = OSCursor::Arrow;
   uint16_t keys[256] = {};
   struct SentKey {

@@ -9,6 +9,8 @@
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_Frame.h"
 #include "graphics/Graphics_RenderState.h"
+#include "graphics/Graphics_Window.h"
+#include "io/IO_Main.h"
 #include "object/Object_Lists.h"
 #include "option/Option_Main.h"
 #include "os/OS_Clock.h"
@@ -59,6 +61,96 @@ void HandleAlarm() {
       if (alarm == 0) PerformInstanceEvent(instance, instance, EVENT_ALARM, number);
     });
   }
+}
+
+// The keyboard events from the step's input: for keys 8 to 255 in order, the keyboard event of a
+// key held or pressed, the key-press event of a key pressed and the key-release event of a key
+// released, each its own dispatch; then keyboard, key-press and key-release number 1 when any
+// key had that state, else number 0.
+void DispatchKeyboardEvents() {
+  bool anyHeld = false, anyPressed = false, anyReleased = false;
+  for (int32_t key = 8; key < kInputKeys; ++key) {
+    const bool pressed = IO_KeyPressed(key);
+    const bool released = IO_KeyReleased(key);
+    if (IO_KeyDown(key) || pressed) {
+      anyHeld = true;
+      Event_DispatchObjectList(EVENT_KEYBOARD, key);
+    }
+    if (pressed) {
+      anyPressed = true;
+      Event_DispatchObjectList(EVENT_KEYPRESS, key);
+    }
+    if (released) {
+      anyReleased = true;
+      Event_DispatchObjectList(EVENT_KEYRELEASE, key);
+    }
+  }
+  Event_DispatchObjectList(EVENT_KEYBOARD, anyHeld ? 1 : 0);
+  Event_DispatchObjectList(EVENT_KEYPRESS, anyPressed ? 1 : 0);
+  Event_DispatchObjectList(EVENT_KEYRELEASE, anyReleased ? 1 : 0);
+}
+
+// Whether the room point (x, y) lies on the instance, precise shapes tested precisely.
+bool UnderMouse(CInstance* instance, int32_t x, int32_t y) { return instance->CollidePoint(x, y, true); }
+
+// One dispatch of mouse event `number` over the instances under the room point (x, y).
+void DispatchUnderMouse(int32_t number, int32_t x, int32_t y) {
+  Event_WalkObjectList(EVENT_MOUSE, number, Instance_TakeDispatchStamp(), [number, x, y](CInstance* instance) {
+    if (UnderMouse(instance, x, y)) PerformInstanceEvent(instance, instance, EVENT_MOUSE, number);
+  });
+}
+
+constexpr int32_t kMouseNoButton = 3;
+constexpr int32_t kMouseAnyPressed = 12;
+constexpr int32_t kMouseAnyReleased = 13;
+constexpr int32_t kMouseEnter = 10;
+constexpr int32_t kMouseLeave = 11;
+constexpr int32_t kMouseWheelUp = 60;
+constexpr int32_t kMouseWheelDown = 61;
+
+// The mouse events from device 0's step input: buttons held, pressed and released (each on the
+// instances under the mouse, then globally), entering and leaving instances, and the wheel.
+void HandleMouse() {
+  FrameLoopState& f = g_FrameLoop;
+  f.previousMouseX = f.mouseX;
+  f.previousMouseY = f.mouseY;
+  f.mouseX = GR_Window_GetMouseX(0);
+  f.mouseY = GR_Window_GetMouseY(0);
+  const int32_t x = f.mouseX, y = f.mouseY;
+  bool anyHeld = false;
+  for (int32_t button = 1; button <= kInputButtons; ++button) {
+    if (IO_DeviceButtonDown(button, 0) || IO_DeviceButtonPressed(button, 0)) {
+      anyHeld = true;
+      DispatchUnderMouse(button - 1, x, y);
+      Event_DispatchObjectList(EVENT_MOUSE, 49 + button);
+    }
+  }
+  if (!anyHeld) DispatchUnderMouse(kMouseNoButton, x, y);
+  for (int32_t button = 1; button <= kInputButtons; ++button) {
+    if (!IO_DeviceButtonPressed(button, 0)) continue;
+    DispatchUnderMouse(3 + button, x, y);
+    Event_DispatchObjectList(EVENT_MOUSE, kMouseAnyPressed);
+    Event_DispatchObjectList(EVENT_MOUSE, 52 + button);
+  }
+  for (int32_t button = 1; button <= kInputButtons; ++button) {
+    if (!IO_DeviceButtonReleased(button, 0)) continue;
+    DispatchUnderMouse(6 + button, x, y);
+    Event_DispatchObjectList(EVENT_MOUSE, kMouseAnyReleased);
+    Event_DispatchObjectList(EVENT_MOUSE, 55 + button);
+  }
+  const int32_t px = f.previousMouseX, py = f.previousMouseY;
+  Event_WalkObjectList(EVENT_MOUSE, kMouseEnter, Instance_TakeDispatchStamp(), [=](CInstance* instance) {
+    if (UnderMouse(instance, x, y) && !UnderMouse(instance, px, py)) {
+      PerformInstanceEvent(instance, instance, EVENT_MOUSE, kMouseEnter);
+    }
+  });
+  Event_WalkObjectList(EVENT_MOUSE, kMouseLeave, Instance_TakeDispatchStamp(), [=](CInstance* instance) {
+    if (UnderMouse(instance, px, py) && !UnderMouse(instance, x, y)) {
+      PerformInstanceEvent(instance, instance, EVENT_MOUSE, kMouseLeave);
+    }
+  });
+  if (IO_WheelUp(0)) Event_DispatchObjectList(EVENT_MOUSE, kMouseWheelUp);
+  if (IO_WheelDown(0)) Event_DispatchObjectList(EVENT_MOUSE, kMouseWheelDown);
 }
 
 // Animation over every instance of the room; answers whether one has a running time line and
@@ -381,6 +473,7 @@ void RunFrameStep() {
   const int64_t now = Timing_GetMicroseconds();
   f.deltaTime = now - f.stepTimeBase;
   f.stepTimeBase = now;
+  IO_StartStep();
   if (g_Options.freezeWhenInactive && !OS_Window().isActive()) return;
 
   bool anyPath = false;
@@ -392,6 +485,10 @@ void RunFrameStep() {
     if (PhaseEnds()) return;
   }
   HandleAlarm();
+  if (PhaseEnds()) return;
+  DispatchKeyboardEvents();
+  if (PhaseEnds()) return;
+  HandleMouse();
   if (PhaseEnds()) return;
   HandleStep(kStepNormal);
   if (PhaseEnds()) return;

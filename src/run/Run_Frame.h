@@ -22,6 +22,9 @@ struct FrameLoopState {
   // RUNNER_FRAMES: after this many game steps the game ends as if it asked to (0: no limit).
   int64_t frameLimit = 0;
   int64_t framesRun = 0;
+  // The mouse in the room at this step's and the previous step's mouse phase.
+  int32_t mouseX = 0, mouseY = 0;
+  int32_t previousMouseX = 0, previousMouseY = 0;
 };
 extern FrameLoopState g_FrameLoop;
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "io/IO_Main.h"
 #include "os/OS_Messages.h"
 #include "os/OS_Paths.h"
 #include "os/OS_Window.h"
@@ -63,10 +64,12 @@ int RunRestartLoop(const char* commandLine) {
     status = started ? 0 : 1;
     OS_Window().setFocus();
     while (Run_IsRunning()) {
+      IO_CopyPointerBlock();
       RunMainTick();
       PumpMessages();
     }
     EndGame();
+    IO_Quit();
     OS_PostQuitMessage();  // dropped with the event queue by the shutdown: never seen by a next pass
     ShutdownRunner();
     HandleGameSwitch();

@@ -9,6 +9,7 @@
 #include "code/Code_Compile.h"
 #include "code/Code_CodeGen.h"
 #include "code/Code_Constant.h"
+#include "code/Code_Error.h"
 #include "code/Code_Function.h"
 #include "code/VM_Exec.h"
 #include "code/VM_Variables.h"
@@ -17,11 +18,13 @@
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_Frame.h"
 #include "graphics/Graphics_Texture.h"
+#include "io/IO_Main.h"
 #include "networking/Networking_Http.h"
 #include "object/Object_Lists.h"
 #include "object/Object_Main.h"
 #include "os/MessageBox.h"
 #include "os/OS_Clock.h"
+#include "os/OS_GameWindow.h"
 #include "os/OS_Messages.h"
 #include "os/OS_Paths.h"
 #include "os/OS_Platform.h"
@@ -85,12 +88,6 @@ void StartDebugServer() {
   OutputConsole->Output("Failed to create debug server\n");
 }
 
-// The main window, sized as the game header says; hidden until the first frame is shown.
-void CreateGameWindow(int32_t width, int32_t height) {
-  const char* name = g_GameData.headerInfo.displayName != nullptr ? g_GameData.headerInfo.displayName : "";
-  OS_Window().createWindow(name, 0, 0, width, height, kOSWindowOpenGL | kOSWindowHidden);
-}
-
 }  // namespace
 
 bool InitRunner() {
@@ -125,6 +122,8 @@ bool StartRunner() {
   DebugConsole->Output("Init Graphics\n");
   if (!Game_InitGraphics()) return false;
   DebugConsole->Output("IO Init\n");
+  IO_Init();
+  Error_SetIOClearHook(IO_Clear);
   DebugConsole->Output("Process Messages\n");
   PumpMessages();
   DebugConsole->Output("Splash!\n");
@@ -195,6 +194,7 @@ void ShutdownRunner() {
   VCL_Shutdown();
   GR_D3D_Finish();
   OS_Window().destroyWindow();
+  PumpMessages_SetWindowProcedure(nullptr);
   ShutdownPlatformUI();
 }
 

@@ -11,11 +11,14 @@
 #include "debug/Debug_State.h"
 #include "extension/Extension_Main.h"
 #include "graphics/Graphics_D3D.h"
+#include "io/IO_Main.h"
 #include "networking/Networking_Http.h"
 #include "object/Object_Main.h"
 #include "option/Option_Main.h"
+#include "os/OS_GameWindow.h"
 #include "os/OS_Messages.h"
 #include "os/OS_Paths.h"
+#include "os/OS_Services.h"
 #include "room/Event_State.h"
 #include "room/Room_Main.h"
 #include "room/Room_Run.h"
@@ -82,6 +85,9 @@ void Runtime_Reset(RuntimeResetScope scope) {
   g_FrameLoop = FrameLoopState{};
   HighScore_Clear();
   OS_DiscardQuitMessages();
+  g_IO = IOState{};
+  g_GameWindow = GameWindowState{};
+  g_OSServices = OSServiceState{};
 
   // The paths of the game, and what the command line and a game switch leave for the next pass.
   FreeGamePaths();

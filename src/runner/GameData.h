@@ -68,12 +68,12 @@ struct GameHeaderInfo {
 };
 
 // Header option bits.
-constexpr uint32_t kHeaderBorderless = 0x1;
+constexpr uint32_t kHeaderFullScreen = 0x1;
 constexpr uint32_t kHeaderShowCursor = 0x20;
 constexpr uint32_t kHeaderResizable = 0x40;
 constexpr uint32_t kHeaderNoExternalCalls = 0x1000;
 constexpr uint32_t kHeaderRoamingSaves = 0x2000;
-constexpr uint32_t kHeaderNoCaption = 0x4000;
+constexpr uint32_t kHeaderBorderless = 0x4000;
 
 // ---- Texture-page entries and textures -------------------------------------------------------
 

@@ -52,4 +52,30 @@ TEST(Utf8, LengthAndComparison) {
   }
 }
 
+TEST(Utf8, CodePointsOfFullUnicode) {
+  struct Case {
+    const char* text;
+    uint32_t cp;
+    int consumed;
+    const char* why;
+  };
+  const Case cases[] = {
+      {"A", 0x41, 1, "ASCII"},
+      {"\xC3\xA9", 0xE9, 2, "two bytes"},
+      {"\xE2\x82\xAC", 0x20AC, 3, "three bytes"},
+      {"\xF0\x9F\x98\x80", 0x1F600, 4, "four bytes"},
+      {"\xC0\x80", 0xFFFD, 1, "overlong"},
+      {"\xED\xA0\x80", 0xFFFD, 1, "a surrogate"},
+      {"\xF4\x90\x80\x80", 0xFFFD, 1, "past U+10FFFF"},
+      {"\xF0\x9F", 0xFFFD, 1, "cut short by the NUL"},
+      {"\x80", 0xFFFD, 1, "a lone continuation byte"},
+      {"", 0, 0, "the NUL"},
+  };
+  for (const Case& c : cases) {
+    const char* p = c.text;
+    EXPECT_EQ(Utf8DecodeCodePoint(&p), c.cp) << c.why;
+    EXPECT_EQ(p - c.text, c.consumed) << c.why;
+  }
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "io/IO_Main.h"
 #include "object/Object_Lists.h"
 #include "path/Path_Main.h"
 #include "room/Event_Names.h"
@@ -322,6 +323,57 @@ TEST_F(FrameStepTest, ViewEventsRunForVisibleViewsOnly) {
   // View 0 is not visible: events 40 and 50 never run. Every outside-view event comes before the
   // boundary-view events.
   EXPECT_EQ(seen, (std::vector<std::string>{"", "51 90", "41 101, 51 101", "51 -15", "41 -16, 51 -16"}));
+}
+
+// The keyboard phase: keys in ascending order, each key's three events before the next key's,
+// then the any-key or no-key event of each kind.
+TEST_F(FrameStepTest, KeyboardEventsRunKeyByKeyThenTheAnyKeyEvents) {
+  for (int32_t key : {65, 66}) {
+    Note(EVENT_KEYBOARD, key, "held " + std::to_string(key));
+    Note(EVENT_KEYPRESS, key, "press " + std::to_string(key));
+    Note(EVENT_KEYRELEASE, key, "release " + std::to_string(key));
+  }
+  for (int32_t number : {0, 1}) {
+    Note(EVENT_KEYBOARD, number, "keyboard " + std::to_string(number));
+    Note(EVENT_KEYPRESS, number, "keypress " + std::to_string(number));
+    Note(EVENT_KEYRELEASE, number, "keyrelease " + std::to_string(number));
+  }
+  Add();
+  IO_Init();
+  IO_StartStep();
+  IO_OnKeyDown(66, false);
+  IO_OnKeyDown(65, false);
+  IO_OnKeyUp(65);
+  IO_OnKeyDown(7, false);  // codes below 8 raise nothing
+  Step();
+  EXPECT_EQ(g_seen, (std::vector<std::string>{"held 65 100001", "press 65 100001", "release 65 100001",
+                                              "held 66 100001", "press 66 100001", "keyboard 1 100001",
+                                              "keypress 1 100001", "keyrelease 1 100001"}));
+  g_seen.clear();
+  IO_OnKeyUp(66);
+  Step();
+  EXPECT_EQ(g_seen, (std::vector<std::string>{"release 66 100001", "keyboard 0 100001", "keypress 0 100001",
+                                              "keyrelease 1 100001"}));
+}
+
+// Two buttons pressed in one step: the any-press event runs once for each.
+TEST_F(FrameStepTest, EachButtonPressedRunsTheAnyPressEvent) {
+  Note(EVENT_MOUSE, 12, "any press");
+  Note(EVENT_MOUSE, 50, "held left");
+  Note(EVENT_MOUSE, 52, "held middle");
+  Note(EVENT_MOUSE, 53, "pressed left");
+  Note(EVENT_MOUSE, 55, "pressed middle");
+  Note(EVENT_MOUSE, 61, "wheel down");
+  Add();
+  IO_Init();
+  IO_StartStep();
+  IO_OnMouseDown(3, 0, 0);
+  IO_OnMouseDown(1, 0, 0);
+  IO_OnWheelDown();
+  Step();
+  EXPECT_EQ(g_seen, (std::vector<std::string>{"held left 100001", "held middle 100001", "any press 100001",
+                                              "pressed left 100001", "any press 100001", "pressed middle 100001",
+                                              "wheel down 100001"}));
 }
 
 }  // namespace

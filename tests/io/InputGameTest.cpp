@@ -1,0 +1,155 @@
+// A game run in this process, headless, whose player is the message pump's hook: at chosen
+// frames it pushes SDL key, button and wheel events, and the game's keyboard and mouse events
+// print what they saw.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <string>
+#include <vector>
+
+#include "base/VCL.h"
+#include "os/OS_Messages.h"
+#include "run/Run_Frame.h"
+#include "run/Run_Global.h"
+#include "run/Run_Main.h"
+#include "testlib/GameDataBuilder.h"
+#include "testlib/RuntimeTest.h"
+#include "testlib/TestHelpers.h"
+
+using namespace testsupport;
+
+namespace {
+
+void PushKey(Uint32 type, SDL_Keycode keycode, SDL_Scancode scancode, bool repeat = false) {
+  SDL_Event event{};
+  event.type = type;
+  event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+  event.key.repeat = repeat ? 1 : 0;
+  event.key.keysym.sym = keycode;
+  event.key.keysym.scancode = scancode;
+  SDL_PushEvent(&event);
+}
+
+void PushButton(Uint32 type, uint8_t button) {
+  SDL_Event event{};
+  event.type = type;
+  event.button.button = button;
+  event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+  SDL_PushEvent(&event);
+}
+
+void PushWheel(int32_t y) {
+  SDL_Event event{};
+  event.type = SDL_MOUSEWHEEL;
+  event.wheel.y = y;
+  SDL_PushEvent(&event);
+}
+
+// The player: after step n has run, what happens before step n + 1.
+int64_t g_played = 0;
+void Play() {
+  if (!Run_IsRunning() || g_FrameLoop.framesRun == g_played) return;
+  g_played = g_FrameLoop.framesRun;
+  switch (g_played) {
+    case 1:  // A tapped between two steps
+      PushKey(SDL_KEYDOWN, SDLK_a, SDL_SCANCODE_A);
+      PushKey(SDL_KEYUP, SDLK_a, SDL_SCANCODE_A);
+      break;
+    case 2: PushKey(SDL_KEYDOWN, SDLK_a, SDL_SCANCODE_A); break;
+    case 3: PushKey(SDL_KEYDOWN, SDLK_a, SDL_SCANCODE_A, true); break;
+    case 4: PushKey(SDL_KEYUP, SDLK_a, SDL_SCANCODE_A); break;
+    case 5:  // a click between two steps
+      PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT);
+      PushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT);
+      break;
+    case 6:
+      PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT);
+      PushWheel(1);
+      break;
+    case 7:
+      PushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT);
+      PushWheel(-3);
+      break;
+    default: break;
+  }
+}
+
+ObjectEvent Print(int32_t number, const std::string& text) {
+  ObjectEvent event;
+  event.number = number;
+  event.code.text = "show_debug_message(\"" + text + "\");";
+  return event;
+}
+
+class InputGameTest : public RuntimeTest {};
+
+TEST_F(InputGameTest, PushedEventsRaiseKeyboardAndMouseEvents) {
+  TempDir dir;
+  ObjectEntry object;
+  object.name = "obj_player";
+  object.events[0] = {ObjectEvent{0, ActionCode{"global.n = 0;"}}};
+  object.events[3] = {ObjectEvent{0, ActionCode{"global.n += 1; show_debug_message(\"step \" + string(global.n));"}}};
+  object.events[5] = {Print(0, "no key"), Print(65, "keyboard A")};
+  object.events[9] = {Print(65, "press A")};
+  object.events[10] = {Print(65, "release A")};
+  object.events[6] = {Print(50, "held left"),     Print(51, "held right"),      Print(53, "pressed left"),
+                      Print(54, "pressed right"), Print(56, "released left"),   Print(57, "released right"),
+                      Print(12, "any pressed"),   Print(13, "any released"),    Print(60, "wheel up"),
+                      Print(61, "wheel down")};
+  RoomInstanceEntry instance;
+  instance.id = 100001;
+  instance.codeWord = 0;
+  RoomEntry room;
+  room.name = "room0";
+  room.codeWord = 0;
+  room.instances = std::vector<RoomInstanceEntry>{instance};
+  GameHeader header;
+  header.roomOrder = {0};
+  header.lastInstanceId = 100001;
+  GameDataBuilder builder;
+  builder.Gen8(header).OptnNew().Objt({object}).Room({room}).Strg();
+  const std::string path = dir.file("input.win");
+  ASSERT_TRUE(builder.WriteFile(path));
+
+  RecordingConsole output;
+  tagIConsole* const oldOutput = OutputConsole;
+  OutputConsole = &output;
+  EnvOverride frames("RUNNER_FRAMES", "8");
+  EnvOverride clock("RUNNER_FIXED_CLOCK", "1");
+  g_played = 0;
+  const PumpMessagesHook oldHook = PumpMessages_SetHook(Play);
+  ::testing::internal::CaptureStdout();
+  const int status = RunRestartLoop(("runner -game \"" + path + "\"").c_str());
+  ::testing::internal::GetCapturedStdout();
+  PumpMessages_SetHook(oldHook);
+  OutputConsole = oldOutput;
+  ASSERT_EQ(status, 0);
+
+  // The game's own lines (the output console also has the runner's).
+  std::vector<std::string> seen;
+  for (const std::string& line : output.Lines()) {
+    const std::string text = line.substr(0, line.size() - (!line.empty() && line.back() == '\n' ? 1 : 0));
+    if (text.rfind("step ", 0) == 0 || text == "no key" || text.find(" A") != std::string::npos ||
+        text.find("left") != std::string::npos || text.find("right") != std::string::npos ||
+        text.rfind("any ", 0) == 0 || text.rfind("wheel ", 0) == 0) {
+      seen.push_back(text);
+    }
+  }
+  const std::vector<std::string> expected = {
+      "no key", "step 1",
+      // Tapped between steps: held, pressed and released in one step, and no "no key".
+      "keyboard A", "press A", "release A", "step 2",
+      "keyboard A", "press A", "step 3",
+      // The repeat gives no second press.
+      "keyboard A", "step 4",
+      "release A", "no key", "step 5",
+      // A click between steps: released only.
+      "no key", "any released", "released left", "step 6",
+      "no key", "held right", "any pressed", "pressed right", "wheel up", "step 7",
+      "no key", "any released", "released right", "wheel down", "step 8",
+  };
+  EXPECT_EQ(seen, expected);
+}
+
+}  // namespace
