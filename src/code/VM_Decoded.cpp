@@ -5,6 +5,7 @@
 
 #include "code/Code_Main.h"
 #include "code/VM_Format.h"
+#include "variable/Variable_Main.h"
 
 namespace {
 
@@ -71,6 +72,14 @@ bool WholeSite(uint32_t word, uint32_t operand, VMVarSite* site) {
   *site = VMVarSite{};
   site->id = static_cast<int32_t>(operand & kVarIdMask);
   site->selector = selector;
+  site->builtin = site->id < kBuiltinVariableIdLimit;
+  switch (selector) {
+    case SEL_SELF: site->listKind = SITE_SELF; break;
+    case SEL_OTHER: site->listKind = SITE_OTHER; break;
+    case SEL_GLOBAL: site->listKind = SITE_GLOBALS; break;
+    case SEL_NOT_SPECIFIED: site->listKind = SITE_DECLARED; break;
+    default: site->listKind = SITE_LOCALS; break;
+  }
   return true;
 }
 
@@ -154,6 +163,9 @@ bool BuildStep(const Words& w, const GrowArray<uint8_t>& leader, int64_t pc, VMS
       if (!WholeSite(word, static_cast<uint32_t>(w.Int(at + 4)), &step->sites[step->siteCount])) return false;
       step->kind = STEP_STORE;
       step->storeSite = step->siteCount++;
+      const VMVarSite& stored = step->sites[step->storeSite];
+      step->storeIsFirstRead = step->nodes[0].kind == STEP_NODE_VAR && step->nodes[0].site == 0 &&
+                               step->sites[0].id == stored.id && step->sites[0].selector == stored.selector;
       step->resultInt = value.isInt;
       step->lastPc = static_cast<int32_t>(at);
       step->next = static_cast<int32_t>(at + size);

@@ -34,9 +34,19 @@ enum VMNodeKind : uint8_t {
 };
 
 // A whole variable named in a step, with what was found for it last.
+enum VMSiteList : uint8_t {
+  SITE_LOCALS,    // the running code's locals
+  SITE_GLOBALS,   // the global variables
+  SITE_SELF,      // self's variables (none for a built-in's id)
+  SITE_OTHER,     // other's variables (none for a built-in's id)
+  SITE_DECLARED,  // the globals when the id is declared global, else as SITE_SELF
+};
+
 struct VMVarSite {
   int32_t id = 0;
   int32_t selector = 0;
+  uint8_t listKind = SITE_LOCALS;  // the selector's list, decided at translation
+  bool builtin = false;            // the id is a built-in variable's
   const CVariableList* list = nullptr;  // the list the node was found in
   uint64_t epoch = 0;                   // that list's epoch then
   VariableNode* node = nullptr;
@@ -71,11 +81,13 @@ struct VMStep {
   bool leftInt = false;         // STEP_BRANCH: the compared items are raw ints
   bool rightInt = false;
   bool resultInt = false;       // STEP_STORE: the stored item is a raw int
+  bool storeIsFirstRead = false;  // STEP_STORE: the stored variable is the first node's, read first
   int32_t pc = 0;               // the first word covered
   int32_t lastPc = 0;           // the last word covered (the pop or the branch)
   int32_t next = 0;             // the word after the step
   int32_t target = 0;           // STEP_BRANCH, STEP_JUMP: where the branch goes (checked in range)
   const void* handler = nullptr;  // the fast loop's routine for the step's shape, chosen at its first run
+  uint8_t shape = 0;              // the fast loop's inline case for the step, chosen with the routine
   VMNode nodes[kVMStepMaxNodes];
   VMVarSite sites[kVMStepMaxNodes + 1];
 };

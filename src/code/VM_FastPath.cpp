@@ -678,6 +678,23 @@ inline bool CountBranch() {
 
 // ---- Decoded steps ----
 
+// What the steps read of the running code: the machine, and the lists each kind of site reaches
+// (VMSiteList). Nothing a step does changes any of them (steps make no calls), so they are found
+// once each time steps start running.
+struct StepContext {
+  const Machine* m;
+  CVariableList* lists[4];  // locals, globals, self's, other's (null for a missing instance)
+};
+
+// The list a site reaches, as ListFor chooses it for the site's selector.
+[[gnu::always_inline]] inline CVariableList* SiteList(const StepContext& c, const VMVarSite& site) {
+  if (site.listKind == SITE_DECLARED) {
+    return IsGlobalDeclared(site.id) ? c.lists[SITE_GLOBALS] : site.builtin ? nullptr : c.lists[SITE_SELF];
+  }
+  if (site.builtin && site.listKind >= SITE_SELF) return nullptr;
+  return c.lists[site.listKind];
+}
+
 // The node a site names in the list, from the site's cache while the list is the one it was
 // found in and has not been cleared since; a node found is remembered (an absent one is not).
 [[gnu::always_inline]] inline VariableNode* SiteNode(CVariableList* list, VMVarSite& site) {
@@ -699,18 +716,20 @@ struct StepReads {
 
 // The real a whole-variable push would push, as PushVariable reads it; false where that read is
 // not a real (or not set, under the option), or goes through a built-in other than an argument.
-[[gnu::always_inline]] inline bool ReadSite(const Machine& c, VMVarSite& site, double* out, StepReads* reads) {
+[[gnu::always_inline]] inline bool ReadSite(const StepContext& c, VMVarSite& site, double* out, StepReads* reads,
+                                            VariableNode** found = nullptr) {
   reads->any = true;
-  CVariableList* list = ListFor(c, site.selector, site.id);
+  CVariableList* list = SiteList(c, site);
   if (list == nullptr) [[unlikely]] {
     if (site.id >= kBuiltinVariableIdLimit) return false;
-    const ScriptValue* slot = ArgumentSlot(c, site.selector, site.id);
+    const ScriptValue* slot = ArgumentSlot(*c.m, site.selector, site.id);
     if (slot == nullptr || slot->Kind() != VALUE_REAL) return false;
     *out = slot->real;
     return true;
   }
   reads->list = true;
-  const VariableNode* node = SiteNode(list, site);
+  VariableNode* node = SiteNode(list, site);
+  if (found != nullptr) *found = node;
   if (node == nullptr) {
     if (g_Options.uninitialisedVariables) return false;
     *out = 0.0;
@@ -794,7 +813,7 @@ inline bool Operate(const VMNode& n, int32_t li, double ld, int32_t ri, double r
 }
 
 // A leaf node's item.
-[[gnu::always_inline]] inline bool Leaf(const Machine& c, VMStep& step, const VMNode& n, int32_t* i, double* d,
+[[gnu::always_inline]] inline bool Leaf(const StepContext& c, VMStep& step, const VMNode& n, int32_t* i, double* d,
                                         StepReads* reads) {
   switch (n.kind) {
     case STEP_NODE_INT: *i = n.i; return true;
@@ -807,7 +826,7 @@ inline bool Operate(const VMNode& n, int32_t li, double ld, int32_t ri, double r
 // registers; false (nothing changed but the sites' caches) when a read or an operator has no fast
 // answer. The common shapes (one or two leaves and at most one operator) keep their items in
 // machine registers.
-[[gnu::always_inline]] inline bool EvaluateNodes(const Machine& c, VMStep& step, Registers* r, StepReads* reads) {
+[[gnu::always_inline]] inline bool EvaluateNodes(const StepContext& c, VMStep& step, Registers* r, StepReads* reads) {
   if (step.nodeCount <= 3 && step.nodes[step.nodeCount - 1].kind != STEP_NODE_OP) {
     // Leaves only (a comparison's two, or a stored constant).
     if (!Leaf(c, step, step.nodes[0], &r->i[0], &r->d[0], reads)) return false;
@@ -838,14 +857,14 @@ inline bool Operate(const VMNode& n, int32_t li, double ld, int32_t ri, double r
 //
 // Each runs one step: on success it moves *pc past the step (or to its branch target) and sets
 // *last to the step's last instruction; false when a guard failed (nothing changed then).
-using StepRoutine = bool (*)(const Machine& c, VMStep& step, int64_t* pc, int64_t* last);
+using StepRoutine = bool (*)(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last);
 
 // The pop's store of the step's result (a real over a value that owns nothing; the spare word
 // stays).
-[[gnu::always_inline]] inline bool CommitStore(const Machine& c, VMStep& step, double value, const StepReads& reads,
+[[gnu::always_inline]] inline bool CommitStore(const StepContext& c, VMStep& step, double value, const StepReads& reads,
                                                int64_t* pc, int64_t* last) {
   VMVarSite& site = step.sites[step.storeSite];
-  CVariableList* list = ListFor(c, site.selector, site.id);
+  CVariableList* list = SiteList(c, site);
   if (list == nullptr) return false;
   VariableNode* node = SiteNode(list, site);
   if (node == nullptr) return false;
@@ -877,14 +896,14 @@ using StepRoutine = bool (*)(const Machine& c, VMStep& step, int64_t* pc, int64_
   return (leftInt ? li : ld) - (rightInt ? ri : rd);
 }
 
-bool StoreAny(const Machine& c, VMStep& step, int64_t* pc, int64_t* last) {
+bool StoreAny(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
   Registers r;
   StepReads reads;
   if (!EvaluateNodes(c, step, &r, &reads)) return false;
   return CommitStore(c, step, step.resultInt ? static_cast<double>(r.i[0]) : r.d[0], reads, pc, last);
 }
 
-bool BranchAny(const Machine& c, VMStep& step, int64_t* pc, int64_t* last) {
+bool BranchAny(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
   Registers r;
   StepReads reads;
   if (!EvaluateNodes(c, step, &r, &reads)) return false;
@@ -892,7 +911,7 @@ bool BranchAny(const Machine& c, VMStep& step, int64_t* pc, int64_t* last) {
   return CommitBranch(step, VMCompareDifference(step.compare, g, g_Variables.MathEpsilon), reads, pc, last);
 }
 
-bool Jump(const Machine&, VMStep& step, int64_t* pc, int64_t* last) {
+bool Jump(const StepContext&, VMStep& step, int64_t* pc, int64_t* last) {
   if (!CountBranch()) return false;
   *last = step.pc;
   *pc = step.target;
@@ -903,7 +922,7 @@ bool Jump(const Machine&, VMStep& step, int64_t* pc, int64_t* last) {
 enum LeafMode { LEAF_INT, LEAF_DOUBLE, LEAF_VAR, LEAF_MODES };
 
 template <int kMode>
-[[gnu::always_inline]] inline bool LeafT(const Machine& c, VMStep& step, const VMNode& n, int32_t* i, double* d,
+[[gnu::always_inline]] inline bool LeafT(const StepContext& c, VMStep& step, const VMNode& n, int32_t* i, double* d,
                                          StepReads* reads) {
   if constexpr (kMode == LEAF_INT) {
     *i = n.i;
@@ -918,20 +937,43 @@ template <int kMode>
 
 // x = a op b.
 template <int kLeft, int kRight, uint8_t kOp>
-bool StoreBinary(const Machine& c, VMStep& step, int64_t* pc, int64_t* last) {
+[[gnu::always_inline]] inline bool StoreBinaryBody(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
   constexpr bool kLeftInt = kLeft == LEAF_INT, kRightInt = kRight == LEAF_INT;
   int32_t li = 0, ri = 0, oi = 0;
   double ld = 0.0, rd = 0.0, od = 0.0;
   StepReads reads;
-  if (!LeafT<kLeft>(c, step, step.nodes[0], &li, &ld, &reads)) return false;
+  VariableNode* stored = nullptr;
+  if constexpr (kLeft == LEAF_VAR) {
+    // x = x op b: the node the read found is the one the store writes.
+    if (!ReadSite(c, step.sites[step.nodes[0].site], &ld, &reads, &stored)) return false;
+  } else {
+    if (!LeafT<kLeft>(c, step, step.nodes[0], &li, &ld, &reads)) return false;
+  }
   if (!LeafT<kRight>(c, step, step.nodes[1], &ri, &rd, &reads)) return false;
   if (!OperateT<kOp, kLeftInt, kRightInt>(li, ld, ri, rd, &oi, &od)) return false;
-  return CommitStore(c, step, kLeftInt && kRightInt ? static_cast<double>(oi) : od, reads, pc, last);
+  const double value = kLeftInt && kRightInt ? static_cast<double>(oi) : od;
+  if (kLeft == LEAF_VAR && step.storeIsFirstRead && stored != nullptr) {
+    const ValueKind held = stored->value.Kind();
+    if (held == VALUE_STRING || held == VALUE_ARRAY) return false;
+    g_Variables.instanceMissing = 0;
+    g_Variables.arrayIndexError.flag = 0;
+    stored->value.real = value;
+    stored->value.kind = VALUE_REAL;
+    *last = step.lastPc;
+    *pc = step.next;
+    return true;
+  }
+  return CommitStore(c, step, value, reads, pc, last);
+}
+
+template <int kLeft, int kRight, uint8_t kOp>
+bool StoreBinary(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  return StoreBinaryBody<kLeft, kRight, kOp>(c, step, pc, last);
 }
 
 // if a cmp b, branching.
 template <int kLeft, int kRight, uint8_t kCompare>
-bool BranchBinary(const Machine& c, VMStep& step, int64_t* pc, int64_t* last) {
+[[gnu::always_inline]] inline bool BranchBinaryBody(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
   constexpr bool kLeftInt = kLeft == LEAF_INT, kRightInt = kRight == LEAF_INT;
   int32_t li = 0, ri = 0;
   double ld = 0.0, rd = 0.0;
@@ -940,6 +982,11 @@ bool BranchBinary(const Machine& c, VMStep& step, int64_t* pc, int64_t* last) {
   if (!LeafT<kRight>(c, step, step.nodes[1], &ri, &rd, &reads)) return false;
   const double g = Difference(kLeftInt, kRightInt, li, ld, ri, rd);
   return CommitBranch(step, VMCompareDifference(kCompare, g, g_Variables.MathEpsilon), reads, pc, last);
+}
+
+template <int kLeft, int kRight, uint8_t kCompare>
+bool BranchBinary(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  return BranchBinaryBody<kLeft, kRight, kCompare>(c, step, pc, last);
 }
 
 // The arithmetic opcodes and the comparisons in table order.
@@ -1001,11 +1048,48 @@ int IndexIn(const uint8_t* table, uint8_t op) {
   }
 }
 
+// The shapes run inline by RunSteps: x = v op k, x = v op w, and v compared with k or w.
+#define STEP_SHAPES(X)                                 \
+  X(1, true, StoreBinaryBody, LEAF_VAR, LEAF_INT, OP_ADD)    \
+  X(2, true, StoreBinaryBody, LEAF_VAR, LEAF_INT, OP_SUB)    \
+  X(3, true, StoreBinaryBody, LEAF_VAR, LEAF_INT, OP_MUL)    \
+  X(4, true, StoreBinaryBody, LEAF_VAR, LEAF_VAR, OP_ADD)    \
+  X(5, true, StoreBinaryBody, LEAF_VAR, LEAF_VAR, OP_SUB)    \
+  X(6, true, StoreBinaryBody, LEAF_VAR, LEAF_VAR, OP_MUL)    \
+  X(7, false, BranchBinaryBody, LEAF_VAR, LEAF_INT, OP_SLT)   \
+  X(8, false, BranchBinaryBody, LEAF_VAR, LEAF_INT, OP_SLE)   \
+  X(9, false, BranchBinaryBody, LEAF_VAR, LEAF_INT, OP_SGT)   \
+  X(10, false, BranchBinaryBody, LEAF_VAR, LEAF_INT, OP_SGE)  \
+  X(11, false, BranchBinaryBody, LEAF_VAR, LEAF_INT, OP_SEQ)  \
+  X(12, false, BranchBinaryBody, LEAF_VAR, LEAF_VAR, OP_SLT)  \
+  X(13, false, BranchBinaryBody, LEAF_VAR, LEAF_VAR, OP_SLE)  \
+  X(14, false, BranchBinaryBody, LEAF_VAR, LEAF_VAR, OP_SGT)
+constexpr uint8_t kShapeJump = 15;
+
+// The inline shape of a step, or 0 for one that runs through its routine.
+[[gnu::cold]] uint8_t ShapeOf(const VMStep& step) {
+  if (step.kind == STEP_JUMP) return kShapeJump;
+  const bool store = step.kind == STEP_STORE && step.nodeCount == 3 && step.nodes[2].kind == STEP_NODE_OP;
+  const bool branch = step.kind == STEP_BRANCH && step.nodeCount == 2;
+  if (!store && !branch) return 0;
+  const int left = LeafModeOf(step.nodes[0]), right = LeafModeOf(step.nodes[1]);
+  if (store && (step.nodes[0].kind == STEP_NODE_OP || step.nodes[1].kind == STEP_NODE_OP)) return 0;
+  const uint8_t op = store ? step.nodes[2].op : step.compare;
+#define STEP_SHAPE(id, isStore, body, l, r, o) \
+  if (store == isStore && left == l && right == r && op == o) return id;
+  STEP_SHAPES(STEP_SHAPE)
+#undef STEP_SHAPE
+  return 0;
+}
+
 // Runs decoded steps from pc while there is one at pc and its guards hold: answers the pc where
 // they stopped (a step whose guards failed, which then changed nothing, or a word without a
 // step); *last is the last instruction a step covered. Kept apart from the word loop so that its
 // few values stay in registers.
-[[gnu::noinline]] int64_t RunSteps(const Machine& c, VMDecoded* decoded, int64_t pc, int64_t size, int64_t* last) {
+[[gnu::noinline]] int64_t RunSteps(const Machine& m, VMDecoded* decoded, int64_t pc, int64_t size, int64_t* last) {
+  const StepContext c{&m,
+                      {m.locals, g_Variables.globals, m.self != nullptr ? m.self->i_variables : nullptr,
+                       m.other != nullptr ? m.other->i_variables : nullptr}};
   const int32_t* stepAt = &decoded->stepAt[0];
   VMStep* steps = &decoded->steps[0];
   for (;;) {
@@ -1013,8 +1097,21 @@ int IndexIn(const uint8_t* table, uint8_t op) {
     const int32_t index = stepAt[pc >> 2];
     if (index == 0) return pc;
     VMStep& step = steps[index - 1];
-    if (step.handler == nullptr) step.handler = reinterpret_cast<const void*>(ChooseRoutine(step));
-    if (!reinterpret_cast<StepRoutine>(step.handler)(c, step, &pc, last)) return pc;
+    if (step.handler == nullptr) {
+      step.handler = reinterpret_cast<const void*>(ChooseRoutine(step));
+      step.shape = ShapeOf(step);
+    }
+    // The most frequent shapes run inline; the others through their routine.
+    bool done;
+    switch (step.shape) {
+#define STEP_SHAPE(id, isStore, body, left, right, op) \
+  case id: done = body<left, right, op>(c, step, &pc, last); break;
+      STEP_SHAPES(STEP_SHAPE)
+#undef STEP_SHAPE
+      case kShapeJump: done = Jump(c, step, &pc, last); break;
+      default: done = reinterpret_cast<StepRoutine>(step.handler)(c, step, &pc, last); break;
+    }
+    if (!done) return pc;
   }
 }
 

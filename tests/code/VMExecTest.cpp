@@ -7,6 +7,7 @@
 
 #include "VMTestSupport.h"
 #include "code/VM_Breakpoints.h"
+#include "code/VM_Decoded.h"
 #include "code/VM_Format.h"
 #include "extension/Extension_Main.h"
 #include "debug/Debug_State.h"
@@ -573,6 +574,36 @@ TEST_F(VMExec, FatalErrorEndsTheProcessAndReleasesTheRun) {
   EXPECT_EQ(VMLocalsInUse(), 0);
   EXPECT_EQ(g_VM.argumentCount, 0);
   ReleaseValue(&result);
+}
+
+// A breakpoint set inside a decoded step while the steps are cached: the connected run goes word
+// by word, runs the instruction under the break word, and after the disconnect the words are the ones the steps were made
+// from, so the decoded run gives the same answer.
+TEST_F(VMExec, BreakpointsSetAndClearedWhileDecodedStepsAreCached) {
+  auto code = testsupport::AssembleCode(
+      "push.e 2\n pop.v.i -7 @x\n push.v -7 @x\n push.e 3\n add.i.v\n pop.v.v -7 @x\n push.v -7 @x\n ret.v");
+  RunResult first;
+  RunCode(&first, code.get());
+  EXPECT_TRUE(first.IsReal(5));
+  ASSERT_NE(code->m_decoded, nullptr);
+  EXPECT_GT(code->m_decoded->steps.Count(), 0);
+
+  uint32_t* words = const_cast<uint32_t*>(code->m_data);
+  const uint32_t add = words[6];
+  g_Debug.debugger.connected = true;
+  g_VM.breakpoints[0].address = &words[6];
+  g_VM.breakpoints[0].savedWord = add;
+  VMApplyBreakpoints();
+  RunResult connected;
+  RunCode(&connected, code.get());
+  EXPECT_TRUE(connected.IsReal(5));
+  EXPECT_EQ(words[6], kBreakpointWord);  // still set after the run stopped there
+
+  VMDisconnectDebugger();
+  EXPECT_EQ(words[6], add);
+  RunResult after;
+  RunCode(&after, code.get());
+  EXPECT_TRUE(after.IsReal(5));
 }
 
 TEST_F(VMExec, BreakpointsRunTheReplacedInstruction) {
