@@ -42,7 +42,9 @@ struct Picture {
   int32_t width = 0;
   int32_t height = 0;
   std::vector<uint32_t> pixels;
-  uint32_t At(int32_t x, int32_t y) const { return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]; }
+  uint32_t At(int32_t x, int32_t y) const {
+    return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+  }
 };
 
 Picture Paint(int32_t width, int32_t height, const std::function<uint32_t(int32_t, int32_t)>& colour) {
@@ -90,7 +92,8 @@ Picture DecodePicture(const uint8_t* bytes, size_t size) {
   p.width = static_cast<int32_t>(image.width);
   p.height = static_cast<int32_t>(image.height);
   for (size_t i = 0; i < rgba.size(); i += 4) {
-    p.pixels.push_back(uint32_t{rgba[i]} << 24 | uint32_t{rgba[i + 1]} << 16 | uint32_t{rgba[i + 2]} << 8 | rgba[i + 3]);
+    p.pixels.push_back(uint32_t{rgba[i]} << 24 | uint32_t{rgba[i + 1]} << 16 | uint32_t{rgba[i + 2]} << 8 |
+                       rgba[i + 3]);
   }
   return p;
 }
@@ -120,7 +123,8 @@ class GameFolder {
   PackResult Pack(const std::string& output = "") const {
     const std::string out = output.empty() ? m_out.file("game.win") : output;
     const std::string errors = m_out.file("errors.txt");
-    const std::string command = std::string("'") + PACKER + "' '" + m_dir.path().string() + "' '" + out + "' 2>'" + errors + "'";
+    const std::string command =
+        std::string("'") + PACKER + "' '" + m_dir.path().string() + "' '" + out + "' 2>'" + errors + "'";
     const int status = std::system(command.c_str());
     PackResult result;
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -214,9 +218,8 @@ TEST_F(PackerTest, ImagesBecomeSpritesAndBackgroundsThatTheRunnerLoads) {
   GameFolder folder;
   // Frame 0: x 1..3, y 2..4 solid (alpha 1 counts), the rest transparent green; frame 1: only
   // (7, 6), half transparent. The box of both spans (1, 2) to (7, 6).
-  const Picture frame0 = Paint(8, 8, [](int32_t x, int32_t y) {
-    return (x >= 1 && x < 4 && y >= 2 && y < 5) ? 0xFF000001u : 0x00FF0000u;
-  });
+  const Picture frame0 = Paint(
+      8, 8, [](int32_t x, int32_t y) { return (x >= 1 && x < 4 && y >= 2 && y < 5) ? 0xFF000001u : 0x00FF0000u; });
   const Picture frame1 = Paint(8, 8, [](int32_t x, int32_t y) { return (x == 7 && y == 6) ? 0x0000FF80u : 0u; });
   const Picture wall = Pattern(5, 3, 1);
   const Picture sky = Pattern(20, 10, 2);
@@ -427,7 +430,8 @@ TEST_F(PackerTest, ImagesTooLargeToShareAPageGetPagesOfTheirOwn) {
 
 TEST_F(PackerTest, TheSameFolderGivesTheSameBytes) {
   GameFolder folder;
-  for (int i = 0; i < 6; ++i) folder.Image("f" + std::to_string(i) + ".png", Pattern(3 + i, 9 - i, static_cast<uint32_t>(i)));
+  for (int i = 0; i < 6; ++i)
+    folder.Image("f" + std::to_string(i) + ".png", Pattern(3 + i, 9 - i, static_cast<uint32_t>(i)));
   folder.Write("step.gml", "y += 1;\n");
   folder.Write("game.json", R"({"sprites": [{"name": "s1", "frames": ["f1.png"], "precise": true},
                                             {"name": "s0", "frames": ["f0.png"]}],
@@ -453,7 +457,8 @@ TEST_F(PackerTest, ABadFolderIsRefusedNamingTheFileAndTheFieldAndLeavesNoGameFil
        "\"sprites\"[0] (spr_a): unknown field \"orgin\""},
       {R"({"rooms": [{"name": "r", "backgrounds": [{"backgorund": "x"}]}]})",
        "\"rooms\"[0] (r): \"backgrounds\"[0]: unknown field \"backgorund\""},
-      {R"({"sprites": [{"name": "spr_a", "frames": ["a.png", "missing.png"]}]})", "sprite spr_a: \"frames\": cannot read "},
+      {R"({"sprites": [{"name": "spr_a", "frames": ["a.png", "missing.png"]}]})",
+       "sprite spr_a: \"frames\": cannot read "},
       {R"({"sprites": [{"name": "spr_a", "frames": ["a.png", "wide.png"]}]})",
        "sprite spr_a: \"frames\": wide.png is 9 x 8 pixels, the first frame 8 x 8"},
       {R"({"sprites": [{"name": "spr_a", "frames": []}]})", "sprite spr_a: \"frames\" must name at least one image"},
@@ -473,7 +478,8 @@ TEST_F(PackerTest, ABadFolderIsRefusedNamingTheFileAndTheFieldAndLeavesNoGameFil
       {R"({"sprites": [{"name": "spr_a", "frames": ["a.png"]}, {"name": "spr_a", "frames": ["a.png"]}]})",
        "sprite spr_a is defined twice"},
       {R"({"objects": [{"name": "obj_a", "sprite": "spr_none"}]})", "object obj_a: \"sprite\": spr_none is no sprite"},
-      {R"({"objects": [{"name": "obj_a", "events": {"create": "gone.gml"}}]})", "object obj_a: event create: cannot read "},
+      {R"({"objects": [{"name": "obj_a", "events": {"create": "gone.gml"}}]})",
+       "object obj_a: event create: cannot read "},
       {R"({"objects": [{"name": "obj_a", "events": {"collision_obj_b": "create.gml"}}]})",
        "object obj_a: event collision_obj_b: obj_b is no object"},
       {R"({"objects": [{"name": "o"}], "rooms": [{"name": "r", "instances": [{"object": "o", "angle": "up"}]}]})",

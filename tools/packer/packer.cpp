@@ -30,8 +30,8 @@
 //                                 "xscale": 1, "yscale": 1, "angle": 0}]} ]
 //   }
 //
-// Every field but the names and "frames" / "file" may be left out; the defaults are the values
-// shown, except "xorigin" and "yorigin" (0), "precise" (false), "parent", "sprite" and "mask"
+// Every field but "name", "frames", "file" and an instance's "object" may be left out; the
+// defaults are the values shown, except "xorigin" and "yorigin" (0), "precise" (false), "parent", "sprite" and "mask"
 // (none), "bbox_mode" ("automatic") and "bbox" (only read, and then required, in "manual" mode).
 // A field the packer does not know is refused, so a misspelt one never goes unnoticed.
 //
@@ -39,9 +39,9 @@
 // smallest box holding every pixel of any frame whose alpha is above 0; a sprite whose frames
 // are all transparent gets left = width - 1, top = height - 1, right 0, bottom 0), "full" (the
 // whole frame) or "manual" ("bbox" as [left, top, right, bottom], inclusive frame pixels). In
-// the other modes a sprite that is not transparent gets the whole frame. A precise sprite gets one
-// collision mask per frame: a pixel is solid when its alpha is above 0. An imprecise sprite has
-// no masks, so its collisions are those of its box.
+// the other modes a sprite that is not transparent gets the whole frame. A precise sprite gets
+// one collision mask per frame: a pixel is solid when its alpha is above 0. An imprecise sprite
+// has no masks, so its collisions are those of its box.
 //
 // Fonts: a TrueType file rendered by FreeType at "size" points into one image of glyphs, which
 // becomes a page font: characters "first" to "last" (0 to 65535) that the file maps, and always
@@ -184,7 +184,8 @@ std::vector<json_object*> List(json_object* object, const char* key, const std::
   if (!json_object_is_type(value, json_type_array)) throw PackError(what + ": \"" + key + "\" must be a list");
   for (size_t i = 0; i < json_object_array_length(value); ++i) {
     json_object* item = json_object_array_get_idx(value, i);
-    if (!json_object_is_type(item, type)) throw PackError(what + ": every entry of \"" + key + "\" must be " + typeName);
+    if (!json_object_is_type(item, type))
+      throw PackError(what + ": every entry of \"" + key + "\" must be " + typeName);
     items.push_back(item);
   }
   return items;
@@ -381,9 +382,9 @@ class TexturePages {
         const Image& image = m_images[i];
         const size_t rowBytes = static_cast<size_t>(image.width) * 4;
         for (int32_t row = 0; row < image.height; ++row) {
-          std::memcpy(&pixels[((static_cast<size_t>(e.y) + static_cast<size_t>(row)) * static_cast<size_t>(size.width) +
-                               static_cast<size_t>(e.x)) * 4],
-                      &image.rgba[static_cast<size_t>(row) * rowBytes], rowBytes);
+          const size_t pageRow = static_cast<size_t>(e.y) + static_cast<size_t>(row);
+          const size_t at = (pageRow * static_cast<size_t>(size.width) + static_cast<size_t>(e.x)) * 4;
+          std::memcpy(&pixels[at], &image.rgba[static_cast<size_t>(row) * rowBytes], rowBytes);
         }
       }
       testsupport::TextureEntry texture;
@@ -395,7 +396,8 @@ class TexturePages {
             return true;
           },
           &texture.image);
-      if (result != PngEncodeResult::Written) throw PackError("texture page " + std::to_string(p) + " cannot be encoded");
+      if (result != PngEncodeResult::Written)
+        throw PackError("texture page " + std::to_string(p) + " cannot be encoded");
       textures.push_back(std::move(texture));
     }
     builder.Tpag(m_entries).Txtr(textures);
@@ -633,7 +635,8 @@ testsupport::SpriteEntry ReadSprite(json_object* entry, const fs::path& folder, 
     if (precise) {
       std::vector<uint8_t> mask(static_cast<size_t>(w) * static_cast<size_t>(h));
       for (int32_t y = 0; y < h; ++y) {
-        for (int32_t x = 0; x < w; ++x) mask[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] = frame.Alpha(x, y) != 0;
+        for (int32_t x = 0; x < w; ++x)
+          mask[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] = frame.Alpha(x, y) != 0;
       }
       sprite.masks.push_back(std::move(mask));
     }
@@ -798,11 +801,13 @@ GameDataBuilder Pack(const fs::path& folder) {
     room.speed = Int(entry, "speed", what, 30);
     room.persistent = Flag(entry, "persistent", what, false);
     room.codeWord = 0;  // the file holds no compiled code: 0 is no creation code
-    if (Member(entry, "code") != nullptr) room.codeText = ReadSource(folder, Text(entry, "code", what), what + ": \"code\"");
+    if (Member(entry, "code") != nullptr)
+      room.codeText = ReadSource(folder, Text(entry, "code", what), what + ": \"code\"");
     const std::vector<json_object*> slots = Array(entry, "backgrounds", what);
     if (slots.size() > room.backgrounds->size()) throw PackError(what + ": \"backgrounds\" lists more than 8 slots");
     for (size_t i = 0; i < slots.size(); ++i) {
-      (*room.backgrounds)[i] = ReadRoomBackground(slots[i], what + ": background slot " + std::to_string(i), backgroundIndex);
+      (*room.backgrounds)[i] =
+          ReadRoomBackground(slots[i], what + ": background slot " + std::to_string(i), backgroundIndex);
     }
     std::vector<testsupport::RoomInstanceEntry> instances;
     for (json_object* item : Array(entry, "instances", what)) {
@@ -816,7 +821,8 @@ GameDataBuilder Pack(const fs::path& folder) {
       instance.angle = static_cast<float>(Real(item, "angle", what + ": an instance", 0.0));
       instance.id = nextId++;
       instance.codeWord = 0;
-      if (Member(item, "code") != nullptr) instance.codeText = ReadSource(folder, Text(item, "code", what), what + ": an instance: \"code\"");
+      if (Member(item, "code") != nullptr)
+        instance.codeText = ReadSource(folder, Text(item, "code", what), what + ": an instance: \"code\"");
       instances.push_back(instance);
     }
     room.instances = instances;
