@@ -86,7 +86,7 @@ struct VMStep {
   int32_t lastPc = 0;           // the last word covered (the pop or the branch)
   int32_t next = 0;             // the word after the step
   int32_t target = 0;           // STEP_BRANCH, STEP_JUMP: where the branch goes (checked in range)
-  const void* handler = nullptr;  // the fast loop's routine for the step's shape, chosen at its first run
+  void (*handler)() = nullptr;    // the fast loop's routine for the step's shape, chosen at its first run
   uint8_t shape = 0;              // the fast loop's inline case for the step, chosen with the routine
   VMNode nodes[kVMStepMaxNodes];
   VMVarSite sites[kVMStepMaxNodes + 1];

@@ -1098,7 +1098,7 @@ constexpr uint8_t kShapeJump = 15;
     if (index == 0) return pc;
     VMStep& step = steps[index - 1];
     if (step.handler == nullptr) {
-      step.handler = reinterpret_cast<const void*>(ChooseRoutine(step));
+      step.handler = reinterpret_cast<void (*)()>(ChooseRoutine(step));
       step.shape = ShapeOf(step);
     }
     // The most frequent shapes run inline; the others through their routine.
