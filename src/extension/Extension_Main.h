@@ -53,7 +53,7 @@ bool Extension_Finalise();
 void RegisterTuvoVariables();
 
 // Reads the extension chunk ("EXTN") into the table.
-// Until that work lands, the payload is recorded (support/PendingChunk.h) and accepted.
+// The payload is recorded as it stands (support/PendingChunk.h) and accepted.
 bool Extension_Load(BoundedReader& chunk);
 
 // Prepares the extension packages after loading, before any code is compiled. The table holds

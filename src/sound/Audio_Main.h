@@ -15,15 +15,15 @@ extern bool SoundDisabled;
 int32_t Audio_FindSoundByName(const char* name);
 
 // Reads the sound chunk ("SOND") for the audio engine.
-// Until that work lands, the payload is recorded (support/PendingChunk.h) and accepted.
+// The payload is recorded as it stands (support/PendingChunk.h) and accepted.
 bool Audio_Load(BoundedReader& chunk);
 
 // Reads the audio group chunk ("AGRP").
-// Until that work lands, the payload is recorded (support/PendingChunk.h) and accepted.
+// The payload is recorded as it stands (support/PendingChunk.h) and accepted.
 bool AudioGroup_Load(BoundedReader& chunk);
 
 // Binds the sounds of audio group `group` to their data in the audio data chunk ("AUDO").
-// Until that work lands, the payload is recorded (support/PendingChunk.h) and accepted.
+// The payload is recorded as it stands (support/PendingChunk.h) and accepted.
 bool Audio_WAVs(BoundedReader& chunk, int32_t group);
 
 // Prepares the audio engine's sounds after the legacy ones. There are none to prepare.

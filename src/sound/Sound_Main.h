@@ -11,11 +11,11 @@ class BoundedReader;
 int32_t Sound_Find(const char* name);
 
 // Reads the sound chunk ("SOND") for the legacy player.
-// Until that work lands, the payload is recorded (support/PendingChunk.h) and accepted.
+// The payload is recorded as it stands (support/PendingChunk.h) and accepted.
 bool Sound_Init(BoundedReader& chunk);
 
 // Reads the audio data chunk ("AUDO") for the legacy player.
-// Until that work lands, the payload is recorded (support/PendingChunk.h) and accepted.
+// The payload is recorded as it stands (support/PendingChunk.h) and accepted.
 bool Wave_Init(BoundedReader& chunk);
 
 // Empties the sound list and the sound-name list.
