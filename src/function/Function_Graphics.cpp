@@ -18,6 +18,8 @@
 #include "graphics/Graphics_Texture.h"
 #include "graphics/Graphics_Transform.h"
 #include "graphics/Graphics_Window.h"
+#include "io/IO_Main.h"
+#include "option/Option_Main.h"
 #include "os/OS_Window.h"
 #include "path/Path_Main.h"
 #include "platform/Colour.h"
@@ -317,6 +319,17 @@ DISPLAY(WindowGetCaption) {
   const char* caption = GR_Window_GetCaption();
   SetString(result, caption != nullptr ? caption : "");
 }
+// The show-cursor option follows: off only for the constant -1.
+DISPLAY(WindowSetCursor) {
+  (void)result;
+  const int32_t cursor = RoundedArg(argc, args, 0);
+  GR_Window_SetCursor(cursor);
+  g_Options.showCursor = cursor != -1;
+}
+DISPLAY(WindowGetCursor) {
+  (void)argc, (void)args;
+  SetReal(result, GR_Window_GetCursor());
+}
 DISPLAY(WindowSetColour) {
   (void)result;
   GR_Window_SetColour(static_cast<int32_t>(num::RoundInt64(ArgReal(argc, args, 0))));
@@ -375,6 +388,50 @@ DISPLAY(WindowGetHeight) {
   (void)argc, (void)args;
   SetReal(result, GR_Window_GetHeight());
 }
+// (x1, y1, x2, y2): 8 values per monitor in one row; an empty array without monitors.
+DISPLAY(WindowGetVisibleRects) {
+  GrowArray<double> values;
+  const int32_t monitors = GR_Window_GetVisibleRects(ArgReal(argc, args, 0), ArgReal(argc, args, 1),
+                                                     ArgReal(argc, args, 2), ArgReal(argc, args, 3), &values);
+  ReleaseValue(result);
+  result->kind = VALUE_ARRAY;
+  result->arr = ValueArray_Create(result);
+  for (int32_t i = 0; i < monitors * 8; ++i) {
+    ScriptValue v{};
+    v.real = values.Data()[i];
+    SetValueElement(result, &v, i);
+  }
+  values.Free();
+}
+// Device 0's position in client pixels.
+DISPLAY(WindowMouseGetX) {
+  (void)argc, (void)args;
+  SetReal(result, IO_GetRawMouseX(0));
+}
+DISPLAY(WindowMouseGetY) {
+  (void)argc, (void)args;
+  SetReal(result, IO_GetRawMouseY(0));
+}
+// Device 0 through one view; a view not drawn answers the application area's left offset.
+DISPLAY(WindowViewMouseGetX) {
+  int32_t x = 0, y = 0;
+  GR_Window_MapViewMouse(RoundedArg(argc, args, 0), IO_GetRawMouseX(0), IO_GetRawMouseY(0), &x, &y);
+  SetReal(result, x);
+}
+DISPLAY(WindowViewMouseGetY) {
+  int32_t x = 0, y = 0;
+  GR_Window_MapViewMouse(RoundedArg(argc, args, 0), IO_GetRawMouseX(0), IO_GetRawMouseY(0), &x, &y);
+  SetReal(result, y);
+}
+// Device 0 through all views.
+DISPLAY(WindowViewsMouseGetX) {
+  (void)argc, (void)args;
+  SetReal(result, GR_Window_GetMouseX(0));
+}
+DISPLAY(WindowViewsMouseGetY) {
+  (void)argc, (void)args;
+  SetReal(result, GR_Window_GetMouseY(0));
+}
 DISPLAY(WindowMouseSet) {
   (void)result;
   GR_Window_SetMousePosition(RoundedArg(argc, args, 0), RoundedArg(argc, args, 1));
@@ -424,6 +481,8 @@ const BuiltinSpec kDisplayBuiltins[] = {
     {"window_get_sizeable", WindowGetZero, 0},
     {"window_set_caption", WindowSetCaption, 1},
     {"window_get_caption", WindowGetCaption, 0},
+    {"window_set_cursor", WindowSetCursor, 1},
+    {"window_get_cursor", WindowGetCursor, 0},
     {"window_set_color", WindowSetColour, 1},
     {"window_set_colour", WindowSetColour, 1},
     {"window_get_color", WindowGetColour, 0},
@@ -440,7 +499,14 @@ const BuiltinSpec kDisplayBuiltins[] = {
     {"window_get_y", WindowGetY, 0},
     {"window_get_width", WindowGetWidth, 0},
     {"window_get_height", WindowGetHeight, 0},
+    {"window_get_visible_rects", WindowGetVisibleRects, 4},
+    {"window_mouse_get_x", WindowMouseGetX, 0},
+    {"window_mouse_get_y", WindowMouseGetY, 0},
     {"window_mouse_set", WindowMouseSet, 2},
+    {"window_view_mouse_get_x", WindowViewMouseGetX, 1},
+    {"window_view_mouse_get_y", WindowViewMouseGetY, 1},
+    {"window_views_mouse_get_x", WindowViewsMouseGetX, 0},
+    {"window_views_mouse_get_y", WindowViewsMouseGetY, 0},
     {"screen_save", ScreenSave, 1},
     {"screen_save_part", ScreenSavePart, 5},
 };

@@ -1,5 +1,6 @@
 #include "graphics/Graphics_Window.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -65,7 +66,16 @@ int32_t GR_Window_GetColour() { return static_cast<int32_t>(g_Window.colour & 0x
 
 void GR_Window_SetCursor(int32_t cursor) {
   g_Window.cursor = cursor;
-  if (g_GraphicsDevice.window != nullptr) OS_Window().setCursor(cursor == -1 ? OSCursor::None : OSCursor::Arrow);
+  // Shapes for the constants 0, -1, -2, ... -22.
+  static const OSCursor kShapes[] = {
+      OSCursor::Arrow,    OSCursor::None,     OSCursor::Arrow,  OSCursor::Cross,       OSCursor::IBeam,
+      OSCursor::None,     OSCursor::SizeNESW, OSCursor::SizeNS, OSCursor::SizeNWSE,    OSCursor::SizeWE,
+      OSCursor::UpArrow,  OSCursor::Wait,     OSCursor::Hand,   OSCursor::No,          OSCursor::No,
+      OSCursor::No,       OSCursor::No,       OSCursor::No,     OSCursor::No,          OSCursor::AppStarting,
+      OSCursor::Help,     OSCursor::Hand,     OSCursor::SizeAll};
+  constexpr int32_t kShapeCount = static_cast<int32_t>(sizeof kShapes / sizeof kShapes[0]);
+  if (cursor > 0 || cursor <= -kShapeCount) return;
+  OS_Window().setCursor(kShapes[-cursor]);
 }
 
 int32_t GR_Window_GetCursor() { return g_Window.cursor; }
@@ -282,6 +292,29 @@ int32_t GR_Window_GetHeight() {
   return OS_Window().getClientRect(&client) ? client.Height() : 0;
 }
 
+int32_t GR_Window_GetVisibleRects(double x1, double y1, double x2, double y2, GrowArray<double>* out) {
+  const int32_t monitors = OS_Window().monitorCount();
+  for (int32_t i = 0; i < monitors; ++i) {
+    double values[8] = {};
+    OSRect area;
+    if (OS_Window().monitorWorkArea(i, &area)) {
+      const double left = area.left, top = area.top, right = area.right, bottom = area.bottom;
+      values[4] = left;
+      values[5] = top;
+      values[6] = right;
+      values[7] = bottom;
+      if (x2 > left && x1 < right && y2 > top && y1 < bottom) {
+        values[0] = std::max(x1, left);
+        values[1] = std::max(y1, top);
+        values[2] = std::min(x2, right);
+        values[3] = std::min(y2, bottom);
+      }
+    }
+    for (double v : values) out->Push(v);
+  }
+  return monitors;
+}
+
 void GR_Window_SetMousePosition(int32_t x, int32_t y) {
   if (!OS_Window().isActive()) return;
   if (!OS_Window().clientToScreen(&x, &y)) {
@@ -296,13 +329,14 @@ void GR_Window_SetMousePosition(int32_t x, int32_t y) {
 
 namespace {
 
-// The room point under pointer device `device`; false (nothing written) for a device outside 0..9.
+// The room point under pointer device `device` (without a room its client position as it is);
+// false (nothing written) for a device outside 0..9.
 bool MouseInRoom(int32_t device, int32_t* roomX, int32_t* roomY) {
   if (device < 0 || device >= kInputDevices) return false;
   const int32_t x = IO_GetRawMouseX(device), y = IO_GetRawMouseY(device);
   *roomX = x;
   *roomY = y;
-  GR_Window_MapMouse(x, y, roomX, roomY);
+  if (CurrentRoom != nullptr) GR_Window_MapMouse(x, y, roomX, roomY);
   return true;
 }
 

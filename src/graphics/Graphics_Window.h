@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/GrowArray.h"
+
 // One view drawn this frame: its area in the room and its port in the window's game
 // coordinates. The room drawing fills mapping v for room view v.
 struct ViewMapping {
@@ -61,9 +63,9 @@ const char* GR_Window_GetCaption();
 void GR_Window_SetColour(int32_t colour);
 int32_t GR_Window_GetColour();
 
-// The window's system cursor: -1 hides it, any other constant shows the default arrow. The
-// constant is kept (0 at first); the cursor itself changes only while the graphics layer has a
-// window.
+// The window's system cursor by cursor constant: 0 and -2 the arrow, -1 and -5 none (hidden),
+// -3 to -22 the other system shapes (the up arrow and help show the arrow). The constant is kept
+// (0 at first); any other value is only kept.
 void GR_Window_SetCursor(int32_t cursor);
 int32_t GR_Window_GetCursor();
 
@@ -107,7 +109,8 @@ void GR_Window_MapMouse(int32_t x, int32_t y, int32_t* roomX, int32_t* roomY);
 // left offset, then the point relative to the area is mapped through view `index`.
 void GR_Window_MapViewMouse(int32_t index, int32_t x, int32_t y, int32_t* roomX, int32_t* roomY);
 // The room point under pointer device `device` (0..9): its client position mapped as
-// GR_Window_MapMouse does. Any other device answers 0.
+// GR_Window_MapMouse does, or as it is without a current room. Any other device (negative ones
+// too) answers 0.
 int32_t GR_Window_GetMouseX(int32_t device);
 int32_t GR_Window_GetMouseY(int32_t device);
 
@@ -133,6 +136,11 @@ int32_t GR_Window_GetX();
 int32_t GR_Window_GetY();
 int32_t GR_Window_GetWidth();
 int32_t GR_Window_GetHeight();
+// The parts of the rectangle (x1, y1)-(x2, y2), screen pixels, on each monitor: 8 values per
+// monitor appended to `out` in monitor order, all 0 to begin with; values 4-7 are the monitor's
+// work area (left, top, right, bottom) when it can be read, and values 0-3 the rectangle's overlap
+// with it when they overlap (strictly). Answers the number of monitors.
+int32_t GR_Window_GetVisibleRects(double x1, double y1, double x2, double y2, GrowArray<double>* out);
 // Moves the system cursor to a client point; only while the main window is active.
 void GR_Window_SetMousePosition(int32_t x, int32_t y);
 

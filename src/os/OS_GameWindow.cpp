@@ -266,7 +266,6 @@ void CreateGameWindow(int32_t width, int32_t height) {
   OS_Window().setIcon(icon, kIconSize, kIconSize);
   const bool showCursor = (header.optionBits & kHeaderShowCursor) != 0;
   GR_Window_SetCursor(showCursor ? 0 : -1);
-  OS_Window().setCursor(showCursor ? OSCursor::Arrow : OSCursor::None);
   PumpMessages_SetWindowProcedure(GameWindowProc);
 }
 

@@ -104,6 +104,19 @@ bool RealDisplayWorkArea(OSRect* out) {
   return true;
 }
 
+int32_t RealMonitorCount() {
+  if (!VideoUp()) return 0;
+  return std::max(SDL_GetNumVideoDisplays(), 0);
+}
+
+bool RealMonitorWorkArea(int32_t index, OSRect* out) {
+  SDL_Rect r;
+  if (!VideoUp() || index < 0 || index >= RealMonitorCount()) return false;
+  if (SDL_GetDisplayUsableBounds(index, &r) != 0 && SDL_GetDisplayBounds(index, &r) != 0) return false;
+  *out = OSRect{r.x, r.y, r.x + r.w, r.y + r.h};
+  return true;
+}
+
 void RealSetFocus() {
   if (g_sdl.window == nullptr) return;
   SDL_RaiseWindow(g_sdl.window);
@@ -226,7 +239,8 @@ bool RealGetClipboardText(std::string* out) {
 const OSWindowService kRealService = {
     RealCreateWindow,    RealDestroyWindow,  RealSdlWindow,     RealSetTitle,
     RealGetWindowRect,   RealGetClientRect,  RealClientToScreen, RealSetWindowRect,
-    RealFrameBorders,    RealCaptionHeight,  RealDisplayWorkArea, RealSetFocus,
+    RealFrameBorders,    RealCaptionHeight,  RealDisplayWorkArea, RealMonitorCount,
+    RealMonitorWorkArea, RealSetFocus,
     RealShowAndRaise,    RealSetIcon,
     RealIsActive,        RealSetCursor,      RealGetKeyState,    RealSendKey,
     RealHasClipboardText, RealSetClipboardText, RealGetClipboardText,
@@ -284,6 +298,12 @@ bool FakeDisplayWorkArea(OSRect* out) {
   *out = g_fake.workArea;
   return true;
 }
+int32_t FakeMonitorCount() { return static_cast<int32_t>(g_fake.monitors.size()); }
+bool FakeMonitorWorkArea(int32_t index, OSRect* out) {
+  if (index < 0 || index >= FakeMonitorCount() || index == g_fake.unreadableMonitor) return false;
+  *out = g_fake.monitors[static_cast<size_t>(index)];
+  return true;
+}
 void FakeSetFocus() {
   if (g_fake.windowExists) g_fake.active = true;
 }
@@ -315,7 +335,8 @@ bool FakeGetClipboardText(std::string* out) {
 const OSWindowService kFakeService = {
     FakeCreateWindow,    FakeDestroyWindow,  FakeSdlWindow,     FakeSetTitle,
     FakeGetWindowRect,   FakeGetClientRect,  FakeClientToScreen, FakeSetWindowRect,
-    FakeFrameBorders,    FakeCaptionHeight,  FakeDisplayWorkArea, FakeSetFocus,
+    FakeFrameBorders,    FakeCaptionHeight,  FakeDisplayWorkArea, FakeMonitorCount,
+    FakeMonitorWorkArea, FakeSetFocus,
     FakeShowAndRaise,    FakeSetIcon,
     FakeIsActive,        FakeSetCursor,      FakeGetKeyState,    FakeSendKey,
     FakeHasClipboardText, FakeSetClipboardText, FakeGetClipboardText,

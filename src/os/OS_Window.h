@@ -70,6 +70,10 @@ struct OSWindowService {
   int32_t (*captionHeight)();
   // The primary display's work area (what panels and docks leave free).
   bool (*displayWorkArea)(OSRect* out);
+  // The number of monitors (0 when none can be read) and the work area of monitor `index`
+  // (0-based, in that order); false when it cannot be read.
+  int32_t (*monitorCount)();
+  bool (*monitorWorkArea)(int32_t index, OSRect* out);
   // Gives the main window the keyboard focus and raises it.
   void (*setFocus)();
   // Shows the main window and raises it above the other windows.
@@ -108,6 +112,8 @@ struct OSFakeWindowState {
   OSRect borders{4, 24, 4, 4};         // frame thickness around it
   int32_t caption = 20;
   OSRect workArea{0, 0, 1024, 738};
+  std::vector<OSRect> monitors;        // the monitors' work areas, in order
+  int32_t unreadableMonitor = -1;      // monitorWorkArea fails for this index
   bool active = false;
   bool shown = false;
   int32_t raiseCount = 0;              // showAndRaise calls

@@ -8,10 +8,14 @@
 #include "BuiltinTestUtil.h"
 #include "function/Function_Graphics.h"
 #include "graphics/Graphics_D3D.h"
+#include "graphics/Graphics_Surface.h"
 #include "graphics/Graphics_Window.h"
+#include "io/IO_Main.h"
+#include "option/Option_Main.h"
 #include "graphics/device/D3D_Fake.h"
 #include "os/OS_DisplayModes.h"
 #include "os/OS_Window.h"
+#include "room/Room_Class.h"
 #include "run/Run_Frame.h"
 #include "testlib/GraphicsFixtures.h"
 
@@ -115,6 +119,76 @@ TEST_F(DisplayBuiltinsTest, WindowRequestsGoThroughTheFrameLoop) {
   Real("window_set_fullscreen", {0.5});
   EXPECT_EQ(Real("window_get_fullscreen", {}), 1);
   EXPECT_EQ(g_FrameLoop.resizeCountdown, 1);
+}
+
+TEST_F(DisplayBuiltinsTest, WindowCursorSetsTheShapeAndTheShowFlag) {
+  Real("window_set_cursor", {-5});
+  EXPECT_EQ(OS_FakeWindowState().cursor, OSCursor::None);
+  EXPECT_TRUE(g_Options.showCursor);
+  EXPECT_EQ(Real("window_get_cursor", {}), -5);
+  Real("window_set_cursor", {-3});
+  EXPECT_EQ(OS_FakeWindowState().cursor, OSCursor::Cross);
+  Real("window_set_cursor", {5});  // only stored
+  EXPECT_EQ(OS_FakeWindowState().cursor, OSCursor::Cross);
+  EXPECT_EQ(Real("window_get_cursor", {}), 5);
+  EXPECT_TRUE(g_Options.showCursor);
+  Real("window_set_cursor", {-1.2});
+  EXPECT_EQ(OS_FakeWindowState().cursor, OSCursor::None);
+  EXPECT_FALSE(g_Options.showCursor);
+  Real("window_set_cursor", {0});
+  EXPECT_EQ(OS_FakeWindowState().cursor, OSCursor::Arrow);
+  EXPECT_TRUE(g_Options.showCursor);
+}
+
+TEST_F(DisplayBuiltinsTest, WindowMouseInClientViewAndRoomTerms) {
+  GraphicsDeviceState& g = g_GraphicsDevice;
+  g.windowWidth = g.clientWidth = 1000;
+  g.windowHeight = g.clientHeight = 600;
+  g.keepAspect = true;
+  g_Surfaces.applicationWidth = 640;
+  g_Surfaces.applicationHeight = 480;
+  g_IO.step.rawMouseX[0] = 500;
+  g_IO.step.rawMouseY[0] = 300;
+  g_IO.step.rawMouseX[1] = 7;
+  EXPECT_EQ(Real("window_mouse_get_x", {}), 500);
+  EXPECT_EQ(Real("window_mouse_get_y", {}), 300);
+  // Not drawn, negative or past the last mapping: the application area's left offset for both.
+  for (double view : {3.0, -1.0, 32.0, -2147483648.0}) {
+    EXPECT_EQ(Real("window_view_mouse_get_x", {view}), 100) << view;
+    EXPECT_EQ(Real("window_view_mouse_get_y", {view}), 100) << view;
+  }
+  GR_Window_SetViewMapping(3, 0, 0, 640, 480, 0, 0, 320, 240, 0, -1);
+  EXPECT_EQ(Real("window_view_mouse_get_x", {3}), 160);
+  EXPECT_EQ(Real("window_view_mouse_get_y", {3}), 120);
+  // Without a room the client position stands.
+  EXPECT_EQ(Real("window_views_mouse_get_x", {}), 500);
+  EXPECT_EQ(Real("window_views_mouse_get_y", {}), 300);
+  // In a 640 x 480 room without views the application area is scaled to the room.
+  CRoom room;
+  room.m_Width = 640;
+  room.m_Height = 480;
+  CurrentRoom = &room;
+  EXPECT_EQ(Real("window_views_mouse_get_x", {}), 320);
+  EXPECT_EQ(Real("window_views_mouse_get_y", {}), 240);
+  CurrentRoom = nullptr;
+}
+
+TEST_F(DisplayBuiltinsTest, VisibleRectsComeBackAsOneRow) {
+  OS_FakeWindowState().monitors = {OSRect{0, 0, 1920, 1040}, OSRect{1920, 0, 3200, 1024}};
+  ScriptValue raw{};
+  Call("window_get_visible_rects", {RealValue(1800), RealValue(10), RealValue(2000), RealValue(20)}, &raw);
+  ASSERT_EQ(raw.Kind(), VALUE_ARRAY);
+  ASSERT_NE(raw.arr, nullptr);
+  ASSERT_EQ(raw.arr->rowCount, 1);
+  ASSERT_EQ(raw.arr->rows[0].length, 16);
+  const double expected[16] = {1800, 10, 1920, 20, 0, 0, 1920, 1040, 1920, 10, 2000, 20, 1920, 0, 3200, 1024};
+  for (int32_t i = 0; i < 16; ++i) EXPECT_EQ(raw.arr->rows[0].elements[i].real, expected[i]) << i;
+  ReleaseValue(&raw);
+  OS_FakeWindowState().monitors.clear();
+  Call("window_get_visible_rects", {RealValue(0), RealValue(0), RealValue(1), RealValue(1)}, &raw);
+  ASSERT_EQ(raw.Kind(), VALUE_ARRAY);
+  EXPECT_TRUE(raw.arr == nullptr || raw.arr->rowCount == 0 || raw.arr->rows[0].length == 0);
+  ReleaseValue(&raw);
 }
 
 TEST_F(DisplayBuiltinsTest, ScreenSavesNeedAName) {

@@ -263,4 +263,66 @@ TEST_F(WindowGeometryTest, CaptionAndColourAreKeptAsScriptsSeeThem) {
   EXPECT_EQ(GR_Window_GetColour(), 0x123456);
 }
 
+TEST_F(WindowGeometryTest, CursorConstantsChooseTheSystemShape) {
+  struct Case {
+    int32_t constant;
+    OSCursor shape;
+  };
+  const Case cases[] = {
+      {0, OSCursor::Arrow},     {-1, OSCursor::None},      {-2, OSCursor::Arrow},   {-3, OSCursor::Cross},
+      {-4, OSCursor::IBeam},    {-5, OSCursor::None},      {-6, OSCursor::SizeNESW}, {-9, OSCursor::SizeWE},
+      {-10, OSCursor::UpArrow}, {-11, OSCursor::Wait},     {-12, OSCursor::Hand},   {-13, OSCursor::No},
+      {-18, OSCursor::No},      {-19, OSCursor::AppStarting}, {-20, OSCursor::Help}, {-21, OSCursor::Hand},
+      {-22, OSCursor::SizeAll},
+  };
+  for (const Case& c : cases) {
+    OS_FakeWindowState().cursor = OSCursor::SizeNS;  // a shape no case chooses
+    GR_Window_SetCursor(c.constant);
+    EXPECT_EQ(OS_FakeWindowState().cursor, c.shape) << c.constant;
+    EXPECT_EQ(GR_Window_GetCursor(), c.constant);
+  }
+  for (int32_t other : {1, 5, -23, INT32_MIN}) {  // kept, nothing shown
+    GR_Window_SetCursor(other);
+    EXPECT_EQ(OS_FakeWindowState().cursor, OSCursor::SizeAll) << other;
+    EXPECT_EQ(GR_Window_GetCursor(), other);
+  }
+}
+
+TEST_F(WindowGeometryTest, VisibleRectsAreTheStrictOverlapsWithEachMonitor) {
+  OS_FakeWindowState().monitors = {OSRect{0, 0, 1920, 1040}, OSRect{1920, -100, 3200, 924}};
+  struct Case {
+    double x1, y1, x2, y2;
+    double expected[16];
+  };
+  const Case cases[] = {
+      // across both
+      {1800, 100, 2000, 200, {1800, 100, 1920, 200, 0, 0, 1920, 1040, 1920, 100, 2000, 200, 1920, -100, 3200, 924}},
+      // touching the first monitor's right edge only: no overlap with the second
+      {1000, -50, 1920, 50, {1000, 0, 1920, 50, 0, 0, 1920, 1040, 0, 0, 0, 0, 1920, -100, 3200, 924}},
+      // starting on the second's left edge: none with the first
+      {1920, 924, 2500, 2000, {0, 0, 0, 0, 0, 0, 1920, 1040, 0, 0, 0, 0, 1920, -100, 3200, 924}},
+      // covering both
+      {-10, -500, 5000, 5000, {0, 0, 1920, 1040, 0, 0, 1920, 1040, 1920, -100, 3200, 924, 1920, -100, 3200, 924}},
+  };
+  for (const Case& c : cases) {
+    GrowArray<double> out;
+    EXPECT_EQ(GR_Window_GetVisibleRects(c.x1, c.y1, c.x2, c.y2, &out), 2);
+    ASSERT_EQ(out.Count(), 16);
+    for (int32_t i = 0; i < 16; ++i) EXPECT_EQ(out.Data()[i], c.expected[i]) << c.x1 << "," << c.y1 << " value " << i;
+    out.Free();
+  }
+  // A monitor that cannot be read keeps its eight zeros; without monitors nothing is added.
+  OS_FakeWindowState().unreadableMonitor = 0;
+  GrowArray<double> out;
+  EXPECT_EQ(GR_Window_GetVisibleRects(0, 0, 5000, 5000, &out), 2);
+  ASSERT_EQ(out.Count(), 16);
+  for (int32_t i = 0; i < 8; ++i) EXPECT_EQ(out.Data()[i], 0.0);
+  EXPECT_EQ(out.Data()[8], 1920.0);
+  out.Clear();
+  OS_FakeWindowState().monitors.clear();
+  EXPECT_EQ(GR_Window_GetVisibleRects(0, 0, 5000, 5000, &out), 0);
+  EXPECT_EQ(out.Count(), 0);
+  out.Free();
+}
+
 }  // namespace
