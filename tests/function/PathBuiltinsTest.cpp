@@ -216,9 +216,7 @@ class DrawPathTest : public PathBuiltinsTest {
     RegisterGraphicsFunctions();
     OS_SetDisplaySource(testsupport::FakeDisplaySource());
     SetBackend();
-    ASSERT_TRUE(GR_D3D_Init(nullptr, 64, 64, 0));
-    GR_SetViewport(0, 0, 64, 64);
-    GR_SetViewArea(0, 0, 64, 64, 0);
+    ASSERT_TRUE(testsupport::OpenTestDisplay(64, 64));
     GraphicsFlush();
   }
   void TearDown() override {

@@ -60,6 +60,13 @@ void ResetGraphicsState() {
   g_Debug.overlay = DebugOverlayState{};
 }
 
+bool OpenTestDisplay(int32_t width, int32_t height) {
+  if (!GR_D3D_Init(nullptr, width, height, 0)) return false;
+  GR_SetViewport(0, 0, width, height);
+  GR_SetViewArea(0, 0, width, height, 0);
+  return true;
+}
+
 void GraphicsTestBase::SetUp() {
   RuntimeTest::SetUp();
   g_display = FakeDisplay{};

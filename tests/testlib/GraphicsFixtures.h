@@ -56,6 +56,10 @@ class HeadlessGLTest : public GraphicsTestBase {
 // Graphics state records back to their start values (device released first).
 void ResetGraphicsState();
 
+// Opens the device on a width x height back buffer with the viewport and the view area covering
+// it; false when the device could not be made.
+bool OpenTestDisplay(int32_t width, int32_t height);
+
 // The vertices of the open batch (textured 24-byte layout); empty when no batch is open or its
 // vertices have another layout.
 std::vector<TexturedVertex> OpenBatch();
