@@ -1,7 +1,6 @@
 // The surface built-ins on OpenGL, called as the virtual machine calls them, and the screen and
 // surface saves into a sandboxed save area.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -23,6 +22,7 @@
 #include "os/OS_Paths.h"
 #include "room/Room_Class.h"
 #include "testlib/GraphicsFixtures.h"
+#include "testlib/ImageFixtures.h"
 
 namespace builtintest {
 namespace {
@@ -32,27 +32,6 @@ using testsupport::EnvOverride;
 using testsupport::TempDir;
 
 constexpr double kRed = 0x0000FF;
-
-struct Png {
-  uint32_t width = 0, height = 0;
-  std::vector<uint8_t> rgba;
-  // Bytes R, G, B, A of the pixel.
-  std::vector<int> At(uint32_t x, uint32_t y) const {
-    const size_t i = (static_cast<size_t>(y) * width + x) * 4;
-    return {rgba[i], rgba[i + 1], rgba[i + 2], rgba[i + 3]};
-  }
-};
-
-bool ReadPng(const std::string& path, Png* out) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-  image.format = PNG_FORMAT_RGBA;
-  out->width = image.width;
-  out->height = image.height;
-  out->rgba.resize(PNG_IMAGE_SIZE(image));
-  return png_image_finish_read(&image, nullptr, out->rgba.data(), 0, nullptr) != 0;
-}
 
 // A 64 x 64 screen on OpenGL; the game in <root>/game (the current directory), its save area
 // <root>/data/runner/SurfGame/.
@@ -291,15 +270,15 @@ TEST_F(SurfaceBuiltinsTest, ScreenSavesAreOpaqueAndClippedToTheTarget) {
   Do("surface_set_target", {double(s)});
   GR_Save_Screen("shots/deep/screen.png");
   Do("surface_reset_target", {});
-  Png png;
-  ASSERT_TRUE(ReadPng(m_save + "shots/deep/screen.png", &png));
+  testsupport::DecodedPng png;
+  ASSERT_TRUE(testsupport::ReadPng(m_save + "shots/deep/screen.png", &png));
   EXPECT_EQ(png.width, 64u);
   EXPECT_EQ(png.height, 32u);
   EXPECT_EQ(png.At(5, 5), (std::vector<int>{255, 0, 0, 255}));
 
   Do("draw_clear", {0x00FF00});
   GR_Save_ScreenPart("part.png", -10, 60, 20, 10);
-  ASSERT_TRUE(ReadPng(m_save + "part.png", &png));
+  ASSERT_TRUE(testsupport::ReadPng(m_save + "part.png", &png));
   EXPECT_EQ(png.width, 10u);
   EXPECT_EQ(png.height, 4u);
   EXPECT_EQ(png.At(9, 3), (std::vector<int>{0, 255, 0, 255}));
@@ -315,8 +294,8 @@ TEST_F(SurfaceBuiltinsTest, ScreenSavesAreOpaqueAndClippedToTheTarget) {
 TEST_F(SurfaceBuiltinsTest, SurfaceSavesKeepTheirAlpha) {
   const int32_t s = Filled(6, 4, kRed, 0.5);
   Call("surface_save", {RealValue(s), testsupport::Str("a/b/surf.png")});
-  Png png;
-  ASSERT_TRUE(ReadPng(m_save + "a/b/surf.png", &png));
+  testsupport::DecodedPng png;
+  ASSERT_TRUE(testsupport::ReadPng(m_save + "a/b/surf.png", &png));
   EXPECT_EQ(png.width, 6u);
   EXPECT_EQ(png.height, 4u);
   EXPECT_EQ(png.At(5, 3), (std::vector<int>{255, 0, 0, 127}));
@@ -324,7 +303,7 @@ TEST_F(SurfaceBuiltinsTest, SurfaceSavesKeepTheirAlpha) {
   // A part reaching beyond the surface is zero there.
   Call("surface_save_part", {RealValue(s), testsupport::Str("part.png"), RealValue(4), RealValue(2), RealValue(4),
                              RealValue(3)});
-  ASSERT_TRUE(ReadPng(m_save + "part.png", &png));
+  ASSERT_TRUE(testsupport::ReadPng(m_save + "part.png", &png));
   EXPECT_EQ(png.width, 4u);
   EXPECT_EQ(png.height, 3u);
   EXPECT_EQ(png.At(1, 1), (std::vector<int>{255, 0, 0, 127}));
