@@ -40,9 +40,7 @@ class SurfaceBuiltinsTest : public BuiltinTest {
   void SetUp() override {
     BuiltinTest::SetUp();
     RegisterGraphicsFunctions();
-    OS_SetDisplaySource(testsupport::FakeDisplaySource());
-    D3D_SetBackend(GL_D3DBackend());
-    ASSERT_TRUE(testsupport::OpenTestDisplay(64, 64));
+    ASSERT_TRUE(testsupport::InstallTestGraphics(GL_D3DBackend(), 64, 64));
     fs::create_directories(m_root + "/game");
     m_oldCwd = fs::current_path();
     fs::current_path(m_root + "/game");
@@ -56,8 +54,7 @@ class SurfaceBuiltinsTest : public BuiltinTest {
     DebugConsole = m_oldDebug;
     fs::current_path(m_oldCwd);
     BuiltinTest::TearDown();  // releases the device while its back end is still there
-    D3D_SetBackend(nullptr);
-    OS_SetDisplaySource(nullptr);
+    testsupport::RemoveTestGraphics();
   }
 
   // The message of the error reported since the last call (empty when none).
