@@ -20,9 +20,7 @@ namespace fs = std::filesystem;
 
 void BackgroundTest::SetUp() {
   HeadlessGLTest::SetUp();
-  ASSERT_TRUE(GR_D3D_Init(nullptr, 64, 64, 0));
-  GR_SetViewport(0, 0, 64, 64);
-  GR_SetViewArea(0, 0, 64, 64, 0);
+  ASSERT_TRUE(testsupport::OpenTestDisplay(64, 64));
   fs::create_directories(m_root + "/game");
   m_oldCwd = fs::current_path();
   fs::current_path(m_root + "/game");

@@ -36,9 +36,7 @@ class FontPixelTest : public testsupport::HeadlessGLTest {
  protected:
   void SetUp() override {
     HeadlessGLTest::SetUp();
-    ASSERT_TRUE(GR_D3D_Init(nullptr, kWidth, kHeight, 0));
-    GR_SetViewport(0, 0, kWidth, kHeight);
-    GR_SetViewArea(0, 0, kWidth, kHeight, 0);
+    ASSERT_TRUE(testsupport::OpenTestDisplay(kWidth, kHeight));
     GR_Clear(0xFF000000);
     fs::create_directories(m_dir.path() / "game");
     fs::copy_file("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", m_dir.path() / "game" / "DejaVuSans.ttf");

@@ -29,22 +29,14 @@ class GraphicsBuiltinsTest : public BuiltinTest {
     BuiltinTest::SetUp();
     RegisterGraphicsFunctions();
     RegisterD3DFunctions();
-    OS_SetDisplaySource(testsupport::FakeDisplaySource());
-    SetBackend();
-    ASSERT_TRUE(GR_D3D_Init(nullptr, 64, 64, 0));
-    GR_SetViewport(0, 0, 64, 64);
-    GR_SetViewArea(0, 0, 64, 64, 0);
+    ASSERT_TRUE(testsupport::InstallTestGraphics(Backend(), 64, 64));
     GraphicsFlush();
   }
   void TearDown() override {
     BuiltinTest::TearDown();  // releases the device while its back end is still there
-    D3D_SetBackend(nullptr);
-    OS_SetDisplaySource(nullptr);
+    testsupport::RemoveTestGraphics();
   }
-  virtual void SetBackend() {
-    FakeD3D_Reset();
-    D3D_SetBackend(FakeD3D_Backend());
-  }
+  virtual const D3D_Backend* Backend() { return FakeD3D_Backend(); }
 
   // The message of the error reported since the last call (empty when none), without the
   // report's frame; `fatal` as TakeError.
@@ -212,7 +204,7 @@ TEST_F(GraphicsBuiltinsTest, APrimitiveTextureThatNamesNothingIsRefusedNeverFoll
 
 class GraphicsBuiltinsGLTest : public GraphicsBuiltinsTest {
  protected:
-  void SetBackend() override { D3D_SetBackend(GL_D3DBackend()); }
+  const D3D_Backend* Backend() override { return GL_D3DBackend(); }
 };
 
 TEST_F(GraphicsBuiltinsGLTest, GetPixelReadsTheTargetWithAndWithoutAlpha) {

@@ -214,22 +214,14 @@ class DrawPathTest : public PathBuiltinsTest {
   void SetUp() override {
     PathBuiltinsTest::SetUp();
     RegisterGraphicsFunctions();
-    OS_SetDisplaySource(testsupport::FakeDisplaySource());
-    SetBackend();
-    ASSERT_TRUE(GR_D3D_Init(nullptr, 64, 64, 0));
-    GR_SetViewport(0, 0, 64, 64);
-    GR_SetViewArea(0, 0, 64, 64, 0);
+    ASSERT_TRUE(testsupport::InstallTestGraphics(Backend(), 64, 64));
     GraphicsFlush();
   }
   void TearDown() override {
     PathBuiltinsTest::TearDown();
-    D3D_SetBackend(nullptr);
-    OS_SetDisplaySource(nullptr);
+    testsupport::RemoveTestGraphics();
   }
-  virtual void SetBackend() {
-    FakeD3D_Reset();
-    D3D_SetBackend(FakeD3D_Backend());
-  }
+  virtual const D3D_Backend* Backend() { return FakeD3D_Backend(); }
   // The strip draw_path made: its vertices as (x, y); flushed afterwards.
   std::vector<std::pair<float, float>> Draw(double path, double x, double y, double absolute) {
     GraphicsFlush();
@@ -284,7 +276,7 @@ TEST_F(DrawPathTest, AMissingPathIsReportedAndDrawsNothing) {
 
 class DrawPathGLTest : public DrawPathTest {
  protected:
-  void SetBackend() override { D3D_SetBackend(GL_D3DBackend()); }
+  const D3D_Backend* Backend() override { return GL_D3DBackend(); }
 };
 
 TEST_F(DrawPathGLTest, ThePathLightsItsPixels) {

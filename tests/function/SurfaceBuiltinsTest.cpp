@@ -1,7 +1,6 @@
 // The surface built-ins on OpenGL, called as the virtual machine calls them, and the screen and
 // surface saves into a sandboxed save area.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -23,6 +22,7 @@
 #include "os/OS_Paths.h"
 #include "room/Room_Class.h"
 #include "testlib/GraphicsFixtures.h"
+#include "testlib/ImageFixtures.h"
 
 namespace builtintest {
 namespace {
@@ -33,27 +33,6 @@ using testsupport::TempDir;
 
 constexpr double kRed = 0x0000FF;
 
-struct Png {
-  uint32_t width = 0, height = 0;
-  std::vector<uint8_t> rgba;
-  // Bytes R, G, B, A of the pixel.
-  std::vector<int> At(uint32_t x, uint32_t y) const {
-    const size_t i = (static_cast<size_t>(y) * width + x) * 4;
-    return {rgba[i], rgba[i + 1], rgba[i + 2], rgba[i + 3]};
-  }
-};
-
-bool ReadPng(const std::string& path, Png* out) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-  image.format = PNG_FORMAT_RGBA;
-  out->width = image.width;
-  out->height = image.height;
-  out->rgba.resize(PNG_IMAGE_SIZE(image));
-  return png_image_finish_read(&image, nullptr, out->rgba.data(), 0, nullptr) != 0;
-}
-
 // A 64 x 64 screen on OpenGL; the game in <root>/game (the current directory), its save area
 // <root>/data/runner/SurfGame/.
 class SurfaceBuiltinsTest : public BuiltinTest {
@@ -61,11 +40,7 @@ class SurfaceBuiltinsTest : public BuiltinTest {
   void SetUp() override {
     BuiltinTest::SetUp();
     RegisterGraphicsFunctions();
-    OS_SetDisplaySource(testsupport::FakeDisplaySource());
-    D3D_SetBackend(GL_D3DBackend());
-    ASSERT_TRUE(GR_D3D_Init(nullptr, 64, 64, 0));
-    GR_SetViewport(0, 0, 64, 64);
-    GR_SetViewArea(0, 0, 64, 64, 0);
+    ASSERT_TRUE(testsupport::InstallTestGraphics(GL_D3DBackend(), 64, 64));
     fs::create_directories(m_root + "/game");
     m_oldCwd = fs::current_path();
     fs::current_path(m_root + "/game");
@@ -79,8 +54,7 @@ class SurfaceBuiltinsTest : public BuiltinTest {
     DebugConsole = m_oldDebug;
     fs::current_path(m_oldCwd);
     BuiltinTest::TearDown();  // releases the device while its back end is still there
-    D3D_SetBackend(nullptr);
-    OS_SetDisplaySource(nullptr);
+    testsupport::RemoveTestGraphics();
   }
 
   // The message of the error reported since the last call (empty when none).
@@ -293,15 +267,15 @@ TEST_F(SurfaceBuiltinsTest, ScreenSavesAreOpaqueAndClippedToTheTarget) {
   Do("surface_set_target", {double(s)});
   GR_Save_Screen("shots/deep/screen.png");
   Do("surface_reset_target", {});
-  Png png;
-  ASSERT_TRUE(ReadPng(m_save + "shots/deep/screen.png", &png));
+  testsupport::DecodedPng png;
+  ASSERT_TRUE(testsupport::ReadPng(m_save + "shots/deep/screen.png", &png));
   EXPECT_EQ(png.width, 64u);
   EXPECT_EQ(png.height, 32u);
   EXPECT_EQ(png.At(5, 5), (std::vector<int>{255, 0, 0, 255}));
 
   Do("draw_clear", {0x00FF00});
   GR_Save_ScreenPart("part.png", -10, 60, 20, 10);
-  ASSERT_TRUE(ReadPng(m_save + "part.png", &png));
+  ASSERT_TRUE(testsupport::ReadPng(m_save + "part.png", &png));
   EXPECT_EQ(png.width, 10u);
   EXPECT_EQ(png.height, 4u);
   EXPECT_EQ(png.At(9, 3), (std::vector<int>{0, 255, 0, 255}));
@@ -317,8 +291,8 @@ TEST_F(SurfaceBuiltinsTest, ScreenSavesAreOpaqueAndClippedToTheTarget) {
 TEST_F(SurfaceBuiltinsTest, SurfaceSavesKeepTheirAlpha) {
   const int32_t s = Filled(6, 4, kRed, 0.5);
   Call("surface_save", {RealValue(s), testsupport::Str("a/b/surf.png")});
-  Png png;
-  ASSERT_TRUE(ReadPng(m_save + "a/b/surf.png", &png));
+  testsupport::DecodedPng png;
+  ASSERT_TRUE(testsupport::ReadPng(m_save + "a/b/surf.png", &png));
   EXPECT_EQ(png.width, 6u);
   EXPECT_EQ(png.height, 4u);
   EXPECT_EQ(png.At(5, 3), (std::vector<int>{255, 0, 0, 127}));
@@ -326,7 +300,7 @@ TEST_F(SurfaceBuiltinsTest, SurfaceSavesKeepTheirAlpha) {
   // A part reaching beyond the surface is zero there.
   Call("surface_save_part", {RealValue(s), testsupport::Str("part.png"), RealValue(4), RealValue(2), RealValue(4),
                              RealValue(3)});
-  ASSERT_TRUE(ReadPng(m_save + "part.png", &png));
+  ASSERT_TRUE(testsupport::ReadPng(m_save + "part.png", &png));
   EXPECT_EQ(png.width, 4u);
   EXPECT_EQ(png.height, 3u);
   EXPECT_EQ(png.At(1, 1), (std::vector<int>{255, 0, 0, 127}));

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <png.h>
-
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +11,7 @@
 #include "graphics/TBitmap.h"
 #include "platform/Colour.h"
 #include "support/CStream.h"
+#include "testlib/ImageFixtures.h"
 #include "testlib/TestHelpers.h"
 
 using namespace testsupport;
@@ -433,22 +432,6 @@ TEST(Bitmap32Stream, DamagedStreamsGiveInvalidBitmaps) {
 }
 
 // ---- PNG ----
-
-struct DecodedPng {
-  uint32_t width = 0, height = 0;
-  std::vector<uint8_t> rgba;
-};
-
-bool ReadPng(const std::string& path, DecodedPng* out) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-  image.format = PNG_FORMAT_RGBA;
-  out->width = image.width;
-  out->height = image.height;
-  out->rgba.resize(PNG_IMAGE_SIZE(image));
-  return png_image_finish_read(&image, nullptr, out->rgba.data(), 0, nullptr) != 0;
-}
 
 TEST(Bitmap32Png, WritesTheRowBytesAsRgbaSamples) {
   TempDir dir;

@@ -24,9 +24,7 @@ class PrimitiveGLTest : public testsupport::HeadlessGLTest {
  protected:
   void SetUp() override {
     HeadlessGLTest::SetUp();
-    ASSERT_TRUE(GR_D3D_Init(nullptr, kSize, kSize, 0));
-    GR_SetViewport(0, 0, kSize, kSize);
-    GR_SetViewArea(0, 0, kSize, kSize, 0);
+    ASSERT_TRUE(testsupport::OpenTestDisplay(kSize, kSize));
     GR_Clear(0xFF000000);
     GR_SetColour(0xFFFFFF);
   }

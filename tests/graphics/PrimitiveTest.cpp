@@ -30,9 +30,7 @@ class PrimitiveTest : public testsupport::FakeGraphicsTest {
  protected:
   void SetUp() override {
     FakeGraphicsTest::SetUp();
-    ASSERT_TRUE(GR_D3D_Init(nullptr, 640, 480, 0));
-    GR_SetViewport(0, 0, 640, 480);
-    GR_SetViewArea(0, 0, 640, 480, 0);
+    ASSERT_TRUE(testsupport::OpenTestDisplay(640, 480));
     GraphicsFlush();
     FakeD3D().log.clear();
   }

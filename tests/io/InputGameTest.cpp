@@ -15,36 +15,12 @@
 #include "run/Run_Main.h"
 #include "testlib/GameDataBuilder.h"
 #include "testlib/RuntimeTest.h"
+#include "testlib/SdlEvents.h"
 #include "testlib/TestHelpers.h"
 
 using namespace testsupport;
 
 namespace {
-
-void PushKey(Uint32 type, SDL_Keycode keycode, SDL_Scancode scancode, bool repeat = false) {
-  SDL_Event event{};
-  event.type = type;
-  event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-  event.key.repeat = repeat ? 1 : 0;
-  event.key.keysym.sym = keycode;
-  event.key.keysym.scancode = scancode;
-  SDL_PushEvent(&event);
-}
-
-void PushButton(Uint32 type, uint8_t button) {
-  SDL_Event event{};
-  event.type = type;
-  event.button.button = button;
-  event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
-  SDL_PushEvent(&event);
-}
-
-void PushWheel(int32_t y) {
-  SDL_Event event{};
-  event.type = SDL_MOUSEWHEEL;
-  event.wheel.y = y;
-  SDL_PushEvent(&event);
-}
 
 // The player: after step n has run, what happens before step n + 1.
 int64_t g_played = 0;
@@ -57,7 +33,7 @@ void Play() {
       PushKey(SDL_KEYUP, SDLK_a, SDL_SCANCODE_A);
       break;
     case 2: PushKey(SDL_KEYDOWN, SDLK_a, SDL_SCANCODE_A); break;
-    case 3: PushKey(SDL_KEYDOWN, SDLK_a, SDL_SCANCODE_A, true); break;
+    case 3: PushKey(SDL_KEYDOWN, SDLK_a, SDL_SCANCODE_A, 0, true); break;
     case 4: PushKey(SDL_KEYUP, SDLK_a, SDL_SCANCODE_A); break;
     case 5:  // a click between two steps
       PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT);

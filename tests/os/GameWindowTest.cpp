@@ -26,6 +26,7 @@
 #include "runner/GameData.h"
 #include "testlib/GraphicsFixtures.h"
 #include "testlib/RuntimeTest.h"
+#include "testlib/SdlEvents.h"
 #include "testlib/TestHelpers.h"
 
 using namespace testsupport;
@@ -97,36 +98,10 @@ class GameWindowTest : public RuntimeTest {
     RuntimeTest::TearDown();
   }
 
-  static void Key(Uint32 type, SDL_Keycode keycode, SDL_Scancode scancode, uint16_t mod = 0, bool repeat = false) {
-    SDL_Event event{};
-    event.type = type;
-    event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    event.key.repeat = repeat ? 1 : 0;
-    event.key.keysym.sym = keycode;
-    event.key.keysym.scancode = scancode;
-    event.key.keysym.mod = mod;
-    ASSERT_EQ(SDL_PushEvent(&event), 1);
-  }
   static void Text(const char* text) {
     SDL_Event event{};
     event.type = SDL_TEXTINPUT;
     std::strncpy(event.text.text, text, sizeof event.text.text - 1);
-    ASSERT_EQ(SDL_PushEvent(&event), 1);
-  }
-  static void Button(Uint32 type, uint8_t button, int32_t x, int32_t y) {
-    SDL_Event event{};
-    event.type = type;
-    event.button.button = button;
-    event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
-    event.button.x = x;
-    event.button.y = y;
-    ASSERT_EQ(SDL_PushEvent(&event), 1);
-  }
-  static void Wheel(int32_t y, bool flipped = false) {
-    SDL_Event event{};
-    event.type = SDL_MOUSEWHEEL;
-    event.wheel.y = y;
-    event.wheel.direction = flipped ? SDL_MOUSEWHEEL_FLIPPED : SDL_MOUSEWHEEL_NORMAL;
     ASSERT_EQ(SDL_PushEvent(&event), 1);
   }
   static void Window(Uint8 kind, int32_t data1 = 0, int32_t data2 = 0, Uint32 timestamp = 0) {
@@ -154,37 +129,37 @@ class GameWindowTest : public RuntimeTest {
 };
 
 TEST_F(GameWindowTest, SideKeysReportTheGenericNumberThenTheirSide) {
-  Key(SDL_KEYDOWN, SDLK_RCTRL, SDL_SCANCODE_RCTRL);
+  PushKey(SDL_KEYDOWN, SDLK_RCTRL, SDL_SCANCODE_RCTRL);
   Step();
   EXPECT_TRUE(IO_KeyPressed(17));
   EXPECT_TRUE(IO_KeyPressed(0xA3));
   EXPECT_FALSE(IO_KeyPressed(0xA2));
   EXPECT_EQ(IO_GetLastKey(), 0xA3);  // the side came second
 
-  Key(SDL_KEYDOWN, SDLK_LSHIFT, SDL_SCANCODE_LSHIFT);
-  Key(SDL_KEYDOWN, SDLK_RSHIFT, SDL_SCANCODE_RSHIFT);
+  PushKey(SDL_KEYDOWN, SDLK_LSHIFT, SDL_SCANCODE_LSHIFT);
+  PushKey(SDL_KEYDOWN, SDLK_RSHIFT, SDL_SCANCODE_RSHIFT);
   Step();
   EXPECT_TRUE(IO_KeyPressed(16));
   EXPECT_TRUE(IO_KeyPressed(0xA0));
   EXPECT_TRUE(IO_KeyPressed(0xA1));
 
-  Key(SDL_KEYUP, SDLK_RSHIFT, SDL_SCANCODE_RSHIFT);
+  PushKey(SDL_KEYUP, SDLK_RSHIFT, SDL_SCANCODE_RSHIFT);
   Step();
   EXPECT_TRUE(IO_KeyReleased(16));
   EXPECT_TRUE(IO_KeyReleased(0xA1));
   EXPECT_FALSE(IO_KeyReleased(0xA0));
   EXPECT_TRUE(IO_KeyDown(0xA0));
 
-  Key(SDL_KEYDOWN, SDLK_RALT, SDL_SCANCODE_RALT);
-  Key(SDL_KEYUP, SDLK_RALT, SDL_SCANCODE_RALT);
+  PushKey(SDL_KEYDOWN, SDLK_RALT, SDL_SCANCODE_RALT);
+  PushKey(SDL_KEYUP, SDLK_RALT, SDL_SCANCODE_RALT);
   Step();
   EXPECT_TRUE(IO_KeyReleased(18));
   EXPECT_TRUE(IO_KeyReleased(0xA5));
 }
 
 TEST_F(GameWindowTest, RepeatsGiveOnePressAndControlKeysTypeTheirCharacters) {
-  Key(SDL_KEYDOWN, SDLK_BACKSPACE, SDL_SCANCODE_BACKSPACE);
-  Key(SDL_KEYDOWN, SDLK_BACKSPACE, SDL_SCANCODE_BACKSPACE, 0, true);
+  PushKey(SDL_KEYDOWN, SDLK_BACKSPACE, SDL_SCANCODE_BACKSPACE);
+  PushKey(SDL_KEYDOWN, SDLK_BACKSPACE, SDL_SCANCODE_BACKSPACE, 0, true);
   Step();
   EXPECT_TRUE(IO_KeyPressed(8));
   EXPECT_EQ(IO_GetLastChar(), 8);
@@ -195,8 +170,8 @@ TEST_F(GameWindowTest, RepeatsGiveOnePressAndControlKeysTypeTheirCharacters) {
   EXPECT_EQ(IO_GetLastChar(), 0xDE00);  // the pair's second unit came last
 
   // Held backspace: each repeat removes a character (the pair whole).
-  Key(SDL_KEYDOWN, SDLK_BACKSPACE, SDL_SCANCODE_BACKSPACE, 0, true);
-  Key(SDL_KEYDOWN, SDLK_BACKSPACE, SDL_SCANCODE_BACKSPACE, 0, true);
+  PushKey(SDL_KEYDOWN, SDLK_BACKSPACE, SDL_SCANCODE_BACKSPACE, 0, true);
+  PushKey(SDL_KEYDOWN, SDLK_BACKSPACE, SDL_SCANCODE_BACKSPACE, 0, true);
   Step();
   EXPECT_FALSE(IO_KeyPressed(8));
   EXPECT_STREQ(IO_GetKeyboardString(), "ab");
@@ -204,7 +179,7 @@ TEST_F(GameWindowTest, RepeatsGiveOnePressAndControlKeysTypeTheirCharacters) {
   for (auto [keycode, scancode, ch] : {std::tuple{SDLK_TAB, SDL_SCANCODE_TAB, 9},
                                        std::tuple{SDLK_RETURN, SDL_SCANCODE_RETURN, 13},
                                        std::tuple{SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, 27}}) {
-    Key(SDL_KEYDOWN, keycode, scancode);
+    PushKey(SDL_KEYDOWN, keycode, scancode);
     Step();
     EXPECT_EQ(IO_GetLastChar(), ch);
   }
@@ -221,16 +196,16 @@ TEST_F(GameWindowTest, MouseButtonsMovementAndTheWheel) {
   EXPECT_EQ(IO_GetRawMouseX(0), 120);
   EXPECT_EQ(IO_GetRawMouseY(0), -3);
 
-  Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 10, 20);
-  Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_X1, 10, 20);
+  PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 10, 20);
+  PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_X1, 10, 20);
   Step();
   EXPECT_TRUE(IO_DeviceButtonPressed(2, 0));
   EXPECT_EQ(IO_GetMouseButton(0), 2);  // the side button is ignored
   EXPECT_EQ(IO_GetRawMouseX(0), 10);   // the click's place
-  Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 10, 20);
-  Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, 11, 21);
-  Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 12, 22);
-  Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 12, 22);
+  PushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 10, 20);
+  PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, 11, 21);
+  PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 12, 22);
+  PushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 12, 22);
   Step();
   EXPECT_TRUE(IO_DeviceButtonReleased(2, 0));
   EXPECT_TRUE(IO_DeviceButtonPressed(3, 0));
@@ -238,15 +213,15 @@ TEST_F(GameWindowTest, MouseButtonsMovementAndTheWheel) {
   EXPECT_TRUE(IO_DeviceButtonReleased(1, 0));
   EXPECT_EQ(IO_GetMouseLastButton(0), 1);
 
-  Wheel(2);
+  PushWheel(2);
   Step();
   EXPECT_TRUE(IO_WheelUp(0));
   EXPECT_FALSE(IO_WheelDown(0));
-  Wheel(1, true);  // the system reports this wheel's direction flipped
+  PushWheel(1, true);  // the system reports this wheel's direction flipped
   Step();
   EXPECT_FALSE(IO_WheelUp(0));
   EXPECT_TRUE(IO_WheelDown(0));
-  Wheel(0);
+  PushWheel(0);
   Step();
   EXPECT_FALSE(IO_WheelUp(0));
   EXPECT_FALSE(IO_WheelDown(0));
@@ -254,31 +229,31 @@ TEST_F(GameWindowTest, MouseButtonsMovementAndTheWheel) {
 
 TEST_F(GameWindowTest, AltEnterTogglesFullScreenOnlyWhenTheGameAllowsIt) {
   g_Options.altEnterFullScreen = true;
-  Key(SDL_KEYDOWN, SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_LALT);
+  PushKey(SDL_KEYDOWN, SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_LALT);
   Step();
   EXPECT_TRUE(GR_Window_GetFullscreen());
   EXPECT_EQ(g_FrameLoop.resizeCountdown, 1);
   EXPECT_TRUE(IO_KeyPressed(13));  // the key still reaches the game
   // A repeat and a plain Enter change nothing.
-  Key(SDL_KEYDOWN, SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_LALT, true);
-  Key(SDL_KEYUP, SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_LALT);
-  Key(SDL_KEYDOWN, SDLK_RETURN, SDL_SCANCODE_RETURN);
+  PushKey(SDL_KEYDOWN, SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_LALT, true);
+  PushKey(SDL_KEYUP, SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_LALT);
+  PushKey(SDL_KEYDOWN, SDLK_RETURN, SDL_SCANCODE_RETURN);
   Step();
   EXPECT_TRUE(GR_Window_GetFullscreen());
-  Key(SDL_KEYDOWN, SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_RALT);
+  PushKey(SDL_KEYDOWN, SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_RALT);
   Step();
   EXPECT_FALSE(GR_Window_GetFullscreen());
 
   g_Options.altEnterFullScreen = false;
   g_FrameLoop.resizeCountdown = 0;
-  Key(SDL_KEYDOWN, SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_LALT);
+  PushKey(SDL_KEYDOWN, SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_LALT);
   Step();
   EXPECT_FALSE(GR_Window_GetFullscreen());
   EXPECT_EQ(g_FrameLoop.resizeCountdown, 0);
 }
 
 TEST_F(GameWindowTest, AltF4EndsOnlyAGameStartedByASwitchWithAWayBack) {
-  Key(SDL_KEYDOWN, SDLK_F4, SDL_SCANCODE_F4, KMOD_LALT);
+  PushKey(SDL_KEYDOWN, SDLK_F4, SDL_SCANCODE_F4, KMOD_LALT);
   Step();
   EXPECT_EQ(Run_GetNewRoom(), kNewRoomNone);
   EXPECT_TRUE(IO_KeyPressed(115));
@@ -288,12 +263,12 @@ TEST_F(GameWindowTest, AltF4EndsOnlyAGameStartedByASwitchWithAWayBack) {
   HandleGameSwitch();
   ::testing::internal::GetCapturedStdout();
   ASSERT_TRUE(Run_SwitchedWithExitBack());
-  Key(SDL_KEYUP, SDLK_F4, SDL_SCANCODE_F4, KMOD_LALT);
-  Key(SDL_KEYDOWN, SDLK_F4, SDL_SCANCODE_F4);
-  Key(SDL_KEYUP, SDLK_F4, SDL_SCANCODE_F4);
+  PushKey(SDL_KEYUP, SDLK_F4, SDL_SCANCODE_F4, KMOD_LALT);
+  PushKey(SDL_KEYDOWN, SDLK_F4, SDL_SCANCODE_F4);
+  PushKey(SDL_KEYUP, SDLK_F4, SDL_SCANCODE_F4);
   Step();
   EXPECT_EQ(Run_GetNewRoom(), kNewRoomNone);  // F4 alone
-  Key(SDL_KEYDOWN, SDLK_F4, SDL_SCANCODE_F4, KMOD_RALT);
+  PushKey(SDL_KEYDOWN, SDLK_F4, SDL_SCANCODE_F4, KMOD_RALT);
   Step();
   EXPECT_EQ(Run_GetNewRoom(), kNewRoomEndGame);
   EXPECT_TRUE(IO_KeyPressed(115));

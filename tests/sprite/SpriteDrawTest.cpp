@@ -32,9 +32,7 @@ class SpriteDrawTest : public testsupport::FakeGraphicsTest {
  protected:
   void SetUp() override {
     FakeGraphicsTest::SetUp();
-    ASSERT_TRUE(GR_D3D_Init(nullptr, 640, 480, 0));
-    GR_SetViewport(0, 0, 640, 480);
-    GR_SetViewArea(0, 0, 640, 480, 0);
+    ASSERT_TRUE(testsupport::OpenTestDisplay(640, 480));
     GraphicsFlush();
     std::vector<uint32_t> pixels(256 * 128, 0xFFFFFFFFu);
     const int32_t page = GR_Texture_Create(256, 128, pixels.data(), pixels.size() * 4);

@@ -60,6 +60,26 @@ void ResetGraphicsState() {
   g_Debug.overlay = DebugOverlayState{};
 }
 
+bool OpenTestDisplay(int32_t width, int32_t height) {
+  if (!GR_D3D_Init(nullptr, width, height, 0)) return false;
+  GR_SetViewport(0, 0, width, height);
+  GR_SetViewArea(0, 0, width, height, 0);
+  return true;
+}
+
+bool InstallTestGraphics(const D3D_Backend* backend, int32_t width, int32_t height) {
+  g_display = FakeDisplay{};
+  OS_SetDisplaySource(&kFakeSource);
+  if (backend == FakeD3D_Backend()) FakeD3D_Reset();
+  D3D_SetBackend(backend);
+  return OpenTestDisplay(width, height);
+}
+
+void RemoveTestGraphics() {
+  D3D_SetBackend(nullptr);
+  OS_SetDisplaySource(nullptr);
+}
+
 void GraphicsTestBase::SetUp() {
   RuntimeTest::SetUp();
   g_display = FakeDisplay{};
@@ -70,8 +90,7 @@ void GraphicsTestBase::SetUp() {
 
 void GraphicsTestBase::TearDown() {
   RuntimeTest::TearDown();  // releases the device while its back end is still installed
-  D3D_SetBackend(nullptr);
-  OS_SetDisplaySource(nullptr);
+  RemoveTestGraphics();
   DebugConsole = m_oldConsole;
 }
 

@@ -56,6 +56,17 @@ class HeadlessGLTest : public GraphicsTestBase {
 // Graphics state records back to their start values (device released first).
 void ResetGraphicsState();
 
+// Opens the device on a width x height back buffer with the viewport and the view area covering
+// it; false when the device could not be made.
+bool OpenTestDisplay(int32_t width, int32_t height);
+
+// The graphics set-up of fixtures built on another base: the scripted display (fresh) and
+// `backend` installed (the recording fake reset first), then a width x height display opened;
+// false when the device could not be made. RemoveTestGraphics takes the back end and the display
+// source away again once the device has been released.
+bool InstallTestGraphics(const D3D_Backend* backend, int32_t width, int32_t height);
+void RemoveTestGraphics();
+
 // The vertices of the open batch (textured 24-byte layout); empty when no batch is open or its
 // vertices have another layout.
 std::vector<TexturedVertex> OpenBatch();

@@ -113,6 +113,17 @@ Bytes MakePNG(const PngImage& image) {
   return out;
 }
 
+bool ReadPng(const std::string& path, DecodedPng* out) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  image.format = PNG_FORMAT_RGBA;
+  out->width = image.width;
+  out->height = image.height;
+  out->rgba.resize(PNG_IMAGE_SIZE(image));
+  return png_image_finish_read(&image, nullptr, out->rgba.data(), 0, nullptr) != 0;
+}
+
 Bytes MakeJPEG(int width, int height, int components, const Bytes& samples, bool progressive) {
   jpeg_compress_struct cinfo;
   jpeg_error_mgr error;

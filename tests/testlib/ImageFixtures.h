@@ -31,6 +31,19 @@ struct PngImage {
 };
 Bytes MakePNG(const PngImage& image);
 
+// A PNG file read back as 8-bit R, G, B, A samples, rows from the top.
+struct DecodedPng {
+  uint32_t width = 0, height = 0;
+  Bytes rgba;
+  // Samples R, G, B, A of the pixel.
+  std::vector<int> At(uint32_t x, uint32_t y) const {
+    const size_t i = (static_cast<size_t>(y) * width + x) * 4;
+    return {rgba[i], rgba[i + 1], rgba[i + 2], rgba[i + 3]};
+  }
+};
+// Reads the PNG file at `path`; false when it cannot be read or decoded.
+bool ReadPng(const std::string& path, DecodedPng* out);
+
 // A JPEG of 1 (grey), 3 (RGB) or 4 (CMYK) components per pixel at quality 100 from samples in
 // row order.
 Bytes MakeJPEG(int width, int height, int components, const Bytes& samples, bool progressive = false);
