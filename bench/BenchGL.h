@@ -248,12 +248,13 @@ inline double RawPreparedFrames(RawGL& raw, int frames) {
   SavedState saved;
   saved.Save();
   raw.Bind();
-  const auto start = std::chrono::steady_clock::now();
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
   for (int f = 0; f < frames; ++f) {
     raw.DrawPrepared();
     ReadPixel();
   }
-  const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() / frames;
+  const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / frames;
   saved.Restore();
   return ms;
 }
