@@ -77,20 +77,6 @@ double FontFrames(CFontTW& font, const std::vector<std::u16string>& lines, int f
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count() / frames;
 }
 
-double RawFrames(benchgl::RawGL& raw, int frames) {
-  benchgl::SavedState saved;
-  saved.Save();
-  raw.Bind();
-  const Clock::time_point start = Clock::now();
-  for (int f = 0; f < frames; ++f) {
-    raw.DrawPrepared();
-    benchgl::ReadPixel();
-  }
-  const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / frames;
-  saved.Restore();
-  return ms;
-}
-
 // The vertices one frame of the font puts into the batch (the open batch before it is drawn).
 std::vector<benchgl::RawVertex> Capture(CFontTW& font, const std::vector<std::u16string>& lines) {
   GraphicsFlush();
@@ -122,13 +108,13 @@ double Compare(const char* kind, CFontTW& font, const std::vector<uint32_t>& tex
 
   FontFrames(font, lines, 1);
   const std::vector<uint32_t> fontPixels = benchgl::ReadAll(kSize);
-  RawFrames(raw, 1);
+  benchgl::RawPreparedFrames(raw, 1);
   const std::vector<uint32_t> rawPixels = benchgl::ReadAll(kSize);
 
   double bestFont = 1e30, bestRaw = 1e30;
   for (int r = 0; r < options.rounds; ++r) {
     bestFont = std::min(bestFont, FontFrames(font, lines, options.frames));
-    bestRaw = std::min(bestRaw, RawFrames(raw, options.frames));
+    bestRaw = std::min(bestRaw, benchgl::RawPreparedFrames(raw, options.frames));
   }
   const double ratio = bestFont / bestRaw;
   std::printf("%s font chars=%d best_ms_per_frame=%.3f\n", kind, kLines * kColumns, bestFont);

@@ -70,20 +70,6 @@ double SpriteFrames(const CSprite& sprite, const std::vector<int32_t>& xy, int f
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count() / frames;
 }
 
-double RawFrames(benchgl::RawGL& raw, int frames) {
-  benchgl::SavedState saved;
-  saved.Save();
-  raw.Bind();
-  const Clock::time_point start = Clock::now();
-  for (int f = 0; f < frames; ++f) {
-    raw.DrawPrepared();
-    benchgl::ReadPixel();
-  }
-  const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / frames;
-  saved.Restore();
-  return ms;
-}
-
 bool ParseOptions(int argc, char** argv, Options* o) {
   for (int i = 1; i < argc; ++i) {
     const bool more = i + 1 < argc;
@@ -132,14 +118,14 @@ int main(int argc, char** argv) {
 
   SpriteFrames(sprite, xy, 3);
   const std::vector<uint32_t> spritePixels = benchgl::ReadAll(kSize);
-  RawFrames(raw, 3);
+  benchgl::RawPreparedFrames(raw, 3);
   const std::vector<uint32_t> rawPixels = benchgl::ReadAll(kSize);
   const bool same = spritePixels == rawPixels;
 
   double bestSprites = 1e30, bestRaw = 1e30;
   for (int r = 0; r < options.rounds; ++r) {
     bestSprites = std::min(bestSprites, SpriteFrames(sprite, xy, options.frames));
-    bestRaw = std::min(bestRaw, RawFrames(raw, options.frames));
+    bestRaw = std::min(bestRaw, benchgl::RawPreparedFrames(raw, options.frames));
   }
   const double ratio = bestSprites / bestRaw;
   std::printf("sprites sprites=%d best_ms_per_frame=%.3f\n", options.sprites, bestSprites);

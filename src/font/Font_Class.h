@@ -20,6 +20,8 @@
 #include "runner/GameData.h"
 #include "support/BoundedReader.h"
 
+struct TexturedVertex;
+
 // One glyph: seven 16-bit fields, the same 14 bytes in the "FONT" chunk and in memory.
 struct FontGlyph {
   uint16_t character;  // the UTF-16 code unit
@@ -151,6 +153,9 @@ class CFontTW {
   // and the page entry's position; false when the font has neither a page entry nor a texture.
   struct QuadSource;
   bool GetQuadSource(QuadSource* source) const;
+  // The glyphs of the first n characters of `text` not yet in the glyph cache rendered, then six
+  // vertices a character reserved on the font's quad source; null when there is no quad source.
+  TexturedVertex* BeginGlyphQuads(const char16_t* text, int32_t n, QuadSource* source);
   // DrawColour (transformed false: the font's scales, the pen moving by unscaled advances) and
   // DrawTransformedColour.
   void DrawColoured(bool transformed, float x, float y, const char16_t* text, float xscale, float yscale, float angle,

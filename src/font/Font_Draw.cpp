@@ -90,6 +90,15 @@ GlyphUV UVOf(const FontGlyph& g, float b, bool page, float pageX, float pageY, f
 
 }  // namespace
 
+TexturedVertex* CFontTW::BeginGlyphQuads(const char16_t* text, int32_t n, QuadSource* source) {
+  if (!GetQuadSource(source)) return nullptr;
+  // Glyphs not yet in the glyph cache are rendered before any vertex is reserved.
+  if (m_cache.CellCount() > 0) {
+    for (int32_t i = 0; i < n; ++i) FindGlyph(text[i]);
+  }
+  return static_cast<TexturedVertex*>(AllocVerts(D3DPT_TRIANGLELIST, source->texture, kVertexSizeTextured, 6 * n));
+}
+
 void CFontTW::Draw(float x, float y, const char16_t* text, uint32_t colour, float alpha) {
   const int32_t n = TextLength(text);
   if (n == 0) return;
@@ -106,12 +115,8 @@ void CFontTW::Draw(float x, float y, const char16_t* text, uint32_t colour, floa
     return;
   }
   QuadSource source;
-  if (!GetQuadSource(&source)) return;
-  // Glyphs not yet in the glyph cache are rendered before any vertex is reserved.
-  if (m_cache.CellCount() > 0) {
-    for (int32_t i = 0; i < n; ++i) FindGlyph(text[i]);
-  }
-  auto* v = static_cast<TexturedVertex*>(AllocVerts(D3DPT_TRIANGLELIST, source.texture, kVertexSizeTextured, 6 * n));
+  TexturedVertex* v = BeginGlyphQuads(text, n, &source);
+  if (v == nullptr) return;
   uint32_t colours[4];
   CornerColours(colour, alpha, colours);
   const float b = m_border;
@@ -162,11 +167,8 @@ void CFontTW::DrawTransformed(float x, float y, const char16_t* text, float xsca
     return;
   }
   QuadSource source;
-  if (!GetQuadSource(&source)) return;
-  if (m_cache.CellCount() > 0) {
-    for (int32_t i = 0; i < n; ++i) FindGlyph(text[i]);
-  }
-  auto* first = static_cast<TexturedVertex*>(AllocVerts(D3DPT_TRIANGLELIST, source.texture, kVertexSizeTextured, 6 * n));
+  TexturedVertex* const first = BeginGlyphQuads(text, n, &source);
+  if (first == nullptr) return;
   TexturedVertex* v = first;
   uint32_t colours[4];
   CornerColours(colour, alpha, colours);

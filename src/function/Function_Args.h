@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "code/Code_Function.h"
+#include "platform/Numeric.h"
 
 // A number argument read without a kind test (GetArgumentReal); 0 when missing.
 inline double ArgReal(int32_t argc, const ScriptValue* args, int32_t index) {
@@ -29,3 +30,19 @@ inline const ScriptValue* ArgValue(int32_t argc, const ScriptValue* args, int32_
 inline int64_t ArgKindWord(int32_t argc, const ScriptValue* args, int32_t index) {
   return index < argc ? static_cast<int64_t>(args[index].kind) : -1;
 }
+
+// A call's arguments read by position at double precision: a real as it is or narrowed to single
+// precision, a whole number or colour rounded to the nearest integer, halves to even, a flag set
+// from 0.5 up (StrictFlag: above 0.5), a text as ArgText.
+struct ArgList {
+  int32_t argc;
+  const ScriptValue* args;
+
+  double Real(int32_t i) const { return ArgReal(argc, args, i); }
+  float Single(int32_t i) const { return num::ToFloat(Real(i)); }
+  int32_t Int(int32_t i) const { return num::RoundInt32(Real(i)); }
+  uint32_t Colour(int32_t i) const { return static_cast<uint32_t>(num::RoundInt64(Real(i))); }
+  bool Flag(int32_t i) const { return num::IsTrue(Real(i)); }
+  bool StrictFlag(int32_t i) const { return num::IsTrueStrict(Real(i)); }
+  const char* Text(int32_t i) const { return ArgText(argc, args, i); }
+};

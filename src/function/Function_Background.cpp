@@ -24,32 +24,20 @@
 
 namespace {
 
-struct Args {
-  int32_t argc;
-  const ScriptValue* args;
-
-  double Real(int32_t i) const { return ArgReal(argc, args, i); }
-  int32_t Int(int32_t i) const { return num::RoundInt32(Real(i)); }
-  uint32_t Colour(int32_t i) const { return static_cast<uint32_t>(num::RoundInt64(Real(i))); }
-  bool Flag(int32_t i) const { return num::IsTrueStrict(Real(i)); }
-  bool FlagFromHalf(int32_t i) const { return num::IsTrue(Real(i)); }
-  const char* Text(int32_t i) const { return ArgText(argc, args, i); }
-};
-
 // ---- Queries ----
 
 void BackgroundExists(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args) {
-  SetReal(result, Background_Exists(Args{argc, args}.Int(0)) ? 1.0 : 0.0);
+  SetReal(result, Background_Exists(ArgList{argc, args}.Int(0)) ? 1.0 : 0.0);
 }
 
 void BackgroundGetName(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args) {
-  SetString(result, Background_GetName(Args{argc, args}.Int(0)));
+  SetString(result, Background_GetName(ArgList{argc, args}.Int(0)));
 }
 
 // A field of an existing background, else -1.
 template <double (*Field)(const CBackground&)>
 void BackgroundField(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args) {
-  const CBackground* background = Background_Data(Args{argc, args}.Int(0));
+  const CBackground* background = Background_Data(ArgList{argc, args}.Int(0));
   SetReal(result, background != nullptr ? Field(*background) : -1.0);
 }
 double Width(const CBackground& b) { return b.GetWidth(); }
@@ -59,7 +47,7 @@ double Smooth(const CBackground& b) { return b.GetSmooth() ? 1.0 : 0.0; }
 double Preload(const CBackground& b) { return b.GetPreload() ? 1.0 : 0.0; }
 
 void BackgroundSetAlphaFromBackground(ScriptValue*, CInstance*, CInstance*, int32_t argc, ScriptValue* args) {
-  const Args a{argc, args};
+  const ArgList a{argc, args};
   CBackground* background = Background_Data(a.Int(0));
   const CBackground* other = Background_Data(a.Int(1));
   if (background != nullptr && other != nullptr) background->SetAlphaFromBackground(*other);
@@ -68,14 +56,14 @@ void BackgroundSetAlphaFromBackground(ScriptValue*, CInstance*, CInstance*, int3
 // ---- Making backgrounds ----
 
 void BackgroundCreateColour(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args) {
-  const Args a{argc, args};
+  const ArgList a{argc, args};
   const int32_t index = Background_AddEmpty();
   Background_Data(index)->CreateColour(a.Int(0), a.Int(1), a.Colour(2), true);
   SetReal(result, index);
 }
 
 void BackgroundCreateGradient(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args) {
-  const Args a{argc, args};
+  const ArgList a{argc, args};
   const int32_t index = Background_AddEmpty();
   Background_Data(index)->CreateGradient(a.Int(0), a.Int(1), a.Colour(2), a.Colour(3), a.Int(4), true);
   SetReal(result, index);
@@ -89,29 +77,30 @@ void AddFromImage(ScriptValue* result, std::unique_ptr<TBitmap> image, bool remo
 }
 
 void BackgroundCreateFromScreen(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args) {
-  const Args a{argc, args};
-  AddFromImage(result, GR_CreateTBitmapFromScreen(a.Int(0), a.Int(1), a.Int(2), a.Int(3)), a.Flag(4), a.Flag(5));
+  const ArgList a{argc, args};
+  AddFromImage(result, GR_CreateTBitmapFromScreen(a.Int(0), a.Int(1), a.Int(2), a.Int(3)), a.StrictFlag(4),
+               a.StrictFlag(5));
 }
 
 void BackgroundCreateFromSurface(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args) {
-  const Args a{argc, args};
-  AddFromImage(result, GR_Surface_GetBitmap(a.Int(0), a.Int(1), a.Int(2), a.Int(3), a.Int(4)), a.Flag(5),
-               a.Flag(6));
+  const ArgList a{argc, args};
+  AddFromImage(result, GR_Surface_GetBitmap(a.Int(0), a.Int(1), a.Int(2), a.Int(3), a.Int(4)), a.StrictFlag(5),
+               a.StrictFlag(6));
 }
 
 void BackgroundAdd(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args) {
-  const Args a{argc, args};
-  SetReal(result, Background_Add(a.Text(0), a.FlagFromHalf(1), a.FlagFromHalf(2), true));
+  const ArgList a{argc, args};
+  SetReal(result, Background_Add(a.Text(0), a.Flag(1), a.Flag(2), true));
 }
 
 void BackgroundReplace(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args) {
-  const Args a{argc, args};
+  const ArgList a{argc, args};
   const int32_t index = a.Int(0);
   if (!Background_Exists(index)) {
     ReportRuntimeError("Trying to replace non-existing background.", false);
     return;
   }
-  SetReal(result, Background_Replace(index, a.Text(1), a.FlagFromHalf(2), a.FlagFromHalf(3), true) ? 1.0 : 0.0);
+  SetReal(result, Background_Replace(index, a.Text(1), a.Flag(2), a.Flag(3), true) ? 1.0 : 0.0);
 }
 
 void Unsupported(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue*) {
@@ -122,7 +111,7 @@ void Unsupported(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptVal
 // ---- Changing backgrounds ----
 
 void BackgroundDelete(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args) {
-  const int32_t index = Args{argc, args}.Int(0);
+  const int32_t index = ArgList{argc, args}.Int(0);
   if (!Background_Exists(index)) {
     ReportRuntimeError("Trying to delete non-existing background.", false);
     return;
@@ -132,7 +121,7 @@ void BackgroundDelete(ScriptValue* result, CInstance*, CInstance*, int32_t argc,
 }
 
 void BackgroundDuplicate(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args) {
-  const int32_t index = Args{argc, args}.Int(0);
+  const int32_t index = ArgList{argc, args}.Int(0);
   if (!Background_Exists(index)) {
     ReportRuntimeError("Trying to duplicate non-existing background.", false);
     return;
@@ -141,7 +130,7 @@ void BackgroundDuplicate(ScriptValue* result, CInstance*, CInstance*, int32_t ar
 }
 
 void BackgroundAssign(ScriptValue*, CInstance*, CInstance*, int32_t argc, ScriptValue* args) {
-  const Args a{argc, args};
+  const ArgList a{argc, args};
   if (!Background_Assign(a.Int(0), a.Int(1))) ReportRuntimeError("Error assigning a background.", false);
 }
 
@@ -152,7 +141,7 @@ bool AppendBytes(void* context, const uint8_t* bytes, size_t length) {
 }
 
 void BackgroundSave(ScriptValue*, CInstance*, CInstance*, int32_t argc, ScriptValue* args) {
-  const Args a{argc, args};
+  const ArgList a{argc, args};
   const CBackground* background = Background_Data(a.Int(0));
   if (background == nullptr) {
     ReportRuntimeError("Trying to save non-existing background bitmap.", false);

@@ -223,22 +223,13 @@ void ShaderEnableCornerId(ScriptValue* result, CInstance*, CInstance*, int32_t a
 
 int32_t RoundedArg(int32_t argc, const ScriptValue* args, int32_t i) { return num::RoundInt32(ArgReal(argc, args, i)); }
 
-DISPLAY(DisplayGetWidth) {
+// A query without arguments: the number `Get` answers.
+template <int32_t (*Get)()>
+DISPLAY(AnswerOf) {
   (void)argc, (void)args;
-  SetReal(result, GraphicsGetDisplayWidth());
+  SetReal(result, Get());
 }
-DISPLAY(DisplayGetHeight) {
-  (void)argc, (void)args;
-  SetReal(result, GraphicsGetDisplayHeight());
-}
-DISPLAY(DisplayGetColourDepth) {
-  (void)argc, (void)args;
-  SetReal(result, GraphicsGetDisplayColourDepth());
-}
-DISPLAY(DisplayGetFrequency) {
-  (void)argc, (void)args;
-  SetReal(result, GraphicsGetDisplayFrequency());
-}
+
 DISPLAY(DisplayGetOrientation) {
   (void)argc, (void)args;
   SetReal(result, 0.0);
@@ -278,14 +269,6 @@ DISPLAY(DisplayReset) {
   GraphicsSetMultisample(num::TruncInt32(ArgReal(argc, args, 0)) & 0xFF);
   if (argc >= 2) GraphicsSetVsync(num::TruncInt32(ArgReal(argc, args, 1)) > 0);
   g_FrameLoop.resizeCountdown = 1;
-}
-DISPLAY(DisplayMouseGetX) {
-  (void)argc, (void)args;
-  SetReal(result, GraphicsGetCursorX());
-}
-DISPLAY(DisplayMouseGetY) {
-  (void)argc, (void)args;
-  SetReal(result, GraphicsGetCursorY());
 }
 DISPLAY(DisplayMouseSet) {
   (void)result;
@@ -334,26 +317,11 @@ DISPLAY(WindowSetColour) {
   (void)result;
   GR_Window_SetColour(static_cast<int32_t>(num::RoundInt64(ArgReal(argc, args, 0))));
 }
-DISPLAY(WindowGetColour) {
-  (void)argc, (void)args;
-  SetReal(result, GR_Window_GetColour());
-}
 // The size limits are stored truncated.
-DISPLAY(WindowSetMinWidth) {
+template <int32_t WindowState::*Limit>
+DISPLAY(WindowSetLimit) {
   (void)result;
-  g_Window.minWidth = num::TruncInt32(ArgReal(argc, args, 0));
-}
-DISPLAY(WindowSetMaxWidth) {
-  (void)result;
-  g_Window.maxWidth = num::TruncInt32(ArgReal(argc, args, 0));
-}
-DISPLAY(WindowSetMinHeight) {
-  (void)result;
-  g_Window.minHeight = num::TruncInt32(ArgReal(argc, args, 0));
-}
-DISPLAY(WindowSetMaxHeight) {
-  (void)result;
-  g_Window.maxHeight = num::TruncInt32(ArgReal(argc, args, 0));
+  g_Window.*Limit = num::TruncInt32(ArgReal(argc, args, 0));
 }
 DISPLAY(WindowSetPosition) {
   (void)result;
@@ -371,22 +339,6 @@ DISPLAY(WindowSetRectangle) {
 DISPLAY(WindowCentre) {
   (void)result, (void)argc, (void)args;
   GR_Window_Centre();
-}
-DISPLAY(WindowGetX) {
-  (void)argc, (void)args;
-  SetReal(result, GR_Window_GetX());
-}
-DISPLAY(WindowGetY) {
-  (void)argc, (void)args;
-  SetReal(result, GR_Window_GetY());
-}
-DISPLAY(WindowGetWidth) {
-  (void)argc, (void)args;
-  SetReal(result, GR_Window_GetWidth());
-}
-DISPLAY(WindowGetHeight) {
-  (void)argc, (void)args;
-  SetReal(result, GR_Window_GetHeight());
 }
 // (x1, y1, x2, y2): 8 values per monitor in one row; an empty array without monitors.
 DISPLAY(WindowGetVisibleRects) {
@@ -450,10 +402,10 @@ DISPLAY(ScreenSavePart) {
 #undef DISPLAY
 
 const BuiltinSpec kDisplayBuiltins[] = {
-    {"display_get_width", DisplayGetWidth, 0},
-    {"display_get_height", DisplayGetHeight, 0},
-    {"display_get_colordepth", DisplayGetColourDepth, 0},
-    {"display_get_frequency", DisplayGetFrequency, 0},
+    {"display_get_width", AnswerOf<GraphicsGetDisplayWidth>, 0},
+    {"display_get_height", AnswerOf<GraphicsGetDisplayHeight>, 0},
+    {"display_get_colordepth", AnswerOf<GraphicsGetDisplayColourDepth>, 0},
+    {"display_get_frequency", AnswerOf<GraphicsGetDisplayFrequency>, 0},
     {"display_get_orientation", DisplayGetOrientation, 0},
     {"display_set_size", DisplaySetSize, 2},
     {"display_set_colordepth", DisplaySetColourDepth, 1},
@@ -461,8 +413,8 @@ const BuiltinSpec kDisplayBuiltins[] = {
     {"display_set_all", DisplaySetAll, 4},
     {"display_test_all", DisplayTestAll, 4},
     {"display_reset", DisplayReset, -1},
-    {"display_mouse_get_x", DisplayMouseGetX, 0},
-    {"display_mouse_get_y", DisplayMouseGetY, 0},
+    {"display_mouse_get_x", AnswerOf<GraphicsGetCursorX>, 0},
+    {"display_mouse_get_y", AnswerOf<GraphicsGetCursorY>, 0},
     {"display_mouse_set", DisplayMouseSet, 2},
     {"window_set_fullscreen", WindowSetFullscreen, 1},
     {"window_get_fullscreen", WindowGetFullscreen, 0},
@@ -485,20 +437,20 @@ const BuiltinSpec kDisplayBuiltins[] = {
     {"window_get_cursor", WindowGetCursor, 0},
     {"window_set_color", WindowSetColour, 1},
     {"window_set_colour", WindowSetColour, 1},
-    {"window_get_color", WindowGetColour, 0},
-    {"window_get_colour", WindowGetColour, 0},
-    {"window_set_min_width", WindowSetMinWidth, 1},
-    {"window_set_max_width", WindowSetMaxWidth, 1},
-    {"window_set_min_height", WindowSetMinHeight, 1},
-    {"window_set_max_height", WindowSetMaxHeight, 1},
+    {"window_get_color", AnswerOf<GR_Window_GetColour>, 0},
+    {"window_get_colour", AnswerOf<GR_Window_GetColour>, 0},
+    {"window_set_min_width", WindowSetLimit<&WindowState::minWidth>, 1},
+    {"window_set_max_width", WindowSetLimit<&WindowState::maxWidth>, 1},
+    {"window_set_min_height", WindowSetLimit<&WindowState::minHeight>, 1},
+    {"window_set_max_height", WindowSetLimit<&WindowState::maxHeight>, 1},
     {"window_set_position", WindowSetPosition, 2},
     {"window_set_size", WindowSetSize, 2},
     {"window_set_rectangle", WindowSetRectangle, 4},
     {"window_center", WindowCentre, 0},
-    {"window_get_x", WindowGetX, 0},
-    {"window_get_y", WindowGetY, 0},
-    {"window_get_width", WindowGetWidth, 0},
-    {"window_get_height", WindowGetHeight, 0},
+    {"window_get_x", AnswerOf<GR_Window_GetX>, 0},
+    {"window_get_y", AnswerOf<GR_Window_GetY>, 0},
+    {"window_get_width", AnswerOf<GR_Window_GetWidth>, 0},
+    {"window_get_height", AnswerOf<GR_Window_GetHeight>, 0},
     {"window_get_visible_rects", WindowGetVisibleRects, 4},
     {"window_mouse_get_x", WindowMouseGetX, 0},
     {"window_mouse_get_y", WindowMouseGetY, 0},

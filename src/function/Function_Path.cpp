@@ -15,14 +15,7 @@
 
 namespace {
 
-struct Args {
-  int32_t argc;
-  const ScriptValue* args;
-
-  double Real(int32_t i) const { return ArgReal(argc, args, i); }
-  float Single(int32_t i) const { return num::ToFloat(Real(i)); }
-  int32_t Int(int32_t i) const { return num::RoundInt32(Real(i)); }
-  bool Flag(int32_t i) const { return num::IsTrue(Real(i)); }
+struct Args : ArgList {
   // The path named by argument `i`, or null.
   CPath* Path(int32_t i) const { return Path_Data(Int(i)); }
 };

@@ -591,8 +591,12 @@ std::unique_ptr<TBitmap> GR_CreateTBitmapFromScreen(int32_t x, int32_t y, int32_
   height = static_cast<int32_t>(std::min<int64_t>(height, static_cast<int64_t>(areaHeight) - y));
   if (width < 1 || height < 1) return nullptr;
   uint8_t* block = ReadSurfacePixels(areaWidth, areaHeight, x, y, &width, &height);
-  if (block == nullptr) return nullptr;
   // The bitmap takes the size the read gave, which the render target may have cut further.
+  return BitmapFromPixelBlock(block, width, height);
+}
+
+std::unique_ptr<TBitmap> BitmapFromPixelBlock(uint8_t* block, int32_t width, int32_t height) {
+  if (block == nullptr) return nullptr;
   std::unique_ptr<TBitmap> bitmap = TBitmap_Create();
   bitmap->SetWidth(width);
   bitmap->SetHeight(height);
@@ -600,9 +604,10 @@ std::unique_ptr<TBitmap> GR_CreateTBitmapFromScreen(int32_t x, int32_t y, int32_
   int32_t stride = 0;
   uint8_t* pixels = bitmap->Lock(0, nullptr, &stride);
   if (pixels != nullptr) {
+    const size_t rowBytes = static_cast<size_t>(width) * 4;
     for (int32_t row = 0; row < height; ++row)
-      std::memcpy(pixels + static_cast<size_t>(row) * stride, block + static_cast<size_t>(row) * width * 4,
-                  static_cast<size_t>(width) * 4);
+      std::memcpy(pixels + static_cast<size_t>(row) * static_cast<size_t>(stride),
+                  block + static_cast<size_t>(row) * rowBytes, rowBytes);
     bitmap->Unlock(pixels);
   }
   MemoryManager::Free(block);

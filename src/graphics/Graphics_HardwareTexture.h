@@ -153,6 +153,9 @@ uint8_t* ReadSurfacePixels(int32_t areaWidth, int32_t areaHeight, int32_t x, int
 // 8192, without a device texture, or when the device fails.
 uint8_t* ReadTexturePixels(HardwareTexture* texture, int32_t x, int32_t y, int32_t width, int32_t height);
 uint8_t* GraphicsReadTexturePixels(HardwareTexture* texture, int32_t x, int32_t y, int32_t width, int32_t height);
+// A 32-bit bitmap of a width x height block read back above, which it frees (null does nothing
+// and answers null).
+std::unique_ptr<TBitmap> BitmapFromPixelBlock(uint8_t* block, int32_t width, int32_t height);
 // Copies a width x height rectangle at (sx, sy) of `source` to (dx, dy) of `destination`. A
 // negative coordinate on either side moves both corners by the same amount and shrinks the
 // size; the size is cut to both textures. The destination then counts as rendered.

@@ -10,7 +10,6 @@
 #include "graphics/Graphics_Texture.h"
 #include "graphics/Graphics_Transform.h"
 #include "graphics/TBitmap.h"
-#include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
 
 SurfaceState g_Surfaces;
@@ -226,23 +225,7 @@ std::unique_ptr<TBitmap> GR_Surface_GetBitmap(int32_t id, int32_t x, int32_t y, 
   const Surface* s = GR_Surface_Get(id);
   HardwareTexture* texture = s != nullptr ? GR_Texture_GetHardware(s->textureId) : nullptr;
   if (texture == nullptr) return nullptr;
-  uint8_t* block = ReadTexturePixels(texture, x, y, width, height);
-  if (block == nullptr) return nullptr;
-  std::unique_ptr<TBitmap> bitmap = TBitmap_Create();
-  bitmap->SetWidth(width);
-  bitmap->SetHeight(height);
-  bitmap->SetFormat(kBitmapFormat32);
-  int32_t stride = 0;
-  uint8_t* pixels = bitmap->Lock(0, nullptr, &stride);
-  if (pixels != nullptr) {
-    const size_t rowBytes = static_cast<size_t>(width) * 4;
-    for (int32_t row = 0; row < height; ++row)
-      std::memcpy(pixels + static_cast<size_t>(row) * static_cast<size_t>(stride),
-                  block + static_cast<size_t>(row) * rowBytes, rowBytes);
-    bitmap->Unlock(pixels);
-  }
-  MemoryManager::Free(block);
-  return bitmap;
+  return BitmapFromPixelBlock(ReadTexturePixels(texture, x, y, width, height), width, height);
 }
 
 void GR_Surface_FreeAll() {

@@ -29,16 +29,9 @@ int32_t StringLength(const char16_t* text) {
   return length;
 }
 
-void ClearKeyState(InputState& s) {
-  std::memset(s.down, 0, sizeof s.down);
-  std::memset(s.pressed, 0, sizeof s.pressed);
-  std::memset(s.released, 0, sizeof s.released);
-  s.keyboardKey = 0;
-  s.keyboardLastKey = 0;
-  s.keyboardLastChar = 0;
-}
-
-void ClearKeyState(InputMessageState& s) {
+// The key arrays and key fields of the step state or of the live state.
+template <typename State>
+void ClearKeyState(State& s) {
   std::memset(s.down, 0, sizeof s.down);
   std::memset(s.pressed, 0, sizeof s.pressed);
   std::memset(s.released, 0, sizeof s.released);
