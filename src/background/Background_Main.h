@@ -13,7 +13,7 @@
 #include "platform/ResourceTable.h"
 
 class BoundedReader;
-struct HTTP_REQ_CONTEXT;
+class HTTP_REQ_CONTEXT;
 
 // The background table's record. Emptied by Background_Init and Background_FreeAll.
 struct BackgroundState {
