@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <vector>
 
 #include "graphics/Graphics_D3D.h"
@@ -86,6 +87,20 @@ inline GLuint Compile(GLenum kind, const char* text) {
   return shader;
 }
 
+// A program of the two shader texts, its attributes bound to locations 0, 1, ... in order.
+inline GLuint LinkProgram(const char* vertex, const char* fragment, std::initializer_list<const char*> attributes) {
+  const GLuint program = glCreateProgram();
+  const GLuint vs = Compile(GL_VERTEX_SHADER, vertex), fs = Compile(GL_FRAGMENT_SHADER, fragment);
+  glAttachShader(program, vs);
+  glAttachShader(program, fs);
+  GLuint location = 0;
+  for (const char* name : attributes) glBindAttribLocation(program, location++, name);
+  glLinkProgram(program);
+  glDeleteShader(vs);
+  glDeleteShader(fs);
+  return program;
+}
+
 struct RawGL {
   int32_t page = 256;   // the texture page, square
   int32_t quad = 8;     // the quad and its image
@@ -95,16 +110,7 @@ struct RawGL {
 
   void Make(const std::vector<uint32_t>& pagePixels, bool repeat) {
     const GLint wrap = repeat ? GL_REPEAT : GL_CLAMP_TO_EDGE;
-    program = glCreateProgram();
-    const GLuint vs = Compile(GL_VERTEX_SHADER, kVertex), fs = Compile(GL_FRAGMENT_SHADER, kFragment);
-    glAttachShader(program, vs);
-    glAttachShader(program, fs);
-    glBindAttribLocation(program, 0, "a_position");
-    glBindAttribLocation(program, 1, "a_colour");
-    glBindAttribLocation(program, 2, "a_texcoord");
-    glLinkProgram(program);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
+    program = LinkProgram(kVertex, kFragment, {"a_position", "a_colour", "a_texcoord"});
     glGenVertexArrays(1, &vao);
     glGenBuffers(1, &vbo);
     glBindVertexArray(vao);

@@ -112,15 +112,7 @@ struct RawGL {
   std::vector<RawVertex> vertices;  // prepared once
 
   void Make(const std::vector<Shape>& rects, const std::vector<Shape>& circles) {
-    program = glCreateProgram();
-    const GLuint vs = benchgl::Compile(GL_VERTEX_SHADER, kVertex), fs = benchgl::Compile(GL_FRAGMENT_SHADER, kFragment);
-    glAttachShader(program, vs);
-    glAttachShader(program, fs);
-    glBindAttribLocation(program, 0, "a_position");
-    glBindAttribLocation(program, 1, "a_colour");
-    glLinkProgram(program);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
+    program = benchgl::LinkProgram(kVertex, kFragment, {"a_position", "a_colour"});
     glGenVertexArrays(1, &vao);
     glGenBuffers(1, &vbo);
     glBindVertexArray(vao);
