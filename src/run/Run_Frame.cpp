@@ -496,6 +496,8 @@ void RunFrameStep() {
   if (PhaseEnds()) return;
   HandleOther();
   if (PhaseEnds()) return;
+  Async_ProcessEvents();
+  if (PhaseEnds()) return;
   if (!physicsStepped) {
     HandleCollision();
     if (PhaseEnds()) return;

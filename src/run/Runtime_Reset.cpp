@@ -12,7 +12,6 @@
 #include "extension/Extension_Main.h"
 #include "graphics/Graphics_D3D.h"
 #include "io/IO_Main.h"
-#include "networking/Networking_Http.h"
 #include "object/Object_Main.h"
 #include "option/Option_Main.h"
 #include "os/OS_GameWindow.h"
@@ -32,6 +31,7 @@
 #include "script/Script_Main.h"
 #include "sound/Audio_Main.h"
 #include "support/LoadSave.h"
+#include "support/LoadSave_Request.h"
 #include "support/Support_Data_Structures.h"
 #include "support/Support_File.h"
 #include "timeline/TimeLine_Main.h"
@@ -58,7 +58,7 @@ void Runtime_Reset(RuntimeResetScope scope) {
   Event_SetNumber(0);
   Event_SetObject(0);
   Event_SetAction(0);
-  Http_FreeAll();
+  AsyncQueue_FreeAll();
   DataStructures_Reset();
   Buffer_FreeAll();
   LoadSave_ClearPermittedPaths();
