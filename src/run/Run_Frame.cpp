@@ -10,6 +10,7 @@
 #include "graphics/Graphics_Frame.h"
 #include "graphics/Graphics_RenderState.h"
 #include "graphics/Graphics_Window.h"
+#include "io/Gamepad_Class.h"
 #include "io/IO_Main.h"
 #include "object/Object_Lists.h"
 #include "option/Option_Main.h"
@@ -487,6 +488,8 @@ void RunFrameStep() {
   HandleAlarm();
   if (PhaseEnds()) return;
   DispatchKeyboardEvents();
+  if (PhaseEnds()) return;
+  PollLegacyJoystick();
   if (PhaseEnds()) return;
   HandleMouse();
   if (PhaseEnds()) return;

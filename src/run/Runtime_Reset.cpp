@@ -11,6 +11,7 @@
 #include "debug/Debug_State.h"
 #include "extension/Extension_Main.h"
 #include "graphics/Graphics_D3D.h"
+#include "io/Gamepad_Class.h"
 #include "io/IO_Main.h"
 #include "object/Object_Main.h"
 #include "option/Option_Main.h"
@@ -87,6 +88,7 @@ void Runtime_Reset(RuntimeResetScope scope) {
   HighScore_Clear();
   OS_DiscardQuitMessages();
   g_IO = IOState{};
+  Gamepad_Reset();
   g_GameWindow = GameWindowState{};
   g_OSServices = OSServiceState{};
 
