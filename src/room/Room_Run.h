@@ -25,11 +25,10 @@ struct RoomRunState {
   bool started = false;      // StartGame ran and EndGame has not yet
   GrowArray<CRoom*> rooms;
   GrowArray<CInstance*> carried{5, 10};  // 10 at first, then 5 at a time
-  // The game values (StartGame resets all but health).
+  // The game values (StartGame resets all but health, and the cursor sprite of room/Room_Draw.h).
   int32_t score = 0;
   int32_t lives = -1;
   double health = 100.0;
-  int32_t cursorSprite = -1;
   int32_t stepCounter = 0;
   int32_t transitionKind = 0;
 };
