@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/GrowArray.h"
 
@@ -31,6 +32,14 @@ struct RoomRunState {
   double health = 100.0;
   int32_t stepCounter = 0;
   int32_t transitionKind = 0;
+  // The score, lives and health display settings (kept by StartGame).
+  uint8_t showScore = 1;
+  uint8_t captionSet = 0;  // show_score or action_set_caption was used (only saved and loaded)
+  uint8_t showLives = 0;
+  uint8_t showHealth = 0;
+  std::string captionScore = "Score: ";
+  std::string captionLives = "Lives: ";
+  std::string captionHealth = "Health: ";
 };
 extern RoomRunState g_RoomRun;
 
