@@ -640,14 +640,3 @@ void InitWorkingDirectory() {
   DebugConsole->Output("####!!!!$$$$$$ pwd - %s\n", directory.c_str());
   DebugConsole->Output("%s\n", row.c_str());
 }
-
-bool DumpVariableNames(const char* fileName) {
-  FILE* file = std::fopen(fileName, "wt");
-  if (file == nullptr) return false;
-  for (int32_t id = 0; id < g_Variables.builtinCount; ++id) {
-    const BuiltinVariableEntry& entry = g_Variables.builtins[id];
-    std::fprintf(file, entry.canSet != 0 ? "%s\n" : "%s*\n", entry.name != nullptr ? entry.name : "");
-  }
-  std::fclose(file);
-  return true;
-}

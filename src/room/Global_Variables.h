@@ -1,7 +1,6 @@
-// The game-wide built-in variables' own pieces: the working directory that `working_directory`
-// reads (derived once per run from the game data file's path) and the dump of the built-in
-// variable table's names. The variables themselves are registered by RegisterGlobalVariables
-// (room/Instance_Variables.h). Main thread only.
+// The game-wide built-in variables' own piece: the working directory that `working_directory`
+// reads, derived once per run from the game data file's path. The variables themselves are
+// registered by RegisterGlobalVariables (room/Instance_Variables.h). Main thread only.
 #pragma once
 
 // The number of game-wide variables RegisterGlobalVariables registers (before the platform
@@ -13,9 +12,3 @@ constexpr int kGlobalVariableCount = 116;
 // path with neither, or no path, gives the empty text. A directory that is not empty is logged
 // on DebugConsole between two rows of 73 '#': "####!!!!$$$$$$ pwd - <directory>".
 void InitWorkingDirectory();
-
-// Writes the built-in variable table to `fileName` (by default "vnames.txt" in the current
-// directory), one line per entry in id order: the name, followed by '*' when it is read-only.
-// False (nothing written) when the file cannot be created. A developer's tool: nothing in the
-// runtime calls it.
-bool DumpVariableNames(const char* fileName = "vnames.txt");
