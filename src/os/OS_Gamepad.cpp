@@ -39,7 +39,12 @@ void CloseJoystick(int32_t joystick) {
   g_sdlPads.joysticks[joystick] = -1;
 }
 
-bool SdlLoad() { return ControllersUp() || SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0; }
+// Pads are read whether or not the game's window has the focus (SDL would drop their presses
+// while another window has it).
+bool SdlLoad() {
+  SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+  return ControllersUp() || SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
+}
 
 void SdlScan() {
   if (!ControllersUp()) return;

@@ -7,7 +7,8 @@
 // shoulder, right shoulder, left trigger, right trigger, A, B, X, Y (1 or 0; a trigger 0..32767
 // gives trunc(v x 255 / 32767) / 256); axes 0..3 the left stick x and y and the right stick x and
 // y, each / 32768, with y pointing up (SDL's y negated, capped at 32767). Legacy joysticks 0 and 1
-// are SDL joysticks 0 and 1, pads included. The back end without a library answers that it is
+// are SDL joysticks 0 and 1, pads included. Pads and joysticks are read whether or not the game's
+// window has the focus. The back end without a library answers that it is
 // missing and reads nothing.
 // Main thread only.
 #pragma once
