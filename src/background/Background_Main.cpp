@@ -123,7 +123,7 @@ int32_t Background_OnHttpLoaded(HTTP_REQ_CONTEXT* request, void* userData, int32
   const bool arrived = request->m_data != nullptr && request->m_bytesReceived > 0;
   *outMap = CreateDsMap({{"filename", 0.0, request->m_url != nullptr ? request->m_url : ""},
                          {"id", static_cast<double>(index), nullptr},
-                         {"http_status", static_cast<double>(request->m_httpStatus), nullptr},
+                         {"http_status", static_cast<double>(request->m_httpStatus.load()), nullptr},
                          {"status", arrived ? 0.0 : -1.0, nullptr}});
   CBackground* background = Background_Data(index);
   if (request->m_httpStatus == 200 && arrived && background != nullptr) {

@@ -35,3 +35,5 @@ bool Extension_Prepare() { return true; }
 bool Extension_Initialise() { return true; }
 
 bool Extension_Finalise() { return true; }
+
+void DeferredScriptQueue_Process() {}

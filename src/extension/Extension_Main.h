@@ -51,6 +51,10 @@ bool Extension_Initialise();
 // true).
 bool Extension_Finalise();
 
+// Once per step, at the start of the asynchronous phase: runs the scripts extensions deferred to
+// the main thread. No extension defers any here, so nothing runs.
+void DeferredScriptQueue_Process();
+
 // Registers the platform's built-in variables (through RegisterBuiltinVariable); called last in
 // the built-in variable registration. None are provided yet.
 void RegisterTuvoVariables();

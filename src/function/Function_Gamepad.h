@@ -1,6 +1,6 @@
-// The gamepad and joystick built-ins.
+// The gamepad built-ins (io/Gamepad_Class.h holds the pads).
 #pragma once
 
-// Registers this group's built-ins in their fixed order (their call numbers follow from it). The
-// group has no built-ins yet: nothing is registered, and the groups after it keep their order.
+// Registers this group's built-ins in their fixed order (their call numbers follow from it), then
+// makes the gamepad slots and finds the pads (Gamepad_Init).
 void RegisterGamepadFunctions();

@@ -1,3 +1,5 @@
 #include "function/Function_Push.h"
 
 void RegisterPushFunctions() {}
+
+void ProcessPushEvents() {}

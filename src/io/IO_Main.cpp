@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/Utf8.h"
+#include "io/Gamepad_Class.h"
 #include "os/OS_DisplayModes.h"
 
 IOState g_IO;
@@ -201,6 +202,7 @@ void IO_StartStep() {
   std::memset(s.buttonPressed, 0, sizeof s.buttonPressed);
   std::memset(s.buttonReleased, 0, sizeof s.buttonReleased);
   IO_PollLive();
+  Gamepad_Update();
   IO_UpdateVirtualKeys();
 }
 
@@ -281,7 +283,10 @@ void IO_Clear() {
   ClearLiveMouse(live);
 }
 
-void IO_Quit() { IO_ClearVirtualKeys(); }
+void IO_Quit() {
+  Gamepad_Quit();
+  IO_ClearVirtualKeys();
+}
 
 void IO_CopyPointerBlock() { g_IO.stepPointers = g_IO.livePointers; }
 

@@ -119,7 +119,7 @@ void IO_OnMouseMove(int32_t x, int32_t y);
 // map and empties the virtual-key table.
 void IO_Init();
 // Once per step: clears the step copy's pressed, released and wheel flags, then takes in the live
-// copy (IO_PollLive) and updates the virtual keys.
+// copy (IO_PollLive), reads the gamepads (Gamepad_Update) and updates the virtual keys.
 void IO_StartStep();
 // Copies the live copy into the step copy (pressed and released flags ORed in, so a press and a
 // release between two steps both arrive) and clears the live one-step flags. The first call
@@ -128,7 +128,7 @@ void IO_PollLive();
 // Both copies lose the typed string, the key, last key, last character and every key flag, and
 // device 0's buttons, last button and wheel; devices 1..9 keep their state.
 void IO_Clear();
-// End of a pass: frees the virtual-key table.
+// End of a pass: the gamepad slots go (Gamepad_Quit) and the virtual-key table is freed.
 void IO_Quit();
 // The frame loop's copy of the live pointer block into the step block, before every tick.
 void IO_CopyPointerBlock();

@@ -4,10 +4,11 @@
 
 #include "base/Utf8.h"
 #include "base/VCL.h"
-#include "function/Function_Motion.h"
+#include "room/Room_Command.h"
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_Display.h"
 #include "graphics/Graphics_Window.h"
+#include "io/Gamepad_Class.h"
 #include "io/IO_Main.h"
 #include "option/Option_Main.h"
 #include "os/MessageBox.h"
@@ -231,6 +232,13 @@ void GameWindowProc(const SDL_Event& event) {
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: OnButton(event.button); break;
     case SDL_MOUSEWHEEL: OnWheel(event.wheel); break;
+    case SDL_JOYDEVICEADDED:
+    case SDL_JOYDEVICEREMOVED:
+    case SDL_CONTROLLERDEVICEADDED:
+    case SDL_CONTROLLERDEVICEREMOVED:
+      LegacyJoystick_Detect();
+      Gamepad_Detect();
+      break;
     default: break;
   }
 }

@@ -4,7 +4,8 @@
 // window procedure PumpMessages hands every SDL event to: it only records. Keys, text, buttons,
 // the wheel and mouse movement go into the live input state (io/IO_Main.h), which the next game
 // step takes in; size changes become the pending window size and the frame loop's resize
-// countdown; a close request posts the program's quit request (the window and its GL context go
+// countdown; a controller or joystick plugged in or pulled out has the legacy joysticks and the
+// gamepads found again (io/Gamepad_Class.h); a close request posts the program's quit request (the window and its GL context go
 // only in ShutdownRunner, never from inside a pump). Main thread only.
 //
 // Keys reach the game as virtual-key numbers: letters 65-90, digits 48-57, F1-F24 112-135,

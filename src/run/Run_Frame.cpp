@@ -10,6 +10,7 @@
 #include "graphics/Graphics_Frame.h"
 #include "graphics/Graphics_RenderState.h"
 #include "graphics/Graphics_Window.h"
+#include "io/Gamepad_Class.h"
 #include "io/IO_Main.h"
 #include "object/Object_Lists.h"
 #include "option/Option_Main.h"
@@ -490,6 +491,8 @@ void RunFrameStep() {
   if (PhaseEnds()) return;
   DispatchKeyboardEvents();
   if (PhaseEnds()) return;
+  PollLegacyJoystick();
+  if (PhaseEnds()) return;
   HandleMouse();
   if (PhaseEnds()) return;
   HandleStep(kStepNormal);
@@ -497,6 +500,8 @@ void RunFrameStep() {
   const bool physicsStepped = HandleInstanceMovement();
   if (PhaseEnds()) return;
   HandleOther();
+  if (PhaseEnds()) return;
+  Async_ProcessEvents();
   if (PhaseEnds()) return;
   if (!physicsStepped) {
     HandleCollision();

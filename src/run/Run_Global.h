@@ -19,6 +19,30 @@ void Run_SetNewRoom(int32_t code);
 int32_t Run_GetAsyncLoad();
 void Run_SetAsyncLoad(int32_t mapIndex);
 
+// ---- The asynchronous pump (records in support/LoadSave_Request.h) ----
+
+// Queues a finished record that performs other-event `eventNumber` with map `mapIndex` as
+// async_load at the next pump. Its cleanup destroys the map afterwards, only when the map's slot
+// still holds that very map (an event that destroyed it and made a new one keeps the new one).
+void Async_PostEvent(int32_t mapIndex, int32_t eventNumber);
+// The same, and the cleanup also deletes buffer `bufferIndex` (when it still exists).
+void Async_PostEventWithBuffer(int32_t mapIndex, int32_t bufferIndex, int32_t eventNumber);
+// The asynchronous phase of the frame step. First the store answers, push notifications,
+// deferred extension scripts and HTTP workers; then a walk of the queue from its head (newest
+// first). An inactive record is passed over; an active one has its hook called, then:
+// - status 3 (progress), with a completion: a map {"id", "status" 1, "url" (the empty string
+//   for none), "contentLength", "sizeDownloaded"} as async_load and event 62; the map is
+//   destroyed and the record stays;
+// - status 7 (finished): unlinked; its completion fills async_load and answers an event number,
+//   which is performed when it is 60 or more; the map handed to the event is destroyed when its
+//   slot still holds it; the cleanup runs, the record is deleted and the walk starts again at
+//   the head;
+// - any other status: passed over.
+// Only the numbers 60 to 64, 67 and 69 to 75 are performed: on every live instance (not marked,
+// not deactivated, not created during the dispatch) of every object listed for (other, n),
+// through PerformEvent with no room-change guard. async_load is -1 again after every event.
+void Async_ProcessEvents();
+
 // ---- One pass of the restart loop ----
 
 // The run state at the start of a pass: the running flag cleared, no room change requested, the

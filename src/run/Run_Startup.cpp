@@ -19,7 +19,6 @@
 #include "graphics/Graphics_Frame.h"
 #include "graphics/Graphics_Texture.h"
 #include "io/IO_Main.h"
-#include "networking/Networking_Http.h"
 #include "object/Object_Lists.h"
 #include "object/Object_Main.h"
 #include "os/MessageBox.h"
@@ -46,6 +45,7 @@
 #include "sound/Sound_Main.h"
 #include "sprite/Sprite_Main.h"
 #include "support/CRC32.h"
+#include "support/LoadSave_Request.h"
 #include "support/Support_File.h"
 #include "timeline/TimeLine_Main.h"
 #include "variable/Variable_Main.h"
@@ -180,7 +180,7 @@ void ShutdownRunner() {
   Sprite_FreeAll();
   File_DeleteTempDirectory();
   GraphicsPrintFPSStats();
-  Http_FreeAll();
+  AsyncQueue_FreeAll();
   Background_FreeAll();
   GR_Texture_FreeAll();
   Script_FreeAll();

@@ -11,8 +11,8 @@
 #include "debug/Debug_State.h"
 #include "extension/Extension_Main.h"
 #include "graphics/Graphics_D3D.h"
+#include "io/Gamepad_Class.h"
 #include "io/IO_Main.h"
-#include "networking/Networking_Http.h"
 #include "object/Object_Main.h"
 #include "option/Option_Main.h"
 #include "os/OS_GameWindow.h"
@@ -20,6 +20,7 @@
 #include "os/OS_Paths.h"
 #include "os/OS_Services.h"
 #include "room/Event_State.h"
+#include "room/Room_Draw.h"
 #include "room/Room_Main.h"
 #include "room/Room_Run.h"
 #include "run/Run_CommandLine.h"
@@ -32,6 +33,7 @@
 #include "script/Script_Main.h"
 #include "sound/Audio_Main.h"
 #include "support/LoadSave.h"
+#include "support/LoadSave_Request.h"
 #include "support/Support_Data_Structures.h"
 #include "support/Support_File.h"
 #include "timeline/TimeLine_Main.h"
@@ -54,11 +56,12 @@ void Runtime_Reset(RuntimeResetScope scope) {
   TimeLine_FreeAll();
   Object_FreeAll();
   Room_ResetGlobals();
+  g_RoomDraw = RoomDrawState{};
   Event_SetType(0);
   Event_SetNumber(0);
   Event_SetObject(0);
   Event_SetAction(0);
-  Http_FreeAll();
+  AsyncQueue_FreeAll();
   DataStructures_Reset();
   Buffer_FreeAll();
   LoadSave_ClearPermittedPaths();
@@ -87,6 +90,7 @@ void Runtime_Reset(RuntimeResetScope scope) {
   HighScore_Clear();
   OS_DiscardQuitMessages();
   g_IO = IOState{};
+  Gamepad_Reset();
   g_GameWindow = GameWindowState{};
   g_OSServices = OSServiceState{};
 

@@ -84,6 +84,10 @@ void SetDsPrecision(double x) { DsState().precision = std::fabs(x); }
 // ---- Helpers ----
 
 CDS_Map* DsMap_Get(int32_t index) { return DsState().maps.Get(index); }
+uint64_t DsMap_Serial(int32_t index) {
+  const CDS_Map* map = DsMap_Get(index);
+  return map != nullptr ? map->Serial() : 0;
+}
 CDS_List* DsList_Get(int32_t index) { return DsState().lists.Get(index); }
 int32_t DsMap_Register(CDS_Map* map) { return DsState().maps.Add(map); }
 int32_t DsList_Register(CDS_List* list) { return DsState().lists.Add(list); }

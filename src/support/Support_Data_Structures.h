@@ -137,12 +137,16 @@ class CDS_Map {
 
   // The hash, for walks with HashIterator (the debugger's map dump).
   Hash<DsMapEntry>* GetHash() const { return m_hash; }
+  // A number no other map of the process had or will have: tells a map from a newer one that
+  // took its slot (and perhaps its address) after it was destroyed.
+  uint64_t Serial() const { return m_serial; }
 
  private:
   Hash<DsMapEntry>::Node* FindNode(const ScriptValue* key, uint32_t hash) const;
   void Append(const ScriptValue* key, const ScriptValue* value, uint32_t hash);
 
   Hash<DsMapEntry>* m_hash;
+  uint64_t m_serial;
 };
 
 // ---- ds_list ----
@@ -280,6 +284,8 @@ struct DataStructureState {
   DsTable<CDS_List> lists;
   // The comparison precision of CompareDsValues (ds_set_precision).
   double precision = 0.00000001;
+  // The serial of the next map made; never reset, so serials stay unique for the process.
+  uint64_t nextMapSerial = 1;
 };
 DataStructureState& DsState();
 
@@ -325,6 +331,8 @@ bool DsMap_AddString(int32_t index, const char* key, const char* value);
 void DsMap_Destroy(int32_t index);
 // The map or list in a slot, or null.
 CDS_Map* DsMap_Get(int32_t index);
+// The serial of the map in a slot (CDS_Map::Serial), 0 when the slot holds none.
+uint64_t DsMap_Serial(int32_t index);
 CDS_List* DsList_Get(int32_t index);
 // Stores a new container in the lowest free slot of its table (the table owns it from then on)
 // and answers the index.

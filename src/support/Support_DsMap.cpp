@@ -39,11 +39,12 @@ uint32_t DsMapKeyHash(const ScriptValue* key) {
   return CRC32Buffer(&payload, sizeof(payload));
 }
 
-CDS_Map::CDS_Map() : m_hash(new Hash<DsMapEntry>(kDsMapDefaultBuckets)) {}
+CDS_Map::CDS_Map() : m_hash(new Hash<DsMapEntry>(kDsMapDefaultBuckets)), m_serial(DsState().nextMapSerial++) {}
 
 CDS_Map::CDS_Map(int32_t bucketCount)
     : m_hash(new Hash<DsMapEntry>(IsPowerOfTwo(bucketCount) && bucketCount <= 65536 ? bucketCount
-                                                                                      : kDsMapDefaultBuckets)) {}
+                                                                                      : kDsMapDefaultBuckets)),
+      m_serial(DsState().nextMapSerial++) {}
 
 CDS_Map::~CDS_Map() {
   Clear();

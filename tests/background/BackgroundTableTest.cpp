@@ -16,12 +16,14 @@
 #include "room/Room_Class.h"
 #include "room/Room_Main.h"
 #include "support/Support_Data_Structures.h"
+#include "testlib/DsMapFixtures.h"
 
 namespace backgroundtest {
 namespace {
 
 using testsupport::BackgroundEntry;
 using testsupport::GameDataBuilder;
+using testsupport::MapValue;
 using testsupport::RoomBackgroundEntry;
 using testsupport::RoomEntry;
 using testsupport::Str;
@@ -279,18 +281,6 @@ TEST_F(BackgroundTest, AnImageWiderThanTheLargestTextureBecomesABlueOneOfTheLarg
 
 // ---- URLs ----
 
-// The value of `key` in map `index`, as text ("<none>" when missing).
-std::string MapValue(int32_t index, const char* key) {
-  const CDS_Map* map = DsMap_Get(index);
-  if (map == nullptr) return "<no map>";
-  ScriptValue k = Str(key);
-  const DsMapEntry* entry = map->Find(&k);
-  ReleaseValue(&k);
-  if (entry == nullptr) return "<none>";
-  if (entry->value.Kind() == VALUE_STRING) return entry->value.str != nullptr ? entry->value.str : "";
-  return std::to_string(static_cast<int64_t>(entry->value.real));
-}
-
 TEST_F(BackgroundTest, AUrlAnswersItsIndexAtOnceAndItsCompletionGivesTheImageLoadedEvent) {
   const std::vector<uint8_t> png = PngOf(2, 1, {0xFF0000FFu, 0x00FFFFFFu});
   struct Case {
@@ -315,8 +305,8 @@ TEST_F(BackgroundTest, AUrlAnswersItsIndexAtOnceAndItsCompletionGivesTheImageLoa
     EXPECT_EQ(index, expected++);
     EXPECT_EQ(CallText("background_get_name", {Real(index)}), "__newbackground" + std::to_string(expected - 1));
     EXPECT_EQ(Call("background_get_width", {Real(index)}), 0);
-    ASSERT_EQ(Http_PendingCount(), expected);
-    HTTP_REQ_CONTEXT* request = g_Http.pending;  // the newest
+    ASSERT_EQ(AsyncQueue_Count(), expected);
+    HTTP_REQ_CONTEXT* request = g_AsyncQueue.head;  // the newest
     EXPECT_STREQ(request->m_url, c.url);
     request->m_httpStatus = c.httpStatus;
     request->SetData(c.bytes.data(), static_cast<int32_t>(c.bytes.size()));
@@ -338,19 +328,19 @@ TEST_F(BackgroundTest, AUrlAnswersItsIndexAtOnceAndItsCompletionGivesTheImageLoa
   // A slot deleted before its download completes is left alone.
   const double late = Call("background_add", {Str("http://example.com/e.png"), Real(0), Real(0)});
   EXPECT_EQ(Call("background_delete", {Real(late)}), 1);
-  HTTP_REQ_CONTEXT* request = g_Http.pending;
+  HTTP_REQ_CONTEXT* request = g_AsyncQueue.head;
   request->SetData(png.data(), static_cast<int32_t>(png.size()));
   int32_t map = -1;
   EXPECT_EQ(request->m_completion(request, request->m_userData, &map), 60);
   EXPECT_FALSE(Background_Exists(static_cast<int32_t>(late)));
   // Replacing from a URL answers 0 at once and downloads into the slot.
   EXPECT_EQ(Call("background_replace", {Real(0), Str("https://example.com/f.png"), Real(0), Real(0)}), 0);
-  EXPECT_EQ(Http_PendingCount(), 6);
-  EXPECT_EQ(static_cast<BackgroundHttpRequest*>(g_Http.pending->m_userData)->index, 0);
+  EXPECT_EQ(AsyncQueue_Count(), 6);
+  EXPECT_EQ(static_cast<BackgroundHttpRequest*>(g_AsyncQueue.head->m_userData)->index, 0);
   // The requests' cleanups free their records when the requests are dropped (the leak check
   // sees them otherwise).
-  Http_FreeAll();
-  EXPECT_EQ(Http_PendingCount(), 0);
+  AsyncQueue_FreeAll();
+  EXPECT_EQ(AsyncQueue_Count(), 0);
 }
 
 // ---- Made at run time ----

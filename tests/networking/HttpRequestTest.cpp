@@ -1,4 +1,4 @@
-// The HTTP request records: made by Http_Get into the pending list, each with its own id, and
+// The HTTP request records: made by Http_Get into the request queue, each with its own id, and
 // dropped with their cleanups at a reset.
 #include <gtest/gtest.h>
 
@@ -26,30 +26,30 @@ TEST_F(HttpRequestTest, RequestsWaitInThePendingListUntilTheirCleanupsRunAtARese
   ASSERT_TRUE(Http_Get("http://a/", -1, nullptr, Cleanup, new int(1)));
   ASSERT_TRUE(Http_Get("https://b/", -1, nullptr, nullptr, nullptr));
   ASSERT_TRUE(Http_Get("http://c/", -1, nullptr, Cleanup, new int(3)));
-  EXPECT_EQ(Http_PendingCount(), 3);
+  EXPECT_EQ(AsyncQueue_Count(), 3);
   // Newest first, ids in the order made, waiting with the default status.
-  const HTTP_REQ_CONTEXT* newest = g_Http.pending;
+  const HTTP_REQ_CONTEXT* newest = g_AsyncQueue.head;
   EXPECT_STREQ(newest->m_url, "http://c/");
   EXPECT_EQ(newest->m_id, 2);
   EXPECT_EQ(newest->m_next->m_id, 1);
-  EXPECT_EQ(newest->m_status, 1);
-  EXPECT_EQ(newest->m_httpStatus, 200);
-  EXPECT_EQ(newest->m_bytesReceived, 0);
+  EXPECT_EQ(newest->m_status.load(), 1);
+  EXPECT_EQ(newest->m_httpStatus.load(), 200);
+  EXPECT_EQ(newest->m_bytesReceived.load(), 0);
 
   // Received bytes are the request's own copy.
   std::vector<uint8_t> bytes = {1, 2, 3};
-  g_Http.pending->SetData(bytes.data(), 3);
+  g_AsyncQueue.head->SetData(bytes.data(), 3);
   bytes[0] = 9;
-  EXPECT_EQ(g_Http.pending->m_data[0], 1);
-  EXPECT_EQ(g_Http.pending->m_bytesReceived, 3);
-  g_Http.pending->SetData(nullptr, 0);
-  EXPECT_EQ(g_Http.pending->m_data, nullptr);
+  EXPECT_EQ(g_AsyncQueue.head->m_data[0], 1);
+  EXPECT_EQ(g_AsyncQueue.head->m_bytesReceived.load(), 3);
+  g_AsyncQueue.head->SetData(nullptr, 0);
+  EXPECT_EQ(g_AsyncQueue.head->m_data, nullptr);
 
   Runtime_Reset();
-  EXPECT_EQ(Http_PendingCount(), 0);
+  EXPECT_EQ(AsyncQueue_Count(), 0);
   EXPECT_EQ(g_cleaned, (std::vector<std::string>{"http://c/", "http://a/"}));
   ASSERT_TRUE(Http_Get("http://d/", -1, nullptr, nullptr, nullptr));
-  EXPECT_EQ(g_Http.pending->m_id, 0);  // the counter starts again
+  EXPECT_EQ(g_AsyncQueue.head->m_id, 0);  // the counter starts again
 }
 
 }  // namespace

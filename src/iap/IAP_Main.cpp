@@ -1,0 +1,3 @@
+#include "iap/IAP_Main.h"
+
+void ProcessIAPEvents() {}
