@@ -83,11 +83,10 @@ void DrawBackgroundSlots(const CRoom& room, const DrawRegion& region, bool foreg
     if (!slot.visible || (slot.foreground != 0) != foreground) continue;
     const CBackground* background = Background_Data(slot.index);
     if (background == nullptr) continue;
-    background->DrawTiled(slot.x, slot.y, slot.xscale, slot.yscale, slot.htiled != 0, slot.vtiled != 0,
-                          static_cast<float>(region.left), static_cast<float>(region.top),
-                          static_cast<float>(region.right - region.left),
-                          static_cast<float>(region.bottom - region.top), static_cast<uint32_t>(slot.blend),
-                          slot.alpha);
+    background->DrawTiled(
+        slot.x, slot.y, slot.xscale, slot.yscale, slot.htiled != 0, slot.vtiled != 0, static_cast<float>(region.left),
+        static_cast<float>(region.top), static_cast<float>(region.right - region.left),
+        static_cast<float>(region.bottom - region.top), static_cast<uint32_t>(slot.blend), slot.alpha);
   }
 }
 
@@ -100,19 +99,15 @@ void DrawDepthItem(void* context, const DepthOrderItem& item) {
   const DrawContext& c = *static_cast<const DrawContext*>(context);
   GR_3D_SetDepth(std::min(item.depth, kDepthOrderedMost));
   switch (item.kind) {
-    case DepthOrderItem::kInstance:
-      DrawInstance(item.instance);
-      break;
-    case DepthOrderItem::kParticles:
-      ParticleSystem_DrawAtDepth(item.depth);
-      break;
+    case DepthOrderItem::kInstance: DrawInstance(item.instance); break;
+    case DepthOrderItem::kParticles: ParticleSystem_DrawAtDepth(item.depth); break;
     case DepthOrderItem::kTile: {
       const RoomTile& tile = c.room->m_Tiles[item.tile];
       const CBackground* background = Background_Data(tile.background);
       if (background == nullptr || !Room_TileMeetsRegion(tile, c.region)) break;
-      background->DrawPart(static_cast<float>(tile.left), static_cast<float>(tile.top),
-                           static_cast<float>(tile.width), static_cast<float>(tile.height), tile.x, tile.y,
-                           tile.xscale, tile.yscale, static_cast<uint32_t>(tile.blend), tile.alpha);
+      background->DrawPart(static_cast<float>(tile.left), static_cast<float>(tile.top), static_cast<float>(tile.width),
+                           static_cast<float>(tile.height), tile.x, tile.y, tile.xscale, tile.yscale,
+                           static_cast<uint32_t>(tile.blend), tile.alpha);
       break;
     }
   }
@@ -169,10 +164,9 @@ void DrawViews(CRoom& room) {
       onSurface = GR_Surface_SetTarget(0, view.surfaceId);
       GR_SetViewport(0, 0, GR_Surface_GetWidth(view.surfaceId), GR_Surface_GetHeight(view.surfaceId));
     } else {
-      GR_SetViewport(num::TruncInt32(static_cast<float>(view.xport) * sx),
-                     num::TruncInt32(static_cast<float>(view.yport) * sy),
-                     num::TruncInt32(static_cast<float>(view.wport) * sx),
-                     num::TruncInt32(static_cast<float>(view.hport) * sy));
+      GR_SetViewport(
+          num::TruncInt32(static_cast<float>(view.xport) * sx), num::TruncInt32(static_cast<float>(view.yport) * sy),
+          num::TruncInt32(static_cast<float>(view.wport) * sx), num::TruncInt32(static_cast<float>(view.hport) * sy));
     }
     GR_SetViewArea(view.xview, view.yview, view.wview, view.hview, view.angle);
     DrawTheRoom(CurrentRegion());
@@ -343,8 +337,8 @@ void DrawRoom() {
   if (appSurface && g_Window.appSurfaceAutoDraw) {
     int32_t left = 0, top = 0, right = 0, bottom = 0;
     GR_GetApplicationPosition(&left, &top, &right, &bottom);
-    GR_Surface_DrawStretched(appId, static_cast<float>(left), static_cast<float>(top),
-                             static_cast<float>(right - left), static_cast<float>(bottom - top), 0xFFFFFF, 1.0f);
+    GR_Surface_DrawStretched(appId, static_cast<float>(left), static_cast<float>(top), static_cast<float>(right - left),
+                             static_cast<float>(bottom - top), 0xFFFFFF, 1.0f);
   }
 
   g_RenderStates.mode3D = mode3D;

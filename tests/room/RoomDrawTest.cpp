@@ -18,11 +18,11 @@
 #include "graphics/device/D3D_Fake.h"
 #include "particle/Particle_System.h"
 #include "room/Event_Names.h"
-#include "runner/GameData.h"
 #include "room/Room_Draw.h"
 #include "room/Room_Run.h"
 #include "room/Room_View.h"
 #include "room/WorldFixture.h"
+#include "runner/GameData.h"
 #include "testlib/GraphicsFixtures.h"
 
 namespace {
@@ -375,7 +375,9 @@ TEST_F(RoomDrawTest, AHundredInstancesOfOneSpritePageReachTheDeviceInOneDrawCall
   Object_Find(object)->m_SpriteIndex = PageSprite();
   for (int32_t i = 0; i < 100; ++i) room.AddInstance(static_cast<float>(i * 5), static_cast<float>(i * 4), object);
   // The draw-begin and draw-end handlers mark the log around each view's instances.
-  const auto mark = [](CInstance*, CInstance*, ScriptValue*) { g_seen.push_back(std::to_string(FakeD3D().log.size())); };
+  const auto mark = [](CInstance*, CInstance*, ScriptValue*) {
+    g_seen.push_back(std::to_string(FakeD3D().log.size()));
+  };
   const int32_t marker = DepthObject(0);
   AddHandler(marker, EVENT_DRAW, kDrawEventBegin, mark);
   AddHandler(marker, EVENT_DRAW, kDrawEventEnd, mark);

@@ -35,8 +35,8 @@ class RoomViewTest : public WorldTest {
 TEST_F(RoomViewTest, AViewFollowsItsInstanceWithinItsBordersTheRoomAndItsSpeed) {
   const struct {
     const char* what;
-    float x, y;            // the instance
-    float xview, wview;    // the view before
+    float x, y;          // the instance
+    float xview, wview;  // the view before
     int32_t hborder, hspeed;
     int32_t roomWidth;
     float xviewAfter;
