@@ -299,7 +299,8 @@ void DrawRoom() {
   const bool clearWanted = room->m_ClearDisplay && appSurface;
   const bool clearOwed = clearWanted && !PerformPreDrawEvent(window, kDrawEventPreDraw, clearWanted);
 
-  if (appSurface) GR_Surface_SetTarget(0, appId);
+  // A surface that could not be made is not drawn into, and no target is reset for it.
+  const bool onAppSurface = appSurface && GR_Surface_SetTarget(0, appId);
   Room_UpdateViews();
   room->SortTiles();
   if (room->m_ViewsEnabled) {
@@ -311,7 +312,7 @@ void DrawRoom() {
     GR_SetViewArea(0.0f, 0.0f, static_cast<float>(room->m_Width), static_cast<float>(room->m_Height), 0.0f);
     DrawTheRoom(CurrentRegion());
   }
-  if (appSurface) GR_Surface_ResetTarget();
+  if (onAppSurface) GR_Surface_ResetTarget();
   g_RoomDraw.viewCurrent = 0;
 
   if (!GR_Surface_StackEmpty()) {

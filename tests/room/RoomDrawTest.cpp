@@ -291,7 +291,11 @@ TEST_F(RoomDrawTest, AFrameEndingWithASurfaceTargetSetReportsItAndDrawsNoPostDra
   }
   g_RoomDraw.cursorSprite = PageSprite();
   CurrentRoom->AddInstance(0, 0, object);
+  GraphicsFlush();
+  const size_t unbalanced = Mark();
   DrawRoom();
+  GraphicsFlush();
+  EXPECT_TRUE(Since(unbalanced, "DrawPrimitive").empty()) << "no application surface on the window, no cursor";
   EXPECT_EQ(errors.errors(),
             (std::vector<testsupport::ErrorRecorder::Error>{
                 {"Unbalanced surface stack. You MUST use surface_reset_target() for each set.", false}}));

@@ -144,6 +144,12 @@ TEST_F(RoomViewTest, TheGuiSizeScalesTheApplicationAreaAndNoSizeKeepsScale1) {
     EXPECT_FLOAT_EQ(640 * t.inverse.At(0, 0) + t.inverse.At(3, 0), 640 / c.sx);
     EXPECT_FLOAT_EQ(t.inverse.At(3, 1), 0);
   }
+  // An application area of no width keeps the scale 1 (and a finite inverse).
+  g_GraphicsDevice.windowWidth = 0;
+  GUI_SetSize(320, 240);
+  const GuiTransform t = GUI_ComputeTransform();
+  EXPECT_EQ(t.scaleX, 1);
+  EXPECT_EQ(t.inverse.At(0, 0), 1);
 }
 
 TEST_F(RoomViewTest, AMaximisedGuiUsesTheWindowCentreWithItsScalesAndOffsets) {
