@@ -84,11 +84,13 @@ TEST_F(GraphicsFrameTest, EachTickDrawsTheStepInsideADeviceFrameAndPresentsIt) {
   g_FrameLoop.sleepOption = false;
   size_t mark = FakeD3D().log.size();
   RunMainTick();
-  // The scene opened at start-up holds the first step.
-  EXPECT_EQ(FrameCalls(mark), (std::vector<std::string>{"DrawPrimitive", "EndScene", "Present"}));
+  // The scene opened at start-up holds the first step: the step's rectangle, then the room
+  // drawing's application surface put on the window.
+  EXPECT_EQ(FrameCalls(mark), (std::vector<std::string>{"DrawPrimitive", "DrawPrimitive", "EndScene", "Present"}));
   mark = FakeD3D().log.size();
   RunMainTick();
-  EXPECT_EQ(FrameCalls(mark), (std::vector<std::string>{"BeginScene", "DrawPrimitive", "EndScene", "Present"}));
+  EXPECT_EQ(FrameCalls(mark),
+            (std::vector<std::string>{"BeginScene", "DrawPrimitive", "DrawPrimitive", "EndScene", "Present"}));
   EXPECT_TRUE(Run_IsRunning());
 }
 
