@@ -18,37 +18,13 @@
 #include "graphics/Graphics_Transform.h"
 #include "testlib/GraphicsFixtures.h"
 #include "testlib/RuntimeTest.h"
+#include "testlib/TextFixtures.h"
 
 namespace {
 
 using testsupport::OpenBatch;
 
-// A font of characters 10 to 127, every glyph 12 high at the top-left of its texture: letters
-// and digits 10 wide, the space 5, the line feed 3, 'W' 30 and 'i' 11.
-constexpr int32_t kFirst = 10, kLast = 127;
-struct FixedRects {
-  unsigned char r[kLast - kFirst + 1][4] = {};
-  FixedRects() {
-    for (int32_t c = kFirst; c <= kLast; ++c) {
-      unsigned char w = 10;
-      if (c == ' ') w = 5;
-      if (c == '\n') w = 3;
-      if (c == '\r') w = 0;
-      if (c == 'W') w = 30;
-      if (c == 'i') w = 11;
-      r[c - kFirst][2] = w;
-      r[c - kFirst][3] = 12;
-    }
-  }
-};
-
-// Installs the fixed font as the built-in font (the text state deletes it), over `texture`.
-void InstallFixedFont(int32_t texture = -1) {
-  static const FixedRects rects;
-  g_Text.builtinFont = new CFontTW();
-  g_Text.builtinFont->ConstructBuiltIn(rects.r, kFirst, kLast, texture);
-  g_Text.currentFont = -1;
-}
+using testsupport::InstallFixedFont;
 
 std::vector<std::u16string> Split(const char* text, int32_t width) {
   GR_Text_SelectFont();
