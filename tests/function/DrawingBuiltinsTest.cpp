@@ -297,6 +297,13 @@ TEST_F(DrawingBuiltinsTest, TextureHandlesArePointersThatOnlyTheHandleTableResol
     EXPECT_EQ(CallReal("texture_get_width", {R(bogus)}), 1) << bogus;
   }
   EXPECT_EQ(CallReal("texture_exists", {R(m_page)}), 1);
+  // A primitive takes the handle as its texture.
+  GraphicsFlush();
+  Call("draw_primitive_begin_texture", {R(5), handle});
+  for (int i = 0; i < 3; ++i) Call("draw_vertex_texture", {R(i & 1), R(i >> 1), R(i & 1), R(i >> 1)});
+  Call("draw_primitive_end", {});
+  EXPECT_EQ(g_VertexBatch.texture, GR_Texture_GetHardware(m_page));
+  EXPECT_EQ(Message(), "");
   // Once the game's textures are freed, the handle names nothing.
   GR_Texture_FreeAll();
   EXPECT_EQ(CallReal("texture_exists", {handle}), 0);
