@@ -12,6 +12,7 @@
 #include "extension/Extension_Main.h"
 #include "graphics/Graphics_D3D.h"
 #include "io/Gamepad_Class.h"
+#include "graphics/Graphics_Text.h"
 #include "io/IO_Main.h"
 #include "object/Object_Main.h"
 #include "option/Option_Main.h"
@@ -80,6 +81,7 @@ void Runtime_Reset(RuntimeResetScope scope) {
   SeedRandom(0);
 
   // The frame, the display and the debugger.
+  GR_Text_Init();
   Graphics_Reset();
   g_Debug = DebugState{};
   Debug_SetLinkActive(false);
