@@ -8,6 +8,7 @@
 #include <cstring>
 #include <utility>
 
+#include "code/Code_Function.h"
 #include "code/VM_Decoded.h"
 #include "code/VM_Exec.h"
 #include "code/VM_Format.h"
@@ -21,8 +22,10 @@
 #include "platform/Numeric.h"
 #include "room/Instance_Class.h"
 #include "runner/GameData_Strings.h"
+#include "script/Script_Main.h"
 #include "variable/ScriptValue.h"
 #include "variable/Variable_Main.h"
+#include "variable/Variable_Names.h"
 
 namespace {
 
@@ -143,7 +146,9 @@ struct Number {
     case SEL_GLOBAL: return g_Variables.globals;
     case SEL_SELF: return InstanceList(c.self, id);
     case SEL_OTHER: return InstanceList(c.other, id);
-    case SEL_NOT_SPECIFIED: return IsGlobalDeclared(id) ? g_Variables.globals : InstanceList(c.self, id);
+    case SEL_NOT_SPECIFIED:
+      if (id < kBuiltinVariableIdLimit) return nullptr;  // never a declared global
+      return IsGlobalDeclared(id) ? g_Variables.globals : InstanceList(c.self, id);
     case SEL_LOCAL_OR_SELF:
       if (c.locals != nullptr && c.locals->Lookup(id) != nullptr) return c.locals;
       return InstanceList(c.self, id);
@@ -152,6 +157,8 @@ struct Number {
 }
 
 // ---- Argument slots ----
+
+static_assert(kBuiltinVariableIdLimit <= kUserVariableBase, "declared globals are user variables");
 //
 // The built-in variables argument0 to argument15 read the call's argument slots through their
 // getters. Their ids are looked up by name when the fast loop starts and the registry has changed
@@ -191,7 +198,8 @@ struct Number {
       if (c.other == nullptr) return nullptr;
       break;
     case SEL_NOT_SPECIFIED:
-      if (c.self == nullptr || IsGlobalDeclared(id)) return nullptr;
+      // A built-in's id is never a declared global.
+      if (c.self == nullptr) return nullptr;
       break;
     default: return nullptr;
   }
@@ -500,6 +508,8 @@ enum FastClass : uint8_t {
   F_B,
   F_BT,
   F_BF,
+  F_CALL,  // call.i
+  F_RET,   // ret.v
 };
 
 constexpr uint8_t ClassOf(uint32_t top) {
@@ -536,6 +546,8 @@ constexpr uint8_t ClassOf(uint32_t top) {
     case OP_B: return F_B;
     case OP_BT: return F_BT;
     case OP_BF: return F_BF;
+    case OP_CALL: return t1 == VT_INT ? F_CALL : F_SLOW;
+    case OP_RET: return t1 == VT_VAR ? F_RET : F_SLOW;
     default: return F_SLOW;
   }
 }
@@ -689,7 +701,8 @@ struct StepContext {
 // The list a site reaches, as ListFor chooses it for the site's selector.
 [[gnu::always_inline]] inline CVariableList* SiteList(const StepContext& c, const VMVarSite& site) {
   if (site.listKind == SITE_DECLARED) {
-    return IsGlobalDeclared(site.id) ? c.lists[SITE_GLOBALS] : site.builtin ? nullptr : c.lists[SITE_SELF];
+    if (site.builtin) return nullptr;  // never a declared global
+    return IsGlobalDeclared(site.id) ? c.lists[SITE_GLOBALS] : c.lists[SITE_SELF];
   }
   if (site.builtin && site.listKind >= SITE_SELF) return nullptr;
   return c.lists[site.listKind];
@@ -1144,6 +1157,7 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
   static const void* const kLabels[] = {
       &&slow, &&push_e, &&push_4, &&push_8, &&push_v, &&pop, &&add, &&sub, &&mul, &&div, &&rem, &&mod, &&slt,
       &&sle,  &&seq,    &&sne,    &&sge,    &&sgt,    &&conv, &&dup, &&popz, &&b,  &&bt,  &&bf,
+      &&call, &&ret,
   };
 
 // Each handler ends in its own copy of the dispatch, which keeps the processor's prediction of
@@ -1378,6 +1392,42 @@ bf: {
   FAST_ADVANCE(jump ? target : pc + 4);
 }
 
+call: {
+  // A call of a script with code, its arguments whole values on the stack and room for the frame
+  // below them: the frame is laid here, as the general handler lays it. Anything else (built-ins,
+  // extensions, script_execute, a missing script, a stack that must grow) goes the general way.
+  if (pc + 8 > size || g_VM.trace) goto slow;
+  const int32_t number = Load<int32_t>(code + pc + 4);
+  const int32_t argc = WordImmediateBits(word);
+  if (number < kScriptCallBase || number >= kScriptExecuteCall || argc > kArgumentSlotCount) goto slow;
+  const int32_t index = number - kScriptCallBase;
+  if (index >= Script_Count()) goto slow;
+  CCode* callee = Script_GetCode(index);
+  if (callee == nullptr || callee->m_code == nullptr || callee->m_code->m_data == nullptr ||
+      callee->m_code->m_size <= 0) {
+    goto slow;
+  }
+  if (c.Used(sp) < static_cast<int64_t>(argc) * 16 || sp - c.base < kVMFrameSize) goto slow;
+  for (int32_t i = 0; i < argc; ++i) {
+    if (*c.TagAt(sp + static_cast<int64_t>(i) * 16) != vm::TAG_VALUE) goto slow;
+  }
+  context->pc = static_cast<int32_t>(pc);
+  context->nextPc = static_cast<int32_t>(pc + 8);
+  sp = vm::EnterScript(context, sp, argc, callee);
+  goto resume;
+}
+ret: {
+  // The return of the one value a script's items hold to its caller.
+  if (context->callDepth == 0 || c.Used(sp) != 16 || *c.TagAt(sp) != vm::TAG_VALUE) goto slow;
+  const ScriptValue value = vm::LoadValue(sp);
+  *c.TagAt(sp) = vm::TAG_RAW;
+  context->pc = static_cast<int32_t>(pc);
+  context->nextPc = static_cast<int32_t>(pc + 4);
+  uint8_t* frame = vm::UnwindFrame(context);
+  sp = PushValue(c, frame + kVMFrameSize, value);
+  goto resume;
+}
+
 slow:
   // An instruction without a fast path runs through its general handler right here, as the run
   // loop runs it. It may change the context (a call, a return, a with block, an error that
@@ -1386,6 +1436,7 @@ slow:
   context->nextPc = static_cast<int32_t>(pc + 4);
   sp = VMExecuteOne(context, word, sp);
   if (context->stopped || g_Debug.debugger.connected || !g_VM.fastPaths) return sp;
+resume:
   c = Machine{context->stackBase, context->stackTags, context->frame,
               context->locals,    context->self,      context->other};
   code = reinterpret_cast<const uint8_t*>(context->words);

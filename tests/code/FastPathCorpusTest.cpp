@@ -105,6 +105,9 @@ const std::vector<Snippet>& Corpus() {
       {"a step dividing by zero hands over to the error", "var a, b; a = 4; b = 2; repeat (3) { a = a / b; b = b - 1 } return a",
        "", "", true},
       {"argument reads in steps", "return scr_add(scr_fib(10), scr_add(2, 3) * 2)", "65", ""},
+      // Slots written past the arguments read 0 in a callee and come back to the caller after it.
+      {"argument slots written past the arguments", "print(scr_slots(5), argument9, argument4); return 0", "0",
+       "19t 0 0\n"},
       {"a list cleared while a step's code runs",
        "x = 1; y = 2; var i; for (i = 0; i < 3; i += 1) { x = x + y; clear_self(); y = i + 5; x = y * 2 } return x + y",
        "21", ""},
@@ -134,6 +137,10 @@ class FastPathCorpus : public TreeExecTest {
         {"scr_fib", "if (argument0 < 2) return argument0; return scr_fib(argument0 - 1) + scr_fib(argument0 - 2)"},
         {"scr_mix", "argument2 = argument0 + 1; if (argument2 > 4) return string(argument0 * argument2) + argument1 +"
                     " string(argument5); return 0"},
+        {"scr_slots", "argument9 = argument0 * 2; argument4 = \"t\"; var r; r = scr_peek(1);"
+                      " return string(r + argument9 + argument12) + argument4"},
+        {"scr_peek", "var r; r = argument0 + argument9 + argument12 + argument4; argument12 = 7; argument4 = \"u\";"
+                     " return r + argument12 + string_length(argument4)"},
     });
     const int32_t object = testsupport::AddObject(-1);
     for (int n = 0; n < 2; ++n) m_instances.push_back(AddInstance(object));
