@@ -60,6 +60,7 @@ struct VMNode {
   bool leftInt = false;    // STEP_NODE_OP: the left operand is a raw int
   bool rightInt = false;   // STEP_NODE_OP: the right operand is a raw int
   uint8_t site = 0;        // STEP_NODE_VAR: its site
+  uint8_t micro = 0;       // the fast loop's case for the node (kind, operator and operand types)
   int32_t i = 0;           // STEP_NODE_INT
   double d = 0.0;          // STEP_NODE_DOUBLE
 };

@@ -825,6 +825,21 @@ inline bool Operate(const VMNode& n, int32_t li, double ld, int32_t ri, double r
   }
 }
 
+// The nodes' cases in the step evaluator (VMNode::micro): the leaves, then per operator in the
+// order add, sub, mul, div, rem, mod four cases by the operands' types (left int: +2, right
+// int: +1).
+constexpr uint8_t kMicroInt = 0, kMicroDouble = 1, kMicroVar = 2, kMicroOps = 3;
+
+// An operator node on the items at depth `left` and `left` + 1, leaving its item at `left`.
+template <uint8_t kOp, bool kLeftInt, bool kRightInt>
+[[gnu::always_inline]] inline bool Micro(Registers* r, int left) {
+  int32_t li = 0, ri = 0;
+  double ld = 0.0, rd = 0.0;
+  if constexpr (kLeftInt) li = r->i[left]; else ld = r->d[left];
+  if constexpr (kRightInt) ri = r->i[left + 1]; else rd = r->d[left + 1];
+  return OperateT<kOp, kLeftInt, kRightInt>(li, ld, ri, rd, &r->i[left], &r->d[left]);
+}
+
 // A leaf node's item.
 [[gnu::always_inline]] inline bool Leaf(const StepContext& c, VMStep& step, const VMNode& n, int32_t* i, double* d,
                                         StepReads* reads) {
@@ -851,17 +866,42 @@ inline bool Operate(const VMNode& n, int32_t li, double ld, int32_t ri, double r
     if (!Leaf(c, step, step.nodes[0], &li, &ld, reads) || !Leaf(c, step, step.nodes[1], &ri, &rd, reads)) return false;
     return Operate(step.nodes[2], li, ld, ri, rd, &r->i[0], &r->d[0]);
   }
-  *r = Registers{};
   int depth = 0;
   for (int k = 0; k < step.nodeCount; ++k) {
     const VMNode& n = step.nodes[k];
-    if (n.kind != STEP_NODE_OP) {
-      if (!Leaf(c, step, n, &r->i[depth], &r->d[depth], reads)) return false;
-      ++depth;
-      continue;
+    switch (n.micro) {
+      case kMicroInt: r->i[depth++] = n.i; break;
+      case kMicroDouble: r->d[depth++] = n.d; break;
+      case kMicroVar:
+        if (!ReadSite(c, step.sites[n.site], &r->d[depth], reads)) return false;
+        ++depth;
+        break;
+#define MICRO_OP(index, op)                                                            \
+  case kMicroOps + (index) * 4 + 0: {                                                  \
+    if (!Micro<op, false, false>(r, --depth - 1)) return false;                        \
+    break;                                                                             \
+  }                                                                                    \
+  case kMicroOps + (index) * 4 + 1: {                                                  \
+    if (!Micro<op, false, true>(r, --depth - 1)) return false;                         \
+    break;                                                                             \
+  }                                                                                    \
+  case kMicroOps + (index) * 4 + 2: {                                                  \
+    if (!Micro<op, true, false>(r, --depth - 1)) return false;                         \
+    break;                                                                             \
+  }                                                                                    \
+  case kMicroOps + (index) * 4 + 3: {                                                  \
+    if (!Micro<op, true, true>(r, --depth - 1)) return false;                          \
+    break;                                                                             \
+  }
+      MICRO_OP(0, OP_ADD)
+      MICRO_OP(1, OP_SUB)
+      MICRO_OP(2, OP_MUL)
+      MICRO_OP(3, OP_DIV)
+      MICRO_OP(4, OP_REM)
+      MICRO_OP(5, OP_MOD)
+#undef MICRO_OP
+      default: return false;
     }
-    const int right = --depth, left = depth - 1;
-    if (!Operate(n, r->i[left], r->d[left], r->i[right], r->d[right], &r->i[left], &r->d[left])) return false;
   }
   return true;
 }
@@ -911,6 +951,8 @@ using StepRoutine = bool (*)(const StepContext& c, VMStep& step, int64_t* pc, in
 
 bool StoreAny(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
   Registers r;
+  r.i[0] = r.i[1] = 0;  // every path writes the items it leaves; this keeps the compiler sure of it
+  r.d[0] = r.d[1] = 0.0;
   StepReads reads;
   if (!EvaluateNodes(c, step, &r, &reads)) return false;
   return CommitStore(c, step, step.resultInt ? static_cast<double>(r.i[0]) : r.d[0], reads, pc, last);
@@ -918,6 +960,8 @@ bool StoreAny(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
 
 bool BranchAny(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
   Registers r;
+  r.i[0] = r.i[1] = 0;  // every path writes the items it leaves; this keeps the compiler sure of it
+  r.d[0] = r.d[1] = 0.0;
   StepReads reads;
   if (!EvaluateNodes(c, step, &r, &reads)) return false;
   const double g = Difference(step.leftInt, step.rightInt, r.i[0], r.d[0], r.i[1], r.d[1]);
@@ -1040,6 +1084,24 @@ int IndexIn(const uint8_t* table, uint8_t op) {
   return -1;
 }
 
+// Gives each node its case in the step evaluator.
+[[gnu::cold]] void PrepareNodes(VMStep* step) {
+  for (int k = 0; k < step->nodeCount; ++k) {
+    VMNode& n = step->nodes[k];
+    switch (n.kind) {
+      case STEP_NODE_INT: n.micro = kMicroInt; break;
+      case STEP_NODE_DOUBLE: n.micro = kMicroDouble; break;
+      case STEP_NODE_VAR: n.micro = kMicroVar; break;
+      default: {
+        const int op = IndexIn(kStepOps, n.op);
+        // The translator makes operator nodes of these six only.
+        n.micro = static_cast<uint8_t>(kMicroOps + (op < 0 ? 0 : op) * 4 + (n.leftInt ? 2 : 0) + (n.rightInt ? 1 : 0));
+        break;
+      }
+    }
+  }
+}
+
 // The routine for the step's shape: a specialised one for two leaves and one operator (or two
 // leaves compared), else the general ones.
 [[gnu::cold]] StepRoutine ChooseRoutine(const VMStep& step) {
@@ -1111,6 +1173,7 @@ constexpr uint8_t kShapeJump = 15;
     if (index == 0) return pc;
     VMStep& step = steps[index - 1];
     if (step.handler == nullptr) {
+      PrepareNodes(&step);
       step.handler = reinterpret_cast<void (*)()>(ChooseRoutine(step));
       step.shape = ShapeOf(step);
     }
