@@ -197,6 +197,51 @@ bool BuildStep(const Words& w, const GrowArray<uint8_t>& leader, int64_t pc, VMS
   }
 }
 
+bool IsConstant(const VMNode& n) { return n.kind == STEP_NODE_INT || n.kind == STEP_NODE_DOUBLE; }
+bool SameVariable(const VMVarSite& a, const VMVarSite& b) { return a.id == b.id && a.selector == b.selector; }
+
+// The step at pc, or null.
+VMStep* StepAt(VMDecoded* out, int64_t pc) {
+  if (pc < 0 || pc + 4 > out->size) return nullptr;
+  const int32_t index = out->stepAt[static_cast<int32_t>(pc / 4)];
+  return index != 0 ? &out->steps[index - 1] : nullptr;
+}
+
+// Pass 3: `x = x +/- k; b H` where H tests `x <comparison> constant` and branches becomes one
+// step at the increment's pc (the increment and the test keep their own steps for code that
+// reaches them otherwise, and for when the loop step's guards fail).
+void FuseLoops(VMDecoded* out) {
+  const int32_t count = out->steps.Count();
+  for (int32_t i = 0; i < count; ++i) {
+    const VMStep store = out->steps[i];
+    if (store.kind != STEP_STORE || store.nodeCount != 3 || !store.storeIsFirstRead) continue;
+    if (store.nodes[0].kind != STEP_NODE_VAR || !IsConstant(store.nodes[1]) || store.nodes[2].kind != STEP_NODE_OP ||
+        (store.nodes[2].op != OP_ADD && store.nodes[2].op != OP_SUB)) {
+      continue;
+    }
+    const VMStep* jump = StepAt(out, store.next);
+    if (jump == nullptr || jump->kind != STEP_JUMP) continue;
+    const VMStep* test = StepAt(out, jump->target);
+    if (test == nullptr || test->kind != STEP_BRANCH || test->nodeCount != 2 || test->nodes[0].kind != STEP_NODE_VAR ||
+        !IsConstant(test->nodes[1]) || !SameVariable(test->sites[test->nodes[0].site], store.sites[store.storeSite])) {
+      continue;
+    }
+    VMStep loop = store;
+    loop.kind = STEP_LOOP;
+    loop.nodes[3] = test->nodes[1];
+    loop.nodeCount = 4;
+    loop.compare = test->compare;
+    loop.jumpIfTrue = test->jumpIfTrue;
+    loop.rightInt = test->rightInt;
+    loop.testPc = test->pc;
+    loop.target = test->target;
+    loop.next = test->next;
+    loop.lastPc = test->lastPc;
+    out->steps.Push(loop);
+    out->stepAt[static_cast<int32_t>(store.pc / 4)] = out->steps.Count();
+  }
+}
+
 }  // namespace
 
 void VMTranslate(const uint32_t* words, int32_t size, VMDecoded* out) {
@@ -231,6 +276,7 @@ void VMTranslate(const uint32_t* words, int32_t size, VMDecoded* out) {
     pc += size;
   }
   leader.Free();
+  FuseLoops(out);
 }
 
 VMDecoded* VMDecodedFor(VMBuffer* code) {

@@ -3,7 +3,8 @@
 // decoded: `x = <expression>` (pushes of constants and whole variables, the arithmetic operators
 // on them, and the pop that stores the result) as one step, `if <expression> <comparison>
 // <expression>` with its branch as one step, and the plain branch. The words stay as they are;
-// the steps are kept beside them, with, for each word that starts a step, the step to run.
+// the steps are kept beside them, with, for each word that starts a step, the step to run. The
+// end of a counting loop (the increment, the branch back and the loop's test) is one step.
 //
 // Intermediates live in the step's own registers, never on the value stack. A step checks every
 // guard (value kinds, division by zero, a variable not set yet under the option, a store into a
@@ -69,6 +70,10 @@ enum VMStepKind : uint8_t {
   STEP_STORE,   // nodes, then the pop into sites[storeSite]
   STEP_BRANCH,  // nodes (two items), the comparison, then bt or bf
   STEP_JUMP,    // b
+  // The end of a counting loop: `x = x + k` (or - k) stored, the b back to the loop's test, and
+  // the test `x <comparison> constant` with its bt or bf. Nodes 0-2 and sites 0-1 are the store's,
+  // node 3 is the test's constant; compare, jumpIfTrue, target, next and lastPc are the test's.
+  STEP_LOOP,
   STEP_KIND_COUNT,
 };
 
@@ -83,6 +88,7 @@ struct VMStep {
   bool rightInt = false;
   bool resultInt = false;       // STEP_STORE: the stored item is a raw int
   bool storeIsFirstRead = false;  // STEP_STORE: the stored variable is the first node's, read first
+  int32_t testPc = 0;           // STEP_LOOP: the test's first word (where the b goes)
   int32_t pc = 0;               // the first word covered
   int32_t lastPc = 0;           // the last word covered (the pop or the branch)
   int32_t next = 0;             // the word after the step

@@ -116,6 +116,11 @@ const std::vector<Snippet>& Corpus() {
        "5", ""},
       {"an instance destroyed inside a with body", "n = 0; with (all) { v = v + 10; n = n + v; destroy_self(); v = v + 1 }"
        " return n", "0", ""},
+      {"counting loops past the message pump, up and down by fractions",
+       "var i, s; s = 0; for (i = 0; i < 5000; i += 1) s += i; for (i = 10; i > 0.5; i -= 0.5) s += i;"
+       " for (i = 0; i <= 0.3; i += 0.1) s += 1; return s", "12497608.50", ""},
+      {"a loop counter that becomes a text", "var i; for (i = 0; i < 3; i += 1) { if (i == 1) i = \"x\" } return i", "",
+       "", true},
       {"exit in a loop", "var i; for (i = 0; i < 10; i += 1) { if (i == 3) exit; print(i) } return 9", "-12345", "0\n1\n2\n"},
   };
   return corpus;
