@@ -825,10 +825,35 @@ inline bool Operate(const VMNode& n, int32_t li, double ld, int32_t ri, double r
   }
 }
 
+constexpr int kStepOpCountForMicro = 6;
+
+// An element of an array a site's variable holds, read as a real (an array nobody owns becomes
+// the variable's, as the list's read makes it); false when the read would not give a real that
+// way (no such variable, no array, an index out of range), which the general read deals with.
+[[gnu::always_inline]] inline bool ReadElement(const StepContext& c, VMVarSite& site, int32_t index, double* out,
+                                               StepReads* reads) {
+  if (index < 0 || site.builtin) return false;
+  CVariableList* list = SiteList(c, site);
+  if (list == nullptr) return false;
+  VariableNode* node = SiteNode(list, site);
+  if (node == nullptr || node->value.Kind() != VALUE_ARRAY || node->value.arr == nullptr) return false;
+  ValueArray* array = node->value.arr;
+  const int32_t row = index / kArrayRowStride, column = index % kArrayRowStride;
+  if (row >= array->rowCount || column >= array->rows[row].length) return false;
+  const ScriptValue& element = array->rows[row].elements[column];
+  if (element.Kind() != VALUE_REAL) return false;
+  if (array->owner == nullptr) array->owner = &node->value;
+  reads->any = true;
+  reads->list = true;
+  *out = element.real;
+  return true;
+}
+
 // The nodes' cases in the step evaluator (VMNode::micro): the leaves, then per operator in the
 // order add, sub, mul, div, rem, mod four cases by the operands' types (left int: +2, right
 // int: +1).
 constexpr uint8_t kMicroInt = 0, kMicroDouble = 1, kMicroVar = 2, kMicroOps = 3;
+constexpr uint8_t kMicroConv = kMicroOps + kStepOpCountForMicro * 4, kMicroElement = kMicroConv + 1;
 
 // An operator node on the items at depth `left` and `left` + 1, leaving its item at `left`.
 template <uint8_t kOp, bool kLeftInt, bool kRightInt>
@@ -855,12 +880,12 @@ template <uint8_t kOp, bool kLeftInt, bool kRightInt>
 // answer. The common shapes (one or two leaves and at most one operator) keep their items in
 // machine registers.
 [[gnu::always_inline]] inline bool EvaluateNodes(const StepContext& c, VMStep& step, Registers* r, StepReads* reads) {
-  if (step.nodeCount <= 3 && step.nodes[step.nodeCount - 1].kind != STEP_NODE_OP) {
+  if (!step.general && step.nodeCount <= 3 && step.nodes[step.nodeCount - 1].kind != STEP_NODE_OP) {
     // Leaves only (a comparison's two, or a stored constant).
     if (!Leaf(c, step, step.nodes[0], &r->i[0], &r->d[0], reads)) return false;
     return step.nodeCount < 2 || Leaf(c, step, step.nodes[1], &r->i[1], &r->d[1], reads);
   }
-  if (step.nodeCount == 3) {
+  if (!step.general && step.nodeCount == 3) {
     int32_t li = 0, ri = 0;
     double ld = 0.0, rd = 0.0;
     if (!Leaf(c, step, step.nodes[0], &li, &ld, reads) || !Leaf(c, step, step.nodes[1], &ri, &rd, reads)) return false;
@@ -900,6 +925,13 @@ template <uint8_t kOp, bool kLeftInt, bool kRightInt>
       MICRO_OP(4, OP_REM)
       MICRO_OP(5, OP_MOD)
 #undef MICRO_OP
+      case kMicroConv: r->i[depth - 1] = num::TruncInt32(r->d[depth - 1]); break;
+      case kMicroElement:
+        // The index is on top, the selector (resolved in the site) under it.
+        depth -= 2;
+        if (!ReadElement(c, step.sites[n.site], r->i[depth + 1], &r->d[depth], reads)) return false;
+        ++depth;
+        break;
       default: return false;
     }
   }
@@ -932,6 +964,30 @@ using StepRoutine = bool (*)(const StepContext& c, VMStep& step, int64_t* pc, in
   return true;
 }
 
+// The pop's store of the step's result into an element that exists, or is the next of its row
+// with room for it, of an array the variable holds and owns, and that holds nothing it owns (as
+// PopVariable stores it in place); false otherwise (the store's own routine then claims, grows or
+// converts the array, or reports the index).
+[[gnu::always_inline]] inline bool CommitElement(const StepContext& c, VMStep& step, double value, int32_t index,
+                                                 const StepReads& reads, int64_t* pc, int64_t* last) {
+  VMVarSite& site = step.sites[step.storeSite];
+  if (index < 0 || site.builtin) return false;
+  CVariableList* list = SiteList(c, site);
+  if (list == nullptr) return false;
+  VariableNode* node = SiteNode(list, site);
+  if (node == nullptr || node->value.Kind() != VALUE_ARRAY) return false;
+  // A row grown here by one element holds real 0, which the store below may overwrite.
+  ScriptValue* element = OwnElement(&node->value, index);
+  if (element == nullptr || element->Kind() == VALUE_STRING || element->Kind() == VALUE_ARRAY) return false;
+  if (reads.any) g_Variables.instanceMissing = 0;
+  g_Variables.arrayIndexError.flag = 0;
+  element->real = value;
+  element->kind = VALUE_REAL;
+  *last = step.lastPc;
+  *pc = step.next;
+  return true;
+}
+
 // The comparison's branch, counted as the general handlers count it.
 [[gnu::always_inline]] inline bool CommitBranch(VMStep& step, bool truth, const StepReads& reads, int64_t* pc,
                                                 int64_t* last) {
@@ -955,7 +1011,9 @@ bool StoreAny(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
   r.d[0] = r.d[1] = 0.0;
   StepReads reads;
   if (!EvaluateNodes(c, step, &r, &reads)) return false;
-  return CommitStore(c, step, step.resultInt ? static_cast<double>(r.i[0]) : r.d[0], reads, pc, last);
+  const double value = step.resultInt ? static_cast<double>(r.i[0]) : r.d[0];
+  if (step.storeElement) return CommitElement(c, step, value, r.i[2], reads, pc, last);
+  return CommitStore(c, step, value, reads, pc, last);
 }
 
 bool BranchAny(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
@@ -1120,6 +1178,8 @@ int IndexIn(const uint8_t* table, uint8_t op) {
       case STEP_NODE_INT: n.micro = kMicroInt; break;
       case STEP_NODE_DOUBLE: n.micro = kMicroDouble; break;
       case STEP_NODE_VAR: n.micro = kMicroVar; break;
+      case STEP_NODE_CONV: n.micro = kMicroConv; break;
+      case STEP_NODE_ELEM: n.micro = kMicroElement; break;
       default: {
         const int op = IndexIn(kStepOps, n.op);
         // The translator makes operator nodes of these six only.
@@ -1134,6 +1194,7 @@ int IndexIn(const uint8_t* table, uint8_t op) {
 // leaves compared), else the general ones.
 [[gnu::cold]] StepRoutine ChooseRoutine(const VMStep& step) {
   const VMNode* n = step.nodes;
+  if (step.general) return step.kind == STEP_STORE ? &StoreAny : &BranchAny;
   switch (step.kind) {
     case STEP_STORE:
       if (step.nodeCount == 3 && n[0].kind != STEP_NODE_OP && n[1].kind != STEP_NODE_OP && n[2].kind == STEP_NODE_OP) {
@@ -1175,6 +1236,7 @@ constexpr uint8_t kShapeLoop = 16;
 [[gnu::cold]] uint8_t ShapeOf(const VMStep& step) {
   if (step.kind == STEP_JUMP) return kShapeJump;
   if (step.kind == STEP_LOOP) return kShapeLoop;
+  if (step.general) return 0;
   const bool store = step.kind == STEP_STORE && step.nodeCount == 3 && step.nodes[2].kind == STEP_NODE_OP;
   const bool branch = step.kind == STEP_BRANCH && step.nodeCount == 2;
   if (!store && !branch) return 0;

@@ -121,6 +121,14 @@ const std::vector<Snippet>& Corpus() {
        " for (i = 0; i <= 0.3; i += 0.1) s += 1; return s", "12497608.50", ""},
       {"a loop counter that becomes a text", "var i; for (i = 0; i < 3; i += 1) { if (i == 1) i = \"x\" } return i", "",
        "", true},
+      {"element steps through other selectors, over texts and past a row's end",
+       "global.q[3] = 1; q2[1] = \"t\"; var i, s, m; s = 0; for (i = 0; i < 4; i += 1) { global.q[i] = global.q[i] + i;"
+       " s += global.q[i]; m[1, i] = s * 2 } for (i = 0; i < 40; i += 1) { m[2, i] = i; s += m[2, i] + m[1, i mod 4] }"
+       " print(s, q2[1] + \"u\", m[1, 3]); return s", "1007", "1007 tu 14\n"},
+      {"an element step with a negative index hands over to the error",
+       "var a, i; a[0] = 1; for (i = 1; i > -2; i -= 1) a[i] = a[0] + i; return a[0]", "", "", true},
+      {"an element step reading past the end hands over", "var a, i, s; a[0] = 1; s = 0; for (i = 0; i < 3; i += 1) s += a[i];"
+       " return s", "", "", true},
       {"exit in a loop", "var i; for (i = 0; i < 10; i += 1) { if (i == 3) exit; print(i) } return 9", "-12345", "0\n1\n2\n"},
   };
   return corpus;
