@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -717,6 +718,13 @@ void VM_ClearLastErrorText() { g_VM.lastError[0] = '\0'; }
 void VMInit() {
   VMClearBreakpoints();
   g_VM.instructionCounter = 0;
+  // RUNNER_VM_PATHS, for test runs that compare the ways of running code: "general" runs every
+  // instruction through its general handler, "words" runs the fast paths word by word; anything
+  // else (or nothing) keeps the decoded steps.
+  if (const char* paths = std::getenv("RUNNER_VM_PATHS")) {
+    if (std::strcmp(paths, "general") == 0) g_VM.fastPaths = false;
+    if (std::strcmp(paths, "words") == 0) g_VM.decodedSteps = false;
+  }
 }
 
 // ---- VMWriteBuffer ----
