@@ -429,7 +429,7 @@ uint8_t* UnwindFrame(VMExecContext* c) {
   for (int32_t i = 0; i < saved; ++i) std::memcpy(slots + i * 16, savedSlots + i * 16, 16);
   for (int32_t i = saved; i < used; ++i) std::memset(slots + i * 16, 0, 16);
   g_VM.argumentsUsed = saved;
-  Tag(c, frame, kVMFrameSize, TAG_RAW);
+  // The frame's units were tagged raw when it was laid and nothing is pushed there while it lives.
   return frame;
 }
 
@@ -526,7 +526,16 @@ uint8_t* DoBreak(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
 // ---- Locals pool ----
 
 CVariableList* VMAcquireLocals() {
-  if (g_VM.localsCount >= g_VM.localsPool.Count()) g_VM.localsPool.Push(nullptr);
+  if (g_VM.localsCount < g_VM.localsPool.Count()) {
+    // The usual case: the list at this depth is there and was emptied when it was given back.
+    CVariableList* list = g_VM.localsPool[g_VM.localsCount];
+    if (list != nullptr && list->m_Count == 0) {
+      ++g_VM.localsCount;
+      return list;
+    }
+  } else {
+    g_VM.localsPool.Push(nullptr);
+  }
   CVariableList*& list = g_VM.localsPool[g_VM.localsCount];
   if (list == nullptr) {
     list = new CVariableList();
@@ -537,11 +546,13 @@ CVariableList* VMAcquireLocals() {
   return list;
 }
 
+// An empty list is not cleared again: nothing can have been found in it since its last clear
+// (nodes only leave a list when it is cleared), so no variable cache needs a new epoch.
 void VMReleaseLocals() {
   if (g_VM.localsCount <= 0) return;
   --g_VM.localsCount;
   CVariableList* list = g_VM.localsPool[g_VM.localsCount];
-  if (list != nullptr) list->Clear();
+  if (list != nullptr && list->m_Count != 0) list->Clear();
 }
 
 int32_t VMLocalsInUse() { return g_VM.localsCount; }

@@ -1291,6 +1291,8 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
       context->code->m_size != context->codeSize) {
     return nullptr;
   }
+  VMDecoded* decoded = context->code->m_decoded;
+  if (decoded != nullptr && decoded->words == context->words && decoded->size == context->codeSize) return decoded;
   return VMDecodedFor(context->code);
 }
 
