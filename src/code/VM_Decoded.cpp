@@ -292,6 +292,9 @@ void FuseLoops(VMDecoded* out) {
     VMStep loop = store;
     loop.kind = STEP_LOOP;
     loop.nodes[3] = test->nodes[1];
+    // Both constants as doubles (exact for a raw int).
+    if (loop.nodes[1].kind == STEP_NODE_INT) loop.nodes[1].d = loop.nodes[1].i;
+    if (loop.nodes[3].kind == STEP_NODE_INT) loop.nodes[3].d = loop.nodes[3].i;
     loop.nodeCount = 4;
     loop.compare = test->compare;
     loop.jumpIfTrue = test->jumpIfTrue;

@@ -78,7 +78,8 @@ enum VMStepKind : uint8_t {
   STEP_JUMP,    // b
   // The end of a counting loop: `x = x + k` (or - k) stored, the b back to the loop's test, and
   // the test `x <comparison> constant` with its bt or bf. Nodes 0-2 and sites 0-1 are the store's,
-  // node 3 is the test's constant; compare, jumpIfTrue, target, next and lastPc are the test's.
+  // node 3 is the test's constant (both constants keep their value in d too); compare, jumpIfTrue,
+  // target, next and lastPc are the test's.
   STEP_LOOP,
   STEP_KIND_COUNT,
 };

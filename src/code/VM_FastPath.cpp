@@ -1036,14 +1036,14 @@ bool Jump(const StepContext&, VMStep& step, int64_t* pc, int64_t* last) {
 // The end of a counting loop: the increment stored, the branch back counted, the test and its
 // branch counted and taken. Every guard (the variable holds a real, neither count pumps the
 // window's messages) is checked before anything changes.
+template <uint8_t kCompare>
 [[gnu::always_inline]] inline bool LoopBody(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
   StepReads reads;
   VariableNode* node = nullptr;
   double x = 0.0;
   if (!ReadSite(c, step.sites[0], &x, &reads, &node) || node == nullptr) return false;
-  const VMNode& by = step.nodes[1];
-  const double k = by.kind == STEP_NODE_INT ? static_cast<double>(by.i) : by.d;
-  const double value = step.nodes[2].op == OP_ADD ? x + k : x - k;
+  // The translator keeps both constants as doubles too (a raw int one exactly).
+  const double value = step.nodes[2].op == OP_ADD ? x + step.nodes[1].d : x - step.nodes[1].d;
   const uint32_t counter = g_VM.branchCounter;
   if ((counter + 1) % kPumpEveryBranches == 0 || (counter + 2) % kPumpEveryBranches == 0) return false;
   g_VM.branchCounter = counter + 2;
@@ -1051,15 +1051,14 @@ bool Jump(const StepContext&, VMStep& step, int64_t* pc, int64_t* last) {
   g_Variables.arrayIndexError.flag = 0;
   node->value.real = value;
   node->value.kind = VALUE_REAL;
-  const VMNode& bound = step.nodes[3];
-  const double g = value - (step.rightInt ? static_cast<double>(bound.i) : bound.d);
-  const bool truth = VMCompareDifference(step.compare, g, g_Variables.MathEpsilon);
+  const double g = value - step.nodes[3].d;
+  const bool truth = VMCompareDifference(kCompare != 0 ? kCompare : step.compare, g, g_Variables.MathEpsilon);
   *last = step.lastPc;
   *pc = truth == step.jumpIfTrue ? step.target : step.next;
   return true;
 }
 
-bool LoopStep(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) { return LoopBody(c, step, pc, last); }
+bool LoopStep(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) { return LoopBody<0>(c, step, pc, last); }
 
 // Leaves by kind, known at compile time.
 enum LeafMode { LEAF_INT, LEAF_DOUBLE, LEAF_VAR, LEAF_MODES };
@@ -1231,11 +1230,12 @@ int IndexIn(const uint8_t* table, uint8_t op) {
   X(14, false, BranchBinaryBody, LEAF_VAR, LEAF_VAR, OP_SGT)
 constexpr uint8_t kShapeJump = 15;
 constexpr uint8_t kShapeLoop = 16;
+constexpr uint8_t kShapeLoopBelow = 17;  // a loop step testing x < constant
 
 // The inline shape of a step, or 0 for one that runs through its routine.
 [[gnu::cold]] uint8_t ShapeOf(const VMStep& step) {
   if (step.kind == STEP_JUMP) return kShapeJump;
-  if (step.kind == STEP_LOOP) return kShapeLoop;
+  if (step.kind == STEP_LOOP) return step.compare == OP_SLT ? kShapeLoopBelow : kShapeLoop;
   if (step.general) return 0;
   const bool store = step.kind == STEP_STORE && step.nodeCount == 3 && step.nodes[2].kind == STEP_NODE_OP;
   const bool branch = step.kind == STEP_BRANCH && step.nodeCount == 2;
@@ -1278,7 +1278,8 @@ constexpr uint8_t kShapeLoop = 16;
       STEP_SHAPES(STEP_SHAPE)
 #undef STEP_SHAPE
       case kShapeJump: done = Jump(c, step, &pc, last); break;
-      case kShapeLoop: done = LoopBody(c, step, &pc, last); break;
+      case kShapeLoop: done = LoopBody<0>(c, step, &pc, last); break;
+      case kShapeLoopBelow: done = LoopBody<OP_SLT>(c, step, &pc, last); break;
       default: done = reinterpret_cast<StepRoutine>(step.handler)(c, step, &pc, last); break;
     }
     if (!done) return pc;
