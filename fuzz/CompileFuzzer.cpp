@@ -1,8 +1,8 @@
 // libFuzzer harness for the compiler: the input's first byte chooses what the rest is, and the
 // rest is script text (up to its first zero byte) compiled through every phase, the bytecode
-// generator and the disassembler:
+// generator, the disassembler and the translator into decoded steps:
 //   bit 0  an expression (else a program)
-//   bit 1  also disassemble the rest taken as raw bytecode words
+//   bit 1  also disassemble and translate the rest taken as raw bytecode words
 // A compile error is an answer, not a finding; a crash, a sanitizer report, a hang or an
 // unbounded allocation is.
 #include "FuzzCommon.h"
@@ -12,6 +12,7 @@
 #include "code/Code_Error.h"
 #include "code/Code_Function.h"
 #include "code/Code_Main.h"
+#include "code/VM_Decoded.h"
 #include "code/VM_State.h"
 #include "script/Script_Main.h"
 #include "variable/Variable_Main.h"
@@ -19,6 +20,14 @@
 namespace {
 
 void Nothing(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) {}
+
+// Translates the words into decoded steps and drops them (any words must translate safely).
+void Translate(const uint32_t* words, int32_t bytes) {
+  VMDecoded decoded;
+  VMTranslate(words, bytes, &decoded);
+  decoded.steps.Free();
+  decoded.stepAt.Free();
+}
 
 }  // namespace
 
@@ -43,7 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::NullConsole console;
   try {
     CCode* code = new CCode(text.c_str(), (mode & 1) != 0);
-    if (code->Compile("fuzz") && code->m_code != nullptr) DisassembleCode(code->m_code, &console);
+    if (code->Compile("fuzz") && code->m_code != nullptr) {
+      DisassembleCode(code->m_code, &console);
+      Translate(code->m_code->m_data, code->m_code->m_size);
+    }
     delete code;
   } catch (const fuzz::FatalExit&) {
   }
@@ -57,6 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (next <= offset) __builtin_trap();  // the listing must move on
       offset = next;
     }
+    Translate(words, bytes);
     delete[] words;
   }
   return 0;

@@ -83,6 +83,32 @@ bool WholeSite(uint32_t word, uint32_t operand, VMVarSite* site) {
   return true;
 }
 
+// An element reference: the index and the selector come from the stack, the selector being the
+// constant `selector`.
+bool ElementSite(uint32_t operand, int32_t selector, VMVarSite* site) {
+  if ((operand & (kVarWhole | kVarSelectorInWord | kVarSelectorBias)) != 0) return false;
+  switch (selector) {
+    case SEL_SELF:
+    case SEL_OTHER:
+    case SEL_GLOBAL:
+    case SEL_NOT_SPECIFIED:
+    case SEL_LOCAL: break;
+    default: return false;
+  }
+  // The selector is the immediate of a word WholeSite reads it from.
+  return WholeSite(static_cast<uint32_t>(static_cast<uint16_t>(selector)), operand | kVarWhole | kVarSelectorInWord, site);
+}
+
+// The selector of an element reference: the constant raw int item under its index.
+bool ConstantSelector(const VMStep& step, const int32_t* items, int32_t depth, int32_t* selector) {
+  if (depth < 2) return false;
+  const VMNode& index = step.nodes[items[depth - 1]];
+  const VMNode& below = step.nodes[items[depth - 2]];
+  if (!index.isInt || below.kind != STEP_NODE_INT) return false;
+  *selector = below.i;
+  return true;
+}
+
 // Builds the step that starts at pc, when the words there form one whose inner words are no
 // branch target. False otherwise.
 bool BuildStep(const Words& w, const GrowArray<uint8_t>& leader, int64_t pc, VMStep* step) {
@@ -126,8 +152,18 @@ bool BuildStep(const Words& w, const GrowArray<uint8_t>& leader, int64_t pc, VMS
         node.d = w.Double(at + 4);
       } else if (t1 == VT_VAR) {
         if (step->siteCount >= kVMStepMaxNodes) return false;
-        if (!WholeSite(word, static_cast<uint32_t>(w.Int(at + 4)), &step->sites[step->siteCount])) return false;
-        node.kind = STEP_NODE_VAR;
+        const uint32_t operand = static_cast<uint32_t>(w.Int(at + 4));
+        int32_t selector = 0;
+        if (WholeSite(word, operand, &step->sites[step->siteCount])) {
+          node.kind = STEP_NODE_VAR;
+        } else if (ConstantSelector(*step, items, depth, &selector) &&
+                   ElementSite(operand, selector, &step->sites[step->siteCount])) {
+          node.kind = STEP_NODE_ELEM;
+          step->general = true;
+          depth -= 2;
+        } else {
+          return false;
+        }
         node.isValue = true;
         node.site = step->siteCount++;
       } else {
@@ -154,6 +190,33 @@ bool BuildStep(const Words& w, const GrowArray<uint8_t>& leader, int64_t pc, VMS
       items[depth++] = step->nodeCount++;
       at += size;
       continue;
+    }
+    if (opcode == OP_CONV && t1 == VT_VAR && t2 == VT_INT) {
+      if (depth < 1 || step->nodeCount >= kVMStepMaxNodes || !step->nodes[items[depth - 1]].isValue) return false;
+      VMNode& node = step->nodes[step->nodeCount];
+      node = VMNode{};
+      node.kind = STEP_NODE_CONV;
+      node.isInt = true;
+      step->general = true;
+      items[depth - 1] = step->nodeCount++;
+      at += size;
+      continue;
+    }
+    if (opcode == OP_POP && t1 == VT_VAR && depth == 3 && w.Has(at, 8)) {
+      // The store of the item the step made into an element.
+      const VMNode& value = step->nodes[items[0]];
+      int32_t selector = 0;
+      if (t2 != ItemType(value) || !ConstantSelector(*step, items, depth, &selector)) return false;
+      if (step->siteCount >= kVMStepMaxNodes + 1) return false;
+      if (!ElementSite(static_cast<uint32_t>(w.Int(at + 4)), selector, &step->sites[step->siteCount])) return false;
+      step->kind = STEP_STORE;
+      step->storeSite = step->siteCount++;
+      step->storeElement = true;
+      step->general = true;
+      step->resultInt = value.isInt;
+      step->lastPc = static_cast<int32_t>(at);
+      step->next = static_cast<int32_t>(at + size);
+      return true;
     }
     if (opcode == OP_POP) {
       // The store of the one item the step made.
@@ -197,6 +260,54 @@ bool BuildStep(const Words& w, const GrowArray<uint8_t>& leader, int64_t pc, VMS
   }
 }
 
+bool IsConstant(const VMNode& n) { return n.kind == STEP_NODE_INT || n.kind == STEP_NODE_DOUBLE; }
+bool SameVariable(const VMVarSite& a, const VMVarSite& b) { return a.id == b.id && a.selector == b.selector; }
+
+// The step at pc, or null.
+VMStep* StepAt(VMDecoded* out, int64_t pc) {
+  if (pc < 0 || pc + 4 > out->size) return nullptr;
+  const int32_t index = out->stepAt[static_cast<int32_t>(pc / 4)];
+  return index != 0 ? &out->steps[index - 1] : nullptr;
+}
+
+// Pass 3: `x = x +/- k; b H` where H tests `x <comparison> constant` and branches becomes one
+// step at the increment's pc (the increment and the test keep their own steps for code that
+// reaches them otherwise, and for when the loop step's guards fail).
+void FuseLoops(VMDecoded* out) {
+  const int32_t count = out->steps.Count();
+  for (int32_t i = 0; i < count; ++i) {
+    const VMStep store = out->steps[i];
+    if (store.kind != STEP_STORE || store.nodeCount != 3 || !store.storeIsFirstRead) continue;
+    if (store.nodes[0].kind != STEP_NODE_VAR || !IsConstant(store.nodes[1]) || store.nodes[2].kind != STEP_NODE_OP ||
+        (store.nodes[2].op != OP_ADD && store.nodes[2].op != OP_SUB)) {
+      continue;
+    }
+    const VMStep* jump = StepAt(out, store.next);
+    if (jump == nullptr || jump->kind != STEP_JUMP) continue;
+    const VMStep* test = StepAt(out, jump->target);
+    if (test == nullptr || test->kind != STEP_BRANCH || test->nodeCount != 2 || test->nodes[0].kind != STEP_NODE_VAR ||
+        !IsConstant(test->nodes[1]) || !SameVariable(test->sites[test->nodes[0].site], store.sites[store.storeSite])) {
+      continue;
+    }
+    VMStep loop = store;
+    loop.kind = STEP_LOOP;
+    loop.nodes[3] = test->nodes[1];
+    // Both constants as doubles (exact for a raw int).
+    if (loop.nodes[1].kind == STEP_NODE_INT) loop.nodes[1].d = loop.nodes[1].i;
+    if (loop.nodes[3].kind == STEP_NODE_INT) loop.nodes[3].d = loop.nodes[3].i;
+    loop.nodeCount = 4;
+    loop.compare = test->compare;
+    loop.jumpIfTrue = test->jumpIfTrue;
+    loop.rightInt = test->rightInt;
+    loop.testPc = test->pc;
+    loop.target = test->target;
+    loop.next = test->next;
+    loop.lastPc = test->lastPc;
+    out->steps.Push(loop);
+    out->stepAt[static_cast<int32_t>(store.pc / 4)] = out->steps.Count();
+  }
+}
+
 }  // namespace
 
 void VMTranslate(const uint32_t* words, int32_t size, VMDecoded* out) {
@@ -231,6 +342,7 @@ void VMTranslate(const uint32_t* words, int32_t size, VMDecoded* out) {
     pc += size;
   }
   leader.Free();
+  FuseLoops(out);
 }
 
 VMDecoded* VMDecodedFor(VMBuffer* code) {

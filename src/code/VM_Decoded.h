@@ -3,7 +3,11 @@
 // decoded: `x = <expression>` (pushes of constants and whole variables, the arithmetic operators
 // on them, and the pop that stores the result) as one step, `if <expression> <comparison>
 // <expression>` with its branch as one step, and the plain branch. The words stay as they are;
-// the steps are kept beside them, with, for each word that starts a step, the step to run.
+// the steps are kept beside them, with, for each word that starts a step, the step to run. The
+// end of a counting loop (the increment, the branch back and the loop's test) is one step.
+//
+// Element reads and stores whose selector is a constant and whose index is a raw int computed in
+// the step (`a[i, j]` with i and j variables) are part of steps too.
 //
 // Intermediates live in the step's own registers, never on the value stack. A step checks every
 // guard (value kinds, division by zero, a variable not set yet under the option, a store into a
@@ -24,13 +28,16 @@ class CVariableList;
 class VMBuffer;
 struct VariableNode;
 
-constexpr int32_t kVMStepMaxNodes = 10;
+constexpr int32_t kVMStepMaxNodes = 16;
 
 enum VMNodeKind : uint8_t {
   STEP_NODE_INT,     // a raw int constant (push.e, push.i)
   STEP_NODE_DOUBLE,  // a raw double constant (push.d)
   STEP_NODE_VAR,     // a whole variable holding a real (push.v)
   STEP_NODE_OP,      // add, sub, mul, div, rem or mod on the two items below it
+  STEP_NODE_CONV,    // conv.v.i: the real below it truncated to a raw int
+  STEP_NODE_ELEM,    // push.v of an element: the raw int index below it, and below that the raw
+                     // int selector (a constant the site was resolved with), read as a real
 };
 
 // A whole variable named in a step, with what was found for it last.
@@ -59,7 +66,8 @@ struct VMNode {
   bool isValue = false;    // the item is a whole value (a real)
   bool leftInt = false;    // STEP_NODE_OP: the left operand is a raw int
   bool rightInt = false;   // STEP_NODE_OP: the right operand is a raw int
-  uint8_t site = 0;        // STEP_NODE_VAR: its site
+  uint8_t site = 0;        // STEP_NODE_VAR, STEP_NODE_ELEM: its site
+  uint8_t micro = 0;       // the fast loop's case for the node (kind, operator and operand types)
   int32_t i = 0;           // STEP_NODE_INT
   double d = 0.0;          // STEP_NODE_DOUBLE
 };
@@ -68,6 +76,11 @@ enum VMStepKind : uint8_t {
   STEP_STORE,   // nodes, then the pop into sites[storeSite]
   STEP_BRANCH,  // nodes (two items), the comparison, then bt or bf
   STEP_JUMP,    // b
+  // The end of a counting loop: `x = x + k` (or - k) stored, the b back to the loop's test, and
+  // the test `x <comparison> constant` with its bt or bf. Nodes 0-2 and sites 0-1 are the store's,
+  // node 3 is the test's constant (both constants keep their value in d too); compare, jumpIfTrue,
+  // target, next and lastPc are the test's.
+  STEP_LOOP,
   STEP_KIND_COUNT,
 };
 
@@ -82,6 +95,10 @@ struct VMStep {
   bool rightInt = false;
   bool resultInt = false;       // STEP_STORE: the stored item is a raw int
   bool storeIsFirstRead = false;  // STEP_STORE: the stored variable is the first node's, read first
+  bool storeElement = false;    // STEP_STORE: into an element (the value, the selector and the index
+                                // are the items left, from the bottom)
+  bool general = false;         // nodes other than constants, whole variables and operators
+  int32_t testPc = 0;           // STEP_LOOP: the test's first word (where the b goes)
   int32_t pc = 0;               // the first word covered
   int32_t lastPc = 0;           // the last word covered (the pop or the branch)
   int32_t next = 0;             // the word after the step

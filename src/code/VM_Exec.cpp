@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -328,39 +329,107 @@ uint8_t* GrowStack(VMExecContext* c, uint8_t* sp, int64_t need) {
   return base + extra + spOffset;
 }
 
+uint8_t* EnterScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code) {
+  // The arguments beyond the 16 slots are dropped; the frame is laid over the rest of them.
+  for (int32_t i = kArgumentSlotCount; i < argc; ++i) {
+    ScriptValue arg = LoadValue(sp + static_cast<int64_t>(i) * 16);
+    ReleaseValue(&arg);
+  }
+  const int32_t kept = argc < kArgumentSlotCount ? argc : kArgumentSlotCount;
+  const int32_t used = g_VM.argumentsUsed;
+  uint8_t* frame = sp + static_cast<int64_t>(argc) * 16 - kVMFrameSize;
+  uint8_t* savedSlots = frame + offsetof(VMCallFrame, arguments);
+  // The arguments lie at the top of the frame's slots part: when the saved slots or the record
+  // would reach them, they are read out first. Values are moved 16 bytes at a time: for copies
+  // this short the processor's string instructions cost more than they save.
+  const uint8_t* arguments = sp;
+  uint8_t moved[kArgumentSlotCount][16];
+  if (argc > kArgumentSlotCount || used + argc > kArgumentSlotCount) {
+    for (int32_t i = 0; i < kept; ++i) std::memcpy(moved[i], sp + static_cast<int64_t>(i) * 16, 16);
+    arguments = moved[0];
+  }
+  // The record is written field by field in place.
+#define FRAME_FIELD(field, value) Store(frame + offsetof(VMCallFrame, field), value)
+  FRAME_FIELD(callPc, c->pc);
+  FRAME_FIELD(returnPc, c->nextPc);
+  FRAME_FIELD(spare, c->spare);
+  FRAME_FIELD(argumentCount, g_VM.argumentCount);
+  FRAME_FIELD(frameDistance, static_cast<int32_t>((c->stackBase + c->stackSize) - c->frame));
+  FRAME_FIELD(savedSlots, used);
+  FRAME_FIELD(self, c->self);
+  FRAME_FIELD(other, c->other);
+  FRAME_FIELD(code, c->code);
+  FRAME_FIELD(lineInfo, c->lineInfo);
+  FRAME_FIELD(source, c->source);
+  FRAME_FIELD(name, c->name);
+  FRAME_FIELD(locals, c->locals);
+#undef FRAME_FIELD
+  uint8_t* slots = reinterpret_cast<uint8_t*>(g_VM.argumentSlots);
+  for (int32_t i = 0; i < used; ++i) std::memcpy(savedSlots + i * 16, slots + i * 16, 16);
+  // The arguments move into the slots; the caller's slots past them become real 0.
+  for (int32_t i = 0; i < kept; ++i) std::memcpy(slots + i * 16, arguments + i * 16, 16);
+  for (int32_t i = kept; i < used; ++i) std::memset(slots + i * 16, 0, 16);
+  g_VM.argumentsUsed = kept;
+  // Arguments beyond the slots may lie past the frame, above the new top.
+  if (frame > sp) Tag(c, sp, static_cast<int32_t>(frame - sp), TAG_RAW);
+  Tag(c, frame, kVMFrameSize, TAG_RAW);
+
+  VMBuffer* words = code->m_code;
+  c->code = words;
+  c->words = words->m_data;
+  c->codeSize = words->m_size;
+  c->lineInfo = code->m_lineInfo;
+  c->source = code->m_sourceCopy;
+  c->name = code->m_name;
+  c->spare = 0;
+  c->frame = frame;
+  c->pc = 0;
+  c->nextPc = 0;
+  g_VM.argumentCount = kept;
+  c->locals = VMAcquireLocals();
+  ++c->callDepth;
+  if (g_Debug.profilerActive) CProfiler::Push(1, code->m_codeIndex);
+  c->sp = frame;
+  return frame;
+}
+
 uint8_t* UnwindFrame(VMExecContext* c) {
   uint8_t* frame = c->frame;
-  // The record's fields before the argument slots; the slots are copied straight from the frame.
-  VMCallFrame record;
-  std::memcpy(static_cast<void*>(&record), frame, offsetof(VMCallFrame, arguments));
-  RefReleaseFrom(c, c->callDepth);
+  // The record's fields are read in place.
+#define FRAME_FIELD(field) Load<decltype(VMCallFrame::field)>(frame + offsetof(VMCallFrame, field))
+  if (c->refs.live > 0) RefReleaseFrom(c, c->callDepth);
   VMReleaseLocals();
   if (g_Debug.profilerActive) CProfiler::Pop();
   --c->callDepth;
-  c->self = record.self;
-  c->other = record.other;
-  c->code = record.code;
-  c->words = record.code != nullptr ? record.code->m_data : nullptr;
-  c->codeSize = record.code != nullptr ? record.code->m_size : 0;
-  c->lineInfo = record.lineInfo;
-  c->source = record.source;
-  c->name = record.name;
-  c->spare = record.spare;
-  c->pc = record.callPc;
-  c->nextPc = record.returnPc;
-  c->frame = c->stackBase + c->stackSize - record.frameDistance;
-  c->locals = record.locals;
-  g_VM.argumentCount = record.argumentCount;
-  // The callee's slots are overwritten next: only what they own needs releasing.
-  for (ScriptValue& slot : g_VM.argumentSlots) {
+  VMBuffer* code = FRAME_FIELD(code);
+  c->self = FRAME_FIELD(self);
+  c->other = FRAME_FIELD(other);
+  c->code = code;
+  c->words = code != nullptr ? code->m_data : nullptr;
+  c->codeSize = code != nullptr ? code->m_size : 0;
+  c->lineInfo = FRAME_FIELD(lineInfo);
+  c->source = FRAME_FIELD(source);
+  c->name = FRAME_FIELD(name);
+  c->spare = FRAME_FIELD(spare);
+  c->pc = FRAME_FIELD(callPc);
+  c->nextPc = FRAME_FIELD(returnPc);
+  c->frame = c->stackBase + c->stackSize - FRAME_FIELD(frameDistance);
+  c->locals = FRAME_FIELD(locals);
+  g_VM.argumentCount = FRAME_FIELD(argumentCount);
+  const int32_t saved = FRAME_FIELD(savedSlots);
+#undef FRAME_FIELD
+  // The callee's slots are overwritten or zeroed next: only what they own needs releasing.
+  const int32_t used = g_VM.argumentsUsed;
+  for (int32_t i = 0; i < used; ++i) {
+    ScriptValue& slot = g_VM.argumentSlots[i];
     if (slot.Kind() == VALUE_STRING || slot.Kind() == VALUE_ARRAY) ReleaseValue(&slot);
   }
-  // One 16-byte value at a time (see CallScript).
   const uint8_t* savedSlots = frame + offsetof(VMCallFrame, arguments);
   uint8_t* slots = reinterpret_cast<uint8_t*>(g_VM.argumentSlots);
-#pragma GCC unroll 16
-  for (int32_t i = 0; i < kArgumentSlotCount; ++i) std::memcpy(slots + i * 16, savedSlots + i * 16, 16);
-  Tag(c, frame, kVMFrameSize, TAG_RAW);
+  for (int32_t i = 0; i < saved; ++i) std::memcpy(slots + i * 16, savedSlots + i * 16, 16);
+  for (int32_t i = saved; i < used; ++i) std::memset(slots + i * 16, 0, 16);
+  g_VM.argumentsUsed = saved;
+  // The frame's units were tagged raw when it was laid and nothing is pushed there while it lives.
   return frame;
 }
 
@@ -457,7 +526,16 @@ uint8_t* DoBreak(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* c) {
 // ---- Locals pool ----
 
 CVariableList* VMAcquireLocals() {
-  if (g_VM.localsCount >= g_VM.localsPool.Count()) g_VM.localsPool.Push(nullptr);
+  if (g_VM.localsCount < g_VM.localsPool.Count()) {
+    // The usual case: the list at this depth is there and was emptied when it was given back.
+    CVariableList* list = g_VM.localsPool[g_VM.localsCount];
+    if (list != nullptr && list->m_Count == 0) {
+      ++g_VM.localsCount;
+      return list;
+    }
+  } else {
+    g_VM.localsPool.Push(nullptr);
+  }
   CVariableList*& list = g_VM.localsPool[g_VM.localsCount];
   if (list == nullptr) {
     list = new CVariableList();
@@ -468,11 +546,13 @@ CVariableList* VMAcquireLocals() {
   return list;
 }
 
+// An empty list is not cleared again: nothing can have been found in it since its last clear
+// (nodes only leave a list when it is cleared), so no variable cache needs a new epoch.
 void VMReleaseLocals() {
   if (g_VM.localsCount <= 0) return;
   --g_VM.localsCount;
   CVariableList* list = g_VM.localsPool[g_VM.localsCount];
-  if (list != nullptr) list->Clear();
+  if (list != nullptr && list->m_Count != 0) list->Clear();
 }
 
 int32_t VMLocalsInUse() { return g_VM.localsCount; }
@@ -649,6 +729,13 @@ void VM_ClearLastErrorText() { g_VM.lastError[0] = '\0'; }
 void VMInit() {
   VMClearBreakpoints();
   g_VM.instructionCounter = 0;
+  // RUNNER_VM_PATHS, for test runs that compare the ways of running code: "general" runs every
+  // instruction through its general handler, "words" runs the fast paths word by word; anything
+  // else (or nothing) keeps the decoded steps.
+  if (const char* paths = std::getenv("RUNNER_VM_PATHS")) {
+    if (std::strcmp(paths, "general") == 0) g_VM.fastPaths = false;
+    if (std::strcmp(paths, "words") == 0) g_VM.decodedSteps = false;
+  }
 }
 
 // ---- VMWriteBuffer ----

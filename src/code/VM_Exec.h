@@ -39,7 +39,7 @@ struct VMCallFrame {
   int32_t spare;          // the context's spare word
   int32_t argumentCount;  // the caller's argument count
   int32_t frameDistance;  // the caller's frame, measured down from the stack block's top end
-  int32_t padding;
+  int32_t savedSlots;     // the caller's argument-slot high-water mark: the slots saved below
   CInstance* self;
   CInstance* other;
   VMBuffer* code;
@@ -47,7 +47,10 @@ struct VMCallFrame {
   const char* source;
   const char* name;
   CVariableList* locals;
-  ScriptValue arguments[kArgumentSlotCount];  // the caller's argument slots
+  // The caller's argument slots below its high-water mark (the rest of the block is not written:
+  // the frame keeps its full size, so the stack's depth at any call is the same however many
+  // slots were in use).
+  ScriptValue arguments[kArgumentSlotCount];
 };
 // Every stack offset that concerns a frame is expressed through this size.
 constexpr int32_t kVMFrameSize = static_cast<int32_t>(sizeof(VMCallFrame));

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <utility>
 
+#include "code/Code_Function.h"
 #include "code/VM_Decoded.h"
 #include "code/VM_Exec.h"
 #include "code/VM_Format.h"
@@ -21,8 +22,10 @@
 #include "platform/Numeric.h"
 #include "room/Instance_Class.h"
 #include "runner/GameData_Strings.h"
+#include "script/Script_Main.h"
 #include "variable/ScriptValue.h"
 #include "variable/Variable_Main.h"
+#include "variable/Variable_Names.h"
 
 namespace {
 
@@ -143,7 +146,9 @@ struct Number {
     case SEL_GLOBAL: return g_Variables.globals;
     case SEL_SELF: return InstanceList(c.self, id);
     case SEL_OTHER: return InstanceList(c.other, id);
-    case SEL_NOT_SPECIFIED: return IsGlobalDeclared(id) ? g_Variables.globals : InstanceList(c.self, id);
+    case SEL_NOT_SPECIFIED:
+      if (id < kBuiltinVariableIdLimit) return nullptr;  // never a declared global
+      return IsGlobalDeclared(id) ? g_Variables.globals : InstanceList(c.self, id);
     case SEL_LOCAL_OR_SELF:
       if (c.locals != nullptr && c.locals->Lookup(id) != nullptr) return c.locals;
       return InstanceList(c.self, id);
@@ -152,6 +157,8 @@ struct Number {
 }
 
 // ---- Argument slots ----
+
+static_assert(kBuiltinVariableIdLimit <= kUserVariableBase, "declared globals are user variables");
 //
 // The built-in variables argument0 to argument15 read the call's argument slots through their
 // getters. Their ids are looked up by name when the fast loop starts and the registry has changed
@@ -191,7 +198,8 @@ struct Number {
       if (c.other == nullptr) return nullptr;
       break;
     case SEL_NOT_SPECIFIED:
-      if (c.self == nullptr || IsGlobalDeclared(id)) return nullptr;
+      // A built-in's id is never a declared global.
+      if (c.self == nullptr) return nullptr;
       break;
     default: return nullptr;
   }
@@ -500,6 +508,8 @@ enum FastClass : uint8_t {
   F_B,
   F_BT,
   F_BF,
+  F_CALL,  // call.i
+  F_RET,   // ret.v
 };
 
 constexpr uint8_t ClassOf(uint32_t top) {
@@ -536,6 +546,8 @@ constexpr uint8_t ClassOf(uint32_t top) {
     case OP_B: return F_B;
     case OP_BT: return F_BT;
     case OP_BF: return F_BF;
+    case OP_CALL: return t1 == VT_INT ? F_CALL : F_SLOW;
+    case OP_RET: return t1 == VT_VAR ? F_RET : F_SLOW;
     default: return F_SLOW;
   }
 }
@@ -689,7 +701,8 @@ struct StepContext {
 // The list a site reaches, as ListFor chooses it for the site's selector.
 [[gnu::always_inline]] inline CVariableList* SiteList(const StepContext& c, const VMVarSite& site) {
   if (site.listKind == SITE_DECLARED) {
-    return IsGlobalDeclared(site.id) ? c.lists[SITE_GLOBALS] : site.builtin ? nullptr : c.lists[SITE_SELF];
+    if (site.builtin) return nullptr;  // never a declared global
+    return IsGlobalDeclared(site.id) ? c.lists[SITE_GLOBALS] : c.lists[SITE_SELF];
   }
   if (site.builtin && site.listKind >= SITE_SELF) return nullptr;
   return c.lists[site.listKind];
@@ -812,6 +825,46 @@ inline bool Operate(const VMNode& n, int32_t li, double ld, int32_t ri, double r
   }
 }
 
+constexpr int kStepOpCountForMicro = 6;
+
+// An element of an array a site's variable holds, read as a real (an array nobody owns becomes
+// the variable's, as the list's read makes it); false when the read would not give a real that
+// way (no such variable, no array, an index out of range), which the general read deals with.
+[[gnu::always_inline]] inline bool ReadElement(const StepContext& c, VMVarSite& site, int32_t index, double* out,
+                                               StepReads* reads) {
+  if (index < 0 || site.builtin) return false;
+  CVariableList* list = SiteList(c, site);
+  if (list == nullptr) return false;
+  VariableNode* node = SiteNode(list, site);
+  if (node == nullptr || node->value.Kind() != VALUE_ARRAY || node->value.arr == nullptr) return false;
+  ValueArray* array = node->value.arr;
+  const int32_t row = index / kArrayRowStride, column = index % kArrayRowStride;
+  if (row >= array->rowCount || column >= array->rows[row].length) return false;
+  const ScriptValue& element = array->rows[row].elements[column];
+  if (element.Kind() != VALUE_REAL) return false;
+  if (array->owner == nullptr) array->owner = &node->value;
+  reads->any = true;
+  reads->list = true;
+  *out = element.real;
+  return true;
+}
+
+// The nodes' cases in the step evaluator (VMNode::micro): the leaves, then per operator in the
+// order add, sub, mul, div, rem, mod four cases by the operands' types (left int: +2, right
+// int: +1).
+constexpr uint8_t kMicroInt = 0, kMicroDouble = 1, kMicroVar = 2, kMicroOps = 3;
+constexpr uint8_t kMicroConv = kMicroOps + kStepOpCountForMicro * 4, kMicroElement = kMicroConv + 1;
+
+// An operator node on the items at depth `left` and `left` + 1, leaving its item at `left`.
+template <uint8_t kOp, bool kLeftInt, bool kRightInt>
+[[gnu::always_inline]] inline bool Micro(Registers* r, int left) {
+  int32_t li = 0, ri = 0;
+  double ld = 0.0, rd = 0.0;
+  if constexpr (kLeftInt) li = r->i[left]; else ld = r->d[left];
+  if constexpr (kRightInt) ri = r->i[left + 1]; else rd = r->d[left + 1];
+  return OperateT<kOp, kLeftInt, kRightInt>(li, ld, ri, rd, &r->i[left], &r->d[left]);
+}
+
 // A leaf node's item.
 [[gnu::always_inline]] inline bool Leaf(const StepContext& c, VMStep& step, const VMNode& n, int32_t* i, double* d,
                                         StepReads* reads) {
@@ -827,28 +880,60 @@ inline bool Operate(const VMNode& n, int32_t li, double ld, int32_t ri, double r
 // answer. The common shapes (one or two leaves and at most one operator) keep their items in
 // machine registers.
 [[gnu::always_inline]] inline bool EvaluateNodes(const StepContext& c, VMStep& step, Registers* r, StepReads* reads) {
-  if (step.nodeCount <= 3 && step.nodes[step.nodeCount - 1].kind != STEP_NODE_OP) {
+  if (!step.general && step.nodeCount <= 3 && step.nodes[step.nodeCount - 1].kind != STEP_NODE_OP) {
     // Leaves only (a comparison's two, or a stored constant).
     if (!Leaf(c, step, step.nodes[0], &r->i[0], &r->d[0], reads)) return false;
     return step.nodeCount < 2 || Leaf(c, step, step.nodes[1], &r->i[1], &r->d[1], reads);
   }
-  if (step.nodeCount == 3) {
+  if (!step.general && step.nodeCount == 3) {
     int32_t li = 0, ri = 0;
     double ld = 0.0, rd = 0.0;
     if (!Leaf(c, step, step.nodes[0], &li, &ld, reads) || !Leaf(c, step, step.nodes[1], &ri, &rd, reads)) return false;
     return Operate(step.nodes[2], li, ld, ri, rd, &r->i[0], &r->d[0]);
   }
-  *r = Registers{};
   int depth = 0;
   for (int k = 0; k < step.nodeCount; ++k) {
     const VMNode& n = step.nodes[k];
-    if (n.kind != STEP_NODE_OP) {
-      if (!Leaf(c, step, n, &r->i[depth], &r->d[depth], reads)) return false;
-      ++depth;
-      continue;
+    switch (n.micro) {
+      case kMicroInt: r->i[depth++] = n.i; break;
+      case kMicroDouble: r->d[depth++] = n.d; break;
+      case kMicroVar:
+        if (!ReadSite(c, step.sites[n.site], &r->d[depth], reads)) return false;
+        ++depth;
+        break;
+#define MICRO_OP(index, op)                                                            \
+  case kMicroOps + (index) * 4 + 0: {                                                  \
+    if (!Micro<op, false, false>(r, --depth - 1)) return false;                        \
+    break;                                                                             \
+  }                                                                                    \
+  case kMicroOps + (index) * 4 + 1: {                                                  \
+    if (!Micro<op, false, true>(r, --depth - 1)) return false;                         \
+    break;                                                                             \
+  }                                                                                    \
+  case kMicroOps + (index) * 4 + 2: {                                                  \
+    if (!Micro<op, true, false>(r, --depth - 1)) return false;                         \
+    break;                                                                             \
+  }                                                                                    \
+  case kMicroOps + (index) * 4 + 3: {                                                  \
+    if (!Micro<op, true, true>(r, --depth - 1)) return false;                          \
+    break;                                                                             \
+  }
+      MICRO_OP(0, OP_ADD)
+      MICRO_OP(1, OP_SUB)
+      MICRO_OP(2, OP_MUL)
+      MICRO_OP(3, OP_DIV)
+      MICRO_OP(4, OP_REM)
+      MICRO_OP(5, OP_MOD)
+#undef MICRO_OP
+      case kMicroConv: r->i[depth - 1] = num::TruncInt32(r->d[depth - 1]); break;
+      case kMicroElement:
+        // The index is on top, the selector (resolved in the site) under it.
+        depth -= 2;
+        if (!ReadElement(c, step.sites[n.site], r->i[depth + 1], &r->d[depth], reads)) return false;
+        ++depth;
+        break;
+      default: return false;
     }
-    const int right = --depth, left = depth - 1;
-    if (!Operate(n, r->i[left], r->d[left], r->i[right], r->d[right], &r->i[left], &r->d[left])) return false;
   }
   return true;
 }
@@ -879,6 +964,30 @@ using StepRoutine = bool (*)(const StepContext& c, VMStep& step, int64_t* pc, in
   return true;
 }
 
+// The pop's store of the step's result into an element that exists, or is the next of its row
+// with room for it, of an array the variable holds and owns, and that holds nothing it owns (as
+// PopVariable stores it in place); false otherwise (the store's own routine then claims, grows or
+// converts the array, or reports the index).
+[[gnu::always_inline]] inline bool CommitElement(const StepContext& c, VMStep& step, double value, int32_t index,
+                                                 const StepReads& reads, int64_t* pc, int64_t* last) {
+  VMVarSite& site = step.sites[step.storeSite];
+  if (index < 0 || site.builtin) return false;
+  CVariableList* list = SiteList(c, site);
+  if (list == nullptr) return false;
+  VariableNode* node = SiteNode(list, site);
+  if (node == nullptr || node->value.Kind() != VALUE_ARRAY) return false;
+  // A row grown here by one element holds real 0, which the store below may overwrite.
+  ScriptValue* element = OwnElement(&node->value, index);
+  if (element == nullptr || element->Kind() == VALUE_STRING || element->Kind() == VALUE_ARRAY) return false;
+  if (reads.any) g_Variables.instanceMissing = 0;
+  g_Variables.arrayIndexError.flag = 0;
+  element->real = value;
+  element->kind = VALUE_REAL;
+  *last = step.lastPc;
+  *pc = step.next;
+  return true;
+}
+
 // The comparison's branch, counted as the general handlers count it.
 [[gnu::always_inline]] inline bool CommitBranch(VMStep& step, bool truth, const StepReads& reads, int64_t* pc,
                                                 int64_t* last) {
@@ -898,13 +1007,19 @@ using StepRoutine = bool (*)(const StepContext& c, VMStep& step, int64_t* pc, in
 
 bool StoreAny(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
   Registers r;
+  r.i[0] = r.i[1] = 0;  // every path writes the items it leaves; this keeps the compiler sure of it
+  r.d[0] = r.d[1] = 0.0;
   StepReads reads;
   if (!EvaluateNodes(c, step, &r, &reads)) return false;
-  return CommitStore(c, step, step.resultInt ? static_cast<double>(r.i[0]) : r.d[0], reads, pc, last);
+  const double value = step.resultInt ? static_cast<double>(r.i[0]) : r.d[0];
+  if (step.storeElement) return CommitElement(c, step, value, r.i[2], reads, pc, last);
+  return CommitStore(c, step, value, reads, pc, last);
 }
 
 bool BranchAny(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
   Registers r;
+  r.i[0] = r.i[1] = 0;  // every path writes the items it leaves; this keeps the compiler sure of it
+  r.d[0] = r.d[1] = 0.0;
   StepReads reads;
   if (!EvaluateNodes(c, step, &r, &reads)) return false;
   const double g = Difference(step.leftInt, step.rightInt, r.i[0], r.d[0], r.i[1], r.d[1]);
@@ -917,6 +1032,33 @@ bool Jump(const StepContext&, VMStep& step, int64_t* pc, int64_t* last) {
   *pc = step.target;
   return true;
 }
+
+// The end of a counting loop: the increment stored, the branch back counted, the test and its
+// branch counted and taken. Every guard (the variable holds a real, neither count pumps the
+// window's messages) is checked before anything changes.
+template <uint8_t kCompare>
+[[gnu::always_inline]] inline bool LoopBody(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  StepReads reads;
+  VariableNode* node = nullptr;
+  double x = 0.0;
+  if (!ReadSite(c, step.sites[0], &x, &reads, &node) || node == nullptr) return false;
+  // The translator keeps both constants as doubles too (a raw int one exactly).
+  const double value = step.nodes[2].op == OP_ADD ? x + step.nodes[1].d : x - step.nodes[1].d;
+  const uint32_t counter = g_VM.branchCounter;
+  if ((counter + 1) % kPumpEveryBranches == 0 || (counter + 2) % kPumpEveryBranches == 0) return false;
+  g_VM.branchCounter = counter + 2;
+  g_Variables.instanceMissing = 0;
+  g_Variables.arrayIndexError.flag = 0;
+  node->value.real = value;
+  node->value.kind = VALUE_REAL;
+  const double g = value - step.nodes[3].d;
+  const bool truth = VMCompareDifference(kCompare != 0 ? kCompare : step.compare, g, g_Variables.MathEpsilon);
+  *last = step.lastPc;
+  *pc = truth == step.jumpIfTrue ? step.target : step.next;
+  return true;
+}
+
+bool LoopStep(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) { return LoopBody<0>(c, step, pc, last); }
 
 // Leaves by kind, known at compile time.
 enum LeafMode { LEAF_INT, LEAF_DOUBLE, LEAF_VAR, LEAF_MODES };
@@ -1027,10 +1169,31 @@ int IndexIn(const uint8_t* table, uint8_t op) {
   return -1;
 }
 
+// Gives each node its case in the step evaluator.
+[[gnu::cold]] void PrepareNodes(VMStep* step) {
+  for (int k = 0; k < step->nodeCount; ++k) {
+    VMNode& n = step->nodes[k];
+    switch (n.kind) {
+      case STEP_NODE_INT: n.micro = kMicroInt; break;
+      case STEP_NODE_DOUBLE: n.micro = kMicroDouble; break;
+      case STEP_NODE_VAR: n.micro = kMicroVar; break;
+      case STEP_NODE_CONV: n.micro = kMicroConv; break;
+      case STEP_NODE_ELEM: n.micro = kMicroElement; break;
+      default: {
+        const int op = IndexIn(kStepOps, n.op);
+        // The translator makes operator nodes of these six only.
+        n.micro = static_cast<uint8_t>(kMicroOps + (op < 0 ? 0 : op) * 4 + (n.leftInt ? 2 : 0) + (n.rightInt ? 1 : 0));
+        break;
+      }
+    }
+  }
+}
+
 // The routine for the step's shape: a specialised one for two leaves and one operator (or two
 // leaves compared), else the general ones.
 [[gnu::cold]] StepRoutine ChooseRoutine(const VMStep& step) {
   const VMNode* n = step.nodes;
+  if (step.general) return step.kind == STEP_STORE ? &StoreAny : &BranchAny;
   switch (step.kind) {
     case STEP_STORE:
       if (step.nodeCount == 3 && n[0].kind != STEP_NODE_OP && n[1].kind != STEP_NODE_OP && n[2].kind == STEP_NODE_OP) {
@@ -1044,6 +1207,7 @@ int IndexIn(const uint8_t* table, uint8_t op) {
         if (compare >= 0) return kBranchBinaryTable[LeafModeOf(n[0])][LeafModeOf(n[1])][compare];
       }
       return &BranchAny;
+    case STEP_LOOP: return &LoopStep;
     default: return &Jump;
   }
 }
@@ -1065,10 +1229,14 @@ int IndexIn(const uint8_t* table, uint8_t op) {
   X(13, false, BranchBinaryBody, LEAF_VAR, LEAF_VAR, OP_SLE)  \
   X(14, false, BranchBinaryBody, LEAF_VAR, LEAF_VAR, OP_SGT)
 constexpr uint8_t kShapeJump = 15;
+constexpr uint8_t kShapeLoop = 16;
+constexpr uint8_t kShapeLoopBelow = 17;  // a loop step testing x < constant
 
 // The inline shape of a step, or 0 for one that runs through its routine.
 [[gnu::cold]] uint8_t ShapeOf(const VMStep& step) {
   if (step.kind == STEP_JUMP) return kShapeJump;
+  if (step.kind == STEP_LOOP) return step.compare == OP_SLT ? kShapeLoopBelow : kShapeLoop;
+  if (step.general) return 0;
   const bool store = step.kind == STEP_STORE && step.nodeCount == 3 && step.nodes[2].kind == STEP_NODE_OP;
   const bool branch = step.kind == STEP_BRANCH && step.nodeCount == 2;
   if (!store && !branch) return 0;
@@ -1098,6 +1266,7 @@ constexpr uint8_t kShapeJump = 15;
     if (index == 0) return pc;
     VMStep& step = steps[index - 1];
     if (step.handler == nullptr) {
+      PrepareNodes(&step);
       step.handler = reinterpret_cast<void (*)()>(ChooseRoutine(step));
       step.shape = ShapeOf(step);
     }
@@ -1109,6 +1278,8 @@ constexpr uint8_t kShapeJump = 15;
       STEP_SHAPES(STEP_SHAPE)
 #undef STEP_SHAPE
       case kShapeJump: done = Jump(c, step, &pc, last); break;
+      case kShapeLoop: done = LoopBody<0>(c, step, &pc, last); break;
+      case kShapeLoopBelow: done = LoopBody<OP_SLT>(c, step, &pc, last); break;
       default: done = reinterpret_cast<StepRoutine>(step.handler)(c, step, &pc, last); break;
     }
     if (!done) return pc;
@@ -1121,6 +1292,8 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
       context->code->m_size != context->codeSize) {
     return nullptr;
   }
+  VMDecoded* decoded = context->code->m_decoded;
+  if (decoded != nullptr && decoded->words == context->words && decoded->size == context->codeSize) return decoded;
   return VMDecodedFor(context->code);
 }
 
@@ -1144,6 +1317,7 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
   static const void* const kLabels[] = {
       &&slow, &&push_e, &&push_4, &&push_8, &&push_v, &&pop, &&add, &&sub, &&mul, &&div, &&rem, &&mod, &&slt,
       &&sle,  &&seq,    &&sne,    &&sge,    &&sgt,    &&conv, &&dup, &&popz, &&b,  &&bt,  &&bf,
+      &&call, &&ret,
   };
 
 // Each handler ends in its own copy of the dispatch, which keeps the processor's prediction of
@@ -1378,6 +1552,42 @@ bf: {
   FAST_ADVANCE(jump ? target : pc + 4);
 }
 
+call: {
+  // A call of a script with code, its arguments whole values on the stack and room for the frame
+  // below them: the frame is laid here, as the general handler lays it. Anything else (built-ins,
+  // extensions, script_execute, a missing script, a stack that must grow) goes the general way.
+  if (pc + 8 > size || g_VM.trace) goto slow;
+  const int32_t number = Load<int32_t>(code + pc + 4);
+  const int32_t argc = WordImmediateBits(word);
+  if (number < kScriptCallBase || number >= kScriptExecuteCall || argc > kArgumentSlotCount) goto slow;
+  const int32_t index = number - kScriptCallBase;
+  if (index >= Script_Count()) goto slow;
+  CCode* callee = Script_GetCode(index);
+  if (callee == nullptr || callee->m_code == nullptr || callee->m_code->m_data == nullptr ||
+      callee->m_code->m_size <= 0) {
+    goto slow;
+  }
+  if (c.Used(sp) < static_cast<int64_t>(argc) * 16 || sp - c.base < kVMFrameSize) goto slow;
+  for (int32_t i = 0; i < argc; ++i) {
+    if (*c.TagAt(sp + static_cast<int64_t>(i) * 16) != vm::TAG_VALUE) goto slow;
+  }
+  context->pc = static_cast<int32_t>(pc);
+  context->nextPc = static_cast<int32_t>(pc + 8);
+  sp = vm::EnterScript(context, sp, argc, callee);
+  goto resume;
+}
+ret: {
+  // The return of the one value a script's items hold to its caller.
+  if (context->callDepth == 0 || c.Used(sp) != 16 || *c.TagAt(sp) != vm::TAG_VALUE) goto slow;
+  const ScriptValue value = vm::LoadValue(sp);
+  *c.TagAt(sp) = vm::TAG_RAW;
+  context->pc = static_cast<int32_t>(pc);
+  context->nextPc = static_cast<int32_t>(pc + 4);
+  uint8_t* frame = vm::UnwindFrame(context);
+  sp = PushValue(c, frame + kVMFrameSize, value);
+  goto resume;
+}
+
 slow:
   // An instruction without a fast path runs through its general handler right here, as the run
   // loop runs it. It may change the context (a call, a return, a with block, an error that
@@ -1386,6 +1596,7 @@ slow:
   context->nextPc = static_cast<int32_t>(pc + 4);
   sp = VMExecuteOne(context, word, sp);
   if (context->stopped || g_Debug.debugger.connected || !g_VM.fastPaths) return sp;
+resume:
   c = Machine{context->stackBase, context->stackTags, context->frame,
               context->locals,    context->self,      context->other};
   code = reinterpret_cast<const uint8_t*>(context->words);

@@ -109,6 +109,12 @@ void ReleaseItems(VMExecContext* c, uint8_t* from, uint8_t* to);
 // back unchanged with the context stopped.
 uint8_t* GrowStack(VMExecContext* c, uint8_t* sp, int64_t need);
 
+// Lays a call frame for the script's code over its `argc` arguments at sp (which must have at
+// least kVMFrameSize bytes free below it) and switches the context to it: the caller's argument
+// slots below the high-water mark are saved in the frame and the arguments move into the slots.
+// Answers the new stack top (the frame).
+uint8_t* EnterScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code);
+
 // Unwinds the current script frame: the callee's locals, references and argument slots are
 // released and the caller's code, instances, locals, argument count and slots come back. Answers
 // the frame's start (the caller's items continue at start + kVMFrameSize). The callee's items

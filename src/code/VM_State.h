@@ -42,6 +42,10 @@ struct VMState {
   // script call saves the caller's slots and count in its frame and puts them back on return.
   ScriptValue argumentSlots[kArgumentSlotCount] = {};
   int32_t argumentCount = 0;
+  // The argument slots' high-water mark: every slot at or past it is all zero bytes (real 0), so
+  // a script call saves and puts back only the slots below it. Whatever writes a slot goes
+  // through VM_ArgumentSlotToWrite, which raises the mark.
+  int32_t argumentsUsed = 0;
   // Every 4,096 branches the window's messages are pumped.
   uint32_t branchCounter = 0;
 
@@ -93,6 +97,13 @@ struct VMState {
   BreakpointSlot breakpoints[kBreakpointSlots] = {};
 };
 extern VMState g_VM;
+
+// Argument slot `slot` (0 to kArgumentSlotCount - 1) for writing: the high-water mark is raised
+// to cover it.
+inline ScriptValue* VM_ArgumentSlotToWrite(int32_t slot) {
+  if (slot >= g_VM.argumentsUsed) g_VM.argumentsUsed = slot + 1;
+  return &g_VM.argumentSlots[slot];
+}
 
 // Releases the argument slots, the locals pool and the built-in function table, then puts a fresh
 // record in place. Never called while code runs.

@@ -291,64 +291,7 @@ uint8_t* CallNative(VMExecContext* c, uint8_t* sp, int32_t argc, int32_t number)
 uint8_t* CallScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code) {
   sp = vm::GrowStack(c, sp, kVMFrameSize);
   if (c->stopped) return sp;
-  // The record's fields before the argument slots; the slots are copied straight into the frame.
-  VMCallFrame record;
-  std::memset(static_cast<void*>(&record), 0, offsetof(VMCallFrame, arguments));
-  record.callPc = c->pc;
-  record.returnPc = c->nextPc;
-  record.spare = c->spare;
-  record.argumentCount = g_VM.argumentCount;
-  record.frameDistance = static_cast<int32_t>((c->stackBase + c->stackSize) - c->frame);
-  record.self = c->self;
-  record.other = c->other;
-  record.code = c->code;
-  record.lineInfo = c->lineInfo;
-  record.source = c->source;
-  record.name = c->name;
-  record.locals = c->locals;
-
-  // The arguments beyond the 16 slots are dropped; the frame is laid over the rest of them (the
-  // record's slots part is written last, so the arguments are read first).
-  for (int32_t i = kArgumentSlotCount; i < argc; ++i) {
-    ScriptValue arg = vm::LoadValue(sp + static_cast<int64_t>(i) * 16);
-    ReleaseValue(&arg);
-  }
-  // The slots are moved one 16-byte value at a time over a fixed count: for copies this short the
-  // processor's string instructions, which one long copy would compile to, cost more than they save.
-  const int32_t kept = argc < kArgumentSlotCount ? argc : kArgumentSlotCount;
-  uint8_t arguments[kArgumentSlotCount][16];
-#pragma GCC unroll 16
-  for (int32_t i = 0; i < kArgumentSlotCount; ++i) {
-    if (i < kept) std::memcpy(arguments[i], sp + static_cast<int64_t>(i) * 16, 16);
-    else std::memset(arguments[i], 0, 16);  // the slots past the arguments are real 0
-  }
-  uint8_t* frame = sp + static_cast<int64_t>(argc) * 16 - kVMFrameSize;
-  std::memcpy(frame, static_cast<const void*>(&record), offsetof(VMCallFrame, arguments));
-  uint8_t* savedSlots = frame + offsetof(VMCallFrame, arguments);
-  uint8_t* slots = reinterpret_cast<uint8_t*>(g_VM.argumentSlots);
-#pragma GCC unroll 16
-  for (int32_t i = 0; i < kArgumentSlotCount; ++i) {
-    std::memcpy(savedSlots + i * 16, slots + i * 16, 16);
-    std::memcpy(slots + i * 16, arguments[i], 16);  // the arguments move into the slots
-  }
-  vm::Tag(c, frame, kVMFrameSize, vm::TAG_RAW);
-
-  c->code = code->m_code;
-  c->words = code->m_code->m_data;
-  c->codeSize = code->m_code->m_size;
-  c->lineInfo = code->m_lineInfo;
-  c->source = code->m_sourceCopy;
-  c->name = code->m_name;
-  c->spare = 0;
-  c->frame = frame;
-  c->pc = 0;
-  c->nextPc = 0;
-  g_VM.argumentCount = argc < kArgumentSlotCount ? argc : kArgumentSlotCount;
-  c->locals = VMAcquireLocals();
-  ++c->callDepth;
-  if (g_Debug.profilerActive) CProfiler::Push(1, code->m_codeIndex);
-  c->sp = frame;
-  return frame;
+  return vm::EnterScript(c, sp, argc, code);
 }
 
 uint8_t* DropArgumentsPushZero(VMExecContext* c, uint8_t* sp, int32_t argc) {
@@ -362,6 +305,7 @@ void FreeArgumentSlots() {
   for (ScriptValue& slot : g_VM.argumentSlots) ReleaseValue(&slot);
   std::memset(static_cast<void*>(g_VM.argumentSlots), 0, sizeof(g_VM.argumentSlots));
   g_VM.argumentCount = 0;
+  g_VM.argumentsUsed = 0;
 }
 
 void VM_SetExtensionCall(VMExtensionCall call) { g_VM.extensionCall = call; }

@@ -84,7 +84,7 @@ bool GetArgumentArray(CInstance*, int32_t index, ScriptValue* out) {
 
 bool SetArgumentArray(CInstance*, int32_t index, const ScriptValue* value) {
   if (index < 0 || index >= kArgumentSlotCount) index = 0;
-  SetValueElement(&g_VM.argumentSlots[index], value, kWholeValueIndex);
+  SetValueElement(VM_ArgumentSlotToWrite(index), value, kWholeValueIndex);
   return true;
 }
 
@@ -97,7 +97,7 @@ bool GetArgumentSlot(CInstance*, int32_t index, ScriptValue* out) {
 
 template <int Slot>
 bool SetArgumentSlot(CInstance*, int32_t index, const ScriptValue* value) {
-  SetValueElement(&g_VM.argumentSlots[Slot], value, index);
+  SetValueElement(VM_ArgumentSlotToWrite(Slot), value, index);
   return true;
 }
 

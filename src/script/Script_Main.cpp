@@ -118,13 +118,13 @@ bool Script_Execute(int32_t index, CInstance* self, CInstance* other, int32_t co
   // The caller's slots are moved aside whole and come back whole.
   ScriptValue saved[kArgumentSlotCount];
   std::memcpy(static_cast<void*>(saved), g_VM.argumentSlots, sizeof(saved));
-  const int32_t savedCount = g_VM.argumentCount;
+  const int32_t savedCount = g_VM.argumentCount, savedUsed = g_VM.argumentsUsed;
   const int32_t taken = count < 0 ? 0 : (count > kArgumentSlotCount ? kArgumentSlotCount : count);
   for (int32_t i = 0; i < kArgumentSlotCount; ++i) {
     if (i < taken && arguments != nullptr) {
-      CopyValue(&g_VM.argumentSlots[i], &arguments[i]);
+      CopyValue(VM_ArgumentSlotToWrite(i), &arguments[i]);
     } else {
-      SetReal(&g_VM.argumentSlots[i], 0.0);
+      SetReal(VM_ArgumentSlotToWrite(i), 0.0);
     }
   }
   g_VM.argumentCount = taken;
@@ -140,5 +140,6 @@ bool Script_Execute(int32_t index, CInstance* self, CInstance* other, int32_t co
   for (ScriptValue& slot : g_VM.argumentSlots) ReleaseValue(&slot);
   std::memcpy(static_cast<void*>(g_VM.argumentSlots), saved, sizeof(saved));
   g_VM.argumentCount = savedCount;
+  g_VM.argumentsUsed = savedUsed;
   return ok;
 }

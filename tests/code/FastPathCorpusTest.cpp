@@ -105,6 +105,9 @@ const std::vector<Snippet>& Corpus() {
       {"a step dividing by zero hands over to the error", "var a, b; a = 4; b = 2; repeat (3) { a = a / b; b = b - 1 } return a",
        "", "", true},
       {"argument reads in steps", "return scr_add(scr_fib(10), scr_add(2, 3) * 2)", "65", ""},
+      // Slots written past the arguments read 0 in a callee and come back to the caller after it.
+      {"argument slots written past the arguments", "print(scr_slots(5), argument9, argument4); return 0", "0",
+       "19t 0 0\n"},
       {"a list cleared while a step's code runs",
        "x = 1; y = 2; var i; for (i = 0; i < 3; i += 1) { x = x + y; clear_self(); y = i + 5; x = y * 2 } return x + y",
        "21", ""},
@@ -113,6 +116,19 @@ const std::vector<Snippet>& Corpus() {
        "5", ""},
       {"an instance destroyed inside a with body", "n = 0; with (all) { v = v + 10; n = n + v; destroy_self(); v = v + 1 }"
        " return n", "0", ""},
+      {"counting loops past the message pump, up and down by fractions",
+       "var i, s; s = 0; for (i = 0; i < 5000; i += 1) s += i; for (i = 10; i > 0.5; i -= 0.5) s += i;"
+       " for (i = 0; i <= 0.3; i += 0.1) s += 1; return s", "12497608.50", ""},
+      {"a loop counter that becomes a text", "var i; for (i = 0; i < 3; i += 1) { if (i == 1) i = \"x\" } return i", "",
+       "", true},
+      {"element steps through other selectors, over texts and past a row's end",
+       "global.q[3] = 1; q2[1] = \"t\"; var i, s, m; s = 0; for (i = 0; i < 4; i += 1) { global.q[i] = global.q[i] + i;"
+       " s += global.q[i]; m[1, i] = s * 2 } for (i = 0; i < 40; i += 1) { m[2, i] = i; s += m[2, i] + m[1, i mod 4] }"
+       " print(s, q2[1] + \"u\", m[1, 3]); return s", "1007", "1007 tu 14\n"},
+      {"an element step with a negative index hands over to the error",
+       "var a, i; a[0] = 1; for (i = 1; i > -2; i -= 1) a[i] = a[0] + i; return a[0]", "", "", true},
+      {"an element step reading past the end hands over", "var a, i, s; a[0] = 1; s = 0; for (i = 0; i < 3; i += 1) s += a[i];"
+       " return s", "", "", true},
       {"exit in a loop", "var i; for (i = 0; i < 10; i += 1) { if (i == 3) exit; print(i) } return 9", "-12345", "0\n1\n2\n"},
   };
   return corpus;
@@ -134,6 +150,10 @@ class FastPathCorpus : public TreeExecTest {
         {"scr_fib", "if (argument0 < 2) return argument0; return scr_fib(argument0 - 1) + scr_fib(argument0 - 2)"},
         {"scr_mix", "argument2 = argument0 + 1; if (argument2 > 4) return string(argument0 * argument2) + argument1 +"
                     " string(argument5); return 0"},
+        {"scr_slots", "argument9 = argument0 * 2; argument4 = \"t\"; var r; r = scr_peek(1);"
+                      " return string(r + argument9 + argument12) + argument4"},
+        {"scr_peek", "var r; r = argument0 + argument9 + argument12 + argument4; argument12 = 7; argument4 = \"u\";"
+                     " return r + argument12 + string_length(argument4)"},
     });
     const int32_t object = testsupport::AddObject(-1);
     for (int n = 0; n < 2; ++n) m_instances.push_back(AddInstance(object));

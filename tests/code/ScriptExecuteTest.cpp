@@ -35,7 +35,7 @@ class ScriptExecuteTest : public TreeExecTest {
 };
 
 TEST_F(ScriptExecuteTest, TheCallersSlotsComeBackAndUnusedOnesReadZero) {
-  for (int32_t i = 0; i < kArgumentSlotCount; ++i) g_VM.argumentSlots[i] = RealValue(100 + i);
+  for (int32_t i = 0; i < kArgumentSlotCount; ++i) *VM_ArgumentSlotToWrite(i) = RealValue(100 + i);
   g_VM.argumentCount = 16;
   EXPECT_EQ(Call("scr_sum", {RealValue(1), RealValue(2)}), std::make_pair(true, std::string("3")));
   EXPECT_EQ(Call("scr_count", {RealValue(1), RealValue(2)}).second, "2");

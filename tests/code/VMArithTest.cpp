@@ -287,13 +287,14 @@ TEST_F(VMArith, Conversions) {
 }
 
 // The exact-integer route of the real remainder gives fmod's bits: signs, zeros of either sign,
-// the 2^53 edge, fractions, NaN and infinities.
+// the 32-bit and 2^53 edges, fractions, NaN and infinities.
 TEST(VMRealMod, GivesFmodBitForBit) {
   const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
   const double values[] = {0.0,   -0.0,   1.0,    -1.0,   3.0,  -3.0,  6.0,   -6.0,  7.0,   -7.0,
                            2.9e7, -2.9e7, 1.5,    -2.25,  1e-10, 1e15, -1e15, 9007199254740991.0,
                            -9007199254740991.0, 9007199254740992.0, -9007199254740992.0, 9007199254740994.0,
-                           1e300, 4294967296.0, -2147483648.0, inf, -inf, nan};
+                           1e300, 4294967296.0, -2147483648.0, 2147483647.0, 2147483648.0, -2147483649.0,
+                           inf, -inf, nan};
   for (double x : values) {
     for (double y : values) {
       if (y == 0.0) continue;  // a zero divisor is the division error, never computed

@@ -71,8 +71,16 @@ TEST_F(VMDecodedTest, LoopStatementsBecomeSteps) {
   EXPECT_EQ(body->kind, STEP_STORE);
   EXPECT_EQ(body->nodeCount, 7);
   EXPECT_EQ(body->next, 80);
-  ASSERT_NE(t.At(80), nullptr);
-  EXPECT_EQ(t.At(80)->kind, STEP_STORE);
+  // The increment, the branch back and the test are one step; the branch back keeps its own.
+  const VMStep* end = t.At(80);
+  ASSERT_NE(end, nullptr);
+  EXPECT_EQ(end->kind, STEP_LOOP);
+  EXPECT_EQ(end->testPc, 12);
+  EXPECT_EQ(end->compare, OP_SLT);
+  EXPECT_FALSE(end->jumpIfTrue);
+  EXPECT_EQ(end->target, test->target);
+  EXPECT_EQ(end->next, test->next);
+  EXPECT_EQ(end->lastPc, test->lastPc);
   const VMStep* loop = t.At(104);
   ASSERT_NE(loop, nullptr);
   EXPECT_EQ(loop->kind, STEP_JUMP);
@@ -149,6 +157,9 @@ TEST_F(VMDecodedTest, HostileWordsTranslateSafely) {
     for (int32_t i = 0; i < t.decoded.steps.Count(); ++i) {
       const VMStep& step = t.decoded.steps[i];
       EXPECT_TRUE(step.pc >= 0 && step.pc < size && step.lastPc < size && step.next <= size) << round;
+      if (step.kind == STEP_LOOP) {
+        EXPECT_TRUE(step.testPc >= 0 && step.testPc < size) << round;
+      }
       if (step.kind != STEP_STORE) {
         EXPECT_TRUE(step.target >= 0 && step.target <= size && step.target % 4 == 0) << round;
       }

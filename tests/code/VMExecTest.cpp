@@ -517,6 +517,27 @@ TEST_F(VMExec, StackOverflowEndsTheRunWithTheBox) {
   EXPECT_EQ(TextOf(g_VM.argumentSlots[0]), "0");
 }
 
+// The depth at which recursion meets "Stack overflow..." depends only on the frame's size and the
+// stack's growth steps: every way of running the calls reaches the same one.
+TEST_F(VMExec, RecursionOverflowsAtTheSameDepthOnEveryPath) {
+  AddScript("deep", "push.v -5 @n\n push.e 1\n add.i.v\n pop.v.v -5 @n\n push.v -5 @s\n call.i @deep 1\n ret.v");
+  for (const bool fast : {false, true}) {
+    for (const bool decoded : {false, true}) {
+      testsupport::MessageBoxRecorder boxes;
+      g_VM.fastPaths = fast;
+      g_VM.decodedSteps = decoded;
+      SetGlobal("n", RealValue(0));
+      RunResult r;
+      Run(&r, "push.v -5 @s\n call.i @deep 1");
+      EXPECT_FALSE(r.completed);
+      ASSERT_EQ(boxes.boxes().size(), 1u);
+      EXPECT_EQ(boxes.boxes()[0].caption, "Stack overflow...");
+      EXPECT_EQ(GlobalReal("n"), 3117) << "fast paths " << fast << ", decoded " << decoded;
+      EXPECT_EQ(g_VM.argumentsUsed, 0);
+    }
+  }
+}
+
 VMBuffer* g_nestCode = nullptr;
 int g_nestDepth = 0;
 void Nest(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) {

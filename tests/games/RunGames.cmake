@@ -3,11 +3,19 @@
 # the text the game prints, and the optional GAMES/<name>/args more command-line arguments for
 # the runner (such as -noerrors, so that a non-fatal error is printed and the game goes on). Each
 # game is packed into WORK/<name>/game.win and run headless with a fixed clock, in its own empty
-# current directory and with HOME and the XDG folders inside it.
+# current directory and with HOME and the XDG folders inside it, once for each way the script
+# machine can run code (RUNNER_VM_PATHS).
 # A game whose output differs, or whose runner exits with a failure, fails the test; every
 # failure is listed before the test fails.
 #
-#   cmake -DPACKER=... -DRUNNER=... -DGAMES=... -DWORK=... [-DONLY=<name>] -P RunGames.cmake
+# Screenshot games: a game folder with GAMES/<name>/screenshot.json (the comparison's settings and
+# probe pixels, see tools/imagediff) is also run with RUNNER_SCREENSHOT=WORK/<name>/actual.png (on
+# the first way only) and its last frame compared with GAMES/<name>/expected.png by IMAGEDIFF; on
+# a mismatch WORK/<name>/actual.png and WORK/<name>/difference.png are kept and named. With
+# RUNNER_UPDATE_SCREENSHOTS=1 in the environment (refused when CI is set) the actual image
+# replaces expected.png instead, once it passes the probes.
+#
+#   cmake -DPACKER=... -DRUNNER=... -DIMAGEDIFF=... -DGAMES=... -DWORK=... [-DONLY=<name>] -P RunGames.cmake
 file(GLOB entries RELATIVE ${GAMES} ${GAMES}/*)
 list(SORT entries)
 set(failed "")
@@ -37,27 +45,83 @@ foreach(name ${entries})
     file(READ ${GAMES}/${name}/args args)
     separate_arguments(args UNIX_COMMAND "${args}")
   endif()
-  # Mesa's driver is unloaded at the end of the run and LeakSanitizer would report its memory as
-  # leaks of an unknown module; the unit tests check the runtime's own leaks.
-  execute_process(COMMAND ${CMAKE_COMMAND} -E env
-                          RUNNER_HEADLESS=1 RUNNER_FRAMES=${frames} RUNNER_FIXED_CLOCK=1
-                          SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null LP_NUM_THREADS=1
-                          HOME=${work}/home XDG_DATA_HOME=${work}/home/.local/share
-                          XDG_CONFIG_HOME=${work}/home/.config XDG_RUNTIME_DIR=${work}/home
-                          "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"
-                          ${RUNNER} -game ${work}/game.win ${args}
-                  WORKING_DIRECTORY ${work}/cwd
-                  RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE errors)
-  file(WRITE ${work}/output.txt "${output}")
+  set(screenshotGame FALSE)
+  if(EXISTS ${GAMES}/${name}/screenshot.json)
+    set(screenshotGame TRUE)
+  endif()
   file(READ ${GAMES}/${name}/expected.txt expected)
-  if(NOT status EQUAL 0)
-    message("game ${name}: the runner exited with ${status}\n${errors}")
-    list(APPEND failed ${name})
-  elseif(NOT output STREQUAL expected)
-    message("game ${name}: the output differs from expected.txt\n--- expected\n${expected}--- got (${work}/output.txt)\n${output}")
+  # Each game runs three times, each from fresh folders: with the machine's decoded steps, with
+  # its fast paths word by word and with its general handlers only. Every run must print the
+  # expected text.
+  set(ok TRUE)
+  foreach(paths decoded words general)
+    file(REMOVE_RECURSE ${work}/cwd ${work}/home)
+    file(MAKE_DIRECTORY ${work}/cwd ${work}/home/.local/share ${work}/home/.config)
+    set(screenshot "")
+    if(screenshotGame AND paths STREQUAL "decoded")
+      set(screenshot RUNNER_SCREENSHOT=${work}/actual.png)
+    endif()
+    # Mesa's driver is unloaded at the end of the run and LeakSanitizer would report its memory
+    # as leaks of an unknown module; the unit tests check the runtime's own leaks.
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env
+                            RUNNER_HEADLESS=1 RUNNER_FRAMES=${frames} RUNNER_FIXED_CLOCK=1 RUNNER_VM_PATHS=${paths}
+                            SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null LP_NUM_THREADS=1
+                            HOME=${work}/home XDG_DATA_HOME=${work}/home/.local/share
+                            XDG_CONFIG_HOME=${work}/home/.config XDG_RUNTIME_DIR=${work}/home
+                            "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1" ${screenshot}
+                            ${RUNNER} -game ${work}/game.win ${args}
+                    WORKING_DIRECTORY ${work}/cwd
+                    RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE errors)
+    file(WRITE ${work}/output-${paths}.txt "${output}")
+    if(NOT status EQUAL 0)
+      message("game ${name} (${paths}): the runner exited with ${status}\n${errors}")
+      list(APPEND failed ${name})
+      set(ok FALSE)
+      break()
+    elseif(NOT output STREQUAL expected)
+      message("game ${name} (${paths}): the output differs from expected.txt\n--- expected\n${expected}"
+              "--- got (${work}/output-${paths}.txt)\n${output}")
+      list(APPEND failed ${name})
+      set(ok FALSE)
+      break()
+    endif()
+  endforeach()
+  if(NOT ok)
+    continue()
+  endif()
+  if(NOT screenshotGame)
+    message("game ${name}: ok")
+    continue()
+  endif()
+  set(expectedImage ${GAMES}/${name}/expected.png)
+  if("$ENV{RUNNER_UPDATE_SCREENSHOTS}" STREQUAL "1")
+    if(NOT "$ENV{CI}" STREQUAL "")
+      message(FATAL_ERROR "RUNNER_UPDATE_SCREENSHOTS is refused in CI: expected images are only rewritten by hand")
+    endif()
+    execute_process(COMMAND ${IMAGEDIFF} ${work}/actual.png ${work}/actual.png ${GAMES}/${name}/screenshot.json
+                            ${work}/difference.png
+                    RESULT_VARIABLE compared OUTPUT_VARIABLE findings)
+    if(compared EQUAL 0)
+      file(COPY_FILE ${work}/actual.png ${expectedImage})
+      message("game ${name}: expected.png rewritten")
+    else()
+      message("game ${name}: the new image fails its probes; expected.png kept\n${findings}")
+      list(APPEND failed ${name})
+    endif()
+  elseif(NOT EXISTS ${expectedImage})
+    message("game ${name}: ${expectedImage} is missing (RUNNER_UPDATE_SCREENSHOTS=1 writes it)")
     list(APPEND failed ${name})
   else()
-    message("game ${name}: ok")
+    execute_process(COMMAND ${IMAGEDIFF} ${expectedImage} ${work}/actual.png ${GAMES}/${name}/screenshot.json
+                            ${work}/difference.png
+                    RESULT_VARIABLE compared OUTPUT_VARIABLE findings)
+    if(compared EQUAL 0)
+      message("game ${name}: ok (screenshot matches)")
+    else()
+      message("game ${name}: the screenshot differs from expected.png\n${findings}"
+              "actual image: ${work}/actual.png\ndifference image: ${work}/difference.png")
+      list(APPEND failed ${name})
+    endif()
   endif()
 endforeach()
 if(count EQUAL 0)
