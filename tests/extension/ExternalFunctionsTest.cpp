@@ -34,6 +34,7 @@ class ExternalFunctionsTest : public testsupport::RuntimeTest {
     m_home.emplace("HOME", m_dir.path().c_str());
     m_data.emplace("XDG_DATA_HOME", (m_dir.path() / "data").c_str());
     SetGameFilePath((m_dir.path() / "game" / "data.win").c_str());
+    SetWorkingDirectory(((m_dir.path() / "game").string() + "/").c_str());  // as the game loader derives it
     SetSaveAreaGameInfo("save", 0);
   }
   void TearDown() override {
