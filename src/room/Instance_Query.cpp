@@ -241,8 +241,10 @@ void Command_MoveContact(CInstance* self, double direction, double maxDistance, 
   const int32_t steps = ContactSteps(maxDistance);
   if (!PlaceTest(self, self->i_x, self->i_y, all)) return;
   for (int32_t i = 1; i <= steps; ++i) {
-    const double x = static_cast<double>(self->i_x) + dx;
-    const double y = static_cast<double>(self->i_y) + dy;
+    const float x = num::ToFloat(static_cast<double>(self->i_x) + dx);
+    const float y = num::ToFloat(static_cast<double>(self->i_y) + dy);
+    // A step too small to change a float position would repeat itself to the end.
+    if (x == self->i_x && y == self->i_y) break;
     if (!PlaceTest(self, x, y, all)) break;
     self->SetPosition(x, y);
   }
@@ -255,7 +257,10 @@ bool Command_MoveOutside(CInstance* self, double direction, double maxDistance, 
   const int32_t steps = ContactSteps(maxDistance);
   bool free = PlaceTest(self, self->i_x, self->i_y, all);
   for (int32_t i = 1; i <= steps && !free; ++i) {
-    self->SetPosition(static_cast<double>(self->i_x) + dx, static_cast<double>(self->i_y) + dy);
+    const float x = num::ToFloat(static_cast<double>(self->i_x) + dx);
+    const float y = num::ToFloat(static_cast<double>(self->i_y) + dy);
+    if (x == self->i_x && y == self->i_y) break;  // every later step would test this place again
+    self->SetPosition(x, y);
     free = PlaceTest(self, self->i_x, self->i_y, all);
   }
   return free;

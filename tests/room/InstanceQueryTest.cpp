@@ -155,6 +155,11 @@ TEST_F(InstanceQueryTest, ContactStepsAreRoundedAndStopBeforeSolids) {
     Command_MoveContact(self, 0, c.maxDistance, false);
     EXPECT_NEAR(self->i_x, c.wantX, 1e-4) << c.maxDistance;
   }
+  // Far out a unit step no longer changes a float position: the move ends there at once.
+  self->SetPosition(3.0e8f, 0);
+  Command_MoveContact(self, 0, 2.0e9, false);
+  EXPECT_EQ(self->i_x, 3.0e8f);
+  self->SetPosition(0, 0);
   wall->SetPosition(0, 0);
 
   // Overlapping a solid: contact does nothing, outside moves out in unit steps.
