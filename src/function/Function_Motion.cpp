@@ -276,9 +276,7 @@ void InstanceDeactivateRegion(ScriptValue*, CInstance* self, CInstance*, int32_t
                            a.Single(5) >= 0.5f);
 }
 
-void InstanceActivateAll(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) {
-  Command_ActivateAll();
-}
+void InstanceActivateAll(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) { Command_ActivateAll(); }
 
 void InstanceActivateObject(ScriptValue*, CInstance* self, CInstance* other, int32_t argc, ScriptValue* args) {
   const Args a(argc, args);
@@ -297,13 +295,9 @@ void RoomGoto(ScriptValue*, CInstance*, CInstance*, int32_t argc, ScriptValue* a
   Command_GotoRoom(a.Int(0));
 }
 
-void RoomGotoPrevious(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) {
-  Command_PreviousRoom();
-}
+void RoomGotoPrevious(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) { Command_PreviousRoom(); }
 
-void RoomGotoNext(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) {
-  Command_NextRoom();
-}
+void RoomGotoNext(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) { Command_NextRoom(); }
 
 void RoomPrevious(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args) {
   const Args a(argc, args);
@@ -317,17 +311,11 @@ void RoomNext(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptV
   SetReal(result, Room_Exists(room) ? Room_Next(room) : -1);
 }
 
-void RoomRestart(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) {
-  Command_RestartRoom();
-}
+void RoomRestart(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) { Command_RestartRoom(); }
 
-void GameEnd(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) {
-  Command_EndGame();
-}
+void GameEnd(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) { Command_EndGame(); }
 
-void GameRestart(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) {
-  Command_RestartGame();
-}
+void GameRestart(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) { Command_RestartGame(); }
 
 // In registration order, which fixes the call numbers. The group's other families (paths, motion
 // planning, saved games, transitions, sleep, geometry) take their places between these.

@@ -121,8 +121,8 @@ CInstance* Command_CollisionRectangle(CInstance* self, float x1, float y1, float
                         [&](CInstance* c) { return Instance_CollideRect(c, x1, y1, x2, y2, precise); });
 }
 
-CInstance* Command_CollisionEllipse(CInstance* self, float x1, float y1, float x2, float y2, int32_t obj,
-                                    bool precise, bool notMe) {
+CInstance* Command_CollisionEllipse(CInstance* self, float x1, float y1, float x2, float y2, int32_t obj, bool precise,
+                                    bool notMe) {
   return FirstCandidate(self, obj, notMe, [&](CInstance* c) { return c->CollideEllipse(x1, y1, x2, y2, precise); });
 }
 

@@ -44,8 +44,8 @@ CInstance* Command_CollisionPoint(CInstance* self, float x, float y, int32_t obj
 CInstance* Command_CollisionRectangle(CInstance* self, float x1, float y1, float x2, float y2, int32_t obj,
                                       bool precise, bool notMe);
 // The ellipse inscribed in the rectangle.
-CInstance* Command_CollisionEllipse(CInstance* self, float x1, float y1, float x2, float y2, int32_t obj,
-                                    bool precise, bool notMe);
+CInstance* Command_CollisionEllipse(CInstance* self, float x1, float y1, float x2, float y2, int32_t obj, bool precise,
+                                    bool notMe);
 CInstance* Command_CollisionLine(CInstance* self, float x1, float y1, float x2, float y2, int32_t obj, bool precise,
                                  bool notMe);
 // The first candidate whose mask covers the point (always precise).

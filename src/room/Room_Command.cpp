@@ -79,11 +79,8 @@ void ChangeTarget(CInstance* self, CInstance* other, int32_t target, bool deacti
       if (instance != nullptr && instance->i_marked == 0) SetDeactivated(instance, deactivated);
       return;
     }
-    case -3:
-      ChangeMatching(deactivated, [](CInstance*) { return true; });
-      return;
-    default:
-      break;
+    case -3: ChangeMatching(deactivated, [](CInstance*) { return true; }); return;
+    default: break;
   }
   if (target >= 100000) {
     CInstance* instance = Instance_Find(target);
@@ -110,9 +107,8 @@ bool OutsideRegion(CInstance* instance, float left, float top, float right, floa
 void ChangeRegion(float left, float top, float width, float height, bool inside, bool deactivated) {
   const float right = left + width;
   const float bottom = top + height;
-  ChangeMatching(deactivated, [&](CInstance* instance) {
-    return OutsideRegion(instance, left, top, right, bottom) != inside;
-  });
+  ChangeMatching(deactivated,
+                 [&](CInstance* instance) { return OutsideRegion(instance, left, top, right, bottom) != inside; });
 }
 
 // One coordinate of the margin wrap.
@@ -198,7 +194,8 @@ void Command_PositionChange(float x, float y, int32_t objectIndex, bool perform)
   if (CurrentRoom == nullptr) return;
   for (CInstance* instance = CurrentRoom->m_Active.first; instance != nullptr;) {
     CInstance* const next = instance->i_next;
-    if (instance->IsLive() && instance->CollidePoint(x, y, true)) Command_ChangeInstance(instance, objectIndex, perform);
+    if (instance->IsLive() && instance->CollidePoint(x, y, true))
+      Command_ChangeInstance(instance, objectIndex, perform);
     instance = next;
   }
 }
@@ -311,7 +308,9 @@ void Command_DeactivateObject(CInstance* self, CInstance* other, int32_t target)
   ChangeTarget(self, other, target, true);
 }
 
-void Command_ActivateAll() { ChangeMatching(false, [](CInstance*) { return true; }); }
+void Command_ActivateAll() {
+  ChangeMatching(false, [](CInstance*) { return true; });
+}
 
 void Command_ActivateObject(CInstance* self, CInstance* other, int32_t target) {
   ChangeTarget(self, other, target, false);

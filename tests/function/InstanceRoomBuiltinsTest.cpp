@@ -12,8 +12,8 @@
 #include "room/Room_Main.h"
 #include "room/Room_Run.h"
 #include "room/WorldFixture.h"
-#include "testlib/SpriteFixtures.h"
 #include "run/Run_Global.h"
+#include "testlib/SpriteFixtures.h"
 #include "testlib/TestHelpers.h"
 
 namespace {
@@ -75,10 +75,10 @@ TEST_F(InstanceRoomBuiltinsTest, CreatePerformsTheCreateEventAndGivesTheNewId) {
   EXPECT_EQ(CallBuiltin("instance_create", nullptr, {RealValue(0), RealValue(0), RealValue(99)}), -1);
   EXPECT_EQ(CallBuiltin("instance_create", nullptr, {RealValue(0), Str("1"), RealValue(m_object)}), -1);
   EXPECT_EQ(CallBuiltin("instance_create", nullptr, {RealValue(0), RealValue(0), RealValue(-1)}), -1);
-  EXPECT_EQ(errors.errors(), (std::vector<ErrorRecorder::Error>{
-                                 {"Creating instance for non-existing object: 99", false},
-                                 {"instance_create( ) error: Illegal type", false},
-                                 {"Creating instance for non-existing object: -1", false}}));
+  EXPECT_EQ(errors.errors(),
+            (std::vector<ErrorRecorder::Error>{{"Creating instance for non-existing object: 99", false},
+                                               {"instance_create( ) error: Illegal type", false},
+                                               {"Creating instance for non-existing object: -1", false}}));
   EXPECT_TRUE(g_ran.empty());
   EXPECT_EQ(CurrentRoom->m_Active.count, 1);
 }
@@ -130,7 +130,7 @@ TEST_F(InstanceRoomBuiltinsTest, RoomAndGameRequestsSetTheNewRoomCode) {
   CallBuiltin("room_goto_next", nullptr, {});
   EXPECT_EQ(Run_GetNewRoom(), kNewRoomQuit);
   EXPECT_EQ(errors.errors(), (std::vector<ErrorRecorder::Error>{{"Unexisting room number: 99", true},
-                                                                 {"Moving to next room after the last room.", true}}));
+                                                                {"Moving to next room after the last room.", true}}));
 }
 
 TEST_F(InstanceRoomBuiltinsTest, PreviousRoomRequestsAndQueries) {
@@ -197,7 +197,9 @@ TEST_F(InstanceRoomBuiltinsTest, ObjectArgumentsRoundOrTruncatePerBuiltin) {
     EXPECT_EQ(CallBuiltin(row.name, self, args), row.want) << row.name;
   }
   // -1 names no object in collision_point but the caller in place_meeting (never met).
-  EXPECT_EQ(CallBuiltin("collision_point", self, {RealValue(5), RealValue(5), RealValue(-1), RealValue(1), RealValue(0)}), -4);
+  EXPECT_EQ(
+      CallBuiltin("collision_point", self, {RealValue(5), RealValue(5), RealValue(-1), RealValue(1), RealValue(0)}),
+      -4);
   EXPECT_EQ(CallBuiltin("place_meeting", self, {RealValue(0), RealValue(0), RealValue(-1)}), 0);
   EXPECT_EQ(CallBuiltin("instance_nearest", self, {RealValue(0), RealValue(0), RealValue(id)}), -4);
   EXPECT_EQ(CallBuiltin("instance_find", self, {RealValue(-3), RealValue(-1)}), -4);
@@ -226,21 +228,61 @@ TEST_F(InstanceRoomBuiltinsTest, SnapWrapAndMotionBuiltinsMoveTheCaller) {
 }
 
 TEST_F(InstanceRoomBuiltinsTest, RegistersTheGroupInItsOrder) {
-  const std::pair<const char*, int32_t> names[] = {
-      {"move_random", 2}, {"place_free", 2}, {"place_empty", 2}, {"place_meeting", 3}, {"place_snapped", 2},
-      {"move_snap", 2}, {"move_towards_point", 3}, {"move_contact", 1}, {"move_contact_solid", 2},
-      {"move_contact_all", 2}, {"move_outside_solid", 2}, {"move_outside_all", 2}, {"move_bounce", 1},
-      {"move_bounce_solid", 1}, {"move_bounce_all", 1}, {"move_wrap", 3}, {"motion_set", 2}, {"motion_add", 2},
-      {"distance_to_point", 2}, {"distance_to_object", 1}, {"collision_point", 5}, {"collision_rectangle", 7},
-      {"collision_circle", 6}, {"collision_ellipse", 7}, {"collision_line", 7}, {"instance_find", 2},
-      {"instance_exists", 1}, {"instance_number", 1}, {"instance_position", 3}, {"instance_nearest", 3},
-      {"instance_furthest", 3}, {"instance_place", 3}, {"instance_create", 3}, {"instance_copy", 1},
-      {"instance_change", 2}, {"instance_destroy", 0}, {"instance_sprite", 1}, {"position_empty", 2},
-      {"position_meeting", 3}, {"position_destroy", 2}, {"position_change", 4}, {"instance_deactivate_all", 1},
-      {"instance_deactivate_object", 1}, {"instance_deactivate_region", 6}, {"instance_activate_all", 0},
-      {"instance_activate_object", 1}, {"instance_activate_region", 5}, {"room_goto", 1},
-      {"room_goto_previous", 0}, {"room_goto_next", 0}, {"room_previous", 1}, {"room_next", 1},
-      {"room_restart", 0}, {"game_end", 0}, {"game_restart", 0}};
+  const std::pair<const char*, int32_t> names[] = {{"move_random", 2},
+                                                   {"place_free", 2},
+                                                   {"place_empty", 2},
+                                                   {"place_meeting", 3},
+                                                   {"place_snapped", 2},
+                                                   {"move_snap", 2},
+                                                   {"move_towards_point", 3},
+                                                   {"move_contact", 1},
+                                                   {"move_contact_solid", 2},
+                                                   {"move_contact_all", 2},
+                                                   {"move_outside_solid", 2},
+                                                   {"move_outside_all", 2},
+                                                   {"move_bounce", 1},
+                                                   {"move_bounce_solid", 1},
+                                                   {"move_bounce_all", 1},
+                                                   {"move_wrap", 3},
+                                                   {"motion_set", 2},
+                                                   {"motion_add", 2},
+                                                   {"distance_to_point", 2},
+                                                   {"distance_to_object", 1},
+                                                   {"collision_point", 5},
+                                                   {"collision_rectangle", 7},
+                                                   {"collision_circle", 6},
+                                                   {"collision_ellipse", 7},
+                                                   {"collision_line", 7},
+                                                   {"instance_find", 2},
+                                                   {"instance_exists", 1},
+                                                   {"instance_number", 1},
+                                                   {"instance_position", 3},
+                                                   {"instance_nearest", 3},
+                                                   {"instance_furthest", 3},
+                                                   {"instance_place", 3},
+                                                   {"instance_create", 3},
+                                                   {"instance_copy", 1},
+                                                   {"instance_change", 2},
+                                                   {"instance_destroy", 0},
+                                                   {"instance_sprite", 1},
+                                                   {"position_empty", 2},
+                                                   {"position_meeting", 3},
+                                                   {"position_destroy", 2},
+                                                   {"position_change", 4},
+                                                   {"instance_deactivate_all", 1},
+                                                   {"instance_deactivate_object", 1},
+                                                   {"instance_deactivate_region", 6},
+                                                   {"instance_activate_all", 0},
+                                                   {"instance_activate_object", 1},
+                                                   {"instance_activate_region", 5},
+                                                   {"room_goto", 1},
+                                                   {"room_goto_previous", 0},
+                                                   {"room_goto_next", 0},
+                                                   {"room_previous", 1},
+                                                   {"room_next", 1},
+                                                   {"room_restart", 0},
+                                                   {"game_end", 0},
+                                                   {"game_restart", 0}};
   int32_t previous = -1;
   for (const auto& [name, count] : names) {
     int32_t index = -1;

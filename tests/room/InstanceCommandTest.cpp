@@ -74,9 +74,9 @@ TEST_F(InstanceCommandTest, DestroyAndChangeRunTheirEventsOnce) {
   ErrorRecorder errors;
   Command_ChangeInstance(b, 77, true);
   Command_SetSprite(b, 5);
-  EXPECT_EQ(errors.errors(), (std::vector<ErrorRecorder::Error>{
-                                 {"Asking to change into non-existing object: 77", false},
-                                 {"Setting instance to non-existing sprite: 5", false}}));
+  EXPECT_EQ(errors.errors(),
+            (std::vector<ErrorRecorder::Error>{{"Asking to change into non-existing object: 77", false},
+                                               {"Setting instance to non-existing sprite: 5", false}}));
   EXPECT_EQ(b->i_objindex, m_other);
 }
 
