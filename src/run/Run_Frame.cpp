@@ -376,14 +376,16 @@ void UpdateActiveLists() {
   }
   if (DepthChangeQueue.Count() > 0) {
     if (CurrentRoom != nullptr) {
-      // Each queued instance leaves the list and goes back in at its depth, in queue order
-      // (Remove forgets the list, so both happen in one pass).
+      // Removing clears an instance's list, so the ones taken out are remembered to go back in.
+      std::vector<CInstance*> moved;
       for (int32_t i = 0; i < DepthChangeQueue.Count(); ++i) {
         CInstance* instance = DepthChangeQueue.Get(i);
-        if (instance->i_deactivated != 0 || instance->i_list != &CurrentRoom->m_Active) continue;
-        CurrentRoom->m_Active.Remove(instance);
-        CurrentRoom->m_Active.Insert(instance);
+        if (instance->i_deactivated == 0 && instance->i_list == &CurrentRoom->m_Active) {
+          CurrentRoom->m_Active.Remove(instance);
+          moved.push_back(instance);
+        }
       }
+      for (CInstance* instance : moved) CurrentRoom->m_Active.Insert(instance);
     }
     DepthChangeQueue.Reset();
   }

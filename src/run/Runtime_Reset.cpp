@@ -82,6 +82,7 @@ void Runtime_Reset(RuntimeResetScope scope) {
   SoundDisabled = false;
   Run_SetRunning(false);
   Run_SetNewRoom(kNewRoomNone);
+  Run_SetAsyncLoad(-1);
   g_FrameLoop = FrameLoopState{};
   HighScore_Clear();
   OS_DiscardQuitMessages();
