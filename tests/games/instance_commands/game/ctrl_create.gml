@@ -32,6 +32,7 @@ show_debug_message("back to " + string(scr_left(m)));
 with (m) move_contact_solid(0, -1);
 with (m) motion_set(0, 4);
 with (m) move_bounce_solid(false);
+with (m) show_debug_message("bounced at " + string(x) + ", hspeed " + string(hspeed));
 show_debug_message("-- queries");
 show_debug_message("nearest is b " + string(instance_nearest(0, 0, obj_ball) == b));
 show_debug_message("furthest is w " + string(instance_furthest(0, 0, obj_ball) == w));
