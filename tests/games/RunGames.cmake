@@ -5,7 +5,14 @@
 # A game whose output differs, or whose runner exits with a failure, fails the test; every
 # failure is listed before the test fails.
 #
-#   cmake -DPACKER=... -DRUNNER=... -DGAMES=... -DWORK=... [-DONLY=<name>] -P RunGames.cmake
+# Screenshot games: a game folder with GAMES/<name>/screenshot.json (the comparison's settings and
+# probe pixels, see tools/imagediff) is also run with RUNNER_SCREENSHOT=WORK/<name>/actual.png and
+# its last frame compared with GAMES/<name>/expected.png by IMAGEDIFF; on a mismatch
+# WORK/<name>/actual.png and WORK/<name>/difference.png are kept and named. With
+# RUNNER_UPDATE_SCREENSHOTS=1 in the environment (refused when CI is set) the actual image
+# replaces expected.png instead, once it passes the probes.
+#
+#   cmake -DPACKER=... -DRUNNER=... -DIMAGEDIFF=... -DGAMES=... -DWORK=... [-DONLY=<name>] -P RunGames.cmake
 file(GLOB entries RELATIVE ${GAMES} ${GAMES}/*)
 list(SORT entries)
 set(failed "")
@@ -30,6 +37,10 @@ foreach(name ${entries})
   endif()
   file(READ ${GAMES}/${name}/frames frames)
   string(STRIP "${frames}" frames)
+  set(screenshot "")
+  if(EXISTS ${GAMES}/${name}/screenshot.json)
+    set(screenshot RUNNER_SCREENSHOT=${work}/actual.png)
+  endif()
   # Mesa's driver is unloaded at the end of the run and LeakSanitizer would report its memory as
   # leaks of an unknown module; the unit tests check the runtime's own leaks.
   execute_process(COMMAND ${CMAKE_COMMAND} -E env
@@ -37,7 +48,7 @@ foreach(name ${entries})
                           SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null LP_NUM_THREADS=1
                           HOME=${work}/home XDG_DATA_HOME=${work}/home/.local/share
                           XDG_CONFIG_HOME=${work}/home/.config XDG_RUNTIME_DIR=${work}/home
-                          "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"
+                          "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1" ${screenshot}
                           ${RUNNER} -game ${work}/game.win
                   WORKING_DIRECTORY ${work}/cwd
                   RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE errors)
@@ -49,6 +60,37 @@ foreach(name ${entries})
   elseif(NOT output STREQUAL expected)
     message("game ${name}: the output differs from expected.txt\n--- expected\n${expected}--- got (${work}/output.txt)\n${output}")
     list(APPEND failed ${name})
+  elseif(screenshot)
+    set(expectedImage ${GAMES}/${name}/expected.png)
+    if("$ENV{RUNNER_UPDATE_SCREENSHOTS}" STREQUAL "1")
+      if(NOT "$ENV{CI}" STREQUAL "")
+        message(FATAL_ERROR "RUNNER_UPDATE_SCREENSHOTS is refused in CI: expected images are only rewritten by hand")
+      endif()
+      execute_process(COMMAND ${IMAGEDIFF} ${work}/actual.png ${work}/actual.png ${GAMES}/${name}/screenshot.json
+                              ${work}/difference.png
+                      RESULT_VARIABLE compared OUTPUT_VARIABLE findings)
+      if(compared EQUAL 0)
+        file(COPY_FILE ${work}/actual.png ${expectedImage})
+        message("game ${name}: expected.png rewritten")
+      else()
+        message("game ${name}: the new image fails its probes; expected.png kept\n${findings}")
+        list(APPEND failed ${name})
+      endif()
+    elseif(NOT EXISTS ${expectedImage})
+      message("game ${name}: ${expectedImage} is missing (RUNNER_UPDATE_SCREENSHOTS=1 writes it)")
+      list(APPEND failed ${name})
+    else()
+      execute_process(COMMAND ${IMAGEDIFF} ${expectedImage} ${work}/actual.png ${GAMES}/${name}/screenshot.json
+                              ${work}/difference.png
+                      RESULT_VARIABLE compared OUTPUT_VARIABLE findings)
+      if(compared EQUAL 0)
+        message("game ${name}: ok (screenshot matches)")
+      else()
+        message("game ${name}: the screenshot differs from expected.png\n${findings}"
+                "actual image: ${work}/actual.png\ndifference image: ${work}/difference.png")
+        list(APPEND failed ${name})
+      endif()
+    endif()
   else()
     message("game ${name}: ok")
   endif()
