@@ -2,18 +2,58 @@
 
 #include "base/VCL.h"
 #include "debug/Debug_State.h"
+#include "font/Font_Class.h"
+#include "graphics/Graphics_HardwareTexture.h"
 #include "os/OS_Clock.h"
 
 namespace {
 constexpr const char* kDashes = "---------------------------------------------------------------\n";
 }
 
+void DebugOverlay_Init() {
+  DebugOverlayState& o = g_Debug.overlay;
+  o.barScale = 66666.664f;
+  o.openCount = 0;
+  DebugOverlay_FontTexture();
+  o.fontLineHeight = g_BuiltinFontGlyphs['@' - kBuiltinFontFirst][3] + 2;
+  o.frameBegun = false;
+}
+
+HardwareTexture* DebugOverlay_FontTexture() {
+  DebugOverlayState& o = g_Debug.overlay;
+  if (o.fontTexture == nullptr) o.fontTexture = EmbeddedFiles_CreateTexture(kBuiltinFontSheet);
+  return o.fontTexture;
+}
+
+void DebugOverlay_ForgetFontTexture() { g_Debug.overlay.fontTexture = nullptr; }
+
 void TimingMarkers_BeginFrame() {
   DebugOverlayState& o = g_Debug.overlay;
+  o.openCount = 0;
   o.frameBegun = true;
   o.frameStart = Timing_GetMicroseconds();
+  o.markerCount = 0;
   o.textureSwitches = 0;
   o.drawCalls = 0;
+  TimingMarkerPush(0xFF000080u, "Total");
+}
+
+void TimingMarkerPush(uint32_t colour, const char* name) {
+  DebugOverlayState& o = g_Debug.overlay;
+  if (!o.frameBegun) TimingMarkers_BeginFrame();
+  if (o.markerCount >= kTimingMarkerCount || o.openCount >= kTimingMarkerDepth) return;
+  TimingMarker& m = o.markers[o.markerCount];
+  m.start = static_cast<uint64_t>(Timing_GetMicroseconds());
+  m.end = 0;
+  m.colour = colour;
+  m.name = name;
+  o.openMarkers[o.openCount++] = o.markerCount++;
+}
+
+void TimingMarkerPop() {
+  DebugOverlayState& o = g_Debug.overlay;
+  if (o.openCount == 0) return;
+  o.markers[o.openMarkers[--o.openCount]].end = static_cast<uint64_t>(Timing_GetMicroseconds());
 }
 
 void DrawDebugOverlay() {

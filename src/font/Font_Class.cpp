@@ -42,6 +42,7 @@ void CFontTW::Reset() {
   m_glyphs.Free();
   m_ownGlyphs.Free();
   m_pageEntry = nullptr;
+  GR_Texture_ForgetEntry(&m_builtinPageEntry);
   m_builtinPageEntry = TPageEntry{};
   m_xscale = m_yscale = 1.0f;
   m_size = 12;

@@ -1,12 +1,18 @@
 // The colour and drawing-state built-ins, the display, window and screen built-ins, the primitive
-// built-ins and the surface built-ins.
+// built-ins, the surface built-ins, the sprite and background drawing built-ins, the text
+// built-ins, the texture built-ins and the tile built-ins.
 #include "function/Function_Graphics.h"
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 
+#include "background/Background_Class.h"
+#include "background/Background_Main.h"
 #include "base/ErrorSink.h"
 #include "code/VM_State.h"
+#include "font/Font_Class.h"
+#include "font/Font_Main.h"
 #include "function/Function_Args.h"
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_Display.h"
@@ -15,6 +21,7 @@
 #include "graphics/Graphics_RenderState.h"
 #include "graphics/Graphics_Support.h"
 #include "graphics/Graphics_Surface.h"
+#include "graphics/Graphics_Text.h"
 #include "graphics/Graphics_Texture.h"
 #include "graphics/Graphics_Transform.h"
 #include "graphics/Graphics_Window.h"
@@ -27,6 +34,8 @@
 #include "platform/Numeric.h"
 #include "room/Room_Class.h"
 #include "run/Run_Frame.h"
+#include "sprite/Sprite_Class.h"
+#include "sprite/Sprite_Main.h"
 #include "variable/ScriptValue.h"
 
 namespace {
@@ -586,13 +595,16 @@ PRIMITIVE(DrawSetCirclePrecision) { GR_SetCirclePrecision(Args{argc, args}.Int(0
 PRIMITIVE(DrawPrimitiveBegin) { GR_PrimitiveBegin(Args{argc, args}.Int(0), -1.0); }
 PRIMITIVE(DrawPrimitiveBeginTexture) {
   const Args a{argc, args};
-  // A number is a texture id or handle; a pointer is never a texture; other kinds are a type error.
+  // A number is a texture id or handle, and so is the number a handed-out texture handle (a
+  // pointer-kind value) holds; other kinds are a type error.
   const ScriptValue* texture = ArgValue(argc, args, 1);
   const ValueKind kind = texture->Kind();
   double value = __builtin_nan("");
   if (kind == VALUE_REAL || kind == VALUE_INT32 || kind == VALUE_INT64) {
     value = GetArgumentNumber(args, 1);
-  } else if (kind != VALUE_PTR) {
+  } else if (kind == VALUE_PTR) {
+    value = static_cast<double>(texture->bits);
+  } else {
     GetArgumentNumber(args, 1);  // reports the kind
     return;
   }
@@ -980,6 +992,793 @@ const BuiltinSpec kSurfaceBuiltins[] = {
     {"surface_copy_part", SurfaceCopyPart, 8},
 };
 
+// ---- Sprite and background drawing ----
+//
+// Numbers are the real as given (narrowed to single precision); colours are rounded, halves to
+// even. A sprite index is truncated and its sub-image floored, a negative sub-image meaning the
+// calling instance's own image_index; a background index is rounded. The tiled variants cover the
+// current room, and draw nothing without one.
+
+#define DRAWING(name) void name(ScriptValue*, CInstance* self, CInstance*, int32_t argc, ScriptValue* args)
+
+// Floor of the value in single precision, as an integer.
+int32_t FlooredSingle(double v) { return num::TruncInt32(std::floor(num::ToFloat(v))); }
+
+int32_t OwnImage(const CInstance* self) { return self != nullptr ? FlooredSingle(self->i_imageindex) : 0; }
+
+// The sprite and frame of (sprite, subimg); null after the report when the sprite does not exist.
+const CSprite* ResolveSpriteArgs(const ArgList& a, const CInstance* self, int32_t* frame) {
+  const int32_t index = num::TruncInt32(a.Real(0));
+  *frame = FlooredSingle(a.Real(1));
+  if (*frame < 0) *frame = OwnImage(self);
+  const CSprite* sprite = Sprite_Exists(index) ? Sprite_Data(index) : nullptr;
+  if (sprite == nullptr) ReportRuntimeError("Trying to draw non-existing sprite.", false);
+  return sprite;
+}
+
+// The sprite of `name` when its kind can be drawn by it, else null after its message.
+const CSprite* DrawableKind(const CSprite* sprite, const char* name) {
+  if (sprite == nullptr) return nullptr;
+  if (sprite->m_kind == SPRITE_VECTOR || sprite->m_kind == SPRITE_SKELETON) {
+    const std::string message = std::string(name) + (sprite->m_kind == SPRITE_VECTOR
+                                                          ? ": not supported for vector sprites"
+                                                          : ": not supported for skeleton based sprites");
+    ReportRuntimeError(message.c_str(), false);
+    return nullptr;
+  }
+  return sprite;
+}
+
+const CBackground* BackgroundArg(const ArgList& a) {
+  const int32_t index = a.Int(0);
+  const CBackground* background = Background_Exists(index) ? Background_Data(index) : nullptr;
+  if (background == nullptr) ReportRuntimeError("Trying to draw non-existing background.", false);
+  return background;
+}
+
+DRAWING(DrawSelf) {
+  (void)argc, (void)args;
+  if (self == nullptr) return;
+  const CSprite* sprite = Sprite_Exists(self->i_spriteindex) ? Sprite_Data(self->i_spriteindex) : nullptr;
+  if (sprite == nullptr) {
+    ReportRuntimeError("Trying to draw non-existing sprite.", false);
+    return;
+  }
+  CInstance* previous = Instance_GetDrawing();
+  Instance_SetDrawing(self);
+  SpriteDraw(*sprite, FlooredSingle(self->i_imageindex), self->i_x, self->i_y, self->i_imagescalex,
+             self->i_imagescaley, self->i_imageangle, static_cast<uint32_t>(self->i_imageblend), self->i_imagealpha);
+  Instance_SetDrawing(previous);
+}
+DRAWING(DrawSprite) {
+  const ArgList a{argc, args};
+  int32_t frame;
+  if (const CSprite* sprite = ResolveSpriteArgs(a, self, &frame)) SpriteDrawSimple(*sprite, frame, a.Single(2), a.Single(3));
+}
+DRAWING(DrawSpriteExt) {
+  const ArgList a{argc, args};
+  int32_t frame;
+  if (const CSprite* sprite = ResolveSpriteArgs(a, self, &frame))
+    SpriteDraw(*sprite, frame, a.Single(2), a.Single(3), a.Single(4), a.Single(5), a.Single(6), a.Colour(7), a.Single(8));
+}
+DRAWING(DrawSpritePos) {
+  (void)self;
+  const ArgList a{argc, args};
+  const int32_t index = num::TruncInt32(a.Real(0));
+  const CSprite* sprite = Sprite_Exists(index) ? Sprite_Data(index) : nullptr;
+  if (sprite == nullptr) {
+    ReportRuntimeError("Trying to draw non-existing sprite.", false);
+    return;
+  }
+  if (DrawableKind(sprite, "draw_sprite_pos") == nullptr) return;
+  sprite->DrawPos(num::TruncInt32(a.Real(1)), a.Single(2), a.Single(3), a.Single(4), a.Single(5), a.Single(6),
+                  a.Single(7), a.Single(8), a.Single(9), 0xFFFFFF, a.Single(10));
+}
+DRAWING(DrawSpriteStretched) {
+  const ArgList a{argc, args};
+  int32_t frame;
+  if (const CSprite* sprite = ResolveSpriteArgs(a, self, &frame))
+    sprite->DrawStretched(frame, a.Single(2), a.Single(3), a.Single(4), a.Single(5), 0xFFFFFF, GR_GetAlpha());
+}
+DRAWING(DrawSpriteStretchedExt) {
+  const ArgList a{argc, args};
+  int32_t frame;
+  if (const CSprite* sprite = ResolveSpriteArgs(a, self, &frame))
+    sprite->DrawStretched(frame, a.Single(2), a.Single(3), a.Single(4), a.Single(5), a.Colour(6), a.Single(7));
+}
+DRAWING(DrawSpritePart) {
+  const ArgList a{argc, args};
+  int32_t frame;
+  if (const CSprite* sprite = DrawableKind(ResolveSpriteArgs(a, self, &frame), "draw_sprite_part"))
+    sprite->DrawPart(frame, a.Single(2), a.Single(3), a.Single(4), a.Single(5), a.Single(6), a.Single(7), 1.0f, 1.0f,
+                     0xFFFFFF, GR_GetAlpha());
+}
+DRAWING(DrawSpritePartExt) {
+  const ArgList a{argc, args};
+  int32_t frame;
+  if (const CSprite* sprite = DrawableKind(ResolveSpriteArgs(a, self, &frame), "draw_sprite_part_ext"))
+    sprite->DrawPart(frame, a.Single(2), a.Single(3), a.Single(4), a.Single(5), a.Single(6), a.Single(7), a.Single(8),
+                     a.Single(9), a.Colour(10), a.Single(11));
+}
+DRAWING(DrawSpriteGeneral) {
+  const ArgList a{argc, args};
+  int32_t frame;
+  if (const CSprite* sprite = DrawableKind(ResolveSpriteArgs(a, self, &frame), "draw_sprite_general"))
+    sprite->DrawGeneral(frame, a.Single(2), a.Single(3), a.Single(4), a.Single(5), a.Single(6), a.Single(7),
+                        a.Single(8), a.Single(9), a.Single(10), a.Colour(11), a.Colour(12), a.Colour(13), a.Colour(14),
+                        a.Single(15));
+}
+// The sprite tiled over the current room; nothing without a room.
+void TileSprite(const ArgList& a, CInstance* self, float xscale, float yscale, uint32_t colour, float alpha) {
+  int32_t frame;
+  const CSprite* sprite = ResolveSpriteArgs(a, self, &frame);
+  const CRoom* room = CurrentRoom;
+  if (sprite == nullptr || room == nullptr) return;
+  sprite->DrawTiled(frame, a.Single(2), a.Single(3), xscale, yscale, true, true, 0.0f, 0.0f,
+                    static_cast<float>(room->m_Width), static_cast<float>(room->m_Height), colour, alpha);
+}
+DRAWING(DrawSpriteTiled) {
+  const ArgList a{argc, args};
+  TileSprite(a, self, 1.0f, 1.0f, 0xFFFFFF, GR_GetAlpha());
+}
+DRAWING(DrawSpriteTiledExt) {
+  const ArgList a{argc, args};
+  TileSprite(a, self, a.Single(4), a.Single(5), a.Colour(6), a.Single(7));
+}
+
+DRAWING(DrawBackground) {
+  (void)self;
+  const ArgList a{argc, args};
+  if (const CBackground* b = BackgroundArg(a)) b->Draw(a.Single(1), a.Single(2));
+}
+DRAWING(DrawBackgroundExt) {
+  (void)self;
+  const ArgList a{argc, args};
+  if (const CBackground* b = BackgroundArg(a))
+    b->DrawExt(a.Single(1), a.Single(2), a.Single(3), a.Single(4), a.Single(5), a.Colour(6), a.Single(7));
+}
+DRAWING(DrawBackgroundStretched) {
+  (void)self;
+  const ArgList a{argc, args};
+  if (const CBackground* b = BackgroundArg(a))
+    b->DrawStretched(a.Single(1), a.Single(2), a.Single(3), a.Single(4), 0xFFFFFF, GR_GetAlpha());
+}
+DRAWING(DrawBackgroundStretchedExt) {
+  (void)self;
+  const ArgList a{argc, args};
+  if (const CBackground* b = BackgroundArg(a))
+    b->DrawStretched(a.Single(1), a.Single(2), a.Single(3), a.Single(4), a.Colour(5), a.Single(6));
+}
+DRAWING(DrawBackgroundPart) {
+  (void)self;
+  const ArgList a{argc, args};
+  if (const CBackground* b = BackgroundArg(a))
+    b->DrawPart(a.Single(1), a.Single(2), a.Single(3), a.Single(4), a.Single(5), a.Single(6), 1.0f, 1.0f, 0xFFFFFF,
+                GR_GetAlpha());
+}
+DRAWING(DrawBackgroundPartExt) {
+  (void)self;
+  const ArgList a{argc, args};
+  if (const CBackground* b = BackgroundArg(a))
+    b->DrawPart(a.Single(1), a.Single(2), a.Single(3), a.Single(4), a.Single(5), a.Single(6), a.Single(7), a.Single(8),
+                a.Colour(9), a.Single(10));
+}
+DRAWING(DrawBackgroundGeneral) {
+  (void)self;
+  const ArgList a{argc, args};
+  if (const CBackground* b = BackgroundArg(a))
+    b->DrawGeneral(a.Single(1), a.Single(2), a.Single(3), a.Single(4), a.Single(5), a.Single(6), a.Single(7),
+                   a.Single(8), a.Single(9), a.Colour(10), a.Colour(11), a.Colour(12), a.Colour(13), a.Single(14));
+}
+void TileBackground(const ArgList& a, float xscale, float yscale, uint32_t colour, float alpha) {
+  const CBackground* b = BackgroundArg(a);
+  const CRoom* room = CurrentRoom;
+  if (b == nullptr || room == nullptr) return;
+  b->DrawTiled(a.Single(1), a.Single(2), xscale, yscale, true, true, 0.0f, 0.0f, static_cast<float>(room->m_Width),
+               static_cast<float>(room->m_Height), colour, alpha);
+}
+DRAWING(DrawBackgroundTiled) {
+  (void)self;
+  TileBackground(ArgList{argc, args}, 1.0f, 1.0f, 0xFFFFFF, GR_GetAlpha());
+}
+DRAWING(DrawBackgroundTiledExt) {
+  (void)self;
+  const ArgList a{argc, args};
+  TileBackground(a, a.Single(3), a.Single(4), a.Colour(5), a.Single(6));
+}
+
+#undef DRAWING
+
+const BuiltinSpec kSpriteDrawingBuiltins[] = {
+    {"draw_self", DrawSelf, 0},
+    {"draw_sprite", DrawSprite, 4},
+    {"draw_sprite_ext", DrawSpriteExt, 9},
+    {"draw_sprite_pos", DrawSpritePos, 11},
+    {"draw_sprite_stretched", DrawSpriteStretched, 6},
+    {"draw_sprite_stretched_ext", DrawSpriteStretchedExt, 8},
+    {"draw_sprite_part", DrawSpritePart, 8},
+    {"draw_sprite_part_ext", DrawSpritePartExt, 12},
+    {"draw_sprite_general", DrawSpriteGeneral, 16},
+    {"draw_sprite_tiled", DrawSpriteTiled, 4},
+    {"draw_sprite_tiled_ext", DrawSpriteTiledExt, 8},
+    {"draw_background", DrawBackground, 3},
+    {"draw_background_ext", DrawBackgroundExt, 8},
+    {"draw_background_stretched", DrawBackgroundStretched, 5},
+    {"draw_background_stretched_ext", DrawBackgroundStretchedExt, 7},
+    {"draw_background_part", DrawBackgroundPart, 7},
+    {"draw_background_part_ext", DrawBackgroundPartExt, 11},
+    {"draw_background_general", DrawBackgroundGeneral, 15},
+    {"draw_background_tiled", DrawBackgroundTiled, 3},
+    {"draw_background_tiled_ext", DrawBackgroundTiledExt, 7},
+};
+
+// ---- Text ----
+//
+// Fonts and alignments are floored, separations, widths and colours rounded (separations and
+// widths in single precision); positions, scales, angles and alphas are single precision. A text
+// argument that is not a string is drawn or measured as its text form.
+
+#define TEXT(name) void name(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args)
+
+// The text of argument i: a string's own text, else the value's text form, freed with the record.
+class TextArg {
+ public:
+  TextArg(int32_t argc, const ScriptValue* args, int32_t i) {
+    const ScriptValue* v = ArgValue(argc, args, i);
+    if (v->Kind() == VALUE_STRING) {
+      m_text = v->str;
+    } else {
+      m_owned = ValueToString(v);
+      m_text = m_owned;
+    }
+  }
+  ~TextArg() { MemoryManager::Free(m_owned); }
+  TextArg(const TextArg&) = delete;
+  TextArg& operator=(const TextArg&) = delete;
+  const char* Get() const { return m_text; }
+
+ private:
+  const char* m_text = nullptr;
+  char* m_owned = nullptr;
+};
+
+int32_t RoundedSingle(const ArgList& a, int32_t i) { return num::RoundInt32(a.Single(i)); }
+
+TEXT(DrawSetFont) {
+  (void)result;
+  GR_Text_SetFont(FlooredSingle(ArgReal(argc, args, 0)));
+}
+TEXT(DrawSetHAlign) {
+  (void)result;
+  GR_Text_SetHAlign(FlooredSingle(ArgReal(argc, args, 0)));
+}
+TEXT(DrawSetVAlign) {
+  (void)result;
+  GR_Text_SetVAlign(FlooredSingle(ArgReal(argc, args, 0)));
+}
+TEXT(StringWidth) { SetReal(result, GR_Text_Width(TextArg(argc, args, 0).Get(), -1, -1)); }
+TEXT(StringHeight) { SetReal(result, GR_Text_Height(TextArg(argc, args, 0).Get(), -1, -1)); }
+TEXT(StringWidthExt) {
+  const ArgList a{argc, args};
+  SetReal(result, GR_Text_Width(TextArg(argc, args, 0).Get(), RoundedSingle(a, 1), RoundedSingle(a, 2)));
+}
+TEXT(StringHeightExt) {
+  const ArgList a{argc, args};
+  SetReal(result, GR_Text_Height(TextArg(argc, args, 0).Get(), RoundedSingle(a, 1), RoundedSingle(a, 2)));
+}
+TEXT(DrawText) {
+  (void)result;
+  const ArgList a{argc, args};
+  GR_Text_Draw(a.Single(0), a.Single(1), TextArg(argc, args, 2).Get(), -1, -1);
+}
+TEXT(DrawTextExt) {
+  (void)result;
+  const ArgList a{argc, args};
+  GR_Text_Draw(a.Single(0), a.Single(1), TextArg(argc, args, 2).Get(), RoundedSingle(a, 3), RoundedSingle(a, 4));
+}
+TEXT(DrawTextTransformed) {
+  (void)result;
+  const ArgList a{argc, args};
+  GR_Text_DrawTransformed(a.Single(0), a.Single(1), TextArg(argc, args, 2).Get(), -1, -1, a.Single(3), a.Single(4),
+                          a.Single(5));
+}
+TEXT(DrawTextExtTransformed) {
+  (void)result;
+  const ArgList a{argc, args};
+  GR_Text_DrawTransformed(a.Single(0), a.Single(1), TextArg(argc, args, 2).Get(), RoundedSingle(a, 3),
+                          RoundedSingle(a, 4), a.Single(5), a.Single(6), a.Single(7));
+}
+TEXT(DrawTextColour) {
+  (void)result;
+  const ArgList a{argc, args};
+  GR_Text_DrawColour(a.Single(0), a.Single(1), TextArg(argc, args, 2).Get(), -1, -1, a.Colour(3), a.Colour(4),
+                     a.Colour(5), a.Colour(6), a.Single(7));
+}
+TEXT(DrawTextTransformedColour) {
+  (void)result;
+  const ArgList a{argc, args};
+  GR_Text_DrawTransformedColour(a.Single(0), a.Single(1), TextArg(argc, args, 2).Get(), -1, -1, a.Single(3),
+                                a.Single(4), a.Single(5), a.Colour(6), a.Colour(7), a.Colour(8), a.Colour(9),
+                                a.Single(10));
+}
+TEXT(DrawTextExtColour) {
+  (void)result;
+  const ArgList a{argc, args};
+  GR_Text_DrawColour(a.Single(0), a.Single(1), TextArg(argc, args, 2).Get(), RoundedSingle(a, 3), RoundedSingle(a, 4),
+                     a.Colour(5), a.Colour(6), a.Colour(7), a.Colour(8), a.Single(9));
+}
+TEXT(DrawTextExtTransformedColour) {
+  (void)result;
+  const ArgList a{argc, args};
+  GR_Text_DrawTransformedColour(a.Single(0), a.Single(1), TextArg(argc, args, 2).Get(), RoundedSingle(a, 3),
+                                RoundedSingle(a, 4), a.Single(5), a.Single(6), a.Single(7), a.Colour(8), a.Colour(9),
+                                a.Colour(10), a.Colour(11), a.Single(12));
+}
+
+#undef TEXT
+
+const BuiltinSpec kTextBuiltins[] = {
+    {"draw_set_font", DrawSetFont, 1},
+    {"draw_set_halign", DrawSetHAlign, 1},
+    {"draw_set_valign", DrawSetVAlign, 1},
+    {"string_width", StringWidth, 1},
+    {"string_height", StringHeight, 1},
+    {"string_width_ext", StringWidthExt, 3},
+    {"string_height_ext", StringHeightExt, 3},
+    {"draw_text", DrawText, 3},
+    {"draw_text_ext", DrawTextExt, 5},
+    {"draw_text_transformed", DrawTextTransformed, 6},
+    {"draw_text_ext_transformed", DrawTextExtTransformed, 8},
+    {"draw_text_color", DrawTextColour, 8},
+    {"draw_text_colour", DrawTextColour, 8},
+    {"draw_text_transformed_color", DrawTextTransformedColour, 11},
+    {"draw_text_transformed_colour", DrawTextTransformedColour, 11},
+    {"draw_text_ext_color", DrawTextExtColour, 10},
+    {"draw_text_ext_colour", DrawTextExtColour, 10},
+    {"draw_text_ext_transformed_color", DrawTextExtTransformedColour, 13},
+    {"draw_text_ext_transformed_colour", DrawTextExtTransformedColour, 13},
+};
+
+// ---- Textures ----
+//
+// A texture handle handed to scripts is a pointer-kind value holding a number of the one handle
+// table (graphics/Graphics_Texture.h): a page-entry handle, or a texture id. Every texture
+// argument is read as a number or pointer and resolved there, so a number that is not -1, a
+// texture id in use or a live handle is no texture. Resource indices are floored; flags are set
+// from 0.5 up.
+
+#define TEXTURE(name) void name(ScriptValue* result, CInstance* self, CInstance*, int32_t argc, ScriptValue* args)
+
+void SetHandle(ScriptValue* result, const TextureHandle& handle) {
+  int64_t number = -1;
+  if (handle.kind == TextureHandleKind::kEntry) number = GR_Texture_EntryHandle(handle.entry);
+  if (handle.kind == TextureHandleKind::kTexture) number = handle.id;
+  if (number < 0) {
+    SetReal(result, -1.0);
+    return;
+  }
+  ReleaseValue(result);
+  result->bits = static_cast<uint64_t>(number);
+  result->kind = VALUE_PTR;
+}
+
+TextureHandle SpriteFrameHandle(const CSprite& sprite, int32_t frame) {
+  const SpriteTextureHandle h = sprite.GetTPE(frame);
+  TextureHandle handle;
+  if (h.kind == SpriteTextureHandle::kPageEntry) {
+    handle.kind = TextureHandleKind::kEntry;
+    handle.entry = h.entry;
+  } else if (h.kind == SpriteTextureHandle::kTexture) {
+    handle.kind = TextureHandleKind::kTexture;
+    handle.id = h.texture;
+  }
+  return handle;
+}
+
+// A one-row array of reals.
+void SetRealArray(ScriptValue* result, const double* values, int32_t count) {
+  ReleaseValue(result);
+  result->kind = VALUE_ARRAY;
+  result->arr = ValueArray_Create(result);
+  for (int32_t i = 0; i < count; ++i) {
+    ScriptValue v{};
+    v.real = values[i];
+    SetValueElement(result, &v, i);
+  }
+}
+
+// The texture coordinates of a resource's texture: the handed-out handle resolved again, so only
+// a live page entry is read; a texture id or none covers the whole texture.
+void SetUVs(ScriptValue* result, const TextureHandle& resource) {
+  double uvs[4] = {0.0, 0.0, 1.0, 1.0};
+  int32_t number = -1;
+  if (resource.kind == TextureHandleKind::kEntry) number = GR_Texture_EntryHandle(resource.entry);
+  if (resource.kind == TextureHandleKind::kTexture) number = resource.id;
+  const TextureHandle h = GR_Texture_Resolve(number);
+  if (h.kind == TextureHandleKind::kEntry) {
+    const TPageEntry e = TPageEntry_Read(h.entry);
+    const HardwareTexture* page = GR_Texture_GetHardware(e.texturePage);
+    if (page != nullptr) {
+      const float w = static_cast<float>(HardwareTexture_Width(page));
+      const float hgt = static_cast<float>(HardwareTexture_Height(page));
+      uvs[0] = e.x / w;
+      uvs[1] = e.y / hgt;
+      uvs[2] = (e.x + e.cropWidth) / w;
+      uvs[3] = (e.y + e.cropHeight) / hgt;
+    }
+  }
+  SetRealArray(result, uvs, 4);
+}
+
+const CBackground* TextureBackground(int32_t argc, const ScriptValue* args) {
+  const int32_t index = FlooredSingle(ArgReal(argc, args, 0));
+  const CBackground* b = Background_Exists(index) ? Background_Data(index) : nullptr;
+  if (b == nullptr) ReportRuntimeError("Trying to get texture from non-existing background.", false);
+  return b;
+}
+
+const CFontTW* TextureFont(int32_t argc, const ScriptValue* args) {
+  const int32_t index = FlooredSingle(ArgReal(argc, args, 0));
+  const CFontTW* f = Font_Exists(index) ? Font_Data(index) : nullptr;
+  if (f == nullptr) ReportRuntimeError("trying to get texture from non-existing font", false);
+  return f;
+}
+
+// The texture id behind a texture argument (a page entry's page); -1 for none.
+int32_t TextureIdArg(int32_t argc, const ScriptValue* args, int32_t i) {
+  if (i >= argc) return -1;
+  const int64_t number = GetArgumentNumberOrPointer(args, i);
+  const TextureHandle h = GR_Texture_Resolve(static_cast<double>(number));
+  if (h.kind == TextureHandleKind::kTexture) return h.id;
+  if (h.kind == TextureHandleKind::kEntry) return TPageEntry_Read(h.entry).texturePage;
+  return -1;
+}
+
+TEXTURE(SpriteGetTexture) {
+  const ArgList a{argc, args};
+  const int32_t index = a.Int(0);
+  int32_t frame = RoundedSingle(a, 1);
+  if (frame < 0) frame = OwnImage(self);
+  const CSprite* sprite = Sprite_Exists(index) ? Sprite_Data(index) : nullptr;
+  if (sprite == nullptr) {
+    ReportRuntimeError("Trying to get texture from non-existing sprite.", false);
+    return;
+  }
+  if (sprite->m_kind == SPRITE_VECTOR || sprite->m_kind == SPRITE_SKELETON) {
+    SetReal(result, -1.0);
+    ReportRuntimeError(sprite->m_kind == SPRITE_VECTOR ? "sprite_get_texture: not supported for vector sprites"
+                                                       : "sprite_get_texture: not supported for skeleton based sprites",
+                       false);
+    return;
+  }
+  SetHandle(result, SpriteFrameHandle(*sprite, frame));
+}
+TEXTURE(BackgroundGetTexture) {
+  (void)self;
+  if (const CBackground* b = TextureBackground(argc, args)) SetHandle(result, b->GetTPE());
+}
+TEXTURE(FontGetTexture) {
+  (void)self;
+  if (const CFontTW* f = TextureFont(argc, args)) SetHandle(result, f->GetTPE());
+}
+TEXTURE(SpriteGetUVs) {
+  const ArgList a{argc, args};
+  const int32_t index = FlooredSingle(a.Real(0));
+  int32_t frame = FlooredSingle(a.Real(1));
+  if (frame < 0) frame = OwnImage(self);
+  const CSprite* sprite = Sprite_Exists(index) ? Sprite_Data(index) : nullptr;
+  if (sprite == nullptr) {
+    ReportRuntimeError("Trying to get texture from non-existing sprite.", false);
+    return;
+  }
+  if (sprite->m_kind != SPRITE_BITMAP) {
+    ReportRuntimeError("sprite_get_uvs: not supported for vector sprites", false);
+    return;
+  }
+  SetUVs(result, SpriteFrameHandle(*sprite, frame));
+}
+TEXTURE(BackgroundGetUVs) {
+  (void)self;
+  if (const CBackground* b = TextureBackground(argc, args)) SetUVs(result, b->GetTPE());
+}
+TEXTURE(FontGetUVs) {
+  (void)self;
+  if (const CFontTW* f = TextureFont(argc, args)) SetUVs(result, f->GetTPE());
+}
+TEXTURE(TextureExists) {
+  (void)self;
+  SetReal(result, GR_Texture_Exists(TextureIdArg(argc, args, 0)) ? 1.0 : 0.0);
+}
+TEXTURE(TextureGetWidth) {
+  (void)self;
+  SetReal(result, GR_Texture_GetUVWidth(TextureIdArg(argc, args, 0)));
+}
+TEXTURE(TextureGetHeight) {
+  (void)self;
+  SetReal(result, GR_Texture_GetUVHeight(TextureIdArg(argc, args, 0)));
+}
+TEXTURE(TextureSetInterpolation) {
+  (void)result, (void)self;
+  GR_SetTextureInterpolation(num::IsTrue(num::ToFloat(ArgReal(argc, args, 0))));
+}
+TEXTURE(TextureSetInterpolationExt) {
+  (void)result, (void)self;
+  GR_SetStageInterpolation(FlooredSingle(ArgReal(argc, args, 0)), num::IsTrue(num::ToFloat(ArgReal(argc, args, 1))));
+}
+TEXTURE(TextureSetBlending) {
+  (void)result, (void)self;
+  GR_SetTextureBlending(num::IsTrue(num::ToFloat(ArgReal(argc, args, 0))));
+}
+TEXTURE(TextureSetRepeat) {
+  (void)result, (void)self;
+  GR_SetTextureRepeat(num::IsTrue(num::ToFloat(ArgReal(argc, args, 0))));
+}
+TEXTURE(TextureSetRepeatExt) {
+  (void)result, (void)self;
+  GR_SetStageRepeat(FlooredSingle(ArgReal(argc, args, 0)), num::IsTrue(num::ToFloat(ArgReal(argc, args, 1))));
+}
+TEXTURE(TexturePreload) {
+  (void)result, (void)self;
+  GR_Texture_Preload(TextureIdArg(argc, args, 0));
+}
+TEXTURE(TextureSetPriority) {
+  (void)result, (void)self;
+  GR_Texture_SetPriority(TextureIdArg(argc, args, 0), static_cast<uint32_t>(FlooredSingle(ArgReal(argc, args, 1))));
+}
+
+#undef TEXTURE
+
+const BuiltinSpec kTextureBuiltins[] = {
+    {"sprite_get_texture", SpriteGetTexture, 2},
+    {"background_get_texture", BackgroundGetTexture, 1},
+    {"font_get_texture", FontGetTexture, 1},
+    {"sprite_get_uvs", SpriteGetUVs, 2},
+    {"background_get_uvs", BackgroundGetUVs, 1},
+    {"font_get_uvs", FontGetUVs, 1},
+    {"texture_exists", TextureExists, 1},
+    {"texture_get_width", TextureGetWidth, 1},
+    {"texture_get_height", TextureGetHeight, 1},
+    {"texture_set_interpolation", TextureSetInterpolation, 1},
+    {"texture_set_interpolation_ext", TextureSetInterpolationExt, 2},
+    {"texture_set_blending", TextureSetBlending, 1},
+    {"texture_set_repeat", TextureSetRepeat, 1},
+    {"texture_set_repeat_ext", TextureSetRepeatExt, 2},
+    {"texture_preload", TexturePreload, 1},
+    {"texture_set_priority", TextureSetPriority, 2},
+};
+
+// ---- Tiles ----
+//
+// The live tiles of the current room; without a room the functions act as on a room without
+// tiles. Tile ids are rounded and looked up in the room; an id that is not there reports
+// "Tile does not exist." and a getter then answers 0.
+
+#define TILE(name) void name(ScriptValue* result, CInstance*, CInstance*, int32_t argc, ScriptValue* args)
+
+// The tile of argument 0; null after the report.
+RoomTile* TileArg(int32_t argc, const ScriptValue* args) {
+  CRoom* room = CurrentRoom;
+  const int32_t index = room != nullptr ? room->FindTile(num::RoundInt32(ArgReal(argc, args, 0))) : -1;
+  if (index < 0) {
+    ReportRuntimeError("Tile does not exist.", false);
+    return nullptr;
+  }
+  return &room->m_Tiles[index];
+}
+
+template <typename T, T RoomTile::*Field>
+TILE(TileGet) {
+  const RoomTile* tile = TileArg(argc, args);
+  SetReal(result, tile != nullptr ? static_cast<double>(tile->*Field) : 0.0);
+}
+
+TILE(TileSetPosition) {
+  (void)result;
+  const ArgList a{argc, args};
+  if (RoomTile* t = TileArg(argc, args)) {
+    t->x = a.Single(1);
+    t->y = a.Single(2);
+  }
+}
+TILE(TileSetVisible) {
+  (void)result;
+  if (RoomTile* t = TileArg(argc, args)) t->visible = num::IsTrue(num::ToFloat(ArgReal(argc, args, 1))) ? 1 : 0;
+}
+TILE(TileSetBackground) {
+  (void)result;
+  const ArgList a{argc, args};
+  if (RoomTile* t = TileArg(argc, args)) t->background = RoundedSingle(a, 1);
+}
+TILE(TileSetRegion) {
+  (void)result;
+  const ArgList a{argc, args};
+  if (RoomTile* t = TileArg(argc, args)) {
+    t->left = RoundedSingle(a, 1);
+    t->top = RoundedSingle(a, 2);
+    t->width = RoundedSingle(a, 3);
+    t->height = RoundedSingle(a, 4);
+  }
+}
+TILE(TileSetDepth) {
+  (void)result;
+  if (RoomTile* t = TileArg(argc, args)) t->depth = num::ToFloat(ArgReal(argc, args, 1));
+}
+TILE(TileSetScale) {
+  (void)result;
+  const ArgList a{argc, args};
+  if (RoomTile* t = TileArg(argc, args)) {
+    t->xscale = a.Single(1);
+    t->yscale = a.Single(2);
+  }
+}
+TILE(TileSetBlend) {
+  (void)result;
+  if (RoomTile* t = TileArg(argc, args)) t->blend = num::RoundInt32(ArgReal(argc, args, 1));
+}
+TILE(TileSetAlpha) {
+  (void)result;
+  if (RoomTile* t = TileArg(argc, args)) t->alpha = num::ToFloat(ArgReal(argc, args, 1));
+}
+TILE(TileAdd) {
+  const ArgList a{argc, args};
+  SetReal(result, -1.0);
+  const int32_t background = a.Int(0);
+  if (!Background_Exists(background)) {
+    ReportRuntimeError("Background does not exist.", false);
+    return;
+  }
+  CRoom* room = CurrentRoom;
+  if (room == nullptr) return;
+  RoomTile tile{};
+  tile.background = background;
+  tile.left = a.Int(1);
+  tile.top = a.Int(2);
+  tile.width = a.Int(3);
+  tile.height = a.Int(4);
+  tile.x = a.Single(5);
+  tile.y = a.Single(6);
+  tile.depth = a.Single(7);
+  tile.xscale = 1.0f;
+  tile.yscale = 1.0f;
+  tile.blend = 0xFFFFFF;
+  tile.alpha = 1.0f;
+  tile.visible = 1;
+  const int32_t index = room->AddTile(tile);
+  SetReal(result, room->m_Tiles[index].id);
+}
+TILE(TileExists) {
+  CRoom* room = CurrentRoom;
+  const bool found = room != nullptr && room->FindTile(num::RoundInt32(ArgReal(argc, args, 0))) >= 0;
+  SetReal(result, found ? 1.0 : 0.0);
+}
+TILE(TileDelete) {
+  (void)result;
+  CRoom* room = CurrentRoom;
+  const int32_t index = room != nullptr ? room->FindTile(num::RoundInt32(ArgReal(argc, args, 0))) : -1;
+  if (index < 0) {
+    ReportRuntimeError("Tile does not exist.", false);
+    return;
+  }
+  room->DeleteTile(index);
+}
+TILE(TileGetCount) {
+  (void)argc, (void)args;
+  const CRoom* room = CurrentRoom;
+  SetReal(result, room != nullptr ? room->m_Tiles.Count() : 0);
+}
+TILE(TileGetId) {
+  if (argc != 1 || args[0].Kind() != VALUE_REAL) {
+    ReportRuntimeError("Incorrect argument type", false);
+    return;
+  }
+  const CRoom* room = CurrentRoom;
+  const int32_t index = num::TruncInt32(args[0].real);
+  const int32_t count = room != nullptr ? room->m_Tiles.Count() : 0;
+  SetReal(result, index >= 0 && index < count ? room->m_Tiles[index].id : -1);
+}
+TILE(TileGetIds) {
+  (void)args;
+  const CRoom* room = CurrentRoom;
+  if (room == nullptr || room->m_Tiles.Count() == 0) return;
+  if (argc != 0) {
+    ReportRuntimeError("Incorrect argument count", false);
+    return;
+  }
+  GrowArray<double> ids;
+  for (int32_t i = 0; i < room->m_Tiles.Count(); ++i) ids.Push(room->m_Tiles[i].id);
+  SetRealArray(result, ids.Data(), ids.Count());
+  ids.Free();
+}
+TILE(TileGetIdsAtDepth) {
+  const CRoom* room = CurrentRoom;
+  if (room == nullptr || room->m_Tiles.Count() == 0) return;
+  if (argc != 1 || args[0].Kind() != VALUE_REAL) {
+    ReportRuntimeError("Incorrect arguments", false);
+    return;
+  }
+  const float depth = num::ToFloat(args[0].real);
+  GrowArray<double> ids;
+  for (int32_t i = 0; i < room->m_Tiles.Count(); ++i) {
+    if (room->m_Tiles[i].depth == depth) ids.Push(room->m_Tiles[i].id);
+  }
+  if (ids.Count() == 0) ids.Push(0.0);
+  SetRealArray(result, ids.Data(), ids.Count());
+  ids.Free();
+}
+TILE(TileLayerHide) {
+  (void)result;
+  if (CRoom* room = CurrentRoom) room->HideTileLayer(num::ToFloat(ArgReal(argc, args, 0)));
+}
+TILE(TileLayerShow) {
+  (void)result;
+  if (CRoom* room = CurrentRoom) room->ShowTileLayer(num::ToFloat(ArgReal(argc, args, 0)));
+}
+TILE(TileLayerDelete) {
+  (void)result;
+  if (CRoom* room = CurrentRoom) room->DeleteTileLayer(num::ToFloat(ArgReal(argc, args, 0)));
+}
+TILE(TileLayerShift) {
+  (void)result;
+  const ArgList a{argc, args};
+  if (CRoom* room = CurrentRoom) room->ShiftTileLayer(a.Single(0), a.Single(1), a.Single(2));
+}
+TILE(TileLayerDeleteAt) {
+  (void)result;
+  const ArgList a{argc, args};
+  if (CRoom* room = CurrentRoom) room->DeleteTilesAt(a.Single(0), a.Single(1), a.Single(2));
+}
+TILE(TileLayerDepth) {
+  (void)result;
+  const ArgList a{argc, args};
+  if (CRoom* room = CurrentRoom) room->SetTileLayerDepth(a.Single(0), a.Single(1));
+}
+TILE(TileLayerFind) {
+  const ArgList a{argc, args};
+  const CRoom* room = CurrentRoom;
+  const int32_t index = room != nullptr ? room->FindTileAt(a.Single(0), a.Single(1), a.Single(2)) : -1;
+  SetReal(result, index >= 0 ? room->m_Tiles[index].id : -1);
+}
+
+#undef TILE
+
+const BuiltinSpec kTileBuiltins[] = {
+    {"tile_get_x", TileGet<float, &RoomTile::x>, 1},
+    {"tile_get_y", TileGet<float, &RoomTile::y>, 1},
+    {"tile_get_left", TileGet<int32_t, &RoomTile::left>, 1},
+    {"tile_get_top", TileGet<int32_t, &RoomTile::top>, 1},
+    {"tile_get_width", TileGet<int32_t, &RoomTile::width>, 1},
+    {"tile_get_height", TileGet<int32_t, &RoomTile::height>, 1},
+    {"tile_get_depth", TileGet<float, &RoomTile::depth>, 1},
+    {"tile_get_visible", TileGet<uint8_t, &RoomTile::visible>, 1},
+    {"tile_get_xscale", TileGet<float, &RoomTile::xscale>, 1},
+    {"tile_get_yscale", TileGet<float, &RoomTile::yscale>, 1},
+    {"tile_get_blend", TileGet<int32_t, &RoomTile::blend>, 1},
+    {"tile_get_alpha", TileGet<float, &RoomTile::alpha>, 1},
+    {"tile_get_background", TileGet<int32_t, &RoomTile::background>, 1},
+    {"tile_set_position", TileSetPosition, 3},
+    {"tile_set_visible", TileSetVisible, 2},
+    {"tile_set_background", TileSetBackground, 2},
+    {"tile_set_region", TileSetRegion, 5},
+    {"tile_set_depth", TileSetDepth, 2},
+    {"tile_set_scale", TileSetScale, 3},
+    {"tile_set_blend", TileSetBlend, 2},
+    {"tile_set_alpha", TileSetAlpha, 2},
+    {"tile_add", TileAdd, 8},
+    {"tile_exists", TileExists, 1},
+    {"tile_delete", TileDelete, 1},
+    {"tile_get_count", TileGetCount, 0},
+    {"tile_get_id", TileGetId, 1},
+    {"tile_get_ids", TileGetIds, -1},
+    {"tile_get_ids_at_depth", TileGetIdsAtDepth, -1},
+    {"tile_layer_hide", TileLayerHide, 1},
+    {"tile_layer_show", TileLayerShow, 1},
+    {"tile_layer_delete", TileLayerDelete, 1},
+    {"tile_layer_shift", TileLayerShift, 3},
+    {"tile_layer_delete_at", TileLayerDeleteAt, 3},
+    {"tile_layer_depth", TileLayerDepth, 2},
+    {"tile_layer_find", TileLayerFind, 3},
+};
+
 }  // namespace
 
 void RegisterGraphicsFunctions() {
@@ -987,4 +1786,8 @@ void RegisterGraphicsFunctions() {
   RegisterBuiltinTable(kDisplayBuiltins);
   RegisterBuiltinTable(kPrimitiveBuiltins);
   RegisterBuiltinTable(kSurfaceBuiltins);
+  RegisterBuiltinTable(kSpriteDrawingBuiltins);
+  RegisterBuiltinTable(kTextBuiltins);
+  RegisterBuiltinTable(kTextureBuiltins);
+  RegisterBuiltinTable(kTileBuiltins);
 }

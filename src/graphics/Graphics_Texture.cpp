@@ -278,6 +278,7 @@ void GR_Texture_FreeAll() {
   GR_Surface_FreeAll();
   TextureTableState& t = g_Textures;
   for (int32_t i = 0; i < t.entries.Count(); ++i) GR_Texture_Free(i);
+  for (int32_t i = 0; i < t.pageEntries.Count(); ++i) t.pageEntries[i] = nullptr;
   GR_Texture_ResetTable();
 }
 
@@ -308,8 +309,19 @@ void GR_Texture_FreeWhite() {
 int32_t GR_Texture_EntryHandle(TPageEntry* entry) {
   if (entry == nullptr) return -1;
   TextureTableState& t = g_Textures;
+  for (int32_t i = 0; i < t.pageEntries.Count(); ++i) {
+    if (t.pageEntries[i] == entry) return kPageEntryHandleBase + i;
+  }
   t.pageEntries.Push(entry);
   return kPageEntryHandleBase + t.pageEntries.Count() - 1;
+}
+
+void GR_Texture_ForgetEntry(const TPageEntry* entry) {
+  if (entry == nullptr) return;
+  TextureTableState& t = g_Textures;
+  for (int32_t i = 0; i < t.pageEntries.Count(); ++i) {
+    if (t.pageEntries[i] == entry) t.pageEntries[i] = nullptr;
+  }
 }
 
 void GR_Texture_RemoveEntryHandle(int32_t handle) {

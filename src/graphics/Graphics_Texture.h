@@ -88,7 +88,7 @@ void GR_Texture_FlushAll();
 // Forgets every entry record (not the device textures); the start-up empties the table so.
 void GR_Texture_ResetTable();
 // Frees every surface (GR_Surface_FreeAll), then the device texture of every entry in use, then
-// the records; ids start from 0 again.
+// the records; ids start from 0 again. Every page-entry handle is forgotten.
 void GR_Texture_FreeAll();
 void GR_Texture_Shutdown();
 // The white texture: made by the graphics start-up when there is none; freed by the shutdown.
@@ -97,11 +97,13 @@ void GR_Texture_FreeWhite();
 
 // ---- Script handles ----
 
-// A new handle for a page entry (null gives -1). Owners register a record once and keep its
-// handle.
+// The handle of a page entry (null gives -1): the one it already has, else a new one. The table
+// holds one slot per entry handed out.
 int32_t GR_Texture_EntryHandle(TPageEntry* entry);
 // Forgets a handle (its record is going away); later resolves of it give none.
 void GR_Texture_RemoveEntryHandle(int32_t handle);
+// Forgets every handle of `entry` (its record is going away).
+void GR_Texture_ForgetEntry(const TPageEntry* entry);
 
 enum class TextureHandleKind { kNone, kTexture, kEntry };
 struct TextureHandle {

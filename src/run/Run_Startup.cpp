@@ -17,6 +17,7 @@
 #include "font/Font_Main.h"
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_Frame.h"
+#include "graphics/Graphics_Text.h"
 #include "graphics/Graphics_Texture.h"
 #include "io/IO_Main.h"
 #include "networking/Networking_Http.h"
@@ -182,6 +183,7 @@ void ShutdownRunner() {
   GraphicsPrintFPSStats();
   Http_FreeAll();
   Background_FreeAll();
+  GR_Text_Init();
   GR_Texture_FreeAll();
   Script_FreeAll();
   FreeVariables();

@@ -11,6 +11,7 @@
 #include "debug/Debug_State.h"
 #include "extension/Extension_Main.h"
 #include "graphics/Graphics_D3D.h"
+#include "graphics/Graphics_Text.h"
 #include "io/IO_Main.h"
 #include "networking/Networking_Http.h"
 #include "object/Object_Main.h"
@@ -75,6 +76,7 @@ void Runtime_Reset(RuntimeResetScope scope) {
   SeedRandom(0);
 
   // The frame, the display and the debugger.
+  GR_Text_Init();
   Graphics_Reset();
   g_Debug = DebugState{};
   Debug_SetLinkActive(false);

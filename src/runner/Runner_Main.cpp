@@ -173,6 +173,7 @@ bool Game_InitGraphics() {
   DebugConsole->Output("GR_D3D_Init()\n");
   const GameHeaderInfo& header = g_GameData.headerInfo;
   if (!GR_D3D_Init(OS_Window().sdlWindow(), header.windowWidth, header.windowHeight, header.optionBits)) return false;
+  DebugOverlay_Init();
   DebugConsole->Output("Background_InitTextures()\n");
   Background_InitTextures();
   DebugConsole->Output("Sprite_InitTextures()\n");

@@ -67,7 +67,10 @@ CSprite::~CSprite() {
 
 void CSprite::FreePageEntries() {
   if (m_ownsPageEntries) {
-    for (int32_t i = 0; i < m_pageEntries.Count(); ++i) delete m_pageEntries[i];
+    for (int32_t i = 0; i < m_pageEntries.Count(); ++i) {
+      GR_Texture_ForgetEntry(m_pageEntries[i]);
+      delete m_pageEntries[i];
+    }
   }
   m_ownsPageEntries = false;
   m_pageEntries.Clear();
