@@ -19,6 +19,9 @@ struct ExtensionState {
   uint8_t ExternalCallsDisabled = 0;
   // `ExternalCallsOff` (-ext): external library functions return at once without being called.
   bool ExternalCallsOff = false;
+  // `IAPDataMap`: the ds_map index of the in-app purchase data the built-in iap_data reads, -1
+  // when there is none.
+  int32_t IAPDataMap = -1;
   // The function table: per function index its name and its declared argument count.
   NameTable names;
   GrowArray<int32_t> argumentCounts;

@@ -13,6 +13,7 @@
 #include "os/OS_Window.h"
 #include "platform/Numeric.h"
 #include "room/Room_Class.h"
+#include "room/Room_Draw.h"
 #include "run/Run_Frame.h"
 
 WindowState g_Window;
@@ -103,9 +104,7 @@ const ViewMapping* GR_Window_GetViewMapping(int32_t index) {
   return index >= 0 && index < kViewMappings ? &g_Window.mappings[index] : nullptr;
 }
 
-void GR_Window_SetDrawingView(int32_t index) { g_Window.drawingView = index; }
-
-int32_t GR_Window_GetDrawingView() { return g_Window.drawingView; }
+int32_t GR_Window_GetDrawingView() { return g_RoomDraw.viewCurrent; }
 
 void GR_Window_MapRoomToPort(int32_t index, float x, float y, int32_t* outX, int32_t* outY) {
   float px = x, py = y;

@@ -35,7 +35,6 @@ struct WindowState {
   std::string caption;
   int32_t cursor = 0;  // the last cursor constant
   ViewMapping mappings[kViewMappings];
-  int32_t drawingView = 0;  // the view being drawn (0 when views are off)
   // Application-surface pixels per port unit (the room drawing sets them each frame).
   float portScaleX = 1.0f, portScaleY = 1.0f;
   // The application surface as the room drawing uses it: drawn into, put on the window at the end
@@ -76,8 +75,7 @@ void GR_Window_ClearViewMapping(int32_t index);
 // Every mapping out of use.
 void GR_Window_InitViewMappings();
 const ViewMapping* GR_Window_GetViewMapping(int32_t index);
-// The view being drawn (0 when views are off); the room drawing sets it for each view.
-void GR_Window_SetDrawingView(int32_t index);
+// The view being drawn (`view_current` of room/Room_Draw.h; 0 outside the room drawing's views).
 int32_t GR_Window_GetDrawingView();
 // The port position of a room point through mapping `index`: scaled from the view to the port
 // (turned about the port's centre when the view is turned) and rounded to the nearest integer,

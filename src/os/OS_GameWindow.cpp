@@ -4,7 +4,7 @@
 
 #include "base/Utf8.h"
 #include "base/VCL.h"
-#include "function/Function_Motion.h"
+#include "room/Room_Command.h"
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_Display.h"
 #include "graphics/Graphics_Window.h"

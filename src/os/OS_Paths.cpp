@@ -25,6 +25,7 @@ struct PathState {
   char* executablePath = nullptr;  // found once and never freed: it cannot change
   char* gameFilePath = nullptr;
   char* gameDirectory = nullptr;   // cache
+  char* workingDirectory = nullptr;
   char* saveDirectory = nullptr;   // cache
   char* saveDirectoryOverride = nullptr;  // chosen by a game switch
   // What the save area takes from the loaded game.
@@ -290,6 +291,15 @@ void FreeGamePaths() {
   g_paths.gameFilePath = nullptr;
   MemoryManager::Free(g_paths.gameDirectory);
   g_paths.gameDirectory = nullptr;
+  SetWorkingDirectory(nullptr);
+}
+
+const char* GetWorkingDirectory() { return g_paths.workingDirectory; }
+
+void SetWorkingDirectory(const char* directory) {
+  char* copy = directory != nullptr ? MemoryManager::DuplicateText(directory, std::strlen(directory)) : nullptr;
+  MemoryManager::Free(g_paths.workingDirectory);
+  g_paths.workingDirectory = copy;
 }
 
 void SetSaveAreaGameInfo(const char* saveFolderName, uint32_t headerFlags) {

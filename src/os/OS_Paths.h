@@ -30,8 +30,14 @@ void MakeGameFilePathAbsolute();
 // directory and gives "./". With no game file path, the current directory stands in for it.
 // Cached until FreeGamePaths or SetGameFilePath.
 const char* GetGameDirectory();
-// Frees the game file path and the cached game directory (at the end of every run).
+// Frees the game file path, the cached game directory and the working directory (at the end of
+// every run).
 void FreeGamePaths();
+// The working directory (working_directory): the game data file's directory with its trailing
+// separator, derived once per run by InitWorkingDirectory (room/Global_Variables.h); null until
+// then. SetWorkingDirectory keeps a copy (null forgets it).
+const char* GetWorkingDirectory();
+void SetWorkingDirectory(const char* directory);
 
 // ---- The save area ----
 

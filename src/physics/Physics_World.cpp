@@ -1,5 +1,6 @@
 #include "physics/Physics_World.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -17,26 +18,6 @@ constexpr double kPi = static_cast<double>(3.14159274f);
 float Damping(float value) { return (std::isfinite(value) && value >= 0.0f) ? value : 0.0f; }
 
 }  // namespace
-
-CPhysicsObject::CPhysicsObject(b2Body* body, int32_t category, float offsetX, float offsetY)
-    : m_body(body),
-      m_offsetX(offsetX),
-      m_offsetY(offsetY),
-      m_previousX(body != nullptr ? body->GetPosition().x : 0.0f),
-      m_previousY(body != nullptr ? body->GetPosition().y : 0.0f),
-      m_category(category) {}
-
-CPhysicsObject::~CPhysicsObject() {
-  // The body is destroyed in its own world: an instance of a room that is not the current one
-  // never reaches into another room's world.
-  if (m_body != nullptr) m_body->GetWorld()->DestroyBody(m_body);
-}
-
-int32_t CPhysicsObject::AddFixture(b2Fixture* fixture) {
-  const int32_t index = m_nextIndex++;
-  m_fixtures[index] = fixture;
-  return index;
-}
 
 CPhysicsWorld::CPhysicsWorld(float pixelsToMetres, int32_t updateSpeed)
     : m_updateSpeed(updateSpeed), m_scale(pixelsToMetres), m_world(new b2World(b2Vec2(0.0f, 0.0f))) {}
@@ -113,3 +94,69 @@ int32_t CPhysicsWorld::BindFixture(CPhysicsFixture* fixture, CInstance* instance
 }
 
 void CPhysicsWorld::DestroyBody(CPhysicsObject* object) { delete object; }
+
+namespace {
+
+// The instance whose body holds the fixture, null for a fixture without a body.
+const CInstance* FixtureInstance(b2Fixture* fixture) {
+  if (fixture == nullptr || fixture->GetBody() == nullptr) return nullptr;
+  return reinterpret_cast<const CInstance*>(fixture->GetBody()->GetUserData().pointer);
+}
+
+// Whether the contact involves the instance (as the instance of either fixture's body).
+bool Involves(const PhysicsContactRecord* contact, const CInstance* instance) {
+  if (contact == nullptr || instance == nullptr) return false;
+  return FixtureInstance(contact->fixtureA) == instance || FixtureInstance(contact->fixtureB) == instance;
+}
+
+int32_t ManifoldCount(const PhysicsContactRecord* contact) {
+  return std::clamp(contact->manifoldCount, 0, PhysicsContactRecord::kMaxManifolds);
+}
+
+int32_t PointCount(const b2Manifold& manifold) { return std::clamp(manifold.pointCount, 0, b2_maxManifoldPoints); }
+
+}  // namespace
+
+int32_t CPhysicsWorld::GetCollisionPointCount(const CInstance* instance) const {
+  if (!Involves(m_currentContact, instance)) return 0;
+  int32_t count = 0;
+  for (int32_t i = 0; i < ManifoldCount(m_currentContact); ++i) count += PointCount(m_currentContact->manifolds[i]);
+  return count;
+}
+
+bool CPhysicsWorld::FindCollisionPoint(const CInstance* instance, int32_t n, int32_t* manifold,
+                                       int32_t* point) const {
+  if (!Involves(m_currentContact, instance) || n < 0) return false;
+  int32_t first = 0;
+  for (int32_t i = 0; i < ManifoldCount(m_currentContact); ++i) {
+    const int32_t count = PointCount(m_currentContact->manifolds[i]);
+    if (n < first + count) {
+      *manifold = i;
+      *point = n - first;
+      return true;
+    }
+    first += count;
+  }
+  return false;
+}
+
+bool CPhysicsWorld::GetCollisionPoint(const CInstance* instance, int32_t n, float* x, float* y) const {
+  int32_t manifold = 0;
+  int32_t point = 0;
+  if (!FindCollisionPoint(instance, n, &manifold, &point)) return false;
+  const float toPixels = 1.0f / m_scale;
+  const b2Vec2& p = m_currentContact->worldManifolds[manifold].points[point];
+  *x = p.x * toPixels;
+  *y = p.y * toPixels;
+  return true;
+}
+
+bool CPhysicsWorld::GetCollisionNormal(const CInstance* instance, int32_t n, float* x, float* y) const {
+  int32_t manifold = 0;
+  int32_t point = 0;
+  if (!FindCollisionPoint(instance, n, &manifold, &point)) return false;
+  const b2Vec2& normal = m_currentContact->worldManifolds[manifold].normal;
+  *x = normal.x;
+  *y = normal.y;
+  return true;
+}

@@ -8,32 +8,22 @@
 #include <box2d/box2d.h>
 
 #include <cstdint>
-#include <map>
+
+#include "physics/Physics_Object.h"
 
 class CInstance;
 class CPhysicsFixture;
 
-// The body of one instance.
-class CPhysicsObject {
- public:
-  // Wraps `body` (its user data is the instance); the previous position is the body's now.
-  CPhysicsObject(b2Body* body, int32_t category, float offsetX, float offsetY);
-  // Destroys the body in the world that holds it (joints are not made yet, so none go with it).
-  ~CPhysicsObject();
-  CPhysicsObject(const CPhysicsObject&) = delete;
-  CPhysicsObject& operator=(const CPhysicsObject&) = delete;
-
-  // Files a library fixture of this body under the next fixture index and answers that index.
-  int32_t AddFixture(b2Fixture* fixture);
-
-  b2Body* m_body;
-  float m_offsetX;        // pixels, the offset given when the body was made
-  float m_offsetY;
-  float m_previousX;      // metres, the body position before the last world step
-  float m_previousY;
-  int32_t m_category;     // collision-category slot, -1 for none
-  int32_t m_nextIndex = 0;
-  std::map<int32_t, b2Fixture*> m_fixtures;  // fixture index -> library fixture (not owned)
+// One contact between two fixtures gathered during a world step: up to kMaxManifolds manifolds
+// of the same fixture pair, each with its world manifold (metres). Only the first
+// `manifoldCount` entries are meaningful; a fixture pointer is null once its fixture is gone.
+struct PhysicsContactRecord {
+  static constexpr int32_t kMaxManifolds = 8;
+  int32_t manifoldCount = 0;
+  b2Fixture* fixtureA = nullptr;
+  b2Fixture* fixtureB = nullptr;
+  b2Manifold manifolds[kMaxManifolds] = {};
+  b2WorldManifold worldManifolds[kMaxManifolds] = {};
 };
 
 class CPhysicsWorld {
@@ -66,11 +56,31 @@ class CPhysicsWorld {
 
   b2World* World() { return m_world; }
 
+  // The contact whose collision events are being performed, null outside them. The record
+  // belongs to whoever dispatches it and must outlive the events.
+  void SetCurrentContact(const PhysicsContactRecord* contact) { m_currentContact = contact; }
+  const PhysicsContactRecord* CurrentContact() const { return m_currentContact; }
+  // The number of points of the current contact (all its manifolds); 0 when there is none or
+  // when the instance is not the instance of either fixture's body.
+  int32_t GetCollisionPointCount(const CInstance* instance) const;
+  // Point `n` of the current contact in room pixels (world-manifold metres times the
+  // single-precision reciprocal of the scale). False, leaving the outputs alone, when there is
+  // no current contact, the instance is not one of its two, or n is outside 0..count-1.
+  bool GetCollisionPoint(const CInstance* instance, int32_t n, float* x, float* y) const;
+  // The world-manifold normal of the manifold that holds point `n` (a unit vector from fixture
+  // A's body towards fixture B's, unconverted); the same failures.
+  bool GetCollisionNormal(const CInstance* instance, int32_t n, float* x, float* y) const;
+
   int32_t m_updateSpeed;
   int32_t m_iterations = 10;
   float m_scale;  // metres per pixel
   bool m_paused = false;
 
  private:
+  // The manifold holding point n of the current contact and the point's index in it; false
+  // under the failures above.
+  bool FindCollisionPoint(const CInstance* instance, int32_t n, int32_t* manifold, int32_t* point) const;
+
   b2World* m_world;  // owned
+  const PhysicsContactRecord* m_currentContact = nullptr;
 };

@@ -7,6 +7,7 @@
 #include "code/Code_Error.h"
 #include "code/Code_Main.h"
 #include "room/Room_Class.h"
+#include "room/Room_Draw.h"
 #include "runner/GameData.h"
 #include "runner/GameData_Code.h"
 #include "support/BoundedReader.h"
@@ -73,6 +74,7 @@ void Room_ResetGlobals() {
   g_RoomTable.order.SetLength(0);
   g_RoomTable.lastInstanceId = 0;
   g_RoomTable.lastTileId = 0;
+  g_RoomDraw.gui = GuiSettings{};
 }
 
 bool Room_Prepare() {

@@ -35,7 +35,8 @@ extern cARRAY_STRUCTURE<int32_t>& RoomOrder;
 // lie inside the file.
 bool Room_LoadChunk(BoundedReader& chunk);
 // Destroys every room of the table and empties the table, the names and the room order (before
-// the game data's main pass, and when the runtime is reset). The id counters go back to 0.
+// the game data's main pass, and when the runtime is reset). The id counters go back to 0, and
+// the GUI layer's settings (room/Room_Draw.h) to theirs.
 void Room_ResetGlobals();
 // Compiles the creation code of every room ("Room.<name>") and of each of its instance
 // definitions that has one ("Instance.<room name>.<definition index>"), after logging

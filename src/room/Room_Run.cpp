@@ -16,6 +16,7 @@
 #include "room/Event_Dispatch.h"
 #include "room/Event_Names.h"
 #include "room/Room_Class.h"
+#include "room/Room_Draw.h"
 #include "room/Room_Main.h"
 #include "room/Room_View.h"
 #include "run/Run_Global.h"
@@ -147,7 +148,7 @@ void StartGame() {
   RoomRunState& run = g_RoomRun;
   run.score = 0;
   run.lives = -1;
-  run.cursorSprite = -1;
+  g_RoomDraw.cursorSprite = -1;
   run.stepCounter = 0;
   run.transitionKind = 0;
   RunLibraryInitCode();

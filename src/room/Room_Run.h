@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/GrowArray.h"
 
@@ -25,13 +26,20 @@ struct RoomRunState {
   bool started = false;      // StartGame ran and EndGame has not yet
   GrowArray<CRoom*> rooms;
   GrowArray<CInstance*> carried{5, 10};  // 10 at first, then 5 at a time
-  // The game values (StartGame resets all but health).
+  // The game values (StartGame resets all but health, and the cursor sprite of room/Room_Draw.h).
   int32_t score = 0;
   int32_t lives = -1;
   double health = 100.0;
-  int32_t cursorSprite = -1;
   int32_t stepCounter = 0;
   int32_t transitionKind = 0;
+  // The score, lives and health display settings (kept by StartGame).
+  uint8_t showScore = 1;
+  uint8_t captionSet = 0;  // show_score or action_set_caption was used (only saved and loaded)
+  uint8_t showLives = 0;
+  uint8_t showHealth = 0;
+  std::string captionScore = "Score: ";
+  std::string captionLives = "Lives: ";
+  std::string captionHealth = "Health: ";
 };
 extern RoomRunState g_RoomRun;
 

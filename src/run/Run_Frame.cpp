@@ -376,14 +376,16 @@ void UpdateActiveLists() {
   }
   if (DepthChangeQueue.Count() > 0) {
     if (CurrentRoom != nullptr) {
+      // Removing clears an instance's list, so the ones taken out are remembered to go back in.
+      std::vector<CInstance*> moved;
       for (int32_t i = 0; i < DepthChangeQueue.Count(); ++i) {
         CInstance* instance = DepthChangeQueue.Get(i);
-        if (instance->i_deactivated == 0 && instance->i_list == &CurrentRoom->m_Active) CurrentRoom->m_Active.Remove(instance);
+        if (instance->i_deactivated == 0 && instance->i_list == &CurrentRoom->m_Active) {
+          CurrentRoom->m_Active.Remove(instance);
+          moved.push_back(instance);
+        }
       }
-      for (int32_t i = 0; i < DepthChangeQueue.Count(); ++i) {
-        CInstance* instance = DepthChangeQueue.Get(i);
-        if (instance->i_deactivated == 0 && instance->i_list == &CurrentRoom->m_Active) CurrentRoom->m_Active.Insert(instance);
-      }
+      for (CInstance* instance : moved) CurrentRoom->m_Active.Insert(instance);
     }
     DepthChangeQueue.Reset();
   }

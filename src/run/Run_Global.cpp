@@ -14,6 +14,7 @@ namespace {
 // The run state of the pass (InitRunGlobals sets it).
 struct RunState {
   int32_t newRoom = kNewRoomNone;
+  int32_t asyncLoad = -1;  // async_load
 };
 RunState g_run;
 
@@ -40,6 +41,10 @@ int64_t FrameLimitFromEnvironment() {
 int32_t Run_GetNewRoom() { return g_run.newRoom; }
 
 void Run_SetNewRoom(int32_t code) { g_run.newRoom = code; }
+
+int32_t Run_GetAsyncLoad() { return g_run.asyncLoad; }
+
+void Run_SetAsyncLoad(int32_t mapIndex) { g_run.asyncLoad = mapIndex; }
 
 void InitRunGlobals() {
   Run_SetRunning(false);

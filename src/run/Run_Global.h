@@ -14,6 +14,11 @@ constexpr int32_t kNewRoomQuit = -400;     // ends the frame loop (a fatal error
 int32_t Run_GetNewRoom();
 void Run_SetNewRoom(int32_t code);
 
+// The built-in global async_load: the ds_map index of the asynchronous event being performed, -1
+// outside such an event.
+int32_t Run_GetAsyncLoad();
+void Run_SetAsyncLoad(int32_t mapIndex);
+
 // ---- One pass of the restart loop ----
 
 // The run state at the start of a pass: the running flag cleared, no room change requested, the

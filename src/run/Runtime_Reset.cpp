@@ -21,6 +21,7 @@
 #include "os/OS_Paths.h"
 #include "os/OS_Services.h"
 #include "room/Event_State.h"
+#include "room/Room_Draw.h"
 #include "room/Room_Main.h"
 #include "room/Room_Run.h"
 #include "run/Run_CommandLine.h"
@@ -55,6 +56,7 @@ void Runtime_Reset(RuntimeResetScope scope) {
   TimeLine_FreeAll();
   Object_FreeAll();
   Room_ResetGlobals();
+  g_RoomDraw = RoomDrawState{};
   Event_SetType(0);
   Event_SetNumber(0);
   Event_SetObject(0);
@@ -84,6 +86,7 @@ void Runtime_Reset(RuntimeResetScope scope) {
   SoundDisabled = false;
   Run_SetRunning(false);
   Run_SetNewRoom(kNewRoomNone);
+  Run_SetAsyncLoad(-1);
   g_FrameLoop = FrameLoopState{};
   HighScore_Clear();
   OS_DiscardQuitMessages();

@@ -20,6 +20,7 @@
 #include "os/OS_Window.h"
 #include "physics/Physics_Main.h"
 #include "platform/MemoryManager.h"
+#include "room/Global_Variables.h"
 #include "room/Room_Main.h"
 #include "runner/GameData.h"
 #include "script/Script_Main.h"
@@ -90,6 +91,7 @@ bool RunnerLoadGame() {
   DebugConsole->Output("RunnerLoadGame: %s\n", named != nullptr ? named : "(null)");
   char resolved[kLoadSavePathSize] = {};
   if (named != nullptr && named[0] != '\0') {
+    InitWorkingDirectory();
     // The game's folder first, then the save area; a file in neither is named as the game's
     // folder has it, so that the message shows where it was looked for.
     LoadSave_ResolveGamePath(resolved, sizeof(resolved), named);
@@ -116,6 +118,7 @@ bool RunnerLoadGame() {
   const std::string path = resolved[0] != '\0' ? resolved : (named != nullptr ? named : "");
   DebugConsole->Output("RunnerLoadGame() - %s\n", path.c_str());
   SetGameFilePath(path.c_str());
+  InitWorkingDirectory();
 
   ReadOptionsFile(path);
   ReadDebugFile(path);

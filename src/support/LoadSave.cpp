@@ -43,8 +43,9 @@ bool InDirectory(const char* path, const char* dir, bool ignoreCase) {
   return dir[length - 1] == '/' || path[length] == '/' || path[length] == '\0';
 }
 
-// The working directory: the directory of the game data file, none before it is known.
-const char* WorkingDirectory() { return GetGameFilePath() != nullptr ? GetGameDirectory() : nullptr; }
+// The working directory (working_directory): the game data file's directory, none before the
+// loader derived it.
+const char* WorkingDirectory() { return GetWorkingDirectory(); }
 
 void AddPermitted(PermittedPath** list, const char* path, uint8_t prefix) {
   char full[kLoadSavePathSize];

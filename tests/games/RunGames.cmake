@@ -1,7 +1,9 @@
 # Runs every game test under GAMES: GAMES/<name>/game/ is the game folder (a game.json manifest
 # and its source files), GAMES/<name>/frames the number of steps to run, GAMES/<name>/expected.txt
-# the text the game prints. Each game is packed into WORK/<name>/game.win and run headless with a
-# fixed clock, in its own empty current directory and with HOME and the XDG folders inside it.
+# the text the game prints, and the optional GAMES/<name>/args more command-line arguments for
+# the runner (such as -noerrors, so that a non-fatal error is printed and the game goes on). Each
+# game is packed into WORK/<name>/game.win and run headless with a fixed clock, in its own empty
+# current directory and with HOME and the XDG folders inside it.
 # A game whose output differs, or whose runner exits with a failure, fails the test; every
 # failure is listed before the test fails.
 #
@@ -41,6 +43,11 @@ foreach(name ${entries})
   if(EXISTS ${GAMES}/${name}/screenshot.json)
     set(screenshot RUNNER_SCREENSHOT=${work}/actual.png)
   endif()
+  set(args "")
+  if(EXISTS ${GAMES}/${name}/args)
+    file(READ ${GAMES}/${name}/args args)
+    separate_arguments(args UNIX_COMMAND "${args}")
+  endif()
   # Mesa's driver is unloaded at the end of the run and LeakSanitizer would report its memory as
   # leaks of an unknown module; the unit tests check the runtime's own leaks.
   execute_process(COMMAND ${CMAKE_COMMAND} -E env
@@ -49,7 +56,7 @@ foreach(name ${entries})
                           HOME=${work}/home XDG_DATA_HOME=${work}/home/.local/share
                           XDG_CONFIG_HOME=${work}/home/.config XDG_RUNTIME_DIR=${work}/home
                           "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1" ${screenshot}
-                          ${RUNNER} -game ${work}/game.win
+                          ${RUNNER} -game ${work}/game.win ${args}
                   WORKING_DIRECTORY ${work}/cwd
                   RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE errors)
   file(WRITE ${work}/output.txt "${output}")

@@ -49,6 +49,7 @@ class LoadSaveTest : public testsupport::RuntimeTest {
     m_oldConsole = DebugConsole;
     DebugConsole = &m_console;
     SetGameFilePath((m_game + "data.win").c_str());
+    SetWorkingDirectory(m_game.c_str());  // as the game loader derives it
     SetSaveAreaGameInfo("MyGame", 0);
     ASSERT_EQ(std::string(GetSaveDirectory()), m_save);
     m_console.lines.clear();  // the save area's log line

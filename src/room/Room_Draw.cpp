@@ -1,0 +1,3 @@
+#include "room/Room_Draw.h"
+
+RoomDrawState g_RoomDraw;

@@ -1,0 +1,13 @@
+show_debug_message("alarm 0 rang; lives 1 -> 3");
+lives = 1;
+lives = 3;
+show_debug_message("lives 1 -> 0");
+lives = 0;
+show_debug_message("lives 0 -> 0");
+lives = 0;
+show_debug_message("health 100 -> -5");
+health = -5;
+health = 0;
+show_debug_message("health 0 -> 0.5");
+health = 0.5;
+show_debug_message("lives " + string(lives) + " health " + string(health));
