@@ -2,8 +2,7 @@
 // room/Room_Command.h (the action built-ins share them).
 #pragma once
 
-// Registers this group's built-ins in their fixed order (their call numbers follow from it). The
-// group holds the instance creation and destruction built-ins and the room and game requests, in
-// the order of the group's full list: instance_create, instance_destroy, room_goto,
-// room_goto_next, game_end, game_restart.
+// Registers this group's built-ins in their fixed order (their call numbers follow from it): the
+// place, move, motion and distance built-ins, the collision and instance queries, the instance
+// commands, deactivation and activation, then the room and game requests.
 void RegisterMotionFunctions();

@@ -2,6 +2,7 @@
 // record what ran, a current room, and a room table with an order for the room requests.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "room/Room_Main.h"
 #include "room/Room_Run.h"
 #include "room/WorldFixture.h"
+#include "testlib/SpriteFixtures.h"
 #include "run/Run_Global.h"
 #include "testlib/TestHelpers.h"
 
@@ -129,6 +131,128 @@ TEST_F(InstanceRoomBuiltinsTest, RoomAndGameRequestsSetTheNewRoomCode) {
   EXPECT_EQ(Run_GetNewRoom(), kNewRoomQuit);
   EXPECT_EQ(errors.errors(), (std::vector<ErrorRecorder::Error>{{"Unexisting room number: 99", true},
                                                                  {"Moving to next room after the last room.", true}}));
+}
+
+TEST_F(InstanceRoomBuiltinsTest, PreviousRoomRequestsAndQueries) {
+  for (int32_t i = 0; i < 3; ++i) Room_Add();
+  RoomOrder.SetLength(3);
+  for (int32_t i = 0; i < 3; ++i) RoomOrder[i] = i;
+  g_RoomRun.currentIndex = 0;
+  ErrorRecorder errors;
+  EXPECT_EQ(CallBuiltin("room_previous", nullptr, {RealValue(0)}), -1);
+  EXPECT_EQ(CallBuiltin("room_previous", nullptr, {RealValue(2)}), 1);
+  EXPECT_EQ(CallBuiltin("room_next", nullptr, {RealValue(2)}), -1);
+  EXPECT_EQ(CallBuiltin("room_next", nullptr, {RealValue(7)}), -1);
+  CallBuiltin("room_goto_previous", nullptr, {});
+  EXPECT_EQ(Run_GetNewRoom(), kNewRoomQuit);
+  g_RoomRun.currentIndex = 2;
+  g_RoomRun.transitionKind = 3;
+  CallBuiltin("room_goto_previous", nullptr, {});
+  EXPECT_EQ(Run_GetNewRoom(), 1);
+  EXPECT_EQ(g_RoomRun.transitionKind, 0);
+  CallBuiltin("room_restart", nullptr, {});
+  EXPECT_EQ(Run_GetNewRoom(), 2);
+  EXPECT_EQ(errors.errors(),
+            (std::vector<ErrorRecorder::Error>{{"Moving to previous room before the first room.", true}}));
+}
+
+// Object arguments of 1.5: rounded they name object 2 (no instances), truncated object 1 (one
+// instance at the caller's place). Each row is one built-in and what it answers.
+TEST_F(InstanceRoomBuiltinsTest, ObjectArgumentsRoundOrTruncatePerBuiltin) {
+  const int32_t sprite = testsupport::AddTestSprite(16, 16, {testsupport::SolidMask(16, 16)});
+  const int32_t found = AddObject();  // 1
+  AddObject();                        // 2
+  ASSERT_EQ(found, 1);
+  Object_Find(m_object)->m_SpriteIndex = sprite;
+  Object_Find(found)->m_SpriteIndex = sprite;
+  CInstance* self = Room()->AddInstance(0, 0, m_object);
+  CInstance* target = CurrentRoom->AddInstance(0, 0, found);
+  const double id = target->i_id;
+  const double obj = 1.5;
+  struct Row {
+    const char* name;
+    std::vector<double> args;
+    double want;
+  };
+  const Row rows[] = {
+      {"place_meeting", {0, 0, obj}, 0},
+      {"position_meeting", {5, 5, obj}, 1},
+      {"collision_point", {5, 5, obj, 1, 0}, -4},
+      {"collision_rectangle", {0, 0, 9, 9, obj, 1, 0}, -4},
+      {"collision_circle", {5, 5, 3, obj, 1, 0}, -4},
+      {"collision_ellipse", {0, 0, 9, 9, obj, 1, 0}, -4},
+      {"collision_line", {0, 0, 9, 9, obj, 1, 0}, -4},
+      {"instance_position", {5, 5, obj}, id},
+      {"instance_nearest", {5, 5, obj}, id},
+      {"instance_furthest", {5, 5, obj}, id},
+      {"instance_place", {0, 0, obj}, id},
+      {"instance_number", {obj}, 0},
+      {"instance_exists", {obj}, 1},
+      {"instance_find", {obj, 0}, id},
+      {"distance_to_object", {obj}, 0},
+  };
+  for (const Row& row : rows) {
+    std::vector<ScriptValue> args;
+    for (double a : row.args) args.push_back(RealValue(a));
+    EXPECT_EQ(CallBuiltin(row.name, self, args), row.want) << row.name;
+  }
+  // -1 names no object in collision_point but the caller in place_meeting (never met).
+  EXPECT_EQ(CallBuiltin("collision_point", self, {RealValue(5), RealValue(5), RealValue(-1), RealValue(1), RealValue(0)}), -4);
+  EXPECT_EQ(CallBuiltin("place_meeting", self, {RealValue(0), RealValue(0), RealValue(-1)}), 0);
+  EXPECT_EQ(CallBuiltin("instance_nearest", self, {RealValue(0), RealValue(0), RealValue(id)}), -4);
+  EXPECT_EQ(CallBuiltin("instance_find", self, {RealValue(-3), RealValue(-1)}), -4);
+  EXPECT_EQ(CallBuiltin("instance_number", self, {RealValue(-1)}), 1);
+  EXPECT_EQ(CallBuiltin("instance_number", self, {RealValue(-2)}), 1);  // other is self here
+  EXPECT_EQ(CallBuiltin("distance_to_object", self, {RealValue(-1)}), 1000000);
+}
+
+TEST_F(InstanceRoomBuiltinsTest, SnapWrapAndMotionBuiltinsMoveTheCaller) {
+  CInstance* self = Room()->AddInstance(47, 16, m_object);
+  CallBuiltin("move_snap", self, {RealValue(32), RealValue(32)});
+  EXPECT_EQ(self->i_x, 32.0f);
+  EXPECT_EQ(self->i_y, 0.0f);
+  self->SetPosition(641, -1);
+  CallBuiltin("move_wrap", self, {RealValue(0.5), RealValue(0.4), RealValue(0)});
+  EXPECT_EQ(self->i_x, 1.0f);
+  EXPECT_EQ(self->i_y, -1.0f);
+  CallBuiltin("motion_set", self, {RealValue(90), RealValue(3)});
+  EXPECT_EQ(self->i_vspeed, -3.0f);
+  CallBuiltin("motion_add", self, {RealValue(0), RealValue(4)});
+  EXPECT_EQ(self->i_speed, 5.0f);
+  self->SetPosition(0, 0);
+  CallBuiltin("move_towards_point", self, {RealValue(30), RealValue(40), RealValue(10)});
+  EXPECT_EQ(self->i_hspeed, 6.0f);
+  EXPECT_EQ(self->i_vspeed, 8.0f);
+}
+
+TEST_F(InstanceRoomBuiltinsTest, RegistersTheGroupInItsOrder) {
+  const std::pair<const char*, int32_t> names[] = {
+      {"move_random", 2}, {"place_free", 2}, {"place_empty", 2}, {"place_meeting", 3}, {"place_snapped", 2},
+      {"move_snap", 2}, {"move_towards_point", 3}, {"move_contact", 1}, {"move_contact_solid", 2},
+      {"move_contact_all", 2}, {"move_outside_solid", 2}, {"move_outside_all", 2}, {"move_bounce", 1},
+      {"move_bounce_solid", 1}, {"move_bounce_all", 1}, {"move_wrap", 3}, {"motion_set", 2}, {"motion_add", 2},
+      {"distance_to_point", 2}, {"distance_to_object", 1}, {"collision_point", 5}, {"collision_rectangle", 7},
+      {"collision_circle", 6}, {"collision_ellipse", 7}, {"collision_line", 7}, {"instance_find", 2},
+      {"instance_exists", 1}, {"instance_number", 1}, {"instance_position", 3}, {"instance_nearest", 3},
+      {"instance_furthest", 3}, {"instance_place", 3}, {"instance_create", 3}, {"instance_copy", 1},
+      {"instance_change", 2}, {"instance_destroy", 0}, {"instance_sprite", 1}, {"position_empty", 2},
+      {"position_meeting", 3}, {"position_destroy", 2}, {"position_change", 4}, {"instance_deactivate_all", 1},
+      {"instance_deactivate_object", 1}, {"instance_deactivate_region", 6}, {"instance_activate_all", 0},
+      {"instance_activate_object", 1}, {"instance_activate_region", 5}, {"room_goto", 1},
+      {"room_goto_previous", 0}, {"room_goto_next", 0}, {"room_previous", 1}, {"room_next", 1},
+      {"room_restart", 0}, {"game_end", 0}, {"game_restart", 0}};
+  int32_t previous = -1;
+  for (const auto& [name, count] : names) {
+    int32_t index = -1;
+    ASSERT_TRUE(FindFunctionIndex(name, &index)) << name;
+    EXPECT_GT(index, previous) << name;
+    EXPECT_EQ(g_VM.functions[index].argCount, count) << name;
+    previous = index;
+  }
+  int32_t bounce = -1, solid = -1;
+  FindFunctionIndex("move_bounce", &bounce);
+  FindFunctionIndex("move_bounce_solid", &solid);
+  EXPECT_EQ(g_VM.functions[bounce].func, g_VM.functions[solid].func);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "os/OS_DisplayModes.h"
 #include "os/OS_Paths.h"
 #include "room/Room_Class.h"
+#include "room/Room_Command.h"
 #include "testlib/GraphicsFixtures.h"
 #include "testlib/ImageFixtures.h"
 
@@ -286,6 +287,21 @@ TEST_F(SurfaceBuiltinsTest, ScreenSavesAreOpaqueAndClippedToTheTarget) {
   GR_Save_ScreenPart(nullptr, 0, 0, 4, 4);
   EXPECT_EQ(Message(), "Trying to save screen to empty image file name.");
   EXPECT_FALSE(fs::exists(m_save + "none.png"));
+}
+
+// The snapshot command keeps the target's alpha, unlike screen_save.
+TEST_F(SurfaceBuiltinsTest, SnapshotCommandKeepsTheTargetsAlpha) {
+  const int32_t s = Filled(64, 32, kRed, 0.5);
+  Do("surface_set_target", {double(s)});
+  Command_SaveScreen("snap/shot.png");
+  Do("surface_reset_target", {});
+  testsupport::DecodedPng png;
+  ASSERT_TRUE(testsupport::ReadPng(m_save + "snap/shot.png", &png));
+  EXPECT_EQ(png.width, 64u);
+  EXPECT_EQ(png.height, 32u);
+  EXPECT_EQ(png.At(5, 5), (std::vector<int>{255, 0, 0, 127}));
+  Command_SaveScreen(nullptr);
+  EXPECT_EQ(Message(), "Trying to save screen to empty image file name.");
 }
 
 TEST_F(SurfaceBuiltinsTest, SurfaceSavesKeepTheirAlpha) {

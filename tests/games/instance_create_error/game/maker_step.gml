@@ -1,0 +1,1 @@
+show_debug_message("no step runs after the error");
