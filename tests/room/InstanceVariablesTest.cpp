@@ -369,4 +369,32 @@ TEST_F(PhysicsVariablesTest, BodyFlagsTakeValuesAboveOneHalf) {
   EXPECT_EQ(Get("phy_sleeping"), 1);
 }
 
+TEST_F(PhysicsVariablesTest, CollisionVariablesReadTheContactBeingDispatched) {
+  b2Body* body = GiveBody(m_self, b2_dynamicBody, 0.0f, 0.0f);
+  PhysicsContactRecord record;
+  record.fixtureA = body->GetFixtureList();
+  record.fixtureB = body->GetFixtureList();
+  record.manifoldCount = 1;
+  record.manifolds[0].pointCount = 2;
+  record.worldManifolds[0].normal.Set(1.0f, 0.0f);
+  record.worldManifolds[0].points[0].Set(0.5f, 0.25f);
+  record.worldManifolds[0].points[1].Set(0.5f, -0.25f);
+
+  EXPECT_EQ(Get("phy_collision_points"), 0);
+  EXPECT_FALSE(Reads("phy_collision_x", 0));
+  Room()->m_PhysicsWorld->SetCurrentContact(&record);
+  EXPECT_EQ(Get("phy_collision_points"), 2);
+  EXPECT_EQ(Get("phy_collision_x", 1), 5);
+  EXPECT_EQ(Get("phy_collision_y", 1), -2.5);
+  EXPECT_EQ(Get("phy_collision_y"), 2.5);  // no index: point 0
+  EXPECT_EQ(Get("phy_col_normal_x", 1), 1);
+  EXPECT_EQ(Get("phy_col_normal_y", 0), 0);
+  EXPECT_FALSE(Reads("phy_collision_x", 2));
+  EXPECT_FALSE(Reads("phy_col_normal_x", -1));
+  // Another instance is not in the contact.
+  CInstance* other = Room()->AddInstance(0, 0, m_object);
+  EXPECT_EQ(Get("phy_collision_points", kWholeValueIndex, other), 0);
+  Room()->m_PhysicsWorld->SetCurrentContact(nullptr);
+}
+
 }  // namespace

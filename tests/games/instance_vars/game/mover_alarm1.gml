@@ -1,0 +1,1 @@
+show_debug_message("alarm 1 at step " + string(steps));
