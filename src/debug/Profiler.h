@@ -24,6 +24,8 @@ enum ProfilerLabel : int32_t {
   kProfilePreciseCollision = 3,
   kProfileHandleInstanceMovement = 5,
   kProfileHandleOther = 10,
+  kProfileDrawRoom = 12,
+  kProfileDrawTheRoom = 13,
   kProfileGraphicsFlush = 14,
   kProfileSpriteDraw = 15,
   kProfileSpriteDrawSimple = 16,

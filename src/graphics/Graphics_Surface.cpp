@@ -11,6 +11,8 @@
 #include "graphics/Graphics_Transform.h"
 #include "graphics/TBitmap.h"
 #include "platform/Numeric.h"
+#include "room/Room_Draw.h"
+#include "room/Room_View.h"
 
 SurfaceState g_Surfaces;
 
@@ -167,9 +169,14 @@ bool GR_Surface_ResetTarget() {
   const int32_t* w = st.savedWords + st.savedCount;
   for (int32_t i = 0; i < kSurfaceTargetSlots; ++i) st.targets[i] = w[10 + i];
   g_RenderStates.customOrtho = w[9] != 0;
-  GR_SetViewport(w[0], w[1], w[2], w[3]);
-  GR_SetViewArea(static_cast<float>(w[4]), static_cast<float>(w[5]), static_cast<float>(w[6]),
-                 static_cast<float>(w[7]), static_cast<float>(w[8]));
+  if (g_RoomDraw.guiPass) {
+    // The GUI layer is being drawn: its own projection, not the saved view, comes back.
+    GUI_SetProjection();
+  } else {
+    GR_SetViewport(w[0], w[1], w[2], w[3]);
+    GR_SetViewArea(static_cast<float>(w[4]), static_cast<float>(w[5]), static_cast<float>(w[6]),
+                   static_cast<float>(w[7]), static_cast<float>(w[8]));
+  }
   GR_InvalidateVisibleRegion();
   return true;
 }

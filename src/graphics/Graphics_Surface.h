@@ -82,7 +82,9 @@ bool GR_Surface_Resize(int32_t id, int32_t width, int32_t height);
 // keeping the current target. False without a device or for an id without record.
 bool GR_Surface_SetTarget(int32_t slot, int32_t id);
 // Restores the render targets, the target slots, the custom-orthographic flag, the viewport and
-// the view area of the last level. False without a device or with nothing to restore.
+// the view area of the last level; while the room drawing runs the GUI events the GUI projection
+// (room/Room_View.h) is set instead of the saved viewport and view area. False without a device
+// or with nothing to restore.
 bool GR_Surface_ResetTarget();
 // True when no surface target level is saved (the room drawing checks it at the end of a frame).
 bool GR_Surface_StackEmpty();

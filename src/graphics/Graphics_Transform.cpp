@@ -236,6 +236,15 @@ void GR_SetViewArea(float x, float y, float w, float h, float angle) {
   SetTransformMatrix(kMatrixProjection, projection);
 }
 
+void GR_SetVisibleBounds(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  TransformState& t = g_Transforms;
+  t.boundsLeft = left;
+  t.boundsTop = top;
+  t.boundsRight = right;
+  t.boundsBottom = bottom;
+  t.visibleRegionStale = true;
+}
+
 void GR_InvalidateVisibleRegion() { g_Transforms.visibleRegionStale = true; }
 
 void GR_UpdateVisibleRegion() {

@@ -66,6 +66,9 @@ void GR_GetDisplaySize(int32_t* width, int32_t* height);
 // in 3-D mode with perspective on, else orthographic with y growing downwards in 2-D; and the
 // view bounds around it.
 void GR_SetViewArea(float x, float y, float width, float height, float angle);
+// Sets the view bounds (the visible region before the world matrix) to a rectangle of room
+// pixels and marks the visible region stale.
+void GR_SetVisibleBounds(int32_t left, int32_t top, int32_t right, int32_t bottom);
 // The visible region is recomputed at the next GR_UpdateVisibleRegion (after a change of the
 // world matrix or of a view).
 void GR_InvalidateVisibleRegion();

@@ -22,6 +22,7 @@
 #include "room/Event_Names.h"
 #include "room/Instance_Class.h"
 #include "room/Room_Class.h"
+#include "room/Room_Draw.h"
 #include "room/Room_Run.h"
 #include "sprite/Sprite_Main.h"
 #include "run/Run_Global.h"
@@ -506,7 +507,10 @@ void RunFrameStep() {
   if (PhaseEnds()) return;
 
   CurrentRoom->RemoveMarked();
-  if (g_RenderStates.drawEvents) UpdateActiveLists();
+  if (g_RenderStates.drawEvents) {
+    DrawRoom();
+    UpdateActiveLists();
+  }
   CurrentRoom->ScrollBackgrounds();
   UpdateActiveLists();
   ++g_RoomRun.stepCounter;

@@ -16,6 +16,7 @@
 #include "networking/Networking_Http.h"
 #include "object/Object_Main.h"
 #include "option/Option_Main.h"
+#include "particle/Particle_System.h"
 #include "os/OS_GameWindow.h"
 #include "os/OS_Messages.h"
 #include "os/OS_Paths.h"
@@ -55,6 +56,7 @@ void Runtime_Reset(RuntimeResetScope scope) {
   Script_FreeAll();
   TimeLine_FreeAll();
   Object_FreeAll();
+  ParticleSystem_DestroyAll();
   Room_ResetGlobals();
   g_RoomDraw = RoomDrawState{};
   Event_SetType(0);
