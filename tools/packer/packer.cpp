@@ -7,6 +7,8 @@
 //
 //   {
 //     "name": "mygame",                         the game's name (default: the folder's name)
+//     "window": {"width": 640, "height": 480},  the window's size (default: the first room's, or
+//                                               with its views on, what their ports cover)
 //     "scripts": [ {"name": "scr_add", "file": "scr_add.gml"} ],
 //     "sprites": [ {"name": "spr_ball", "frames": ["ball0.png", "ball1.png"],
 //                   "xorigin": 8, "yorigin": 8, "precise": true,
@@ -980,12 +982,38 @@ GameDataBuilder Pack(const fs::path& folder) {
     rooms.push_back(room);
   }
 
-  CheckKeysRead(manifest, "game.json");
 
   GameDataBuilder builder;
   testsupport::GameHeader header;
   for (size_t i = 0; i < rooms.size(); ++i) header.roomOrder.push_back(static_cast<int32_t>(i));
   header.lastInstanceId = nextId - 1;
+  // The window: as given, else the size of the first room (with views on, what its visible
+  // ports cover).
+  int32_t windowWidth = 640, windowHeight = 480;
+  if (!rooms.empty()) {
+    const testsupport::RoomEntry& first = rooms.front();
+    windowWidth = first.width, windowHeight = first.height;
+    if ((first.flags & 1u) != 0) {
+      int32_t right = 0, bottom = 0;
+      for (const testsupport::RoomViewEntry& view : *first.views) {
+        if (!view.visible) continue;
+        right = std::max(right, view.xport + view.wport);
+        bottom = std::max(bottom, view.yport + view.hport);
+      }
+      if (right > 0 && bottom > 0) windowWidth = right, windowHeight = bottom;
+    }
+  }
+  if (json_object* window = Member(manifest, "window")) {
+    if (!json_object_is_type(window, json_type_object)) throw PackError("game.json: \"window\" must be an object");
+    windowWidth = Int(window, "width", "game.json: \"window\"", windowWidth);
+    windowHeight = Int(window, "height", "game.json: \"window\"", windowHeight);
+  }
+  if (windowWidth < 1 || windowHeight < 1 || windowWidth > 8192 || windowHeight > 8192) {
+    throw PackError("game.json: the window must be 1 to 8192 pixels wide and high");
+  }
+  header.windowWidth = windowWidth;
+  header.windowHeight = windowHeight;
+  CheckKeysRead(manifest, "game.json");
   header.name = name;
   header.projectName = name;
   header.displayName = name;

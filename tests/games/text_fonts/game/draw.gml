@@ -1,4 +1,4 @@
-// Every step draws the whole picture.
+// Every frame draws the whole picture.
 draw_clear(make_colour_rgb(32, 32, 64));
 draw_set_alpha(1);
 // The pixel font: plain, then each horizontal alignment about the guide line x = 400.
