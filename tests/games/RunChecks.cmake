@@ -3,7 +3,7 @@
 #   game prints its step count from its game-end event);
 # - an unwritable RUNNER_SCREENSHOT path is reported and fails the run;
 # - two runs of a screenshot game give the same image (no tolerance);
-# - the screenshot game MOVED_GAME with MOVED_FROM replaced by MOVED_TO in MOVED_FILE (a shape
+# - the screenshot game MOVED_GAME with MOVED_FROM replaced by MOVED_TO in MOVED_FILE (a sprite
 #   moved by one pixel) fails the comparison with its expected.png.
 #
 #   cmake -DPACKER=... -DRUNNER=... -DIMAGEDIFF=... -DGAMES=... -DWORK=... -DMOVED_GAME=<name>
@@ -50,7 +50,7 @@ if(status EQUAL 0 OR NOT errors MATCHES "screenshot ${WORK}/missing/folder/shot.
   list(APPEND failed "unwritable screenshot")
 endif()
 
-# Two runs, one image; a shape moved by one pixel fails the comparison.
+# Two runs, one image; a sprite moved by one pixel fails the comparison.
 file(READ ${GAMES}/${MOVED_GAME}/frames frames)
 string(STRIP "${frames}" frames)
 pack(${GAMES}/${MOVED_GAME}/game ${WORK}/same.win)
