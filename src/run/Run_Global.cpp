@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "buffer/IBuffer.h"
 #include "extension/Extension_Main.h"
@@ -27,10 +28,17 @@ struct RunState {
 };
 RunState g_run;
 
-// RUNNER_FRAMES: a positive decimal count of steps, 0 (no limit) for anything else.
+// Steps a headless run (RUNNER_HEADLESS=1) makes when RUNNER_FRAMES is not set.
+constexpr int64_t kHeadlessFrameLimit = 600;
+
+// RUNNER_FRAMES: a positive decimal count of steps, 0 (no limit) for anything else; unset in a
+// headless run, 600.
 int64_t FrameLimitFromEnvironment() {
   const char* text = std::getenv("RUNNER_FRAMES");
-  if (text == nullptr) return 0;
+  if (text == nullptr) {
+    const char* headless = std::getenv("RUNNER_HEADLESS");
+    return headless != nullptr && std::strcmp(headless, "1") == 0 ? kHeadlessFrameLimit : 0;
+  }
   char* end = nullptr;
   errno = 0;
   const long long value = std::strtoll(text, &end, 10);

@@ -46,7 +46,8 @@ void Async_ProcessEvents();
 // ---- One pass of the restart loop ----
 
 // The run state at the start of a pass: the running flag cleared, no room change requested, the
-// frame loop's state fresh (with the step limit of RUNNER_FRAMES, a positive count, when set).
+// frame loop's state fresh (with the step limit of RUNNER_FRAMES, a positive count, when set;
+// 600 steps in a headless run without it).
 void InitRunGlobals();
 // ---- Game and room start and end (room/Room_Run.cpp) ----
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "graphics/Graphics_Screenshot.h"
 #include "io/IO_Main.h"
 #include "os/OS_Messages.h"
 #include "os/OS_Paths.h"
@@ -67,6 +68,11 @@ int RunRestartLoop(const char* commandLine) {
       IO_CopyPointerBlock();
       RunMainTick();
       PumpMessages();
+    }
+    // RUNNER_SCREENSHOT: the last finished frame, before the game's end tears anything down; a
+    // screenshot that cannot be written fails the run.
+    if (const char* screenshot = GR_ScreenshotPath(); screenshot != nullptr && started) {
+      if (!GR_WriteScreenshot(screenshot)) status = 1;
     }
     EndGame();
     IO_Quit();

@@ -401,6 +401,91 @@ TEST_F(PackerTest, ATrueTypeFileBecomesAPageFontOfItsRenderedGlyphs) {
   EXPECT_GT(font->GetCharWidth(u' '), 0);
 }
 
+TEST_F(PackerTest, AGlyphSheetBecomesAPageFontOfItsCellsNarrowedToTheirInk) {
+  GameFolder folder;
+  // Cells of 6 x 8 pixels, three a row: 'A' ink in columns 1..3, 'B' in 0..5, the space empty,
+  // '!' in column 2 only (second row).
+  folder.Image("font.png", Paint(18, 16, [](int32_t x, int32_t y) -> uint32_t {
+    const int32_t cell = y / 8 * 3 + x / 6, col = x % 6;
+    const bool ink = (cell == 0 && col >= 1 && col <= 3) || cell == 1 || (cell == 3 && col == 2);
+    return ink && y % 8 >= 2 ? 0xFFFFFFFFu : 0u;
+  }));
+  folder.Write("game.json", R"({"fonts": [{"name": "fnt_sheet", "sheet": "font.png", "chars": "AB !",
+                                   "cell": [6, 8], "spacing": 2, "size": 9}]})");
+  const PackResult packed = folder.Pack();
+  ASSERT_EQ(packed.status, 0) << packed.errors;
+  ASSERT_TRUE(Load(packed.bytes));
+  CFontTW* font = Font_Data(Font_FindByName("fnt_sheet"));
+  ASSERT_NE(font, nullptr);
+  EXPECT_EQ(font->GetSize(), 9);
+  EXPECT_EQ(font->GetFirst(), 32);
+  EXPECT_EQ(font->GetLast(), 66);
+  EXPECT_EQ(font->GlyphCount(), 4);
+  struct GlyphCase {
+    char16_t c;
+    int16_t x, y, width, advance;
+  };
+  for (const GlyphCase& c : {GlyphCase{u'A', 1, 0, 3, 5}, GlyphCase{u'B', 6, 0, 6, 8}, GlyphCase{u' ', 12, 0, 3, 5},
+                             GlyphCase{u'!', 2, 8, 1, 3}}) {
+    SCOPED_TRACE(static_cast<char>(c.c));
+    const FontGlyph g = FontGlyph_Read(font->FindGlyph(c.c));
+    EXPECT_EQ(g.x, c.x);
+    EXPECT_EQ(g.y, c.y);
+    EXPECT_EQ(g.width, c.width);
+    EXPECT_EQ(g.height, 8);
+    EXPECT_EQ(g.advance, c.advance);
+    EXPECT_EQ(g.offset, 0);
+  }
+}
+
+TEST_F(PackerTest, RoomsCarryTheirColourViewsAndTiles) {
+  GameFolder folder;
+  folder.Image("tiles.png", Pattern(32, 32, 5));
+  folder.Write("game.json", R"({"backgrounds": [{"name": "bg_tiles", "file": "tiles.png"}],
+    "objects": [{"name": "obj_player"}],
+    "rooms": [{"name": "r", "width": 1000, "colour": 255, "show_colour": false, "views_enabled": true,
+               "views": [{"xview": 10, "yview": 20, "wview": 320, "hview": 240, "wport": 640, "hport": 480,
+                          "object": "obj_player", "hborder": 100, "vborder": 80},
+                         {"visible": false}],
+               "tiles": [{"background": "bg_tiles", "x": 48, "y": 64, "left": 16, "top": 0, "depth": -5},
+                         {"background": "bg_tiles", "x": 64, "y": 64, "width": 8, "height": 4, "xscale": 2}]}]})");
+  const PackResult packed = folder.Pack();
+  ASSERT_EQ(packed.status, 0) << packed.errors;
+  ASSERT_TRUE(Load(packed.bytes));
+  const CRoom* room = Room_Data(0);
+  ASSERT_NE(room, nullptr);
+  EXPECT_EQ(room->m_Colour, 255);
+  EXPECT_EQ(room->m_ShowColour, 0);
+  EXPECT_EQ(room->m_ViewsEnabled, 1);
+  const RoomView& view = room->m_Views[0];
+  EXPECT_EQ(view.visible, 1);
+  EXPECT_EQ(view.xview, 10.0f);
+  EXPECT_EQ(view.yview, 20.0f);
+  EXPECT_EQ(view.wview, 320.0f);
+  EXPECT_EQ(view.hview, 240.0f);
+  EXPECT_EQ(view.wport, 640);
+  EXPECT_EQ(view.hport, 480);
+  EXPECT_EQ(view.hborder, 100);
+  EXPECT_EQ(view.vborder, 80);
+  EXPECT_EQ(view.object, 0);
+  EXPECT_EQ(room->m_Views[1].visible, 0);
+  EXPECT_EQ(room->m_Views[1].wport, 640);  // a port is as large as its view unless given
+  ASSERT_NE(room->Definition(), nullptr);
+  ASSERT_EQ(room->Definition()->tiles.Count(), 2);
+  const RoomTileDef& first = room->Definition()->tiles[0];
+  EXPECT_EQ(first.x, 48);
+  EXPECT_EQ(first.left, 16);
+  EXPECT_EQ(first.width, 16);
+  EXPECT_EQ(first.depth, -5);
+  EXPECT_EQ(first.background, 0);
+  const RoomTileDef& second = room->Definition()->tiles[1];
+  EXPECT_EQ(second.width, 8);
+  EXPECT_EQ(second.height, 4);
+  EXPECT_EQ(second.xscale, 2.0f);
+  EXPECT_EQ(second.depth, 1000000);
+  EXPECT_EQ(second.id, first.id + 1);
+}
+
 TEST_F(PackerTest, ImagesTooLargeToShareAPageGetPagesOfTheirOwn) {
   GameFolder folder;
   // Two 800 x 800 images cannot share a 1024 x 1024 page; the 1100-wide one is larger than a
@@ -490,6 +575,24 @@ TEST_F(PackerTest, ABadFolderIsRefusedNamingTheFileAndTheFieldAndLeavesNoGameFil
        "font fnt_a: \"file\": create.gml is not a TrueType font with a Unicode character map"},
       {R"({"fonts": [{"name": "fnt_a", "file": "create.gml", "first": 90, "last": 48}]})",
        "font fnt_a: \"first\" and \"last\" must be characters 0 to 65535, first not above last"},
+      {R"({"fonts": [{"name": "fnt_a", "sheet": "a.png", "chars": "ABCDE", "cell": [4, 4]}]})",
+       "font fnt_a: \"chars\": a.png has cells for 4 characters, not 5"},
+      {R"({"fonts": [{"name": "fnt_a", "sheet": "a.png", "chars": "AA", "cell": [4, 4]}]})",
+       "font fnt_a: \"chars\": A is listed twice"},
+      {R"({"fonts": [{"name": "fnt_a", "sheet": "a.png", "chars": "A", "cell": [9, 4]}]})",
+       "font fnt_a: \"cell\": 9 x 4 does not fit in a.png"},
+      {R"({"fonts": [{"name": "fnt_a", "sheet": "cut.png", "chars": "A", "cell": [4, 4]}]})",
+       "font fnt_a: \"sheet\": cut.png cannot be decoded as a PNG image"},
+      {R"({"fonts": [{"name": "fnt_a", "sheet": "a.png", "file": "a.png", "chars": "A", "cell": [4, 4]}]})",
+       "font fnt_a: give either \"file\" or \"sheet\", not both"},
+      {R"({"backgrounds": [{"name": "b", "file": "a.png"}], "rooms": [{"name": "r", "tiles": [{"background": "b", "widht": 3}]}]})",
+       "\"rooms\"[0] (r): \"tiles\"[0]: unknown field \"widht\""},
+      {R"({"rooms": [{"name": "r", "tiles": [{"background": "none"}]}]})",
+       "room r: tile 0: \"background\": none is no background"},
+      {R"({"rooms": [{"name": "r", "views": [{"object": "obj_none"}]}]})",
+       "room r: view 0: \"object\": obj_none is no object"},
+      {R"({"rooms": [{"name": "r", "views": [{"wport": 0}]}]})",
+       "room r: view 0: a view and its port must be at least one pixel wide and high"},
   };
   GameFolder folder;
   folder.Image("a.png", Pattern(8, 8, 1));

@@ -7,6 +7,8 @@
 //
 //   {
 //     "name": "mygame",                         the game's name (default: the folder's name)
+//     "window": {"width": 640, "height": 480},  the window's size (default: the first room's, or
+//                                               with its views on, what their ports cover)
 //     "scripts": [ {"name": "scr_add", "file": "scr_add.gml"} ],
 //     "sprites": [ {"name": "spr_ball", "frames": ["ball0.png", "ball1.png"],
 //                   "xorigin": 8, "yorigin": 8, "precise": true,
@@ -17,12 +19,22 @@
 //     "paths": [ {"name": "pth_patrol", "kind": "smooth", "closed": false, "precision": 4,
 //                 "points": [[0, 0, 100], [64, 0, 50], [64, 64]]} ],
 //     "fonts": [ {"name": "fnt_main", "file": "DejaVuSans.ttf", "size": 12, "bold": false,
-//                 "italic": false, "first": 32, "last": 127} ],
+//                 "italic": false, "first": 32, "last": 127},
+//                {"name": "fnt_pixel", "sheet": "font.png", "chars": " !ABC", "cell": [12, 18],
+//                 "spacing": 1, "size": 12, "bold": false, "italic": false} ],
 //     "objects": [ {"name": "obj_player", "sprite": "spr_ball", "mask": "spr_ball", "depth": 0,
 //                   "visible": true, "solid": false, "persistent": false, "parent": "obj_base",
 //                   "events": {"create": "player_create.gml", "step": "player_step.gml"}} ],
 //     "rooms": [ {"name": "room_first", "width": 640, "height": 480, "speed": 30,
 //                 "persistent": false, "code": "room_first.gml",
+//                 "colour": 12632256, "show_colour": true, "views_enabled": false,
+//                 "views": [ {"visible": true, "xview": 0, "yview": 0, "wview": 640, "hview": 480,
+//                             "xport": 0, "yport": 0, "wport": 640, "hport": 480,
+//                             "hborder": 32, "vborder": 32, "hspeed": -1, "vspeed": -1,
+//                             "object": "obj_player"} ],
+//                 "tiles": [ {"background": "bg_tiles", "x": 0, "y": 0, "left": 0, "top": 0,
+//                             "width": 16, "height": 16, "depth": 1000000,
+//                             "xscale": 1, "yscale": 1} ],
 //                 "backgrounds": [ {"background": "bg_sky", "visible": true, "foreground": false,
 //                                   "x": 0, "y": 0, "htiled": true, "vtiled": true,
 //                                   "hspeed": 0, "vspeed": 0, "stretch": false} ],
@@ -30,7 +42,8 @@
 //                                 "xscale": 1, "yscale": 1, "angle": 0}]} ]
 //   }
 //
-// Every field but "name", "frames", "file" and an instance's "object" may be left out; the
+// Every field but "name", "frames", "file", a sheet font's "chars" and "cell", and an instance's
+// "object" and a tile's "background" may be left out; the
 // defaults are the values shown, except "xorigin" and "yorigin" (0), "precise" (false), "parent", "sprite" and "mask"
 // (none), "bbox_mode" ("automatic") and "bbox" (only read, and then required, in "manual" mode).
 // A field the packer does not know is refused, so a misspelt one never goes unnoticed.
@@ -48,6 +61,17 @@
 // the space, each a rectangle from the top of the line to its lowest pixel row, white with the
 // glyph's coverage as alpha; the character table is the identity. "bold" and "italic" are only
 // recorded.
+//
+// A font is either a TrueType "file" or a glyph "sheet" (a PNG image), never both. A sheet holds
+// the characters of "chars" (printable ASCII, each once) in cells of "cell" [width, height]
+// pixels, left to right and then down; each glyph is its cell narrowed to the columns holding a
+// pixel with alpha above 0 (an empty cell keeps half its width), as tall as the cell, and
+// advances by its width plus "spacing". The colours of the sheet are kept.
+//
+// Rooms: "colour" is the room's colour as a number (blue, green, red bytes from the top);
+// "views" lists at most 8 views in order (a port is as large as its view unless given; "object"
+// names the object the view follows); "views_enabled" turns them on. "tiles" are rectangles of a
+// background placed in the room at a depth, given ids in order from 10000001.
 //
 // Backgrounds: one PNG image each. A room lists at most 8 background slots in order; a slot
 // without "background" holds none.
@@ -567,6 +591,73 @@ testsupport::FontEntry ReadFont(json_object* entry, const fs::path& folder, cons
   return font;
 }
 
+// A page font drawn in a sheet of the folder: "chars" lists its characters in sheet order, one
+// per cell of "cell" [width, height] pixels, the cells left to right and then down. Each glyph is
+// its cell narrowed to the columns that hold a pixel with alpha above 0 (an empty cell keeps half
+// its width), as tall as the cell; its advance is that width plus "spacing".
+testsupport::FontEntry ReadSheetFont(json_object* entry, const fs::path& folder, const std::string& what,
+                                     TexturePages& pages) {
+  testsupport::FontEntry font;
+  font.name = Text(entry, "name", what);
+  const std::string file = Text(entry, "sheet", what);
+  Image sheet = ReadImage(folder, file, what + ": \"sheet\"");
+  font.faceName = file;
+  font.size = Int(entry, "size", what, 12);
+  font.bold = Flag(entry, "bold", what, false);
+  font.italic = Flag(entry, "italic", what, false);
+  const int32_t spacing = Int(entry, "spacing", what, 1);
+  if (spacing < 0 || spacing > 256) throw PackError(what + ": \"spacing\" must be 0 to 256 pixels");
+  const std::string chars = Text(entry, "chars", what);
+  if (chars.empty()) throw PackError(what + ": \"chars\" must list at least one character");
+  json_object* cell = Member(entry, "cell");
+  if (cell == nullptr) throw PackError(what + ": \"cell\" is missing");
+  if (!json_object_is_type(cell, json_type_array) || json_object_array_length(cell) != 2) {
+    throw PackError(what + ": \"cell\" must be a list of two whole numbers: width, height");
+  }
+  const int32_t cellW = IntValue(json_object_array_get_idx(cell, 0), what + ": \"cell\"");
+  const int32_t cellH = IntValue(json_object_array_get_idx(cell, 1), what + ": \"cell\"");
+  if (cellW < 1 || cellH < 1 || cellW > sheet.width || cellH > sheet.height) {
+    throw PackError(what + ": \"cell\": " + std::to_string(cellW) + " x " + std::to_string(cellH) +
+                    " does not fit in " + file);
+  }
+  const int32_t columns = sheet.width / cellW, rows = sheet.height / cellH;
+  std::set<uint16_t> seen;
+  for (size_t i = 0; i < chars.size(); ++i) {
+    const auto c = static_cast<unsigned char>(chars[i]);
+    if (c < 32 || c > 126) throw PackError(what + ": \"chars\": character " + std::to_string(i) + " is not printable ASCII");
+    if (!seen.insert(c).second) throw PackError(what + ": \"chars\": " + std::string(1, static_cast<char>(c)) + " is listed twice");
+    const int32_t index = static_cast<int32_t>(i);
+    if (index / columns >= rows) {
+      throw PackError(what + ": \"chars\": " + file + " has cells for " + std::to_string(columns * rows) +
+                      " characters, not " + std::to_string(chars.size()));
+    }
+    const int32_t x0 = index % columns * cellW, y0 = index / columns * cellH;
+    int32_t left = cellW, right = -1;
+    for (int32_t y = 0; y < cellH; ++y) {
+      for (int32_t x = 0; x < cellW; ++x) {
+        if (sheet.Alpha(x0 + x, y0 + y) == 0) continue;
+        left = std::min(left, x), right = std::max(right, x);
+      }
+    }
+    if (right < 0) left = 0, right = std::max(1, cellW / 2) - 1;
+    testsupport::FontGlyphFields glyph;
+    glyph.character = c;
+    glyph.x = static_cast<int16_t>(x0 + left);
+    glyph.y = static_cast<int16_t>(y0);
+    glyph.width = static_cast<int16_t>(right - left + 1);
+    glyph.height = static_cast<int16_t>(cellH);
+    glyph.advance = static_cast<int16_t>(right - left + 1 + spacing);
+    glyph.offset = 0;
+    font.glyphs.push_back(glyph);
+  }
+  std::sort(font.glyphs.begin(), font.glyphs.end(),
+            [](const auto& a, const auto& b) { return a.character < b.character; });
+  font.firstWord = font.glyphs.front().character;
+  font.last = font.glyphs.back().character;
+  font.tpag = pages.Add(std::move(sheet));
+  return font;
+}
+
 testsupport::SpriteEntry ReadSprite(json_object* entry, const fs::path& folder, const std::string& what,
                                     TexturePages& pages) {
   testsupport::SpriteEntry sprite;
@@ -661,6 +752,28 @@ testsupport::RoomBackgroundEntry ReadRoomBackground(json_object* item, const std
   return slot;
 }
 
+testsupport::RoomViewEntry ReadRoomView(json_object* item, const std::string& what, const NameIndex& objects) {
+  testsupport::RoomViewEntry view;
+  view.visible = Flag(item, "visible", what, true);
+  view.xview = Int(item, "xview", what, 0);
+  view.yview = Int(item, "yview", what, 0);
+  view.wview = Int(item, "wview", what, 640);
+  view.hview = Int(item, "hview", what, 480);
+  view.xport = Int(item, "xport", what, 0);
+  view.yport = Int(item, "yport", what, 0);
+  view.wport = Int(item, "wport", what, view.wview);
+  view.hport = Int(item, "hport", what, view.hview);
+  view.hborder = Int(item, "hborder", what, 32);
+  view.vborder = Int(item, "vborder", what, 32);
+  view.hspeed = Int(item, "hspeed", what, -1);
+  view.vspeed = Int(item, "vspeed", what, -1);
+  view.object = objects.Find(item, "object", what, -1);
+  if (view.wview < 1 || view.hview < 1 || view.wport < 1 || view.hport < 1) {
+    throw PackError(what + ": a view and its port must be at least one pixel wide and high");
+  }
+  return view;
+}
+
 // The manifest's paths, numbered in manifest order.
 std::vector<testsupport::PathEntry> Paths(json_object* manifest) {
   std::vector<testsupport::PathEntry> paths;
@@ -748,7 +861,12 @@ GameDataBuilder Pack(const fs::path& folder) {
   for (json_object* entry : Array(manifest, "fonts", "game.json")) {
     const std::string what = "game.json: font " + Text(entry, "name", "game.json: a font");
     fontIndex.Define(Text(entry, "name", what), "game.json");
-    fonts.push_back(ReadFont(entry, folder, what, pages));
+    if (Member(entry, "sheet") != nullptr) {
+      if (Member(entry, "file") != nullptr) throw PackError(what + ": give either \"file\" or \"sheet\", not both");
+      fonts.push_back(ReadSheetFont(entry, folder, what, pages));
+    } else {
+      fonts.push_back(ReadFont(entry, folder, what, pages));
+    }
   }
 
   // Objects are numbered in manifest order; a parent is named.
@@ -792,6 +910,7 @@ GameDataBuilder Pack(const fs::path& folder) {
 
   std::vector<testsupport::RoomEntry> rooms;
   int32_t nextId = 100001;
+  int32_t nextTileId = 10000001;
   for (json_object* entry : Array(manifest, "rooms", "game.json")) {
     testsupport::RoomEntry room;
     const std::string what = "game.json: room " + Text(entry, "name", "game.json: a room");
@@ -809,6 +928,40 @@ GameDataBuilder Pack(const fs::path& folder) {
       (*room.backgrounds)[i] =
           ReadRoomBackground(slots[i], what + ": background slot " + std::to_string(i), backgroundIndex);
     }
+    if (Member(entry, "colour") != nullptr) {
+      const int32_t colour = Int(entry, "colour", what, 0);
+      if (colour < 0 || colour > 0xFFFFFF) throw PackError(what + ": \"colour\" must be a colour 0 to 16777215 (blue, green, red bytes)");
+      room.colour = static_cast<uint32_t>(colour);
+    }
+    room.showColour = Flag(entry, "show_colour", what, true);
+    if (Flag(entry, "views_enabled", what, false)) room.flags |= 1u;
+    const std::vector<json_object*> views = Array(entry, "views", what);
+    if (views.size() > room.views->size()) throw PackError(what + ": \"views\" lists more than 8 views");
+    for (size_t i = 0; i < views.size(); ++i) {
+      (*room.views)[i] = ReadRoomView(views[i], what + ": view " + std::to_string(i), objectIndex);
+    }
+    std::vector<testsupport::RoomTileEntry> tiles;
+    for (json_object* item : Array(entry, "tiles", what)) {
+      const std::string tileWhat = what + ": tile " + std::to_string(tiles.size());
+      testsupport::RoomTileEntry tile;
+      tile.background = backgroundIndex.Find(item, "background", tileWhat, -2);
+      if (tile.background == -2) throw PackError(tileWhat + ": \"background\" is missing");
+      tile.x = Int(item, "x", tileWhat, 0);
+      tile.y = Int(item, "y", tileWhat, 0);
+      tile.left = Int(item, "left", tileWhat, 0);
+      tile.top = Int(item, "top", tileWhat, 0);
+      tile.width = Int(item, "width", tileWhat, 16);
+      tile.height = Int(item, "height", tileWhat, 16);
+      tile.depth = Int(item, "depth", tileWhat, 1000000);
+      tile.xscale = static_cast<float>(Real(item, "xscale", tileWhat, 1.0));
+      tile.yscale = static_cast<float>(Real(item, "yscale", tileWhat, 1.0));
+      if (tile.left < 0 || tile.top < 0 || tile.width < 1 || tile.height < 1) {
+        throw PackError(tileWhat + ": \"left\", \"top\", \"width\" and \"height\" must mark a part of the background");
+      }
+      tile.id = nextTileId++;
+      tiles.push_back(tile);
+    }
+    room.tiles = tiles;
     std::vector<testsupport::RoomInstanceEntry> instances;
     for (json_object* item : Array(entry, "instances", what)) {
       testsupport::RoomInstanceEntry instance;
@@ -829,12 +982,38 @@ GameDataBuilder Pack(const fs::path& folder) {
     rooms.push_back(room);
   }
 
-  CheckKeysRead(manifest, "game.json");
 
   GameDataBuilder builder;
   testsupport::GameHeader header;
   for (size_t i = 0; i < rooms.size(); ++i) header.roomOrder.push_back(static_cast<int32_t>(i));
   header.lastInstanceId = nextId - 1;
+  // The window: as given, else the size of the first room (with views on, what its visible
+  // ports cover).
+  int32_t windowWidth = 640, windowHeight = 480;
+  if (!rooms.empty()) {
+    const testsupport::RoomEntry& first = rooms.front();
+    windowWidth = first.width, windowHeight = first.height;
+    if ((first.flags & 1u) != 0) {
+      int32_t right = 0, bottom = 0;
+      for (const testsupport::RoomViewEntry& view : *first.views) {
+        if (!view.visible) continue;
+        right = std::max(right, view.xport + view.wport);
+        bottom = std::max(bottom, view.yport + view.hport);
+      }
+      if (right > 0 && bottom > 0) windowWidth = right, windowHeight = bottom;
+    }
+  }
+  if (json_object* window = Member(manifest, "window")) {
+    if (!json_object_is_type(window, json_type_object)) throw PackError("game.json: \"window\" must be an object");
+    windowWidth = Int(window, "width", "game.json: \"window\"", windowWidth);
+    windowHeight = Int(window, "height", "game.json: \"window\"", windowHeight);
+  }
+  if (windowWidth < 1 || windowHeight < 1 || windowWidth > 8192 || windowHeight > 8192) {
+    throw PackError("game.json: the window must be 1 to 8192 pixels wide and high");
+  }
+  header.windowWidth = windowWidth;
+  header.windowHeight = windowHeight;
+  CheckKeysRead(manifest, "game.json");
   header.name = name;
   header.projectName = name;
   header.displayName = name;

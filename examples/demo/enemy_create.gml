@@ -1,0 +1,2 @@
+hspeed = 2;
+image_speed = 0.1;

@@ -1,0 +1,1 @@
+position = 0;

@@ -1,0 +1,2 @@
+autoplay = false;
+moved_y += 1;

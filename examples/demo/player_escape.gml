@@ -1,0 +1,2 @@
+show_debug_message("escape pressed");
+game_end();

@@ -1,0 +1,2 @@
+autoplay = false;
+moved_x += 1;
