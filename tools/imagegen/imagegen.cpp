@@ -240,6 +240,7 @@ std::vector<std::pair<std::string, std::function<Image()>>> Images() {
   list.push_back({"tests/games/sprites_views/game/quarters.png", Quarters});
   list.push_back({"tests/games/sprites_views/game/tiles.png", PlainTiles});
   list.push_back({"tests/games/text_fonts/game/font.png", FontSheet});
+  list.push_back({"bench/instances/block.png", [] { return CoinFrame(0); }});
   return list;
 }
 

@@ -7,8 +7,7 @@
 //
 //   {
 //     "name": "mygame",                         the game's name (default: the folder's name)
-//     "window": {"width": 640, "height": 480},  the window's size (default: the first room's, or
-//                                               with its views on, what their ports cover)
+//     "window": {"width": 800, "height": 480},  the window's size
 //     "scripts": [ {"name": "scr_add", "file": "scr_add.gml"} ],
 //     "sprites": [ {"name": "spr_ball", "frames": ["ball0.png", "ball1.png"],
 //                   "xorigin": 8, "yorigin": 8, "precise": true,
@@ -987,22 +986,8 @@ GameDataBuilder Pack(const fs::path& folder) {
   testsupport::GameHeader header;
   for (size_t i = 0; i < rooms.size(); ++i) header.roomOrder.push_back(static_cast<int32_t>(i));
   header.lastInstanceId = nextId - 1;
-  // The window: as given, else the size of the first room (with views on, what its visible
-  // ports cover).
-  int32_t windowWidth = 640, windowHeight = 480;
-  if (!rooms.empty()) {
-    const testsupport::RoomEntry& first = rooms.front();
-    windowWidth = first.width, windowHeight = first.height;
-    if ((first.flags & 1u) != 0) {
-      int32_t right = 0, bottom = 0;
-      for (const testsupport::RoomViewEntry& view : *first.views) {
-        if (!view.visible) continue;
-        right = std::max(right, view.xport + view.wport);
-        bottom = std::max(bottom, view.yport + view.hport);
-      }
-      if (right > 0 && bottom > 0) windowWidth = right, windowHeight = bottom;
-    }
-  }
+  // The window: as given, else 800 x 480.
+  int32_t windowWidth = header.windowWidth, windowHeight = header.windowHeight;
   if (json_object* window = Member(manifest, "window")) {
     if (!json_object_is_type(window, json_type_object)) throw PackError("game.json: \"window\" must be an object");
     windowWidth = Int(window, "width", "game.json: \"window\"", windowWidth);
