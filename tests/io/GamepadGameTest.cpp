@@ -15,6 +15,7 @@
 #include "run/Run_Global.h"
 #include "run/Run_Main.h"
 #include "testlib/GameDataBuilder.h"
+#include "testlib/InProcessGame.h"
 #include "testlib/RuntimeTest.h"
 #include "testlib/TestHelpers.h"
 #include "testlib/VirtualPads.h"
@@ -47,39 +48,16 @@ TEST_F(GamepadGameTest, APadPluggedInAndPulledOutWhileTheGameRunsRaisesTheSystem
   object.events[7] = {ObjectEvent{75, ActionCode{
       "show_debug_message(\"system \" + ds_map_find_value(async_load, \"event_type\") + \" \" + "
       "string(ds_map_find_value(async_load, \"pad_index\")) + \" \" + string(gamepad_is_connected(0)));"}}};
-  RoomInstanceEntry instance;
-  instance.id = 100001;
-  instance.codeWord = 0;
-  RoomEntry room;
-  room.name = "room0";
-  room.codeWord = 0;
-  room.instances = std::vector<RoomInstanceEntry>{instance};
-  GameHeader header;
-  header.roomOrder = {0};
-  header.lastInstanceId = 100001;
-  GameDataBuilder builder;
-  builder.Gen8(header).OptnNew().Objt({object}).Room({room}).Strg();
   const std::string path = dir.file("pads.win");
-  ASSERT_TRUE(builder.WriteFile(path));
-
-  RecordingConsole output;
-  tagIConsole* const oldOutput = OutputConsole;
-  OutputConsole = &output;
-  EnvOverride frames("RUNNER_FRAMES", "7");
-  EnvOverride clock("RUNNER_FIXED_CLOCK", "1");
+  ASSERT_TRUE(WriteOneObjectGame(object, path));
   g_played = 0;
-  const PumpMessagesHook oldHook = PumpMessages_SetHook(Play);
-  ::testing::internal::CaptureStdout();
-  const int status = RunRestartLoop(("runner -game \"" + path + "\"").c_str());
-  ::testing::internal::GetCapturedStdout();
-  PumpMessages_SetHook(oldHook);
-  OutputConsole = oldOutput;
+  std::vector<std::string> lines;
+  const int status = RunGameInProcess(path, "7", Play, &lines);
   g_pad.reset();
   ASSERT_EQ(status, 0);
 
   std::vector<std::string> seen;
-  for (const std::string& line : output.Lines()) {
-    const std::string text = line.substr(0, line.size() - (!line.empty() && line.back() == '\n' ? 1 : 0));
+  for (const std::string& text : lines) {
     if (text.rfind("step ", 0) == 0 || text.rfind("system ", 0) == 0) seen.push_back(text);
   }
   // The event comes in the asynchronous phase of the step after the device change (after that

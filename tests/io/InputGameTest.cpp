@@ -14,6 +14,7 @@
 #include "run/Run_Global.h"
 #include "run/Run_Main.h"
 #include "testlib/GameDataBuilder.h"
+#include "testlib/InProcessGame.h"
 #include "testlib/RuntimeTest.h"
 #include "testlib/SdlEvents.h"
 #include "testlib/TestHelpers.h"
@@ -73,39 +74,15 @@ TEST_F(InputGameTest, PushedEventsRaiseKeyboardAndMouseEvents) {
                       Print(54, "pressed right"), Print(56, "released left"),   Print(57, "released right"),
                       Print(12, "any pressed"),   Print(13, "any released"),    Print(60, "wheel up"),
                       Print(61, "wheel down")};
-  RoomInstanceEntry instance;
-  instance.id = 100001;
-  instance.codeWord = 0;
-  RoomEntry room;
-  room.name = "room0";
-  room.codeWord = 0;
-  room.instances = std::vector<RoomInstanceEntry>{instance};
-  GameHeader header;
-  header.roomOrder = {0};
-  header.lastInstanceId = 100001;
-  GameDataBuilder builder;
-  builder.Gen8(header).OptnNew().Objt({object}).Room({room}).Strg();
   const std::string path = dir.file("input.win");
-  ASSERT_TRUE(builder.WriteFile(path));
-
-  RecordingConsole output;
-  tagIConsole* const oldOutput = OutputConsole;
-  OutputConsole = &output;
-  EnvOverride frames("RUNNER_FRAMES", "8");
-  EnvOverride clock("RUNNER_FIXED_CLOCK", "1");
+  ASSERT_TRUE(WriteOneObjectGame(object, path));
   g_played = 0;
-  const PumpMessagesHook oldHook = PumpMessages_SetHook(Play);
-  ::testing::internal::CaptureStdout();
-  const int status = RunRestartLoop(("runner -game \"" + path + "\"").c_str());
-  ::testing::internal::GetCapturedStdout();
-  PumpMessages_SetHook(oldHook);
-  OutputConsole = oldOutput;
-  ASSERT_EQ(status, 0);
+  std::vector<std::string> lines;
+  ASSERT_EQ(RunGameInProcess(path, "8", Play, &lines), 0);
 
   // The game's own lines (the output console also has the runner's).
   std::vector<std::string> seen;
-  for (const std::string& line : output.Lines()) {
-    const std::string text = line.substr(0, line.size() - (!line.empty() && line.back() == '\n' ? 1 : 0));
+  for (const std::string& text : lines) {
     if (text.rfind("step ", 0) == 0 || text == "no key" || text.find(" A") != std::string::npos ||
         text.find("left") != std::string::npos || text.find("right") != std::string::npos ||
         text.rfind("any ", 0) == 0 || text.rfind("wheel ", 0) == 0) {
