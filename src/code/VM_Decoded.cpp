@@ -57,18 +57,17 @@ bool IsComparison(uint8_t opcode) { return opcode >= OP_SLT && opcode <= OP_SGT;
 // The stack type an item of the node leaves.
 uint8_t ItemType(const VMNode& n) { return n.isInt ? VT_INT : n.isValue ? VT_VAR : VT_DOUBLE; }
 
+// Whether the steps resolve variables of `selector`: self, other, global, unspecified or local.
+bool StepSelector(int32_t selector) {
+  return selector == SEL_SELF || selector == SEL_OTHER || selector == SEL_GLOBAL || selector == SEL_NOT_SPECIFIED ||
+         selector == SEL_LOCAL;
+}
+
 // A whole-variable reference with its selector in the word, through a selector the steps resolve.
 bool WholeSite(uint32_t word, uint32_t operand, VMVarSite* site) {
   if ((operand & (kVarWhole | kVarSelectorInWord | kVarSelectorBias)) != (kVarWhole | kVarSelectorInWord)) return false;
   const int32_t selector = WordImmediate(word);
-  switch (selector) {
-    case SEL_SELF:
-    case SEL_OTHER:
-    case SEL_GLOBAL:
-    case SEL_NOT_SPECIFIED:
-    case SEL_LOCAL: break;
-    default: return false;
-  }
+  if (!StepSelector(selector)) return false;
   *site = VMVarSite{};
   site->id = static_cast<int32_t>(operand & kVarIdMask);
   site->selector = selector;
@@ -87,14 +86,7 @@ bool WholeSite(uint32_t word, uint32_t operand, VMVarSite* site) {
 // constant `selector`.
 bool ElementSite(uint32_t operand, int32_t selector, VMVarSite* site) {
   if ((operand & (kVarWhole | kVarSelectorInWord | kVarSelectorBias)) != 0) return false;
-  switch (selector) {
-    case SEL_SELF:
-    case SEL_OTHER:
-    case SEL_GLOBAL:
-    case SEL_NOT_SPECIFIED:
-    case SEL_LOCAL: break;
-    default: return false;
-  }
+  if (!StepSelector(selector)) return false;
   // The selector is the immediate of a word WholeSite reads it from.
   return WholeSite(static_cast<uint32_t>(static_cast<uint16_t>(selector)), operand | kVarWhole | kVarSelectorInWord, site);
 }
