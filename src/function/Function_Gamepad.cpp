@@ -147,7 +147,7 @@ GAMEPAD_BUILTIN(GamepadAxisValue) {
 
 float UnitClamped(double value) {
   const float v = num::ToFloat(value);
-  return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
+  return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;  // NaN gives 0
 }
 
 GAMEPAD_BUILTIN(GamepadSetVibration) {

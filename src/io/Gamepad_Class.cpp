@@ -84,7 +84,7 @@ float GamepadSlot::AxisValue(int32_t index) const {
   float v = axes[axis];
   const float dz = axisDeadzone;
   if (dz > 0.0f) {
-    if (std::fabs(v) < dz) {
+    if (std::fabs(v) < dz || dz >= 1.0f) {  // a dead zone of the whole range leaves nothing
       v = 0.0f;
     } else {
       v = std::copysign((std::fabs(v) - dz) / (1.0f - dz), v);

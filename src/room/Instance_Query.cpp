@@ -245,6 +245,8 @@ void Command_MoveContact(CInstance* self, double direction, double maxDistance, 
     const float y = num::ToFloat(static_cast<double>(self->i_y) + dy);
     // A step too small to change a float position would repeat itself to the end.
     if (x == self->i_x && y == self->i_y) break;
+    // Nor does a position that is not a number ever get anywhere.
+    if (!std::isfinite(x) || !std::isfinite(y)) break;
     if (!PlaceTest(self, x, y, all)) break;
     self->SetPosition(x, y);
   }
@@ -260,6 +262,7 @@ bool Command_MoveOutside(CInstance* self, double direction, double maxDistance, 
     const float x = num::ToFloat(static_cast<double>(self->i_x) + dx);
     const float y = num::ToFloat(static_cast<double>(self->i_y) + dy);
     if (x == self->i_x && y == self->i_y) break;  // every later step would test this place again
+    if (!std::isfinite(x) || !std::isfinite(y)) break;
     self->SetPosition(x, y);
     free = PlaceTest(self, self->i_x, self->i_y, all);
   }

@@ -85,8 +85,8 @@ void DrawBackgroundSlots(const CRoom& room, const DrawRegion& region, bool foreg
     if (background == nullptr) continue;
     background->DrawTiled(
         slot.x, slot.y, slot.xscale, slot.yscale, slot.htiled != 0, slot.vtiled != 0, static_cast<float>(region.left),
-        static_cast<float>(region.top), static_cast<float>(region.right - region.left),
-        static_cast<float>(region.bottom - region.top), static_cast<uint32_t>(slot.blend), slot.alpha);
+        static_cast<float>(region.top), static_cast<float>(int64_t{region.right} - region.left),
+        static_cast<float>(int64_t{region.bottom} - region.top), static_cast<uint32_t>(slot.blend), slot.alpha);
   }
 }
 
@@ -161,7 +161,8 @@ void DrawViews(CRoom& room) {
     bool onSurface = false;
     if (view.surfaceId != -1 && GR_Surface_Exists(view.surfaceId)) {
       GraphicsFlush();
-      onSurface = GR_Surface_SetTarget(0, view.surfaceId);
+      // Setting the target it already is pushes nothing, so nothing is reset for it either.
+      onSurface = g_Surfaces.targets[0] != view.surfaceId && GR_Surface_SetTarget(0, view.surfaceId);
       GR_SetViewport(0, 0, GR_Surface_GetWidth(view.surfaceId), GR_Surface_GetHeight(view.surfaceId));
     } else {
       GR_SetViewport(
@@ -207,6 +208,8 @@ void Room_WalkDepthOrder(CRoom& room, void (*visit)(void* context, const DepthOr
   int32_t tile = VisibleTileFrom(room, 0);
   float particles = ParticleSystem_MaxDepth();
   for (;;) {
+    // A draw event may have deleted tiles: the index is checked against the list as it is now.
+    if (tile >= 0) tile = VisibleTileFrom(room, tile);
     const bool haveParticles = particles > kParticlesExhausted;
     if (instance == nullptr && tile < 0 && !haveParticles) break;
     if (haveParticles && (instance == nullptr || particles > instance->i_depth) &&
@@ -300,7 +303,7 @@ void DrawRoom() {
   const bool clearOwed = clearWanted && !PerformPreDrawEvent(window, kDrawEventPreDraw, clearWanted);
 
   // A surface that could not be made is not drawn into, and no target is reset for it.
-  const bool onAppSurface = appSurface && GR_Surface_SetTarget(0, appId);
+  const bool onAppSurface = appSurface && g_Surfaces.targets[0] != appId && GR_Surface_SetTarget(0, appId);
   Room_UpdateViews();
   room->SortTiles();
   if (room->m_ViewsEnabled) {

@@ -57,7 +57,9 @@ struct PostedEvent {
 
 int32_t PostedEventCompletion(HTTP_REQ_CONTEXT*, void* userData, int32_t* outMap) {
   const auto* posted = static_cast<const PostedEvent*>(userData);
-  *outMap = posted->mapIndex;
+  // A map destroyed since it was posted (its slot perhaps reused by the game's own map) is not
+  // handed to the event.
+  *outMap = posted->mapSerial != 0 && DsMap_Serial(posted->mapIndex) == posted->mapSerial ? posted->mapIndex : -1;
   return posted->eventNumber;
 }
 

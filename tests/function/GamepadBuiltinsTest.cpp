@@ -77,6 +77,10 @@ TEST_F(GamepadBuiltinsTest, AxesTakeTheDeadZoneAndTheVerticalConstantsPointDown)
     EXPECT_NEAR(Read("gamepad_axis_value", 0, kAxisLH), c.expected, 1e-6) << c.x;
     EXPECT_NEAR(Read("gamepad_axis_value", 0, 0), c.expected, 1e-6) << c.x;
   }
+  // A dead zone of the whole range leaves nothing, not 0 / 0.
+  Call("gamepad_set_axis_deadzone", {R(0), R(1)});
+  Gamepad_Update();
+  EXPECT_EQ(Read("gamepad_axis_value", 0, kAxisLH), 0.0);
   // Pushed down: the vertical constants report it as positive, the plain axis as negative.
   Call("gamepad_set_axis_deadzone", {R(0), R(0)});
   pad.Axis(SDL_CONTROLLER_AXIS_LEFTY, 32767);
@@ -192,6 +196,10 @@ TEST_F(GamepadBuiltinsTest, VibrationReachesThePadAndTheColourIsOnlyWritten) {
   Gamepad_Update();
   EXPECT_EQ(LastRumble().low, 0);
   EXPECT_EQ(LastRumble().high, 16383);
+  Call("gamepad_set_vibration", {R(0), R(NAN), R(1)});  // not a number: no vibration
+  Gamepad_Update();
+  EXPECT_EQ(LastRumble().low, 0);
+  EXPECT_EQ(LastRumble().high, 65535);
 
   m_debug.Clear();
   Call("gamepad_set_color", {R(0), R(0x123456)});

@@ -159,6 +159,10 @@ TEST_F(InstanceQueryTest, ContactStepsAreRoundedAndStopBeforeSolids) {
   self->SetPosition(3.0e8f, 0);
   Command_MoveContact(self, 0, 2.0e9, false);
   EXPECT_EQ(self->i_x, 3.0e8f);
+  // A position that is not a number ends the move at once too.
+  self->SetPosition(NAN, 0);
+  Command_MoveContact(self, 0, 2.0e9, false);
+  EXPECT_TRUE(std::isnan(self->i_x));
   self->SetPosition(0, 0);
   wall->SetPosition(0, 0);
 

@@ -203,6 +203,20 @@ TEST_F(AsyncQueueTest, AMapTheEventReplacedInItsSlotIsKept) {
   EXPECT_EQ(g_cleanups, 1);
 }
 
+TEST_F(AsyncQueueTest, AMapDestroyedAfterPostingIsNotHandedOverWhenItsSlotIsReused) {
+  int32_t seenMap = 0;
+  Note(75, "k", [&seenMap](CInstance*) { seenMap = Run_GetAsyncLoad(); });
+  Add();
+  const int32_t posted = MapWith("posted");
+  Async_PostEvent(posted, 75);
+  DsMap_Destroy(posted);
+  const int32_t own = MapWith("own");
+  ASSERT_EQ(own, posted);
+  Pump();
+  EXPECT_EQ(seenMap, -1);
+  EXPECT_EQ(MapValue(own, "k"), "own");
+}
+
 TEST_F(AsyncQueueTest, APostedBufferIsDeletedAfterItsEvent) {
   Note(73);
   Add();
