@@ -207,9 +207,15 @@ void Room_WalkDepthOrder(CRoom& room, void (*visit)(void* context, const DepthOr
   CInstance* instance = DrawableFrom(room.m_Active.last);
   int32_t tile = VisibleTileFrom(room, 0);
   float particles = ParticleSystem_MaxDepth();
+  int32_t nextTileId = tile >= 0 ? room.m_Tiles[tile].id : -1;
   for (;;) {
-    // A draw event may have deleted tiles: the index is checked against the list as it is now.
-    if (tile >= 0) tile = VisibleTileFrom(room, tile);
+    // A draw event may have added or deleted tiles: the next tile is found again by its id, and
+    // when it went, the walk goes on from its index in the list as it is now.
+    if (tile >= 0 && (tile >= room.m_Tiles.Count() || room.m_Tiles[tile].id != nextTileId)) {
+      const int32_t found = room.FindTile(nextTileId);
+      tile = VisibleTileFrom(room, found >= 0 ? found : tile);
+    }
+    nextTileId = tile >= 0 ? room.m_Tiles[tile].id : -1;
     const bool haveParticles = particles > kParticlesExhausted;
     if (instance == nullptr && tile < 0 && !haveParticles) break;
     if (haveParticles && (instance == nullptr || particles > instance->i_depth) &&
@@ -217,8 +223,10 @@ void Room_WalkDepthOrder(CRoom& room, void (*visit)(void* context, const DepthOr
       visit(context, DepthOrderItem{DepthOrderItem::kParticles, nullptr, -1, particles});
       particles = ParticleSystem_NextDepthBelow(particles);
     } else if (tile >= 0 && (instance == nullptr || room.m_Tiles[tile].depth > instance->i_depth)) {
-      visit(context, DepthOrderItem{DepthOrderItem::kTile, nullptr, tile, room.m_Tiles[tile].depth});
+      const DepthOrderItem item{DepthOrderItem::kTile, nullptr, tile, room.m_Tiles[tile].depth};
       tile = VisibleTileFrom(room, tile + 1);
+      nextTileId = tile >= 0 ? room.m_Tiles[tile].id : -1;
+      visit(context, item);
     } else {
       visit(context, DepthOrderItem{DepthOrderItem::kInstance, instance, -1, instance->i_depth});
       instance = DrawableFrom(instance->i_prev);

@@ -182,6 +182,28 @@ TEST_F(RoomDrawTest, TheMergePassesOverWhatIsNotDrawn) {
   EXPECT_EQ(MergeOrder(room), (std::vector<std::string>{"i100004"}));
 }
 
+TEST_F(RoomDrawTest, ADrawThatDeletesTilesLeavesTheWalkOnTheTilesThatRemain) {
+  CRoom& room = *Room();
+  room.AddInstance(0, 0, DepthObject(0));
+  room.AddTile(TileAt(100));
+  room.AddTile(TileAt(-100));
+  room.SortTiles();
+  // The instance's draw deletes the layer already drawn: the tile below moves to index 0.
+  std::vector<std::string> order;
+  Room_WalkDepthOrder(
+      room,
+      [](void* context, const DepthOrderItem& item) {
+        auto* out = static_cast<std::vector<std::string>*>(context);
+        if (item.kind == DepthOrderItem::kInstance) {
+          out->push_back("i");
+          CurrentRoom->DeleteTileLayer(100);
+        }
+        if (item.kind == DepthOrderItem::kTile) out->push_back("t" + std::to_string(item.tile));
+      },
+      &order);
+  EXPECT_EQ(order, (std::vector<std::string>{"t0", "i", "t0"}));
+}
+
 TEST_F(RoomDrawTest, InThreeDModeADeepInstanceIsDrawnFirstAtDepthElevenThousand) {
   CRoom& room = *Room();
   const int32_t deep = DepthObject(20000);
