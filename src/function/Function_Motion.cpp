@@ -130,6 +130,20 @@ void DistanceToObject(ScriptValue* result, CInstance* self, CInstance* other, in
   SetReal(result, Command_DistanceToObject(self, other, a.Trunc(0)));
 }
 
+// ---- Paths ----
+
+// An absolute start puts the instance on the path's first point (its last for a negative speed);
+// a relative one leads it along the path from where it is.
+void PathStart(ScriptValue*, CInstance* self, CInstance*, int32_t argc, ScriptValue* args) {
+  const Args a(argc, args);
+  if (self == nullptr) return;
+  Instance_PathStart(self, a.Int(0), a.Real(1), 1.0, 0.0, !a.Flag(3), a.Int(2));
+}
+
+void PathEnd(ScriptValue*, CInstance* self, CInstance*, int32_t, ScriptValue*) {
+  if (self != nullptr) Instance_PathStart(self, -1, 0.0, 1.0, 0.0, false, 0);
+}
+
 // ---- Collision and instance queries ----
 
 void CollisionPoint(ScriptValue* result, CInstance* self, CInstance*, int32_t argc, ScriptValue* args) {
@@ -317,7 +331,7 @@ void GameEnd(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) { Comm
 
 void GameRestart(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) { Command_RestartGame(); }
 
-// In registration order, which fixes the call numbers. The group's other families (paths, motion
+// In registration order, which fixes the call numbers. The group's other families (motion
 // planning, saved games, transitions, sleep, geometry) take their places between these.
 const BuiltinSpec kMotionBuiltins[] = {
     {"move_random", MoveRandom, 2},
@@ -340,6 +354,8 @@ const BuiltinSpec kMotionBuiltins[] = {
     {"motion_add", MotionAdd, 2},
     {"distance_to_point", DistanceToPoint, 2},
     {"distance_to_object", DistanceToObject, 1},
+    {"path_start", PathStart, 4},
+    {"path_end", PathEnd, 0},
     {"collision_point", CollisionPoint, 5},
     {"collision_rectangle", CollisionRectangle, 7},
     {"collision_circle", CollisionCircle, 6},

@@ -323,7 +323,8 @@ void Instance_ComputeHVSpeed(CInstance* instance);
 // Starts following `path`: a negative index only stores it; a missing path, one without positive
 // length or a negative scale leaves i_pathindex -1. Otherwise the position starts at 0 (speed
 // 0 or more) or 1, the speed, scale, orientation and end action are stored, the instance moves to
-// the path's point at that position unless `relative`, and the anchor is its position.
+// the path's point at that position unless `relative`, and the anchor (where the path's first
+// point goes) is chosen so that the point at that position is where the instance stands.
 void Instance_PathStart(CInstance* instance, int32_t path, double speed, double scale, double orientation,
                         bool relative, int32_t endAction);
 // Whether the rectangle (corners in any order) meets the instance: by boxes, then, when precise

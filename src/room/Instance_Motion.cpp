@@ -180,12 +180,17 @@ void Instance_PathStart(CInstance* instance, int32_t path, double speed, double 
   }
   instance->i_pathorientation = num::ToFloat(orientation);
   instance->i_pathend = endAction;
-  if (!relative) {
-    const PathPosition start = data->GetPosition(instance->i_pathposition);
-    instance->SetPosition(start.x, start.y);
-  }
-  instance->i_pathxstart = instance->i_x;
-  instance->i_pathystart = instance->i_y;
+  const PathPosition at = data->GetPosition(instance->i_pathposition);
+  if (!relative) instance->SetPosition(at.x, at.y);
+  // The anchor is where the path's first point goes, so that the point at the start position is
+  // where the instance stands: started at the far end (a negative speed), it goes back along the
+  // path from there instead of jumping by the path's span.
+  const PathPosition first = data->GetPosition(0.0);
+  double u = static_cast<double>(at.x) - first.x;
+  double v = static_cast<double>(at.y) - first.y;
+  TurnAndScale(u, v, instance->i_pathorientation, instance->i_pathscale);
+  instance->i_pathxstart = num::ToFloat(instance->i_x - u);
+  instance->i_pathystart = num::ToFloat(instance->i_y - v);
 }
 
 bool CInstance::PathStep() {

@@ -8,6 +8,7 @@
 
 #include "BuiltinTestUtil.h"
 #include "function/Function_Graphics.h"
+#include "function/Function_Motion.h"
 #include "function/Function_Resource.h"
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_D3D.h"
@@ -205,6 +206,106 @@ TEST_F(PathBuiltinsTest, EditsChangeThePoints) {
   EXPECT_EQ(Real("path_get_number", {p}), 0);
   for (const char* edit : {"path_clear_points", "path_reverse", "path_mirror", "path_flip"}) Do(edit, {8});
   Do("path_add_point", {8, 1, 1, 1});
+  EXPECT_EQ(TakeError(), "");
+}
+
+// path_start and path_end lead the calling instance (m_self, at (5, 6)) along a path; its steps
+// are the instance's own (CInstance::PathStep, run by the frame step).
+class PathFollowTest : public PathBuiltinsTest {
+ protected:
+  void SetUp() override {
+    PathBuiltinsTest::SetUp();
+    RegisterMotionFunctions();
+    m_self.SetPosition(5, 6);
+    m_line = NewPath({{10, 20, 100}, {110, 20, 100}});
+    Do("path_set_closed", {m_line, 0});
+  }
+  double m_line = -1;
+};
+
+TEST_F(PathFollowTest, AnAbsoluteStartPutsTheInstanceOnTheStartOrEndPoint) {
+  struct Case {
+    double speed, absolute;
+    float x, y, position;
+  };
+  const Case cases[] = {
+      {4, 1, 10, 20, 0},      // absolute: the first point
+      {-4, 0.5, 110, 20, 1},  // absolute backwards: the last point
+      {4, 0.49, 5, 6, 0},     // relative: where it stands
+      {-4, 0, 5, 6, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.speed);
+    SCOPED_TRACE(c.absolute);
+    m_self.SetPosition(5, 6);
+    Do("path_start", {m_line, c.speed, 0, c.absolute});
+    EXPECT_EQ(m_self.i_pathindex, m_line);
+    EXPECT_EQ(m_self.i_x, c.x);
+    EXPECT_EQ(m_self.i_y, c.y);
+    EXPECT_EQ(m_self.i_pathposition, c.position);
+    EXPECT_EQ(m_self.i_pathspeed, static_cast<float>(c.speed));
+    EXPECT_EQ(m_self.i_pathscale, 1.0f);
+    EXPECT_EQ(m_self.i_pathorientation, 0.0f);
+    // One step of 4 along a path 100 long, from the anchor.
+    m_self.PathStep();
+    EXPECT_EQ(m_self.i_x, c.x + (c.speed > 0 ? 4 : -4));
+    EXPECT_EQ(m_self.i_y, c.y);
+  }
+  EXPECT_EQ(TakeError(), "");
+}
+
+TEST_F(PathFollowTest, EndActionsApplyAtTheEndAndPathEndStops) {
+  struct Case {
+    double action;
+    int32_t end;     // the end action stored
+    bool following;  // still on the path after the end
+    float position;  // and the position
+    float speed;
+  };
+  const Case cases[] = {
+      {0, 0, false, 1, 60},      // stop
+      {1.4, 1, true, 0.2f, 60},  // restart (rounded)
+      {2.5, 2, true, 0.2f, 60},  // continue (halves to even)
+      {3, 3, true, 0.8f, -60},   // reverse
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.action);
+    Do("path_start", {m_line, 60, c.action, 1});
+    EXPECT_FALSE(m_self.PathStep());
+    EXPECT_TRUE(m_self.PathStep());  // 1.2 of the way: the end
+    EXPECT_EQ(m_self.i_pathindex, c.following ? m_line : -1);
+    EXPECT_EQ(m_self.i_pathend, c.end);
+    EXPECT_NEAR(m_self.i_pathposition, c.position, 1e-6);
+    EXPECT_EQ(m_self.i_pathspeed, c.speed);
+  }
+
+  // path_end leaves the instance where it is and stops it following.
+  Do("path_start", {m_line, 10, 1, 1});
+  m_self.PathStep();
+  const float x = m_self.i_x;
+  Do("path_end", {});
+  EXPECT_EQ(m_self.i_pathindex, -1);
+  EXPECT_FALSE(m_self.PathStep());
+  EXPECT_EQ(m_self.i_x, x);
+}
+
+TEST_F(PathFollowTest, APathThatCannotBeFollowedLeavesTheInstanceWhereItIs) {
+  const int32_t point = NewPath({{50, 50, 100}});  // no length
+  struct Case {
+    double path;
+    int32_t index;  // path_index afterwards
+  };
+  // A negative index is kept as it is given, and follows nothing.
+  const Case cases[] = {{7, -1}, {static_cast<double>(point), -1}, {-3, -3}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    m_self.SetPosition(5, 6);
+    Do("path_start", {c.path, 4, 0, 1});
+    EXPECT_EQ(m_self.i_pathindex, c.index);
+    EXPECT_FALSE(m_self.PathStep());
+    EXPECT_EQ(m_self.i_x, 5.0f);
+    EXPECT_EQ(m_self.i_y, 6.0f);
+  }
   EXPECT_EQ(TakeError(), "");
 }
 

@@ -25,10 +25,11 @@ class InstancePathTest : public WorldTest {
     for (const PathPoint& p : points) path->AddPoint(p.x, p.y, p.speed);
     return index;
   }
-  // Starts the path relative to (0, 0) with `speed` and end action `end`, then sets the position.
+  // Starts the path with `speed` and end action `end`, anchored at (0, 0), then sets the position.
   void StartAt(int32_t path, double speed, int32_t end, float position, double scale = 1, double orientation = 0) {
     m_instance.SetPosition(0, 0);
     Instance_PathStart(&m_instance, path, speed, scale, orientation, true, end);
+    m_instance.i_pathxstart = m_instance.i_pathystart = 0.0f;
     m_instance.i_pathposition = position;
   }
 
@@ -38,14 +39,16 @@ class InstancePathTest : public WorldTest {
 TEST_F(InstancePathTest, StartingAPath) {
   const int32_t line = AddPath({{10, 20, 100}, {110, 20, 100}});
   // Absolute: the instance moves to the point at the start position, unscaled; the anchor is
-  // where it then stands.
+  // where the path's first point goes when the path, turned and scaled, has its point at that
+  // position where the instance stands (the far end here: 100 along, turned by 30, times 2).
   Instance_PathStart(&m_instance, line, -5, 2, 30, false, 1);
   EXPECT_EQ(m_instance.i_pathindex, line);
   EXPECT_EQ(m_instance.i_pathposition, 1.0f);
   EXPECT_EQ(m_instance.i_pathpositionprevious, 1.0f);
   EXPECT_EQ(m_instance.i_x, 110.0f);
   EXPECT_EQ(m_instance.i_y, 20.0f);
-  EXPECT_EQ(m_instance.i_pathxstart, 110.0f);
+  EXPECT_NEAR(m_instance.i_pathxstart, 110 - 200 * std::cos(M_PI / 6), 1e-4);
+  EXPECT_NEAR(m_instance.i_pathystart, 20 + 200 * std::sin(M_PI / 6), 1e-4);
   EXPECT_EQ(m_instance.i_pathscale, 2.0f);
   EXPECT_EQ(m_instance.i_pathorientation, 30.0f);
   EXPECT_EQ(m_instance.i_pathend, 1);
