@@ -106,3 +106,61 @@ TEST_F(InputGameTest, PushedEventsRaiseKeyboardAndMouseEvents) {
 }
 
 }  // namespace
+
+namespace {
+
+// The player of the check game: the left arrow held over steps 2 and 3 and the left button
+// clicked between steps 4 and 5.
+int64_t g_checked = 0;
+void PlayChecks() {
+  if (!Run_IsRunning() || g_FrameLoop.framesRun == g_checked) return;
+  g_checked = g_FrameLoop.framesRun;
+  switch (g_checked) {
+    case 1: PushKey(SDL_KEYDOWN, SDLK_LEFT, SDL_SCANCODE_LEFT); break;
+    case 3: PushKey(SDL_KEYUP, SDLK_LEFT, SDL_SCANCODE_LEFT); break;
+    case 4:
+      PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT);
+      PushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT);
+      break;
+    default: break;
+  }
+}
+
+TEST_F(InputGameTest, AStepEventChecksKeysAndButtonsAndItsSimulatedKeysArriveNextStep) {
+  TempDir dir;
+  ObjectEntry object;
+  object.name = "obj_checks";
+  object.events[0] = {ObjectEvent{0, ActionCode{"global.n = 0;"}}};
+  // Each step prints what the checks answer; step 4 presses the right arrow itself and step 5
+  // lets it go.
+  object.events[3] = {ObjectEvent{0, ActionCode{R"(global.n += 1;
+show_debug_message("step " + string(global.n) + ": left " + string(keyboard_check(vk_left))
+  + string(keyboard_check_pressed(vk_left)) + string(keyboard_check_released(vk_left))
+  + " none " + string(keyboard_check(vk_nokey)) + " right " + string(keyboard_check(vk_right))
+  + string(keyboard_check_pressed(vk_right)) + string(keyboard_check_released(vk_right))
+  + " mouse " + string(mouse_check_button_pressed(mb_left)) + string(mouse_check_button_released(mb_left)));
+if (global.n == 4) keyboard_key_press(vk_right);
+if (global.n == 5) keyboard_key_release(vk_right);)"}}};
+  const std::string path = dir.file("checks.win");
+  ASSERT_TRUE(WriteOneObjectGame(object, path));
+  g_checked = 0;
+  std::vector<std::string> lines;
+  ASSERT_EQ(RunGameInProcess(path, "6", PlayChecks, &lines), 0);
+
+  std::vector<std::string> seen;
+  for (const std::string& text : lines) {
+    if (text.rfind("step ", 0) == 0) seen.push_back(text);
+  }
+  const std::vector<std::string> expected = {
+      "step 1: left 000 none 1 right 000 mouse 00",
+      "step 2: left 110 none 0 right 000 mouse 00",
+      "step 3: left 100 none 0 right 000 mouse 00",
+      "step 4: left 001 none 1 right 000 mouse 00",
+      // A click between two steps is only released; the simulated key arrives as a real one.
+      "step 5: left 000 none 0 right 110 mouse 01",
+      "step 6: left 000 none 1 right 001 mouse 00",
+  };
+  EXPECT_EQ(seen, expected);
+}
+
+}  // namespace
