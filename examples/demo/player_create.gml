@@ -1,6 +1,4 @@
 // The player plays by itself until an arrow key is pressed.
 autoplay = true;
 t = 0;
-moved_x = 0;
-moved_y = 0;
 image_speed = 0.25;

@@ -1,2 +1,0 @@
-autoplay = false;
-moved_y += 1;
