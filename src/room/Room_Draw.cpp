@@ -64,6 +64,19 @@ bool HandlesDrawEvent(const CInstance* instance, int32_t number) {
   return Drawable(instance) && instance->i_object != nullptr && instance->i_object->HasEvent(EVENT_DRAW, number);
 }
 
+// True when some object handles draw event `number`, its own or inherited. A pass over a room
+// with fewer objects than instances asks this first, so that a draw event no object has costs a
+// walk over the objects, not over every instance.
+bool AnyObjectHandlesDrawEvent(const CRoom& room, int32_t number) {
+  const int32_t objects = Object_Count();
+  if (objects >= room.m_Active.count) return true;
+  for (int32_t i = 0; i < objects; ++i) {
+    const CObject* object = Object_Find(i);
+    if (object != nullptr && object->HasEvent(EVENT_DRAW, number)) return true;
+  }
+  return false;
+}
+
 // The drawable instance at `from` or before it in the active list; null when none.
 CInstance* DrawableFrom(CInstance* from) {
   while (from != nullptr && !Drawable(from)) from = from->i_prev;
@@ -239,7 +252,7 @@ void PerformDrawEvent(const DrawRegion& region, int32_t number) { PerformPreDraw
 bool PerformPreDrawEvent(const DrawRegion& region, int32_t number, bool clearFirst) {
   SetRegion(region);
   bool cleared = false;
-  if (CurrentRoom == nullptr) return false;
+  if (CurrentRoom == nullptr || !AnyObjectHandlesDrawEvent(*CurrentRoom, number)) return false;
   CInstance* instance = CurrentRoom->m_Active.last;
   while (instance != nullptr) {
     CInstance* previous = instance->i_prev;

@@ -262,6 +262,22 @@ TEST_F(RoomDrawTest, AnInvisibleInstanceGetsNoDrawAndOneWithoutSpriteOrHandlerDr
   EXPECT_TRUE(Since(mark, "DrawPrimitive").empty());
 }
 
+TEST_F(RoomDrawTest, ADrawPassOverMoreInstancesThanObjectsReachesEveryInheritedHandlerAndNoOther) {
+  CRoom& room = *Room();
+  const int32_t parent = DepthObject(0);
+  const int32_t child = AddObject(parent);
+  AddHandler(parent, EVENT_DRAW, kDrawEventBegin, RecordEvent);
+  std::vector<std::string> expected;
+  for (int32_t i = 0; i < 4; ++i) {
+    const CInstance* instance = room.AddInstance(0, 0, child);
+    expected.insert(expected.begin(), std::to_string(kDrawEventBegin) + " " + std::to_string(instance->i_id));
+  }
+  PerformDrawEvent(DrawRegion{0, 0, 640, 480}, kDrawEventEnd);
+  EXPECT_TRUE(g_seen.empty());
+  PerformDrawEvent(DrawRegion{0, 0, 640, 480}, kDrawEventBegin);
+  EXPECT_EQ(g_seen, expected);  // from the last instance of the active list to the first
+}
+
 TEST_F(RoomDrawTest, APreDrawHandlerThatDrawsGetsTheWindowClearRightBeforeItAndNoSecondClear) {
   GR_Window_SetColour(0x00FF00);
   CurrentRoom->m_ClearDisplay = 1;
