@@ -1169,6 +1169,187 @@ int IndexIn(const uint8_t* table, uint8_t op) {
   return -1;
 }
 
+// ---- Steps in register form ----
+//
+// A step whose operators all compute on doubles runs as its VMStep::chain: one case per operator
+// and operand modes, each reading its operands where they are (a variable, a constant, a register
+// an earlier operator wrote), so no leaf is copied into a register first. The variables are read
+// in another order than the words read them; reads change nothing but the sites' caches, and
+// every read happens before anything is stored, so the outcome is the same.
+
+// The chain's cases: per operator in the order add, sub, mul, div, rem, mod, then mod by a
+// positive integer constant, then the comparison, nine cases each (left mode * 3 + right mode);
+// then the store.
+constexpr int kChainModConst = 6, kChainCompare = 7;
+constexpr uint8_t kChainStore = (kChainCompare + 1) * CHAIN_MODES * CHAIN_MODES;
+
+template <int kMode>
+[[gnu::always_inline]] inline bool ChainLoad(const StepContext& c, VMStep& step, const double* r, uint8_t index,
+                                             double constant, double* out, StepReads* reads) {
+  if constexpr (kMode == CHAIN_REG) {
+    *out = r[index];
+    return true;
+  } else if constexpr (kMode == CHAIN_CONST) {
+    *out = constant;
+    return true;
+  } else {
+    return ReadSite(c, step.sites[index], out, reads);
+  }
+}
+
+// x mod k for a positive integer constant k, as VMRealMod gives it: through k's reciprocal when x
+// is an integer in the 32-bit range.
+[[gnu::always_inline]] inline double ModConstant(double x, const VMChainOp& op) {
+  if (x > -2147483649.0 && x < 2147483648.0) {
+    const int32_t a = static_cast<int32_t>(x);
+    if (static_cast<double>(a) == x) {
+      const uint32_t magnitude = a < 0 ? 0u - static_cast<uint32_t>(a) : static_cast<uint32_t>(a);
+      const uint32_t m = num::ModByReciprocal(magnitude, op.magic, op.divisor);
+      if (m == 0) return std::signbit(x) ? -0.0 : 0.0;
+      return a < 0 ? -static_cast<double>(m) : static_cast<double>(m);
+    }
+  }
+  return VMRealMod(x, op.rightConst);
+}
+
+bool ChainStep(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+#define CHAIN_OP_LABELS(op)                                                                               \
+  &&op##_0_0, &&op##_0_1, &&op##_0_2, &&op##_1_0, &&op##_1_1, &&op##_1_2, &&op##_2_0, &&op##_2_1, &&op##_2_2
+  static const void* const kLabels[] = {
+      CHAIN_OP_LABELS(chain_add), CHAIN_OP_LABELS(chain_sub), CHAIN_OP_LABELS(chain_mul),
+      CHAIN_OP_LABELS(chain_div), CHAIN_OP_LABELS(chain_rem), CHAIN_OP_LABELS(chain_mod),
+      &&chain_fail,               &&chain_fail,               &&chain_modk_0,
+      &&chain_fail,               &&chain_fail,               &&chain_modk_1,
+      &&chain_fail,               &&chain_fail,               &&chain_modk_2,
+      CHAIN_OP_LABELS(chain_cmp), &&chain_store,
+  };
+#undef CHAIN_OP_LABELS
+  double r[kVMStepMaxNodes];
+  StepReads reads;
+  const VMChainOp* op = step.chain;
+  double x, y;
+  int32_t unused;
+#define CHAIN_LOAD_BOTH(lm, rm)                                                          \
+  if (!ChainLoad<lm>(c, step, r, op->left, op->leftConst, &x, &reads) ||                 \
+      !ChainLoad<rm>(c, step, r, op->right, op->rightConst, &y, &reads)) {               \
+    return false;                                                                        \
+  }
+#define CHAIN_CASE(name, opcode, lm, rm)                                                 \
+  name##_##lm##_##rm : {                                                                 \
+    CHAIN_LOAD_BOTH(lm, rm)                                                              \
+    if (!OperateT<opcode, false, false>(0, x, 0, y, &unused, &r[op->dst])) return false; \
+    ++op;                                                                                \
+    goto* kLabels[op->code];                                                             \
+  }
+#define CHAIN_CASES(name, opcode)                                                                 \
+  CHAIN_CASE(name, opcode, 0, 0) CHAIN_CASE(name, opcode, 0, 1) CHAIN_CASE(name, opcode, 0, 2)    \
+  CHAIN_CASE(name, opcode, 1, 0) CHAIN_CASE(name, opcode, 1, 1) CHAIN_CASE(name, opcode, 1, 2)    \
+  CHAIN_CASE(name, opcode, 2, 0) CHAIN_CASE(name, opcode, 2, 1) CHAIN_CASE(name, opcode, 2, 2)
+#define CHAIN_MODK(lm)                                                                    \
+  chain_modk_##lm : {                                                                     \
+    if (!ChainLoad<lm>(c, step, r, op->left, op->leftConst, &x, &reads)) return false;    \
+    r[op->dst] = ModConstant(x, *op);                                                     \
+    ++op;                                                                                 \
+    goto* kLabels[op->code];                                                              \
+  }
+#define CHAIN_COMPARE(lm, rm)                                                                                 \
+  chain_cmp_##lm##_##rm : {                                                                                   \
+    CHAIN_LOAD_BOTH(lm, rm)                                                                                   \
+    return CommitBranch(step, VMCompareDifference(step.compare, x - y, g_Variables.MathEpsilon), reads, pc, last); \
+  }
+  goto* kLabels[op->code];
+  CHAIN_CASES(chain_add, OP_ADD)
+  CHAIN_CASES(chain_sub, OP_SUB)
+  CHAIN_CASES(chain_mul, OP_MUL)
+  CHAIN_CASES(chain_div, OP_DIV)
+  CHAIN_CASES(chain_rem, OP_REM)
+  CHAIN_CASES(chain_mod, OP_MOD)
+  CHAIN_MODK(0)
+  CHAIN_MODK(1)
+  CHAIN_MODK(2)
+  CHAIN_COMPARE(0, 0)
+  CHAIN_COMPARE(0, 1)
+  CHAIN_COMPARE(0, 2)
+  CHAIN_COMPARE(1, 0)
+  CHAIN_COMPARE(1, 1)
+  CHAIN_COMPARE(1, 2)
+  CHAIN_COMPARE(2, 0)
+  CHAIN_COMPARE(2, 1)
+  CHAIN_COMPARE(2, 2)
+chain_store:
+  return CommitStore(c, step, r[0], reads, pc, last);
+chain_fail:
+  return false;
+#undef CHAIN_COMPARE
+#undef CHAIN_MODK
+#undef CHAIN_CASES
+#undef CHAIN_CASE
+#undef CHAIN_LOAD_BOTH
+}
+
+// Builds the step's register form; false when the step has none (an operator on two raw ints, an
+// element or a conversion, or a store of anything but an operator's result).
+[[gnu::cold]] bool BuildChain(VMStep* step) {
+  if (step->general || (step->kind != STEP_STORE && step->kind != STEP_BRANCH) || step->storeElement) return false;
+  if (step->kind == STEP_STORE && step->nodes[step->nodeCount - 1].kind != STEP_NODE_OP) return false;
+  struct Item {
+    uint8_t mode;
+    uint8_t index;
+    double constant;
+  };
+  Item items[kVMStepMaxNodes];
+  int depth = 0, count = 0;
+  for (int k = 0; k < step->nodeCount; ++k) {
+    const VMNode& n = step->nodes[k];
+    switch (n.kind) {
+      case STEP_NODE_INT: items[depth++] = {CHAIN_CONST, 0, static_cast<double>(n.i)}; break;
+      case STEP_NODE_DOUBLE: items[depth++] = {CHAIN_CONST, 0, n.d}; break;
+      case STEP_NODE_VAR: items[depth++] = {CHAIN_VAR, n.site, 0.0}; break;
+      case STEP_NODE_OP: {
+        const int opIndex = IndexIn(kStepOps, n.op);
+        if (n.isInt || opIndex < 0 || depth < 2 || count >= kVMChainMaxOps - 1) return false;
+        const Item& left = items[depth - 2];
+        const Item& right = items[depth - 1];
+        VMChainOp& op = step->chain[count++];
+        op = VMChainOp{};
+        op.dst = static_cast<uint8_t>(depth - 2);
+        op.left = left.index;
+        op.right = right.index;
+        op.leftConst = left.constant;
+        op.rightConst = right.constant;
+        const double k = right.constant;
+        if (n.op == OP_MOD && right.mode == CHAIN_CONST && k >= 1.0 && k <= 2147483647.0 &&
+            k == static_cast<double>(static_cast<int32_t>(k))) {
+          op.code = static_cast<uint8_t>((kChainModConst * CHAIN_MODES + left.mode) * CHAIN_MODES + CHAIN_CONST);
+          op.divisor = static_cast<uint32_t>(k);
+          op.magic = num::ModReciprocal(op.divisor);
+        } else {
+          op.code = static_cast<uint8_t>((opIndex * CHAIN_MODES + left.mode) * CHAIN_MODES + right.mode);
+        }
+        --depth;
+        items[depth - 1] = {CHAIN_REG, static_cast<uint8_t>(depth - 1), 0.0};
+        break;
+      }
+      default: return false;
+    }
+  }
+  if (count == 0) return false;
+  VMChainOp& end = step->chain[count];
+  end = VMChainOp{};
+  if (step->kind == STEP_STORE) {
+    if (depth != 1) return false;
+    end.code = kChainStore;
+  } else {
+    if (depth != 2) return false;
+    end.code = static_cast<uint8_t>((kChainCompare * CHAIN_MODES + items[0].mode) * CHAIN_MODES + items[1].mode);
+    end.left = items[0].index;
+    end.right = items[1].index;
+    end.leftConst = items[0].constant;
+    end.rightConst = items[1].constant;
+  }
+  return true;
+}
+
 // Gives each node its case in the step evaluator.
 [[gnu::cold]] void PrepareNodes(VMStep* step) {
   for (int k = 0; k < step->nodeCount; ++k) {
@@ -1190,10 +1371,12 @@ int IndexIn(const uint8_t* table, uint8_t op) {
 }
 
 // The routine for the step's shape: a specialised one for two leaves and one operator (or two
-// leaves compared), else the general ones.
-[[gnu::cold]] StepRoutine ChooseRoutine(const VMStep& step) {
+// leaves compared), the register form for longer expressions computed on doubles, else the
+// general ones.
+[[gnu::cold]] StepRoutine ChooseRoutine(VMStep& step) {
   const VMNode* n = step.nodes;
   if (step.general) return step.kind == STEP_STORE ? &StoreAny : &BranchAny;
+  if (step.nodeCount > 3 && BuildChain(&step)) return &ChainStep;
   switch (step.kind) {
     case STEP_STORE:
       if (step.nodeCount == 3 && n[0].kind != STEP_NODE_OP && n[1].kind != STEP_NODE_OP && n[2].kind == STEP_NODE_OP) {

@@ -129,6 +129,24 @@ const std::vector<Snippet>& Corpus() {
        "var a, i; a[0] = 1; for (i = 1; i > -2; i -= 1) a[i] = a[0] + i; return a[0]", "", "", true},
       {"an element step reading past the end hands over", "var a, i, s; a[0] = 1; s = 0; for (i = 0; i < 3; i += 1) s += a[i];"
        " return s", "", "", true},
+      // Steps in register form: every operator with operands from variables, constants and earlier
+      // operators, mod by an integer constant on both signs, zeros, fractions and large values.
+      {"register-form stores of every operator and operand mode",
+       "var a, b, s, i; a = -7; b = 2.5; s = 0; for (i = 0; i < 6; i += 1) { s = s + (a * i) mod 3 + (i - a) div b"
+       " + (a + i) div -4 + (b * i) mod 7 + (i * 3 - a) / b + ((a * a) mod 5) * b - 2 * (b + 1) + (1 - b) * (a - 1);"
+       " x = (a * 0) mod 7; y = (a * i - 2147483648) mod 7 + (a * 10000000000) mod 7 + (a * b) mod 7 + (a - 0.5) mod 2147483647;"
+       " z = (i * b) mod 1 - (a * i) mod 7.5 + (a * a) mod -3; a += 1.5 } print(x, y, z); return s", "69.42",
+       "0 -3.25 -1.75\n"},
+      {"register-form branches",
+       "var a, i, n; a = 3; n = 0; for (i = 0; i < 12; i += 1) { if ((a * i) mod 4 > 1) n += 1; if (i * 2 == a + 3) n += 10;"
+       " if (a * 0.1 * i <= (i + a) / 2) n += 100; if (7 < (i - a) * 2) n += 1000 } return n", "6216", ""},
+      {"register-form steps hand over to the error or the general store",
+       "var a, i, t; a = 2; t = \"s\"; for (i = 0; i < 3; i += 1) { a = a + (a * i) mod 5 + 1; if (i == 1) a = \"x\" }"
+       " return a", "", "", true},
+      {"a register-form step dividing by zero", "var a, i; a = 1; for (i = 2; i >= 0; i -= 1) a = a + (a * 2) / i; return a",
+       "", "", true},
+      {"a register-form mod by zero", "var a, i; a = 1; for (i = 2; i >= 0; i -= 1) a = a + (a * 2) mod i; return a",
+       "", "", true},
       {"exit in a loop", "var i; for (i = 0; i < 10; i += 1) { if (i == 3) exit; print(i) } return 9", "-12345", "0\n1\n2\n"},
   };
   return corpus;
