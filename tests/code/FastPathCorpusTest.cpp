@@ -69,6 +69,8 @@ const std::vector<Snippet>& Corpus() {
       {"indexing a real is an error", "var a; a = 1; print(a[0])", "", "", true},
       {"script calls", "var k; k = 0; for (i = 0; i < 5; i += 1) k += scr_add(i, k); return k", "26", ""},
       {"recursion", "return scr_fib(15)", "610", ""},
+      // A callee takes its locals list at its first local: read unset, then set, per call.
+      {"locals in recursive calls", "var a; a = 5; return scr_locals(3) + a", "65", ""},
       // Argument slots written in the script, holding a text, and past the arguments passed.
       {"argument slots", "return scr_mix(4, \"t\")", "\"20t0\"", ""},
       {"a discarded call result", "scr_add(1, 2); nan(); return 1", "1", ""},
@@ -166,6 +168,8 @@ class FastPathCorpus : public TreeExecTest {
     AddScripts({
         {"scr_add", "return argument0 + argument1"},
         {"scr_fib", "if (argument0 < 2) return argument0; return scr_fib(argument0 - 1) + scr_fib(argument0 - 2)"},
+        {"scr_locals", "var a, b; if (argument0 <= 0) return a; a = argument0; b = scr_locals(argument0 - 1);"
+                       " return a * 10 + b"},
         {"scr_mix", "argument2 = argument0 + 1; if (argument2 > 4) return string(argument0 * argument2) + argument1 +"
                     " string(argument5); return 0"},
         {"scr_slots", "argument9 = argument0 * 2; argument4 = \"t\"; var r; r = scr_peek(1);"
