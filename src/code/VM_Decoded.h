@@ -57,6 +57,7 @@ struct VMVarSite {
   const CVariableList* list = nullptr;  // the list the node was found in
   uint64_t epoch = 0;                   // that list's epoch then
   VariableNode* node = nullptr;
+  uint64_t stamp = 0;  // the run of steps that last checked the node (the fast loop's mark)
 };
 
 struct VMNode {

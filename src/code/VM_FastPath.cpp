@@ -696,6 +696,9 @@ inline bool CountBranch() {
 struct StepContext {
   const Machine* m;
   CVariableList* lists[4];  // locals, globals, self's, other's (null for a missing instance)
+  // This run of steps' mark (a fresh list epoch): a site holding it has its node checked in this
+  // run already. Steps make no calls, so no list is cleared or replaced while they run.
+  uint64_t stamp;
 };
 
 // The list a site reaches, as ListFor chooses it for the site's selector.
@@ -710,15 +713,32 @@ struct StepContext {
 
 // The node a site names in the list, from the site's cache while the list is the one it was
 // found in and has not been cleared since; a node found is remembered (an absent one is not).
-[[gnu::always_inline]] inline VariableNode* SiteNode(CVariableList* list, VMVarSite& site) {
-  if (site.list == list && site.epoch == list->m_Epoch) return site.node;
+[[gnu::always_inline]] inline VariableNode* SiteNode(const StepContext& c, CVariableList* list, VMVarSite& site) {
+  if (site.list == list && site.epoch == list->m_Epoch) {
+    site.stamp = c.stamp;
+    return site.node;
+  }
   VariableNode* node = list->Lookup(site.id);
   if (node != nullptr) {
     site.list = list;
     site.epoch = list->m_Epoch;
     site.node = node;
+    site.stamp = c.stamp;
   }
   return node;
+}
+
+// The node of a site checked earlier in this run of steps, or null.
+[[gnu::always_inline]] inline VariableNode* StampedNode(const StepContext& c, const VMVarSite& site) {
+  return site.stamp == c.stamp ? site.node : nullptr;
+}
+
+// The node a site names in its list; null when there is no list or no such variable.
+[[gnu::always_inline]] inline VariableNode* ListNode(const StepContext& c, VMVarSite& site) {
+  if (VariableNode* stamped = StampedNode(c, site)) [[likely]] return stamped;
+  CVariableList* list = SiteList(c, site);
+  if (list == nullptr) return nullptr;
+  return SiteNode(c, list, site);
 }
 
 // What a step's reads did, for the error flags they clear.
@@ -732,6 +752,13 @@ struct StepReads {
 [[gnu::always_inline]] inline bool ReadSite(const StepContext& c, VMVarSite& site, double* out, StepReads* reads,
                                             VariableNode** found = nullptr) {
   reads->any = true;
+  if (VariableNode* stamped = StampedNode(c, site)) [[likely]] {
+    reads->list = true;
+    if (found != nullptr) *found = stamped;
+    if (stamped->value.Kind() != VALUE_REAL) return false;
+    *out = stamped->value.real;
+    return true;
+  }
   CVariableList* list = SiteList(c, site);
   if (list == nullptr) [[unlikely]] {
     if (site.id >= kBuiltinVariableIdLimit) return false;
@@ -741,7 +768,7 @@ struct StepReads {
     return true;
   }
   reads->list = true;
-  VariableNode* node = SiteNode(list, site);
+  VariableNode* node = SiteNode(c, list, site);
   if (found != nullptr) *found = node;
   if (node == nullptr) {
     if (g_Options.uninitialisedVariables) return false;
@@ -833,9 +860,7 @@ constexpr int kStepOpCountForMicro = 6;
 [[gnu::always_inline]] inline bool ReadElement(const StepContext& c, VMVarSite& site, int32_t index, double* out,
                                                StepReads* reads) {
   if (index < 0 || site.builtin) return false;
-  CVariableList* list = SiteList(c, site);
-  if (list == nullptr) return false;
-  VariableNode* node = SiteNode(list, site);
+  VariableNode* node = ListNode(c, site);
   if (node == nullptr || node->value.Kind() != VALUE_ARRAY || node->value.arr == nullptr) return false;
   ValueArray* array = node->value.arr;
   const int32_t row = index / kArrayRowStride, column = index % kArrayRowStride;
@@ -949,9 +974,7 @@ using StepRoutine = bool (*)(const StepContext& c, VMStep& step, int64_t* pc, in
 [[gnu::always_inline]] inline bool CommitStore(const StepContext& c, VMStep& step, double value, const StepReads& reads,
                                                int64_t* pc, int64_t* last) {
   VMVarSite& site = step.sites[step.storeSite];
-  CVariableList* list = SiteList(c, site);
-  if (list == nullptr) return false;
-  VariableNode* node = SiteNode(list, site);
+  VariableNode* node = ListNode(c, site);
   if (node == nullptr) return false;
   const ValueKind held = node->value.Kind();
   if (held == VALUE_STRING || held == VALUE_ARRAY) return false;
@@ -972,9 +995,7 @@ using StepRoutine = bool (*)(const StepContext& c, VMStep& step, int64_t* pc, in
                                                  const StepReads& reads, int64_t* pc, int64_t* last) {
   VMVarSite& site = step.sites[step.storeSite];
   if (index < 0 || site.builtin) return false;
-  CVariableList* list = SiteList(c, site);
-  if (list == nullptr) return false;
-  VariableNode* node = SiteNode(list, site);
+  VariableNode* node = ListNode(c, site);
   if (node == nullptr || node->value.Kind() != VALUE_ARRAY) return false;
   // A row grown here by one element holds real 0, which the store below may overwrite.
   ScriptValue* element = OwnElement(&node->value, index);
@@ -1440,7 +1461,8 @@ constexpr uint8_t kShapeLoopBelow = 17;  // a loop step testing x < constant
 [[gnu::noinline]] int64_t RunSteps(const Machine& m, VMDecoded* decoded, int64_t pc, int64_t size, int64_t* last) {
   const StepContext c{&m,
                       {m.locals, g_Variables.globals, m.self != nullptr ? m.self->i_variables : nullptr,
-                       m.other != nullptr ? m.other->i_variables : nullptr}};
+                       m.other != nullptr ? m.other->i_variables : nullptr},
+                      ++g_Variables.listEpochs};
   const int32_t* stepAt = &decoded->stepAt[0];
   VMStep* steps = &decoded->steps[0];
   for (;;) {
