@@ -293,7 +293,7 @@ inline bool DecodeReference(uint32_t word, uint32_t operand, const uint8_t* p, i
 
 // The element at a non-negative index of the array a variable's value holds and owns, when
 // the element exists or is the next one of its row and the row's block has room for it (the
-// row then grows by that element, a zero-filled real 0); null otherwise (the store's own routine
+// row then grows by that element, written as real 0); null otherwise (the store's own routine
 // then claims, grows or converts).
 inline ScriptValue* OwnElement(ScriptValue* holder, int32_t index) {
   ValueArray* array = holder->arr;
@@ -304,7 +304,9 @@ inline ScriptValue* OwnElement(ScriptValue* holder, int32_t index) {
   if (column < slot.length) return &slot.elements[column];
   if (column != slot.length || column >= slot.capacity) return nullptr;
   slot.length = column + 1;
-  return &slot.elements[column];
+  ScriptValue* element = &slot.elements[column];
+  *element = ScriptValue{};
+  return element;
 }
 
 // pop.v.* and pop.i.*: answers the new top, or null to leave the instruction to the general
