@@ -149,6 +149,11 @@ const std::vector<Snippet>& Corpus() {
        "", "", true},
       {"a register-form mod by zero", "var a, i; a = 1; for (i = 2; i >= 0; i -= 1) a = a + (a * 2) mod i; return a",
        "", "", true},
+      {"register-form steps over lists cleared, replaced and deleted between runs",
+       "x = 1; y = 2; global.g = 3; var i; for (i = 0; i < 4; i += 1) { x = x + (y * global.g) mod 5 - 1;"
+       " if (i == 1) clear_self(); if (i == 2) renew_globals(); y = (i + 5) * 2 mod 7 + global.g * 0.5;"
+       " global.g = global.g * 2 mod 11 + y * 0 } with (all) { v = v * 3 mod 5 + v * 2; destroy_self(); v = (v + 2) * 3 mod 4 }"
+       " return x * 100 + y + global.g", "207", ""},
       {"exit in a loop", "var i; for (i = 0; i < 10; i += 1) { if (i == 3) exit; print(i) } return 9", "-12345", "0\n1\n2\n"},
   };
   return corpus;
