@@ -14,7 +14,10 @@
 // text or an array, the branch that pumps the window's messages) before it changes anything; when
 // one fails it changes nothing and the instructions run one by one through the fast loop and the
 // general handlers, which stay the only producers of error texts. Whole variables are found
-// through per-site caches of {list, list epoch, node} (CVariableList::m_Epoch).
+// through per-site caches of {list, list epoch, node} (CVariableList::m_Epoch); a site checked
+// once in a run of steps carries that run's mark and is not checked again in it (steps make no
+// calls, so no list changes while they run). Longer expressions on doubles run in register form
+// (VMChainOp): operators read their operands where they are and pass results in registers.
 //
 // Decoded steps run only inside the fast loop (never with a debugger connected or -trace on) and
 // only while g_VM.decodedSteps is set.
@@ -88,7 +91,8 @@ enum VMStepKind : uint8_t {
 // A step's expression as operations on registers, chosen at the step's first run for steps whose
 // operators all compute on doubles: each operator reads its operands straight from a variable, a
 // constant or the register an earlier operator wrote, and writes the register of its left item.
-enum VMChainMode : uint8_t { CHAIN_REG, CHAIN_VAR, CHAIN_CONST, CHAIN_MODES };
+// CHAIN_ACC is the result of the operator just before, which stays in a machine register.
+enum VMChainMode : uint8_t { CHAIN_REG, CHAIN_VAR, CHAIN_CONST, CHAIN_ACC, CHAIN_MODES };
 
 struct VMChainOp {
   uint8_t code = 0;   // the fast loop's case (operator and operand modes)

@@ -1207,9 +1207,12 @@ constexpr int kChainModConst = 6, kChainCompare = 7;
 constexpr uint8_t kChainStore = (kChainCompare + 1) * CHAIN_MODES * CHAIN_MODES;
 
 template <int kMode>
-[[gnu::always_inline]] inline bool ChainLoad(const StepContext& c, VMStep& step, const double* r, uint8_t index,
-                                             double constant, double* out, StepReads* reads) {
-  if constexpr (kMode == CHAIN_REG) {
+[[gnu::always_inline]] inline bool ChainLoad(const StepContext& c, VMStep& step, const double* r, double acc,
+                                             uint8_t index, double constant, double* out, StepReads* reads) {
+  if constexpr (kMode == CHAIN_ACC) {
+    *out = acc;
+    return true;
+  } else if constexpr (kMode == CHAIN_REG) {
     *out = r[index];
     return true;
   } else if constexpr (kMode == CHAIN_CONST) {
@@ -1236,50 +1239,60 @@ template <int kMode>
 }
 
 bool ChainStep(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
-#define CHAIN_OP_LABELS(op)                                                                               \
-  &&op##_0_0, &&op##_0_1, &&op##_0_2, &&op##_1_0, &&op##_1_1, &&op##_1_2, &&op##_2_0, &&op##_2_1, &&op##_2_2
+#define CHAIN_OP_LABELS(op)                                                                                   \
+  &&op##_0_0, &&op##_0_1, &&op##_0_2, &&op##_0_3, &&op##_1_0, &&op##_1_1, &&op##_1_2, &&op##_1_3, &&op##_2_0, \
+      &&op##_2_1, &&op##_2_2, &&op##_2_3, &&op##_3_0, &&op##_3_1, &&op##_3_2, &&op##_3_3
+#define CHAIN_MODK_LABELS(lm) &&chain_fail, &&chain_fail, &&chain_modk_##lm, &&chain_fail
   static const void* const kLabels[] = {
       CHAIN_OP_LABELS(chain_add), CHAIN_OP_LABELS(chain_sub), CHAIN_OP_LABELS(chain_mul),
       CHAIN_OP_LABELS(chain_div), CHAIN_OP_LABELS(chain_rem), CHAIN_OP_LABELS(chain_mod),
-      &&chain_fail,               &&chain_fail,               &&chain_modk_0,
-      &&chain_fail,               &&chain_fail,               &&chain_modk_1,
-      &&chain_fail,               &&chain_fail,               &&chain_modk_2,
-      CHAIN_OP_LABELS(chain_cmp), &&chain_store,
+      CHAIN_MODK_LABELS(0),       CHAIN_MODK_LABELS(1),       CHAIN_MODK_LABELS(2),
+      CHAIN_MODK_LABELS(3),       CHAIN_OP_LABELS(chain_cmp), &&chain_store,
   };
+  static_assert(sizeof(kLabels) / sizeof(kLabels[0]) == kChainStore + 1, "a label per case");
+#undef CHAIN_MODK_LABELS
 #undef CHAIN_OP_LABELS
+  // acc is the last operator's result, kept in a machine register; every result is also written
+  // to its register for an operator further on.
   double r[kVMStepMaxNodes];
+  double acc = 0.0;
   StepReads reads;
   const VMChainOp* op = step.chain;
   double x, y;
   int32_t unused;
 #define CHAIN_LOAD_BOTH(lm, rm)                                                          \
-  if (!ChainLoad<lm>(c, step, r, op->left, op->leftConst, &x, &reads) ||                 \
-      !ChainLoad<rm>(c, step, r, op->right, op->rightConst, &y, &reads)) {               \
+  if (!ChainLoad<lm>(c, step, r, acc, op->left, op->leftConst, &x, &reads) ||            \
+      !ChainLoad<rm>(c, step, r, acc, op->right, op->rightConst, &y, &reads)) {          \
     return false;                                                                        \
   }
 #define CHAIN_CASE(name, opcode, lm, rm)                                                 \
   name##_##lm##_##rm : {                                                                 \
     CHAIN_LOAD_BOTH(lm, rm)                                                              \
-    if (!OperateT<opcode, false, false>(0, x, 0, y, &unused, &r[op->dst])) return false; \
+    if (!OperateT<opcode, false, false>(0, x, 0, y, &unused, &acc)) return false;        \
+    r[op->dst] = acc;                                                                    \
     ++op;                                                                                \
     goto* kLabels[op->code];                                                             \
   }
-#define CHAIN_CASES(name, opcode)                                                                 \
-  CHAIN_CASE(name, opcode, 0, 0) CHAIN_CASE(name, opcode, 0, 1) CHAIN_CASE(name, opcode, 0, 2)    \
-  CHAIN_CASE(name, opcode, 1, 0) CHAIN_CASE(name, opcode, 1, 1) CHAIN_CASE(name, opcode, 1, 2)    \
-  CHAIN_CASE(name, opcode, 2, 0) CHAIN_CASE(name, opcode, 2, 1) CHAIN_CASE(name, opcode, 2, 2)
-#define CHAIN_MODK(lm)                                                                    \
-  chain_modk_##lm : {                                                                     \
-    if (!ChainLoad<lm>(c, step, r, op->left, op->leftConst, &x, &reads)) return false;    \
-    r[op->dst] = ModConstant(x, *op);                                                     \
-    ++op;                                                                                 \
-    goto* kLabels[op->code];                                                              \
+#define CHAIN_CASES_LEFT(name, opcode, lm)                                                              \
+  CHAIN_CASE(name, opcode, lm, 0) CHAIN_CASE(name, opcode, lm, 1) CHAIN_CASE(name, opcode, lm, 2)        \
+  CHAIN_CASE(name, opcode, lm, 3)
+#define CHAIN_CASES(name, opcode)                                                                         \
+  CHAIN_CASES_LEFT(name, opcode, 0) CHAIN_CASES_LEFT(name, opcode, 1) CHAIN_CASES_LEFT(name, opcode, 2)   \
+  CHAIN_CASES_LEFT(name, opcode, 3)
+#define CHAIN_MODK(lm)                                                                        \
+  chain_modk_##lm : {                                                                         \
+    if (!ChainLoad<lm>(c, step, r, acc, op->left, op->leftConst, &x, &reads)) return false;   \
+    acc = ModConstant(x, *op);                                                                \
+    r[op->dst] = acc;                                                                         \
+    ++op;                                                                                     \
+    goto* kLabels[op->code];                                                                  \
   }
 #define CHAIN_COMPARE(lm, rm)                                                                                 \
   chain_cmp_##lm##_##rm : {                                                                                   \
     CHAIN_LOAD_BOTH(lm, rm)                                                                                   \
     return CommitBranch(step, VMCompareDifference(step.compare, x - y, g_Variables.MathEpsilon), reads, pc, last); \
   }
+#define CHAIN_COMPARES_LEFT(lm) CHAIN_COMPARE(lm, 0) CHAIN_COMPARE(lm, 1) CHAIN_COMPARE(lm, 2) CHAIN_COMPARE(lm, 3)
   goto* kLabels[op->code];
   CHAIN_CASES(chain_add, OP_ADD)
   CHAIN_CASES(chain_sub, OP_SUB)
@@ -1290,22 +1303,20 @@ bool ChainStep(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
   CHAIN_MODK(0)
   CHAIN_MODK(1)
   CHAIN_MODK(2)
-  CHAIN_COMPARE(0, 0)
-  CHAIN_COMPARE(0, 1)
-  CHAIN_COMPARE(0, 2)
-  CHAIN_COMPARE(1, 0)
-  CHAIN_COMPARE(1, 1)
-  CHAIN_COMPARE(1, 2)
-  CHAIN_COMPARE(2, 0)
-  CHAIN_COMPARE(2, 1)
-  CHAIN_COMPARE(2, 2)
+  CHAIN_MODK(3)
+  CHAIN_COMPARES_LEFT(0)
+  CHAIN_COMPARES_LEFT(1)
+  CHAIN_COMPARES_LEFT(2)
+  CHAIN_COMPARES_LEFT(3)
 chain_store:
-  return CommitStore(c, step, r[0], reads, pc, last);
+  return CommitStore(c, step, acc, reads, pc, last);
 chain_fail:
   return false;
+#undef CHAIN_COMPARES_LEFT
 #undef CHAIN_COMPARE
 #undef CHAIN_MODK
 #undef CHAIN_CASES
+#undef CHAIN_CASES_LEFT
 #undef CHAIN_CASE
 #undef CHAIN_LOAD_BOTH
 }
@@ -1319,17 +1330,22 @@ chain_fail:
     uint8_t mode;
     uint8_t index;
     double constant;
+    int producer;  // CHAIN_REG: the operator that wrote it
   };
   Item items[kVMStepMaxNodes];
   int depth = 0, count = 0;
   for (int k = 0; k < step->nodeCount; ++k) {
     const VMNode& n = step->nodes[k];
     switch (n.kind) {
-      case STEP_NODE_INT: items[depth++] = {CHAIN_CONST, 0, static_cast<double>(n.i)}; break;
-      case STEP_NODE_DOUBLE: items[depth++] = {CHAIN_CONST, 0, n.d}; break;
-      case STEP_NODE_VAR: items[depth++] = {CHAIN_VAR, n.site, 0.0}; break;
+      case STEP_NODE_INT: items[depth++] = {CHAIN_CONST, 0, static_cast<double>(n.i), -1}; break;
+      case STEP_NODE_DOUBLE: items[depth++] = {CHAIN_CONST, 0, n.d, -1}; break;
+      case STEP_NODE_VAR: items[depth++] = {CHAIN_VAR, n.site, 0.0, -1}; break;
       case STEP_NODE_OP: {
         const int opIndex = IndexIn(kStepOps, n.op);
+        // The result of the operator just before is read from the accumulator.
+        for (int d = depth - 2; d < depth; ++d) {
+          if (d >= 0 && items[d].mode == CHAIN_REG && items[d].producer == count - 1) items[d].mode = CHAIN_ACC;
+        }
         if (n.isInt || opIndex < 0 || depth < 2 || count >= kVMChainMaxOps - 1) return false;
         const Item& left = items[depth - 2];
         const Item& right = items[depth - 1];
@@ -1350,7 +1366,7 @@ chain_fail:
           op.code = static_cast<uint8_t>((opIndex * CHAIN_MODES + left.mode) * CHAIN_MODES + right.mode);
         }
         --depth;
-        items[depth - 1] = {CHAIN_REG, static_cast<uint8_t>(depth - 1), 0.0};
+        items[depth - 1] = {CHAIN_REG, static_cast<uint8_t>(depth - 1), 0.0, count - 1};
         break;
       }
       default: return false;
@@ -1364,6 +1380,9 @@ chain_fail:
     end.code = kChainStore;
   } else {
     if (depth != 2) return false;
+    for (int d = 0; d < 2; ++d) {
+      if (items[d].mode == CHAIN_REG && items[d].producer == count - 1) items[d].mode = CHAIN_ACC;
+    }
     end.code = static_cast<uint8_t>((kChainCompare * CHAIN_MODES + items[0].mode) * CHAIN_MODES + items[1].mode);
     end.left = items[0].index;
     end.right = items[1].index;
