@@ -154,6 +154,9 @@ const std::vector<Snippet>& Corpus() {
        " if (i == 1) clear_self(); if (i == 2) renew_globals(); y = (i + 5) * 2 mod 7 + global.g * 0.5;"
        " global.g = global.g * 2 mod 11 + y * 0 } with (all) { v = v * 3 mod 5 + v * 2; destroy_self(); v = (v + 2) * 3 mod 4 }"
        " return x * 100 + y + global.g", "207", ""},
+      {"a register-form store into a text or an array hands over",
+       "var a, t, m, i; a = 2; t = \"s\"; m[1] = 4; for (i = 0; i < 3; i += 1) { if (i == 1) { t = a * 2 + i mod 3;"
+       " m = (a + i) * 3 - 1 } a = a * 2 + (i * a) mod 5 } return t * 100 + m + a", "942", ""},
       {"exit in a loop", "var i; for (i = 0; i < 10; i += 1) { if (i == 3) exit; print(i) } return 9", "-12345", "0\n1\n2\n"},
   };
   return corpus;
@@ -278,7 +281,8 @@ TEST_F(FastPathCorpus, GivesWhatTheGeneralHandlersGive) { RunCorpus(); }
 
 TEST_F(FastPathCorpus, GivesWhatTheGeneralHandlersGiveForUnsetVariablesWithTheOption) {
   g_Options.uninitialisedVariables = true;
-  for (const char* source : {"var a; a = 1; return a + b", "var a; return a", "global.q = 2; return global.q + global.r"}) {
+  for (const char* source : {"var a; a = 1; return a + b", "var a; return a", "global.q = 2; return global.q + global.r",
+                             "var a, i; a = 1; for (i = 0; i < 2; i += 1) a = a * 2 + (i * 3) mod 4 - c * 2; return a"}) {
     const Result general = RunSnippet({"unset", source, "", ""}, Mode::General);
     EXPECT_FALSE(general.error.empty()) << source;
     for (Mode mode : {Mode::Words, Mode::Decoded}) {
