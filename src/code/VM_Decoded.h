@@ -14,7 +14,10 @@
 // text or an array, the branch that pumps the window's messages) before it changes anything; when
 // one fails it changes nothing and the instructions run one by one through the fast loop and the
 // general handlers, which stay the only producers of error texts. Whole variables are found
-// through per-site caches of {list, list epoch, node} (CVariableList::m_Epoch).
+// through per-site caches of {list, list epoch, node} (CVariableList::m_Epoch); a site checked
+// once in a run of steps carries that run's mark and is not checked again in it (steps make no
+// calls, so no list changes while they run). Longer expressions on doubles run in register form
+// (VMChainOp): operators read their operands where they are and pass results in registers.
 //
 // Decoded steps run only inside the fast loop (never with a debugger connected or -trace on) and
 // only while g_VM.decodedSteps is set.
@@ -57,6 +60,7 @@ struct VMVarSite {
   const CVariableList* list = nullptr;  // the list the node was found in
   uint64_t epoch = 0;                   // that list's epoch then
   VariableNode* node = nullptr;
+  uint64_t stamp = 0;  // the run of steps that last checked the node (the fast loop's mark)
 };
 
 struct VMNode {
@@ -84,6 +88,24 @@ enum VMStepKind : uint8_t {
   STEP_KIND_COUNT,
 };
 
+// A step's expression as operations on registers, chosen at the step's first run for steps whose
+// operators all compute on doubles: each operator reads its operands straight from a variable, a
+// constant or the register an earlier operator wrote, and writes the register of its left item.
+// CHAIN_ACC is the result of the operator just before, which stays in a machine register.
+enum VMChainMode : uint8_t { CHAIN_REG, CHAIN_VAR, CHAIN_CONST, CHAIN_ACC, CHAIN_MODES };
+
+struct VMChainOp {
+  uint8_t code = 0;   // the fast loop's case (operator and operand modes)
+  uint8_t dst = 0;    // the register written
+  uint8_t left = 0;   // CHAIN_REG: the register read; CHAIN_VAR: the site
+  uint8_t right = 0;
+  uint32_t divisor = 0;  // mod by a positive integer constant: the constant
+  uint64_t magic = 0;    // and its reciprocal (num::ModReciprocal)
+  double leftConst = 0.0;   // CHAIN_CONST: the constant as a double
+  double rightConst = 0.0;
+};
+constexpr int32_t kVMChainMaxOps = kVMStepMaxNodes / 2 + 1;  // the operators and the last case
+
 struct VMStep {
   uint8_t kind = STEP_JUMP;
   uint8_t nodeCount = 0;
@@ -107,6 +129,7 @@ struct VMStep {
   uint8_t shape = 0;              // the fast loop's inline case for the step, chosen with the routine
   VMNode nodes[kVMStepMaxNodes];
   VMVarSite sites[kVMStepMaxNodes + 1];
+  VMChainOp chain[kVMChainMaxOps];  // the register form, when the step runs as one
 };
 
 struct VMDecoded {

@@ -36,13 +36,14 @@ constexpr int64_t Grow_MaxCount(size_t elementSize) {
 int32_t Grow_NextCapacity(int64_t capacity, int64_t need, size_t elementSize, int32_t step, int32_t first);
 
 // The block reallocated to hold `count` elements of `elementSize` bytes (not 0) (grow only: a
-// block already large enough comes back as it is; the bytes added are zero). A count below 0, or
-// one whose byte size does not fit a block, is out of memory; byte blocks (texts, streams) may
-// pass the int32 count. A null block and a count of 0 give null.
-inline void* Grow_Resize(void* block, int64_t count, size_t elementSize) {
+// block already large enough comes back as it is; the bytes added are zero unless `clear` is
+// false, for a caller that writes them before it reads them). A count below 0, or one whose byte
+// size does not fit a block, is out of memory; byte blocks (texts, streams) may pass the int32
+// count. A null block and a count of 0 give null.
+inline void* Grow_Resize(void* block, int64_t count, size_t elementSize, bool clear = true) {
   if (count < 0 || static_cast<uint64_t>(count) > kGrowMostBytes / elementSize) OutOfMemoryHandler();
   return MemoryManager::ReAlloc(block, static_cast<uint32_t>(static_cast<uint64_t>(count) * elementSize), __FILE__,
-                                __LINE__);
+                                __LINE__, clear);
 }
 
 // Makes `items` (a block of `capacity` elements, or null and 0) hold at least `need` elements,

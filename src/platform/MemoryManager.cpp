@@ -29,10 +29,10 @@ bool HasMagic(const void* p) {
   return header[1] == kMagic1 && header[2] == kMagic2;
 }
 
-// Grows a block that is ours to `size` bytes (the new part zero-filled) when it is smaller:
-// answers the block's address afterwards, the old address for one that was big enough or grew in
-// place. Null when the C runtime could not grow it (out of memory).
-char* GrowBlock(void* p, uint32_t size, uint32_t* oldSize) {
+// Grows a block that is ours to `size` bytes (the new part zero-filled when `clear` says so) when
+// it is smaller: answers the block's address afterwards, the old address for one that was big
+// enough or grew in place. Null when the C runtime could not grow it (out of memory).
+char* GrowBlock(void* p, uint32_t size, uint32_t* oldSize, bool clear) {
   uint32_t old;
   std::memcpy(&old, HeaderOf(p), sizeof(old));
   *oldSize = old;
@@ -42,7 +42,7 @@ char* GrowBlock(void* p, uint32_t size, uint32_t* oldSize) {
   if (raw == nullptr) return nullptr;
   std::memcpy(raw, &size, sizeof(size));
   char* block = raw + kHeaderSize;
-  std::memset(block + old, 0, size - old);
+  if (clear) std::memset(block + old, 0, size - old);
   return block;
 }
 
@@ -67,12 +67,12 @@ class BlockRegistry {
   // Grows the block at p when it is ours (false, nothing done, when it is not): *moved is its
   // address afterwards, *oldSize its size before. A block that moved is forgotten here; the
   // caller records the new address.
-  bool Resize(void* p, uint32_t size, void** moved, uint32_t* oldSize) {
+  bool Resize(void* p, uint32_t size, bool clear, void** moved, uint32_t* oldSize) {
     Shard& s = ShardOf(p);
     std::lock_guard<std::mutex> lock(s.mutex);
     uintptr_t* slot = s.Find(Key(p));
     if (slot == nullptr || !HasMagic(p)) return false;
-    char* block = GrowBlock(p, size, oldSize);
+    char* block = GrowBlock(p, size, oldSize, clear);
     if (block == nullptr) OutOfMemoryHandler();
     if (block != p) s.EraseSlot(slot);
     *moved = block;
@@ -213,13 +213,13 @@ void Free(void* p) {
   std::free(HeaderOf(p));
 }
 
-void* ReAlloc(void* p, uint32_t size, const char* file, int line) {
-  if (p == nullptr) return Alloc(size, file, line, true);
+void* ReAlloc(void* p, uint32_t size, const char* file, int line, bool clear) {
+  if (p == nullptr) return Alloc(size, file, line, clear);
   // One visit to the registry recognises the block and, when the C runtime moves it, forgets the
   // old address; only a moved block is recorded again.
   void* moved = nullptr;
   uint32_t old = 0;
-  if (!Registry().Resize(p, size, &moved, &old)) std::abort();  // a programming error: never go on
+  if (!Registry().Resize(p, size, clear, &moved, &old)) std::abort();  // a programming error: never go on
   if (old >= size) return p;
   Count(static_cast<int32_t>(size - old), 0);
   AllocCount.fetch_add(1, std::memory_order_relaxed);

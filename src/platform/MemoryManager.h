@@ -22,8 +22,9 @@ extern std::atomic<int64_t> AllocCount;
 
 // size 0 answers null. The source file and line are accepted and not recorded.
 void* Alloc(uint32_t size, const char* file, int line, bool clear = true);
-// Grows only: a block whose size is not below `size` comes back unchanged.
-void* ReAlloc(void* p, uint32_t size, const char* file, int line);
+// Grows only: a block whose size is not below `size` comes back unchanged. The bytes added are
+// zero unless `clear` is false (then they hold whatever the C runtime left there).
+void* ReAlloc(void* p, uint32_t size, const char* file, int line, bool clear = true);
 // Null does nothing; a block that is not ours goes to the C runtime's free.
 void Free(void* p);
 void* SetLength(void** p, uint32_t size, const char* file, int line);

@@ -23,11 +23,18 @@ void* AllocItems(int64_t count, int64_t size) { return Grow_Resize(nullptr, coun
 
 void* GrowItems(void* block, int64_t count, int64_t size) { return Grow_Resize(block, count, static_cast<size_t>(size)); }
 
+// A row's element block grown to `count` elements, the room added left as it is: the row only
+// ever reads the elements below its length, and every element it takes on is written first
+// (GrowRowTo).
+ScriptValue* GrowElements(ScriptValue* block, int64_t count) {
+  return static_cast<ScriptValue*>(Grow_Resize(block, count, sizeof(ScriptValue), false));
+}
+
 // The room given to a row list or an element block that must hold `count` items: the next power
 // of two, so that filling an array item by item copies each item a bounded number of times
 // instead of once per item added. ReAlloc hands back a block that is already big enough as it
-// is, and the room past the count stays zero-filled (nothing is ever written there), so the items
-// that later appear in it start as real 0 like freshly allocated ones.
+// is. The room past a row list's count stays zero-filled (rows that later appear in it start
+// empty); the room past a row's length holds nothing meaningful.
 int64_t RoomFor(int64_t count) {
   int64_t room = 4;
   while (room < count) room *= 2;
@@ -177,6 +184,30 @@ void CopyForStore(ScriptValue* copy, const ScriptValue* value, const ValueArray*
   }
   copy->kind = value->kind;
   copy->arr = CopyAvoiding(value->arr, reaching);
+}
+
+// The room given to a row's element block that must hold `length` elements: RoomFor's doubling
+// while the block is small; past kRowDoublingLimit elements the most a row ever grows to (a
+// column stops at kArrayRowStride - 1). A big row then moves once more at most, rather than
+// being copied or remapped at every doubling, and the room it does not use costs no memory until
+// it is written, as nothing clears it.
+constexpr int64_t kRowDoublingLimit = 4096;
+int64_t RowRoomFor(int64_t length) {
+  if (length <= kRowDoublingLimit) return RoomFor(length);
+  return length > kArrayRowStride ? length : kArrayRowStride;
+}
+
+// Makes the row `length` elements long (more than it is): the block grows when it has no room,
+// and the elements added (a gap left by a far index included) become real 0.
+void GrowRowTo(ValueRow* row, int64_t length) {
+  if (length > row->capacity) {
+    const int64_t room = RowRoomFor(length);
+    row->elements = GrowElements(row->elements, room);
+    row->capacity = static_cast<int32_t>(room);
+  }
+  std::memset(static_cast<void*>(row->elements + row->length), 0,
+              static_cast<size_t>(length - row->length) * sizeof(ScriptValue));
+  row->length = static_cast<int32_t>(length);
 }
 
 void SetIndexError(int32_t row, int32_t column, const ValueArray* array) {
@@ -435,13 +466,7 @@ void SetArrayElement(ScriptValue* target, const ScriptValue* value, int32_t inde
   }
 
   ValueRow& slot = array->rows[row];
-  if (column >= slot.length) {
-    const int64_t length = static_cast<int64_t>(column) + 1;
-    const int64_t room = RoomFor(length);
-    slot.elements = static_cast<ScriptValue*>(GrowItems(slot.elements, room, sizeof(ScriptValue)));
-    slot.length = static_cast<int32_t>(length);
-    if (slot.capacity < room) slot.capacity = static_cast<int32_t>(room);
-  }
+  if (column >= slot.length) GrowRowTo(&slot, static_cast<int64_t>(column) + 1);
   ScriptValue* element = &slot.elements[column];
   ReleaseValue(element);
   MoveInto(element, copy);

@@ -54,8 +54,9 @@ static_assert(sizeof(ScriptValue) == 16, "a value is 16 bytes on the virtual mac
 // ---- Arrays ----
 
 // One row of an array: `length` consecutive values (no block when the length is 0). The block
-// may have room for more: `capacity` elements when it is not 0 (then at least `length`), and the
-// room past the length is zero-filled, so an element added there starts as real 0.
+// may have room for more: `capacity` elements when it is not 0 (then at least `length`). The room
+// past the length holds nothing meaningful: whatever lengthens a row writes each element it adds
+// (real 0 for a gap) before anything reads it.
 struct ValueRow {
   int32_t length;
   int32_t capacity;

@@ -3,6 +3,10 @@
 // grows with log n, not with n.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 #include "platform/MemoryManager.h"
 #include "testlib/TestHelpers.h"
 #include "variable/ScriptValue.h"
@@ -58,6 +62,72 @@ TEST(ArrayGrowth, ElementsAndRowsThatAppearInBetweenAreZero) {
   const struct { int32_t row, column; double value; } reads[] = {
       {0, 0, 0}, {0, 2, 5}, {0, 3, 9}, {0, 8, 0}, {0, 9, 6}, {1, 0, 0}, {1, 39, 0}, {1, 40, 8}, {3, 0, 0}, {3, 1, 7}};
   for (const auto& r : reads) EXPECT_EQ(ElementOf(a, r.row, r.column), r.value) << r.row << "," << r.column;
+  ReleaseValue(&a);
+}
+
+// The room past a row's length is not cleared when the row's block grows, so these fill it with
+// bytes that read as a string before every store: whatever lengthens the row must write each
+// element it adds. Stores at the length, inside the room (leaving a gap), at the capacity and
+// past it, on a small row and on one past the doubling sizes.
+void PoisonRoom(const ScriptValue& a, int32_t row) {
+  const ValueRow& r = a.arr->rows[row];
+  for (int32_t c = r.length; c < r.capacity; ++c) {
+    std::memset(static_cast<void*>(&r.elements[c]), 0, sizeof(ScriptValue));
+    r.elements[c].bits = 0xFFFFFFFFFFFFFFF0ull;
+    r.elements[c].kind = VALUE_STRING;
+  }
+}
+
+TEST(ArrayGrowth, StoresAtAndPastTheCapacityNeverShowTheRoom) {
+  for (const int32_t start : {9, 2000, 5000}) {
+    ScriptValue a{};
+    for (int32_t c = 0; c < start; ++c) {
+      ScriptValue v = RealValue(c + 1);
+      SetValueElement(&a, &v, kArrayRowStride + c);
+    }
+    std::vector<double> expected(start);
+    for (int32_t c = 0; c < start; ++c) expected[c] = c + 1;
+    // Where each store goes, from the row as it is then: the next element, over a gap of one,
+    // the last of the room, the first past it, and far past it.
+    // A row whose room reaches the last column has no store past its capacity.
+    enum Where { kNext, kGap, kLastOfRoom, kAtCapacity, kFar };
+    for (const Where where : {kNext, kGap, kLastOfRoom, kAtCapacity, kNext, kFar}) {
+      const ValueRow& row = a.arr->rows[1];
+      if (where == kGap) {
+        ASSERT_GT(row.capacity, row.length + 2) << start;
+      }
+      if ((where == kLastOfRoom || where == kAtCapacity) && row.capacity >= kArrayRowStride) continue;
+      const int32_t column = where == kNext        ? row.length
+                             : where == kGap       ? row.length + 1
+                             : where == kLastOfRoom ? row.capacity - 1
+                             : where == kAtCapacity ? row.capacity
+                                                    : std::min(row.capacity * 2 + 5, 31999);
+      PoisonRoom(a, 1);
+      ScriptValue v = RealValue(-column);
+      SetValueElement(&a, &v, kArrayRowStride + column);
+      expected.resize(column + 1, 0.0);
+      expected[column] = -column;
+      ASSERT_EQ(a.arr->rows[1].length, column + 1);
+    }
+    for (int32_t c = 0; c < static_cast<int32_t>(expected.size()); ++c) {
+      ASSERT_EQ(a.arr->rows[1].elements[c].Kind(), VALUE_REAL) << start << ": " << c;
+      ASSERT_EQ(ElementOf(a, 1, c), expected[c]) << start << ": " << c;
+    }
+    // Row 0 appeared with row 1 and stays empty.
+    EXPECT_EQ(a.arr->rows[0].length, 0);
+    ReleaseValue(&a);
+  }
+}
+
+// A row never holds more than a column can name: its block stops growing there.
+TEST(ArrayGrowth, ARowGrowsNoFurtherThanTheLastColumn) {
+  ScriptValue a{};
+  ScriptValue v = RealValue(1);
+  SetValueElement(&a, &v, 31999);
+  EXPECT_EQ(a.arr->rows[0].length, 32000);
+  EXPECT_LE(a.arr->rows[0].capacity, 32000);
+  EXPECT_EQ(ElementOf(a, 0, 31999), 1);
+  EXPECT_EQ(ElementOf(a, 0, 12345), 0);
   ReleaseValue(&a);
 }
 
