@@ -61,6 +61,7 @@ struct VMVarSite {
   const CVariableList* list = nullptr;  // the list the node was found in
   uint64_t epoch = 0;                   // that list's epoch then
   VariableNode* node = nullptr;
+  uint64_t stamp = 0;  // the run of steps that last checked the node (the fast loop's mark)
 };
 
 struct VMNode {
@@ -89,6 +90,23 @@ enum VMStepKind : uint8_t {
   STEP_KIND_COUNT,
 };
 
+// A step's expression as operations on registers, chosen at the step's first run for steps whose
+// operators all compute on doubles: each operator reads its operands straight from a variable, a
+// constant or the register an earlier operator wrote, and writes the register of its left item.
+enum VMChainMode : uint8_t { CHAIN_REG, CHAIN_VAR, CHAIN_CONST, CHAIN_MODES };
+
+struct VMChainOp {
+  uint8_t code = 0;   // the fast loop's case (operator and operand modes)
+  uint8_t dst = 0;    // the register written
+  uint8_t left = 0;   // CHAIN_REG: the register read; CHAIN_VAR: the site
+  uint8_t right = 0;
+  uint32_t divisor = 0;  // mod by a positive integer constant: the constant
+  uint64_t magic = 0;    // and its reciprocal (num::ModReciprocal)
+  double leftConst = 0.0;   // CHAIN_CONST: the constant as a double
+  double rightConst = 0.0;
+};
+constexpr int32_t kVMChainMaxOps = kVMStepMaxNodes / 2 + 1;  // the operators and the last case
+
 struct VMStep {
   uint8_t kind = STEP_JUMP;
   uint8_t nodeCount = 0;
@@ -112,6 +130,7 @@ struct VMStep {
   uint8_t shape = 0;              // the fast loop's inline case for the step, chosen with the routine
   VMNode nodes[kVMStepMaxNodes];
   VMVarSite sites[kVMStepMaxNodes + 1];
+  VMChainOp chain[kVMChainMaxOps];  // the register form, when the step runs as one
 };
 
 struct VMDecoded {

@@ -386,7 +386,8 @@ uint8_t* EnterScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code) {
   c->pc = 0;
   c->nextPc = 0;
   g_VM.argumentCount = kept;
-  c->locals = VMAcquireLocals();
+  // The callee takes its locals list from the pool when it first touches a local (VMLocalsOf).
+  c->locals = nullptr;
   ++c->callDepth;
   if (g_Debug.profilerActive) CProfiler::Push(1, code->m_codeIndex);
   c->sp = frame;
@@ -398,7 +399,7 @@ uint8_t* UnwindFrame(VMExecContext* c) {
   // The record's fields are read in place.
 #define FRAME_FIELD(field) Load<decltype(VMCallFrame::field)>(frame + offsetof(VMCallFrame, field))
   if (c->refs.live > 0) RefReleaseFrom(c, c->callDepth);
-  VMReleaseLocals();
+  if (c->locals != nullptr) VMReleaseLocals();
   if (g_Debug.profilerActive) CProfiler::Pop();
   --c->callDepth;
   VMBuffer* code = FRAME_FIELD(code);
@@ -553,6 +554,11 @@ void VMReleaseLocals() {
   --g_VM.localsCount;
   CVariableList* list = g_VM.localsPool[g_VM.localsCount];
   if (list != nullptr && list->m_Count != 0) list->Clear();
+}
+
+CVariableList* VMLocalsOf(VMExecContext* c) {
+  if (c->locals == nullptr) c->locals = VMAcquireLocals();
+  return c->locals;
 }
 
 int32_t VMLocalsInUse() { return g_VM.localsCount; }

@@ -139,6 +139,11 @@ uint8_t* VMExecuteOne(VMExecContext* context, uint32_t word, uint8_t* sp);
 // The locals pool: the list for the next nesting depth (cleared), and giving the last one back.
 CVariableList* VMAcquireLocals();
 void VMReleaseLocals();
+// The running code's locals list. A script call starts without one (most scripts have no
+// locals): it is taken from the pool here, at the code's first read or write of a local, and
+// given back when the call returns. A missing list and an empty one read the same everywhere
+// else (error dumps list the locals only when there are some).
+CVariableList* VMLocalsOf(VMExecContext* context);
 int32_t VMLocalsInUse();
 // Destroys the pool's lists (shutdown).
 void VMFreeLocalsPool();

@@ -698,6 +698,9 @@ inline bool CountBranch() {
 struct StepContext {
   const Machine* m;
   CVariableList* lists[4];  // locals, globals, self's, other's (null for a missing instance)
+  // This run of steps' mark (a fresh list epoch): a site holding it has its node checked in this
+  // run already. Steps make no calls, so no list is cleared or replaced while they run.
+  uint64_t stamp;
 };
 
 // The list a site reaches, as ListFor chooses it for the site's selector.
@@ -712,15 +715,32 @@ struct StepContext {
 
 // The node a site names in the list, from the site's cache while the list is the one it was
 // found in and has not been cleared since; a node found is remembered (an absent one is not).
-[[gnu::always_inline]] inline VariableNode* SiteNode(CVariableList* list, VMVarSite& site) {
-  if (site.list == list && site.epoch == list->m_Epoch) return site.node;
+[[gnu::always_inline]] inline VariableNode* SiteNode(const StepContext& c, CVariableList* list, VMVarSite& site) {
+  if (site.list == list && site.epoch == list->m_Epoch) {
+    site.stamp = c.stamp;
+    return site.node;
+  }
   VariableNode* node = list->Lookup(site.id);
   if (node != nullptr) {
     site.list = list;
     site.epoch = list->m_Epoch;
     site.node = node;
+    site.stamp = c.stamp;
   }
   return node;
+}
+
+// The node of a site checked earlier in this run of steps, or null.
+[[gnu::always_inline]] inline VariableNode* StampedNode(const StepContext& c, const VMVarSite& site) {
+  return site.stamp == c.stamp ? site.node : nullptr;
+}
+
+// The node a site names in its list; null when there is no list or no such variable.
+[[gnu::always_inline]] inline VariableNode* ListNode(const StepContext& c, VMVarSite& site) {
+  if (VariableNode* stamped = StampedNode(c, site)) [[likely]] return stamped;
+  CVariableList* list = SiteList(c, site);
+  if (list == nullptr) return nullptr;
+  return SiteNode(c, list, site);
 }
 
 // What a step's reads did, for the error flags they clear.
@@ -734,6 +754,13 @@ struct StepReads {
 [[gnu::always_inline]] inline bool ReadSite(const StepContext& c, VMVarSite& site, double* out, StepReads* reads,
                                             VariableNode** found = nullptr) {
   reads->any = true;
+  if (VariableNode* stamped = StampedNode(c, site)) [[likely]] {
+    reads->list = true;
+    if (found != nullptr) *found = stamped;
+    if (stamped->value.Kind() != VALUE_REAL) return false;
+    *out = stamped->value.real;
+    return true;
+  }
   CVariableList* list = SiteList(c, site);
   if (list == nullptr) [[unlikely]] {
     if (site.id >= kBuiltinVariableIdLimit) return false;
@@ -743,7 +770,7 @@ struct StepReads {
     return true;
   }
   reads->list = true;
-  VariableNode* node = SiteNode(list, site);
+  VariableNode* node = SiteNode(c, list, site);
   if (found != nullptr) *found = node;
   if (node == nullptr) {
     if (g_Options.uninitialisedVariables) return false;
@@ -835,9 +862,7 @@ constexpr int kStepOpCountForMicro = 6;
 [[gnu::always_inline]] inline bool ReadElement(const StepContext& c, VMVarSite& site, int32_t index, double* out,
                                                StepReads* reads) {
   if (index < 0 || site.builtin) return false;
-  CVariableList* list = SiteList(c, site);
-  if (list == nullptr) return false;
-  VariableNode* node = SiteNode(list, site);
+  VariableNode* node = ListNode(c, site);
   if (node == nullptr || node->value.Kind() != VALUE_ARRAY || node->value.arr == nullptr) return false;
   ValueArray* array = node->value.arr;
   const int32_t row = index / kArrayRowStride, column = index % kArrayRowStride;
@@ -959,9 +984,7 @@ using StepRoutine = bool (*)(const StepContext& c, VMStep& step, int64_t* pc, in
 [[gnu::always_inline]] inline bool CommitStore(const StepContext& c, VMStep& step, double value, const StepReads& reads,
                                                int64_t* pc, int64_t* last) {
   VMVarSite& site = step.sites[step.storeSite];
-  CVariableList* list = SiteList(c, site);
-  if (list == nullptr) return false;
-  VariableNode* node = SiteNode(list, site);
+  VariableNode* node = ListNode(c, site);
   if (node == nullptr) return false;
   const ValueKind held = node->value.Kind();
   if (held == VALUE_STRING || held == VALUE_ARRAY) return false;
@@ -982,9 +1005,7 @@ using StepRoutine = bool (*)(const StepContext& c, VMStep& step, int64_t* pc, in
                                                  const StepReads& reads, int64_t* pc, int64_t* last) {
   VMVarSite& site = step.sites[step.storeSite];
   if (index < 0 || site.builtin) return false;
-  CVariableList* list = SiteList(c, site);
-  if (list == nullptr) return false;
-  VariableNode* node = SiteNode(list, site);
+  VariableNode* node = ListNode(c, site);
   if (node == nullptr || node->value.Kind() != VALUE_ARRAY) return false;
   // A row grown here by one element holds real 0, which the store below may overwrite.
   ScriptValue* element = OwnElement(&node->value, index);
@@ -1179,6 +1200,187 @@ int IndexIn(const uint8_t* table, uint8_t op) {
   return -1;
 }
 
+// ---- Steps in register form ----
+//
+// A step whose operators all compute on doubles runs as its VMStep::chain: one case per operator
+// and operand modes, each reading its operands where they are (a variable, a constant, a register
+// an earlier operator wrote), so no leaf is copied into a register first. The variables are read
+// in another order than the words read them; reads change nothing but the sites' caches, and
+// every read happens before anything is stored, so the outcome is the same.
+
+// The chain's cases: per operator in the order add, sub, mul, div, rem, mod, then mod by a
+// positive integer constant, then the comparison, nine cases each (left mode * 3 + right mode);
+// then the store.
+constexpr int kChainModConst = 6, kChainCompare = 7;
+constexpr uint8_t kChainStore = (kChainCompare + 1) * CHAIN_MODES * CHAIN_MODES;
+
+template <int kMode>
+[[gnu::always_inline]] inline bool ChainLoad(const StepContext& c, VMStep& step, const double* r, uint8_t index,
+                                             double constant, double* out, StepReads* reads) {
+  if constexpr (kMode == CHAIN_REG) {
+    *out = r[index];
+    return true;
+  } else if constexpr (kMode == CHAIN_CONST) {
+    *out = constant;
+    return true;
+  } else {
+    return ReadSite(c, step.sites[index], out, reads);
+  }
+}
+
+// x mod k for a positive integer constant k, as VMRealMod gives it: through k's reciprocal when x
+// is an integer in the 32-bit range.
+[[gnu::always_inline]] inline double ModConstant(double x, const VMChainOp& op) {
+  if (x > -2147483649.0 && x < 2147483648.0) {
+    const int32_t a = static_cast<int32_t>(x);
+    if (static_cast<double>(a) == x) {
+      const uint32_t magnitude = a < 0 ? 0u - static_cast<uint32_t>(a) : static_cast<uint32_t>(a);
+      const uint32_t m = num::ModByReciprocal(magnitude, op.magic, op.divisor);
+      if (m == 0) return std::signbit(x) ? -0.0 : 0.0;
+      return a < 0 ? -static_cast<double>(m) : static_cast<double>(m);
+    }
+  }
+  return VMRealMod(x, op.rightConst);
+}
+
+bool ChainStep(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+#define CHAIN_OP_LABELS(op)                                                                               \
+  &&op##_0_0, &&op##_0_1, &&op##_0_2, &&op##_1_0, &&op##_1_1, &&op##_1_2, &&op##_2_0, &&op##_2_1, &&op##_2_2
+  static const void* const kLabels[] = {
+      CHAIN_OP_LABELS(chain_add), CHAIN_OP_LABELS(chain_sub), CHAIN_OP_LABELS(chain_mul),
+      CHAIN_OP_LABELS(chain_div), CHAIN_OP_LABELS(chain_rem), CHAIN_OP_LABELS(chain_mod),
+      &&chain_fail,               &&chain_fail,               &&chain_modk_0,
+      &&chain_fail,               &&chain_fail,               &&chain_modk_1,
+      &&chain_fail,               &&chain_fail,               &&chain_modk_2,
+      CHAIN_OP_LABELS(chain_cmp), &&chain_store,
+  };
+#undef CHAIN_OP_LABELS
+  double r[kVMStepMaxNodes];
+  StepReads reads;
+  const VMChainOp* op = step.chain;
+  double x, y;
+  int32_t unused;
+#define CHAIN_LOAD_BOTH(lm, rm)                                                          \
+  if (!ChainLoad<lm>(c, step, r, op->left, op->leftConst, &x, &reads) ||                 \
+      !ChainLoad<rm>(c, step, r, op->right, op->rightConst, &y, &reads)) {               \
+    return false;                                                                        \
+  }
+#define CHAIN_CASE(name, opcode, lm, rm)                                                 \
+  name##_##lm##_##rm : {                                                                 \
+    CHAIN_LOAD_BOTH(lm, rm)                                                              \
+    if (!OperateT<opcode, false, false>(0, x, 0, y, &unused, &r[op->dst])) return false; \
+    ++op;                                                                                \
+    goto* kLabels[op->code];                                                             \
+  }
+#define CHAIN_CASES(name, opcode)                                                                 \
+  CHAIN_CASE(name, opcode, 0, 0) CHAIN_CASE(name, opcode, 0, 1) CHAIN_CASE(name, opcode, 0, 2)    \
+  CHAIN_CASE(name, opcode, 1, 0) CHAIN_CASE(name, opcode, 1, 1) CHAIN_CASE(name, opcode, 1, 2)    \
+  CHAIN_CASE(name, opcode, 2, 0) CHAIN_CASE(name, opcode, 2, 1) CHAIN_CASE(name, opcode, 2, 2)
+#define CHAIN_MODK(lm)                                                                    \
+  chain_modk_##lm : {                                                                     \
+    if (!ChainLoad<lm>(c, step, r, op->left, op->leftConst, &x, &reads)) return false;    \
+    r[op->dst] = ModConstant(x, *op);                                                     \
+    ++op;                                                                                 \
+    goto* kLabels[op->code];                                                              \
+  }
+#define CHAIN_COMPARE(lm, rm)                                                                                 \
+  chain_cmp_##lm##_##rm : {                                                                                   \
+    CHAIN_LOAD_BOTH(lm, rm)                                                                                   \
+    return CommitBranch(step, VMCompareDifference(step.compare, x - y, g_Variables.MathEpsilon), reads, pc, last); \
+  }
+  goto* kLabels[op->code];
+  CHAIN_CASES(chain_add, OP_ADD)
+  CHAIN_CASES(chain_sub, OP_SUB)
+  CHAIN_CASES(chain_mul, OP_MUL)
+  CHAIN_CASES(chain_div, OP_DIV)
+  CHAIN_CASES(chain_rem, OP_REM)
+  CHAIN_CASES(chain_mod, OP_MOD)
+  CHAIN_MODK(0)
+  CHAIN_MODK(1)
+  CHAIN_MODK(2)
+  CHAIN_COMPARE(0, 0)
+  CHAIN_COMPARE(0, 1)
+  CHAIN_COMPARE(0, 2)
+  CHAIN_COMPARE(1, 0)
+  CHAIN_COMPARE(1, 1)
+  CHAIN_COMPARE(1, 2)
+  CHAIN_COMPARE(2, 0)
+  CHAIN_COMPARE(2, 1)
+  CHAIN_COMPARE(2, 2)
+chain_store:
+  return CommitStore(c, step, r[0], reads, pc, last);
+chain_fail:
+  return false;
+#undef CHAIN_COMPARE
+#undef CHAIN_MODK
+#undef CHAIN_CASES
+#undef CHAIN_CASE
+#undef CHAIN_LOAD_BOTH
+}
+
+// Builds the step's register form; false when the step has none (an operator on two raw ints, an
+// element or a conversion, or a store of anything but an operator's result).
+[[gnu::cold]] bool BuildChain(VMStep* step) {
+  if (step->general || (step->kind != STEP_STORE && step->kind != STEP_BRANCH) || step->storeElement) return false;
+  if (step->kind == STEP_STORE && step->nodes[step->nodeCount - 1].kind != STEP_NODE_OP) return false;
+  struct Item {
+    uint8_t mode;
+    uint8_t index;
+    double constant;
+  };
+  Item items[kVMStepMaxNodes];
+  int depth = 0, count = 0;
+  for (int k = 0; k < step->nodeCount; ++k) {
+    const VMNode& n = step->nodes[k];
+    switch (n.kind) {
+      case STEP_NODE_INT: items[depth++] = {CHAIN_CONST, 0, static_cast<double>(n.i)}; break;
+      case STEP_NODE_DOUBLE: items[depth++] = {CHAIN_CONST, 0, n.d}; break;
+      case STEP_NODE_VAR: items[depth++] = {CHAIN_VAR, n.site, 0.0}; break;
+      case STEP_NODE_OP: {
+        const int opIndex = IndexIn(kStepOps, n.op);
+        if (n.isInt || opIndex < 0 || depth < 2 || count >= kVMChainMaxOps - 1) return false;
+        const Item& left = items[depth - 2];
+        const Item& right = items[depth - 1];
+        VMChainOp& op = step->chain[count++];
+        op = VMChainOp{};
+        op.dst = static_cast<uint8_t>(depth - 2);
+        op.left = left.index;
+        op.right = right.index;
+        op.leftConst = left.constant;
+        op.rightConst = right.constant;
+        const double k = right.constant;
+        if (n.op == OP_MOD && right.mode == CHAIN_CONST && k >= 1.0 && k <= 2147483647.0 &&
+            k == static_cast<double>(static_cast<int32_t>(k))) {
+          op.code = static_cast<uint8_t>((kChainModConst * CHAIN_MODES + left.mode) * CHAIN_MODES + CHAIN_CONST);
+          op.divisor = static_cast<uint32_t>(k);
+          op.magic = num::ModReciprocal(op.divisor);
+        } else {
+          op.code = static_cast<uint8_t>((opIndex * CHAIN_MODES + left.mode) * CHAIN_MODES + right.mode);
+        }
+        --depth;
+        items[depth - 1] = {CHAIN_REG, static_cast<uint8_t>(depth - 1), 0.0};
+        break;
+      }
+      default: return false;
+    }
+  }
+  if (count == 0) return false;
+  VMChainOp& end = step->chain[count];
+  end = VMChainOp{};
+  if (step->kind == STEP_STORE) {
+    if (depth != 1) return false;
+    end.code = kChainStore;
+  } else {
+    if (depth != 2) return false;
+    end.code = static_cast<uint8_t>((kChainCompare * CHAIN_MODES + items[0].mode) * CHAIN_MODES + items[1].mode);
+    end.left = items[0].index;
+    end.right = items[1].index;
+    end.leftConst = items[0].constant;
+    end.rightConst = items[1].constant;
+  }
+  return true;
+}
+
 // Gives each node its case in the step evaluator.
 [[gnu::cold]] void PrepareNodes(VMStep* step) {
   for (int k = 0; k < step->nodeCount; ++k) {
@@ -1201,10 +1403,12 @@ int IndexIn(const uint8_t* table, uint8_t op) {
 }
 
 // The routine for the step's shape: a specialised one for two leaves and one operator (or two
-// leaves compared), else the general ones.
-[[gnu::cold]] StepRoutine ChooseRoutine(const VMStep& step) {
+// leaves compared), the register form for longer expressions computed on doubles, else the
+// general ones.
+[[gnu::cold]] StepRoutine ChooseRoutine(VMStep& step) {
   const VMNode* n = step.nodes;
   if (step.general) return step.kind == STEP_STORE ? &StoreAny : &BranchAny;
+  if (step.nodeCount > 3 && BuildChain(&step)) return &ChainStep;
   switch (step.kind) {
     case STEP_STORE:
       if (step.nodeCount == 3 && n[0].kind != STEP_NODE_OP && n[1].kind != STEP_NODE_OP && n[2].kind == STEP_NODE_OP) {
@@ -1268,7 +1472,8 @@ constexpr uint8_t kShapeLoopBelow = 17;  // a loop step testing x < constant
 [[gnu::noinline]] int64_t RunSteps(const Machine& m, VMDecoded* decoded, int64_t pc, int64_t size, int64_t* last) {
   const StepContext c{&m,
                       {m.locals, g_Variables.globals, m.self != nullptr ? m.self->i_variables : nullptr,
-                       m.other != nullptr ? m.other->i_variables : nullptr}};
+                       m.other != nullptr ? m.other->i_variables : nullptr},
+                      ++g_Variables.listEpochs};
   const int32_t* stepAt = &decoded->stepAt[0];
   VMStep* steps = &decoded->steps[0];
   for (;;) {

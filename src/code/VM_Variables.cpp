@@ -86,7 +86,7 @@ bool ReadVariable(VMExecContext* c, const VarRef& r, ScriptValue* out) {
         return false;
       }
       return GetInstanceVariable(c->self, r.id, r.index, out);
-    case SEL_LOCAL: return c->locals != nullptr && c->locals->Get(r.id, r.index, out);
+    case SEL_LOCAL: return VMLocalsOf(c)->Get(r.id, r.index, out);
     case SEL_LOCAL_OR_SELF:
       // The locals only when they hold the variable (as the store does), else self.
       if (c->locals != nullptr && c->locals->Exists(r.id)) return c->locals->Get(r.id, r.index, out);
@@ -175,8 +175,7 @@ bool StoreVariable(VMExecContext* c, const VarRef& r, const ScriptValue* value) 
       else ok = c->self != nullptr && SetInstanceVariable(c->self, r.id, r.index, value);
       break;
     case SEL_LOCAL:
-      if (c->locals != nullptr) c->locals->Set(r.id, r.index, value);
-      else ok = false;
+      VMLocalsOf(c)->Set(r.id, r.index, value);
       break;
     case SEL_LOCAL_OR_SELF:
       if (c->locals != nullptr && c->locals->Exists(r.id)) ok = c->locals->Set(r.id, r.index, value);

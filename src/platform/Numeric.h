@@ -56,6 +56,14 @@ inline int64_t ModInt64(int64_t a, int64_t b) {
   return a % b;
 }
 
+// The remainder of a by d through d's reciprocal (two multiplications, no division), exact for
+// every a and every d from 1 up; the reciprocal is ModReciprocal(d).
+inline uint64_t ModReciprocal(uint32_t d) { return UINT64_MAX / d + 1; }
+inline uint32_t ModByReciprocal(uint32_t a, uint64_t reciprocal, uint32_t d) {
+  const uint64_t low = reciprocal * a;
+  return static_cast<uint32_t>((static_cast<unsigned __int128>(low) * d) >> 64);
+}
+
 // 32-bit shifts take the count modulo 32, as the processor does.
 inline int32_t ShiftLeft32(int32_t v, int64_t count) {
   return static_cast<int32_t>(static_cast<uint32_t>(v) << (static_cast<uint64_t>(count) & 31u));

@@ -69,6 +69,8 @@ const std::vector<Snippet>& Corpus() {
       {"indexing a real is an error", "var a; a = 1; print(a[0])", "", "", true},
       {"script calls", "var k; k = 0; for (i = 0; i < 5; i += 1) k += scr_add(i, k); return k", "26", ""},
       {"recursion", "return scr_fib(15)", "610", ""},
+      // A callee takes its locals list at its first local: read unset, then set, per call.
+      {"locals in recursive calls", "var a; a = 5; return scr_locals(3) + a", "65", ""},
       // Argument slots written in the script, holding a text, and past the arguments passed.
       {"argument slots", "return scr_mix(4, \"t\")", "\"20t0\"", ""},
       {"a discarded call result", "scr_add(1, 2); nan(); return 1", "1", ""},
@@ -144,6 +146,24 @@ const std::vector<Snippet>& Corpus() {
        "var a, i, j, s; a[0, 0] = 1; i = 0; s = 0; for (j = 0; j > -2; j -= 1) s += a[i, j]; return s", "", "", true},
       {"a two-index element step whose index wraps hands over to the error",
        "var a, i, j; a[0, 0] = 1; j = 0; for (i = 0; i < 80000; i += 35000) a[i, j] = i; return 0", "", "", true},
+      // Steps in register form: every operator with operands from variables, constants and earlier
+      // operators, mod by an integer constant on both signs, zeros, fractions and large values.
+      {"register-form stores of every operator and operand mode",
+       "var a, b, s, i; a = -7; b = 2.5; s = 0; for (i = 0; i < 6; i += 1) { s = s + (a * i) mod 3 + (i - a) div b"
+       " + (a + i) div -4 + (b * i) mod 7 + (i * 3 - a) / b + ((a * a) mod 5) * b - 2 * (b + 1) + (1 - b) * (a - 1);"
+       " x = (a * 0) mod 7; y = (a * i - 2147483648) mod 7 + (a * 10000000000) mod 7 + (a * b) mod 7 + (a - 0.5) mod 2147483647;"
+       " z = (i * b) mod 1 - (a * i) mod 7.5 + (a * a) mod -3; a += 1.5 } print(x, y, z); return s", "69.42",
+       "0 -3.25 -1.75\n"},
+      {"register-form branches",
+       "var a, i, n; a = 3; n = 0; for (i = 0; i < 12; i += 1) { if ((a * i) mod 4 > 1) n += 1; if (i * 2 == a + 3) n += 10;"
+       " if (a * 0.1 * i <= (i + a) / 2) n += 100; if (7 < (i - a) * 2) n += 1000 } return n", "6216", ""},
+      {"register-form steps hand over to the error or the general store",
+       "var a, i, t; a = 2; t = \"s\"; for (i = 0; i < 3; i += 1) { a = a + (a * i) mod 5 + 1; if (i == 1) a = \"x\" }"
+       " return a", "", "", true},
+      {"a register-form step dividing by zero", "var a, i; a = 1; for (i = 2; i >= 0; i -= 1) a = a + (a * 2) / i; return a",
+       "", "", true},
+      {"a register-form mod by zero", "var a, i; a = 1; for (i = 2; i >= 0; i -= 1) a = a + (a * 2) mod i; return a",
+       "", "", true},
       {"exit in a loop", "var i; for (i = 0; i < 10; i += 1) { if (i == 3) exit; print(i) } return 9", "-12345", "0\n1\n2\n"},
   };
   return corpus;
@@ -163,6 +183,8 @@ class FastPathCorpus : public TreeExecTest {
     AddScripts({
         {"scr_add", "return argument0 + argument1"},
         {"scr_fib", "if (argument0 < 2) return argument0; return scr_fib(argument0 - 1) + scr_fib(argument0 - 2)"},
+        {"scr_locals", "var a, b; if (argument0 <= 0) return a; a = argument0; b = scr_locals(argument0 - 1);"
+                       " return a * 10 + b"},
         {"scr_mix", "argument2 = argument0 + 1; if (argument2 > 4) return string(argument0 * argument2) + argument1 +"
                     " string(argument5); return 0"},
         {"scr_slots", "argument9 = argument0 * 2; argument4 = \"t\"; var r; r = scr_peek(1);"

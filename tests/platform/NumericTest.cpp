@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "platform/Numeric.h"
 
@@ -179,6 +180,24 @@ TEST(Numeric, IntegerDivisionTruncatesAndNeverTraps) {
     SCOPED_TRACE(testing::Message() << c.a << " / " << c.b);
     EXPECT_EQ(num::DivInt64(c.a, c.b), c.div);
     EXPECT_EQ(num::ModInt64(c.a, c.b), c.mod);
+  }
+}
+
+TEST(Numeric, RemainderThroughTheReciprocalIsExact) {
+  const uint32_t divisors[] = {1, 2, 3, 7, 10, 641, 65535, 65536, 2147483647u, 2147483648u, 3000000019u, 4294967295u};
+  uint64_t seed = 88172645463325252ull;
+  for (const uint32_t d : divisors) {
+    const uint64_t reciprocal = num::ModReciprocal(d);
+    std::vector<uint32_t> values = {0, 1, d - 1, d, d + 1, 2 * d - 1, 2 * d, 4294967295u, 4294967294u, 2147483648u};
+    for (int k = 0; k < 20000; ++k) {
+      seed ^= seed << 13;
+      seed ^= seed >> 7;
+      seed ^= seed << 17;
+      values.push_back(static_cast<uint32_t>(seed >> (k % 3 == 0 ? 40 : 32)));
+    }
+    for (const uint32_t a : values) {
+      ASSERT_EQ(num::ModByReciprocal(a, reciprocal, d), a % d) << a << " mod " << d;
+    }
   }
 }
 
