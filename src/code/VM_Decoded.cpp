@@ -252,6 +252,31 @@ bool BuildStep(const Words& w, const GrowArray<uint8_t>& leader, int64_t pc, VMS
   }
 }
 
+// Replaces each run of nodes `v conv.v.i; push k; mul.i.i; w conv.v.i; add.i.i` (v and w whole
+// variables, k a raw int) by one STEP_NODE_INDEX. The run is the whole subtree of its add (the
+// nodes are in postfix order), so the node leaves the same item where the add left it.
+void FuseIndexes(VMStep* step) {
+  VMNode* n = step->nodes;
+  int32_t count = step->nodeCount;
+  for (int32_t k = 0; k + 7 <= count; ++k) {
+    const bool run = n[k].kind == STEP_NODE_VAR && n[k + 1].kind == STEP_NODE_CONV && n[k + 2].kind == STEP_NODE_INT &&
+                     n[k + 3].kind == STEP_NODE_OP && n[k + 3].op == OP_MUL && n[k + 3].leftInt && n[k + 3].rightInt &&
+                     n[k + 4].kind == STEP_NODE_VAR && n[k + 5].kind == STEP_NODE_CONV &&
+                     n[k + 6].kind == STEP_NODE_OP && n[k + 6].op == OP_ADD && n[k + 6].leftInt && n[k + 6].rightInt;
+    if (!run) continue;
+    VMNode index{};
+    index.kind = STEP_NODE_INDEX;
+    index.isInt = true;
+    index.site = n[k].site;
+    index.site2 = n[k + 4].site;
+    index.i = n[k + 2].i;
+    n[k] = index;
+    for (int32_t j = k + 1; j + 6 < count; ++j) n[j] = n[j + 6];
+    count -= 6;
+  }
+  step->nodeCount = static_cast<uint8_t>(count);
+}
+
 bool IsConstant(const VMNode& n) { return n.kind == STEP_NODE_INT || n.kind == STEP_NODE_DOUBLE; }
 bool SameVariable(const VMVarSite& a, const VMVarSite& b) { return a.id == b.id && a.selector == b.selector; }
 
@@ -326,6 +351,7 @@ void VMTranslate(const uint32_t* words, int32_t size, VMDecoded* out) {
   VMStep step;
   for (int64_t pc = 0; pc + 4 <= w.size;) {
     if (BuildStep(w, leader, pc, &step)) {
+      FuseIndexes(&step);
       out->steps.Push(step);
       out->stepAt[static_cast<int32_t>(pc / 4)] = out->steps.Count();
     }

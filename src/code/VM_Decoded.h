@@ -7,7 +7,8 @@
 // end of a counting loop (the increment, the branch back and the loop's test) is one step.
 //
 // Element reads and stores whose selector is a constant and whose index is a raw int computed in
-// the step (`a[i, j]` with i and j variables) are part of steps too.
+// the step (`a[i, j]` with i and j variables) are part of steps too; the index of two whole
+// variables is one node.
 //
 // Intermediates live in the step's own registers, never on the value stack. A step checks every
 // guard (value kinds, division by zero, a variable not set yet under the option, a store into a
@@ -41,6 +42,9 @@ enum VMNodeKind : uint8_t {
   STEP_NODE_CONV,    // conv.v.i: the real below it truncated to a raw int
   STEP_NODE_ELEM,    // push.v of an element: the raw int index below it, and below that the raw
                      // int selector (a constant the site was resolved with), read as a real
+  STEP_NODE_INDEX,   // the raw int `int(v) * i + int(w)` of two whole variables (sites `site`
+                     // and `site2`): a two-index element's index, as the seven nodes it stands
+                     // for compute it (conv.v.i, push.i, mul.i.i, conv.v.i, add.i.i)
 };
 
 // A whole variable named in a step, with what was found for it last.
@@ -70,9 +74,10 @@ struct VMNode {
   bool isValue = false;    // the item is a whole value (a real)
   bool leftInt = false;    // STEP_NODE_OP: the left operand is a raw int
   bool rightInt = false;   // STEP_NODE_OP: the right operand is a raw int
-  uint8_t site = 0;        // STEP_NODE_VAR, STEP_NODE_ELEM: its site
+  uint8_t site = 0;        // STEP_NODE_VAR, STEP_NODE_ELEM, STEP_NODE_INDEX: its (first) site
+  uint8_t site2 = 0;       // STEP_NODE_INDEX: the second variable's site
   uint8_t micro = 0;       // the fast loop's case for the node (kind, operator and operand types)
-  int32_t i = 0;           // STEP_NODE_INT
+  int32_t i = 0;           // STEP_NODE_INT; STEP_NODE_INDEX: the row stride
   double d = 0.0;          // STEP_NODE_DOUBLE
 };
 

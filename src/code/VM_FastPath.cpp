@@ -881,6 +881,7 @@ constexpr int kStepOpCountForMicro = 6;
 // int: +1).
 constexpr uint8_t kMicroInt = 0, kMicroDouble = 1, kMicroVar = 2, kMicroOps = 3;
 constexpr uint8_t kMicroConv = kMicroOps + kStepOpCountForMicro * 4, kMicroElement = kMicroConv + 1;
+constexpr uint8_t kMicroIndex = kMicroElement + 1;
 
 // An operator node on the items at depth `left` and `left` + 1, leaving its item at `left`.
 template <uint8_t kOp, bool kLeftInt, bool kRightInt>
@@ -953,6 +954,13 @@ template <uint8_t kOp, bool kLeftInt, bool kRightInt>
       MICRO_OP(5, OP_MOD)
 #undef MICRO_OP
       case kMicroConv: r->i[depth - 1] = num::TruncInt32(r->d[depth - 1]); break;
+      case kMicroIndex: {
+        // int(v) * stride + int(w), wrapping as mul.i.i and add.i.i do.
+        double v = 0.0, w = 0.0;
+        if (!ReadSite(c, step.sites[n.site], &v, reads) || !ReadSite(c, step.sites[n.site2], &w, reads)) return false;
+        r->i[depth++] = num::WrapAdd32(num::WrapMul32(num::TruncInt32(v), n.i), num::TruncInt32(w));
+        break;
+      }
       case kMicroElement:
         // The index is on top, the selector (resolved in the site) under it.
         depth -= 2;
@@ -1402,6 +1410,7 @@ chain_fail:
       case STEP_NODE_VAR: n.micro = kMicroVar; break;
       case STEP_NODE_CONV: n.micro = kMicroConv; break;
       case STEP_NODE_ELEM: n.micro = kMicroElement; break;
+      case STEP_NODE_INDEX: n.micro = kMicroIndex; break;
       default: {
         const int op = IndexIn(kStepOps, n.op);
         // The translator makes operator nodes of these six only.

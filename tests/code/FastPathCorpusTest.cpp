@@ -131,6 +131,21 @@ const std::vector<Snippet>& Corpus() {
        "var a, i; a[0] = 1; for (i = 1; i > -2; i -= 1) a[i] = a[0] + i; return a[0]", "", "", true},
       {"an element step reading past the end hands over", "var a, i, s; a[0] = 1; s = 0; for (i = 0; i < 3; i += 1) s += a[i];"
        " return s", "", "", true},
+      {"two-index element steps fill rows past their room, leave a gap and sum",
+       "var a, i, j, n, s; n = 0; for (i = 0; i < 3; i += 1) { for (j = 0; j < 5000; j += 1) { n += 1; a[i, j] = n } }"
+       " j = 6000; a[1, j] = 7; s = 0; for (i = 0; i < 3; i += 1) { for (j = 0; j < 5000; j += 1) { s += a[i, j] } }"
+       " for (j = 5000; j <= 6000; j += 1) s += a[1, j]; i = 1; print(a[i, j - 1], a[i, 5000]); return s",
+       "112507507", "7 0\n"},
+      {"a row grown inside a loop while its elements are read",
+       "var j, s; s = 0; for (j = 0; j < 9000; j += 1) { a[0, j] = j; s += a[0, j] + a[0, j div 2] } return s",
+       "60741000", ""},
+      {"two-index element steps on fractions, the last column and copies",
+       "var i, j; i = 1.7; j = 2.9; a[i, j] = 5; i = 0; j = 31999; a[i, j] = 6; b = a; i = 1; j = 2; b[i, j] = 8;"
+       " a[i, 3] = 4; print(a[1, 2], b[1, 2], a[0, 31999], a[0, 100], a[1, 3]); return 0", "0", "5 8 6 0 4\n"},
+      {"a two-index element step with a negative column hands over to the error",
+       "var a, i, j, s; a[0, 0] = 1; i = 0; s = 0; for (j = 0; j > -2; j -= 1) s += a[i, j]; return s", "", "", true},
+      {"a two-index element step whose index wraps hands over to the error",
+       "var a, i, j; a[0, 0] = 1; j = 0; for (i = 0; i < 80000; i += 35000) a[i, j] = i; return 0", "", "", true},
       // Steps in register form: every operator with operands from variables, constants and earlier
       // operators, mod by an integer constant on both signs, zeros, fractions and large values.
       {"register-form stores of every operator and operand mode",

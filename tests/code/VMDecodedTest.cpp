@@ -119,11 +119,69 @@ TEST_F(VMDecodedTest, NoStepSpansABranchTargetOrAnUnknownForm) {
   EXPECT_EQ(t.At(72), nullptr);  // the pop's type is not the item's
 }
 
+// The index of a two-index element named by two whole variables is one node, in the element's
+// store and in its read; an index computed otherwise keeps its nodes.
+TEST_F(VMDecodedTest, TwoVariableIndexesBecomeOneNode) {
+  const std::vector<uint32_t> words = testsupport::Assemble(R"(
+      push.v -7 @n
+      push.e -7
+      push.v -7 @i
+      conv.v.i
+      push.i 32000
+      mul.i.i
+      push.v -7 @j
+      conv.v.i
+      add.i.i
+      pop.v.v 0 @a:es
+      push.v -7 @s
+      push.e -7
+      push.v -7 @i
+      conv.v.i
+      push.i 32000
+      mul.i.i
+      push.v -7 @j
+      conv.v.i
+      add.i.i
+      push.v 0 @a:es
+      add.v.v
+      pop.v.v -7 @s
+      push.v -7 @n
+      push.e -7
+      push.v -7 @i
+      conv.v.i
+      push.i 32000
+      mul.i.i
+      push.e 2
+      add.i.i
+      pop.v.v 0 @a:es)");
+  Translated t;
+  VMTranslate(words.data(), static_cast<int32_t>(words.size() * 4), &t.decoded);
+  const VMStep* store = t.At(0);
+  ASSERT_NE(store, nullptr);
+  EXPECT_TRUE(store->storeElement);
+  ASSERT_EQ(store->nodeCount, 3);
+  const VMNode& index = store->nodes[2];
+  EXPECT_EQ(index.kind, STEP_NODE_INDEX);
+  EXPECT_TRUE(index.isInt);
+  EXPECT_EQ(index.i, 32000);
+  EXPECT_EQ(store->sites[index.site].id, GetVariableId("i"));
+  EXPECT_EQ(store->sites[index.site2].id, GetVariableId("j"));
+  const VMStep* read = t.At(store->next);
+  ASSERT_NE(read, nullptr);
+  ASSERT_EQ(read->nodeCount, 5);
+  EXPECT_EQ(read->nodes[2].kind, STEP_NODE_INDEX);
+  EXPECT_EQ(read->nodes[3].kind, STEP_NODE_ELEM);
+  EXPECT_EQ(read->nodes[4].kind, STEP_NODE_OP);
+  const VMStep* constant = t.At(read->next);
+  ASSERT_NE(constant, nullptr);
+  EXPECT_EQ(constant->nodeCount, 8);
+}
+
 // Random words, and real code with words changed at random, translate without any fault (the
 // sanitizers watch every read) and every step lies within the code.
 TEST_F(VMDecodedTest, HostileWordsTranslateSafely) {
   const std::vector<uint32_t> real = testsupport::Assemble(R"(
-      push.v -7 @a
+      push.v 0 @a:es
       push.d 2.5
       mul.d.v
       push.i 3
