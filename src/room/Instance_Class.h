@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <unordered_set>
 #include <vector>
 
@@ -231,6 +232,9 @@ struct ActiveList {
   CInstance* first = nullptr;
   CInstance* last = nullptr;
   int32_t count = 0;
+  // No instance in the list has a sort depth above this (it may be above them all): an instance
+  // inserted at this depth or deeper goes at the end without a walk.
+  float depthBound = -std::numeric_limits<float>::infinity();
 
   // Inserts by i_depth, after every instance of the same sort depth, and records the depth used
   // as i_sortdepth.
