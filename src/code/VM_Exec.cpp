@@ -69,6 +69,7 @@ void TableFreeSlot(VMHandleTable* t, int32_t slot) {
 
 // Releases what every live slot owns and the table's own blocks.
 void TableDestroy(VMHandleTable* t, bool ownsItems) {
+  if (t->slots.Data() == nullptr && t->freeList.Data() == nullptr) return;  // never used
   for (int32_t i = 0; i < t->slots.Count(); ++i) {
     const VMHandleSlot& slot = t->slots[i];
     if (slot.kind == 0) continue;
