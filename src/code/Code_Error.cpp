@@ -158,7 +158,11 @@ bool Code_GetErrorFlag() { return g_ErrorFlag.load(); }
 
 void Code_SetErrorFlag(bool set) { g_ErrorFlag.store(set); }
 
-void Code_ClearErrorFlag() { g_ErrorFlag.store(false); }
+// Called before every run of code: the flag is only written when it is set, so the usual call is
+// a plain read rather than a locked exchange.
+void Code_ClearErrorFlag() {
+  if (g_ErrorFlag.load(std::memory_order_relaxed)) g_ErrorFlag.store(false);
+}
 
 const char* Code_GetLastError() { return g_errors.lastCodeError; }
 

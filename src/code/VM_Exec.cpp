@@ -69,6 +69,7 @@ void TableFreeSlot(VMHandleTable* t, int32_t slot) {
 
 // Releases what every live slot owns and the table's own blocks.
 void TableDestroy(VMHandleTable* t, bool ownsItems) {
+  if (t->slots.Data() == nullptr && t->freeList.Data() == nullptr) return;  // never used
   for (int32_t i = 0; i < t->slots.Count(); ++i) {
     const VMHandleSlot& slot = t->slots[i];
     if (slot.kind == 0) continue;
@@ -174,6 +175,46 @@ void FinishRun(VMExecContext* c, ScriptValue* result) {
   g_VM.argumentCount = c->savedArgumentCount;
 }
 
+// A stack grown past this many bytes is freed when its run ends rather than kept.
+constexpr int32_t kVMKeptStackBytes = 4 * kVMStackBlockStep;
+
+// The value stack for a run at nesting depth `depth`: the block kept for that depth, or a fresh
+// zeroed one.
+void TakeStackBlock(VMExecContext* c, int32_t depth) {
+  while (g_VM.stackBlocks.Count() <= depth) g_VM.stackBlocks.Push();
+  VMStackBlock& kept = g_VM.stackBlocks[depth];
+  if (kept.base == nullptr) {
+    kept.base = static_cast<uint8_t*>(AllocBytes(kVMStackBlockStep, true));
+    kept.tags = static_cast<uint8_t*>(AllocBytes(kVMStackBlockStep / 4, true));
+    kept.size = kVMStackBlockStep;
+  }
+  c->stackBase = kept.base;
+  c->stackTags = kept.tags;
+  c->stackSize = kept.size;
+  kept = VMStackBlock{};
+}
+
+// Gives a finished run's stack back to its depth as it is. Its items were released; below where
+// they were, bytes and tags may be left over (an operator tags its result, not the units of the
+// operands it took), just as within one run: every push writes and tags each unit it covers, so
+// nothing below the stack top is read before it is written again, and the block needs no clearing.
+void GiveBackStackBlock(VMExecContext* c, int32_t depth) {
+  if (c->stackSize > kVMKeptStackBytes) {
+    MemoryManager::Free(c->stackBase);
+    MemoryManager::Free(c->stackTags);
+    return;
+  }
+  g_VM.stackBlocks[depth] = VMStackBlock{c->stackBase, c->stackTags, c->stackSize};
+}
+
+void FreeStackBlocks() {
+  for (int32_t i = 0; i < g_VM.stackBlocks.Count(); ++i) {
+    MemoryManager::Free(g_VM.stackBlocks[i].base);
+    MemoryManager::Free(g_VM.stackBlocks[i].tags);
+  }
+  g_VM.stackBlocks.Free();
+}
+
 // Releases everything a run holds, however it ended.
 struct RunGuard {
   VMExecContext* c;
@@ -182,8 +223,7 @@ struct RunGuard {
     if (!finished) FinishRun(c, nullptr);
     TableDestroy(&c->strings, true);
     TableDestroy(&c->refs, false);
-    MemoryManager::Free(c->stackBase);
-    MemoryManager::Free(c->stackTags);
+    GiveBackStackBlock(c, g_VM.runDepth - 1);
     VMReleaseLocals();
     g_VM.current = c->outer;
     --g_VM.runDepth;
@@ -571,6 +611,7 @@ void VMFreeLocalsPool() {
 
 void VM_Reset() {
   FreeArgumentSlots();
+  FreeStackBlocks();
   VMFreeLocalsPool();
   FreeBuiltinFunctions();
   g_VM = VMState{};
@@ -660,10 +701,8 @@ bool VMExecute(const char* name, CInstance* self, CInstance* other, VMBuffer* co
   c->other = other;
   c->words = code->m_data;
   c->codeSize = code->m_size;
-  c->stackSize = kVMStackBlockStep;
-  c->stackBase = static_cast<uint8_t*>(AllocBytes(kVMStackBlockStep, true));
-  c->stackTags = static_cast<uint8_t*>(AllocBytes(kVMStackBlockStep / 4, true));
-  c->frame = c->stackBase + kVMStackBlockStep - kVMStackTopGap;
+  TakeStackBlock(c, g_VM.runDepth);
+  c->frame = c->stackBase + c->stackSize - kVMStackTopGap;
   c->sp = c->frame;
   c->savedArgumentCount = g_VM.argumentCount;
   c->outer = g_VM.current;

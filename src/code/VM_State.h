@@ -37,6 +37,13 @@ struct VMArgumentIds {
   BuiltinVariableGetter getters[kArgumentSlotCount] = {};  // null where argumentN is not there
 };
 
+// A run's value-stack block and its tag block (code/VM_Exec.h), kept for the next run.
+struct VMStackBlock {
+  uint8_t* base = nullptr;
+  uint8_t* tags = nullptr;
+  int32_t size = 0;  // bytes in `base`; `tags` holds one byte per 4 of them
+};
+
 struct VMState {
   // argument0 .. argument15 of the running script call, and how many of them it was given. Every
   // script call saves the caller's slots and count in its frame and puts them back on return.
@@ -77,6 +84,11 @@ struct VMState {
   // `CurrentBuiltinName`: the name of the built-in being called, set just before each call (null
   // at start and after FreeBuiltinFunctions). The argument accessors print it in their messages.
   const char* CurrentBuiltinName = nullptr;
+
+  // The value-stack blocks kept between runs, one per run nesting depth (null where none is kept
+  // or the run at that depth holds it): the next run at that depth starts on the block as the last
+  // one left it, without clearing it (VM_Exec.cpp says why that is safe).
+  GrowArray<VMStackBlock> stackBlocks;
 
   // The locals pool: one list per nesting depth, reused (the slots past the count keep theirs).
   GrowArray<CVariableList*> localsPool;

@@ -272,10 +272,15 @@ void ActiveList::Insert(CInstance* instance) {
   if (first == nullptr) {
     first = last = instance;
     instance->i_next = instance->i_prev = nullptr;
+    depthBound = -std::numeric_limits<float>::infinity();
+    if (instance->i_depth > depthBound) depthBound = instance->i_depth;
     return;
   }
-  // Instances of an equal sort depth are passed, so the new one goes after them.
-  CInstance* at = first;
+  // Instances of an equal sort depth are passed, so the new one goes after them: when none lies
+  // deeper than the bound, that is the end.
+  const bool deeperThanAll = !(depthBound > instance->i_depth);
+  if (instance->i_depth > depthBound) depthBound = instance->i_depth;
+  CInstance* at = deeperThanAll ? nullptr : first;
   while (at != nullptr && !(at->i_sortdepth > instance->i_depth)) at = at->i_next;
   if (at == nullptr) {
     instance->i_prev = last;
@@ -296,7 +301,13 @@ void ActiveList::Append(CInstance* instance) {
   instance->i_list = this;
   instance->i_next = nullptr;
   instance->i_prev = last;
-  if (last != nullptr) last->i_next = instance; else first = instance;
+  if (last != nullptr) {
+    last->i_next = instance;
+  } else {
+    first = instance;
+    depthBound = -std::numeric_limits<float>::infinity();
+  }
+  if (instance->i_sortdepth > depthBound) depthBound = instance->i_sortdepth;
   last = instance;
 }
 

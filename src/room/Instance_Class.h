@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <unordered_set>
 #include <vector>
 
@@ -190,9 +191,18 @@ class CInstance {
   float i_gravity = 0.0f;
   float i_hspeed = 0.0f;
   float i_vspeed = 0.0f;
-  int32_t i_bbox[4] = {0, 0, 0, 0};  // left, top, right, bottom (inclusive)
-  int32_t i_timer[kAlarmCount] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
-  CVariableList* i_variables = nullptr;  // owned
+  CInstance* i_next = nullptr;  // links of the room list that holds the instance
+  CInstance* i_prev = nullptr;
+  ActiveList* i_list = nullptr;  // the room list that holds the instance, null when none
+  float i_depth = 0.0f;
+  float i_sortdepth = 0.0f;  // the depth the instance had when last inserted into an active list
+  int32_t i_timelineindex = -1;
+  float i_timelinepositionprevious = 0.0f;
+  float i_timelineposition = 0.0f;
+  float i_timelinespeed = 1.0f;
+  uint8_t i_timelinerunning = 0;
+  uint8_t i_timelineloop = 0;
+  uint8_t i_wasoutside = 0;  // outside the room at the last outside check
   int32_t i_pathindex = -1;
   float i_pathposition = 0.0f;
   float i_pathpositionprevious = 0.0f;
@@ -202,20 +212,13 @@ class CInstance {
   int32_t i_pathend = 0;  // 0 stop, 1 restart, 2 continue, 3 reverse
   float i_pathxstart = 0.0f;
   float i_pathystart = 0.0f;
-  int32_t i_timelineindex = -1;
-  float i_timelinepositionprevious = 0.0f;
-  float i_timelineposition = 0.0f;
-  float i_timelinespeed = 1.0f;
-  uint8_t i_timelinerunning = 0;
-  uint8_t i_timelineloop = 0;
-  uint8_t i_wasoutside = 0;  // outside the room at the last outside check
+  // What every frame reads of each instance lies above, within its first few cache lines; what
+  // lies below is read by fewer phases.
+  int32_t i_bbox[4] = {0, 0, 0, 0};  // left, top, right, bottom (inclusive)
+  int32_t i_timer[kAlarmCount] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+  CVariableList* i_variables = nullptr;  // owned
   CCode* i_creationcode = nullptr;       // from the room's instance definition, not owned
   CObject* i_previousobject = nullptr;   // the object before a pending object change
-  CInstance* i_next = nullptr;  // links of the room list that holds the instance
-  CInstance* i_prev = nullptr;
-  ActiveList* i_list = nullptr;  // the room list that holds the instance, null when none
-  float i_depth = 0.0f;
-  float i_sortdepth = 0.0f;  // the depth the instance had when last inserted into an active list
 
  private:
   // Mask, depth, the solid, visible and persistent flags and the sprite from i_object.
@@ -231,6 +234,9 @@ struct ActiveList {
   CInstance* first = nullptr;
   CInstance* last = nullptr;
   int32_t count = 0;
+  // No instance in the list has a sort depth above this (it may be above them all): an instance
+  // inserted at this depth or deeper goes at the end without a walk.
+  float depthBound = -std::numeric_limits<float>::infinity();
 
   // Inserts by i_depth, after every instance of the same sort depth, and records the depth used
   // as i_sortdepth.

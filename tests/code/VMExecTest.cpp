@@ -540,7 +540,9 @@ TEST_F(VMExec, RecursionOverflowsAtTheSameDepthOnEveryPath) {
 
 VMBuffer* g_nestCode = nullptr;
 int g_nestDepth = 0;
+int g_nestLimit = kVMMaxRunNesting + 1;  // nested runs Nest starts at most
 void Nest(ScriptValue*, CInstance*, CInstance*, int32_t, ScriptValue*) {
+  if (g_nestDepth >= g_nestLimit) return;
   ++g_nestDepth;
   ScriptValue result{};
   VMExecute("nested", nullptr, nullptr, g_nestCode, &result, nullptr, nullptr);
@@ -560,6 +562,81 @@ TEST_F(VMExec, NestedRunsAreCapped) {
   ASSERT_EQ(boxes.boxes().size(), 1u);
   EXPECT_EQ(boxes.boxes()[0].caption, "Stack overflow...");
   EXPECT_EQ(boxes.boxes()[0].text, "nested");
+}
+
+// A run starts on the stack block the last run at its depth left: whatever that run left below
+// its items (operands an operator took, texts and values an exit dropped) is never taken for an
+// item of the next run, a block grown by recursion is kept and grows on, and the overflow still
+// comes at the same depth.
+TEST_F(VMExec, RunsReuseTheirDepthsStackBlock) {
+  testsupport::StringTableFixture strings({"abc"});
+  testsupport::MessageBoxRecorder boxes;
+  AddScript("rec", R"(
+      call.i @arg0 0
+      push.e 0
+      sle.i.v
+      bt base
+      call.i @arg0 0
+      push.e 1
+      sub.i.v
+      call.i @rec 1
+      call.i @arg0 0
+      add.v.v
+      ret.v
+    base:
+      push.e 0
+      conv.i.v
+      ret.v
+  )");
+  // Texts and values taken by operators, then left on the stack by an exit.
+  const char* leaveItems = "push.s 0\n push.s 0\n add.s.s\n push.v -5 @s\n push.s 0\n conv.s.v\n add.v.v\n"
+                           "push.s 0\n push.v -5 @s\n exit.i";
+  // Raw items over the same units, dropped by an exit, then a result made over them.
+  const char* rawOver = "push.e 1\n push.e 2\n push.e 3\n push.e 4\n push.e 5\n push.e 6\n exit.i";
+  const char* valueOver = "push.e 1\n push.e 2\n push.e 3\n conv.i.v\n push.e 4\n conv.i.v\n add.v.v";
+  for (int round = 0; round < 2; ++round) {
+    RunResult left, raw, value;
+    Run(&left, leaveItems);
+    EXPECT_TRUE(left.Untouched()) << left.error;
+    Run(&raw, rawOver);
+    EXPECT_TRUE(raw.Untouched());
+    Run(&value, valueOver);
+    EXPECT_EQ(TextOf(value.value), "7");
+  }
+  ASSERT_GE(g_VM.stackBlocks.Count(), 1);
+  uint8_t* const first = g_VM.stackBlocks[0].base;
+  EXPECT_NE(first, nullptr);
+  // Nested runs: each depth keeps a block of its own.
+  RegisterBuiltinFunction("nest", Nest, 0);
+  auto nested = testsupport::AssembleCode(std::string("call.i @nest 0\n") + leaveItems);
+  g_nestCode = nested.get();
+  g_nestLimit = 3;
+  for (int round = 0; round < 2; ++round) {
+    g_nestDepth = 0;
+    RunResult r;
+    Run(&r, "push.e 9\n call.i @nest 0\n popz.v\n push.e 8\n conv.i.v");
+    EXPECT_TRUE(r.IsReal(8));
+    EXPECT_EQ(g_nestDepth, 3);
+  }
+  g_nestLimit = kVMMaxRunNesting + 1;
+  EXPECT_EQ(g_VM.stackBlocks[0].base, first);
+  ASSERT_GE(g_VM.stackBlocks.Count(), 4);
+  for (int32_t depth = 1; depth < 4; ++depth) EXPECT_NE(g_VM.stackBlocks[depth].base, nullptr) << depth;
+  // Recursion past one block: the grown block is kept and the next run goes on growing it.
+  for (const int32_t depth : {60, 120}) {
+    RunResult r;
+    Run(&r, "push.e " + std::to_string(depth) + "\n conv.i.v\n call.i @rec 1");
+    EXPECT_TRUE(r.IsReal(depth * (depth + 1) / 2)) << depth;
+    EXPECT_GT(g_VM.stackBlocks[0].size, kVMStackBlockStep) << depth;
+  }
+  AddScript("deep", "push.v -5 @n\n push.e 1\n add.i.v\n pop.v.v -5 @n\n push.v -5 @s\n call.i @deep 1\n ret.v");
+  SetGlobal("n", RealValue(0));
+  RunResult overflow;
+  Run(&overflow, "push.v -5 @s\n call.i @deep 1");
+  EXPECT_FALSE(overflow.completed);
+  ASSERT_EQ(boxes.boxes().size(), 1u);
+  EXPECT_EQ(boxes.boxes()[0].caption, "Stack overflow...");
+  EXPECT_EQ(GlobalReal("n"), 3117);
 }
 
 TEST_F(VMExec, SuppressedErrorInsideAScriptRestoresTheCaller) {

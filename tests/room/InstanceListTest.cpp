@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <limits>
+#include <memory>
 #include <vector>
 
 #include "testlib/RuntimeTest.h"
@@ -69,6 +73,45 @@ TEST_F(InstanceListTest, InsertKeepsAscendingDepthWithNewcomersAfterTheirEquals)
   list.Append(&b);
   list.Append(&d);
   EXPECT_EQ(Order(list), (std::vector<CInstance*>{&b, &d}));
+}
+
+// Insertions, removals and depth changes in a mixed order (equal depths, NaN, runs of deeper and
+// shallower ones), checked after each step against the plain rule: a newcomer goes before the
+// first instance whose sort depth is greater than its depth, else at the end.
+TEST_F(InstanceListTest, InsertPlacesEveryNewcomerAsTheWalkFromTheFrontWould) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float depths[] = {0, 0, 5, 5, -3, nan, 5, 7, 7, 2, nan, -3, 9, 0, 9, 1};
+  std::vector<std::unique_ptr<CInstance>> owned;
+  for (size_t i = 0; i < std::size(depths); ++i) owned.push_back(std::make_unique<CInstance>(0, 0, 0, 0, false));
+  ActiveList list;
+  std::vector<CInstance*> model;
+  auto insert = [&](CInstance* instance, float depth) {
+    instance->i_depth = depth;
+    model.erase(std::remove(model.begin(), model.end(), instance), model.end());
+    auto at = std::find_if(model.begin(), model.end(), [&](CInstance* i) { return i->i_sortdepth > depth; });
+    list.Insert(instance);
+    model.insert(at, instance);
+    ASSERT_EQ(Order(list), model);
+    ASSERT_EQ(Backwards(list), model);
+  };
+  for (size_t i = 0; i < std::size(depths); ++i) insert(owned[i].get(), depths[i]);
+  // The deepest ones leave and come back shallower, a few re-enter at new depths, then the list
+  // empties and fills again.
+  for (size_t i : {12u, 14u}) {
+    list.Remove(owned[i].get());
+    model.erase(std::find(model.begin(), model.end(), owned[i].get()));
+  }
+  insert(owned[12].get(), 8);
+  insert(owned[14].get(), 8.5f);
+  insert(owned[3].get(), 20);
+  insert(owned[5].get(), -10);
+  insert(owned[0].get(), nan);
+  for (auto& instance : owned) list.Remove(instance.get());
+  model.clear();
+  EXPECT_EQ(list.count, 0);
+  for (size_t i = 0; i < std::size(depths); ++i) insert(owned[i].get(), -depths[i]);
+  EXPECT_EQ(list.count, static_cast<int32_t>(std::size(depths)));
+  for (auto& instance : owned) list.Remove(instance.get());
 }
 
 TEST_F(InstanceListTest, RoomInstancesAreNumberedMappedAndLinkedUntilTheRoomGoes) {
