@@ -729,8 +729,9 @@ struct StepReads {
 
 // The real a whole-variable push would push, as PushVariable reads it; false where that read is
 // not a real (or not set, under the option), or goes through a built-in other than an argument.
+// With `kindWord`, the kind word the push would copy too (a held real's may carry marks).
 [[gnu::always_inline]] inline bool ReadSite(const StepContext& c, VMVarSite& site, double* out, StepReads* reads,
-                                            VariableNode** found = nullptr) {
+                                            VariableNode** found = nullptr, uint32_t* kindWord = nullptr) {
   reads->any = true;
   CVariableList* list = SiteList(c, site);
   if (list == nullptr) [[unlikely]] {
@@ -738,6 +739,7 @@ struct StepReads {
     const ScriptValue* slot = ArgumentSlot(*c.m, site.selector, site.id);
     if (slot == nullptr || slot->Kind() != VALUE_REAL) return false;
     *out = slot->real;
+    if (kindWord != nullptr) *kindWord = slot->kind;
     return true;
   }
   reads->list = true;
@@ -746,10 +748,12 @@ struct StepReads {
   if (node == nullptr) {
     if (g_Options.uninitialisedVariables) return false;
     *out = 0.0;
+    if (kindWord != nullptr) *kindWord = VALUE_REAL;
     return true;
   }
   if (node->value.Kind() != VALUE_REAL) return false;
   *out = node->value.real;
+  if (kindWord != nullptr) *kindWord = node->value.kind;
   return true;
 }
 
@@ -1208,7 +1212,7 @@ int IndexIn(const uint8_t* table, uint8_t op) {
       }
       return &BranchAny;
     case STEP_LOOP: return &LoopStep;
-    default: return &Jump;
+    default: return &Jump;  // calls and returns are run by the fast loop itself (kShapeCallOrReturn)
   }
 }
 
@@ -1231,10 +1235,12 @@ int IndexIn(const uint8_t* table, uint8_t op) {
 constexpr uint8_t kShapeJump = 15;
 constexpr uint8_t kShapeLoop = 16;
 constexpr uint8_t kShapeLoopBelow = 17;  // a loop step testing x < constant
+constexpr uint8_t kShapeCallOrReturn = 18;  // handed back to the fast loop (RunCallOrReturn)
 
 // The inline shape of a step, or 0 for one that runs through its routine.
 [[gnu::cold]] uint8_t ShapeOf(const VMStep& step) {
   if (step.kind == STEP_JUMP) return kShapeJump;
+  if (step.kind == STEP_CALL || step.kind == STEP_RETURN) return kShapeCallOrReturn;
   if (step.kind == STEP_LOOP) return step.compare == OP_SLT ? kShapeLoopBelow : kShapeLoop;
   if (step.general) return 0;
   const bool store = step.kind == STEP_STORE && step.nodeCount == 3 && step.nodes[2].kind == STEP_NODE_OP;
@@ -1252,9 +1258,14 @@ constexpr uint8_t kShapeLoopBelow = 17;  // a loop step testing x < constant
 
 // Runs decoded steps from pc while there is one at pc and its guards hold: answers the pc where
 // they stopped (a step whose guards failed, which then changed nothing, or a word without a
-// step); *last is the last instruction a step covered. Kept apart from the word loop so that its
-// few values stay in registers.
-[[gnu::noinline]] int64_t RunSteps(const Machine& m, VMDecoded* decoded, int64_t pc, int64_t size, int64_t* last) {
+// step); *last is the last instruction a step covered. A call or return step is not run here:
+// it is left in *pending, at the pc answered, for the fast loop. Kept apart from the word loop
+// so that its few values stay in registers.
+[[gnu::noinline]] int64_t RunSteps(const Machine& m, VMDecoded* decoded, int64_t pc, int64_t size, int64_t* last,
+                                   VMStep** pending, const uint8_t* sp) {
+  // A step runs only where none of its words would find the stack due to grow (the word loop
+  // grows it, at the word where the general handlers would).
+  const int64_t room = sp - m.base - kVMStackReserve;
   const StepContext c{&m,
                       {m.locals, g_Variables.globals, m.self != nullptr ? m.self->i_variables : nullptr,
                        m.other != nullptr ? m.other->i_variables : nullptr}};
@@ -1265,6 +1276,7 @@ constexpr uint8_t kShapeLoopBelow = 17;  // a loop step testing x < constant
     const int32_t index = stepAt[pc >> 2];
     if (index == 0) return pc;
     VMStep& step = steps[index - 1];
+    if (step.peak > room) return pc;
     if (step.handler == nullptr) {
       PrepareNodes(&step);
       step.handler = reinterpret_cast<void (*)()>(ChooseRoutine(step));
@@ -1280,10 +1292,72 @@ constexpr uint8_t kShapeLoopBelow = 17;  // a loop step testing x < constant
       case kShapeJump: done = Jump(c, step, &pc, last); break;
       case kShapeLoop: done = LoopBody<0>(c, step, &pc, last); break;
       case kShapeLoopBelow: done = LoopBody<OP_SLT>(c, step, &pc, last); break;
+      case kShapeCallOrReturn: *pending = &step; return pc;
       default: done = reinterpret_cast<StepRoutine>(step.handler)(c, step, &pc, last); break;
     }
     if (!done) return pc;
   }
+}
+
+// A call or return step (the fast loop runs it, as it changes the running code): answers the new
+// stack top, or null when a guard failed, nothing having changed then. The guards: the values
+// read and computed as the words would (EvaluateNodes), no stack growth due at any of the words
+// covered, a script with code to call, or a script frame to return from whose items are only
+// the value returned.
+[[gnu::noinline]] uint8_t* RunCallOrReturn(VMExecContext* context, const Machine& m, VMStep& step, uint8_t* sp) {
+  const StepContext c{&m,
+                      {m.locals, g_Variables.globals, m.self != nullptr ? m.self->i_variables : nullptr,
+                       m.other != nullptr ? m.other->i_variables : nullptr}};
+  Registers r;
+  r.d[0] = 0.0;  // every path writes the items it leaves; this keeps the compiler sure of it
+  StepReads reads;
+  if (step.kind == STEP_RETURN) {
+    if (context->callDepth == 0) return nullptr;
+    ScriptValue value;
+    if (step.returnOp != 0) {
+      // The operator on the two values the script's items are, then the return of its result.
+      Number right{}, left{};
+      if (m.Used(sp) != 32 || !ReadNumber(m, sp, VT_VAR, &right) || !ReadNumber(m, sp + 16, VT_VAR, &left)) {
+        return nullptr;
+      }
+      value = RealValue(Apply(step.returnOp, left.d, right.d));
+      m.TagRawBytes(sp, 32);
+    } else {
+      if (m.Used(sp) != 0) return nullptr;
+      if (step.nodeCount == 1) {
+        // One variable's value, as its push copies it.
+        double x = 0.0;
+        uint32_t kind = VALUE_REAL;
+        if (!ReadSite(c, step.sites[step.nodes[0].site], &x, &reads, nullptr, &kind)) return nullptr;
+        value = RealValue(x);
+        value.kind = kind;
+      } else {
+        if (!EvaluateNodes(c, step, &r, &reads)) return nullptr;
+        value = RealValue(r.d[0]);
+      }
+      if (reads.any) g_Variables.instanceMissing = 0;
+      if (reads.list) g_Variables.arrayIndexError.flag = 0;
+    }
+    context->pc = step.lastPc;
+    context->nextPc = step.next;
+    uint8_t* frame = vm::UnwindFrame(context);
+    return vm::PushValue(context, frame + kVMFrameSize, value);
+  }
+  // The script's code entry, and its words unless the step found them there last time.
+  CCode* callee = Script_GetCode(step.callNumber - kScriptCallBase);
+  if (callee == nullptr) return nullptr;
+  if (callee != step.callee || callee->m_code != step.calleeWords) {
+    const VMBuffer* words = callee->m_code;
+    if (words == nullptr || words->m_data == nullptr || words->m_size <= 0) return nullptr;
+    step.callee = callee;
+    step.calleeWords = words;
+  }
+  if (step.nodeCount > 0 && !EvaluateNodes(c, step, &r, &reads)) return nullptr;
+  if (reads.any) g_Variables.instanceMissing = 0;
+  if (reads.list) g_Variables.arrayIndexError.flag = 0;
+  context->pc = step.lastPc;
+  context->nextPc = step.next;
+  return vm::EnterScriptWithReals(context, sp, step.argc, r.d, callee);
 }
 
 // The decoded steps of the running code, when the run may use them.
@@ -1312,6 +1386,7 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
   uint8_t* top = nullptr;
   VMDecoded* decoded = DecodedFor(context);
   const int32_t* stepAt = decoded != nullptr ? &decoded->stepAt[0] : nullptr;
+  VMStep* pending = nullptr;  // a call or return step RunSteps met
 
   // In the order of FastClass.
   static const void* const kLabels[] = {
@@ -1328,7 +1403,8 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
     if (stepAt != nullptr && stepAt[pc >> 2] != 0) {                    \
       /* Decoded steps run from here; the word where they stop runs */  \
       /* as a word (a step whose guards failed, or no step).          */ \
-      pc = RunSteps(c, decoded, pc, size, &last);                       \
+      pc = RunSteps(c, decoded, pc, size, &last, &pending, sp);         \
+      if (pending != nullptr) goto call_or_return;                      \
       if (pc + 4 > size) goto leave;                                    \
     }                                                                   \
     word = Load<uint32_t>(code + pc);                                   \
@@ -1388,14 +1464,16 @@ push_8:
 push_v: {
   if (pc + 8 > size) goto slow;
   const uint32_t operand = Load<uint32_t>(code + pc + 4);
-  const int64_t appended = AppendText(c, code, size, pc, word, operand);
+  const int64_t appended = sp - c.base >= kVMStackReserve + 32 ? AppendText(c, code, size, pc, word, operand) : -1;
   if (appended >= 0) {
     last = pc + 20;
     pc = appended;
     FAST_DISPATCH();
   }
   double x;
-  if (pc + 12 <= size && ReadWholeReal(c, word, operand, &x)) {
+  // The fused forms push up to 32 bytes before their last word: they run only where none of
+  // their words would find the stack due to grow (the word after the push checks it).
+  if (pc + 12 <= size && sp - c.base >= kVMStackReserve + 32 && ReadWholeReal(c, word, operand, &x)) {
     const uint32_t second = Load<uint32_t>(code + pc + 8);
     const uint8_t secondOp = WordOpcode(second);
     const uint8_t secondClass = kClassTable.classes[second >> 16];
@@ -1586,6 +1664,20 @@ ret: {
   uint8_t* frame = vm::UnwindFrame(context);
   sp = PushValue(c, frame + kVMFrameSize, value);
   goto resume;
+}
+
+call_or_return: {
+  // A call or return step at pc: on success the running code has changed; otherwise its words
+  // run one by one from its first.
+  VMStep* step = pending;
+  pending = nullptr;
+  uint8_t* after = RunCallOrReturn(context, c, *step, sp);
+  if (after != nullptr) {
+    sp = after;
+    goto resume;
+  }
+  word = Load<uint32_t>(code + pc);
+  goto* kLabels[kClassTable.classes[word >> 16]];
 }
 
 slow:

@@ -107,6 +107,15 @@ const std::vector<Snippet>& Corpus() {
       {"a step dividing by zero hands over to the error", "var a, b; a = 4; b = 2; repeat (3) { a = a / b; b = b - 1 } return a",
        "", "", true},
       {"argument reads in steps", "return scr_add(scr_fib(10), scr_add(2, 3) * 2)", "65", ""},
+      // Call and return steps, and each of their guards.
+      {"call steps with computed arguments and return steps",
+       "var a; a = 3; return scr_add(a * 2, a - 0.5) + scr_sum3(a + 1, a + 2, a + 3) + scr_fib(a + 4) + scr_twice(a + 1)",
+       "485.50", ""},
+      {"a call step over a text hands over", "var t; t = \"a\"; return scr_add(t + t, 1 + a)", "", "", true},
+      {"a return step under a repeat counter hands over", "return scr_repeat(4) + scr_repeat(5)", "18", ""},
+      {"a return step adding texts hands over", "return scr_join(1) + scr_join(2)", "\"1x2x\"", ""},
+      {"a return step reading a text hands over", "return scr_text(\"q\") + \"!\"", "\"q!\"", ""},
+      {"a call of a script without code", "return scr_none(1 + a) + 1", "1", ""},
       // Slots written past the arguments read 0 in a callee and come back to the caller after it.
       {"argument slots written past the arguments", "print(scr_slots(5), argument9, argument4); return 0", "0",
        "19t 0 0\n"},
@@ -150,6 +159,12 @@ class FastPathCorpus : public TreeExecTest {
     AddScripts({
         {"scr_add", "return argument0 + argument1"},
         {"scr_fib", "if (argument0 < 2) return argument0; return scr_fib(argument0 - 1) + scr_fib(argument0 - 2)"},
+        {"scr_sum3", "return argument0 * 100 + argument1 * 10 + argument2"},
+        {"scr_twice", "return argument0 + argument0"},
+        {"scr_repeat", "repeat (2) { return argument0 * 2 } return 0"},
+        {"scr_join", "return string(argument0) + \"x\""},
+        {"scr_text", "var t; t = argument0; return t"},
+        {"scr_none", ""},
         {"scr_locals", "var a, b; if (argument0 <= 0) return a; a = argument0; b = scr_locals(argument0 - 1);"
                        " return a * 10 + b"},
         {"scr_mix", "argument2 = argument0 + 1; if (argument2 > 4) return string(argument0 * argument2) + argument1 +"
