@@ -1235,7 +1235,7 @@ int IndexIn(const uint8_t* table, uint8_t op) {
 constexpr uint8_t kShapeJump = 15;
 constexpr uint8_t kShapeLoop = 16;
 constexpr uint8_t kShapeLoopBelow = 17;  // a loop step testing x < constant
-constexpr uint8_t kShapeCallOrReturn = 18;  // handed back to the fast loop (RunCallOrReturn)
+constexpr uint8_t kShapeCallOrReturn = 18;  // RunCallOrReturn
 
 // The inline shape of a step, or 0 for one that runs through its routine.
 [[gnu::cold]] uint8_t ShapeOf(const VMStep& step) {
@@ -1256,58 +1256,13 @@ constexpr uint8_t kShapeCallOrReturn = 18;  // handed back to the fast loop (Run
   return 0;
 }
 
-// Runs decoded steps from pc while there is one at pc and its guards hold: answers the pc where
-// they stopped (a step whose guards failed, which then changed nothing, or a word without a
-// step); *last is the last instruction a step covered. A call or return step is not run here:
-// it is left in *pending, at the pc answered, for the fast loop. Kept apart from the word loop
-// so that its few values stay in registers.
-[[gnu::noinline]] int64_t RunSteps(const Machine& m, VMDecoded* decoded, int64_t pc, int64_t size, int64_t* last,
-                                   VMStep** pending, const uint8_t* sp) {
-  // A step runs only where none of its words would find the stack due to grow (the word loop
-  // grows it, at the word where the general handlers would).
-  const int64_t room = sp - m.base - kVMStackReserve;
-  const StepContext c{&m,
-                      {m.locals, g_Variables.globals, m.self != nullptr ? m.self->i_variables : nullptr,
-                       m.other != nullptr ? m.other->i_variables : nullptr}};
-  const int32_t* stepAt = &decoded->stepAt[0];
-  VMStep* steps = &decoded->steps[0];
-  for (;;) {
-    if (pc + 4 > size) return pc;
-    const int32_t index = stepAt[pc >> 2];
-    if (index == 0) return pc;
-    VMStep& step = steps[index - 1];
-    if (step.peak > room) return pc;
-    if (step.handler == nullptr) {
-      PrepareNodes(&step);
-      step.handler = reinterpret_cast<void (*)()>(ChooseRoutine(step));
-      step.shape = ShapeOf(step);
-    }
-    // The most frequent shapes run inline; the others through their routine.
-    bool done;
-    switch (step.shape) {
-#define STEP_SHAPE(id, isStore, body, left, right, op) \
-  case id: done = body<left, right, op>(c, step, &pc, last); break;
-      STEP_SHAPES(STEP_SHAPE)
-#undef STEP_SHAPE
-      case kShapeJump: done = Jump(c, step, &pc, last); break;
-      case kShapeLoop: done = LoopBody<0>(c, step, &pc, last); break;
-      case kShapeLoopBelow: done = LoopBody<OP_SLT>(c, step, &pc, last); break;
-      case kShapeCallOrReturn: *pending = &step; return pc;
-      default: done = reinterpret_cast<StepRoutine>(step.handler)(c, step, &pc, last); break;
-    }
-    if (!done) return pc;
-  }
-}
-
 // A call or return step (the fast loop runs it, as it changes the running code): answers the new
 // stack top, or null when a guard failed, nothing having changed then. The guards: the values
 // read and computed as the words would (EvaluateNodes), no stack growth due at any of the words
 // covered, a script with code to call, or a script frame to return from whose items are only
 // the value returned.
-[[gnu::noinline]] uint8_t* RunCallOrReturn(VMExecContext* context, const Machine& m, VMStep& step, uint8_t* sp) {
-  const StepContext c{&m,
-                      {m.locals, g_Variables.globals, m.self != nullptr ? m.self->i_variables : nullptr,
-                       m.other != nullptr ? m.other->i_variables : nullptr}};
+[[gnu::noinline]] uint8_t* RunCallOrReturn(VMExecContext* context, const StepContext& c, VMStep& step, uint8_t* sp) {
+  const Machine& m = *c.m;
   Registers r;
   r.d[0] = 0.0;  // every path writes the items it leaves; this keeps the compiler sure of it
   StepReads reads;
@@ -1371,6 +1326,72 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
   return VMDecodedFor(context->code);
 }
 
+// Runs decoded steps from pc while there is one at pc and its guards hold: answers the pc where
+// they stopped (a step whose guards failed, which then changed nothing, or a word without a
+// step); *last is the last instruction a step covered. Call and return steps switch the running
+// code here and the steps go on in the new code: *switched then says so, with context->sp the
+// new stack top (and context->pc the call or return word, unless a step after it set *last).
+// Kept apart from the word loop so that its few values stay in registers.
+[[gnu::noinline]] int64_t RunSteps(const Machine& start, VMDecoded* decoded, int64_t pc, int64_t size, int64_t* last,
+                                   VMExecContext* context, uint8_t* sp, bool* switched) {
+  Machine m = start;
+  StepContext c{&m,
+                {m.locals, g_Variables.globals, m.self != nullptr ? m.self->i_variables : nullptr,
+                 m.other != nullptr ? m.other->i_variables : nullptr}};
+  const int32_t* stepAt = &decoded->stepAt[0];
+  VMStep* steps = &decoded->steps[0];
+  // A step runs only where none of its words would find the stack due to grow (the word loop
+  // grows it, at the word where the general handlers would).
+  int64_t room = sp - m.base - kVMStackReserve;
+  for (;;) {
+    if (pc + 4 > size) return pc;
+    const int32_t index = stepAt[pc >> 2];
+    if (index == 0) return pc;
+    VMStep& step = steps[index - 1];
+    if (step.peak > room) return pc;
+    if (step.handler == nullptr) {
+      PrepareNodes(&step);
+      step.handler = reinterpret_cast<void (*)()>(ChooseRoutine(step));
+      step.shape = ShapeOf(step);
+    }
+    // The most frequent shapes run inline; the others through their routine.
+    bool done;
+    switch (step.shape) {
+#define STEP_SHAPE(id, isStore, body, left, right, op) \
+  case id: done = body<left, right, op>(c, step, &pc, last); break;
+      STEP_SHAPES(STEP_SHAPE)
+#undef STEP_SHAPE
+      case kShapeJump: done = Jump(c, step, &pc, last); break;
+      case kShapeLoop: done = LoopBody<0>(c, step, &pc, last); break;
+      case kShapeLoopBelow: done = LoopBody<OP_SLT>(c, step, &pc, last); break;
+      case kShapeCallOrReturn: {
+        uint8_t* after = RunCallOrReturn(context, c, step, sp);
+        if (after == nullptr) return pc;
+        // The running code is now the callee's, or the caller's again.
+        sp = after;
+        context->sp = sp;
+        *switched = true;
+        *last = -1;
+        pc = context->nextPc;
+        m = Machine{context->stackBase, context->stackTags, context->frame,
+                    context->locals,    context->self,      context->other};
+        c.lists[SITE_LOCALS] = m.locals;
+        c.lists[SITE_SELF] = m.self != nullptr ? m.self->i_variables : nullptr;
+        c.lists[SITE_OTHER] = m.other != nullptr ? m.other->i_variables : nullptr;
+        decoded = DecodedFor(context);
+        if (decoded == nullptr) return pc;
+        stepAt = &decoded->stepAt[0];
+        steps = &decoded->steps[0];
+        size = context->codeSize;
+        room = sp - m.base - kVMStackReserve;
+        continue;
+      }
+      default: done = reinterpret_cast<StepRoutine>(step.handler)(c, step, &pc, last); break;
+    }
+    if (!done) return pc;
+  }
+}
+
 }  // namespace
 
 uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
@@ -1386,7 +1407,7 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
   uint8_t* top = nullptr;
   VMDecoded* decoded = DecodedFor(context);
   const int32_t* stepAt = decoded != nullptr ? &decoded->stepAt[0] : nullptr;
-  VMStep* pending = nullptr;  // a call or return step RunSteps met
+  bool switched = false;  // call or return steps changed the running code
 
   // In the order of FastClass.
   static const void* const kLabels[] = {
@@ -1403,8 +1424,8 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
     if (stepAt != nullptr && stepAt[pc >> 2] != 0) {                    \
       /* Decoded steps run from here; the word where they stop runs */  \
       /* as a word (a step whose guards failed, or no step).          */ \
-      pc = RunSteps(c, decoded, pc, size, &last, &pending, sp);         \
-      if (pending != nullptr) goto call_or_return;                      \
+      pc = RunSteps(c, decoded, pc, size, &last, context, sp, &switched); \
+      if (switched) goto resync;                                        \
       if (pc + 4 > size) goto leave;                                    \
     }                                                                   \
     word = Load<uint32_t>(code + pc);                                   \
@@ -1666,20 +1687,6 @@ ret: {
   goto resume;
 }
 
-call_or_return: {
-  // A call or return step at pc: on success the running code has changed; otherwise its words
-  // run one by one from its first.
-  VMStep* step = pending;
-  pending = nullptr;
-  uint8_t* after = RunCallOrReturn(context, c, *step, sp);
-  if (after != nullptr) {
-    sp = after;
-    goto resume;
-  }
-  word = Load<uint32_t>(code + pc);
-  goto* kLabels[kClassTable.classes[word >> 16]];
-}
-
 slow:
   // An instruction without a fast path runs through its general handler right here, as the run
   // loop runs it. It may change the context (a call, a return, a with block, an error that
@@ -1688,6 +1695,25 @@ slow:
   context->nextPc = static_cast<int32_t>(pc + 4);
   sp = VMExecuteOne(context, word, sp);
   if (context->stopped || g_Debug.debugger.connected || !g_VM.fastPaths) return sp;
+  goto resume;
+
+resync: {
+  // Decoded steps called or returned: what the loop holds of the context is read again, and the
+  // word at pc runs as a word (the step there, if any, found a guard failing).
+  switched = false;
+  sp = context->sp;
+  if (last < 0) last = context->pc;
+  c = Machine{context->stackBase, context->stackTags, context->frame,
+              context->locals,    context->self,      context->other};
+  code = reinterpret_cast<const uint8_t*>(context->words);
+  size = context->codeSize;
+  decoded = DecodedFor(context);
+  stepAt = decoded != nullptr ? &decoded->stepAt[0] : nullptr;
+  if (pc + 4 > size || sp - c.base < kVMStackReserve) goto leave;
+  word = Load<uint32_t>(code + pc);
+  goto* kLabels[kClassTable.classes[word >> 16]];
+}
+
 resume:
   c = Machine{context->stackBase, context->stackTags, context->frame,
               context->locals,    context->self,      context->other};
