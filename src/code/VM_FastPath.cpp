@@ -1261,7 +1261,7 @@ constexpr uint8_t kShapeCallOrReturn = 18;  // RunCallOrReturn
 // read and computed as the words would (EvaluateNodes), no stack growth due at any of the words
 // covered, a script with code to call, or a script frame to return from whose items are only
 // the value returned.
-[[gnu::noinline]] uint8_t* RunCallOrReturn(VMExecContext* context, const StepContext& c, VMStep& step, uint8_t* sp) {
+[[gnu::always_inline]] inline uint8_t* RunCallOrReturn(VMExecContext* context, const StepContext& c, VMStep& step, uint8_t* sp) {
   const Machine& m = *c.m;
   Registers r;
   r.d[0] = 0.0;  // every path writes the items it leaves; this keeps the compiler sure of it
@@ -1378,8 +1378,15 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
         c.lists[SITE_LOCALS] = m.locals;
         c.lists[SITE_SELF] = m.self != nullptr ? m.self->i_variables : nullptr;
         c.lists[SITE_OTHER] = m.other != nullptr ? m.other->i_variables : nullptr;
-        decoded = DecodedFor(context);
-        if (decoded == nullptr) return pc;
+        // The new code's steps, translated already unless it runs for the first time (the
+        // switches DecodedFor checks cannot change while steps run).
+        decoded = context->code != nullptr ? context->code->m_decoded : nullptr;
+        if (decoded == nullptr || decoded->words != context->words || decoded->size != context->codeSize ||
+            context->code->m_data != context->words || context->code->m_size != context->codeSize) {
+          decoded = DecodedFor(context);
+          if (decoded == nullptr) return pc;
+        }
+        if (decoded->steps.Count() == 0) return pc;  // code without steps runs word by word
         stepAt = &decoded->stepAt[0];
         steps = &decoded->steps[0];
         size = context->codeSize;
