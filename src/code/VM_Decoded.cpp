@@ -3,8 +3,10 @@
 #include <cstring>
 #include <new>
 
+#include "code/Code_Function.h"
 #include "code/Code_Main.h"
 #include "code/VM_Format.h"
+#include "code/VM_State.h"
 #include "variable/Variable_Main.h"
 
 namespace {
@@ -101,12 +103,27 @@ bool ConstantSelector(const VMStep& step, const int32_t* items, int32_t depth, i
   return true;
 }
 
+// The stack bytes of the item a node leaves.
+int32_t ItemBytes(const VMNode& n) { return n.isInt ? 4 : n.isValue ? 16 : 8; }
+
 // Builds the step that starts at pc, when the words there form one whose inner words are no
 // branch target. False otherwise.
 bool BuildStep(const Words& w, const GrowArray<uint8_t>& leader, int64_t pc, VMStep* step) {
   *step = VMStep{};
   step->pc = static_cast<int32_t>(pc);
   const uint32_t first = w.Word(pc);
+  const uint8_t firstOp = WordOpcode(first);
+  if ((firstOp == OP_ADD || firstOp == OP_SUB || firstOp == OP_MUL) && WordT1(first) == VT_VAR &&
+      WordT2(first) == VT_VAR && w.Has(pc + 4, 4) && !leader[static_cast<int32_t>(pc / 4) + 1]) {
+    // add.v.v; ret.v (or sub, mul): the return of the operator on the two values on the stack.
+    const uint32_t ret = w.Word(pc + 4);
+    if (WordOpcode(ret) != OP_RET || WordT1(ret) != VT_VAR) return false;
+    step->kind = STEP_RETURN;
+    step->returnOp = firstOp;
+    step->lastPc = step->pc + 4;
+    step->next = step->pc + 8;
+    return true;
+  }
   if (WordOpcode(first) == OP_B) {
     const int64_t target = BranchTarget(w, pc, first);
     if (target < 0) return false;
@@ -122,6 +139,9 @@ bool BuildStep(const Words& w, const GrowArray<uint8_t>& leader, int64_t pc, VMS
   int64_t at = pc;
   for (;;) {
     if (at != pc && leader[static_cast<int32_t>(at / 4)]) return false;
+    int32_t bytes = 0;
+    for (int32_t k = 0; k < depth; ++k) bytes += ItemBytes(step->nodes[items[k]]);
+    if (bytes > step->peak) step->peak = bytes;
     if (!w.Has(at, 4)) return false;
     const int64_t size = InstructionSize(w, at);
     if (size == 0) return false;
@@ -226,6 +246,37 @@ bool BuildStep(const Words& w, const GrowArray<uint8_t>& leader, int64_t pc, VMS
       step->next = static_cast<int32_t>(at + size);
       return true;
     }
+    if (opcode == OP_CALL && t1 == VT_INT && size == 8) {
+      // A script call on the items the step made, all of them arguments computed as reals.
+      const int32_t argc = WordImmediateBits(word);
+      const int32_t number = w.Int(at + 4);
+      if (depth != argc || argc > kArgumentSlotCount || number < kScriptCallBase || number >= kScriptExecuteCall) {
+        return false;
+      }
+      for (int32_t k = 0; k < depth; ++k) {
+        const VMNode& argument = step->nodes[items[k]];
+        if (argument.kind != STEP_NODE_OP || !argument.isValue) return false;
+      }
+      // Three leaves are not one of the evaluator's short shapes.
+      if (step->nodeCount == 3 && step->nodes[2].kind != STEP_NODE_OP) step->general = true;
+      step->kind = STEP_CALL;
+      step->argc = argc;
+      step->callNumber = number;
+      step->lastPc = static_cast<int32_t>(at);
+      step->next = static_cast<int32_t>(at + size);
+      return true;
+    }
+    if (opcode == OP_RET && t1 == VT_VAR) {
+      // The return of the one whole value the step made.
+      // (a computed real, or one whole variable's value as it is held)
+      const VMNode& value = step->nodes[items[0]];
+      if (depth != 1 || !value.isValue) return false;
+      if (value.kind != STEP_NODE_OP && !(step->nodeCount == 1 && value.kind == STEP_NODE_VAR)) return false;
+      step->kind = STEP_RETURN;
+      step->lastPc = static_cast<int32_t>(at);
+      step->next = static_cast<int32_t>(at + size);
+      return true;
+    }
     if (IsComparison(opcode)) {
       // The comparison of the two items the step made, and the branch that takes its truth value.
       if (depth != 2) return false;
@@ -317,6 +368,7 @@ void FuseLoops(VMDecoded* out) {
     loop.jumpIfTrue = test->jumpIfTrue;
     loop.rightInt = test->rightInt;
     loop.testPc = test->pc;
+    if (test->peak > loop.peak) loop.peak = test->peak;
     loop.target = test->target;
     loop.next = test->next;
     loop.lastPc = test->lastPc;
@@ -333,17 +385,23 @@ void VMTranslate(const uint32_t* words, int32_t size, VMDecoded* out) {
   const Words w{reinterpret_cast<const uint8_t*>(words), size > 0 ? size : 0};
   const int32_t wordCount = static_cast<int32_t>(w.size / 4);
   if (wordCount <= 0) return;
-  // Pass 1: the words that branches reach start steps, never sit inside one. Every word is
-  // looked at (an operand may be a target too).
+  // Pass 1: the words that branches reach start steps, never sit inside one. The branches are
+  // the instructions met walking the code from its start (an operand word that happens to look
+  // like a branch is none). A step runs its words in order whatever else jumps where, so this
+  // only keeps steps from covering where a jump lands; code that jumps into an operand runs
+  // word by word from there.
   GrowArray<uint8_t> leader;
   leader.SetCount(wordCount + 1);
   std::memset(&leader[0], 0, static_cast<size_t>(wordCount) + 1);
-  for (int64_t pc = 0; pc + 4 <= w.size; pc += 4) {
+  for (int64_t pc = 0; pc + 4 <= w.size;) {
     const uint32_t word = w.Word(pc);
-    const uint8_t opcode = WordOpcode(word);
-    if (!IsBranchForm(opcode)) continue;
-    const int64_t target = pc + 4 * static_cast<int64_t>(WordBranchOffset(word));
-    if (target >= 0 && target <= w.size && (target & 3) == 0) leader[static_cast<int32_t>(target / 4)] = 1;
+    if (IsBranchForm(WordOpcode(word))) {
+      const int64_t target = pc + 4 * static_cast<int64_t>(WordBranchOffset(word));
+      if (target >= 0 && target <= w.size && (target & 3) == 0) leader[static_cast<int32_t>(target / 4)] = 1;
+    }
+    const int64_t size = InstructionSize(w, pc);
+    if (size == 0) break;
+    pc += size;
   }
   // Pass 2: a step wherever the words form one, walking instruction by instruction.
   out->stepAt.SetCount(wordCount);

@@ -28,6 +28,7 @@
 
 #include "platform/GrowArray.h"
 
+class CCode;
 class CVariableList;
 class VMBuffer;
 struct VariableNode;
@@ -90,6 +91,13 @@ enum VMStepKind : uint8_t {
   // node 3 is the test's constant (both constants keep their value in d too); compare, jumpIfTrue,
   // target, next and lastPc are the test's.
   STEP_LOOP,
+  // A script call: nodes leaving the call's arguments (each computed by an operator, so a real
+  // value), then call.i of a script (number in callNumber). The arguments go straight into the
+  // argument slots; they never lie on the value stack.
+  STEP_CALL,
+  // A return from a script: nodes leaving one whole value, or (returnOp set) add, sub or mul of
+  // the two whole values on the stack, then ret.v.
+  STEP_RETURN,
   STEP_KIND_COUNT,
 };
 
@@ -125,6 +133,14 @@ struct VMStep {
   bool storeElement = false;    // STEP_STORE: into an element (the value, the selector and the index
                                 // are the items left, from the bottom)
   bool general = false;         // nodes other than constants, whole variables and operators
+  uint8_t returnOp = 0;         // STEP_RETURN: the operator on the stack's two values, or 0
+  int32_t peak = 0;             // the most stack bytes the covered words hold before any of them
+  int32_t callNumber = 0;       // STEP_CALL: the call word's function number (a script's)
+  int32_t argc = 0;             // STEP_CALL: the argument count
+  // STEP_CALL: the callee's code entry and words as last checked, so a call whose script still
+  // has them skips the checks of its code.
+  const CCode* callee = nullptr;
+  const VMBuffer* calleeWords = nullptr;
   int32_t testPc = 0;           // STEP_LOOP: the test's first word (where the b goes)
   int32_t pc = 0;               // the first word covered
   int32_t lastPc = 0;           // the last word covered (the pop or the branch)

@@ -369,25 +369,12 @@ uint8_t* GrowStack(VMExecContext* c, uint8_t* sp, int64_t need) {
   return base + extra + spOffset;
 }
 
-uint8_t* EnterScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code) {
-  // The arguments beyond the 16 slots are dropped; the frame is laid over the rest of them.
-  for (int32_t i = kArgumentSlotCount; i < argc; ++i) {
-    ScriptValue arg = LoadValue(sp + static_cast<int64_t>(i) * 16);
-    ReleaseValue(&arg);
-  }
-  const int32_t kept = argc < kArgumentSlotCount ? argc : kArgumentSlotCount;
-  const int32_t used = g_VM.argumentsUsed;
-  uint8_t* frame = sp + static_cast<int64_t>(argc) * 16 - kVMFrameSize;
+namespace {
+
+// Writes the caller's record into the frame at `frame` and saves its argument slots below the
+// high-water mark `used` there.
+inline void LayFrame(VMExecContext* c, uint8_t* frame, int32_t used) {
   uint8_t* savedSlots = frame + offsetof(VMCallFrame, arguments);
-  // The arguments lie at the top of the frame's slots part: when the saved slots or the record
-  // would reach them, they are read out first. Values are moved 16 bytes at a time: for copies
-  // this short the processor's string instructions cost more than they save.
-  const uint8_t* arguments = sp;
-  uint8_t moved[kArgumentSlotCount][16];
-  if (argc > kArgumentSlotCount || used + argc > kArgumentSlotCount) {
-    for (int32_t i = 0; i < kept; ++i) std::memcpy(moved[i], sp + static_cast<int64_t>(i) * 16, 16);
-    arguments = moved[0];
-  }
   // The record is written field by field in place.
 #define FRAME_FIELD(field, value) Store(frame + offsetof(VMCallFrame, field), value)
   FRAME_FIELD(callPc, c->pc);
@@ -404,16 +391,14 @@ uint8_t* EnterScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code) {
   FRAME_FIELD(name, c->name);
   FRAME_FIELD(locals, c->locals);
 #undef FRAME_FIELD
-  uint8_t* slots = reinterpret_cast<uint8_t*>(g_VM.argumentSlots);
+  const uint8_t* slots = reinterpret_cast<const uint8_t*>(g_VM.argumentSlots);
   for (int32_t i = 0; i < used; ++i) std::memcpy(savedSlots + i * 16, slots + i * 16, 16);
-  // The arguments move into the slots; the caller's slots past them become real 0.
-  for (int32_t i = 0; i < kept; ++i) std::memcpy(slots + i * 16, arguments + i * 16, 16);
-  for (int32_t i = kept; i < used; ++i) std::memset(slots + i * 16, 0, 16);
-  g_VM.argumentsUsed = kept;
-  // Arguments beyond the slots may lie past the frame, above the new top.
-  if (frame > sp) Tag(c, sp, static_cast<int32_t>(frame - sp), TAG_RAW);
-  Tag(c, frame, kVMFrameSize, TAG_RAW);
+}
 
+// Switches the context to the script's code, its frame laid at `frame`, with `kept` arguments.
+inline uint8_t* SwitchToScript(VMExecContext* c, uint8_t* frame, int32_t kept, CCode* code) {
+  // The frame's units as raw: a constant size, written without a call.
+  std::memset(TagAt(c, frame), TAG_RAW, kVMFrameSize / 4);
   VMBuffer* words = code->m_code;
   c->code = words;
   c->words = words->m_data;
@@ -432,6 +417,51 @@ uint8_t* EnterScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code) {
   if (g_Debug.profilerActive) CProfiler::Push(1, code->m_codeIndex);
   c->sp = frame;
   return frame;
+}
+
+}  // namespace
+
+uint8_t* EnterScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code) {
+  // The arguments beyond the 16 slots are dropped; the frame is laid over the rest of them.
+  for (int32_t i = kArgumentSlotCount; i < argc; ++i) {
+    ScriptValue arg = LoadValue(sp + static_cast<int64_t>(i) * 16);
+    ReleaseValue(&arg);
+  }
+  const int32_t kept = argc < kArgumentSlotCount ? argc : kArgumentSlotCount;
+  const int32_t used = g_VM.argumentsUsed;
+  uint8_t* frame = sp + static_cast<int64_t>(argc) * 16 - kVMFrameSize;
+  // The arguments lie at the top of the frame's slots part: when the saved slots or the record
+  // would reach them, they are read out first. Values are moved 16 bytes at a time: for copies
+  // this short the processor's string instructions cost more than they save.
+  const uint8_t* arguments = sp;
+  uint8_t moved[kArgumentSlotCount][16];
+  if (argc > kArgumentSlotCount || used + argc > kArgumentSlotCount) {
+    for (int32_t i = 0; i < kept; ++i) std::memcpy(moved[i], sp + static_cast<int64_t>(i) * 16, 16);
+    arguments = moved[0];
+  }
+  LayFrame(c, frame, used);
+  uint8_t* slots = reinterpret_cast<uint8_t*>(g_VM.argumentSlots);
+  // The arguments move into the slots; the caller's slots past them become real 0.
+  for (int32_t i = 0; i < kept; ++i) std::memcpy(slots + i * 16, arguments + i * 16, 16);
+  for (int32_t i = kept; i < used; ++i) std::memset(slots + i * 16, 0, 16);
+  g_VM.argumentsUsed = kept;
+  // Arguments beyond the slots may lie past the frame, above the new top.
+  if (frame > sp) Tag(c, sp, static_cast<int32_t>(frame - sp), TAG_RAW);
+  return SwitchToScript(c, frame, kept, code);
+}
+
+uint8_t* EnterScriptWithReals(VMExecContext* c, uint8_t* sp, int32_t argc, const double* arguments, CCode* code) {
+  const int32_t used = g_VM.argumentsUsed;
+  // Where EnterScript lays the frame over `argc` arguments pushed at sp.
+  uint8_t* frame = sp - kVMFrameSize;
+  LayFrame(c, frame, used);
+  // The caller's slots are saved: those past the arguments become real 0, and the arguments are
+  // written over the others.
+  uint8_t* slots = reinterpret_cast<uint8_t*>(g_VM.argumentSlots);
+  for (int32_t i = argc; i < used; ++i) std::memset(slots + i * 16, 0, 16);
+  g_VM.argumentsUsed = 0;
+  for (int32_t i = 0; i < argc; ++i) *VM_ArgumentSlotToWrite(i) = RealValue(arguments[argc - 1 - i]);
+  return SwitchToScript(c, frame, argc, code);
 }
 
 uint8_t* UnwindFrame(VMExecContext* c) {

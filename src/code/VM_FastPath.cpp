@@ -699,7 +699,8 @@ struct StepContext {
   const Machine* m;
   CVariableList* lists[4];  // locals, globals, self's, other's (null for a missing instance)
   // This run of steps' mark (a fresh list epoch): a site holding it has its node checked in this
-  // run already. Steps make no calls, so no list is cleared or replaced while they run.
+  // run already. Steps never clear or replace a list; a call or return step switching the running
+  // code takes a fresh mark.
   uint64_t stamp;
 };
 
@@ -751,8 +752,9 @@ struct StepReads {
 
 // The real a whole-variable push would push, as PushVariable reads it; false where that read is
 // not a real (or not set, under the option), or goes through a built-in other than an argument.
+// With `kindWord`, the kind word the push would copy too (a held real's may carry marks).
 [[gnu::always_inline]] inline bool ReadSite(const StepContext& c, VMVarSite& site, double* out, StepReads* reads,
-                                            VariableNode** found = nullptr) {
+                                            VariableNode** found = nullptr, uint32_t* kindWord = nullptr) {
   reads->any = true;
   if (VariableNode* stamped = StampedNode(c, site)) [[likely]] {
     reads->list = true;
@@ -767,6 +769,7 @@ struct StepReads {
     const ScriptValue* slot = ArgumentSlot(*c.m, site.selector, site.id);
     if (slot == nullptr || slot->Kind() != VALUE_REAL) return false;
     *out = slot->real;
+    if (kindWord != nullptr) *kindWord = slot->kind;
     return true;
   }
   reads->list = true;
@@ -775,10 +778,12 @@ struct StepReads {
   if (node == nullptr) {
     if (g_Options.uninitialisedVariables) return false;
     *out = 0.0;
+    if (kindWord != nullptr) *kindWord = VALUE_REAL;
     return true;
   }
   if (node->value.Kind() != VALUE_REAL) return false;
   *out = node->value.real;
+  if (kindWord != nullptr) *kindWord = node->value.kind;
   return true;
 }
 
@@ -1442,7 +1447,7 @@ chain_fail:
       }
       return &BranchAny;
     case STEP_LOOP: return &LoopStep;
-    default: return &Jump;
+    default: return &Jump;  // calls and returns are run by the fast loop itself (kShapeCallOrReturn)
   }
 }
 
@@ -1465,10 +1470,12 @@ chain_fail:
 constexpr uint8_t kShapeJump = 15;
 constexpr uint8_t kShapeLoop = 16;
 constexpr uint8_t kShapeLoopBelow = 17;  // a loop step testing x < constant
+constexpr uint8_t kShapeCallOrReturn = 18;  // RunCallOrReturn
 
 // The inline shape of a step, or 0 for one that runs through its routine.
 [[gnu::cold]] uint8_t ShapeOf(const VMStep& step) {
   if (step.kind == STEP_JUMP) return kShapeJump;
+  if (step.kind == STEP_CALL || step.kind == STEP_RETURN) return kShapeCallOrReturn;
   if (step.kind == STEP_LOOP) return step.compare == OP_SLT ? kShapeLoopBelow : kShapeLoop;
   if (step.general) return 0;
   const bool store = step.kind == STEP_STORE && step.nodeCount == 3 && step.nodes[2].kind == STEP_NODE_OP;
@@ -1484,22 +1491,100 @@ constexpr uint8_t kShapeLoopBelow = 17;  // a loop step testing x < constant
   return 0;
 }
 
+// A call or return step (the fast loop runs it, as it changes the running code): answers the new
+// stack top, or null when a guard failed, nothing having changed then. The guards: the values
+// read and computed as the words would (EvaluateNodes), no stack growth due at any of the words
+// covered, a script with code to call, or a script frame to return from whose items are only
+// the value returned.
+[[gnu::always_inline]] inline uint8_t* RunCallOrReturn(VMExecContext* context, const StepContext& c, VMStep& step, uint8_t* sp) {
+  const Machine& m = *c.m;
+  Registers r;
+  r.d[0] = 0.0;  // every path writes the items it leaves; this keeps the compiler sure of it
+  StepReads reads;
+  if (step.kind == STEP_RETURN) {
+    if (context->callDepth == 0) return nullptr;
+    ScriptValue value;
+    if (step.returnOp != 0) {
+      // The operator on the two values the script's items are, then the return of its result.
+      Number right{}, left{};
+      if (m.Used(sp) != 32 || !ReadNumber(m, sp, VT_VAR, &right) || !ReadNumber(m, sp + 16, VT_VAR, &left)) {
+        return nullptr;
+      }
+      value = RealValue(Apply(step.returnOp, left.d, right.d));
+      m.TagRawBytes(sp, 32);
+    } else {
+      if (m.Used(sp) != 0) return nullptr;
+      if (step.nodeCount == 1) {
+        // One variable's value, as its push copies it.
+        double x = 0.0;
+        uint32_t kind = VALUE_REAL;
+        if (!ReadSite(c, step.sites[step.nodes[0].site], &x, &reads, nullptr, &kind)) return nullptr;
+        value = RealValue(x);
+        value.kind = kind;
+      } else {
+        if (!EvaluateNodes(c, step, &r, &reads)) return nullptr;
+        value = RealValue(r.d[0]);
+      }
+      if (reads.any) g_Variables.instanceMissing = 0;
+      if (reads.list) g_Variables.arrayIndexError.flag = 0;
+    }
+    context->pc = step.lastPc;
+    context->nextPc = step.next;
+    uint8_t* frame = vm::UnwindFrame(context);
+    return vm::PushValue(context, frame + kVMFrameSize, value);
+  }
+  // The script's code entry, and its words unless the step found them there last time.
+  CCode* callee = Script_GetCode(step.callNumber - kScriptCallBase);
+  if (callee == nullptr) return nullptr;
+  if (callee != step.callee || callee->m_code != step.calleeWords) {
+    const VMBuffer* words = callee->m_code;
+    if (words == nullptr || words->m_data == nullptr || words->m_size <= 0) return nullptr;
+    step.callee = callee;
+    step.calleeWords = words;
+  }
+  if (step.nodeCount > 0 && !EvaluateNodes(c, step, &r, &reads)) return nullptr;
+  if (reads.any) g_Variables.instanceMissing = 0;
+  if (reads.list) g_Variables.arrayIndexError.flag = 0;
+  context->pc = step.lastPc;
+  context->nextPc = step.next;
+  return vm::EnterScriptWithReals(context, sp, step.argc, r.d, callee);
+}
+
+// The decoded steps of the running code, when the run may use them.
+inline VMDecoded* DecodedFor(const VMExecContext* context) {
+  if (!g_VM.decodedSteps || g_VM.trace || context->code == nullptr || context->code->m_data != context->words ||
+      context->code->m_size != context->codeSize) {
+    return nullptr;
+  }
+  VMDecoded* decoded = context->code->m_decoded;
+  if (decoded != nullptr && decoded->words == context->words && decoded->size == context->codeSize) return decoded;
+  return VMDecodedFor(context->code);
+}
+
 // Runs decoded steps from pc while there is one at pc and its guards hold: answers the pc where
 // they stopped (a step whose guards failed, which then changed nothing, or a word without a
-// step); *last is the last instruction a step covered. Kept apart from the word loop so that its
-// few values stay in registers.
-[[gnu::noinline]] int64_t RunSteps(const Machine& m, VMDecoded* decoded, int64_t pc, int64_t size, int64_t* last) {
-  const StepContext c{&m,
-                      {m.locals, g_Variables.globals, m.self != nullptr ? m.self->i_variables : nullptr,
-                       m.other != nullptr ? m.other->i_variables : nullptr},
-                      ++g_Variables.listEpochs};
+// step); *last is the last instruction a step covered. Call and return steps switch the running
+// code here and the steps go on in the new code: *switched then says so, with context->sp the
+// new stack top (and context->pc the call or return word, unless a step after it set *last).
+// Kept apart from the word loop so that its few values stay in registers.
+[[gnu::noinline]] int64_t RunSteps(const Machine& start, VMDecoded* decoded, int64_t pc, int64_t size, int64_t* last,
+                                   VMExecContext* context, uint8_t* sp, bool* switched) {
+  Machine m = start;
+  StepContext c{&m,
+                {m.locals, g_Variables.globals, m.self != nullptr ? m.self->i_variables : nullptr,
+                 m.other != nullptr ? m.other->i_variables : nullptr},
+                ++g_Variables.listEpochs};
   const int32_t* stepAt = &decoded->stepAt[0];
   VMStep* steps = &decoded->steps[0];
+  // A step runs only where none of its words would find the stack due to grow (the word loop
+  // grows it, at the word where the general handlers would).
+  int64_t room = sp - m.base - kVMStackReserve;
   for (;;) {
     if (pc + 4 > size) return pc;
     const int32_t index = stepAt[pc >> 2];
     if (index == 0) return pc;
     VMStep& step = steps[index - 1];
+    if (step.peak > room) return pc;
     if (step.handler == nullptr) {
       PrepareNodes(&step);
       step.handler = reinterpret_cast<void (*)()>(ChooseRoutine(step));
@@ -1515,21 +1600,41 @@ constexpr uint8_t kShapeLoopBelow = 17;  // a loop step testing x < constant
       case kShapeJump: done = Jump(c, step, &pc, last); break;
       case kShapeLoop: done = LoopBody<0>(c, step, &pc, last); break;
       case kShapeLoopBelow: done = LoopBody<OP_SLT>(c, step, &pc, last); break;
+      case kShapeCallOrReturn: {
+        uint8_t* after = RunCallOrReturn(context, c, step, sp);
+        if (after == nullptr) return pc;
+        // The running code is now the callee's, or the caller's again.
+        sp = after;
+        context->sp = sp;
+        *switched = true;
+        *last = -1;
+        pc = context->nextPc;
+        m = Machine{context->stackBase, context->stackTags, context->frame,
+                    context->locals,    context->self,      context->other};
+        c.lists[SITE_LOCALS] = m.locals;
+        c.lists[SITE_SELF] = m.self != nullptr ? m.self->i_variables : nullptr;
+        c.lists[SITE_OTHER] = m.other != nullptr ? m.other->i_variables : nullptr;
+        // A fresh mark: the same code runs over another locals list at each depth of a recursion.
+        c.stamp = ++g_Variables.listEpochs;
+        // The new code's steps, translated already unless it runs for the first time (the
+        // switches DecodedFor checks cannot change while steps run).
+        decoded = context->code != nullptr ? context->code->m_decoded : nullptr;
+        if (decoded == nullptr || decoded->words != context->words || decoded->size != context->codeSize ||
+            context->code->m_data != context->words || context->code->m_size != context->codeSize) {
+          decoded = DecodedFor(context);
+          if (decoded == nullptr) return pc;
+        }
+        if (decoded->steps.Count() == 0) return pc;  // code without steps runs word by word
+        stepAt = &decoded->stepAt[0];
+        steps = &decoded->steps[0];
+        size = context->codeSize;
+        room = sp - m.base - kVMStackReserve;
+        continue;
+      }
       default: done = reinterpret_cast<StepRoutine>(step.handler)(c, step, &pc, last); break;
     }
     if (!done) return pc;
   }
-}
-
-// The decoded steps of the running code, when the run may use them.
-inline VMDecoded* DecodedFor(const VMExecContext* context) {
-  if (!g_VM.decodedSteps || g_VM.trace || context->code == nullptr || context->code->m_data != context->words ||
-      context->code->m_size != context->codeSize) {
-    return nullptr;
-  }
-  VMDecoded* decoded = context->code->m_decoded;
-  if (decoded != nullptr && decoded->words == context->words && decoded->size == context->codeSize) return decoded;
-  return VMDecodedFor(context->code);
 }
 
 }  // namespace
@@ -1547,6 +1652,7 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
   uint8_t* top = nullptr;
   VMDecoded* decoded = DecodedFor(context);
   const int32_t* stepAt = decoded != nullptr ? &decoded->stepAt[0] : nullptr;
+  bool switched = false;  // call or return steps changed the running code
 
   // In the order of FastClass.
   static const void* const kLabels[] = {
@@ -1563,7 +1669,8 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
     if (stepAt != nullptr && stepAt[pc >> 2] != 0) {                    \
       /* Decoded steps run from here; the word where they stop runs */  \
       /* as a word (a step whose guards failed, or no step).          */ \
-      pc = RunSteps(c, decoded, pc, size, &last);                       \
+      pc = RunSteps(c, decoded, pc, size, &last, context, sp, &switched); \
+      if (switched) goto resync;                                        \
       if (pc + 4 > size) goto leave;                                    \
     }                                                                   \
     word = Load<uint32_t>(code + pc);                                   \
@@ -1623,14 +1730,16 @@ push_8:
 push_v: {
   if (pc + 8 > size) goto slow;
   const uint32_t operand = Load<uint32_t>(code + pc + 4);
-  const int64_t appended = AppendText(c, code, size, pc, word, operand);
+  const int64_t appended = sp - c.base >= kVMStackReserve + 32 ? AppendText(c, code, size, pc, word, operand) : -1;
   if (appended >= 0) {
     last = pc + 20;
     pc = appended;
     FAST_DISPATCH();
   }
   double x;
-  if (pc + 12 <= size && ReadWholeReal(c, word, operand, &x)) {
+  // The fused forms push up to 32 bytes before their last word: they run only where none of
+  // their words would find the stack due to grow (the word after the push checks it).
+  if (pc + 12 <= size && sp - c.base >= kVMStackReserve + 32 && ReadWholeReal(c, word, operand, &x)) {
     const uint32_t second = Load<uint32_t>(code + pc + 8);
     const uint8_t secondOp = WordOpcode(second);
     const uint8_t secondClass = kClassTable.classes[second >> 16];
@@ -1831,6 +1940,25 @@ slow:
   context->nextPc = static_cast<int32_t>(pc + 4);
   sp = VMExecuteOne(context, word, sp);
   if (context->stopped || g_Debug.debugger.connected || !g_VM.fastPaths) return sp;
+  goto resume;
+
+resync: {
+  // Decoded steps called or returned: what the loop holds of the context is read again, and the
+  // word at pc runs as a word (the step there, if any, found a guard failing).
+  switched = false;
+  sp = context->sp;
+  if (last < 0) last = context->pc;
+  c = Machine{context->stackBase, context->stackTags, context->frame,
+              context->locals,    context->self,      context->other};
+  code = reinterpret_cast<const uint8_t*>(context->words);
+  size = context->codeSize;
+  decoded = DecodedFor(context);
+  stepAt = decoded != nullptr ? &decoded->stepAt[0] : nullptr;
+  if (pc + 4 > size || sp - c.base < kVMStackReserve) goto leave;
+  word = Load<uint32_t>(code + pc);
+  goto* kLabels[kClassTable.classes[word >> 16]];
+}
+
 resume:
   c = Machine{context->stackBase, context->stackTags, context->frame,
               context->locals,    context->self,      context->other};

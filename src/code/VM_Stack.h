@@ -115,6 +115,12 @@ uint8_t* GrowStack(VMExecContext* c, uint8_t* sp, int64_t need);
 // Answers the new stack top (the frame).
 uint8_t* EnterScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code);
 
+// EnterScript for `argc` (at most kArgumentSlotCount) arguments that are reals computed by the
+// caller and were never pushed: the frame goes where EnterScript would lay it had they been
+// pushed at sp, and the reals are written into the argument slots. They come in the order they
+// would have been pushed: the last is argument0.
+uint8_t* EnterScriptWithReals(VMExecContext* c, uint8_t* sp, int32_t argc, const double* arguments, CCode* code);
+
 // Unwinds the current script frame: the callee's locals, references and argument slots are
 // released and the caller's code, instances, locals, argument count and slots come back. Answers
 // the frame's start (the caller's items continue at start + kVMFrameSize). The callee's items

@@ -71,6 +71,8 @@ const std::vector<Snippet>& Corpus() {
       {"recursion", "return scr_fib(15)", "610", ""},
       // A callee takes its locals list at its first local: read unset, then set, per call.
       {"locals in recursive calls", "var a; a = 5; return scr_locals(3) + a", "65", ""},
+      // Each depth's locals read by the same steps before and after the call below it.
+      {"locals around a recursive call", "return scr_depths(3)", "99", ""},
       // Argument slots written in the script, holding a text, and past the arguments passed.
       {"argument slots", "return scr_mix(4, \"t\")", "\"20t0\"", ""},
       {"a discarded call result", "scr_add(1, 2); nan(); return 1", "1", ""},
@@ -107,6 +109,15 @@ const std::vector<Snippet>& Corpus() {
       {"a step dividing by zero hands over to the error", "var a, b; a = 4; b = 2; repeat (3) { a = a / b; b = b - 1 } return a",
        "", "", true},
       {"argument reads in steps", "return scr_add(scr_fib(10), scr_add(2, 3) * 2)", "65", ""},
+      // Call and return steps, and each of their guards.
+      {"call steps with computed arguments and return steps",
+       "var a; a = 3; return scr_add(a * 2, a - 0.5) + scr_sum3(a + 1, a + 2, a + 3) + scr_fib(a + 4) + scr_twice(a + 1)",
+       "485.50", ""},
+      {"a call step over a text hands over", "var t; t = \"a\"; return scr_add(t + t, 1 + a)", "", "", true},
+      {"a return step under a repeat counter hands over", "return scr_repeat(4) + scr_repeat(5)", "18", ""},
+      {"a return step adding texts hands over", "return scr_join(1) + scr_join(2)", "\"1x2x\"", ""},
+      {"a return step reading a text hands over", "return scr_text(\"q\") + \"!\"", "\"q!\"", ""},
+      {"a call of a script without code", "return scr_none(1 + a) + 1", "1", ""},
       // Slots written past the arguments read 0 in a callee and come back to the caller after it.
       {"argument slots written past the arguments", "print(scr_slots(5), argument9, argument4); return 0", "0",
        "19t 0 0\n"},
@@ -191,8 +202,16 @@ class FastPathCorpus : public TreeExecTest {
     AddScripts({
         {"scr_add", "return argument0 + argument1"},
         {"scr_fib", "if (argument0 < 2) return argument0; return scr_fib(argument0 - 1) + scr_fib(argument0 - 2)"},
+        {"scr_sum3", "return argument0 * 100 + argument1 * 10 + argument2"},
+        {"scr_twice", "return argument0 + argument0"},
+        {"scr_repeat", "repeat (2) { return argument0 * 2 } return 0"},
+        {"scr_join", "return string(argument0) + \"x\""},
+        {"scr_text", "var t; t = argument0; return t"},
+        {"scr_none", ""},
         {"scr_locals", "var a, b; if (argument0 <= 0) return a; a = argument0; b = scr_locals(argument0 - 1);"
                        " return a * 10 + b"},
+        {"scr_depths", "var a, b, c; a = argument0 + 1; b = a * 2 + a - 1; if (argument0 <= 0) return b;"
+                       " c = scr_depths(argument0 - 1); c = c * 2 + a * 3 + b - a; return c"},
         {"scr_mix", "argument2 = argument0 + 1; if (argument2 > 4) return string(argument0 * argument2) + argument1 +"
                     " string(argument5); return 0"},
         {"scr_slots", "argument9 = argument0 * 2; argument4 = \"t\"; var r; r = scr_peek(1);"

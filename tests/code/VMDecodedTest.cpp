@@ -86,8 +86,75 @@ TEST_F(VMDecodedTest, LoopStatementsBecomeSteps) {
   EXPECT_EQ(loop->kind, STEP_JUMP);
   EXPECT_EQ(loop->target, 12);
   EXPECT_EQ(test->target, loop->next);
-  // push.v s; ret.v is no step.
-  EXPECT_EQ(t.At(loop->next), nullptr);
+  // push.v s; ret.v is a return step.
+  ASSERT_NE(t.At(loop->next), nullptr);
+  EXPECT_EQ(t.At(loop->next)->kind, STEP_RETURN);
+}
+
+// A recursive script's calls with computed arguments, its return of a variable and its return of
+// the sum of two call results are steps; a call whose argument is a bare variable or a constant,
+// and a call of a built-in, are not.
+TEST_F(VMDecodedTest, CallsAndReturnsBecomeSteps) {
+  const std::vector<uint32_t> words = testsupport::Assemble(R"(
+      push.v -6 @n
+      push.e 2
+      slt.i.v
+      bf more
+      push.v -6 @n
+      ret.v
+    more:
+      push.v -6 @n
+      push.e 1
+      sub.i.v
+      call.i 100000 1
+      push.v -6 @n
+      push.d 2.0
+      sub.d.v
+      push.v -6 @n
+      push.e 3
+      mul.i.v
+      call.i 100001 2
+      add.v.v
+      push.v -6 @n
+      call.i 100000 1
+      push.e 4
+      conv.i.v
+      call.i 100000 1
+      push.v -6 @n
+      push.e 1
+      add.i.v
+      call.i 7 1
+      sub.v.v
+      ret.v)");
+  Translated t;
+  VMTranslate(words.data(), static_cast<int32_t>(words.size() * 4), &t.decoded);
+  const VMStep* early = t.At(20);
+  ASSERT_NE(early, nullptr);
+  EXPECT_EQ(early->kind, STEP_RETURN);
+  EXPECT_EQ(early->returnOp, 0);
+  EXPECT_EQ(early->next, 32);
+  const VMStep* first = t.At(32);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->kind, STEP_CALL);
+  EXPECT_EQ(first->argc, 1);
+  EXPECT_EQ(first->callNumber, 100000);
+  EXPECT_EQ(first->peak, 20);  // the variable and the constant before the sub
+  EXPECT_EQ(first->lastPc, 48);
+  EXPECT_EQ(first->next, 56);
+  const VMStep* second = t.At(56);
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(second->kind, STEP_CALL);
+  EXPECT_EQ(second->argc, 2);
+  EXPECT_EQ(second->peak, 36);
+  EXPECT_EQ(t.At(108), nullptr);  // a bare variable as the argument
+  EXPECT_EQ(t.At(124), nullptr);  // a constant converted
+  EXPECT_EQ(t.At(140), nullptr);  // a built-in's number
+  const VMStep* last = t.At(164);
+  ASSERT_NE(last, nullptr);
+  EXPECT_EQ(last->kind, STEP_RETURN);
+  EXPECT_EQ(last->returnOp, OP_SUB);
+  EXPECT_EQ(last->next, 172);
+  EXPECT_EQ(t.At(104), nullptr);  // add.v.v with no ret after it
 }
 
 TEST_F(VMDecodedTest, NoStepSpansABranchTargetOrAnUnknownForm) {

@@ -519,23 +519,83 @@ TEST_F(VMExec, StackOverflowEndsTheRunWithTheBox) {
 
 // The depth at which recursion meets "Stack overflow..." depends only on the frame's size and the
 // stack's growth steps: every way of running the calls reaches the same one.
+// The second script's call is a decoded call step (its argument computed); the third leaves a
+// value on the stack below the argument it computes with fused pushes.
 TEST_F(VMExec, RecursionOverflowsAtTheSameDepthOnEveryPath) {
   AddScript("deep", "push.v -5 @n\n push.e 1\n add.i.v\n pop.v.v -5 @n\n push.v -5 @s\n call.i @deep 1\n ret.v");
-  for (const bool fast : {false, true}) {
-    for (const bool decoded : {false, true}) {
-      testsupport::MessageBoxRecorder boxes;
-      g_VM.fastPaths = fast;
-      g_VM.decodedSteps = decoded;
-      SetGlobal("n", RealValue(0));
-      RunResult r;
-      Run(&r, "push.v -5 @s\n call.i @deep 1");
-      EXPECT_FALSE(r.completed);
-      ASSERT_EQ(boxes.boxes().size(), 1u);
-      EXPECT_EQ(boxes.boxes()[0].caption, "Stack overflow...");
-      EXPECT_EQ(GlobalReal("n"), 3117) << "fast paths " << fast << ", decoded " << decoded;
-      EXPECT_EQ(g_VM.argumentsUsed, 0);
+  AddScript("deep_step", "push.v -5 @n\n push.e 1\n add.i.v\n pop.v.v -5 @n\n push.v -5 @n\n push.e 1\n sub.i.v\n"
+                         " call.i @deep_step 1\n ret.v");
+  AddScript("deep_sum", "push.v -5 @n\n push.e 1\n add.i.v\n pop.v.v -5 @n\n push.v -5 @n\n push.v -5 @n\n push.e 1\n"
+                        " sub.i.v\n call.i @deep_sum 1\n add.v.v\n ret.v");
+  for (const char* script : {"deep", "deep_step", "deep_sum"}) {
+    int32_t depth = -1;
+    for (const bool fast : {false, true}) {
+      for (const bool decoded : {false, true}) {
+        testsupport::MessageBoxRecorder boxes;
+        g_VM.fastPaths = fast;
+        g_VM.decodedSteps = decoded;
+        SetGlobal("n", RealValue(0));
+        RunResult r;
+        Run(&r, std::string("push.v -5 @s\n call.i @") + script + " 1");
+        EXPECT_FALSE(r.completed);
+        ASSERT_EQ(boxes.boxes().size(), 1u);
+        EXPECT_EQ(boxes.boxes()[0].caption, "Stack overflow...");
+        if (std::string(script) != "deep_sum") {
+          EXPECT_EQ(GlobalReal("n"), 3117) << script << ", fast paths " << fast << ", decoded " << decoded;
+        }
+        if (depth < 0) depth = static_cast<int32_t>(GlobalReal("n"));
+        EXPECT_EQ(GlobalReal("n"), depth) << script << ", fast paths " << fast << ", decoded " << decoded;
+        EXPECT_EQ(g_VM.argumentsUsed, 0);
+        EXPECT_EQ(VMLocalsInUse(), 0);
+      }
     }
   }
+}
+
+// A call step keeps the callee it found: when the script's code is replaced, or a breakpoint is
+// set in it and cleared while the steps are cached, the next call runs what the script now holds.
+TEST_F(VMExec, CallStepsFollowTheCalleesCode) {
+  const int32_t number = AddScript("callee", "push.v -5 @n\n push.e 1\n add.i.v\n ret.v");
+  auto caller = testsupport::AssembleCode(
+      "push.v -5 @n\n push.e 2\n mul.i.v\n call.i " + std::to_string(number) + " 1\n ret.v");
+  SetGlobal("n", RealValue(5));
+  RunResult first;
+  RunCode(&first, caller.get());
+  EXPECT_TRUE(first.IsReal(6));  // n + 1 in the callee, whose argument goes unread
+  ASSERT_NE(caller->m_decoded, nullptr);
+
+  // The callee's words replaced by other code.
+  CCode* callee = m_scripts.back();
+  VMBuffer* old = callee->m_code;
+  callee->m_code = testsupport::AssembleCode(
+      "call.i @arg0 0\n pop.v.v -5 @m\n push.v -5 @m\n push.e 3\n add.i.v\n ret.v").release();
+  RunResult replaced;
+  RunCode(&replaced, caller.get());
+  EXPECT_TRUE(replaced.IsReal(13)) << TextOf(replaced.value);
+
+  // A breakpoint in the callee's return step, hit while a debugger is connected, then cleared.
+  uint32_t* words = const_cast<uint32_t*>(callee->m_code->m_data);
+  const uint32_t add = words[7];
+  g_Debug.debugger.connected = true;
+  g_VM.breakpoints[0].address = &words[7];
+  g_VM.breakpoints[0].savedWord = add;
+  VMApplyBreakpoints();
+  RunResult connected;
+  RunCode(&connected, caller.get());
+  EXPECT_TRUE(connected.IsReal(13));
+  VMDisconnectDebugger();
+  EXPECT_EQ(words[7], add);
+  RunResult after;
+  RunCode(&after, caller.get());
+  EXPECT_TRUE(after.IsReal(13));
+
+  // A script without code any more: the call goes the general way.
+  delete callee->m_code;
+  callee->m_code = nullptr;
+  RunResult empty;
+  RunCode(&empty, caller.get());
+  EXPECT_TRUE(empty.completed);
+  callee->m_code = old;
 }
 
 VMBuffer* g_nestCode = nullptr;
