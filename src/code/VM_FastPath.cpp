@@ -1550,15 +1550,21 @@ constexpr uint8_t kShapeCallOrReturn = 18;  // RunCallOrReturn
   return vm::EnterScriptWithReals(context, sp, step.argc, r.d, callee);
 }
 
+// The running code's steps, translated at its first run; for a context whose code is still its
+// own (no debugger or -trace switch can change while steps run).
+inline VMDecoded* StepsOf(const VMExecContext* context) {
+  VMDecoded* decoded = context->code->m_decoded;
+  if (decoded != nullptr && decoded->words == context->words && decoded->size == context->codeSize) return decoded;
+  return VMDecodedFor(context->code);
+}
+
 // The decoded steps of the running code, when the run may use them.
 inline VMDecoded* DecodedFor(const VMExecContext* context) {
   if (!g_VM.decodedSteps || g_VM.trace || context->code == nullptr || context->code->m_data != context->words ||
       context->code->m_size != context->codeSize) {
     return nullptr;
   }
-  VMDecoded* decoded = context->code->m_decoded;
-  if (decoded != nullptr && decoded->words == context->words && decoded->size == context->codeSize) return decoded;
-  return VMDecodedFor(context->code);
+  return StepsOf(context);
 }
 
 // Runs decoded steps from pc while there is one at pc and its guards hold: answers the pc where
@@ -1618,12 +1624,12 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
         c.stamp = ++g_Variables.listEpochs;
         // The new code's steps, translated already unless it runs for the first time (the
         // switches DecodedFor checks cannot change while steps run).
-        decoded = context->code != nullptr ? context->code->m_decoded : nullptr;
-        if (decoded == nullptr || decoded->words != context->words || decoded->size != context->codeSize ||
-            context->code->m_data != context->words || context->code->m_size != context->codeSize) {
-          decoded = DecodedFor(context);
-          if (decoded == nullptr) return pc;
+        if (context->code == nullptr || context->code->m_data != context->words ||
+            context->code->m_size != context->codeSize) {
+          return pc;
         }
+        decoded = StepsOf(context);
+        if (decoded == nullptr) return pc;
         if (decoded->steps.Count() == 0) return pc;  // code without steps runs word by word
         stepAt = &decoded->stepAt[0];
         steps = &decoded->steps[0];
