@@ -269,8 +269,9 @@ bool BuildStep(const Words& w, const GrowArray<uint8_t>& leader, int64_t pc, VMS
     if (opcode == OP_RET && t1 == VT_VAR) {
       // The return of the one whole value the step made.
       // (a computed real, or one whole variable's value as it is held)
+      if (depth != 1) return false;
       const VMNode& value = step->nodes[items[0]];
-      if (depth != 1 || !value.isValue) return false;
+      if (!value.isValue) return false;
       if (value.kind != STEP_NODE_OP && !(step->nodeCount == 1 && value.kind == STEP_NODE_VAR)) return false;
       step->kind = STEP_RETURN;
       step->lastPc = static_cast<int32_t>(at);

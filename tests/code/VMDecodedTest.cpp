@@ -259,6 +259,13 @@ TEST_F(VMDecodedTest, HostileWordsTranslateSafely) {
       sge.v.v
       bt 2
       b -7)");
+  // Words that end a step with fewer items made than they take.
+  for (const char* alone : {"ret.v", "pop.v.v -6 @b", "conv.v.i", "add.v.v", "sge.v.v\n bt 1", "call.i 100000 1"}) {
+    const std::vector<uint32_t> words = testsupport::Assemble(alone);
+    Translated t;
+    VMTranslate(words.data(), static_cast<int32_t>(words.size() * 4), &t.decoded);
+    EXPECT_EQ(t.decoded.steps.Count(), 0) << alone;
+  }
   std::mt19937 random(12345);
   const uint32_t interesting[] = {0xC0000000u | (VT_VAR << 16), 0x45000000u, 0x52000000u, 0xB7000000u, 0xB9000000u,
                                   0x0FC00000u, 0x5541FFF9u, 0x05C0FFF9u, 0x7FFFFFFFu, 0x80000000u};
