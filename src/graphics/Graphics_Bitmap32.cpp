@@ -385,19 +385,8 @@ bool CBitmap32::write_png_file(const char* path) const {
                                               WriteToFile, file);
   // A file that cannot be completed on close was not written either.
   if (std::fclose(file) != 0 && result == PngEncodeResult::Written) result = PngEncodeResult::EndFailed;
-  switch (result) {
-    case PngEncodeResult::Written: return true;
-    case PngEncodeResult::CreateWriteStructFailed:
-      DebugConsole->Output("[write_png_file] png_create_write_struct failed\n");
-      break;
-    case PngEncodeResult::CreateInfoStructFailed:
-      DebugConsole->Output("[write_png_file] png_create_info_struct failed\n");
-      break;
-    case PngEncodeResult::InitIoFailed: DebugConsole->Output("[write_png_file] Error during init_io\n"); break;
-    case PngEncodeResult::HeaderFailed: DebugConsole->Output("[write_png_file] Error during writing header\n"); break;
-    case PngEncodeResult::BytesFailed: DebugConsole->Output("[write_png_file] Error during writing bytes\n"); break;
-    case PngEncodeResult::EndFailed: DebugConsole->Output("[write_png_file] Error during end of write\n"); break;
-  }
+  if (result == PngEncodeResult::Written) return true;
+  DebugConsole->Output("%s\n", Graphics_PngFailureText(result));
   return false;
 }
 

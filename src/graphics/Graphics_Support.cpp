@@ -48,19 +48,10 @@ bool write_png_file(const char* name, const uint8_t* pixels, int32_t width, int3
   const PngEncodeResult result = Graphics_EncodePNG(pixels, width, height, WriteToSaveFile, file);
   // Closed whatever happened: the file layer writes its buffer to disk here.
   LoadSave_fclose(file);
-  switch (result) {
-    case PngEncodeResult::Written: return true;
-    case PngEncodeResult::CreateWriteStructFailed:
-      DebugConsole->Output("[write_png_file] png_create_write_struct failed\n");
-      break;
-    case PngEncodeResult::CreateInfoStructFailed:
-      DebugConsole->Output("[write_png_file] png_create_info_struct failed\n");
-      break;
-    case PngEncodeResult::InitIoFailed: DebugConsole->Output("[write_png_file] Error during init_io\n"); break;
-    case PngEncodeResult::HeaderFailed: DebugConsole->Output("[write_png_file] Error during writing header\n"); break;
-    case PngEncodeResult::BytesFailed: DebugConsole->Output("[write_png_file] Error during writing bytes"); break;
-    case PngEncodeResult::EndFailed: DebugConsole->Output("[write_png_file] Error during end of write"); break;
-  }
+  if (result == PngEncodeResult::Written) return true;
+  // The messages of the last two steps end without a line end here.
+  const bool ownLine = result != PngEncodeResult::BytesFailed && result != PngEncodeResult::EndFailed;
+  DebugConsole->Output(ownLine ? "%s\n" : "%s", Graphics_PngFailureText(result));
   return false;
 }
 

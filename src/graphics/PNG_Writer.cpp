@@ -80,3 +80,16 @@ PngEncodeResult Graphics_EncodePNG(const uint8_t* pixels, int32_t width, int32_t
   png_destroy_write_struct(&png, &info);
   return result;
 }
+
+const char* Graphics_PngFailureText(PngEncodeResult result) {
+  switch (result) {
+    case PngEncodeResult::Written: return nullptr;
+    case PngEncodeResult::CreateWriteStructFailed: return "[write_png_file] png_create_write_struct failed";
+    case PngEncodeResult::CreateInfoStructFailed: return "[write_png_file] png_create_info_struct failed";
+    case PngEncodeResult::InitIoFailed: return "[write_png_file] Error during init_io";
+    case PngEncodeResult::HeaderFailed: return "[write_png_file] Error during writing header";
+    case PngEncodeResult::BytesFailed: return "[write_png_file] Error during writing bytes";
+    case PngEncodeResult::EndFailed: return "[write_png_file] Error during end of write";
+  }
+  return nullptr;
+}

@@ -24,3 +24,6 @@ using PngByteSink = bool (*)(void* context, const uint8_t* bytes, size_t length)
 // bytes taken as the R, G, B and A samples. No pixels or a size below 1 fail at the header.
 PngEncodeResult Graphics_EncodePNG(const uint8_t* pixels, int32_t width, int32_t height, PngByteSink sink,
                                    void* context);
+
+// The message a PNG writer prints for a failed encoding (without a line end), or null for Written.
+const char* Graphics_PngFailureText(PngEncodeResult result);
