@@ -396,9 +396,11 @@ inline void LayFrame(VMExecContext* c, uint8_t* frame, int32_t used) {
 }
 
 // Switches the context to the script's code, its frame laid at `frame`, with `kept` arguments.
+// The frame's units keep their tags: no walk over items ever enters a frame (each walks from the
+// stack top up to the current frame, and a frame's items are released before it is unwound),
+// and once the frame is gone its units lie below the stack top, where every push writes and
+// tags each unit before anything reads it.
 inline uint8_t* SwitchToScript(VMExecContext* c, uint8_t* frame, int32_t kept, CCode* code) {
-  // The frame's units as raw: a constant size, written without a call.
-  std::memset(TagAt(c, frame), TAG_RAW, kVMFrameSize / 4);
   VMBuffer* words = code->m_code;
   c->code = words;
   c->words = words->m_data;
@@ -445,8 +447,8 @@ uint8_t* EnterScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code) {
   for (int32_t i = 0; i < kept; ++i) std::memcpy(slots + i * 16, arguments + i * 16, 16);
   for (int32_t i = kept; i < used; ++i) std::memset(slots + i * 16, 0, 16);
   g_VM.argumentsUsed = kept;
-  // Arguments beyond the slots may lie past the frame, above the new top.
-  if (frame > sp) Tag(c, sp, static_cast<int32_t>(frame - sp), TAG_RAW);
+  // The arguments moved into the slots: their items, in the frame or above it, become raw.
+  Tag(c, sp, argc * 16, TAG_RAW);
   return SwitchToScript(c, frame, kept, code);
 }
 
@@ -459,8 +461,8 @@ uint8_t* EnterScriptWithReals(VMExecContext* c, uint8_t* sp, int32_t argc, const
   // written over the others.
   uint8_t* slots = reinterpret_cast<uint8_t*>(g_VM.argumentSlots);
   for (int32_t i = argc; i < used; ++i) std::memset(slots + i * 16, 0, 16);
-  g_VM.argumentsUsed = 0;
-  for (int32_t i = 0; i < argc; ++i) *VM_ArgumentSlotToWrite(i) = RealValue(arguments[argc - 1 - i]);
+  for (int32_t i = 0; i < argc; ++i) g_VM.argumentSlots[i] = RealValue(arguments[argc - 1 - i]);
+  g_VM.argumentsUsed = argc;
   return SwitchToScript(c, frame, argc, code);
 }
 
