@@ -1738,9 +1738,13 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
   int64_t last = -1;  // the last instruction run here
   uint32_t word = 0;
   uint8_t* top = nullptr;
-  VMDecoded* decoded = DecodedFor(context);
-  const int32_t* stepAt = decoded != nullptr ? &decoded->stepAt[0] : nullptr;
+  VMDecoded* decoded = nullptr;
+  const int32_t* stepAt = nullptr;
   bool switched = false;  // call or return steps changed the running code
+  // A stack top below this takes the general way at the next word: the stack is due to grow.
+  // While every word goes the general way (a debugger connected, the fast paths off), no stack
+  // top is above it.
+  uintptr_t guard = 0;
 
   // In the order of FastClass.
   static const void* const kLabels[] = {
@@ -1753,7 +1757,7 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
 // what follows each instruction apart.
 #define FAST_DISPATCH()                                                 \
   do {                                                                  \
-    if (pc + 4 > size || sp - c.base < kVMStackReserve) goto leave;     \
+    if (pc + 4 > size || reinterpret_cast<uintptr_t>(sp) < guard) goto leave; \
     if (stepAt != nullptr && stepAt[pc >> 2] != 0) {                    \
       /* Decoded steps run from here; the word where they stop runs */  \
       /* as a word (a step whose guards failed, or no step).          */ \
@@ -1801,8 +1805,7 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
     FAST_ADVANCE(pc + 4);                                                                     \
   } while (0)
 
-  if (pc < 0) goto leave;
-  FAST_DISPATCH();
+  goto resume;
 
 push_e:
   top = PushI32(c, sp, WordImmediate(word));
@@ -2021,13 +2024,15 @@ ret: {
 }
 
 slow:
-  // An instruction without a fast path runs through its general handler right here, as the run
-  // loop runs it. It may change the context (a call, a return, a with block, an error that
-  // stops the run), so what the loop holds of the context is read again afterwards.
+  // An instruction without a fast path runs through its general handler, after the debugger's
+  // check while one is connected. It may change the context (a call, a return, a with block, an
+  // error that stops the run, a debugger connecting), so what the loop holds of the context is
+  // read again afterwards.
   context->pc = static_cast<int32_t>(pc);
   context->nextPc = static_cast<int32_t>(pc + 4);
+  if (g_Debug.debugger.connected) [[unlikely]] word = VMDebuggerCheck(context, word);
   sp = VMExecuteOne(context, word, sp);
-  if (context->stopped || g_Debug.debugger.connected || !g_VM.fastPaths) return sp;
+  if (context->stopped) return sp;
   goto resume;
 
 resync: {
@@ -2042,7 +2047,8 @@ resync: {
   size = context->codeSize;
   decoded = DecodedFor(context);
   stepAt = decoded != nullptr ? &decoded->stepAt[0] : nullptr;
-  if (pc + 4 > size || sp - c.base < kVMStackReserve) goto leave;
+  guard = reinterpret_cast<uintptr_t>(c.base) + kVMStackReserve;
+  if (pc + 4 > size || reinterpret_cast<uintptr_t>(sp) < guard) goto leave;
   word = Load<uint32_t>(code + pc);
   goto* kLabels[kClassTable.classes[word >> 16]];
 }
@@ -2052,10 +2058,18 @@ resume:
               context->locals,    context->self,      context->other};
   code = reinterpret_cast<const uint8_t*>(context->words);
   size = context->codeSize;
-  if (decoded == nullptr || context->code == nullptr || context->code->m_decoded != decoded ||
-      decoded->words != context->words) {
-    decoded = DecodedFor(context);
-    stepAt = decoded != nullptr ? &decoded->stepAt[0] : nullptr;
+  if (g_Debug.debugger.connected || !g_VM.fastPaths) [[unlikely]] {
+    // Every word goes the general way.
+    guard = UINTPTR_MAX;
+    decoded = nullptr;
+    stepAt = nullptr;
+  } else {
+    guard = reinterpret_cast<uintptr_t>(c.base) + kVMStackReserve;
+    if (decoded == nullptr || context->code == nullptr || context->code->m_decoded != decoded ||
+        decoded->words != context->words) {
+      decoded = DecodedFor(context);
+      stepAt = decoded != nullptr ? &decoded->stepAt[0] : nullptr;
+    }
   }
   pc = context->nextPc;
   last = -1;  // context->pc is the instruction just run
@@ -2067,7 +2081,20 @@ leave:
   if (last >= 0) context->pc = static_cast<int32_t>(last);
   context->nextPc = static_cast<int32_t>(pc);
   context->sp = sp;
-  return sp;
+  if (pc >= size) return sp;  // the code's end
+  // The word at pc goes the general way: the stack grows first when it is due to, and a word
+  // that does not lie whole within the code ends the run.
+  if (sp - c.base < kVMStackReserve) {
+    sp = vm::GrowStack(context, sp, kVMStackReserve);
+    context->sp = sp;
+    if (context->stopped) return sp;
+  }
+  if (pc < 0 || pc + 4 > size) {
+    VMFatalError(context, "VM :: Execution Error - instruction past the end of the code at %d", static_cast<int32_t>(pc));
+    return sp;
+  }
+  word = Load<uint32_t>(code + pc);
+  goto slow;
 #undef FAST_COMPARE
 #undef FAST_ADVANCE_OR_LEAVE
 #undef FAST_ADVANCE
