@@ -118,6 +118,14 @@ const std::vector<Snippet>& Corpus() {
       {"a return step adding texts hands over", "return scr_join(1) + scr_join(2)", "\"1x2x\"", ""},
       {"a return step reading a text hands over", "return scr_text(\"q\") + \"!\"", "\"q!\"", ""},
       {"a call of a script without code", "return scr_none(1 + a) + 1", "1", ""},
+      // Argument sites: the slot read straight through self, other and no selector; argumentN past
+      // the arguments given reads 0, argument[i] past them is an error; a text hands over.
+      {"argument sites through every selector and past the arguments given",
+       "var a, k; a = 4; k = 0; repeat (3) k += scr_sel(a - 3, a - 2, a - 1) + scr_high(a + 0) * 1000; return k",
+       "12369", ""},
+      {"an argument site reading a text hands over", "return scr_twice(\"ab\") + scr_twice(\"c\")", "\"ababcc\"", ""},
+      {"argument[i] past the arguments given is an error", "print(scr_index(1 + 0, 2 + 0)); print(scr_index(1 + 0))",
+       "", "3\n", true},
       // Slots written past the arguments read 0 in a callee and come back to the caller after it.
       {"argument slots written past the arguments", "print(scr_slots(5), argument9, argument4); return 0", "0",
        "19t 0 0\n"},
@@ -208,6 +216,9 @@ class FastPathCorpus : public TreeExecTest {
         {"scr_join", "return string(argument0) + \"x\""},
         {"scr_text", "var t; t = argument0; return t"},
         {"scr_none", ""},
+        {"scr_sel", "return self.argument0 * 100 + other.argument1 * 10 + argument2"},
+        {"scr_high", "return argument3 + argument0"},
+        {"scr_index", "return argument0 + argument[1]"},
         {"scr_locals", "var a, b; if (argument0 <= 0) return a; a = argument0; b = scr_locals(argument0 - 1);"
                        " return a * 10 + b"},
         {"scr_depths", "var a, b, c; a = argument0 + 1; b = a * 2 + a - 1; if (argument0 <= 0) return b;"
