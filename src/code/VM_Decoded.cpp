@@ -81,6 +81,7 @@ void ResolveArgumentSite(VMVarSite* site) {
   }
   site->listKind = SITE_ARGUMENT;
   site->argumentSlot = static_cast<uint8_t>(slot);
+  site->argumentOfOther = site->selector == SEL_OTHER;
   site->epoch = ids.generation;
 }
 

@@ -58,7 +58,8 @@ enum VMSiteList : uint8_t {
   SITE_DECLARED,  // the globals when the id is declared global, else as SITE_SELF
   // argumentN read through self, other or no selector: the argument slot `argumentSlot`, while
   // the built-in registry is the one the slot was found in (`epoch` holds that registry's
-  // generation, VMArgumentIds::generation) and the instance the selector names exists.
+  // generation, VMArgumentIds::generation) and the instance the selector names exists (self for
+  // no selector).
   SITE_ARGUMENT,
 };
 
@@ -68,6 +69,7 @@ struct VMVarSite {
   uint8_t listKind = SITE_LOCALS;  // the selector's list, decided at translation
   bool builtin = false;            // the id is a built-in variable's
   uint8_t argumentSlot = 0;        // SITE_ARGUMENT: the slot read
+  uint8_t argumentOfOther = 0;     // SITE_ARGUMENT: 1 when read through other, 0 through self
   const CVariableList* list = nullptr;  // the list the node was found in
   uint64_t epoch = 0;                   // that list's epoch then (SITE_ARGUMENT: the registry's generation)
   VariableNode* node = nullptr;

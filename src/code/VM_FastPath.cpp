@@ -13,6 +13,7 @@
 #include "code/VM_Exec.h"
 #include "code/VM_Format.h"
 #include "code/VM_Ops.h"
+#include "code/VM_Frame.h"
 #include "code/VM_Stack.h"
 #include "code/VM_Variables.h"
 #include "debug/Debug_State.h"
@@ -703,6 +704,15 @@ struct StepContext {
   // run already. Steps never clear or replace a list; a call or return step switching the running
   // code takes a fresh mark.
   uint64_t stamp;
+  // Per instance an argument site reads through (self, other): the argument ids' generation
+  // while the instance exists, else 0 (which no site holds).
+  uint64_t argumentGeneration[2];
+  void SetInstances(const CInstance* self, const CInstance* other) {
+    lists[SITE_SELF] = self != nullptr ? self->i_variables : nullptr;
+    lists[SITE_OTHER] = other != nullptr ? other->i_variables : nullptr;
+    argumentGeneration[0] = self != nullptr ? g_VM.argumentIds.generation : 0;
+    argumentGeneration[1] = other != nullptr ? g_VM.argumentIds.generation : 0;
+  }
 };
 
 // The list a site reaches, as ListFor chooses it for the site's selector.
@@ -741,6 +751,7 @@ struct StepContext {
 [[gnu::cold, gnu::noinline]] void ResolveArgumentSite(VMVarSite& site, const ScriptValue* slot) {
   site.listKind = SITE_ARGUMENT;
   site.argumentSlot = static_cast<uint8_t>(slot - g_VM.argumentSlots);
+  site.argumentOfOther = site.selector == SEL_OTHER;
   site.epoch = g_VM.argumentIds.generation;
 }
 
@@ -773,8 +784,7 @@ struct StepReads {
   }
   if (site.listKind == SITE_ARGUMENT) {
     // The slot found for the site, while the registry and the instance are there.
-    const CInstance* instance = site.selector == SEL_OTHER ? c.m->other : c.m->self;
-    if (site.epoch == g_VM.argumentIds.generation && instance != nullptr) [[likely]] {
+    if (site.epoch == c.argumentGeneration[site.argumentOfOther]) [[likely]] {
       const ScriptValue& slot = g_VM.argumentSlots[site.argumentSlot];
       if (slot.Kind() != VALUE_REAL) return false;
       *out = slot.real;
@@ -1623,10 +1633,8 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
 [[gnu::noinline]] int64_t RunSteps(const Machine& start, VMDecoded* decoded, int64_t pc, int64_t size, int64_t* last,
                                    VMExecContext* context, uint8_t* sp, bool* switched) {
   Machine m = start;
-  StepContext c{&m,
-                {m.locals, g_Variables.globals, m.self != nullptr ? m.self->i_variables : nullptr,
-                 m.other != nullptr ? m.other->i_variables : nullptr},
-                ++g_Variables.listEpochs};
+  StepContext c{&m, {m.locals, g_Variables.globals, nullptr, nullptr}, ++g_Variables.listEpochs, {0, 0}};
+  c.SetInstances(m.self, m.other);
   const int32_t* stepAt = &decoded->stepAt[0];
   VMStep* steps = &decoded->steps[0];
   // A step runs only where none of its words would find the stack due to grow (the word loop
@@ -1701,8 +1709,7 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
         if (context->self != m.self || context->other != m.other) [[unlikely]] {
           m.self = context->self;
           m.other = context->other;
-          c.lists[SITE_SELF] = m.self != nullptr ? m.self->i_variables : nullptr;
-          c.lists[SITE_OTHER] = m.other != nullptr ? m.other->i_variables : nullptr;
+          c.SetInstances(m.self, m.other);
         }
         c.stamp = ++g_Variables.listEpochs;
         // The unwound frame gave back the caller's code buffer with its own words and size.
