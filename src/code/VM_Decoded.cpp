@@ -399,6 +399,34 @@ void FuseLoops(VMDecoded* out) {
   }
 }
 
+// Pass 4: `if (v <comparison> constant)` whose fall-through is the return of v becomes one step
+// at the branch's pc (the return keeps its own step for code that reaches it otherwise, and for
+// when the fused step's return guards fail).
+void FuseTestReturns(VMDecoded* out) {
+  const int32_t count = out->steps.Count();
+  for (int32_t i = 0; i < count; ++i) {
+    const VMStep test = out->steps[i];
+    if (test.kind != STEP_BRANCH || test.general || test.nodeCount != 2 || test.nodes[0].kind != STEP_NODE_VAR ||
+        !IsConstant(test.nodes[1]) || test.leftInt) {
+      continue;
+    }
+    if (StepAt(out, test.pc) != &out->steps[i]) continue;  // a loop step starts here
+    const VMStep* ret = StepAt(out, test.next);
+    if (ret == nullptr || ret->kind != STEP_RETURN || ret->returnOp != 0 || ret->nodeCount != 1 ||
+        ret->nodes[0].kind != STEP_NODE_VAR || !SameVariable(ret->sites[ret->nodes[0].site], test.sites[test.nodes[0].site])) {
+      continue;
+    }
+    VMStep fused = test;
+    fused.kind = STEP_TEST_RETURN;
+    // The constant as a double too (exact for a raw int).
+    if (fused.nodes[1].kind == STEP_NODE_INT) fused.nodes[1].d = fused.nodes[1].i;
+    fused.returnLastPc = ret->lastPc;
+    fused.returnNext = ret->next;
+    out->steps.Push(fused);
+    out->stepAt[static_cast<int32_t>(test.pc / 4)] = out->steps.Count();
+  }
+}
+
 }  // namespace
 
 void VMTranslate(const uint32_t* words, int32_t size, VMDecoded* out) {
@@ -441,6 +469,7 @@ void VMTranslate(const uint32_t* words, int32_t size, VMDecoded* out) {
   }
   leader.Free();
   FuseLoops(out);
+  FuseTestReturns(out);
 }
 
 VMDecoded* VMDecodedFor(VMBuffer* code) {

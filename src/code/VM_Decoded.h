@@ -106,6 +106,11 @@ enum VMStepKind : uint8_t {
   // A return from a script: nodes leaving one whole value, or (returnOp set) add, sub or mul of
   // the two whole values on the stack, then ret.v.
   STEP_RETURN,
+  // `if (v <comparison> constant)` with its bt or bf, fused with the return of v that follows it
+  // when the branch falls through (`if (n < 2) return n`): the branch step's fields, plus the
+  // return's last word and the word after it (returnLastPc, returnNext). When the return's
+  // guards fail, the step is the branch alone and the return runs as its own step.
+  STEP_TEST_RETURN,
   STEP_KIND_COUNT,
 };
 
@@ -151,6 +156,8 @@ struct VMStep {
   const VMBuffer* calleeWords = nullptr;
   VMDecoded* calleeSteps = nullptr;  // and the steps of those words, when the step found them
   int32_t testPc = 0;           // STEP_LOOP: the test's first word (where the b goes)
+  int32_t returnLastPc = 0;     // STEP_TEST_RETURN: the return's ret word
+  int32_t returnNext = 0;       // STEP_TEST_RETURN: the word after it
   int32_t pc = 0;               // the first word covered
   int32_t lastPc = 0;           // the last word covered (the pop or the branch)
   int32_t next = 0;             // the word after the step

@@ -780,6 +780,7 @@ struct StepReads {
     if (found != nullptr) *found = stamped;
     if (stamped->value.Kind() != VALUE_REAL) return false;
     *out = stamped->value.real;
+    if (kindWord != nullptr) *kindWord = stamped->value.kind;
     return true;
   }
   if (site.listKind == SITE_ARGUMENT) {
@@ -1503,11 +1504,13 @@ constexpr uint8_t kShapeLoopBelow = 17;  // a loop step testing x < constant
 constexpr uint8_t kShapeCall = 18;        // RunCall
 constexpr uint8_t kShapeCallOneSum = 19;  // RunCall of one argument `v + k` or `v - k`
 constexpr uint8_t kShapeReturn = 20;      // RunReturn
+constexpr uint8_t kShapeTestReturn = 21;  // RunTestReturn
 
 // The inline shape of a step, or 0 for one that runs through its routine.
 [[gnu::cold]] uint8_t ShapeOf(const VMStep& step) {
   if (step.kind == STEP_JUMP) return kShapeJump;
   if (step.kind == STEP_RETURN) return kShapeReturn;
+  if (step.kind == STEP_TEST_RETURN) return kShapeTestReturn;
   if (step.kind == STEP_CALL) {
     const VMNode* n = step.nodes;
     const bool oneSum = step.argc == 1 && step.nodeCount == 3 && !step.general && n[0].kind == STEP_NODE_VAR &&
@@ -1571,6 +1574,34 @@ constexpr uint8_t kShapeReturn = 20;      // RunReturn
   context->nextPc = step.next;
   uint8_t* frame = vm::UnwindFrame(context);
   return vm::PushValue(context, frame + kVMFrameSize, value);
+}
+
+// A test-and-return step (run by the fast loop, as its return changes the running code): false
+// when a guard failed, nothing having changed then. When the branch jumps, or the return's guards
+// (a script frame to return from, no items of the script's own) do not hold, it is the branch
+// alone (*after stays null); else the return is made and *after is the new stack top.
+[[gnu::always_inline]] inline bool RunTestReturn(VMExecContext* context, const StepContext& c, VMStep& step,
+                                                 uint8_t* sp, int64_t* pc, int64_t* last, uint8_t** after) {
+  StepReads reads;
+  double x = 0.0;
+  uint32_t kind = VALUE_REAL;
+  if (!ReadSite(c, step.sites[step.nodes[0].site], &x, &reads, nullptr, &kind)) return false;
+  // The translator keeps the constant as a double too (a raw int one exactly).
+  const bool truth = VMCompareDifference(step.compare, x - step.nodes[1].d, g_Variables.MathEpsilon);
+  if (truth == step.jumpIfTrue || context->callDepth == 0 || c.m->Used(sp) != 0) {
+    return CommitBranch(step, truth, reads, pc, last);
+  }
+  if (!CountBranch()) return false;
+  if (reads.any) g_Variables.instanceMissing = 0;
+  if (reads.list) g_Variables.arrayIndexError.flag = 0;
+  // The value returned is the one compared, as the return's push copies it.
+  ScriptValue value = RealValue(x);
+  value.kind = kind;
+  context->pc = step.returnLastPc;
+  context->nextPc = step.returnNext;
+  uint8_t* frame = vm::UnwindFrame(context);
+  *after = vm::PushValue(context, frame + kVMFrameSize, value);
+  return true;
 }
 
 // A call step (run by the fast loop, as it changes the running code): answers the new stack top,
@@ -1694,9 +1725,17 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
         room = sp - m.base - kVMStackReserve;
         continue;
       }
-      case kShapeReturn: {
-        uint8_t* after = RunReturn(context, c, step, sp);
-        if (after == nullptr) return pc;
+      case kShapeReturn:
+      case kShapeTestReturn: {
+        uint8_t* after = nullptr;
+        if (step.shape == kShapeReturn) {
+          after = RunReturn(context, c, step, sp);
+          if (after == nullptr) return pc;
+        } else if (!RunTestReturn(context, c, step, sp, &pc, last, &after)) {
+          return pc;
+        } else if (after == nullptr) {
+          continue;  // the branch alone
+        }
         // The caller's code goes on after its call, over its own frame, locals and instances.
         sp = after;
         context->sp = sp;

@@ -124,6 +124,12 @@ const std::vector<Snippet>& Corpus() {
        "var a, k; a = 4; k = 0; repeat (3) k += scr_sel(a - 3, a - 2, a - 1) + scr_high(a + 0) * 1000; return k",
        "12369", ""},
       {"an argument site reading a text hands over", "return scr_twice(\"ab\") + scr_twice(\"c\")", "\"ababcc\"", ""},
+      // Test-and-return steps: the return made, the branch alone at the top level and over a
+      // repeat counter, and the message pump's branch among them.
+      {"test-and-return steps", "var a; a = scr_fib(18) + scr_leaf(1) * 10 + scr_leaf(5) * 100; if (a < 99999) return a;"
+       " return 0", "3494", ""},
+      {"a test-and-return step under a repeat counter is a branch", "return scr_leaf(1) * 10 + scr_leaf(0.5)", "10.50",
+       ""},
       {"argument[i] past the arguments given is an error", "print(scr_index(1 + 0, 2 + 0)); print(scr_index(1 + 0))",
        "", "3\n", true},
       // Slots written past the arguments read 0 in a callee and come back to the caller after it.
@@ -219,6 +225,7 @@ class FastPathCorpus : public TreeExecTest {
         {"scr_sel", "return self.argument0 * 100 + other.argument1 * 10 + argument2"},
         {"scr_high", "return argument3 + argument0"},
         {"scr_index", "return argument0 + argument[1]"},
+        {"scr_leaf", "repeat (2) { if (argument0 < 2) return argument0 } return 9"},
         {"scr_locals", "var a, b; if (argument0 <= 0) return a; a = argument0; b = scr_locals(argument0 - 1);"
                        " return a * 10 + b"},
         {"scr_depths", "var a, b, c; a = argument0 + 1; b = a * 2 + a - 1; if (argument0 <= 0) return b;"

@@ -128,6 +128,15 @@ TEST_F(VMDecodedTest, CallsAndReturnsBecomeSteps) {
       ret.v)");
   Translated t;
   VMTranslate(words.data(), static_cast<int32_t>(words.size() * 4), &t.decoded);
+  // The test and the return of the variable it tests, when the branch falls through, are one step.
+  const VMStep* test = t.At(0);
+  ASSERT_NE(test, nullptr);
+  EXPECT_EQ(test->kind, STEP_TEST_RETURN);
+  EXPECT_EQ(test->target, 32);
+  EXPECT_EQ(test->next, 20);
+  EXPECT_EQ(test->returnLastPc, 28);
+  EXPECT_EQ(test->returnNext, 32);
+  EXPECT_EQ(test->nodes[1].d, 2.0);
   const VMStep* early = t.At(20);
   ASSERT_NE(early, nullptr);
   EXPECT_EQ(early->kind, STEP_RETURN);
@@ -291,6 +300,9 @@ TEST_F(VMDecodedTest, HostileWordsTranslateSafely) {
       EXPECT_TRUE(step.pc >= 0 && step.pc < size && step.lastPc < size && step.next <= size) << round;
       if (step.kind == STEP_LOOP) {
         EXPECT_TRUE(step.testPc >= 0 && step.testPc < size) << round;
+      }
+      if (step.kind == STEP_TEST_RETURN) {
+        EXPECT_TRUE(step.returnLastPc > step.lastPc && step.returnLastPc < size && step.returnNext <= size) << round;
       }
       if (step.kind != STEP_STORE) {
         EXPECT_TRUE(step.target >= 0 && step.target <= size && step.target % 4 == 0) << round;
