@@ -360,6 +360,66 @@ VMStep* StepAt(VMDecoded* out, int64_t pc) {
   return index != 0 ? &out->steps[index - 1] : nullptr;
 }
 
+// The site of `site`'s variable among the first `count` sites of `into`, added when it is not
+// there yet; -1 when there is no room.
+int32_t MergedSite(VMVarSite* into, int32_t* count, const VMVarSite& site) {
+  for (int32_t k = 0; k < *count; ++k) {
+    if (SameVariable(into[k], site)) return k;
+  }
+  if (*count >= kVMStepMaxNodes + 1) return -1;
+  into[*count] = site;
+  return (*count)++;
+}
+
+// When the loop step at `loopIndex` sends the loop back to a body that is one store of constants,
+// variables and operators ending right at the increment, a STEP_LOOP_BODY at the body's first word
+// runs body and loop end together (the body keeps its own step for when that one cannot run).
+void FuseLoopBody(VMDecoded* out, int32_t loopIndex) {
+  const VMStep loop = out->steps[loopIndex];
+  for (const int32_t start : {loop.target, loop.next}) {
+    const VMStep* found = StepAt(out, start);
+    if (found == nullptr || start == loop.pc || found->kind != STEP_STORE || found->next != loop.pc ||
+        found->general || found->storeElement) {
+      continue;
+    }
+    const VMStep body = *found;
+    VMStep fused = body;
+    fused.kind = STEP_LOOP_BODY;
+    fused.body = out->stepAt[static_cast<int32_t>(start / 4)];
+    int32_t sites = 0;
+    bool fits = true;
+    for (int32_t k = 0; k < body.nodeCount && fits; ++k) {
+      if (body.nodes[k].kind != STEP_NODE_VAR) continue;
+      const int32_t merged = MergedSite(fused.sites, &sites, body.sites[body.nodes[k].site]);
+      fits = merged >= 0;
+      fused.nodes[k].site = static_cast<uint8_t>(merged);
+      fused.loopReads |= 1u << merged;
+    }
+    const int32_t stored = fits ? MergedSite(fused.sites, &sites, body.sites[body.storeSite]) : -1;
+    const int32_t counted = stored >= 0 ? MergedSite(fused.sites, &sites, loop.sites[loop.storeSite]) : -1;
+    if (counted < 0) return;
+    fused.siteCount = static_cast<uint8_t>(sites);
+    fused.storeSite = static_cast<uint8_t>(stored);
+    fused.loopSite = static_cast<uint8_t>(counted);
+    fused.loopReads |= 1u << counted;
+    fused.loopOp = loop.nodes[2].op;
+    fused.loopBy = loop.nodes[1].d;
+    fused.loopLimit = loop.nodes[3].d;
+    fused.compare = loop.compare;
+    fused.jumpIfTrue = loop.jumpIfTrue;
+    fused.testPc = loop.testPc;
+    fused.loopPc = loop.pc;
+    fused.bodyLastPc = body.lastPc;
+    fused.peak = body.peak > loop.peak ? body.peak : loop.peak;
+    fused.target = loop.target;
+    fused.next = loop.next;
+    fused.lastPc = loop.lastPc;
+    out->steps.Push(fused);
+    out->stepAt[static_cast<int32_t>(start / 4)] = out->steps.Count();
+    return;
+  }
+}
+
 // Pass 3: `x = x +/- k; b H` where H tests `x <comparison> constant` and branches becomes one
 // step at the increment's pc (the increment and the test keep their own steps for code that
 // reaches them otherwise, and for when the loop step's guards fail).
@@ -396,6 +456,7 @@ void FuseLoops(VMDecoded* out) {
     loop.lastPc = test->lastPc;
     out->steps.Push(loop);
     out->stepAt[static_cast<int32_t>(store.pc / 4)] = out->steps.Count();
+    FuseLoopBody(out, out->steps.Count() - 1);
   }
 }
 

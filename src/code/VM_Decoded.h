@@ -111,6 +111,13 @@ enum VMStepKind : uint8_t {
   // return's last word and the word after it (returnLastPc, returnNext). When the return's
   // guards fail, the step is the branch alone and the return runs as its own step.
   STEP_TEST_RETURN,
+  // A counting loop whose body is one store step: the body's expression stored, then the loop's
+  // end (as STEP_LOOP), pass after pass for as long as the test sends the loop back to the body.
+  // It stands at the body's first word. Nodes and sites are the body's, with each variable named
+  // once (sites of the same variable merged); loopSite is the loop variable's site and body the
+  // body's own step, which runs instead where the loop step cannot (a variable not set, a read of
+  // an argument).
+  STEP_LOOP_BODY,
   STEP_KIND_COUNT,
 };
 
@@ -155,7 +162,20 @@ struct VMStep {
   const CCode* callee = nullptr;
   const VMBuffer* calleeWords = nullptr;
   VMDecoded* calleeSteps = nullptr;  // and the steps of those words, when the step found them
-  int32_t testPc = 0;           // STEP_LOOP: the test's first word (where the b goes)
+  int32_t testPc = 0;           // STEP_LOOP, STEP_LOOP_BODY: the test's first word (where the b goes)
+  // STEP_LOOP_BODY: the body's own step (1 + its index), the increment's first word (the loop
+  // step's pc), the body's last word, the loop variable's site, its operator (add or sub) and
+  // constant, and the test's constant; the rest of the loop's end as in STEP_LOOP.
+  int32_t body = 0;
+  int32_t loopPc = 0;
+  int32_t bodyLastPc = 0;
+  uint8_t loopSite = 0;
+  uint8_t loopOp = 0;
+  bool loopReady = false;  // STEP_LOOP_BODY: its operations are built (chain) and it can run
+  bool loopInts = false;   // and its constants allow running it on whole numbers
+  uint32_t loopReads = 0;  // STEP_LOOP_BODY: the sites read (bit per site)
+  double loopBy = 0.0;
+  double loopLimit = 0.0;
   int32_t returnLastPc = 0;     // STEP_TEST_RETURN: the return's ret word
   int32_t returnNext = 0;       // STEP_TEST_RETURN: the word after it
   int32_t pc = 0;               // the first word covered

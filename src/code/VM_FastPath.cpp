@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
 #include "code/Code_Function.h"
@@ -1457,6 +1458,8 @@ chain_fail:
   }
 }
 
+bool BuildLoopBody(VMStep* f);
+
 // The routine for the step's shape: a specialised one for two leaves and one operator (or two
 // leaves compared), the register form for longer expressions computed on doubles, else the
 // general ones.
@@ -1478,6 +1481,9 @@ chain_fail:
       }
       return &BranchAny;
     case STEP_LOOP: return &LoopStep;
+    case STEP_LOOP_BODY:
+      BuildLoopBody(&step);
+      return &Jump;  // run by the step loop itself (kShapeLoopBody)
     default: return &Jump;  // calls and returns are run by the fast loop itself (RunCall, RunReturn)
   }
 }
@@ -1505,6 +1511,7 @@ constexpr uint8_t kShapeCall = 18;        // RunCall
 constexpr uint8_t kShapeCallOneSum = 19;  // RunCall of one argument `v + k` or `v - k`
 constexpr uint8_t kShapeReturn = 20;      // RunReturn
 constexpr uint8_t kShapeTestReturn = 21;  // RunTestReturn
+constexpr uint8_t kShapeLoopBody = 22;    // LoopWithBody
 
 // The inline shape of a step, or 0 for one that runs through its routine.
 [[gnu::cold]] uint8_t ShapeOf(const VMStep& step) {
@@ -1519,6 +1526,7 @@ constexpr uint8_t kShapeTestReturn = 21;  // RunTestReturn
     return oneSum ? kShapeCallOneSum : kShapeCall;
   }
   if (step.kind == STEP_LOOP) return step.compare == OP_SLT ? kShapeLoopBelow : kShapeLoop;
+  if (step.kind == STEP_LOOP_BODY) return kShapeLoopBody;
   if (step.general) return 0;
   const bool store = step.kind == STEP_STORE && step.nodeCount == 3 && step.nodes[2].kind == STEP_NODE_OP;
   const bool branch = step.kind == STEP_BRANCH && step.nodeCount == 2;
@@ -1531,6 +1539,388 @@ constexpr uint8_t kShapeTestReturn = 21;  // RunTestReturn
   STEP_SHAPES(STEP_SHAPE)
 #undef STEP_SHAPE
   return 0;
+}
+
+
+// Gives a step its routine and inline shape at its first run.
+[[gnu::cold]] void PrepareStep(VMStep& step) {
+  PrepareNodes(&step);
+  step.handler = reinterpret_cast<void (*)()>(ChooseRoutine(step));
+  step.shape = ShapeOf(step);
+  if (step.shape == kShapeCallOneSum && step.nodes[1].kind == STEP_NODE_INT) step.nodes[1].d = step.nodes[1].i;
+}
+
+// A store step run through its routine.
+[[gnu::noinline]] bool RunAlone(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  if (step.handler == nullptr) PrepareStep(step);
+  return reinterpret_cast<StepRoutine>(step.handler)(c, step, pc, last);
+}
+
+// ---- Loops whose body is one store ----
+//
+// A STEP_LOOP_BODY runs pass after pass of `x = <expression>; v = v +/- k; if v <comparison>
+// limit go on`, with the variables' values in registers: the nodes are found and their kinds
+// checked once, when the step starts (nothing else runs while it loops, and its stores only ever
+// store reals), and the values go back to the two variables stored when it stops. Each pass
+// checks its own guards (an operator without a fast answer, a branch that would pump the window's
+// messages) before it starts or while nothing of it is stored yet; a pass that cannot run stops
+// the step at the body's first word with the passes before it done, as the words would have left
+// them, so the word loop goes on from there.
+//
+// While every value read is a whole number within 2^53 and no result is -0.0, the passes run on
+// 64-bit integers: every operator then gives exactly the double the general path computes. A
+// result out of that range, a zero that would be -0.0 or an operator not done on integers sends
+// the rest of the step to doubles, from the start of that pass.
+
+// The operations (VMChainOp::code); add to mod in the order of kStepOps.
+enum LoopCode : uint8_t { LOOP_ADD, LOOP_SUB, LOOP_MUL, LOOP_DIV, LOOP_REM, LOOP_MOD, LOOP_MODK, LOOP_STORE };
+// Registers: a site's value at its site number, an operator's result at kLoopTemp + its node,
+// a constant at kLoopConst + its node.
+constexpr int kLoopTemp = kVMStepMaxNodes + 1;
+constexpr int kLoopConst = kLoopTemp + kVMStepMaxNodes;
+constexpr int kLoopRegisters = kLoopConst + kVMStepMaxNodes;
+constexpr double kLoopExact = 9007199254740992.0;  // 2^53: every integer up to it is a double
+
+// Whether a double is a whole number the integer passes carry exactly (not -0.0).
+inline bool LoopWhole(double v) {
+  if (!(v >= -kLoopExact && v <= kLoopExact)) return false;
+  const int64_t i = static_cast<int64_t>(v);
+  return static_cast<double>(i) == v && !(i == 0 && std::signbit(v));
+}
+[[gnu::always_inline]] inline bool LoopInRange(int64_t v) {
+  return static_cast<uint64_t>(v + static_cast<int64_t>(kLoopExact)) <= 2 * static_cast<uint64_t>(kLoopExact);
+}
+
+// Builds the step's operations: false (the body's own step then runs) for nodes other than
+// constants, variables and operators on doubles or reals.
+[[gnu::cold]] bool BuildLoopBody(VMStep* f) {
+  f->loopReady = false;
+  f->loopInts = LoopWhole(f->loopBy);
+  // Built-in variables (arguments) are read through their own routes.
+  for (int s = 0; s < f->siteCount; ++s) {
+    if (f->sites[s].builtin) return false;
+  }
+  uint8_t stack[kVMStepMaxNodes];
+  int depth = 0, count = 0;
+  for (int k = 0; k < f->nodeCount; ++k) {
+    VMNode& n = f->nodes[k];
+    switch (n.kind) {
+      case STEP_NODE_INT:
+        n.d = n.i;
+        stack[depth++] = static_cast<uint8_t>(kLoopConst + k);
+        break;
+      case STEP_NODE_DOUBLE:
+        f->loopInts = f->loopInts && LoopWhole(n.d);
+        stack[depth++] = static_cast<uint8_t>(kLoopConst + k);
+        break;
+      case STEP_NODE_VAR: stack[depth++] = n.site; break;
+      case STEP_NODE_OP: {
+        const int opIndex = IndexIn(kStepOps, n.op);
+        if (n.isInt || opIndex < 0 || depth < 2 || count >= kVMChainMaxOps - 1) return false;
+        VMChainOp& op = f->chain[count++];
+        op = VMChainOp{};
+        op.right = stack[--depth];
+        op.left = stack[--depth];
+        op.dst = static_cast<uint8_t>(kLoopTemp + k);
+        op.code = static_cast<uint8_t>(opIndex);
+        if (op.right >= kLoopConst) {
+          const double divisor = f->nodes[op.right - kLoopConst].kind == STEP_NODE_INT
+                                     ? f->nodes[op.right - kLoopConst].i
+                                     : f->nodes[op.right - kLoopConst].d;
+          op.rightConst = divisor;
+          if (n.op == OP_MOD && divisor >= 1.0 && divisor <= 2147483647.0 &&
+              divisor == static_cast<double>(static_cast<int32_t>(divisor))) {
+            op.code = LOOP_MODK;
+            op.divisor = static_cast<uint32_t>(divisor);
+            op.magic = num::ModReciprocal(op.divisor);
+          }
+        }
+        if (op.code == LOOP_DIV || op.code == LOOP_REM) f->loopInts = false;
+        stack[depth++] = op.dst;
+        break;
+      }
+      default: return false;
+    }
+  }
+  if (depth != 1) return false;
+  VMChainOp& store = f->chain[count];
+  store = VMChainOp{};
+  store.code = LOOP_STORE;
+  store.left = stack[0];
+  f->loopReady = true;
+  return true;
+}
+
+// Where a run of passes stands.
+struct LoopRun {
+  uint32_t counter;  // the branch counter
+  int64_t passes;    // passes done
+  int64_t exit;      // where the loop went on after the last pass, when it left the body
+};
+
+enum LoopStatus { LOOP_ENDED, LOOP_STOPPED, LOOP_TO_DOUBLES };
+
+// What a pass's end needs of the step, held in registers.
+struct LoopEnd {
+  double limit;
+  double epsilon;
+  bool goOnIfTrue;   // the test's truth value that sends the loop back to the body
+  bool always;       // both do
+  int64_t exitIfTrue;
+  int64_t exitIfFalse;
+  int64_t allowed;   // passes whose branches do not pump the messages
+};
+
+[[gnu::always_inline]] inline LoopEnd LoopEndOf(const VMStep& f, uint32_t counter) {
+  LoopEnd e;
+  e.limit = f.loopLimit;
+  e.epsilon = g_Variables.MathEpsilon;
+  const int64_t ifTrue = f.jumpIfTrue ? f.target : f.next, ifFalse = f.jumpIfTrue ? f.next : f.target;
+  e.goOnIfTrue = ifTrue == f.pc;
+  e.always = ifTrue == f.pc && ifFalse == f.pc;
+  e.exitIfTrue = ifTrue;
+  e.exitIfFalse = ifFalse;
+  // A pass counts two branches (the b back to the test, the test's own): the pass whose count
+  // reaches a multiple of kPumpEveryBranches goes the general way.
+  const uint32_t distance = (0u - counter) & (kPumpEveryBranches - 1);
+  e.allowed = ((distance == 0 ? kPumpEveryBranches : distance) - 1) >> 1;
+  return e;
+}
+
+// Whether the pass that left the loop variable at x sends the loop back to the body; else
+// run->exit is where it goes on.
+template <uint8_t kCompare>
+[[gnu::always_inline]] inline bool LoopGoesOn(const LoopEnd& e, double x, LoopRun* run) {
+  const bool truth = VMCompareDifference(kCompare, x - e.limit, e.epsilon);
+  if (truth == e.goOnIfTrue || e.always) [[likely]] return true;
+  run->exit = truth ? e.exitIfTrue : e.exitIfFalse;
+  return false;
+}
+
+// Passes on whole numbers until the loop leaves its body (LOOP_ENDED), a branch would pump the
+// messages (LOOP_STOPPED) or a value leaves what integers carry exactly (LOOP_TO_DOUBLES, the
+// registers as the last pass left them).
+template <uint8_t kCompare>
+int LoopIntPasses(const VMStep& f, int64_t* r, LoopRun* run) {
+  static const void* const kCodes[] = {&&add, &&sub, &&mul, &&leave, &&leave, &&mod, &&modk, &&store};
+  const LoopEnd e = LoopEndOf(f, run->counter);
+  const int64_t by = f.loopOp == OP_ADD ? static_cast<int64_t>(f.loopBy) : -static_cast<int64_t>(f.loopBy);
+  const int loopSite = f.loopSite, storeSite = f.storeSite;
+  const bool same = loopSite == storeSite;
+  int64_t left = e.allowed;
+  int status;
+  for (;;) {
+    if (left == 0) {
+      status = LOOP_STOPPED;
+      break;
+    }
+    const VMChainOp* op = f.chain;
+    goto* kCodes[op->code];
+  add: {
+    const int64_t v = r[op->left] + r[op->right];
+    if (!LoopInRange(v)) goto leave;
+    r[op->dst] = v;
+    ++op;
+    goto* kCodes[op->code];
+  }
+  sub: {
+    const int64_t v = r[op->left] - r[op->right];
+    if (!LoopInRange(v)) goto leave;
+    r[op->dst] = v;
+    ++op;
+    goto* kCodes[op->code];
+  }
+  mul: {
+    const int64_t a = r[op->left], b = r[op->right];
+    int64_t v;
+    if (__builtin_mul_overflow(a, b, &v) || !LoopInRange(v)) goto leave;
+    if (v == 0 && (a | b) < 0) goto leave;  // -0.0
+    r[op->dst] = v;
+    ++op;
+    goto* kCodes[op->code];
+  }
+  mod: {
+    const int64_t a = r[op->left], b = r[op->right];
+    if (b == 0) goto leave;
+    const int64_t v = a % b;
+    if (v == 0 && a < 0) goto leave;  // -0.0
+    r[op->dst] = v;
+    ++op;
+    goto* kCodes[op->code];
+  }
+  modk: {
+    const int64_t a = r[op->left];
+    if (static_cast<uint64_t>(a) <= UINT32_MAX) [[likely]] {
+      r[op->dst] = num::ModByReciprocal(static_cast<uint32_t>(a), op->magic, op->divisor);
+    } else {
+      const uint64_t magnitude = a < 0 ? 0 - static_cast<uint64_t>(a) : static_cast<uint64_t>(a);
+      const int64_t m = static_cast<int64_t>(magnitude % op->divisor);
+      if (m == 0 && a < 0) goto leave;  // -0.0
+      r[op->dst] = a < 0 ? -m : m;
+    }
+    ++op;
+    goto* kCodes[op->code];
+  }
+  store: {
+    const int64_t value = r[op->left];
+    const int64_t x = (same ? value : r[loopSite]) + by;
+    if (!LoopInRange(x)) goto leave;
+    r[storeSite] = value;
+    r[loopSite] = x;
+    --left;
+    if (LoopGoesOn<kCompare>(e, static_cast<double>(x), run)) continue;
+    status = LOOP_ENDED;
+    break;
+  }
+  leave:
+    status = LOOP_TO_DOUBLES;
+    break;
+  }
+  const int64_t passes = e.allowed - left;
+  run->counter += static_cast<uint32_t>(2 * passes);
+  run->passes += passes;
+  return status;
+}
+
+// Passes on doubles, as the body's step and the loop step compute them, until the loop leaves
+// its body (LOOP_ENDED) or a pass cannot run (LOOP_STOPPED).
+template <uint8_t kCompare>
+int LoopDoublePasses(const VMStep& f, double* r, LoopRun* run) {
+  static const void* const kCodes[] = {&&add, &&sub, &&mul, &&div, &&rem, &&mod, &&modk, &&store};
+  const LoopEnd e = LoopEndOf(f, run->counter);
+  const bool up = f.loopOp == OP_ADD;
+  const double by = f.loopBy;
+  const int loopSite = f.loopSite, storeSite = f.storeSite;
+  int64_t left = e.allowed;
+  int status;
+  int32_t unused;
+  for (;;) {
+    if (left == 0) {
+      status = LOOP_STOPPED;
+      break;
+    }
+    const VMChainOp* op = f.chain;
+    goto* kCodes[op->code];
+#define LOOP_DOUBLE_OP(label, opcode)                                                               \
+  label: {                                                                                          \
+    if (!OperateT<opcode, false, false>(0, r[op->left], 0, r[op->right], &unused, &r[op->dst])) {   \
+      status = LOOP_STOPPED;                                                                        \
+      break;                                                                                        \
+    }                                                                                               \
+    ++op;                                                                                           \
+    goto* kCodes[op->code];                                                                         \
+  }
+    LOOP_DOUBLE_OP(add, OP_ADD)
+    LOOP_DOUBLE_OP(sub, OP_SUB)
+    LOOP_DOUBLE_OP(mul, OP_MUL)
+    LOOP_DOUBLE_OP(div, OP_DIV)
+    LOOP_DOUBLE_OP(rem, OP_REM)
+    LOOP_DOUBLE_OP(mod, OP_MOD)
+#undef LOOP_DOUBLE_OP
+  modk:
+    r[op->dst] = ModConstant(r[op->left], *op);
+    ++op;
+    goto* kCodes[op->code];
+  store: {
+    r[storeSite] = r[op->left];
+    const double x = up ? r[loopSite] + by : r[loopSite] - by;
+    r[loopSite] = x;
+    --left;
+    if (LoopGoesOn<kCompare>(e, x, run)) continue;
+    status = LOOP_ENDED;
+    break;
+  }
+  }
+  const int64_t passes = e.allowed - left;
+  run->counter += static_cast<uint32_t>(2 * passes);
+  run->passes += passes;
+  return status;
+}
+
+template <bool kInts, typename T>
+int LoopPasses(const VMStep& f, T* r, LoopRun* run) {
+  auto passes = [&](auto compare) {
+    constexpr uint8_t kCompare = decltype(compare)::value;
+    if constexpr (kInts) return LoopIntPasses<kCompare>(f, r, run);
+    else return LoopDoublePasses<kCompare>(f, r, run);
+  };
+  switch (f.compare) {
+    case OP_SLT: return passes(std::integral_constant<uint8_t, OP_SLT>());
+    case OP_SLE: return passes(std::integral_constant<uint8_t, OP_SLE>());
+    case OP_SGT: return passes(std::integral_constant<uint8_t, OP_SGT>());
+    case OP_SGE: return passes(std::integral_constant<uint8_t, OP_SGE>());
+    case OP_SEQ: return passes(std::integral_constant<uint8_t, OP_SEQ>());
+    default: return passes(std::integral_constant<uint8_t, OP_SNE>());
+  }
+}
+
+// Runs a STEP_LOOP_BODY (see above); where it cannot start, the body's own step runs instead.
+[[gnu::noinline]] bool LoopWithBody(const StepContext& c, VMStep& f, VMStep& body, int64_t* pc, int64_t* last) {
+  VariableNode* nodes[kVMStepMaxNodes + 1];
+  const int sites = f.siteCount;
+  bool ints = f.loopInts;
+  for (int s = 0; s < sites && f.loopReady; ++s) {
+    VariableNode* node = ListNode(c, f.sites[s]);
+    if (node == nullptr) return RunAlone(c, body, pc, last);
+    const ValueKind kind = node->value.Kind();
+    if ((f.loopReads >> s) & 1u) {
+      if (kind != VALUE_REAL) return RunAlone(c, body, pc, last);
+      ints = ints && LoopWhole(node->value.real);
+    } else if (kind == VALUE_STRING || kind == VALUE_ARRAY) {
+      return RunAlone(c, body, pc, last);
+    }
+    // Two sites of one variable (through different selectors) would hold two copies.
+    for (int t = 0; t < s; ++t) {
+      if (nodes[t] == node) return RunAlone(c, body, pc, last);
+    }
+    nodes[s] = node;
+  }
+  if (!f.loopReady) return RunAlone(c, body, pc, last);
+
+  LoopRun run{g_VM.branchCounter, 0, 0};
+  double d[kLoopRegisters];
+  int status = LOOP_TO_DOUBLES;
+  if (ints) {
+    int64_t r[kLoopRegisters];
+    for (int s = 0; s < sites; ++s) r[s] = ((f.loopReads >> s) & 1u) ? static_cast<int64_t>(nodes[s]->value.real) : 0;
+    for (int k = 0; k < f.nodeCount; ++k) {
+      if (f.nodes[k].kind == STEP_NODE_INT || f.nodes[k].kind == STEP_NODE_DOUBLE) {
+        r[kLoopConst + k] = static_cast<int64_t>(f.nodes[k].d);
+      }
+    }
+    status = LoopPasses<true>(f, r, &run);
+    if (status != LOOP_TO_DOUBLES || run.passes > 0) {
+      // The values stored, exact as doubles.
+      d[f.storeSite] = static_cast<double>(r[f.storeSite]);
+      d[f.loopSite] = static_cast<double>(r[f.loopSite]);
+    }
+    if (status == LOOP_TO_DOUBLES) {
+      for (int s = 0; s < sites; ++s) d[s] = static_cast<double>(r[s]);
+    }
+  } else {
+    for (int s = 0; s < sites; ++s) d[s] = nodes[s]->value.real;
+  }
+  if (status == LOOP_TO_DOUBLES) {
+    for (int k = 0; k < f.nodeCount; ++k) {
+      if (f.nodes[k].kind == STEP_NODE_INT || f.nodes[k].kind == STEP_NODE_DOUBLE) d[kLoopConst + k] = f.nodes[k].d;
+    }
+    status = LoopPasses<false>(f, d, &run);
+  }
+  if (run.passes == 0) return false;  // nothing changed
+  g_VM.branchCounter = run.counter;
+  g_Variables.instanceMissing = 0;
+  g_Variables.arrayIndexError.flag = 0;
+  nodes[f.storeSite]->value.real = d[f.storeSite];
+  nodes[f.storeSite]->value.kind = VALUE_REAL;
+  nodes[f.loopSite]->value.real = d[f.loopSite];
+  nodes[f.loopSite]->value.kind = VALUE_REAL;
+  *last = f.lastPc;
+  if (status != LOOP_ENDED) {
+    *pc = f.pc;
+    return false;
+  }
+  *pc = run.exit;
+  return true;
 }
 
 // A return step (the fast loop runs it, as it changes the running code): answers the new stack
@@ -1677,12 +2067,7 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
     if (index == 0) return pc;
     VMStep& step = steps[index - 1];
     if (step.peak > room) return pc;
-    if (step.handler == nullptr) {
-      PrepareNodes(&step);
-      step.handler = reinterpret_cast<void (*)()>(ChooseRoutine(step));
-      step.shape = ShapeOf(step);
-      if (step.shape == kShapeCallOneSum && step.nodes[1].kind == STEP_NODE_INT) step.nodes[1].d = step.nodes[1].i;
-    }
+    if (step.handler == nullptr) PrepareStep(step);
     // The most frequent shapes run inline; the others through their routine.
     bool done;
     switch (step.shape) {
@@ -1693,6 +2078,7 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
       case kShapeJump: done = Jump(c, step, &pc, last); break;
       case kShapeLoop: done = LoopBody<0>(c, step, &pc, last); break;
       case kShapeLoopBelow: done = LoopBody<OP_SLT>(c, step, &pc, last); break;
+      case kShapeLoopBody: done = LoopWithBody(c, step, steps[step.body - 1], &pc, last); break;
       case kShapeCall:
       case kShapeCallOneSum: {
         uint8_t* after = RunCall(context, c, step, sp, step.shape == kShapeCallOneSum);

@@ -2,6 +2,7 @@
 // machine with the fast paths off, on word by word, and on with the decoded steps, and must give
 // the same result, console lines, error text, variables and branch count every way (and the
 // expected ones).
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -197,6 +198,32 @@ const std::vector<Snippet>& Corpus() {
       {"a register-form store into a text or an array hands over",
        "var a, t, m, i; a = 2; t = \"s\"; m[1] = 4; for (i = 0; i < 3; i += 1) { if (i == 1) { t = a * 2 + i mod 3;"
        " m = (a + i) * 3 - 1 } a = a * 2 + (i * a) mod 5 } return t * 100 + m + a", "942", ""},
+      // Loops whose body is one store, run pass after pass on whole numbers or on doubles.
+      {"loop-body steps on whole numbers: every operator, both signs, zeros and every comparison",
+       "var i, s, t, u; s = 0; t = 0; u = 0; for (i = -20; i < 20; i += 1) s = s + (i * 3 - 7) mod 5 + (i * i) mod -4 - i * 2;"
+       " for (i = 31; i >= -3; i -= 2) t = t * 2 mod 1000 + (i - 4) * (i + 4) mod i; for (i = 0; i <= 9; i += 3) u += i;"
+       " for (i = 9; i > 0; i -= 1) u = u - 1; for (i = 0; i != 6; i += 2) u += 10; for (i = 0; i == 0; i += 1) u += 100;"
+       " print(s, t, u, i); return s + t", "828", "45 783 139 1\n"},
+      {"loop-body steps reaching -0 and leaving the integers",
+       "var i, x, y, z, w; for (i = -3; i < 0; i += 1) x = (i * 7) mod 7; for (i = -2; i < 0; i += 1) y = i * 0;"
+       " for (i = 0; i < 3; i += 1) z = (0 - i) mod 3 + i * 0; w = 9007199254740980; for (i = 0; i < 9; i += 1) w = w + 3;"
+       " print(signbit(x), signbit(y), z, w - 9007199254740980); for (i = 0; i < 4; i += 1) x = i * 3037000500 * 3037000500;"
+       " for (i = 0; i < 3; i += 1) y = (i * 4294967296 + 5) mod 7 - i * 0.5; return x + y",
+       "27670116111000748032.00", "1 1 -2 32\n"},
+      {"loop-body steps on fractions, a variable stored by the body and by the loop, and a store into the counter",
+       "var i, s, k; s = 0.5; for (i = 0; i < 7.5; i += 0.5) s = s * 1.5 - i / 4; for (i = 0; i < 100; i += 1) i = i * 2 + 1;"
+       " k = 1; for (k = 0; k < 5; k += 1) k = k + 0; print(s, i, k); return 0", "0", "4.25 126 5\n"},
+      {"loop-body steps that cannot start or stop part way",
+       "globalvar gv; var i, s, t; gv = 1; for (i = 0; i < 5; i += 1) global.gv = gv * 2 + 1; s = 0;"
+       " for (i = 0; i < 4; i += 1) s = s + q * 2; t = \"a\"; for (i = 0; i < 3; i += 1) t = i * 2;"
+       " for (i = 3; i > -3; i -= 1) s = s + 12 / i; return 0", "", "", true},
+      {"loop-body steps past the message pump on whole numbers and doubles",
+       "var i, s, d; s = 0; d = 0.25; for (i = 0; i < 10000; i += 1) s += (i * 7) mod 11; for (i = 0; i < 5000; i += 1) d = d * 0.5 + i;"
+       " return s + d", "59991", ""},
+      {"loop-body steps over lists cleared, replaced and deleted between their runs",
+       "x = 1; global.g = 2; var i, k; for (k = 0; k < 3; k += 1) { for (i = 0; i < 4; i += 1) x = x * 2 + global.g * i;"
+       " if (k == 0) clear_self(); if (k == 1) renew_globals(); x = x + k } with (all) { for (i = 0; i < 3; i += 1) v = v * 3 + i;"
+       " destroy_self(); for (i = 0; i < 2; i += 1) v = v + i } return x + global.g", "394", ""},
       {"exit in a loop", "var i; for (i = 0; i < 10; i += 1) { if (i == 3) exit; print(i) } return 9", "-12345", "0\n1\n2\n"},
   };
   return corpus;
@@ -213,6 +240,7 @@ class FastPathCorpus : public TreeExecTest {
     RegisterBuiltinFunction("clear_self", ClearSelf, 0);
     RegisterBuiltinFunction("renew_globals", RenewGlobals, 0);
     RegisterBuiltinFunction("destroy_self", DestroySelf, 0);
+    RegisterBuiltinFunction("signbit", SignBit, 1);
     AddScripts({
         {"scr_add", "return argument0 + argument1"},
         {"scr_fib", "if (argument0 < 2) return argument0; return scr_fib(argument0 - 1) + scr_fib(argument0 - 2)"},
@@ -250,6 +278,11 @@ class FastPathCorpus : public TreeExecTest {
   static void StringLength(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue* args) {
     const char* text = args[0].Kind() == VALUE_STRING ? args[0].str : nullptr;
     SetReal(result, text != nullptr ? static_cast<double>(std::strlen(text)) : 0.0);
+  }
+
+  // 1 for a real with its sign bit set (-0 included), else 0.
+  static void SignBit(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue* args) {
+    SetReal(result, args[0].Kind() == VALUE_REAL && std::signbit(args[0].real) ? 1.0 : 0.0);
   }
 
   // Empties the calling instance's variables.
