@@ -65,6 +65,25 @@ bool StepSelector(int32_t selector) {
          selector == SEL_LOCAL;
 }
 
+// An argumentN read through self, other or no selector reads its argument slot: the slot is
+// found here when the registry is the one the fast loop last looked the argument ids up in (else
+// the site reads through the registry, and the first such read resolves it).
+void ResolveArgumentSite(VMVarSite* site) {
+  const VMArgumentIds& ids = g_VM.argumentIds;
+  if (!site->builtin || site->listKind < SITE_SELF || ids.registered != g_Variables.builtinCount || ids.first < 0 ||
+      site->id >= g_Variables.builtinCount) {
+    return;
+  }
+  const int64_t slot = static_cast<int64_t>(site->id) - ids.first;
+  if (slot < 0 || slot >= kArgumentSlotCount || ids.getters[slot] == nullptr ||
+      g_Variables.builtins[site->id].getter != ids.getters[slot]) {
+    return;
+  }
+  site->listKind = SITE_ARGUMENT;
+  site->argumentSlot = static_cast<uint8_t>(slot);
+  site->epoch = ids.generation;
+}
+
 // A whole-variable reference with its selector in the word, through a selector the steps resolve.
 bool WholeSite(uint32_t word, uint32_t operand, VMVarSite* site) {
   if ((operand & (kVarWhole | kVarSelectorInWord | kVarSelectorBias)) != (kVarWhole | kVarSelectorInWord)) return false;
@@ -81,6 +100,7 @@ bool WholeSite(uint32_t word, uint32_t operand, VMVarSite* site) {
     case SEL_NOT_SPECIFIED: site->listKind = SITE_DECLARED; break;
     default: site->listKind = SITE_LOCALS; break;
   }
+  ResolveArgumentSite(site);
   return true;
 }
 

@@ -31,6 +31,7 @@
 class CCode;
 class CVariableList;
 class VMBuffer;
+struct VMDecoded;
 struct VariableNode;
 
 constexpr int32_t kVMStepMaxNodes = 16;
@@ -55,6 +56,10 @@ enum VMSiteList : uint8_t {
   SITE_SELF,      // self's variables (none for a built-in's id)
   SITE_OTHER,     // other's variables (none for a built-in's id)
   SITE_DECLARED,  // the globals when the id is declared global, else as SITE_SELF
+  // argumentN read through self, other or no selector: the argument slot `argumentSlot`, while
+  // the built-in registry is the one the slot was found in (`epoch` holds that registry's
+  // generation, VMArgumentIds::generation) and the instance the selector names exists.
+  SITE_ARGUMENT,
 };
 
 struct VMVarSite {
@@ -62,8 +67,9 @@ struct VMVarSite {
   int32_t selector = 0;
   uint8_t listKind = SITE_LOCALS;  // the selector's list, decided at translation
   bool builtin = false;            // the id is a built-in variable's
+  uint8_t argumentSlot = 0;        // SITE_ARGUMENT: the slot read
   const CVariableList* list = nullptr;  // the list the node was found in
-  uint64_t epoch = 0;                   // that list's epoch then
+  uint64_t epoch = 0;                   // that list's epoch then (SITE_ARGUMENT: the registry's generation)
   VariableNode* node = nullptr;
   uint64_t stamp = 0;  // the run of steps that last checked the node (the fast loop's mark)
 };
@@ -141,6 +147,7 @@ struct VMStep {
   // has them skips the checks of its code.
   const CCode* callee = nullptr;
   const VMBuffer* calleeWords = nullptr;
+  VMDecoded* calleeSteps = nullptr;  // and the steps of those words, when the step found them
   int32_t testPc = 0;           // STEP_LOOP: the test's first word (where the b goes)
   int32_t pc = 0;               // the first word covered
   int32_t lastPc = 0;           // the last word covered (the pop or the branch)

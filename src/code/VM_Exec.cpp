@@ -123,37 +123,6 @@ struct DispatchTable {
 };
 constexpr DispatchTable g_Dispatch;
 
-// The debugger's part of the loop: polling the link, and stopping for a step or a break
-// request by replacing the word (for this execution only) with the step-break word.
-uint32_t DebuggerCheck(VMExecContext* c, uint32_t word) {
-  if (++g_VM.instructionCounter > kDebuggerPollInstructions) {
-    g_VM.instructionCounter = 0;
-    if (Timing_GetMicroseconds() - g_Debug.debugger.lastPollTime > kDebuggerPollMicroseconds) DebuggerFrame();
-  }
-  bool stop = g_Debug.debugger.breakRequest;
-  int32_t line = -1;
-  if (g_Debug.debugger.stepKind >= 0 && c->source != nullptr) {
-    VMLineEntry entry;
-    if (FindLineEntry(c->lineInfo, c->nextPc, &entry)) line = FindSourceLine(&entry, c->source);
-    const bool sameSource = c->source == g_Debug.debugger.stopSource;
-    if (!sameSource || line != g_Debug.debugger.stopLine) {
-      const bool shallow = c->callDepth <= g_Debug.debugger.stopCallDepth;
-      switch (g_Debug.debugger.stepKind) {
-        case 0: stop = true; break;
-        case 2: stop = stop || (shallow && !sameSource); break;
-        default: stop = stop || shallow; break;
-      }
-    }
-  }
-  if (!stop) return word;
-  g_Debug.debugger.breakRequest = false;
-  g_Debug.debugger.stepKind = -1;
-  g_Debug.debugger.stopSource = c->source;
-  g_Debug.debugger.stopLine = line;
-  g_Debug.debugger.stopCallDepth = c->callDepth;
-  return kStepBreakWord;
-}
-
 // Ends the run's use of its stack: frames still laid (a stopped run) are unwound, the top value
 // becomes the result when there is one and the run did not end through exit, and every other
 // item is released.
@@ -256,6 +225,35 @@ uint8_t* VMExecuteOne(VMExecContext* c, uint32_t word, uint8_t* sp) {
   c->sp = sp;
   g_VM.current = c;
   return sp;
+}
+
+uint32_t VMDebuggerCheck(VMExecContext* c, uint32_t word) {
+  if (++g_VM.instructionCounter > kDebuggerPollInstructions) {
+    g_VM.instructionCounter = 0;
+    if (Timing_GetMicroseconds() - g_Debug.debugger.lastPollTime > kDebuggerPollMicroseconds) DebuggerFrame();
+  }
+  bool stop = g_Debug.debugger.breakRequest;
+  int32_t line = -1;
+  if (g_Debug.debugger.stepKind >= 0 && c->source != nullptr) {
+    VMLineEntry entry;
+    if (FindLineEntry(c->lineInfo, c->nextPc, &entry)) line = FindSourceLine(&entry, c->source);
+    const bool sameSource = c->source == g_Debug.debugger.stopSource;
+    if (!sameSource || line != g_Debug.debugger.stopLine) {
+      const bool shallow = c->callDepth <= g_Debug.debugger.stopCallDepth;
+      switch (g_Debug.debugger.stepKind) {
+        case 0: stop = true; break;
+        case 2: stop = stop || (shallow && !sameSource); break;
+        default: stop = stop || shallow; break;
+      }
+    }
+  }
+  if (!stop) return word;
+  g_Debug.debugger.breakRequest = false;
+  g_Debug.debugger.stepKind = -1;
+  g_Debug.debugger.stopSource = c->source;
+  g_Debug.debugger.stopLine = line;
+  g_Debug.debugger.stopCallDepth = c->callDepth;
+  return kStepBreakWord;
 }
 
 // ---- Helpers shared by the handlers ----
@@ -396,9 +394,11 @@ inline void LayFrame(VMExecContext* c, uint8_t* frame, int32_t used) {
 }
 
 // Switches the context to the script's code, its frame laid at `frame`, with `kept` arguments.
+// The frame's units keep their tags: no walk over items ever enters a frame (each walks from the
+// stack top up to the current frame, and a frame's items are released before it is unwound),
+// and once the frame is gone its units lie below the stack top, where every push writes and
+// tags each unit before anything reads it.
 inline uint8_t* SwitchToScript(VMExecContext* c, uint8_t* frame, int32_t kept, CCode* code) {
-  // The frame's units as raw: a constant size, written without a call.
-  std::memset(TagAt(c, frame), TAG_RAW, kVMFrameSize / 4);
   VMBuffer* words = code->m_code;
   c->code = words;
   c->words = words->m_data;
@@ -445,8 +445,8 @@ uint8_t* EnterScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code) {
   for (int32_t i = 0; i < kept; ++i) std::memcpy(slots + i * 16, arguments + i * 16, 16);
   for (int32_t i = kept; i < used; ++i) std::memset(slots + i * 16, 0, 16);
   g_VM.argumentsUsed = kept;
-  // Arguments beyond the slots may lie past the frame, above the new top.
-  if (frame > sp) Tag(c, sp, static_cast<int32_t>(frame - sp), TAG_RAW);
+  // The arguments moved into the slots: their items, in the frame or above it, become raw.
+  Tag(c, sp, argc * 16, TAG_RAW);
   return SwitchToScript(c, frame, kept, code);
 }
 
@@ -459,8 +459,8 @@ uint8_t* EnterScriptWithReals(VMExecContext* c, uint8_t* sp, int32_t argc, const
   // written over the others.
   uint8_t* slots = reinterpret_cast<uint8_t*>(g_VM.argumentSlots);
   for (int32_t i = argc; i < used; ++i) std::memset(slots + i * 16, 0, 16);
-  g_VM.argumentsUsed = 0;
-  for (int32_t i = 0; i < argc; ++i) *VM_ArgumentSlotToWrite(i) = RealValue(arguments[argc - 1 - i]);
+  for (int32_t i = 0; i < argc; ++i) g_VM.argumentSlots[i] = RealValue(arguments[argc - 1 - i]);
+  g_VM.argumentsUsed = argc;
   return SwitchToScript(c, frame, argc, code);
 }
 
@@ -681,28 +681,8 @@ void VMRunLoop(VMExecContext* c, ScriptValue* result) {
   c->savedArgumentCount = g_VM.argumentCount;
   uint8_t* sp = c->sp;
   for (;;) {
-    while (!c->stopped && c->nextPc < c->codeSize) {
-      if (g_VM.fastPaths && !g_Debug.debugger.connected) {
-        // The fast loop runs until the code ends, the stack must grow, the run stops or a
-        // debugger connects; what is left of those is dealt with here.
-        sp = VMRunFast(c, sp);
-        if (c->nextPc >= c->codeSize) continue;
-      }
-      if (sp - c->stackBase < kVMStackReserve) {
-        sp = vm::GrowStack(c, sp, kVMStackReserve);
-        if (c->stopped) break;
-      }
-      const int32_t at = c->nextPc;
-      if (at < 0 || static_cast<int64_t>(at) + 4 > c->codeSize) {
-        VMFatalError(c, "VM :: Execution Error - instruction past the end of the code at %d", at);
-        break;
-      }
-      uint32_t word = vm::Load<uint32_t>(reinterpret_cast<const uint8_t*>(c->words) + at);
-      c->pc = at;
-      c->nextPc = at + 4;
-      if (g_Debug.debugger.connected) word = DebuggerCheck(c, word);
-      sp = VMExecuteOne(c, word, sp);
-    }
+    // The dispatch loop runs the code until it ends or the run stops.
+    if (!c->stopped && c->nextPc < c->codeSize) sp = VMRunFast(c, sp);
     if (c->stopped || c->callDepth == 0) break;
     // A script ran off its end: back to its caller with real 0.
     sp = VMPopFrame(sp, c);

@@ -129,12 +129,17 @@ bool VM_GetFrame(const VMExecContext* context, int i, VMFrameInfo* out);
 // under suppression or by a stack overflow.
 bool VMExecute(const char* name, CInstance* self, CInstance* other, VMBuffer* code, ScriptValue* result,
                VMBuffer* lineInfo, const char* source);
-// The instruction loop of one run, including handing over its result.
+// Runs one run's code to its end (VMRunFast's dispatch loop, and scripts that run off their end
+// back to their callers), then hands over its result.
 void VMRunLoop(VMExecContext* context, ScriptValue* result);
 // Decodes and runs one instruction through its general handler: its word was read at
 // context->pc, and context->nextPc is already past the word. Answers the new stack top (also
 // left in context->sp).
 uint8_t* VMExecuteOne(VMExecContext* context, uint32_t word, uint8_t* sp);
+// The debugger's part of running a word while it is connected: polling the link, and stopping
+// for a step or a break request by answering the step-break word in place of `word` (for this
+// execution only). Called with context->pc at the word and context->nextPc past it.
+uint32_t VMDebuggerCheck(VMExecContext* context, uint32_t word);
 
 // The locals pool: the list for the next nesting depth (cleared), and giving the last one back.
 CVariableList* VMAcquireLocals();

@@ -169,6 +169,7 @@ static_assert(kBuiltinVariableIdLimit <= kUserVariableBase, "declared globals ar
 [[gnu::noinline, gnu::cold]] void FindArgumentIds() {
   VMArgumentIds found;
   found.registered = g_Variables.builtinCount;
+  found.generation = ++g_Variables.listEpochs;
   found.first = FindBuiltinVariable("argument0");
   if (found.first >= 0) {
     char name[16];
@@ -739,6 +740,13 @@ struct StepContext {
   return site.stamp == c.stamp ? site.node : nullptr;
 }
 
+// An argument site read through the registry: later reads take the slot found straight.
+[[gnu::cold, gnu::noinline]] void ResolveArgumentSite(VMVarSite& site, const ScriptValue* slot) {
+  site.listKind = SITE_ARGUMENT;
+  site.argumentSlot = static_cast<uint8_t>(slot - g_VM.argumentSlots);
+  site.epoch = g_VM.argumentIds.generation;
+}
+
 // The node a site names in its list; null when there is no list or no such variable.
 [[gnu::always_inline]] inline VariableNode* ListNode(const StepContext& c, VMVarSite& site) {
   if (VariableNode* stamped = StampedNode(c, site)) [[likely]] return stamped;
@@ -766,11 +774,23 @@ struct StepReads {
     *out = stamped->value.real;
     return true;
   }
+  if (site.listKind == SITE_ARGUMENT) {
+    // The slot found for the site, while the registry and the instance are there.
+    const CInstance* instance = site.selector == SEL_OTHER ? c.m->other : c.m->self;
+    if (site.epoch == g_VM.argumentIds.generation && instance != nullptr) [[likely]] {
+      const ScriptValue& slot = g_VM.argumentSlots[site.argumentSlot];
+      if (slot.Kind() != VALUE_REAL) return false;
+      *out = slot.real;
+      if (kindWord != nullptr) *kindWord = slot.kind;
+      return true;
+    }
+  }
   CVariableList* list = SiteList(c, site);
   if (list == nullptr) [[unlikely]] {
     if (site.id >= kBuiltinVariableIdLimit) return false;
     const ScriptValue* slot = ArgumentSlot(*c.m, site.selector, site.id);
     if (slot == nullptr || slot->Kind() != VALUE_REAL) return false;
+    ResolveArgumentSite(site, slot);
     *out = slot->real;
     if (kindWord != nullptr) *kindWord = slot->kind;
     return true;
@@ -1644,7 +1664,7 @@ chain_fail:
       }
       return &BranchAny;
     case STEP_LOOP: return &LoopStep;
-    default: return &Jump;  // calls and returns are run by the fast loop itself (kShapeCallOrReturn)
+    default: return &Jump;  // calls and returns are run by the fast loop itself (RunCall, RunReturn)
   }
 }
 
@@ -1667,12 +1687,21 @@ chain_fail:
 constexpr uint8_t kShapeJump = 15;
 constexpr uint8_t kShapeLoop = 16;
 constexpr uint8_t kShapeLoopBelow = 17;  // a loop step testing x < constant
-constexpr uint8_t kShapeCallOrReturn = 18;  // RunCallOrReturn
+constexpr uint8_t kShapeCall = 18;        // RunCall
+constexpr uint8_t kShapeCallOneSum = 19;  // RunCall of one argument `v + k` or `v - k`
+constexpr uint8_t kShapeReturn = 20;      // RunReturn
 
 // The inline shape of a step, or 0 for one that runs through its routine.
 [[gnu::cold]] uint8_t ShapeOf(const VMStep& step) {
   if (step.kind == STEP_JUMP) return kShapeJump;
-  if (step.kind == STEP_CALL || step.kind == STEP_RETURN) return kShapeCallOrReturn;
+  if (step.kind == STEP_RETURN) return kShapeReturn;
+  if (step.kind == STEP_CALL) {
+    const VMNode* n = step.nodes;
+    const bool oneSum = step.argc == 1 && step.nodeCount == 3 && !step.general && n[0].kind == STEP_NODE_VAR &&
+                        (n[1].kind == STEP_NODE_INT || n[1].kind == STEP_NODE_DOUBLE) && n[2].kind == STEP_NODE_OP &&
+                        (n[2].op == OP_ADD || n[2].op == OP_SUB);
+    return oneSum ? kShapeCallOneSum : kShapeCall;
+  }
   if (step.kind == STEP_LOOP) return step.compare == OP_SLT ? kShapeLoopBelow : kShapeLoop;
   if (step.general) return 0;
   const bool store = step.kind == STEP_STORE && step.nodeCount == 3 && step.nodes[2].kind == STEP_NODE_OP;
@@ -1688,48 +1717,56 @@ constexpr uint8_t kShapeCallOrReturn = 18;  // RunCallOrReturn
   return 0;
 }
 
-// A call or return step (the fast loop runs it, as it changes the running code): answers the new
-// stack top, or null when a guard failed, nothing having changed then. The guards: the values
-// read and computed as the words would (EvaluateNodes), no stack growth due at any of the words
-// covered, a script with code to call, or a script frame to return from whose items are only
-// the value returned.
-[[gnu::always_inline]] inline uint8_t* RunCallOrReturn(VMExecContext* context, const StepContext& c, VMStep& step, uint8_t* sp) {
+// A return step (the fast loop runs it, as it changes the running code): answers the new stack
+// top, or null when a guard failed, nothing having changed then. The guards: a script frame to
+// return from whose items are only the value returned (or the two values summed), the values read
+// and computed as the words would.
+[[gnu::always_inline]] inline uint8_t* RunReturn(VMExecContext* context, const StepContext& c, VMStep& step, uint8_t* sp) {
   const Machine& m = *c.m;
-  Registers r;
-  r.d[0] = 0.0;  // every path writes the items it leaves; this keeps the compiler sure of it
-  StepReads reads;
-  if (step.kind == STEP_RETURN) {
-    if (context->callDepth == 0) return nullptr;
-    ScriptValue value;
-    if (step.returnOp != 0) {
-      // The operator on the two values the script's items are, then the return of its result.
-      Number right{}, left{};
-      if (m.Used(sp) != 32 || !ReadNumber(m, sp, VT_VAR, &right) || !ReadNumber(m, sp + 16, VT_VAR, &left)) {
-        return nullptr;
-      }
-      value = RealValue(Apply(step.returnOp, left.d, right.d));
-      m.TagRawBytes(sp, 32);
-    } else {
-      if (m.Used(sp) != 0) return nullptr;
-      if (step.nodeCount == 1) {
-        // One variable's value, as its push copies it.
-        double x = 0.0;
-        uint32_t kind = VALUE_REAL;
-        if (!ReadSite(c, step.sites[step.nodes[0].site], &x, &reads, nullptr, &kind)) return nullptr;
-        value = RealValue(x);
-        value.kind = kind;
-      } else {
-        if (!EvaluateNodes(c, step, &r, &reads)) return nullptr;
-        value = RealValue(r.d[0]);
-      }
-      if (reads.any) g_Variables.instanceMissing = 0;
-      if (reads.list) g_Variables.arrayIndexError.flag = 0;
+  if (context->callDepth == 0) return nullptr;
+  ScriptValue value;
+  if (step.returnOp != 0) {
+    // The operator on the two values the script's items are, then the return of its result.
+    Number right{}, left{};
+    if (m.Used(sp) != 32 || !ReadNumber(m, sp, VT_VAR, &right) || !ReadNumber(m, sp + 16, VT_VAR, &left)) {
+      return nullptr;
     }
-    context->pc = step.lastPc;
-    context->nextPc = step.next;
-    uint8_t* frame = vm::UnwindFrame(context);
-    return vm::PushValue(context, frame + kVMFrameSize, value);
+    value = RealValue(Apply(step.returnOp, left.d, right.d));
+    // The operator takes both items (the rest of their units are raw already).
+    *m.TagAt(sp) = vm::TAG_RAW;
+    *m.TagAt(sp + 16) = vm::TAG_RAW;
+  } else {
+    if (m.Used(sp) != 0) return nullptr;
+    Registers r;
+    r.d[0] = 0.0;  // every path writes the items it leaves; this keeps the compiler sure of it
+    StepReads reads;
+    if (step.nodeCount == 1) {
+      // One variable's value, as its push copies it.
+      double x = 0.0;
+      uint32_t kind = VALUE_REAL;
+      if (!ReadSite(c, step.sites[step.nodes[0].site], &x, &reads, nullptr, &kind)) return nullptr;
+      value = RealValue(x);
+      value.kind = kind;
+    } else {
+      if (!EvaluateNodes(c, step, &r, &reads)) return nullptr;
+      value = RealValue(r.d[0]);
+    }
+    if (reads.any) g_Variables.instanceMissing = 0;
+    if (reads.list) g_Variables.arrayIndexError.flag = 0;
   }
+  context->pc = step.lastPc;
+  context->nextPc = step.next;
+  uint8_t* frame = vm::UnwindFrame(context);
+  return vm::PushValue(context, frame + kVMFrameSize, value);
+}
+
+// A call step (run by the fast loop, as it changes the running code): answers the new stack top,
+// or null when a guard failed, nothing having changed then. The guards: a script with code to
+// call, the arguments read and computed as the words would, no stack growth due at any of the
+// words covered (checked by the loop). `oneSum`: the one argument is `v + k` or `v - k` (the
+// constant as a double in nodes[1].d).
+[[gnu::always_inline]] inline uint8_t* RunCall(VMExecContext* context, const StepContext& c, VMStep& step, uint8_t* sp,
+                                               bool oneSum) {
   // The script's code entry, and its words unless the step found them there last time.
   CCode* callee = Script_GetCode(step.callNumber - kScriptCallBase);
   if (callee == nullptr) return nullptr;
@@ -1738,8 +1775,18 @@ constexpr uint8_t kShapeCallOrReturn = 18;  // RunCallOrReturn
     if (words == nullptr || words->m_data == nullptr || words->m_size <= 0) return nullptr;
     step.callee = callee;
     step.calleeWords = words;
+    step.calleeSteps = nullptr;
   }
-  if (step.nodeCount > 0 && !EvaluateNodes(c, step, &r, &reads)) return nullptr;
+  Registers r;
+  r.d[0] = 0.0;
+  StepReads reads;
+  if (oneSum) {
+    double x = 0.0;
+    if (!ReadSite(c, step.sites[step.nodes[0].site], &x, &reads)) return nullptr;
+    r.d[0] = step.nodes[2].op == OP_ADD ? x + step.nodes[1].d : x - step.nodes[1].d;
+  } else if (step.nodeCount > 0 && !EvaluateNodes(c, step, &r, &reads)) {
+    return nullptr;
+  }
   if (reads.any) g_Variables.instanceMissing = 0;
   if (reads.list) g_Variables.arrayIndexError.flag = 0;
   context->pc = step.lastPc;
@@ -1792,6 +1839,7 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
       PrepareNodes(&step);
       step.handler = reinterpret_cast<void (*)()>(ChooseRoutine(step));
       step.shape = ShapeOf(step);
+      if (step.shape == kShapeCallOneSum && step.nodes[1].kind == STEP_NODE_INT) step.nodes[1].d = step.nodes[1].i;
     }
     // The most frequent shapes run inline; the others through their routine.
     bool done;
@@ -1803,31 +1851,61 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
       case kShapeJump: done = Jump(c, step, &pc, last); break;
       case kShapeLoop: done = LoopBody<0>(c, step, &pc, last); break;
       case kShapeLoopBelow: done = LoopBody<OP_SLT>(c, step, &pc, last); break;
-      case kShapeCallOrReturn: {
-        uint8_t* after = RunCallOrReturn(context, c, step, sp);
+      case kShapeCall:
+      case kShapeCallOneSum: {
+        uint8_t* after = RunCall(context, c, step, sp, step.shape == kShapeCallOneSum);
         if (after == nullptr) return pc;
-        // The running code is now the callee's, or the caller's again.
+        // The callee runs from its start, its frame at the new top, over the same stack and
+        // instances, without a locals list yet; a fresh mark, as it runs over other locals.
+        sp = after;
+        context->sp = sp;
+        *switched = true;
+        *last = -1;
+        pc = 0;
+        m.frame = context->frame;
+        m.locals = nullptr;
+        c.lists[SITE_LOCALS] = nullptr;
+        c.stamp = ++g_Variables.listEpochs;
+        // Its steps, as the step found them last unless its words or their steps changed (the
+        // switches DecodedFor checks cannot change while steps run).
+        VMBuffer* words = context->code;
+        VMDecoded* next = step.calleeSteps;
+        if (next == nullptr || words->m_decoded != next || next->words != context->words ||
+            next->size != context->codeSize) {
+          next = VMDecodedFor(words);
+          step.calleeSteps = next;
+        }
+        if (next->steps.Count() == 0) return pc;  // code without steps runs word by word
+        decoded = next;
+        stepAt = &decoded->stepAt[0];
+        steps = &decoded->steps[0];
+        size = context->codeSize;
+        room = sp - m.base - kVMStackReserve;
+        continue;
+      }
+      case kShapeReturn: {
+        uint8_t* after = RunReturn(context, c, step, sp);
+        if (after == nullptr) return pc;
+        // The caller's code goes on after its call, over its own frame, locals and instances.
         sp = after;
         context->sp = sp;
         *switched = true;
         *last = -1;
         pc = context->nextPc;
-        m = Machine{context->stackBase, context->stackTags, context->frame,
-                    context->locals,    context->self,      context->other};
+        m.frame = context->frame;
+        m.locals = context->locals;
         c.lists[SITE_LOCALS] = m.locals;
-        c.lists[SITE_SELF] = m.self != nullptr ? m.self->i_variables : nullptr;
-        c.lists[SITE_OTHER] = m.other != nullptr ? m.other->i_variables : nullptr;
-        // A fresh mark: the same code runs over another locals list at each depth of a recursion.
-        c.stamp = ++g_Variables.listEpochs;
-        // The new code's steps, translated already unless it runs for the first time (the
-        // switches DecodedFor checks cannot change while steps run).
-        if (context->code == nullptr || context->code->m_data != context->words ||
-            context->code->m_size != context->codeSize) {
-          return pc;
+        if (context->self != m.self || context->other != m.other) [[unlikely]] {
+          m.self = context->self;
+          m.other = context->other;
+          c.lists[SITE_SELF] = m.self != nullptr ? m.self->i_variables : nullptr;
+          c.lists[SITE_OTHER] = m.other != nullptr ? m.other->i_variables : nullptr;
         }
+        c.stamp = ++g_Variables.listEpochs;
+        // The unwound frame gave back the caller's code buffer with its own words and size.
+        if (context->code == nullptr) return pc;
         decoded = StepsOf(context);
-        if (decoded == nullptr) return pc;
-        if (decoded->steps.Count() == 0) return pc;  // code without steps runs word by word
+        if (decoded->steps.Count() == 0) return pc;
         stepAt = &decoded->stepAt[0];
         steps = &decoded->steps[0];
         size = context->codeSize;
@@ -1845,7 +1923,11 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
 uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
   Machine c{context->stackBase, context->stackTags, context->frame,
             context->locals,    context->self,      context->other};
-  if (g_VM.argumentIds.registered != g_Variables.builtinCount) FindArgumentIds();
+  const VMArgumentIds& ids = g_VM.argumentIds;
+  if (ids.registered != g_Variables.builtinCount ||
+      (ids.first >= 0 && ids.first < g_Variables.builtinCount && g_Variables.builtins[ids.first].getter != ids.getters[0])) {
+    FindArgumentIds();
+  }
   const uint8_t* code = reinterpret_cast<const uint8_t*>(context->words);
   int64_t size = context->codeSize;
   // Offsets in 64 bits, so that looking a few words ahead can never overflow.
@@ -1853,9 +1935,13 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
   int64_t last = -1;  // the last instruction run here
   uint32_t word = 0;
   uint8_t* top = nullptr;
-  VMDecoded* decoded = DecodedFor(context);
-  const int32_t* stepAt = decoded != nullptr ? &decoded->stepAt[0] : nullptr;
+  VMDecoded* decoded = nullptr;
+  const int32_t* stepAt = nullptr;
   bool switched = false;  // call or return steps changed the running code
+  // A stack top below this takes the general way at the next word: the stack is due to grow.
+  // While every word goes the general way (a debugger connected, the fast paths off), no stack
+  // top is above it.
+  uintptr_t guard = 0;
 
   // In the order of FastClass.
   static const void* const kLabels[] = {
@@ -1868,7 +1954,7 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
 // what follows each instruction apart.
 #define FAST_DISPATCH()                                                 \
   do {                                                                  \
-    if (pc + 4 > size || sp - c.base < kVMStackReserve) goto leave;     \
+    if (pc + 4 > size || reinterpret_cast<uintptr_t>(sp) < guard) goto leave; \
     if (stepAt != nullptr && stepAt[pc >> 2] != 0) {                    \
       /* Decoded steps run from here; the word where they stop runs */  \
       /* as a word (a step whose guards failed, or no step).          */ \
@@ -1916,8 +2002,7 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
     FAST_ADVANCE(pc + 4);                                                                     \
   } while (0)
 
-  if (pc < 0) goto leave;
-  FAST_DISPATCH();
+  goto resume;
 
 push_e:
   top = PushI32(c, sp, WordImmediate(word));
@@ -2136,13 +2221,15 @@ ret: {
 }
 
 slow:
-  // An instruction without a fast path runs through its general handler right here, as the run
-  // loop runs it. It may change the context (a call, a return, a with block, an error that
-  // stops the run), so what the loop holds of the context is read again afterwards.
+  // An instruction without a fast path runs through its general handler, after the debugger's
+  // check while one is connected. It may change the context (a call, a return, a with block, an
+  // error that stops the run, a debugger connecting), so what the loop holds of the context is
+  // read again afterwards.
   context->pc = static_cast<int32_t>(pc);
   context->nextPc = static_cast<int32_t>(pc + 4);
+  if (g_Debug.debugger.connected) [[unlikely]] word = VMDebuggerCheck(context, word);
   sp = VMExecuteOne(context, word, sp);
-  if (context->stopped || g_Debug.debugger.connected || !g_VM.fastPaths) return sp;
+  if (context->stopped) return sp;
   goto resume;
 
 resync: {
@@ -2157,7 +2244,8 @@ resync: {
   size = context->codeSize;
   decoded = DecodedFor(context);
   stepAt = decoded != nullptr ? &decoded->stepAt[0] : nullptr;
-  if (pc + 4 > size || sp - c.base < kVMStackReserve) goto leave;
+  guard = reinterpret_cast<uintptr_t>(c.base) + kVMStackReserve;
+  if (pc + 4 > size || reinterpret_cast<uintptr_t>(sp) < guard) goto leave;
   word = Load<uint32_t>(code + pc);
   goto* kLabels[kClassTable.classes[word >> 16]];
 }
@@ -2167,10 +2255,18 @@ resume:
               context->locals,    context->self,      context->other};
   code = reinterpret_cast<const uint8_t*>(context->words);
   size = context->codeSize;
-  if (decoded == nullptr || context->code == nullptr || context->code->m_decoded != decoded ||
-      decoded->words != context->words) {
-    decoded = DecodedFor(context);
-    stepAt = decoded != nullptr ? &decoded->stepAt[0] : nullptr;
+  if (g_Debug.debugger.connected || !g_VM.fastPaths) [[unlikely]] {
+    // Every word goes the general way.
+    guard = UINTPTR_MAX;
+    decoded = nullptr;
+    stepAt = nullptr;
+  } else {
+    guard = reinterpret_cast<uintptr_t>(c.base) + kVMStackReserve;
+    if (decoded == nullptr || context->code == nullptr || context->code->m_decoded != decoded ||
+        decoded->words != context->words) {
+      decoded = DecodedFor(context);
+      stepAt = decoded != nullptr ? &decoded->stepAt[0] : nullptr;
+    }
   }
   pc = context->nextPc;
   last = -1;  // context->pc is the instruction just run
@@ -2182,7 +2278,20 @@ leave:
   if (last >= 0) context->pc = static_cast<int32_t>(last);
   context->nextPc = static_cast<int32_t>(pc);
   context->sp = sp;
-  return sp;
+  if (pc >= size) return sp;  // the code's end
+  // The word at pc goes the general way: the stack grows first when it is due to, and a word
+  // that does not lie whole within the code ends the run.
+  if (sp - c.base < kVMStackReserve) {
+    sp = vm::GrowStack(context, sp, kVMStackReserve);
+    context->sp = sp;
+    if (context->stopped) return sp;
+  }
+  if (pc < 0 || pc + 4 > size) {
+    VMFatalError(context, "VM :: Execution Error - instruction past the end of the code at %d", static_cast<int32_t>(pc));
+    return sp;
+  }
+  word = Load<uint32_t>(code + pc);
+  goto slow;
 #undef FAST_COMPARE
 #undef FAST_ADVANCE_OR_LEAVE
 #undef FAST_ADVANCE
