@@ -182,6 +182,9 @@ struct VMStep {
   int32_t lastPc = 0;           // the last word covered (the pop or the branch)
   int32_t next = 0;             // the word after the step
   int32_t target = 0;           // STEP_BRANCH, STEP_JUMP: where the branch goes (checked in range)
+  // Element steps: the run of steps (its mark) that found every site as the step's checked form
+  // needs it.
+  uint64_t ready = 0;
   void (*handler)() = nullptr;    // the fast loop's routine for the step's shape, chosen at its first run
   uint8_t shape = 0;              // the fast loop's inline case for the step, chosen with the routine
   VMNode nodes[kVMStepMaxNodes];

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <emmintrin.h>
 #include <type_traits>
 #include <utility>
 
@@ -301,7 +302,9 @@ inline bool DecodeReference(uint32_t word, uint32_t operand, const uint8_t* p, i
 inline ScriptValue* OwnElement(ScriptValue* holder, int32_t index) {
   ValueArray* array = holder->arr;
   if (array == nullptr || array->owner != holder) return nullptr;
-  const int32_t row = index / kArrayRowStride, column = index % kArrayRowStride;
+  // The index is 0 or more: split without the sign's corrections.
+  const int32_t row = static_cast<int32_t>(static_cast<uint32_t>(index) / kArrayRowStride);
+  const int32_t column = static_cast<int32_t>(static_cast<uint32_t>(index) % kArrayRowStride);
   if (row >= array->rowCount) return nullptr;
   ValueRow& slot = array->rows[row];
   if (column < slot.length) return &slot.elements[column];
@@ -902,7 +905,8 @@ constexpr int kStepOpCountForMicro = 6;
   VariableNode* node = ListNode(c, site);
   if (node == nullptr || node->value.Kind() != VALUE_ARRAY || node->value.arr == nullptr) return false;
   ValueArray* array = node->value.arr;
-  const int32_t row = index / kArrayRowStride, column = index % kArrayRowStride;
+  const int32_t row = static_cast<int32_t>(static_cast<uint32_t>(index) / kArrayRowStride);
+  const int32_t column = static_cast<int32_t>(static_cast<uint32_t>(index) % kArrayRowStride);
   if (row >= array->rowCount || column >= array->rows[row].length) return false;
   const ScriptValue& element = array->rows[row].elements[column];
   if (element.Kind() != VALUE_REAL) return false;
@@ -1199,6 +1203,198 @@ bool BranchBinary(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last
   return BranchBinaryBody<kLeft, kRight, kCompare>(c, step, pc, last);
 }
 
+// The element index an index node leaves: int(v) * stride + int(w), wrapping as mul.i.i and
+// add.i.i do.
+[[gnu::always_inline]] inline bool IndexOf(const StepContext& c, VMStep& step, const VMNode& n, int32_t* index,
+                                           StepReads* reads) {
+  double v = 0.0, w = 0.0;
+  if (!ReadSite(c, step.sites[n.site], &v, reads) || !ReadSite(c, step.sites[n.site2], &w, reads)) return false;
+  *index = num::WrapAdd32(num::WrapMul32(num::TruncInt32(v), n.i), num::TruncInt32(w));
+  return true;
+}
+
+// Element steps in their checked form. Within one run of steps a variable's node, once found,
+// stays (StampedNode), and more holds: steps store only reals into whole variables and refuse
+// to store over an array, so a variable found holding a real still holds one, and an array
+// found held and owned by a variable stays that variable's with the same row list; rows only
+// lengthen inside the room they have (a row that must move goes the general way, which ends the
+// run). So an element step whose sites were all found so once in a run (VMStep::ready holds the
+// run's mark) reads the nodes and the array without checking them again.
+
+// Checks the step's sites for its checked form: `reals` sites from the first holding reals, then
+// the site `reals` holding an array it owns. Marks the step ready for this run when they do.
+[[gnu::noinline]] bool MarkElementStepReady(const StepContext& c, VMStep& step, int reals) {
+  for (int k = 0; k < reals; ++k) {
+    VariableNode* node = ListNode(c, step.sites[k]);
+    if (node == nullptr || node->value.Kind() != VALUE_REAL) return false;
+  }
+  VMVarSite& site = step.sites[reals];
+  if (site.builtin) return false;
+  VariableNode* node = ListNode(c, site);
+  if (node == nullptr || node->value.Kind() != VALUE_ARRAY || node->value.arr == nullptr ||
+      node->value.arr->owner != &node->value) {
+    return false;
+  }
+  step.ready = c.stamp;
+  return true;
+}
+
+// The real a site checked for the step's checked form holds.
+[[gnu::always_inline]] inline double ReadyReal(const VMStep& step, int site) { return step.sites[site].node->value.real; }
+
+// num::TruncInt32 as the processor's truncation gives it: out of range or NaN, that gives
+// INT32_MIN too.
+[[gnu::always_inline]] inline int32_t TruncateIndex(double v) { return _mm_cvttsd_si32(_mm_set_sd(v)); }
+
+// The element index of the two reals, as an index node computes it.
+[[gnu::always_inline]] inline int32_t ReadyIndex(const VMStep& step, int site, int32_t stride) {
+  return num::WrapAdd32(num::WrapMul32(TruncateIndex(ReadyReal(step, site)), stride),
+                        TruncateIndex(ReadyReal(step, site + 1)));
+}
+
+// a[v, w] = x, with x a variable or a constant, in the checked form (sites: x when a variable,
+// v, w, then a); false when the index is out of the array's rows or the element may not be
+// written in place here.
+template <int kValue>
+[[gnu::always_inline]] inline bool StoreElementReady(VMStep& step, int64_t* pc, int64_t* last) {
+  constexpr int kIndexSite = kValue == LEAF_VAR ? 1 : 0;
+  const double value = kValue == LEAF_VAR ? ReadyReal(step, 0)
+                       : kValue == LEAF_INT ? static_cast<double>(step.nodes[0].i)
+                                            : step.nodes[0].d;
+  const int32_t index = ReadyIndex(step, kIndexSite, step.nodes[2].i);
+  const ValueArray* array = step.sites[kIndexSite + 2].node->value.arr;
+  const uint32_t row = static_cast<uint32_t>(index) / kArrayRowStride;
+  const int32_t column = static_cast<int32_t>(static_cast<uint32_t>(index) % kArrayRowStride);
+  if (index < 0 || row >= static_cast<uint32_t>(array->rowCount)) return false;
+  ValueRow& slot = array->rows[row];
+  ScriptValue* element = &slot.elements[column];
+  if (column < slot.length) {
+    if (element->Kind() == VALUE_STRING || element->Kind() == VALUE_ARRAY) return false;
+  } else {
+    // The next element of the row, in the room it has.
+    if (column != slot.length || column >= slot.capacity) return false;
+    slot.length = column + 1;
+    element->flags = 0;
+  }
+  g_Variables.instanceMissing = 0;
+  g_Variables.arrayIndexError.flag = 0;
+  element->real = value;
+  element->kind = VALUE_REAL;
+  *last = step.lastPc;
+  *pc = step.next;
+  return true;
+}
+
+// The same store the first time in a run, or where its checked form cannot make it: each check
+// again, the way StoreAny makes them (false where the general store must run).
+template <int kValue>
+[[gnu::noinline]] bool StoreElementChecking(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  if (step.ready != c.stamp && MarkElementStepReady(c, step, kValue == LEAF_VAR ? 3 : 2) &&
+      StoreElementReady<kValue>(step, pc, last)) {
+    return true;
+  }
+  int32_t i = 0, index = 0;
+  double d = 0.0;
+  StepReads reads;
+  if (!LeafT<kValue>(c, step, step.nodes[0], &i, &d, &reads)) return false;
+  if (!IndexOf(c, step, step.nodes[2], &index, &reads)) return false;
+  return CommitElement(c, step, kValue == LEAF_INT ? static_cast<double>(i) : d, index, reads, pc, last);
+}
+
+// a[v, w] = x: the value, the index and the store, as StoreAny runs the three nodes.
+template <int kValue>
+bool StoreElementIndex(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  if (step.ready == c.stamp && StoreElementReady<kValue>(step, pc, last)) [[likely]] return true;
+  return StoreElementChecking<kValue>(c, step, pc, last);
+}
+
+// x = x op a[v, w] (add, sub or mul) in the checked form (sites: x, v, w, then a); false when the
+// element is out of the array or holds no real.
+template <uint8_t kOp>
+[[gnu::always_inline]] inline bool AccumulateElementReady(VMStep& step, int64_t* pc, int64_t* last) {
+  const int32_t index = ReadyIndex(step, 1, step.nodes[2].i);
+  const ValueArray* array = step.sites[3].node->value.arr;
+  const uint32_t row = static_cast<uint32_t>(index) / kArrayRowStride;
+  const int32_t column = static_cast<int32_t>(static_cast<uint32_t>(index) % kArrayRowStride);
+  if (index < 0 || row >= static_cast<uint32_t>(array->rowCount) || column >= array->rows[row].length) return false;
+  const ScriptValue& element = array->rows[row].elements[column];
+  if (element.Kind() != VALUE_REAL) return false;
+  VariableNode* stored = step.sites[0].node;
+  const double x = stored->value.real, y = element.real;
+  g_Variables.instanceMissing = 0;
+  g_Variables.arrayIndexError.flag = 0;
+  stored->value.real = kOp == OP_ADD ? x + y : kOp == OP_SUB ? x - y : x * y;
+  stored->value.kind = VALUE_REAL;
+  *last = step.lastPc;
+  *pc = step.next;
+  return true;
+}
+
+// The same the first time in a run, or where the checked form cannot run it: the read of x
+// finds the node the store writes.
+template <uint8_t kOp>
+[[gnu::noinline]] bool AccumulateElementChecking(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  if (step.ready != c.stamp && MarkElementStepReady(c, step, 3) && AccumulateElementReady<kOp>(step, pc, last)) {
+    return true;
+  }
+  StepReads reads;
+  VariableNode* stored = nullptr;
+  double x = 0.0, y = 0.0;
+  int32_t index = 0;
+  if (!ReadSite(c, step.sites[step.nodes[0].site], &x, &reads, &stored) || stored == nullptr) return false;
+  if (!IndexOf(c, step, step.nodes[2], &index, &reads)) return false;
+  if (!ReadElement(c, step.sites[step.nodes[3].site], index, &y, &reads)) return false;
+  // The read found a real there, so the store replaces nothing the variable owns.
+  g_Variables.instanceMissing = 0;
+  g_Variables.arrayIndexError.flag = 0;
+  stored->value.real = kOp == OP_ADD ? x + y : kOp == OP_SUB ? x - y : x * y;
+  stored->value.kind = VALUE_REAL;
+  *last = step.lastPc;
+  *pc = step.next;
+  return true;
+}
+
+template <uint8_t kOp>
+bool AccumulateElement(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  if (step.ready == c.stamp && AccumulateElementReady<kOp>(step, pc, last)) [[likely]] return true;
+  return AccumulateElementChecking<kOp>(c, step, pc, last);
+}
+
+// The routine for a store into an element of two indexes, or for an accumulation of such an
+// element into a variable, when the step is one; null otherwise.
+[[gnu::cold]] StepRoutine ElementRoutine(const VMStep& step) {
+  const VMNode* n = step.nodes;
+  if (step.kind != STEP_STORE) return nullptr;
+  if (step.storeElement) {
+    if (step.nodeCount != 3 || n[0].kind == STEP_NODE_OP || n[0].kind == STEP_NODE_CONV ||
+        n[0].kind == STEP_NODE_ELEM || n[0].kind == STEP_NODE_INDEX || n[1].kind != STEP_NODE_INT ||
+        n[2].kind != STEP_NODE_INDEX) {
+      return nullptr;
+    }
+    const int indexSite = n[0].kind == STEP_NODE_VAR ? 1 : 0;
+    if ((indexSite == 1 && n[0].site != 0) || n[2].site != indexSite || n[2].site2 != indexSite + 1 ||
+        step.storeSite != indexSite + 2) {
+      return nullptr;
+    }
+    switch (n[0].kind) {
+      case STEP_NODE_INT: return &StoreElementIndex<LEAF_INT>;
+      case STEP_NODE_DOUBLE: return &StoreElementIndex<LEAF_DOUBLE>;
+      default: return &StoreElementIndex<LEAF_VAR>;
+    }
+  }
+  if (step.nodeCount != 5 || !step.storeIsFirstRead || n[0].kind != STEP_NODE_VAR || n[1].kind != STEP_NODE_INT ||
+      n[2].kind != STEP_NODE_INDEX || n[3].kind != STEP_NODE_ELEM || n[4].kind != STEP_NODE_OP ||
+      n[0].site != 0 || n[2].site != 1 || n[2].site2 != 2 || n[3].site != 3 || n[4].leftInt || n[4].rightInt) {
+    return nullptr;
+  }
+  switch (n[4].op) {
+    case OP_ADD: return &AccumulateElement<OP_ADD>;
+    case OP_SUB: return &AccumulateElement<OP_SUB>;
+    case OP_MUL: return &AccumulateElement<OP_MUL>;
+    default: return nullptr;
+  }
+}
+
 // The arithmetic opcodes and the comparisons in table order.
 constexpr uint8_t kStepOps[] = {OP_ADD, OP_SUB, OP_MUL, OP_DIV, OP_REM, OP_MOD};
 constexpr uint8_t kStepCompares[] = {OP_SLT, OP_SLE, OP_SEQ, OP_SNE, OP_SGE, OP_SGT};
@@ -1465,6 +1661,7 @@ bool BuildLoopBody(VMStep* f);
 // general ones.
 [[gnu::cold]] StepRoutine ChooseRoutine(VMStep& step) {
   const VMNode* n = step.nodes;
+  if (StepRoutine element = ElementRoutine(step)) return element;
   if (step.general) return step.kind == STEP_STORE ? &StoreAny : &BranchAny;
   if (step.nodeCount > 3 && BuildChain(&step)) return &ChainStep;
   switch (step.kind) {

@@ -172,6 +172,29 @@ const std::vector<Snippet>& Corpus() {
        "var a, i, j, s; a[0, 0] = 1; i = 0; s = 0; for (j = 0; j > -2; j -= 1) s += a[i, j]; return s", "", "", true},
       {"a two-index element step whose index wraps hands over to the error",
        "var a, i, j; a[0, 0] = 1; j = 0; for (i = 0; i < 80000; i += 35000) a[i, j] = i; return 0", "", "", true},
+      {"two-index element steps storing constants, subtracting and multiplying elements",
+       "var a, i, j, s, p; for (i = 0; i < 2; i += 1) { for (j = 0; j < 3; j += 1) { a[i, j] = 2 } } i = 1; j = 1;"
+       " a[i, j] = 0.5; s = 100; p = 1; for (i = 0; i < 2; i += 1) { for (j = 0; j < 3; j += 1) { s -= a[i, j];"
+       " p *= a[i, j] } } return s * 1000 + p", "89516", ""},
+      {"a two-index element step storing over a text element, and one through an instance's array",
+       "var i, j, k, s; i = 0; s = 0; a[0, 0] = 1; a[0, 1] = \"t\"; a[0, 2] = 3; for (j = 0; j < 4; j += 1) { k = j * 2;"
+       " a[i, j] = k; s += a[i, j] } print(a[0, 1], a[0, 3]); return s", "12", "2 6\n"},
+      {"a two-index element step adding a text element hands over to the error",
+       "var a, i, j, s; i = 0; s = 0; a[0, 0] = 1; a[0, 1] = \"t\"; for (j = 0; j < 2; j += 1) s += a[i, j]; return s",
+       "", "", true},
+      {"two-index element steps through arrays shared and copied on write",
+       "var i, j, k, s; i = 0; s = 0; for (j = 0; j < 3; j += 1) a[i, j] = j; b = a; for (j = 0; j < 3; j += 1) {"
+       " k = j + 10; b[i, j] = k; s += a[i, j] } c = a; for (j = 0; j < 3; j += 1) { k = j + 20; a[i, j] = k;"
+       " s += c[i, j] } print(a[0, 1], b[0, 1], c[0, 1]); return s", "66", "21 11 21\n"},
+      {"a row grown by two-index element steps while they read it",
+       "var a, i, j, k, s; i = 1; s = 0; a[0, 0] = 1; for (j = 0; j < 9000; j += 1) { a[i, j] = j; k = j div 2;"
+       " s += a[i, k] } return s", "20245500", ""},
+      {"two-index element steps at the last column and past it",
+       "var a, i, j, s; i = 0; s = 0; for (j = 31997; j < 32001; j += 1) { a[i, j] = j; s += a[i, j] }"
+       " print(a[1, 0]); return s", "127994", "32000\n"},
+      {"a two-index element step reading past the last column hands over to the error",
+       "var a, i, j, s; i = 0; s = 0; a[0, 31999] = 1; for (j = 31998; j < 32001; j += 1) s += a[i, j]; return s",
+       "", "", true},
       // Steps in register form: every operator with operands from variables, constants and earlier
       // operators, mod by an integer constant on both signs, zeros, fractions and large values.
       {"register-form stores of every operator and operand mode",
