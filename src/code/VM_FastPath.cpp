@@ -296,9 +296,9 @@ inline bool DecodeReference(uint32_t word, uint32_t operand, const uint8_t* p, i
 }
 
 // The element at a non-negative index of the array a variable's value holds and owns, when
-// the element exists or is the next one of its row and the row's block has room for it (the
-// row then grows by that element, written as real 0); null otherwise (the store's own routine
-// then claims, grows or converts).
+// the element exists or is the next one of its row and the row's block has room for it, not at
+// a multiple of kRowMemoryStep (the row then grows by that element, written as real 0); null
+// otherwise (the store's own routine then claims, grows or converts).
 inline ScriptValue* OwnElement(ScriptValue* holder, int32_t index) {
   ValueArray* array = holder->arr;
   if (array == nullptr || array->owner != holder) return nullptr;
@@ -308,7 +308,7 @@ inline ScriptValue* OwnElement(ScriptValue* holder, int32_t index) {
   if (row >= array->rowCount) return nullptr;
   ValueRow& slot = array->rows[row];
   if (column < slot.length) return &slot.elements[column];
-  if (column != slot.length || column >= slot.capacity) return nullptr;
+  if (column != slot.length || column >= slot.capacity || column % kRowMemoryStep == 0) return nullptr;
   slot.length = column + 1;
   ScriptValue* element = &slot.elements[column];
   *element = ScriptValue{};
@@ -1271,8 +1271,9 @@ template <int kValue>
   if (column < slot.length) {
     if (element->Kind() == VALUE_STRING || element->Kind() == VALUE_ARRAY) return false;
   } else {
-    // The next element of the row, in the room it has.
-    if (column != slot.length || column >= slot.capacity) return false;
+    // The next element of the row, in the room it has (the row's growth takes each new memory
+    // step).
+    if (column != slot.length || column >= slot.capacity || column % kRowMemoryStep == 0) return false;
     slot.length = column + 1;
     element->flags = 0;
   }
