@@ -63,12 +63,17 @@ void FreeArray(ValueArray* array) {
     waiting = current->nextFreed;
     for (int32_t r = 0; r < current->rowCount; ++r) {
       ValueRow& row = current->rows[r];
-      for (int32_t c = 0; c < row.length; ++c) {
-        ScriptValue* element = &row.elements[c];
-        if (element->Kind() != VALUE_ARRAY || element->arr == nullptr) {
-          ReleaseValue(element);
+      ScriptValue* const elements = row.elements;
+      const int32_t length = row.length;
+      for (int32_t c = 0; c < length; ++c) {
+        ScriptValue* element = &elements[c];
+        // The block goes with the row below: only what an element owns is freed, and nothing
+        // is written back.
+        if (element->Kind() == VALUE_STRING) {
+          MemoryManager::Free(element->str);
           continue;
         }
+        if (element->Kind() != VALUE_ARRAY || element->arr == nullptr) continue;
         ValueArray* inner = element->arr;
         if (inner->owner == element) inner->owner = nullptr;
         if (--inner->refCount <= 0) {
