@@ -1808,6 +1808,7 @@ inline bool LoopWhole(double v) {
 // constants, variables and operators on doubles or reals.
 [[gnu::cold]] bool BuildLoopBody(VMStep* f) {
   f->loopReady = false;
+  f->loopConsts = 0;
   f->loopInts = LoopWhole(f->loopBy);
   // Built-in variables (arguments) are read through their own routes.
   for (int s = 0; s < f->siteCount; ++s) {
@@ -1820,10 +1821,12 @@ inline bool LoopWhole(double v) {
     switch (n.kind) {
       case STEP_NODE_INT:
         n.d = n.i;
+        f->loopConsts |= 1u << k;
         stack[depth++] = static_cast<uint8_t>(kLoopConst + k);
         break;
       case STEP_NODE_DOUBLE:
         f->loopInts = f->loopInts && LoopWhole(n.d);
+        f->loopConsts |= 1u << k;
         stack[depth++] = static_cast<uint8_t>(kLoopConst + k);
         break;
       case STEP_NODE_VAR: stack[depth++] = n.site; break;
@@ -1860,6 +1863,14 @@ inline bool LoopWhole(double v) {
   store = VMChainOp{};
   store.code = LOOP_STORE;
   store.left = stack[0];
+  f->storeFrom = stack[0];
+  f->loopFrom = f->loopSite == f->storeSite ? f->storeFrom : f->loopSite;
+  // Sites of one list with different ids never share a node; the lists of self and other, and
+  // the globals reached directly and as declared, may be one list.
+  f->loopOneList = f->sites[0].listKind != SITE_DECLARED;
+  for (int s = 1; s < f->siteCount; ++s) {
+    if (f->sites[s].listKind != f->sites[0].listKind) f->loopOneList = false;
+  }
   f->loopReady = true;
   return true;
 }
@@ -1904,10 +1915,8 @@ inline bool LoopEndsAtAll(const VMStep& f) {
   e.allowed = ((distance == 0 ? kPumpEveryBranches : distance) - 1) >> 1;
   e.storeSite = f.storeSite;
   e.loopSite = f.loopSite;
-  int last = 0;
-  while (f.chain[last].code != LOOP_STORE) ++last;
-  e.storeFrom = f.chain[last].left;
-  e.loopFrom = f.loopSite == f.storeSite ? e.storeFrom : f.loopSite;
+  e.storeFrom = f.storeFrom;
+  e.loopFrom = f.loopFrom;
   return e;
 }
 
@@ -2074,53 +2083,56 @@ int LoopPasses(const VMStep& f, T* r, LoopRun* run) {
 
 // Runs a STEP_LOOP_BODY (see above); where it cannot start, the body's own step runs instead.
 [[gnu::noinline]] bool LoopWithBody(const StepContext& c, VMStep& f, VMStep& body, int64_t* pc, int64_t* last) {
+  if (!f.loopReady || !LoopEndsAtAll(f)) return RunAlone(c, body, pc, last);
   VariableNode* nodes[kVMStepMaxNodes + 1];
+  int64_t r[kLoopRegisters];
+  double d[kLoopRegisters];
   const int sites = f.siteCount;
   bool ints = f.loopInts;
-  for (int s = 0; s < sites && f.loopReady; ++s) {
+  for (int s = 0; s < sites; ++s) {
     VariableNode* node = ListNode(c, f.sites[s]);
     if (node == nullptr) return RunAlone(c, body, pc, last);
     const ValueKind kind = node->value.Kind();
+    r[s] = 0;
     if ((f.loopReads >> s) & 1u) {
       if (kind != VALUE_REAL) return RunAlone(c, body, pc, last);
-      ints = ints && LoopWhole(node->value.real);
+      const double v = node->value.real;
+      ints = ints && LoopWhole(v);
+      r[s] = static_cast<int64_t>(ints ? v : 0.0);
     } else if (kind == VALUE_STRING || kind == VALUE_ARRAY) {
       return RunAlone(c, body, pc, last);
     }
     // Two sites of one variable (through different selectors) would hold two copies.
-    for (int t = 0; t < s; ++t) {
-      if (nodes[t] == node) return RunAlone(c, body, pc, last);
+    if (!f.loopOneList) {
+      for (int t = 0; t < s; ++t) {
+        if (nodes[t] == node) return RunAlone(c, body, pc, last);
+      }
     }
     nodes[s] = node;
   }
-  if (!f.loopReady || !LoopEndsAtAll(f)) return RunAlone(c, body, pc, last);
 
   LoopRun run{g_VM.branchCounter, 0, 0};
-  double d[kLoopRegisters];
   int status = LOOP_TO_DOUBLES;
   if (ints) {
-    int64_t r[kLoopRegisters];
-    for (int s = 0; s < sites; ++s) r[s] = ((f.loopReads >> s) & 1u) ? static_cast<int64_t>(nodes[s]->value.real) : 0;
-    for (int k = 0; k < f.nodeCount; ++k) {
-      if (f.nodes[k].kind == STEP_NODE_INT || f.nodes[k].kind == STEP_NODE_DOUBLE) {
-        r[kLoopConst + k] = static_cast<int64_t>(f.nodes[k].d);
-      }
+    for (uint32_t consts = f.loopConsts; consts != 0; consts &= consts - 1) {
+      const int k = __builtin_ctz(consts);
+      r[kLoopConst + k] = static_cast<int64_t>(f.nodes[k].d);
     }
     status = LoopPasses<true>(f, r, &run);
-    if (status != LOOP_TO_DOUBLES || run.passes > 0) {
-      // The values stored, exact as doubles.
-      d[f.storeSite] = static_cast<double>(r[f.storeSite]);
-      d[f.loopSite] = static_cast<double>(r[f.loopSite]);
-    }
+    // The values as doubles (exact): the two stored, or all where the doubles go on.
     if (status == LOOP_TO_DOUBLES) {
       for (int s = 0; s < sites; ++s) d[s] = static_cast<double>(r[s]);
+    } else {
+      d[f.storeSite] = static_cast<double>(r[f.storeSite]);
+      d[f.loopSite] = static_cast<double>(r[f.loopSite]);
     }
   } else {
     for (int s = 0; s < sites; ++s) d[s] = nodes[s]->value.real;
   }
   if (status == LOOP_TO_DOUBLES) {
-    for (int k = 0; k < f.nodeCount; ++k) {
-      if (f.nodes[k].kind == STEP_NODE_INT || f.nodes[k].kind == STEP_NODE_DOUBLE) d[kLoopConst + k] = f.nodes[k].d;
+    for (uint32_t consts = f.loopConsts; consts != 0; consts &= consts - 1) {
+      const int k = __builtin_ctz(consts);
+      d[kLoopConst + k] = f.nodes[k].d;
     }
     status = LoopPasses<false>(f, d, &run);
   }
