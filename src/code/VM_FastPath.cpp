@@ -1164,6 +1164,16 @@ template <int kMode>
   }
 }
 
+// x = a constant or a whole variable.
+template <int kMode>
+bool StoreLeaf(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  int32_t i = 0;
+  double d = 0.0;
+  StepReads reads;
+  if (!LeafT<kMode>(c, step, step.nodes[0], &i, &d, &reads)) return false;
+  return CommitStore(c, step, kMode == LEAF_INT ? static_cast<double>(i) : d, reads, pc, last);
+}
+
 // x = a op b.
 template <int kLeft, int kRight, uint8_t kOp>
 [[gnu::always_inline]] inline bool StoreBinaryBody(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
@@ -1685,6 +1695,10 @@ bool BuildLoopBody(VMStep* f);
       if (step.nodeCount == 3 && n[0].kind != STEP_NODE_OP && n[1].kind != STEP_NODE_OP && n[2].kind == STEP_NODE_OP) {
         const int op = IndexIn(kStepOps, n[2].op);
         if (op >= 0) return kStoreBinaryTable[LeafModeOf(n[0])][LeafModeOf(n[1])][op];
+      }
+      if (step.nodeCount == 1 && !step.storeElement && n[0].kind != STEP_NODE_OP) {
+        static constexpr StepRoutine kLeaves[] = {&StoreLeaf<LEAF_INT>, &StoreLeaf<LEAF_DOUBLE>, &StoreLeaf<LEAF_VAR>};
+        return kLeaves[LeafModeOf(n[0])];
       }
       return &StoreAny;
     case STEP_BRANCH:
