@@ -460,6 +460,42 @@ void FuseLoops(VMDecoded* out) {
   }
 }
 
+// Pass 3b: a loop step whose body is one element step ending right at the increment becomes one
+// STEP_ELEMENT_LOOP at the body's first word (the body keeps its own step, unreached from there).
+void FuseElementLoops(VMDecoded* out) {
+  const int32_t count = out->steps.Count();
+  for (int32_t i = 0; i < count; ++i) {
+    const VMStep loop = out->steps[i];
+    if (loop.kind != STEP_LOOP) continue;
+    for (const int32_t start : {loop.target, loop.next}) {
+      const VMStep* body = StepAt(out, start);
+      if (body == nullptr || start == loop.pc || body->kind != STEP_STORE || body->next != loop.pc ||
+          VMElementShapeOf(*body) == ELEMENT_NONE || body->siteCount >= kVMStepMaxNodes + 1) {
+        continue;
+      }
+      VMStep fused = *body;
+      fused.kind = STEP_ELEMENT_LOOP;
+      fused.loopSite = fused.siteCount;
+      fused.sites[fused.siteCount++] = loop.sites[loop.storeSite];
+      fused.loopOp = loop.nodes[2].op;
+      fused.loopBy = loop.nodes[1].d;
+      fused.loopLimit = loop.nodes[3].d;
+      fused.compare = loop.compare;
+      fused.jumpIfTrue = loop.jumpIfTrue;
+      fused.testPc = loop.testPc;
+      fused.loopPc = loop.pc;
+      fused.bodyLastPc = body->lastPc;
+      fused.peak = body->peak > loop.peak ? body->peak : loop.peak;
+      fused.target = loop.target;
+      fused.next = loop.next;
+      fused.lastPc = loop.lastPc;
+      out->steps.Push(fused);
+      out->stepAt[static_cast<int32_t>(start / 4)] = out->steps.Count();
+      break;
+    }
+  }
+}
+
 // Pass 4: `if (v <comparison> constant)` whose fall-through is the return of v becomes one step
 // at the branch's pc (the return keeps its own step for code that reaches it otherwise, and for
 // when the fused step's return guards fail).
@@ -489,6 +525,35 @@ void FuseTestReturns(VMDecoded* out) {
 }
 
 }  // namespace
+
+VMElementShape VMElementShapeOf(const VMStep& step) {
+  const VMNode* n = step.nodes;
+  if (step.kind != STEP_STORE && step.kind != STEP_ELEMENT_LOOP) return ELEMENT_NONE;
+  if (step.storeElement) {
+    if (step.nodeCount != 3 || n[1].kind != STEP_NODE_INT || n[2].kind != STEP_NODE_INDEX) return ELEMENT_NONE;
+    const VMElementShape shape = n[0].kind == STEP_NODE_INT      ? ELEMENT_STORE_INT
+                                 : n[0].kind == STEP_NODE_DOUBLE ? ELEMENT_STORE_DOUBLE
+                                 : n[0].kind == STEP_NODE_VAR    ? ELEMENT_STORE_VAR
+                                                                 : ELEMENT_NONE;
+    const int indexSite = shape == ELEMENT_STORE_VAR ? 1 : 0;
+    if (shape == ELEMENT_NONE || (indexSite == 1 && n[0].site != 0) || n[2].site != indexSite ||
+        n[2].site2 != indexSite + 1 || step.storeSite != indexSite + 2) {
+      return ELEMENT_NONE;
+    }
+    return shape;
+  }
+  if (step.nodeCount != 5 || !step.storeIsFirstRead || n[0].kind != STEP_NODE_VAR || n[1].kind != STEP_NODE_INT ||
+      n[2].kind != STEP_NODE_INDEX || n[3].kind != STEP_NODE_ELEM || n[4].kind != STEP_NODE_OP || n[0].site != 0 ||
+      n[2].site != 1 || n[2].site2 != 2 || n[3].site != 3 || n[4].leftInt || n[4].rightInt) {
+    return ELEMENT_NONE;
+  }
+  switch (n[4].op) {
+    case OP_ADD: return ELEMENT_ADD;
+    case OP_SUB: return ELEMENT_SUB;
+    case OP_MUL: return ELEMENT_MUL;
+    default: return ELEMENT_NONE;
+  }
+}
 
 void VMTranslate(const uint32_t* words, int32_t size, VMDecoded* out) {
   out->words = words;
@@ -530,6 +595,7 @@ void VMTranslate(const uint32_t* words, int32_t size, VMDecoded* out) {
   }
   leader.Free();
   FuseLoops(out);
+  FuseElementLoops(out);
   FuseTestReturns(out);
 }
 

@@ -33,6 +33,7 @@ class CVariableList;
 class VMBuffer;
 struct VMDecoded;
 struct VariableNode;
+struct VMStep;
 
 constexpr int32_t kVMStepMaxNodes = 16;
 
@@ -118,8 +119,27 @@ enum VMStepKind : uint8_t {
   // body's own step, which runs instead where the loop step cannot (a variable not set, a read of
   // an argument).
   STEP_LOOP_BODY,
+  // A counting loop whose body is one element step (VMElementShape): the body, then the loop's end
+  // (as STEP_LOOP), pass after pass for as long as the test sends the loop back to the body. It
+  // stands at the body's first word; nodes and sites are the body's, with the loop variable's site
+  // after them (loopSite); loopPc, bodyLastPc, loopOp, loopBy and loopLimit as for STEP_LOOP_BODY.
+  STEP_ELEMENT_LOOP,
   STEP_KIND_COUNT,
 };
+
+// The element steps with routines of their own, by the shape of their nodes and sites: a[v, w] = x
+// with x a raw int constant, a double constant or a variable (sites: x when a variable, v, w,
+// a), and x = x op a[v, w] for add, sub and mul (sites: x, v, w, a, then the store's).
+enum VMElementShape : uint8_t {
+  ELEMENT_NONE,
+  ELEMENT_STORE_INT,
+  ELEMENT_STORE_DOUBLE,
+  ELEMENT_STORE_VAR,
+  ELEMENT_ADD,
+  ELEMENT_SUB,
+  ELEMENT_MUL,
+};
+VMElementShape VMElementShapeOf(const VMStep& step);
 
 // A step's expression as operations on registers, chosen at the step's first run for steps whose
 // operators all compute on doubles: each operator reads its operands straight from a variable, a

@@ -1388,35 +1388,76 @@ bool AccumulateElement(const StepContext& c, VMStep& step, int64_t* pc, int64_t*
 
 // The routine for a store into an element of two indexes, or for an accumulation of such an
 // element into a variable, when the step is one; null otherwise.
+// The body of an element loop, once: its checked form, else each check again; false when the
+// general path must run it.
+template <uint8_t kShape>
+[[gnu::always_inline]] inline bool ElementBody(const StepContext& c, VMStep& step) {
+  int64_t pc = 0, last = 0;  // the loop decides where to go on
+  constexpr int kLeaf = kShape == ELEMENT_STORE_INT ? LEAF_INT : kShape == ELEMENT_STORE_DOUBLE ? LEAF_DOUBLE : LEAF_VAR;
+  constexpr uint8_t kOp = kShape == ELEMENT_ADD ? OP_ADD : kShape == ELEMENT_SUB ? OP_SUB : OP_MUL;
+  if constexpr (kShape <= ELEMENT_STORE_VAR) {
+    return (step.ready == c.stamp && StoreElementReady<kLeaf>(step, &pc, &last)) ||
+           StoreElementChecking<kLeaf>(c, step, &pc, &last);
+  } else {
+    return (step.ready == c.stamp && AccumulateElementReady<kOp>(step, &pc, &last)) ||
+           AccumulateElementChecking<kOp>(c, step, &pc, &last);
+  }
+}
+
+// A STEP_ELEMENT_LOOP: the body, then the loop's end as LoopBody runs it, pass after pass. A body
+// that must run the general way stops the step at the body's first word, a loop end whose branch
+// would pump the window's messages at the increment, each with the passes before done.
+template <uint8_t kShape>
+bool ElementLoop(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  VariableNode* counted = ListNode(c, step.sites[step.loopSite]);
+  if (counted == nullptr || counted->value.Kind() != VALUE_REAL) return false;
+  bool ran = false;
+  for (;;) {
+    if (!ElementBody<kShape>(c, step)) {
+      if (ran) {
+        *last = step.lastPc;
+        *pc = step.pc;
+      }
+      return false;
+    }
+    // The body stores only reals, so the loop variable still holds one.
+    const double x = counted->value.real;
+    const double value = step.loopOp == OP_ADD ? x + step.loopBy : x - step.loopBy;
+    const uint32_t counter = g_VM.branchCounter;
+    if ((counter + 1) % kPumpEveryBranches == 0 || (counter + 2) % kPumpEveryBranches == 0) {
+      *last = step.bodyLastPc;
+      *pc = step.loopPc;
+      return false;
+    }
+    g_VM.branchCounter = counter + 2;
+    g_Variables.instanceMissing = 0;
+    g_Variables.arrayIndexError.flag = 0;
+    counted->value.real = value;
+    counted->value.kind = VALUE_REAL;
+    ran = true;
+    const bool truth = VMCompareDifference(step.compare, value - step.loopLimit, g_Variables.MathEpsilon);
+    const int64_t to = truth == step.jumpIfTrue ? step.target : step.next;
+    if (to != step.pc) {
+      *last = step.lastPc;
+      *pc = to;
+      return true;
+    }
+  }
+}
+
+// A step that always leaves its words to the general path.
+bool HandOver(const StepContext&, VMStep&, int64_t*, int64_t*) { return false; }
+
+// The routine for an element step or an element loop, when the step is one; null otherwise.
 [[gnu::cold]] StepRoutine ElementRoutine(const VMStep& step) {
-  const VMNode* n = step.nodes;
-  if (step.kind != STEP_STORE) return nullptr;
-  if (step.storeElement) {
-    if (step.nodeCount != 3 || n[0].kind == STEP_NODE_OP || n[0].kind == STEP_NODE_CONV ||
-        n[0].kind == STEP_NODE_ELEM || n[0].kind == STEP_NODE_INDEX || n[1].kind != STEP_NODE_INT ||
-        n[2].kind != STEP_NODE_INDEX) {
-      return nullptr;
-    }
-    const int indexSite = n[0].kind == STEP_NODE_VAR ? 1 : 0;
-    if ((indexSite == 1 && n[0].site != 0) || n[2].site != indexSite || n[2].site2 != indexSite + 1 ||
-        step.storeSite != indexSite + 2) {
-      return nullptr;
-    }
-    switch (n[0].kind) {
-      case STEP_NODE_INT: return &StoreElementIndex<LEAF_INT>;
-      case STEP_NODE_DOUBLE: return &StoreElementIndex<LEAF_DOUBLE>;
-      default: return &StoreElementIndex<LEAF_VAR>;
-    }
-  }
-  if (step.nodeCount != 5 || !step.storeIsFirstRead || n[0].kind != STEP_NODE_VAR || n[1].kind != STEP_NODE_INT ||
-      n[2].kind != STEP_NODE_INDEX || n[3].kind != STEP_NODE_ELEM || n[4].kind != STEP_NODE_OP ||
-      n[0].site != 0 || n[2].site != 1 || n[2].site2 != 2 || n[3].site != 3 || n[4].leftInt || n[4].rightInt) {
-    return nullptr;
-  }
-  switch (n[4].op) {
-    case OP_ADD: return &AccumulateElement<OP_ADD>;
-    case OP_SUB: return &AccumulateElement<OP_SUB>;
-    case OP_MUL: return &AccumulateElement<OP_MUL>;
+  const bool loop = step.kind == STEP_ELEMENT_LOOP;
+  switch (VMElementShapeOf(step)) {
+    case ELEMENT_STORE_INT: return loop ? &ElementLoop<ELEMENT_STORE_INT> : &StoreElementIndex<LEAF_INT>;
+    case ELEMENT_STORE_DOUBLE: return loop ? &ElementLoop<ELEMENT_STORE_DOUBLE> : &StoreElementIndex<LEAF_DOUBLE>;
+    case ELEMENT_STORE_VAR: return loop ? &ElementLoop<ELEMENT_STORE_VAR> : &StoreElementIndex<LEAF_VAR>;
+    case ELEMENT_ADD: return loop ? &ElementLoop<ELEMENT_ADD> : &AccumulateElement<OP_ADD>;
+    case ELEMENT_SUB: return loop ? &ElementLoop<ELEMENT_SUB> : &AccumulateElement<OP_SUB>;
+    case ELEMENT_MUL: return loop ? &ElementLoop<ELEMENT_MUL> : &AccumulateElement<OP_MUL>;
     default: return nullptr;
   }
 }
@@ -1688,6 +1729,7 @@ bool BuildLoopBody(VMStep* f);
 [[gnu::cold]] StepRoutine ChooseRoutine(VMStep& step) {
   const VMNode* n = step.nodes;
   if (StepRoutine element = ElementRoutine(step)) return element;
+  if (step.kind == STEP_ELEMENT_LOOP) return &HandOver;  // the translator makes none such
   if (step.general) return step.kind == STEP_STORE ? &StoreAny : &BranchAny;
   if (step.nodeCount > 3 && BuildChain(&step)) return &ChainStep;
   switch (step.kind) {

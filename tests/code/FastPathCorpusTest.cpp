@@ -195,6 +195,13 @@ const std::vector<Snippet>& Corpus() {
       {"a two-index element step reading past the last column hands over to the error",
        "var a, i, j, s; i = 0; s = 0; a[0, 31999] = 1; for (j = 31998; j < 32001; j += 1) s += a[i, j]; return s",
        "", "", true},
+      {"two-index element loops past the message pump and a row's room, counting down and over their own counter",
+       "var a, i, j, s; i = 2; for (j = 0; j < 9000; j += 1) a[i, j] = j; s = 0; for (j = 8999; j >= 0; j -= 1)"
+       " s += a[i, j]; for (j = 0; j < 5; j += 0.5) a[i, j] = 1.5; for (j = 0; j < 30; j += 1) j += a[i, j];"
+       " print(j, a[2, 4], a[2, 5]); return s", "40495500", "47 1.50 5\n"},
+      {"a two-index element loop reading past its row hands over to the error after its passes",
+       "var a, i, j, s; a[0, 0] = 1; a[0, 1] = 2; i = 0; s = 0; for (j = 0; j < 5; j += 1) s += a[i, j]; return s",
+       "", "", true},
       // Steps in register form: every operator with operands from variables, constants and earlier
       // operators, mod by an integer constant on both signs, zeros, fractions and large values.
       {"register-form stores of every operator and operand mode",
