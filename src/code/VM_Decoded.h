@@ -31,6 +31,7 @@
 class CCode;
 class CVariableList;
 class VMBuffer;
+struct VMDecoded;
 struct VariableNode;
 
 constexpr int32_t kVMStepMaxNodes = 16;
@@ -55,6 +56,11 @@ enum VMSiteList : uint8_t {
   SITE_SELF,      // self's variables (none for a built-in's id)
   SITE_OTHER,     // other's variables (none for a built-in's id)
   SITE_DECLARED,  // the globals when the id is declared global, else as SITE_SELF
+  // argumentN read through self, other or no selector: the argument slot `argumentSlot`, while
+  // the built-in registry is the one the slot was found in (`epoch` holds that registry's
+  // generation, VMArgumentIds::generation) and the instance the selector names exists (self for
+  // no selector).
+  SITE_ARGUMENT,
 };
 
 struct VMVarSite {
@@ -62,8 +68,10 @@ struct VMVarSite {
   int32_t selector = 0;
   uint8_t listKind = SITE_LOCALS;  // the selector's list, decided at translation
   bool builtin = false;            // the id is a built-in variable's
+  uint8_t argumentSlot = 0;        // SITE_ARGUMENT: the slot read
+  uint8_t argumentOfOther = 0;     // SITE_ARGUMENT: 1 when read through other, 0 through self
   const CVariableList* list = nullptr;  // the list the node was found in
-  uint64_t epoch = 0;                   // that list's epoch then
+  uint64_t epoch = 0;                   // that list's epoch then (SITE_ARGUMENT: the registry's generation)
   VariableNode* node = nullptr;
   uint64_t stamp = 0;  // the run of steps that last checked the node (the fast loop's mark)
 };
@@ -98,6 +106,18 @@ enum VMStepKind : uint8_t {
   // A return from a script: nodes leaving one whole value, or (returnOp set) add, sub or mul of
   // the two whole values on the stack, then ret.v.
   STEP_RETURN,
+  // `if (v <comparison> constant)` with its bt or bf, fused with the return of v that follows it
+  // when the branch falls through (`if (n < 2) return n`): the branch step's fields, plus the
+  // return's last word and the word after it (returnLastPc, returnNext). When the return's
+  // guards fail, the step is the branch alone and the return runs as its own step.
+  STEP_TEST_RETURN,
+  // A counting loop whose body is one store step: the body's expression stored, then the loop's
+  // end (as STEP_LOOP), pass after pass for as long as the test sends the loop back to the body.
+  // It stands at the body's first word. Nodes and sites are the body's, with each variable named
+  // once (sites of the same variable merged); loopSite is the loop variable's site and body the
+  // body's own step, which runs instead where the loop step cannot (a variable not set, a read of
+  // an argument).
+  STEP_LOOP_BODY,
   STEP_KIND_COUNT,
 };
 
@@ -141,11 +161,30 @@ struct VMStep {
   // has them skips the checks of its code.
   const CCode* callee = nullptr;
   const VMBuffer* calleeWords = nullptr;
-  int32_t testPc = 0;           // STEP_LOOP: the test's first word (where the b goes)
+  VMDecoded* calleeSteps = nullptr;  // and the steps of those words, when the step found them
+  int32_t testPc = 0;           // STEP_LOOP, STEP_LOOP_BODY: the test's first word (where the b goes)
+  // STEP_LOOP_BODY: the body's own step (1 + its index), the increment's first word (the loop
+  // step's pc), the body's last word, the loop variable's site, its operator (add or sub) and
+  // constant, and the test's constant; the rest of the loop's end as in STEP_LOOP.
+  int32_t body = 0;
+  int32_t loopPc = 0;
+  int32_t bodyLastPc = 0;
+  uint8_t loopSite = 0;
+  uint8_t loopOp = 0;
+  bool loopReady = false;  // STEP_LOOP_BODY: its operations are built (chain) and it can run
+  bool loopInts = false;   // and its constants allow running it on whole numbers
+  uint32_t loopReads = 0;  // STEP_LOOP_BODY: the sites read (bit per site)
+  double loopBy = 0.0;
+  double loopLimit = 0.0;
+  int32_t returnLastPc = 0;     // STEP_TEST_RETURN: the return's ret word
+  int32_t returnNext = 0;       // STEP_TEST_RETURN: the word after it
   int32_t pc = 0;               // the first word covered
   int32_t lastPc = 0;           // the last word covered (the pop or the branch)
   int32_t next = 0;             // the word after the step
   int32_t target = 0;           // STEP_BRANCH, STEP_JUMP: where the branch goes (checked in range)
+  // Element steps: the run of steps (its mark) that found every site as the step's checked form
+  // needs it.
+  uint64_t ready = 0;
   void (*handler)() = nullptr;    // the fast loop's routine for the step's shape, chosen at its first run
   uint8_t shape = 0;              // the fast loop's inline case for the step, chosen with the routine
   VMNode nodes[kVMStepMaxNodes];

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <emmintrin.h>
+#include <type_traits>
 #include <utility>
 
 #include "code/Code_Function.h"
@@ -13,6 +15,7 @@
 #include "code/VM_Exec.h"
 #include "code/VM_Format.h"
 #include "code/VM_Ops.h"
+#include "code/VM_Frame.h"
 #include "code/VM_Stack.h"
 #include "code/VM_VariableRules.h"
 #include "code/VM_Variables.h"
@@ -156,6 +159,7 @@ static_assert(kBuiltinVariableIdLimit <= kUserVariableBase, "declared globals ar
 [[gnu::noinline, gnu::cold]] void FindArgumentIds() {
   VMArgumentIds found;
   found.registered = g_Variables.builtinCount;
+  found.generation = ++g_Variables.listEpochs;
   found.first = FindBuiltinVariable("argument0");
   if (found.first >= 0) {
     char name[16];
@@ -615,6 +619,15 @@ struct StepContext {
   // run already. Steps never clear or replace a list; a call or return step switching the running
   // code takes a fresh mark.
   uint64_t stamp;
+  // Per instance an argument site reads through (self, other): the argument ids' generation
+  // while the instance exists, else 0 (which no site holds).
+  uint64_t argumentGeneration[2];
+  void SetInstances(const CInstance* self, const CInstance* other) {
+    lists[SITE_SELF] = self != nullptr ? self->i_variables : nullptr;
+    lists[SITE_OTHER] = other != nullptr ? other->i_variables : nullptr;
+    argumentGeneration[0] = self != nullptr ? g_VM.argumentIds.generation : 0;
+    argumentGeneration[1] = other != nullptr ? g_VM.argumentIds.generation : 0;
+  }
 };
 
 // The list a site reaches, as ListFor chooses it for the site's selector.
@@ -649,6 +662,14 @@ struct StepContext {
   return site.stamp == c.stamp ? site.node : nullptr;
 }
 
+// An argument site read through the registry: later reads take the slot found straight.
+[[gnu::cold, gnu::noinline]] void ResolveArgumentSite(VMVarSite& site, const ScriptValue* slot) {
+  site.listKind = SITE_ARGUMENT;
+  site.argumentSlot = static_cast<uint8_t>(slot - g_VM.argumentSlots);
+  site.argumentOfOther = site.selector == SEL_OTHER;
+  site.epoch = g_VM.argumentIds.generation;
+}
+
 // The node a site names in its list; null when there is no list or no such variable.
 [[gnu::always_inline]] inline VariableNode* ListNode(const StepContext& c, VMVarSite& site) {
   if (VariableNode* stamped = StampedNode(c, site)) [[likely]] return stamped;
@@ -674,13 +695,25 @@ struct StepReads {
     if (found != nullptr) *found = stamped;
     if (stamped->value.Kind() != VALUE_REAL) return false;
     *out = stamped->value.real;
+    if (kindWord != nullptr) *kindWord = stamped->value.kind;
     return true;
+  }
+  if (site.listKind == SITE_ARGUMENT) {
+    // The slot found for the site, while the registry and the instance are there.
+    if (site.epoch == c.argumentGeneration[site.argumentOfOther]) [[likely]] {
+      const ScriptValue& slot = g_VM.argumentSlots[site.argumentSlot];
+      if (slot.Kind() != VALUE_REAL) return false;
+      *out = slot.real;
+      if (kindWord != nullptr) *kindWord = slot.kind;
+      return true;
+    }
   }
   CVariableList* list = SiteList(c, site);
   if (list == nullptr) [[unlikely]] {
     if (site.id >= kBuiltinVariableIdLimit) return false;
     const ScriptValue* slot = ArgumentSlot(*c.m, site.selector, site.id);
     if (slot == nullptr || slot->Kind() != VALUE_REAL) return false;
+    ResolveArgumentSite(site, slot);
     *out = slot->real;
     if (kindWord != nullptr) *kindWord = slot->kind;
     return true;
@@ -698,6 +731,21 @@ struct StepReads {
   *out = node->value.real;
   if (kindWord != nullptr) *kindWord = node->value.kind;
   return true;
+}
+
+// ReadSite for the sites of call and return steps, which most often read an argument: an argument
+// site is tried first.
+[[gnu::always_inline]] inline bool ReadSiteArgumentFirst(const StepContext& c, VMVarSite& site, double* out,
+                                                         StepReads* reads, uint32_t* kindWord = nullptr) {
+  if (site.listKind == SITE_ARGUMENT && site.epoch == c.argumentGeneration[site.argumentOfOther]) [[likely]] {
+    reads->any = true;
+    const ScriptValue& slot = g_VM.argumentSlots[site.argumentSlot];
+    if (slot.Kind() != VALUE_REAL) return false;
+    *out = slot.real;
+    if (kindWord != nullptr) *kindWord = slot.kind;
+    return true;
+  }
+  return ReadSite(c, site, out, reads, nullptr, kindWord);
 }
 
 // The step's registers: the items its nodes leave, raw ints in `i`, doubles and reals in `d`.
@@ -1071,6 +1119,198 @@ bool BranchBinary(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last
   return BranchBinaryBody<kLeft, kRight, kCompare>(c, step, pc, last);
 }
 
+// The element index an index node leaves: int(v) * stride + int(w), wrapping as mul.i.i and
+// add.i.i do.
+[[gnu::always_inline]] inline bool IndexOf(const StepContext& c, VMStep& step, const VMNode& n, int32_t* index,
+                                           StepReads* reads) {
+  double v = 0.0, w = 0.0;
+  if (!ReadSite(c, step.sites[n.site], &v, reads) || !ReadSite(c, step.sites[n.site2], &w, reads)) return false;
+  *index = num::WrapAdd32(num::WrapMul32(num::TruncInt32(v), n.i), num::TruncInt32(w));
+  return true;
+}
+
+// Element steps in their checked form. Within one run of steps a variable's node, once found,
+// stays (StampedNode), and more holds: steps store only reals into whole variables and refuse
+// to store over an array, so a variable found holding a real still holds one, and an array
+// found held and owned by a variable stays that variable's with the same row list; rows only
+// lengthen inside the room they have (a row that must move goes the general way, which ends the
+// run). So an element step whose sites were all found so once in a run (VMStep::ready holds the
+// run's mark) reads the nodes and the array without checking them again.
+
+// Checks the step's sites for its checked form: `reals` sites from the first holding reals, then
+// the site `reals` holding an array it owns. Marks the step ready for this run when they do.
+[[gnu::noinline]] bool MarkElementStepReady(const StepContext& c, VMStep& step, int reals) {
+  for (int k = 0; k < reals; ++k) {
+    VariableNode* node = ListNode(c, step.sites[k]);
+    if (node == nullptr || node->value.Kind() != VALUE_REAL) return false;
+  }
+  VMVarSite& site = step.sites[reals];
+  if (site.builtin) return false;
+  VariableNode* node = ListNode(c, site);
+  if (node == nullptr || node->value.Kind() != VALUE_ARRAY || node->value.arr == nullptr ||
+      node->value.arr->owner != &node->value) {
+    return false;
+  }
+  step.ready = c.stamp;
+  return true;
+}
+
+// The real a site checked for the step's checked form holds.
+[[gnu::always_inline]] inline double ReadyReal(const VMStep& step, int site) { return step.sites[site].node->value.real; }
+
+// num::TruncInt32 as the processor's truncation gives it: out of range or NaN, that gives
+// INT32_MIN too.
+[[gnu::always_inline]] inline int32_t TruncateIndex(double v) { return _mm_cvttsd_si32(_mm_set_sd(v)); }
+
+// The element index of the two reals, as an index node computes it.
+[[gnu::always_inline]] inline int32_t ReadyIndex(const VMStep& step, int site, int32_t stride) {
+  return num::WrapAdd32(num::WrapMul32(TruncateIndex(ReadyReal(step, site)), stride),
+                        TruncateIndex(ReadyReal(step, site + 1)));
+}
+
+// a[v, w] = x, with x a variable or a constant, in the checked form (sites: x when a variable,
+// v, w, then a); false when the index is out of the array's rows or the element may not be
+// written in place here.
+template <int kValue>
+[[gnu::always_inline]] inline bool StoreElementReady(VMStep& step, int64_t* pc, int64_t* last) {
+  constexpr int kIndexSite = kValue == LEAF_VAR ? 1 : 0;
+  const double value = kValue == LEAF_VAR ? ReadyReal(step, 0)
+                       : kValue == LEAF_INT ? static_cast<double>(step.nodes[0].i)
+                                            : step.nodes[0].d;
+  const int32_t index = ReadyIndex(step, kIndexSite, step.nodes[2].i);
+  const ValueArray* array = step.sites[kIndexSite + 2].node->value.arr;
+  const uint32_t row = static_cast<uint32_t>(index) / kArrayRowStride;
+  const int32_t column = static_cast<int32_t>(static_cast<uint32_t>(index) % kArrayRowStride);
+  if (index < 0 || row >= static_cast<uint32_t>(array->rowCount)) return false;
+  ValueRow& slot = array->rows[row];
+  ScriptValue* element = &slot.elements[column];
+  if (column < slot.length) {
+    if (element->Kind() == VALUE_STRING || element->Kind() == VALUE_ARRAY) return false;
+  } else {
+    // The next element of the row, in the room it has.
+    if (column != slot.length || column >= slot.capacity) return false;
+    slot.length = column + 1;
+    element->flags = 0;
+  }
+  g_Variables.instanceMissing = 0;
+  g_Variables.arrayIndexError.flag = 0;
+  element->real = value;
+  element->kind = VALUE_REAL;
+  *last = step.lastPc;
+  *pc = step.next;
+  return true;
+}
+
+// The same store the first time in a run, or where its checked form cannot make it: each check
+// again, the way StoreAny makes them (false where the general store must run).
+template <int kValue>
+[[gnu::noinline]] bool StoreElementChecking(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  if (step.ready != c.stamp && MarkElementStepReady(c, step, kValue == LEAF_VAR ? 3 : 2) &&
+      StoreElementReady<kValue>(step, pc, last)) {
+    return true;
+  }
+  int32_t i = 0, index = 0;
+  double d = 0.0;
+  StepReads reads;
+  if (!LeafT<kValue>(c, step, step.nodes[0], &i, &d, &reads)) return false;
+  if (!IndexOf(c, step, step.nodes[2], &index, &reads)) return false;
+  return CommitElement(c, step, kValue == LEAF_INT ? static_cast<double>(i) : d, index, reads, pc, last);
+}
+
+// a[v, w] = x: the value, the index and the store, as StoreAny runs the three nodes.
+template <int kValue>
+bool StoreElementIndex(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  if (step.ready == c.stamp && StoreElementReady<kValue>(step, pc, last)) [[likely]] return true;
+  return StoreElementChecking<kValue>(c, step, pc, last);
+}
+
+// x = x op a[v, w] (add, sub or mul) in the checked form (sites: x, v, w, then a); false when the
+// element is out of the array or holds no real.
+template <uint8_t kOp>
+[[gnu::always_inline]] inline bool AccumulateElementReady(VMStep& step, int64_t* pc, int64_t* last) {
+  const int32_t index = ReadyIndex(step, 1, step.nodes[2].i);
+  const ValueArray* array = step.sites[3].node->value.arr;
+  const uint32_t row = static_cast<uint32_t>(index) / kArrayRowStride;
+  const int32_t column = static_cast<int32_t>(static_cast<uint32_t>(index) % kArrayRowStride);
+  if (index < 0 || row >= static_cast<uint32_t>(array->rowCount) || column >= array->rows[row].length) return false;
+  const ScriptValue& element = array->rows[row].elements[column];
+  if (element.Kind() != VALUE_REAL) return false;
+  VariableNode* stored = step.sites[0].node;
+  const double x = stored->value.real, y = element.real;
+  g_Variables.instanceMissing = 0;
+  g_Variables.arrayIndexError.flag = 0;
+  stored->value.real = kOp == OP_ADD ? x + y : kOp == OP_SUB ? x - y : x * y;
+  stored->value.kind = VALUE_REAL;
+  *last = step.lastPc;
+  *pc = step.next;
+  return true;
+}
+
+// The same the first time in a run, or where the checked form cannot run it: the read of x
+// finds the node the store writes.
+template <uint8_t kOp>
+[[gnu::noinline]] bool AccumulateElementChecking(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  if (step.ready != c.stamp && MarkElementStepReady(c, step, 3) && AccumulateElementReady<kOp>(step, pc, last)) {
+    return true;
+  }
+  StepReads reads;
+  VariableNode* stored = nullptr;
+  double x = 0.0, y = 0.0;
+  int32_t index = 0;
+  if (!ReadSite(c, step.sites[step.nodes[0].site], &x, &reads, &stored) || stored == nullptr) return false;
+  if (!IndexOf(c, step, step.nodes[2], &index, &reads)) return false;
+  if (!ReadElement(c, step.sites[step.nodes[3].site], index, &y, &reads)) return false;
+  // The read found a real there, so the store replaces nothing the variable owns.
+  g_Variables.instanceMissing = 0;
+  g_Variables.arrayIndexError.flag = 0;
+  stored->value.real = kOp == OP_ADD ? x + y : kOp == OP_SUB ? x - y : x * y;
+  stored->value.kind = VALUE_REAL;
+  *last = step.lastPc;
+  *pc = step.next;
+  return true;
+}
+
+template <uint8_t kOp>
+bool AccumulateElement(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  if (step.ready == c.stamp && AccumulateElementReady<kOp>(step, pc, last)) [[likely]] return true;
+  return AccumulateElementChecking<kOp>(c, step, pc, last);
+}
+
+// The routine for a store into an element of two indexes, or for an accumulation of such an
+// element into a variable, when the step is one; null otherwise.
+[[gnu::cold]] StepRoutine ElementRoutine(const VMStep& step) {
+  const VMNode* n = step.nodes;
+  if (step.kind != STEP_STORE) return nullptr;
+  if (step.storeElement) {
+    if (step.nodeCount != 3 || n[0].kind == STEP_NODE_OP || n[0].kind == STEP_NODE_CONV ||
+        n[0].kind == STEP_NODE_ELEM || n[0].kind == STEP_NODE_INDEX || n[1].kind != STEP_NODE_INT ||
+        n[2].kind != STEP_NODE_INDEX) {
+      return nullptr;
+    }
+    const int indexSite = n[0].kind == STEP_NODE_VAR ? 1 : 0;
+    if ((indexSite == 1 && n[0].site != 0) || n[2].site != indexSite || n[2].site2 != indexSite + 1 ||
+        step.storeSite != indexSite + 2) {
+      return nullptr;
+    }
+    switch (n[0].kind) {
+      case STEP_NODE_INT: return &StoreElementIndex<LEAF_INT>;
+      case STEP_NODE_DOUBLE: return &StoreElementIndex<LEAF_DOUBLE>;
+      default: return &StoreElementIndex<LEAF_VAR>;
+    }
+  }
+  if (step.nodeCount != 5 || !step.storeIsFirstRead || n[0].kind != STEP_NODE_VAR || n[1].kind != STEP_NODE_INT ||
+      n[2].kind != STEP_NODE_INDEX || n[3].kind != STEP_NODE_ELEM || n[4].kind != STEP_NODE_OP ||
+      n[0].site != 0 || n[2].site != 1 || n[2].site2 != 2 || n[3].site != 3 || n[4].leftInt || n[4].rightInt) {
+    return nullptr;
+  }
+  switch (n[4].op) {
+    case OP_ADD: return &AccumulateElement<OP_ADD>;
+    case OP_SUB: return &AccumulateElement<OP_SUB>;
+    case OP_MUL: return &AccumulateElement<OP_MUL>;
+    default: return nullptr;
+  }
+}
+
 // The arithmetic opcodes and the comparisons in table order.
 constexpr uint8_t kStepOps[] = {OP_ADD, OP_SUB, OP_MUL, OP_DIV, OP_REM, OP_MOD};
 constexpr uint8_t kStepCompares[] = {OP_SLT, OP_SLE, OP_SEQ, OP_SNE, OP_SGE, OP_SGT};
@@ -1330,11 +1570,14 @@ chain_fail:
   }
 }
 
+bool BuildLoopBody(VMStep* f);
+
 // The routine for the step's shape: a specialised one for two leaves and one operator (or two
 // leaves compared), the register form for longer expressions computed on doubles, else the
 // general ones.
 [[gnu::cold]] StepRoutine ChooseRoutine(VMStep& step) {
   const VMNode* n = step.nodes;
+  if (StepRoutine element = ElementRoutine(step)) return element;
   if (step.general) return step.kind == STEP_STORE ? &StoreAny : &BranchAny;
   if (step.nodeCount > 3 && BuildChain(&step)) return &ChainStep;
   switch (step.kind) {
@@ -1351,7 +1594,10 @@ chain_fail:
       }
       return &BranchAny;
     case STEP_LOOP: return &LoopStep;
-    default: return &Jump;  // calls and returns are run by the fast loop itself (kShapeCallOrReturn)
+    case STEP_LOOP_BODY:
+      BuildLoopBody(&step);
+      return &Jump;  // run by the step loop itself (kShapeLoopBody)
+    default: return &Jump;  // calls and returns are run by the fast loop itself (RunCall, RunReturn)
   }
 }
 
@@ -1374,13 +1620,26 @@ chain_fail:
 constexpr uint8_t kShapeJump = 15;
 constexpr uint8_t kShapeLoop = 16;
 constexpr uint8_t kShapeLoopBelow = 17;  // a loop step testing x < constant
-constexpr uint8_t kShapeCallOrReturn = 18;  // RunCallOrReturn
+constexpr uint8_t kShapeCall = 18;        // RunCall
+constexpr uint8_t kShapeCallOneSum = 19;  // RunCall of one argument `v + k` or `v - k`
+constexpr uint8_t kShapeReturn = 20;      // RunReturn
+constexpr uint8_t kShapeTestReturn = 21;  // RunTestReturn
+constexpr uint8_t kShapeLoopBody = 22;    // LoopWithBody
 
 // The inline shape of a step, or 0 for one that runs through its routine.
 [[gnu::cold]] uint8_t ShapeOf(const VMStep& step) {
   if (step.kind == STEP_JUMP) return kShapeJump;
-  if (step.kind == STEP_CALL || step.kind == STEP_RETURN) return kShapeCallOrReturn;
+  if (step.kind == STEP_RETURN) return kShapeReturn;
+  if (step.kind == STEP_TEST_RETURN) return kShapeTestReturn;
+  if (step.kind == STEP_CALL) {
+    const VMNode* n = step.nodes;
+    const bool oneSum = step.argc == 1 && step.nodeCount == 3 && !step.general && n[0].kind == STEP_NODE_VAR &&
+                        (n[1].kind == STEP_NODE_INT || n[1].kind == STEP_NODE_DOUBLE) && n[2].kind == STEP_NODE_OP &&
+                        (n[2].op == OP_ADD || n[2].op == OP_SUB);
+    return oneSum ? kShapeCallOneSum : kShapeCall;
+  }
   if (step.kind == STEP_LOOP) return step.compare == OP_SLT ? kShapeLoopBelow : kShapeLoop;
+  if (step.kind == STEP_LOOP_BODY) return kShapeLoopBody;
   if (step.general) return 0;
   const bool store = step.kind == STEP_STORE && step.nodeCount == 3 && step.nodes[2].kind == STEP_NODE_OP;
   const bool branch = step.kind == STEP_BRANCH && step.nodeCount == 2;
@@ -1395,48 +1654,466 @@ constexpr uint8_t kShapeCallOrReturn = 18;  // RunCallOrReturn
   return 0;
 }
 
-// A call or return step (the fast loop runs it, as it changes the running code): answers the new
-// stack top, or null when a guard failed, nothing having changed then. The guards: the values
-// read and computed as the words would (EvaluateNodes), no stack growth due at any of the words
-// covered, a script with code to call, or a script frame to return from whose items are only
-// the value returned.
-[[gnu::always_inline]] inline uint8_t* RunCallOrReturn(VMExecContext* context, const StepContext& c, VMStep& step, uint8_t* sp) {
-  const Machine& m = *c.m;
-  Registers r;
-  r.d[0] = 0.0;  // every path writes the items it leaves; this keeps the compiler sure of it
-  StepReads reads;
-  if (step.kind == STEP_RETURN) {
-    if (context->callDepth == 0) return nullptr;
-    ScriptValue value;
-    if (step.returnOp != 0) {
-      // The operator on the two values the script's items are, then the return of its result.
-      Number right{}, left{};
-      if (m.Used(sp) != 32 || !ReadNumber(m, sp, VT_VAR, &right) || !ReadNumber(m, sp + 16, VT_VAR, &left)) {
-        return nullptr;
-      }
-      value = RealValue(Apply(step.returnOp, left.d, right.d));
-      m.TagRawBytes(sp, 32);
-    } else {
-      if (m.Used(sp) != 0) return nullptr;
-      if (step.nodeCount == 1) {
-        // One variable's value, as its push copies it.
-        double x = 0.0;
-        uint32_t kind = VALUE_REAL;
-        if (!ReadSite(c, step.sites[step.nodes[0].site], &x, &reads, nullptr, &kind)) return nullptr;
-        value = RealValue(x);
-        value.kind = kind;
-      } else {
-        if (!EvaluateNodes(c, step, &r, &reads)) return nullptr;
-        value = RealValue(r.d[0]);
-      }
-      if (reads.any) g_Variables.instanceMissing = 0;
-      if (reads.list) g_Variables.arrayIndexError.flag = 0;
-    }
-    context->pc = step.lastPc;
-    context->nextPc = step.next;
-    uint8_t* frame = vm::UnwindFrame(context);
-    return vm::PushValue(context, frame + kVMFrameSize, value);
+
+// Gives a step its routine and inline shape at its first run.
+[[gnu::cold]] void PrepareStep(VMStep& step) {
+  PrepareNodes(&step);
+  step.handler = reinterpret_cast<void (*)()>(ChooseRoutine(step));
+  step.shape = ShapeOf(step);
+  if (step.shape == kShapeCallOneSum && step.nodes[1].kind == STEP_NODE_INT) step.nodes[1].d = step.nodes[1].i;
+}
+
+// A store step run through its routine.
+[[gnu::noinline]] bool RunAlone(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  if (step.handler == nullptr) PrepareStep(step);
+  return reinterpret_cast<StepRoutine>(step.handler)(c, step, pc, last);
+}
+
+// ---- Loops whose body is one store ----
+//
+// A STEP_LOOP_BODY runs pass after pass of `x = <expression>; v = v +/- k; if v <comparison>
+// limit go on`, with the variables' values in registers: the nodes are found and their kinds
+// checked once, when the step starts (nothing else runs while it loops, and its stores only ever
+// store reals), and the values go back to the two variables stored when it stops. Each pass
+// checks its own guards (an operator without a fast answer, a branch that would pump the window's
+// messages) before it starts or while nothing of it is stored yet; a pass that cannot run stops
+// the step at the body's first word with the passes before it done, as the words would have left
+// them, so the word loop goes on from there.
+//
+// While every value read is a whole number within 2^53 and no result is -0.0, the passes run on
+// 64-bit integers: every operator then gives exactly the double the general path computes. A
+// result out of that range, a zero that would be -0.0 or an operator not done on integers sends
+// the rest of the step to doubles, from the start of that pass.
+
+// The operations (VMChainOp::code); add to mod in the order of kStepOps.
+enum LoopCode : uint8_t { LOOP_ADD, LOOP_SUB, LOOP_MUL, LOOP_DIV, LOOP_REM, LOOP_MOD, LOOP_MODK, LOOP_STORE };
+// Registers: a site's value at its site number, an operator's result at kLoopTemp + its node,
+// a constant at kLoopConst + its node.
+constexpr int kLoopTemp = kVMStepMaxNodes + 1;
+constexpr int kLoopConst = kLoopTemp + kVMStepMaxNodes;
+constexpr int kLoopRegisters = kLoopConst + kVMStepMaxNodes;
+constexpr double kLoopExact = 9007199254740992.0;  // 2^53: every integer up to it is a double
+
+// Whether a double is a whole number the integer passes carry exactly (not -0.0).
+inline bool LoopWhole(double v) {
+  if (!(v >= -kLoopExact && v <= kLoopExact)) return false;
+  const int64_t i = static_cast<int64_t>(v);
+  return static_cast<double>(i) == v && !(i == 0 && std::signbit(v));
+}
+[[gnu::always_inline]] inline bool LoopInRange(int64_t v) {
+  return static_cast<uint64_t>(v + static_cast<int64_t>(kLoopExact)) <= 2 * static_cast<uint64_t>(kLoopExact);
+}
+
+// Builds the step's operations: false (the body's own step then runs) for nodes other than
+// constants, variables and operators on doubles or reals.
+[[gnu::cold]] bool BuildLoopBody(VMStep* f) {
+  f->loopReady = false;
+  f->loopInts = LoopWhole(f->loopBy);
+  // Built-in variables (arguments) are read through their own routes.
+  for (int s = 0; s < f->siteCount; ++s) {
+    if (f->sites[s].builtin) return false;
   }
+  uint8_t stack[kVMStepMaxNodes];
+  int depth = 0, count = 0;
+  for (int k = 0; k < f->nodeCount; ++k) {
+    VMNode& n = f->nodes[k];
+    switch (n.kind) {
+      case STEP_NODE_INT:
+        n.d = n.i;
+        stack[depth++] = static_cast<uint8_t>(kLoopConst + k);
+        break;
+      case STEP_NODE_DOUBLE:
+        f->loopInts = f->loopInts && LoopWhole(n.d);
+        stack[depth++] = static_cast<uint8_t>(kLoopConst + k);
+        break;
+      case STEP_NODE_VAR: stack[depth++] = n.site; break;
+      case STEP_NODE_OP: {
+        const int opIndex = IndexIn(kStepOps, n.op);
+        if (n.isInt || opIndex < 0 || depth < 2 || count >= kVMChainMaxOps - 1) return false;
+        VMChainOp& op = f->chain[count++];
+        op = VMChainOp{};
+        op.right = stack[--depth];
+        op.left = stack[--depth];
+        op.dst = static_cast<uint8_t>(kLoopTemp + k);
+        op.code = static_cast<uint8_t>(opIndex);
+        if (op.right >= kLoopConst) {
+          const double divisor = f->nodes[op.right - kLoopConst].kind == STEP_NODE_INT
+                                     ? f->nodes[op.right - kLoopConst].i
+                                     : f->nodes[op.right - kLoopConst].d;
+          op.rightConst = divisor;
+          if (n.op == OP_MOD && divisor >= 1.0 && divisor <= 2147483647.0 &&
+              divisor == static_cast<double>(static_cast<int32_t>(divisor))) {
+            op.code = LOOP_MODK;
+            op.divisor = static_cast<uint32_t>(divisor);
+            op.magic = num::ModReciprocal(op.divisor);
+          }
+        }
+        if (op.code == LOOP_DIV || op.code == LOOP_REM) f->loopInts = false;
+        stack[depth++] = op.dst;
+        break;
+      }
+      default: return false;
+    }
+  }
+  if (depth != 1) return false;
+  VMChainOp& store = f->chain[count];
+  store = VMChainOp{};
+  store.code = LOOP_STORE;
+  store.left = stack[0];
+  f->loopReady = true;
+  return true;
+}
+
+// Where a run of passes stands.
+struct LoopRun {
+  uint32_t counter;  // the branch counter
+  int64_t passes;    // passes done
+  int64_t exit;      // where the loop went on after the last pass, when it left the body
+};
+
+enum LoopStatus { LOOP_ENDED, LOOP_STOPPED, LOOP_TO_DOUBLES };
+
+// What a pass's end needs of the step, held in registers.
+struct LoopEnd {
+  double limit;
+  double epsilon;
+  bool goOnIfTrue;   // the test's truth value that sends the loop back to the body
+  bool always;       // both do
+  int64_t exitIfTrue;
+  int64_t exitIfFalse;
+  int64_t allowed;   // passes whose branches do not pump the messages
+};
+
+[[gnu::always_inline]] inline LoopEnd LoopEndOf(const VMStep& f, uint32_t counter) {
+  LoopEnd e;
+  e.limit = f.loopLimit;
+  e.epsilon = g_Variables.MathEpsilon;
+  const int64_t ifTrue = f.jumpIfTrue ? f.target : f.next, ifFalse = f.jumpIfTrue ? f.next : f.target;
+  e.goOnIfTrue = ifTrue == f.pc;
+  e.always = ifTrue == f.pc && ifFalse == f.pc;
+  e.exitIfTrue = ifTrue;
+  e.exitIfFalse = ifFalse;
+  // A pass counts two branches (the b back to the test, the test's own): the pass whose count
+  // reaches a multiple of kPumpEveryBranches goes the general way.
+  const uint32_t distance = (0u - counter) & (kPumpEveryBranches - 1);
+  e.allowed = ((distance == 0 ? kPumpEveryBranches : distance) - 1) >> 1;
+  return e;
+}
+
+// Whether the pass that left the loop variable at x sends the loop back to the body; else
+// run->exit is where it goes on.
+template <uint8_t kCompare>
+[[gnu::always_inline]] inline bool LoopGoesOn(const LoopEnd& e, double x, LoopRun* run) {
+  const bool truth = VMCompareDifference(kCompare, x - e.limit, e.epsilon);
+  if (truth == e.goOnIfTrue || e.always) [[likely]] return true;
+  run->exit = truth ? e.exitIfTrue : e.exitIfFalse;
+  return false;
+}
+
+// Passes on whole numbers until the loop leaves its body (LOOP_ENDED), a branch would pump the
+// messages (LOOP_STOPPED) or a value leaves what integers carry exactly (LOOP_TO_DOUBLES, the
+// registers as the last pass left them).
+template <uint8_t kCompare>
+int LoopIntPasses(const VMStep& f, int64_t* r, LoopRun* run) {
+  static const void* const kCodes[] = {&&add, &&sub, &&mul, &&leave, &&leave, &&mod, &&modk, &&store};
+  const LoopEnd e = LoopEndOf(f, run->counter);
+  const int64_t by = f.loopOp == OP_ADD ? static_cast<int64_t>(f.loopBy) : -static_cast<int64_t>(f.loopBy);
+  const int loopSite = f.loopSite, storeSite = f.storeSite;
+  const bool same = loopSite == storeSite;
+  int64_t left = e.allowed;
+  int status;
+  for (;;) {
+    if (left == 0) {
+      status = LOOP_STOPPED;
+      break;
+    }
+    const VMChainOp* op = f.chain;
+    goto* kCodes[op->code];
+  add: {
+    const int64_t v = r[op->left] + r[op->right];
+    if (!LoopInRange(v)) goto leave;
+    r[op->dst] = v;
+    ++op;
+    goto* kCodes[op->code];
+  }
+  sub: {
+    const int64_t v = r[op->left] - r[op->right];
+    if (!LoopInRange(v)) goto leave;
+    r[op->dst] = v;
+    ++op;
+    goto* kCodes[op->code];
+  }
+  mul: {
+    const int64_t a = r[op->left], b = r[op->right];
+    int64_t v;
+    if (__builtin_mul_overflow(a, b, &v) || !LoopInRange(v)) goto leave;
+    if (v == 0 && (a | b) < 0) goto leave;  // -0.0
+    r[op->dst] = v;
+    ++op;
+    goto* kCodes[op->code];
+  }
+  mod: {
+    const int64_t a = r[op->left], b = r[op->right];
+    if (b == 0) goto leave;
+    const int64_t v = a % b;
+    if (v == 0 && a < 0) goto leave;  // -0.0
+    r[op->dst] = v;
+    ++op;
+    goto* kCodes[op->code];
+  }
+  modk: {
+    const int64_t a = r[op->left];
+    if (static_cast<uint64_t>(a) <= UINT32_MAX) [[likely]] {
+      r[op->dst] = num::ModByReciprocal(static_cast<uint32_t>(a), op->magic, op->divisor);
+    } else {
+      const uint64_t magnitude = a < 0 ? 0 - static_cast<uint64_t>(a) : static_cast<uint64_t>(a);
+      const int64_t m = static_cast<int64_t>(magnitude % op->divisor);
+      if (m == 0 && a < 0) goto leave;  // -0.0
+      r[op->dst] = a < 0 ? -m : m;
+    }
+    ++op;
+    goto* kCodes[op->code];
+  }
+  store: {
+    const int64_t value = r[op->left];
+    const int64_t x = (same ? value : r[loopSite]) + by;
+    if (!LoopInRange(x)) goto leave;
+    r[storeSite] = value;
+    r[loopSite] = x;
+    --left;
+    if (LoopGoesOn<kCompare>(e, static_cast<double>(x), run)) continue;
+    status = LOOP_ENDED;
+    break;
+  }
+  leave:
+    status = LOOP_TO_DOUBLES;
+    break;
+  }
+  const int64_t passes = e.allowed - left;
+  run->counter += static_cast<uint32_t>(2 * passes);
+  run->passes += passes;
+  return status;
+}
+
+// Passes on doubles, as the body's step and the loop step compute them, until the loop leaves
+// its body (LOOP_ENDED) or a pass cannot run (LOOP_STOPPED).
+template <uint8_t kCompare>
+int LoopDoublePasses(const VMStep& f, double* r, LoopRun* run) {
+  static const void* const kCodes[] = {&&add, &&sub, &&mul, &&div, &&rem, &&mod, &&modk, &&store};
+  const LoopEnd e = LoopEndOf(f, run->counter);
+  const bool up = f.loopOp == OP_ADD;
+  const double by = f.loopBy;
+  const int loopSite = f.loopSite, storeSite = f.storeSite;
+  int64_t left = e.allowed;
+  int status;
+  int32_t unused;
+  for (;;) {
+    if (left == 0) {
+      status = LOOP_STOPPED;
+      break;
+    }
+    const VMChainOp* op = f.chain;
+    goto* kCodes[op->code];
+#define LOOP_DOUBLE_OP(label, opcode)                                                               \
+  label: {                                                                                          \
+    if (!OperateT<opcode, false, false>(0, r[op->left], 0, r[op->right], &unused, &r[op->dst])) {   \
+      status = LOOP_STOPPED;                                                                        \
+      break;                                                                                        \
+    }                                                                                               \
+    ++op;                                                                                           \
+    goto* kCodes[op->code];                                                                         \
+  }
+    LOOP_DOUBLE_OP(add, OP_ADD)
+    LOOP_DOUBLE_OP(sub, OP_SUB)
+    LOOP_DOUBLE_OP(mul, OP_MUL)
+    LOOP_DOUBLE_OP(div, OP_DIV)
+    LOOP_DOUBLE_OP(rem, OP_REM)
+    LOOP_DOUBLE_OP(mod, OP_MOD)
+#undef LOOP_DOUBLE_OP
+  modk:
+    r[op->dst] = ModConstant(r[op->left], *op);
+    ++op;
+    goto* kCodes[op->code];
+  store: {
+    r[storeSite] = r[op->left];
+    const double x = up ? r[loopSite] + by : r[loopSite] - by;
+    r[loopSite] = x;
+    --left;
+    if (LoopGoesOn<kCompare>(e, x, run)) continue;
+    status = LOOP_ENDED;
+    break;
+  }
+  }
+  const int64_t passes = e.allowed - left;
+  run->counter += static_cast<uint32_t>(2 * passes);
+  run->passes += passes;
+  return status;
+}
+
+template <bool kInts, typename T>
+int LoopPasses(const VMStep& f, T* r, LoopRun* run) {
+  auto passes = [&](auto compare) {
+    constexpr uint8_t kCompare = decltype(compare)::value;
+    if constexpr (kInts) return LoopIntPasses<kCompare>(f, r, run);
+    else return LoopDoublePasses<kCompare>(f, r, run);
+  };
+  switch (f.compare) {
+    case OP_SLT: return passes(std::integral_constant<uint8_t, OP_SLT>());
+    case OP_SLE: return passes(std::integral_constant<uint8_t, OP_SLE>());
+    case OP_SGT: return passes(std::integral_constant<uint8_t, OP_SGT>());
+    case OP_SGE: return passes(std::integral_constant<uint8_t, OP_SGE>());
+    case OP_SEQ: return passes(std::integral_constant<uint8_t, OP_SEQ>());
+    default: return passes(std::integral_constant<uint8_t, OP_SNE>());
+  }
+}
+
+// Runs a STEP_LOOP_BODY (see above); where it cannot start, the body's own step runs instead.
+[[gnu::noinline]] bool LoopWithBody(const StepContext& c, VMStep& f, VMStep& body, int64_t* pc, int64_t* last) {
+  VariableNode* nodes[kVMStepMaxNodes + 1];
+  const int sites = f.siteCount;
+  bool ints = f.loopInts;
+  for (int s = 0; s < sites && f.loopReady; ++s) {
+    VariableNode* node = ListNode(c, f.sites[s]);
+    if (node == nullptr) return RunAlone(c, body, pc, last);
+    const ValueKind kind = node->value.Kind();
+    if ((f.loopReads >> s) & 1u) {
+      if (kind != VALUE_REAL) return RunAlone(c, body, pc, last);
+      ints = ints && LoopWhole(node->value.real);
+    } else if (kind == VALUE_STRING || kind == VALUE_ARRAY) {
+      return RunAlone(c, body, pc, last);
+    }
+    // Two sites of one variable (through different selectors) would hold two copies.
+    for (int t = 0; t < s; ++t) {
+      if (nodes[t] == node) return RunAlone(c, body, pc, last);
+    }
+    nodes[s] = node;
+  }
+  if (!f.loopReady) return RunAlone(c, body, pc, last);
+
+  LoopRun run{g_VM.branchCounter, 0, 0};
+  double d[kLoopRegisters];
+  int status = LOOP_TO_DOUBLES;
+  if (ints) {
+    int64_t r[kLoopRegisters];
+    for (int s = 0; s < sites; ++s) r[s] = ((f.loopReads >> s) & 1u) ? static_cast<int64_t>(nodes[s]->value.real) : 0;
+    for (int k = 0; k < f.nodeCount; ++k) {
+      if (f.nodes[k].kind == STEP_NODE_INT || f.nodes[k].kind == STEP_NODE_DOUBLE) {
+        r[kLoopConst + k] = static_cast<int64_t>(f.nodes[k].d);
+      }
+    }
+    status = LoopPasses<true>(f, r, &run);
+    if (status != LOOP_TO_DOUBLES || run.passes > 0) {
+      // The values stored, exact as doubles.
+      d[f.storeSite] = static_cast<double>(r[f.storeSite]);
+      d[f.loopSite] = static_cast<double>(r[f.loopSite]);
+    }
+    if (status == LOOP_TO_DOUBLES) {
+      for (int s = 0; s < sites; ++s) d[s] = static_cast<double>(r[s]);
+    }
+  } else {
+    for (int s = 0; s < sites; ++s) d[s] = nodes[s]->value.real;
+  }
+  if (status == LOOP_TO_DOUBLES) {
+    for (int k = 0; k < f.nodeCount; ++k) {
+      if (f.nodes[k].kind == STEP_NODE_INT || f.nodes[k].kind == STEP_NODE_DOUBLE) d[kLoopConst + k] = f.nodes[k].d;
+    }
+    status = LoopPasses<false>(f, d, &run);
+  }
+  if (run.passes == 0) return false;  // nothing changed
+  g_VM.branchCounter = run.counter;
+  g_Variables.instanceMissing = 0;
+  g_Variables.arrayIndexError.flag = 0;
+  nodes[f.storeSite]->value.real = d[f.storeSite];
+  nodes[f.storeSite]->value.kind = VALUE_REAL;
+  nodes[f.loopSite]->value.real = d[f.loopSite];
+  nodes[f.loopSite]->value.kind = VALUE_REAL;
+  *last = f.lastPc;
+  if (status != LOOP_ENDED) {
+    *pc = f.pc;
+    return false;
+  }
+  *pc = run.exit;
+  return true;
+}
+
+// A return step (the fast loop runs it, as it changes the running code): answers the new stack
+// top, or null when a guard failed, nothing having changed then. The guards: a script frame to
+// return from whose items are only the value returned (or the two values summed), the values read
+// and computed as the words would.
+[[gnu::always_inline]] inline uint8_t* RunReturn(VMExecContext* context, const StepContext& c, VMStep& step, uint8_t* sp) {
+  const Machine& m = *c.m;
+  if (context->callDepth == 0) return nullptr;
+  ScriptValue value;
+  if (step.returnOp != 0) {
+    // The operator on the two values the script's items are, then the return of its result.
+    Number right{}, left{};
+    if (m.Used(sp) != 32 || !ReadNumber(m, sp, VT_VAR, &right) || !ReadNumber(m, sp + 16, VT_VAR, &left)) {
+      return nullptr;
+    }
+    value = RealValue(Apply(step.returnOp, left.d, right.d));
+    // The operator takes both items (the rest of their units are raw already).
+    *m.TagAt(sp) = vm::TAG_RAW;
+    *m.TagAt(sp + 16) = vm::TAG_RAW;
+  } else {
+    if (m.Used(sp) != 0) return nullptr;
+    Registers r;
+    r.d[0] = 0.0;  // every path writes the items it leaves; this keeps the compiler sure of it
+    StepReads reads;
+    if (step.nodeCount == 1) {
+      // One variable's value, as its push copies it.
+      double x = 0.0;
+      uint32_t kind = VALUE_REAL;
+      if (!ReadSiteArgumentFirst(c, step.sites[step.nodes[0].site], &x, &reads, &kind)) return nullptr;
+      value = RealValue(x);
+      value.kind = kind;
+    } else {
+      if (!EvaluateNodes(c, step, &r, &reads)) return nullptr;
+      value = RealValue(r.d[0]);
+    }
+    if (reads.any) g_Variables.instanceMissing = 0;
+    if (reads.list) g_Variables.arrayIndexError.flag = 0;
+  }
+  context->pc = step.lastPc;
+  context->nextPc = step.next;
+  uint8_t* frame = vm::UnwindFrame(context);
+  return vm::PushValue(context, frame + kVMFrameSize, value);
+}
+
+// A test-and-return step (run by the fast loop, as its return changes the running code): false
+// when a guard failed, nothing having changed then. When the branch jumps, or the return's guards
+// (a script frame to return from, no items of the script's own) do not hold, it is the branch
+// alone (*after stays null); else the return is made and *after is the new stack top.
+[[gnu::always_inline]] inline bool RunTestReturn(VMExecContext* context, const StepContext& c, VMStep& step,
+                                                 uint8_t* sp, int64_t* pc, int64_t* last, uint8_t** after) {
+  StepReads reads;
+  double x = 0.0;
+  uint32_t kind = VALUE_REAL;
+  if (!ReadSiteArgumentFirst(c, step.sites[step.nodes[0].site], &x, &reads, &kind)) return false;
+  // The translator keeps the constant as a double too (a raw int one exactly).
+  const bool truth = VMCompareDifference(step.compare, x - step.nodes[1].d, g_Variables.MathEpsilon);
+  if (truth == step.jumpIfTrue || context->callDepth == 0 || c.m->Used(sp) != 0) {
+    return CommitBranch(step, truth, reads, pc, last);
+  }
+  if (!CountBranch()) return false;
+  if (reads.any) g_Variables.instanceMissing = 0;
+  if (reads.list) g_Variables.arrayIndexError.flag = 0;
+  // The value returned is the one compared, as the return's push copies it.
+  ScriptValue value = RealValue(x);
+  value.kind = kind;
+  context->pc = step.returnLastPc;
+  context->nextPc = step.returnNext;
+  uint8_t* frame = vm::UnwindFrame(context);
+  *after = vm::PushValue(context, frame + kVMFrameSize, value);
+  return true;
+}
+
+// A call step (run by the fast loop, as it changes the running code): answers the new stack top,
+// or null when a guard failed, nothing having changed then. The guards: a script with code to
+// call, the arguments read and computed as the words would, no stack growth due at any of the
+// words covered (checked by the loop). `oneSum`: the one argument is `v + k` or `v - k` (the
+// constant as a double in nodes[1].d).
+[[gnu::always_inline]] inline uint8_t* RunCall(VMExecContext* context, const StepContext& c, VMStep& step, uint8_t* sp,
+                                               bool oneSum) {
   // The script's code entry, and its words unless the step found them there last time.
   CCode* callee = Script_GetCode(step.callNumber - kScriptCallBase);
   if (callee == nullptr) return nullptr;
@@ -1445,8 +2122,18 @@ constexpr uint8_t kShapeCallOrReturn = 18;  // RunCallOrReturn
     if (words == nullptr || words->m_data == nullptr || words->m_size <= 0) return nullptr;
     step.callee = callee;
     step.calleeWords = words;
+    step.calleeSteps = nullptr;
   }
-  if (step.nodeCount > 0 && !EvaluateNodes(c, step, &r, &reads)) return nullptr;
+  Registers r;
+  r.d[0] = 0.0;
+  StepReads reads;
+  if (oneSum) {
+    double x = 0.0;
+    if (!ReadSiteArgumentFirst(c, step.sites[step.nodes[0].site], &x, &reads)) return nullptr;
+    r.d[0] = step.nodes[2].op == OP_ADD ? x + step.nodes[1].d : x - step.nodes[1].d;
+  } else if (step.nodeCount > 0 && !EvaluateNodes(c, step, &r, &reads)) {
+    return nullptr;
+  }
   if (reads.any) g_Variables.instanceMissing = 0;
   if (reads.list) g_Variables.arrayIndexError.flag = 0;
   context->pc = step.lastPc;
@@ -1480,10 +2167,8 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
 [[gnu::noinline]] int64_t RunSteps(const Machine& start, VMDecoded* decoded, int64_t pc, int64_t size, int64_t* last,
                                    VMExecContext* context, uint8_t* sp, bool* switched) {
   Machine m = start;
-  StepContext c{&m,
-                {m.locals, g_Variables.globals, m.self != nullptr ? m.self->i_variables : nullptr,
-                 m.other != nullptr ? m.other->i_variables : nullptr},
-                ++g_Variables.listEpochs};
+  StepContext c{&m, {m.locals, g_Variables.globals, nullptr, nullptr}, ++g_Variables.listEpochs, {0, 0}};
+  c.SetInstances(m.self, m.other);
   const int32_t* stepAt = &decoded->stepAt[0];
   VMStep* steps = &decoded->steps[0];
   // A step runs only where none of its words would find the stack due to grow (the word loop
@@ -1495,11 +2180,7 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
     if (index == 0) return pc;
     VMStep& step = steps[index - 1];
     if (step.peak > room) return pc;
-    if (step.handler == nullptr) {
-      PrepareNodes(&step);
-      step.handler = reinterpret_cast<void (*)()>(ChooseRoutine(step));
-      step.shape = ShapeOf(step);
-    }
+    if (step.handler == nullptr) PrepareStep(step);
     // The most frequent shapes run inline; the others through their routine.
     bool done;
     switch (step.shape) {
@@ -1510,31 +2191,69 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
       case kShapeJump: done = Jump(c, step, &pc, last); break;
       case kShapeLoop: done = LoopBody<0>(c, step, &pc, last); break;
       case kShapeLoopBelow: done = LoopBody<OP_SLT>(c, step, &pc, last); break;
-      case kShapeCallOrReturn: {
-        uint8_t* after = RunCallOrReturn(context, c, step, sp);
+      case kShapeLoopBody: done = LoopWithBody(c, step, steps[step.body - 1], &pc, last); break;
+      case kShapeCall:
+      case kShapeCallOneSum: {
+        uint8_t* after = RunCall(context, c, step, sp, step.shape == kShapeCallOneSum);
         if (after == nullptr) return pc;
-        // The running code is now the callee's, or the caller's again.
+        // The callee runs from its start, its frame at the new top, over the same stack and
+        // instances, without a locals list yet; a fresh mark, as it runs over other locals.
+        sp = after;
+        context->sp = sp;
+        *switched = true;
+        *last = -1;
+        pc = 0;
+        m.frame = context->frame;
+        m.locals = nullptr;
+        c.lists[SITE_LOCALS] = nullptr;
+        c.stamp = ++g_Variables.listEpochs;
+        // Its steps, as the step found them last unless its words or their steps changed (the
+        // switches DecodedFor checks cannot change while steps run).
+        VMBuffer* words = context->code;
+        VMDecoded* next = step.calleeSteps;
+        if (next == nullptr || words->m_decoded != next || next->words != context->words ||
+            next->size != context->codeSize) {
+          next = VMDecodedFor(words);
+          step.calleeSteps = next;
+        }
+        if (next->steps.Count() == 0) return pc;  // code without steps runs word by word
+        decoded = next;
+        stepAt = &decoded->stepAt[0];
+        steps = &decoded->steps[0];
+        size = context->codeSize;
+        room = sp - m.base - kVMStackReserve;
+        continue;
+      }
+      case kShapeReturn:
+      case kShapeTestReturn: {
+        uint8_t* after = nullptr;
+        if (step.shape == kShapeReturn) {
+          after = RunReturn(context, c, step, sp);
+          if (after == nullptr) return pc;
+        } else if (!RunTestReturn(context, c, step, sp, &pc, last, &after)) {
+          return pc;
+        } else if (after == nullptr) {
+          continue;  // the branch alone
+        }
+        // The caller's code goes on after its call, over its own frame, locals and instances.
         sp = after;
         context->sp = sp;
         *switched = true;
         *last = -1;
         pc = context->nextPc;
-        m = Machine{context->stackBase, context->stackTags, context->frame,
-                    context->locals,    context->self,      context->other};
+        m.frame = context->frame;
+        m.locals = context->locals;
         c.lists[SITE_LOCALS] = m.locals;
-        c.lists[SITE_SELF] = m.self != nullptr ? m.self->i_variables : nullptr;
-        c.lists[SITE_OTHER] = m.other != nullptr ? m.other->i_variables : nullptr;
-        // A fresh mark: the same code runs over another locals list at each depth of a recursion.
-        c.stamp = ++g_Variables.listEpochs;
-        // The new code's steps, translated already unless it runs for the first time (the
-        // switches DecodedFor checks cannot change while steps run).
-        if (context->code == nullptr || context->code->m_data != context->words ||
-            context->code->m_size != context->codeSize) {
-          return pc;
+        if (context->self != m.self || context->other != m.other) [[unlikely]] {
+          m.self = context->self;
+          m.other = context->other;
+          c.SetInstances(m.self, m.other);
         }
+        c.stamp = ++g_Variables.listEpochs;
+        // The unwound frame gave back the caller's code buffer with its own words and size.
+        if (context->code == nullptr) return pc;
         decoded = StepsOf(context);
-        if (decoded == nullptr) return pc;
-        if (decoded->steps.Count() == 0) return pc;  // code without steps runs word by word
+        if (decoded->steps.Count() == 0) return pc;
         stepAt = &decoded->stepAt[0];
         steps = &decoded->steps[0];
         size = context->codeSize;
@@ -1552,7 +2271,11 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
 uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
   Machine c{context->stackBase, context->stackTags, context->frame,
             context->locals,    context->self,      context->other};
-  if (g_VM.argumentIds.registered != g_Variables.builtinCount) FindArgumentIds();
+  const VMArgumentIds& ids = g_VM.argumentIds;
+  if (ids.registered != g_Variables.builtinCount ||
+      (ids.first >= 0 && ids.first < g_Variables.builtinCount && g_Variables.builtins[ids.first].getter != ids.getters[0])) {
+    FindArgumentIds();
+  }
   const uint8_t* code = reinterpret_cast<const uint8_t*>(context->words);
   int64_t size = context->codeSize;
   // Offsets in 64 bits, so that looking a few words ahead can never overflow.

@@ -86,7 +86,9 @@ template <typename Sources>
 // The element at a non-negative index of an array when the array has it; null otherwise (the
 // read through GetValueElement then reports the index).
 [[gnu::always_inline]] inline const ScriptValue* VMElementAt(const ValueArray* array, int32_t index) {
-  const int32_t row = index / kArrayRowStride, column = index % kArrayRowStride;
+  // The index is 0 or more: split without the sign's corrections.
+  const int32_t row = static_cast<int32_t>(static_cast<uint32_t>(index) / kArrayRowStride);
+  const int32_t column = static_cast<int32_t>(static_cast<uint32_t>(index) % kArrayRowStride);
   if (row >= array->rowCount || column >= array->rows[row].length) return nullptr;
   return &array->rows[row].elements[column];
 }
@@ -110,7 +112,9 @@ inline bool VMOwnsNothing(const ScriptValue& v) {
 inline ScriptValue* VMOwnElement(ScriptValue* holder, int32_t index) {
   ValueArray* array = holder->arr;
   if (array == nullptr || array->owner != holder) return nullptr;
-  const int32_t row = index / kArrayRowStride, column = index % kArrayRowStride;
+  // The index is 0 or more: split without the sign's corrections.
+  const int32_t row = static_cast<int32_t>(static_cast<uint32_t>(index) / kArrayRowStride);
+  const int32_t column = static_cast<int32_t>(static_cast<uint32_t>(index) % kArrayRowStride);
   if (row >= array->rowCount) return nullptr;
   ValueRow& slot = array->rows[row];
   if (column < slot.length) return &slot.elements[column];
