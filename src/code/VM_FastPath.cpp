@@ -1187,8 +1187,9 @@ template <int kValue>
   if (column < slot.length) {
     if (element->Kind() == VALUE_STRING || element->Kind() == VALUE_ARRAY) return false;
   } else {
-    // The next element of the row, in the room it has.
-    if (column != slot.length || column >= slot.capacity) return false;
+    // The next element of the row, in the room it has (the row's growth takes each new memory
+    // step).
+    if (column != slot.length || column >= slot.capacity || column % kRowMemoryStep == 0) return false;
     slot.length = column + 1;
     element->flags = 0;
   }
@@ -1778,11 +1779,18 @@ struct LoopEnd {
   double limit;
   double epsilon;
   bool goOnIfTrue;   // the test's truth value that sends the loop back to the body
-  bool always;       // both do
-  int64_t exitIfTrue;
-  int64_t exitIfFalse;
+  int64_t exitTo;    // where the other one goes
   int64_t allowed;   // passes whose branches do not pump the messages
+  int storeSite;     // the body's variable
+  int storeFrom;     // the register holding its new value
+  int loopSite;      // the loop variable
+  int loopFrom;      // the register holding the loop variable once the body is stored
 };
+
+// A loop whose test sends it back to the body either way runs through its separate steps.
+inline bool LoopEndsAtAll(const VMStep& f) {
+  return (f.jumpIfTrue ? f.target : f.next) != f.pc || (f.jumpIfTrue ? f.next : f.target) != f.pc;
+}
 
 [[gnu::always_inline]] inline LoopEnd LoopEndOf(const VMStep& f, uint32_t counter) {
   LoopEnd e;
@@ -1790,24 +1798,24 @@ struct LoopEnd {
   e.epsilon = g_Variables.MathEpsilon;
   const int64_t ifTrue = f.jumpIfTrue ? f.target : f.next, ifFalse = f.jumpIfTrue ? f.next : f.target;
   e.goOnIfTrue = ifTrue == f.pc;
-  e.always = ifTrue == f.pc && ifFalse == f.pc;
-  e.exitIfTrue = ifTrue;
-  e.exitIfFalse = ifFalse;
+  e.exitTo = e.goOnIfTrue ? ifFalse : ifTrue;
   // A pass counts two branches (the b back to the test, the test's own): the pass whose count
   // reaches a multiple of kPumpEveryBranches goes the general way.
   const uint32_t distance = (0u - counter) & (kPumpEveryBranches - 1);
   e.allowed = ((distance == 0 ? kPumpEveryBranches : distance) - 1) >> 1;
+  e.storeSite = f.storeSite;
+  e.loopSite = f.loopSite;
+  int last = 0;
+  while (f.chain[last].code != LOOP_STORE) ++last;
+  e.storeFrom = f.chain[last].left;
+  e.loopFrom = f.loopSite == f.storeSite ? e.storeFrom : f.loopSite;
   return e;
 }
 
-// Whether the pass that left the loop variable at x sends the loop back to the body; else
-// run->exit is where it goes on.
+// Whether the pass that left the loop variable at x sends the loop back to the body.
 template <uint8_t kCompare>
-[[gnu::always_inline]] inline bool LoopGoesOn(const LoopEnd& e, double x, LoopRun* run) {
-  const bool truth = VMCompareDifference(kCompare, x - e.limit, e.epsilon);
-  if (truth == e.goOnIfTrue || e.always) [[likely]] return true;
-  run->exit = truth ? e.exitIfTrue : e.exitIfFalse;
-  return false;
+[[gnu::always_inline]] inline bool LoopGoesOn(const LoopEnd& e, double x) {
+  return VMCompareDifference(kCompare, x - e.limit, e.epsilon) == e.goOnIfTrue;
 }
 
 // Passes on whole numbers until the loop leaves its body (LOOP_ENDED), a branch would pump the
@@ -1818,8 +1826,6 @@ int LoopIntPasses(const VMStep& f, int64_t* r, LoopRun* run) {
   static const void* const kCodes[] = {&&add, &&sub, &&mul, &&leave, &&leave, &&mod, &&modk, &&store};
   const LoopEnd e = LoopEndOf(f, run->counter);
   const int64_t by = f.loopOp == OP_ADD ? static_cast<int64_t>(f.loopBy) : -static_cast<int64_t>(f.loopBy);
-  const int loopSite = f.loopSite, storeSite = f.storeSite;
-  const bool same = loopSite == storeSite;
   int64_t left = e.allowed;
   int status;
   for (;;) {
@@ -1875,13 +1881,13 @@ int LoopIntPasses(const VMStep& f, int64_t* r, LoopRun* run) {
     goto* kCodes[op->code];
   }
   store: {
-    const int64_t value = r[op->left];
-    const int64_t x = (same ? value : r[loopSite]) + by;
+    const int64_t x = r[e.loopFrom] + by;
     if (!LoopInRange(x)) goto leave;
-    r[storeSite] = value;
-    r[loopSite] = x;
+    r[e.storeSite] = r[e.storeFrom];
+    r[e.loopSite] = x;
     --left;
-    if (LoopGoesOn<kCompare>(e, static_cast<double>(x), run)) continue;
+    if (LoopGoesOn<kCompare>(e, static_cast<double>(x))) continue;
+    run->exit = e.exitTo;
     status = LOOP_ENDED;
     break;
   }
@@ -1903,7 +1909,6 @@ int LoopDoublePasses(const VMStep& f, double* r, LoopRun* run) {
   const LoopEnd e = LoopEndOf(f, run->counter);
   const bool up = f.loopOp == OP_ADD;
   const double by = f.loopBy;
-  const int loopSite = f.loopSite, storeSite = f.storeSite;
   int64_t left = e.allowed;
   int status;
   int32_t unused;
@@ -1935,11 +1940,12 @@ int LoopDoublePasses(const VMStep& f, double* r, LoopRun* run) {
     ++op;
     goto* kCodes[op->code];
   store: {
-    r[storeSite] = r[op->left];
-    const double x = up ? r[loopSite] + by : r[loopSite] - by;
-    r[loopSite] = x;
+    const double x = up ? r[e.loopFrom] + by : r[e.loopFrom] - by;
+    r[e.storeSite] = r[e.storeFrom];
+    r[e.loopSite] = x;
     --left;
-    if (LoopGoesOn<kCompare>(e, x, run)) continue;
+    if (LoopGoesOn<kCompare>(e, x)) continue;
+    run->exit = e.exitTo;
     status = LOOP_ENDED;
     break;
   }
@@ -1988,7 +1994,7 @@ int LoopPasses(const VMStep& f, T* r, LoopRun* run) {
     }
     nodes[s] = node;
   }
-  if (!f.loopReady) return RunAlone(c, body, pc, last);
+  if (!f.loopReady || !LoopEndsAtAll(f)) return RunAlone(c, body, pc, last);
 
   LoopRun run{g_VM.branchCounter, 0, 0};
   double d[kLoopRegisters];

@@ -106,9 +106,9 @@ inline bool VMOwnsNothing(const ScriptValue& v) {
 }
 
 // The element at a non-negative index of the array a variable's value holds and owns, when the
-// element exists or is the next one of its row and the row's block has room for it (the row then
-// grows by that element, written as real 0); null otherwise (SetValueElement then claims, grows or
-// converts).
+// element exists or is the next one of its row and the row's block has room for it, not at a
+// multiple of kRowMemoryStep (the row then grows by that element, written as real 0); null
+// otherwise (SetValueElement then claims, grows or converts).
 inline ScriptValue* VMOwnElement(ScriptValue* holder, int32_t index) {
   ValueArray* array = holder->arr;
   if (array == nullptr || array->owner != holder) return nullptr;
@@ -118,7 +118,7 @@ inline ScriptValue* VMOwnElement(ScriptValue* holder, int32_t index) {
   if (row >= array->rowCount) return nullptr;
   ValueRow& slot = array->rows[row];
   if (column < slot.length) return &slot.elements[column];
-  if (column != slot.length || column >= slot.capacity) return nullptr;
+  if (column != slot.length || column >= slot.capacity || column % kRowMemoryStep == 0) return nullptr;
   slot.length = column + 1;
   ScriptValue* element = &slot.elements[column];
   *element = ScriptValue{};
