@@ -17,6 +17,7 @@
 #include "code/VM_Ops.h"
 #include "code/VM_Frame.h"
 #include "code/VM_Stack.h"
+#include "code/VM_VariableRules.h"
 #include "code/VM_Variables.h"
 #include "debug/Debug_State.h"
 #include "option/Option_Main.h"
@@ -50,6 +51,12 @@ struct Machine {
 
   uint8_t* TagAt(const uint8_t* p) const { return tags + static_cast<size_t>(p - base) / 4; }
   int64_t Used(const uint8_t* sp) const { return frame - sp; }
+  // The lists and instances variable references reach (VMListOf).
+  CVariableList* Locals() const { return locals; }
+  CVariableList* HeldLocals() const { return locals; }
+  static CVariableList* Globals() { return g_Variables.globals; }
+  const CInstance* Self() const { return self; }
+  const CInstance* Other() const { return other; }
   void TagRawBytes(uint8_t* p, int32_t bytes) const {
     if (bytes > 0) std::memset(TagAt(p), vm::TAG_RAW, static_cast<size_t>(bytes) / 4);
   }
@@ -134,29 +141,10 @@ struct Number {
 
 // ---- Variables ----
 
-// The list of an instance that a reference to a user variable reaches (built-in variables are
-// served by their accessors and have no fast path).
-[[gnu::always_inline]] inline CVariableList* InstanceList(const CInstance* instance, int32_t id) {
-  if (instance == nullptr || id < kBuiltinVariableIdLimit) return nullptr;
-  return instance->i_variables;
-}
-
-// The list that reads and writes through the selector reach, as the general handlers choose it;
-// null when there is none or it is not a list (those go the general way, which reports them).
+// The list that reads and writes through the selector reach (VMListOf); null when there is none
+// or it is not a list (those go the general way, which reports them).
 [[gnu::always_inline]] inline CVariableList* ListFor(const Machine& c, int32_t selector, int32_t id) {
-  switch (selector) {
-    case SEL_LOCAL: return c.locals;
-    case SEL_GLOBAL: return g_Variables.globals;
-    case SEL_SELF: return InstanceList(c.self, id);
-    case SEL_OTHER: return InstanceList(c.other, id);
-    case SEL_NOT_SPECIFIED:
-      if (id < kBuiltinVariableIdLimit) return nullptr;  // never a declared global
-      return IsGlobalDeclared(id) ? g_Variables.globals : InstanceList(c.self, id);
-    case SEL_LOCAL_OR_SELF:
-      if (c.locals != nullptr && c.locals->Lookup(id) != nullptr) return c.locals;
-      return InstanceList(c.self, id);
-    default: return nullptr;
-  }
+  return VMListOf(selector, id, c);
 }
 
 // ---- Argument slots ----
@@ -210,41 +198,12 @@ static_assert(kBuiltinVariableIdLimit <= kUserVariableBase, "declared globals ar
   return &g_VM.argumentSlots[slot];
 }
 
-// A variable reference decoded from the operand and, for the parts not in the word, from the
-// stack at p (the element index first, then the selector).
-struct Reference {
-  int32_t id;
-  int32_t index;
-  int32_t selector;
-  int32_t taken;  // stack bytes the reference takes
-};
-
-inline bool DecodeReference(uint32_t word, uint32_t operand, const uint8_t* p, int64_t available, Reference* r) {
-  if (operand & kVarSelectorBias) return false;
-  r->id = static_cast<int32_t>(operand & kVarIdMask);
-  r->taken = 0;
-  if (operand & kVarWhole) {
-    r->index = kWholeValueIndex;
-  } else {
-    if (available < 4) return false;
-    r->index = Load<int32_t>(p);
-    r->taken = 4;
-  }
-  if (operand & kVarSelectorInWord) {
-    r->selector = WordImmediate(word);
-  } else {
-    if (available < r->taken + 4) return false;
-    r->selector = Load<int32_t>(p + r->taken);
-    r->taken += 4;
-  }
-  return true;
-}
-
 // push.v: answers the new top, or null to leave the instruction to the general handler. Inlined
 // into the loop: reads are the most frequent variable accesses.
 [[gnu::always_inline]] inline uint8_t* PushVariable(const Machine& c, uint32_t word, uint32_t operand, uint8_t* sp) {
-  Reference r;
-  if (!DecodeReference(word, operand, sp, c.frame - sp, &r)) return nullptr;
+  // A selector naming an instance goes the general way.
+  VMReference r;
+  if ((operand & kVarSelectorBias) || !VMDecodeReference(word, operand, sp, c.frame - sp, &r)) return nullptr;
   CVariableList* list = ListFor(c, r.selector, r.id);
   if (list == nullptr) [[unlikely]] {
     if (r.index != kWholeValueIndex || r.id >= kBuiltinVariableIdLimit) return nullptr;
@@ -255,7 +214,7 @@ inline bool DecodeReference(uint32_t word, uint32_t operand, const uint8_t* p, i
     g_Variables.instanceMissing = 0;
     return PushValueParts(c, sp + r.taken, slot->bits, 0, slot->kind);
   }
-  const VariableNode* node = list->Lookup(r.id);
+  VariableNode* node = list->Lookup(r.id);
   if (r.index == kWholeValueIndex &&
       (node != nullptr ? node->value.Kind() == VALUE_REAL : !g_Options.uninitialisedVariables)) {
     // A real, or a variable not set yet (real 0): copied as the list's read copies it.
@@ -267,16 +226,12 @@ inline bool DecodeReference(uint32_t word, uint32_t operand, const uint8_t* p, i
   if (node != nullptr && r.index >= 0 && node->value.Kind() == VALUE_ARRAY && node->value.arr != nullptr) {
     // An element that is a real: the list's read, in place (which makes an array nobody owns
     // the variable's).
-    ValueArray* array = node->value.arr;
-    const int32_t row = r.index / kArrayRowStride, column = r.index % kArrayRowStride;
-    if (row < array->rowCount && column < array->rows[row].length) {
-      const ScriptValue& element = array->rows[row].elements[column];
-      if (element.Kind() == VALUE_REAL) {
-        if (array->owner == nullptr) array->owner = &node->value;
-        g_Variables.instanceMissing = 0;
-        g_Variables.arrayIndexError.flag = 0;
-        return PushValueParts(c, sp + r.taken, element.bits, 0, element.kind);
-      }
+    const ScriptValue* element = VMElementAt(node->value.arr, r.index);
+    if (element != nullptr && element->Kind() == VALUE_REAL) {
+      VMClaimForRead(&node->value);
+      g_Variables.instanceMissing = 0;
+      g_Variables.arrayIndexError.flag = 0;
+      return PushValueParts(c, sp + r.taken, element->bits, 0, element->kind);
     }
   }
   ScriptValue value;
@@ -295,26 +250,6 @@ inline bool DecodeReference(uint32_t word, uint32_t operand, const uint8_t* p, i
   return PushValue(c, sp + r.taken, value);
 }
 
-// The element at a non-negative index of the array a variable's value holds and owns, when
-// the element exists or is the next one of its row and the row's block has room for it, not at
-// a multiple of kRowMemoryStep (the row then grows by that element, written as real 0); null
-// otherwise (the store's own routine then claims, grows or converts).
-inline ScriptValue* OwnElement(ScriptValue* holder, int32_t index) {
-  ValueArray* array = holder->arr;
-  if (array == nullptr || array->owner != holder) return nullptr;
-  // The index is 0 or more: split without the sign's corrections.
-  const int32_t row = static_cast<int32_t>(static_cast<uint32_t>(index) / kArrayRowStride);
-  const int32_t column = static_cast<int32_t>(static_cast<uint32_t>(index) % kArrayRowStride);
-  if (row >= array->rowCount) return nullptr;
-  ValueRow& slot = array->rows[row];
-  if (column < slot.length) return &slot.elements[column];
-  if (column != slot.length || column >= slot.capacity || column % kRowMemoryStep == 0) return nullptr;
-  slot.length = column + 1;
-  ScriptValue* element = &slot.elements[column];
-  *element = ScriptValue{};
-  return element;
-}
-
 // pop.v.* and pop.i.*: answers the new top, or null to leave the instruction to the general
 // handler. Kept out of the loop's code, which stays small enough for the compiler to keep its
 // state in registers.
@@ -326,8 +261,10 @@ inline ScriptValue* OwnElement(ScriptValue* holder, int32_t index) {
   // pop.v: the value was pushed first, the reference's items are above it; pop.i: the value was
   // pushed last.
   const uint8_t* referenceAt = t1 == VT_VAR ? sp : sp + valueSize;
-  Reference r;
-  if (!DecodeReference(word, operand, referenceAt, c.frame - referenceAt, &r)) return nullptr;
+  VMReference r;
+  if ((operand & kVarSelectorBias) || !VMDecodeReference(word, operand, referenceAt, c.frame - referenceAt, &r)) {
+    return nullptr;
+  }
   if (c.Used(sp) < r.taken + valueSize) return nullptr;
   const uint8_t* valueAt = t1 == VT_VAR ? sp + r.taken : sp;
 
@@ -349,35 +286,10 @@ inline ScriptValue* OwnElement(ScriptValue* holder, int32_t index) {
   if (r.index != kWholeValueIndex && r.index < 0) return nullptr;
   CVariableList* list = ListFor(c, r.selector, r.id);
   if (list == nullptr) return nullptr;
-
-  g_Variables.arrayIndexError.flag = 0;
-  VariableNode* node = list->Lookup(r.id);
-  const ValueKind held = node != nullptr ? node->value.Kind() : VALUE_UNDEFINED;
-  ScriptValue* element = nullptr;
-  if (r.index != kWholeValueIndex && held == VALUE_ARRAY && value.Kind() == VALUE_REAL) {
-    element = OwnElement(&node->value, r.index);
-  }
-  if (element != nullptr && element->Kind() != VALUE_STRING && element->Kind() != VALUE_ARRAY) {
-    // A real into an existing element, that owns nothing, of an array the variable owns: the
-    // element store's copy, in place.
-    element->bits = value.bits;
-    element->kind = value.kind;
-  } else if (r.index != kWholeValueIndex || node == nullptr || held == VALUE_ARRAY) {
-    // The store's own routine; with an index of 0 or more it cannot fail.
-    list->Set(r.id, r.index, &value);
-    if (t2 == VT_VAR) ReleaseValue(&value);  // the stack's copy, now stored
-  } else if (value.Kind() == VALUE_REAL || (value.Kind() == VALUE_STRING && t2 == VT_VAR)) {
-    // A real, or a text the stack owns, over a whole value that is no array: what the variable
-    // held goes and the value takes its place (the spare word stays). The text moves from the
-    // stack into the variable instead of being copied there and then freed.
-    if (held == VALUE_STRING) ReleaseValue(&node->value);
-    node->value.bits = value.bits;
-    node->value.kind = value.kind;
-  } else {
-    // The store's own routine; with a whole variable or an index of 0 or more it cannot fail.
-    list->Set(r.id, r.index, &value);
-    if (t2 == VT_VAR) ReleaseValue(&value);  // the stack's copy, now stored
-  }
+  // With a whole variable or an index of 0 or more the store cannot fail.
+  bool moved;
+  VMStoreInList(list, r.id, r.index, value, t2 == VT_VAR, &moved);
+  if (t2 == VT_VAR && !moved) ReleaseValue(&value);  // the stack's copy, now stored
   const int32_t taken = r.taken + valueSize;
   c.TagRawBytes(sp, taken);
   return sp + taken;
@@ -625,8 +537,7 @@ const ClassTable kClassTable;
   CVariableList* list;
   VariableNode* node;
   if (!WholeVariable(c, word, operand, &list, &node) || node == nullptr) return false;
-  const ValueKind held = node->value.Kind();
-  if (held == VALUE_STRING || held == VALUE_ARRAY) return false;
+  if (!VMOwnsNothing(node->value)) return false;
   g_Variables.arrayIndexError.flag = 0;
   SetReal(&node->value, v);
   return true;
@@ -919,16 +830,12 @@ constexpr int kStepOpCountForMicro = 6;
   if (index < 0 || site.builtin) return false;
   VariableNode* node = ListNode(c, site);
   if (node == nullptr || node->value.Kind() != VALUE_ARRAY || node->value.arr == nullptr) return false;
-  ValueArray* array = node->value.arr;
-  const int32_t row = static_cast<int32_t>(static_cast<uint32_t>(index) / kArrayRowStride);
-  const int32_t column = static_cast<int32_t>(static_cast<uint32_t>(index) % kArrayRowStride);
-  if (row >= array->rowCount || column >= array->rows[row].length) return false;
-  const ScriptValue& element = array->rows[row].elements[column];
-  if (element.Kind() != VALUE_REAL) return false;
-  if (array->owner == nullptr) array->owner = &node->value;
+  const ScriptValue* element = VMElementAt(node->value.arr, index);
+  if (element == nullptr || element->Kind() != VALUE_REAL) return false;
+  VMClaimForRead(&node->value);
   reads->any = true;
   reads->list = true;
-  *out = element.real;
+  *out = element->real;
   return true;
 }
 
@@ -1042,12 +949,10 @@ using StepRoutine = bool (*)(const StepContext& c, VMStep& step, int64_t* pc, in
   VMVarSite& site = step.sites[step.storeSite];
   VariableNode* node = ListNode(c, site);
   if (node == nullptr) return false;
-  const ValueKind held = node->value.Kind();
-  if (held == VALUE_STRING || held == VALUE_ARRAY) return false;
+  if (!VMOwnsNothing(node->value)) return false;
   if (reads.any) g_Variables.instanceMissing = 0;
   g_Variables.arrayIndexError.flag = 0;
-  node->value.real = value;
-  node->value.kind = VALUE_REAL;
+  SetReal(&node->value, value);
   *last = step.lastPc;
   *pc = step.next;
   return true;
@@ -1055,7 +960,7 @@ using StepRoutine = bool (*)(const StepContext& c, VMStep& step, int64_t* pc, in
 
 // The pop's store of the step's result into an element that exists, or is the next of its row
 // with room for it, of an array the variable holds and owns, and that holds nothing it owns (as
-// PopVariable stores it in place); false otherwise (the store's own routine then claims, grows or
+// VMStoreInList stores it in place); false otherwise (the store's own routine then claims, grows or
 // converts the array, or reports the index).
 [[gnu::always_inline]] inline bool CommitElement(const StepContext& c, VMStep& step, double value, int32_t index,
                                                  const StepReads& reads, int64_t* pc, int64_t* last) {
@@ -1064,12 +969,11 @@ using StepRoutine = bool (*)(const StepContext& c, VMStep& step, int64_t* pc, in
   VariableNode* node = ListNode(c, site);
   if (node == nullptr || node->value.Kind() != VALUE_ARRAY) return false;
   // A row grown here by one element holds real 0, which the store below may overwrite.
-  ScriptValue* element = OwnElement(&node->value, index);
-  if (element == nullptr || element->Kind() == VALUE_STRING || element->Kind() == VALUE_ARRAY) return false;
+  ScriptValue* element = VMOwnElement(&node->value, index);
+  if (element == nullptr || !VMOwnsNothing(*element)) return false;
   if (reads.any) g_Variables.instanceMissing = 0;
   g_Variables.arrayIndexError.flag = 0;
-  element->real = value;
-  element->kind = VALUE_REAL;
+  SetReal(element, value);
   *last = step.lastPc;
   *pc = step.next;
   return true;
@@ -1136,8 +1040,7 @@ template <uint8_t kCompare>
   g_VM.branchCounter = counter + 2;
   g_Variables.instanceMissing = 0;
   g_Variables.arrayIndexError.flag = 0;
-  node->value.real = value;
-  node->value.kind = VALUE_REAL;
+  SetReal(&node->value, value);  // a real: it owns nothing
   const double g = value - step.nodes[3].d;
   const bool truth = VMCompareDifference(kCompare != 0 ? kCompare : step.compare, g, g_Variables.MathEpsilon);
   *last = step.lastPc;
@@ -1192,12 +1095,10 @@ template <int kLeft, int kRight, uint8_t kOp>
   if (!OperateT<kOp, kLeftInt, kRightInt>(li, ld, ri, rd, &oi, &od)) return false;
   const double value = kLeftInt && kRightInt ? static_cast<double>(oi) : od;
   if (kLeft == LEAF_VAR && step.storeIsFirstRead && stored != nullptr) {
-    const ValueKind held = stored->value.Kind();
-    if (held == VALUE_STRING || held == VALUE_ARRAY) return false;
+    if (!VMOwnsNothing(stored->value)) return false;
     g_Variables.instanceMissing = 0;
     g_Variables.arrayIndexError.flag = 0;
-    stored->value.real = value;
-    stored->value.kind = VALUE_REAL;
+    SetReal(&stored->value, value);
     *last = step.lastPc;
     *pc = step.next;
     return true;
@@ -2459,10 +2360,6 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
   VMDecoded* decoded = nullptr;
   const int32_t* stepAt = nullptr;
   bool switched = false;  // call or return steps changed the running code
-  // A stack top below this takes the general way at the next word: the stack is due to grow.
-  // While every word goes the general way (a debugger connected, the fast paths off), no stack
-  // top is above it.
-  uintptr_t guard = 0;
 
   // In the order of FastClass.
   static const void* const kLabels[] = {
@@ -2475,7 +2372,7 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
 // what follows each instruction apart.
 #define FAST_DISPATCH()                                                 \
   do {                                                                  \
-    if (pc + 4 > size || reinterpret_cast<uintptr_t>(sp) < guard) goto leave; \
+    if (pc + 4 > size || sp - c.base < kVMStackReserve) goto leave;     \
     if (stepAt != nullptr && stepAt[pc >> 2] != 0) {                    \
       /* Decoded steps run from here; the word where they stop runs */  \
       /* as a word (a step whose guards failed, or no step).          */ \
@@ -2765,8 +2662,7 @@ resync: {
   size = context->codeSize;
   decoded = DecodedFor(context);
   stepAt = decoded != nullptr ? &decoded->stepAt[0] : nullptr;
-  guard = reinterpret_cast<uintptr_t>(c.base) + kVMStackReserve;
-  if (pc + 4 > size || reinterpret_cast<uintptr_t>(sp) < guard) goto leave;
+  if (pc + 4 > size || sp - c.base < kVMStackReserve) goto leave;
   word = Load<uint32_t>(code + pc);
   goto* kLabels[kClassTable.classes[word >> 16]];
 }
@@ -2777,12 +2673,12 @@ resume:
   code = reinterpret_cast<const uint8_t*>(context->words);
   size = context->codeSize;
   if (g_Debug.debugger.connected || !g_VM.fastPaths) [[unlikely]] {
-    // Every word goes the general way.
-    guard = UINTPTR_MAX;
+    // Every word goes the general way: the dispatch sees no code (a size of -1), so it leaves for
+    // the general way at each word, where the code's real size is read again.
+    size = -1;
     decoded = nullptr;
     stepAt = nullptr;
   } else {
-    guard = reinterpret_cast<uintptr_t>(c.base) + kVMStackReserve;
     if (decoded == nullptr || context->code == nullptr || context->code->m_decoded != decoded ||
         decoded->words != context->words) {
       decoded = DecodedFor(context);
@@ -2799,15 +2695,16 @@ leave:
   if (last >= 0) context->pc = static_cast<int32_t>(last);
   context->nextPc = static_cast<int32_t>(pc);
   context->sp = sp;
-  if (pc >= size) return sp;  // the code's end
-  // The word at pc goes the general way: the stack grows first when it is due to, and a word
-  // that does not lie whole within the code ends the run.
+  if (pc >= context->codeSize) return sp;  // the code's end
+  // The word at pc goes the general way (every word does while a debugger is connected or the
+  // fast paths are off): the stack grows first when it is due to, and a word that does not lie
+  // whole within the code ends the run.
   if (sp - c.base < kVMStackReserve) {
     sp = vm::GrowStack(context, sp, kVMStackReserve);
     context->sp = sp;
     if (context->stopped) return sp;
   }
-  if (pc < 0 || pc + 4 > size) {
+  if (pc < 0 || pc + 4 > context->codeSize) {
     VMFatalError(context, "VM :: Execution Error - instruction past the end of the code at %d", static_cast<int32_t>(pc));
     return sp;
   }

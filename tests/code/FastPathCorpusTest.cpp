@@ -45,6 +45,10 @@ const std::vector<Snippet>& Corpus() {
        " print(s, t, global.u); s = 1; t = s; return t + 1", "2", "abbb abbb! abbb!\n"},
       {"a real over a text and a text over a real", "var v; v = 2; v = \"x\"; v += \"y\"; w = v; v = 3; return w + string(v)",
        "\"xy3\"", ""},
+      {"a text the stack holds stored over a text, a real and nothing, and into an element",
+       "var s, t; s = \"ab\"; t = s + \"c\"; s = t + s; u = s; w = 1; w = s + \"!\"; s = \"z\"; a[1] = t + s;"
+       " a[0] = a[1]; return u + t + s + w + a[0] + a[1]",
+       "\"abcababczabcab!abczabcz\"", ""},
       {"a text appended to a global and to an instance variable",
        "global.s = \"\"; t = \"x\"; repeat (3) { global.s += \"ab\"; t += \"\"; t += \"y\" } return global.s + t",
        "\"abababxyyy\"", ""},
