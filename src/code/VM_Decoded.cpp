@@ -65,6 +65,26 @@ bool StepSelector(int32_t selector) {
          selector == SEL_LOCAL;
 }
 
+// An argumentN read through self, other or no selector reads its argument slot: the slot is
+// found here when the registry is the one the fast loop last looked the argument ids up in (else
+// the site reads through the registry, and the first such read resolves it).
+void ResolveArgumentSite(VMVarSite* site) {
+  const VMArgumentIds& ids = g_VM.argumentIds;
+  if (!site->builtin || site->listKind < SITE_SELF || ids.registered != g_Variables.builtinCount || ids.first < 0 ||
+      site->id >= g_Variables.builtinCount) {
+    return;
+  }
+  const int64_t slot = static_cast<int64_t>(site->id) - ids.first;
+  if (slot < 0 || slot >= kArgumentSlotCount || ids.getters[slot] == nullptr ||
+      g_Variables.builtins[site->id].getter != ids.getters[slot]) {
+    return;
+  }
+  site->listKind = SITE_ARGUMENT;
+  site->argumentSlot = static_cast<uint8_t>(slot);
+  site->argumentOfOther = site->selector == SEL_OTHER;
+  site->epoch = ids.generation;
+}
+
 // A whole-variable reference with its selector in the word, through a selector the steps resolve.
 bool WholeSite(uint32_t word, uint32_t operand, VMVarSite* site) {
   if ((operand & (kVarWhole | kVarSelectorInWord | kVarSelectorBias)) != (kVarWhole | kVarSelectorInWord)) return false;
@@ -81,6 +101,7 @@ bool WholeSite(uint32_t word, uint32_t operand, VMVarSite* site) {
     case SEL_NOT_SPECIFIED: site->listKind = SITE_DECLARED; break;
     default: site->listKind = SITE_LOCALS; break;
   }
+  ResolveArgumentSite(site);
   return true;
 }
 
@@ -339,6 +360,66 @@ VMStep* StepAt(VMDecoded* out, int64_t pc) {
   return index != 0 ? &out->steps[index - 1] : nullptr;
 }
 
+// The site of `site`'s variable among the first `count` sites of `into`, added when it is not
+// there yet; -1 when there is no room.
+int32_t MergedSite(VMVarSite* into, int32_t* count, const VMVarSite& site) {
+  for (int32_t k = 0; k < *count; ++k) {
+    if (SameVariable(into[k], site)) return k;
+  }
+  if (*count >= kVMStepMaxNodes + 1) return -1;
+  into[*count] = site;
+  return (*count)++;
+}
+
+// When the loop step at `loopIndex` sends the loop back to a body that is one store of constants,
+// variables and operators ending right at the increment, a STEP_LOOP_BODY at the body's first word
+// runs body and loop end together (the body keeps its own step for when that one cannot run).
+void FuseLoopBody(VMDecoded* out, int32_t loopIndex) {
+  const VMStep loop = out->steps[loopIndex];
+  for (const int32_t start : {loop.target, loop.next}) {
+    const VMStep* found = StepAt(out, start);
+    if (found == nullptr || start == loop.pc || found->kind != STEP_STORE || found->next != loop.pc ||
+        found->general || found->storeElement) {
+      continue;
+    }
+    const VMStep body = *found;
+    VMStep fused = body;
+    fused.kind = STEP_LOOP_BODY;
+    fused.body = out->stepAt[static_cast<int32_t>(start / 4)];
+    int32_t sites = 0;
+    bool fits = true;
+    for (int32_t k = 0; k < body.nodeCount && fits; ++k) {
+      if (body.nodes[k].kind != STEP_NODE_VAR) continue;
+      const int32_t merged = MergedSite(fused.sites, &sites, body.sites[body.nodes[k].site]);
+      fits = merged >= 0;
+      fused.nodes[k].site = static_cast<uint8_t>(merged);
+      fused.loopReads |= 1u << merged;
+    }
+    const int32_t stored = fits ? MergedSite(fused.sites, &sites, body.sites[body.storeSite]) : -1;
+    const int32_t counted = stored >= 0 ? MergedSite(fused.sites, &sites, loop.sites[loop.storeSite]) : -1;
+    if (counted < 0) return;
+    fused.siteCount = static_cast<uint8_t>(sites);
+    fused.storeSite = static_cast<uint8_t>(stored);
+    fused.loopSite = static_cast<uint8_t>(counted);
+    fused.loopReads |= 1u << counted;
+    fused.loopOp = loop.nodes[2].op;
+    fused.loopBy = loop.nodes[1].d;
+    fused.loopLimit = loop.nodes[3].d;
+    fused.compare = loop.compare;
+    fused.jumpIfTrue = loop.jumpIfTrue;
+    fused.testPc = loop.testPc;
+    fused.loopPc = loop.pc;
+    fused.bodyLastPc = body.lastPc;
+    fused.peak = body.peak > loop.peak ? body.peak : loop.peak;
+    fused.target = loop.target;
+    fused.next = loop.next;
+    fused.lastPc = loop.lastPc;
+    out->steps.Push(fused);
+    out->stepAt[static_cast<int32_t>(start / 4)] = out->steps.Count();
+    return;
+  }
+}
+
 // Pass 3: `x = x +/- k; b H` where H tests `x <comparison> constant` and branches becomes one
 // step at the increment's pc (the increment and the test keep their own steps for code that
 // reaches them otherwise, and for when the loop step's guards fail).
@@ -375,10 +456,104 @@ void FuseLoops(VMDecoded* out) {
     loop.lastPc = test->lastPc;
     out->steps.Push(loop);
     out->stepAt[static_cast<int32_t>(store.pc / 4)] = out->steps.Count();
+    FuseLoopBody(out, out->steps.Count() - 1);
+  }
+}
+
+// Pass 3b: a loop step whose body is one element step ending right at the increment becomes one
+// STEP_ELEMENT_LOOP at the body's first word (the body keeps its own step, unreached from there).
+void FuseElementLoops(VMDecoded* out) {
+  const int32_t count = out->steps.Count();
+  for (int32_t i = 0; i < count; ++i) {
+    const VMStep loop = out->steps[i];
+    if (loop.kind != STEP_LOOP) continue;
+    for (const int32_t start : {loop.target, loop.next}) {
+      const VMStep* body = StepAt(out, start);
+      if (body == nullptr || start == loop.pc || body->kind != STEP_STORE || body->next != loop.pc ||
+          VMElementShapeOf(*body) == ELEMENT_NONE || body->siteCount >= kVMStepMaxNodes + 1) {
+        continue;
+      }
+      VMStep fused = *body;
+      fused.kind = STEP_ELEMENT_LOOP;
+      fused.loopSite = fused.siteCount;
+      fused.sites[fused.siteCount++] = loop.sites[loop.storeSite];
+      fused.loopOp = loop.nodes[2].op;
+      fused.loopBy = loop.nodes[1].d;
+      fused.loopLimit = loop.nodes[3].d;
+      fused.compare = loop.compare;
+      fused.jumpIfTrue = loop.jumpIfTrue;
+      fused.testPc = loop.testPc;
+      fused.loopPc = loop.pc;
+      fused.bodyLastPc = body->lastPc;
+      fused.peak = body->peak > loop.peak ? body->peak : loop.peak;
+      fused.target = loop.target;
+      fused.next = loop.next;
+      fused.lastPc = loop.lastPc;
+      out->steps.Push(fused);
+      out->stepAt[static_cast<int32_t>(start / 4)] = out->steps.Count();
+      break;
+    }
+  }
+}
+
+// Pass 4: `if (v <comparison> constant)` whose fall-through is the return of v becomes one step
+// at the branch's pc (the return keeps its own step for code that reaches it otherwise, and for
+// when the fused step's return guards fail).
+void FuseTestReturns(VMDecoded* out) {
+  const int32_t count = out->steps.Count();
+  for (int32_t i = 0; i < count; ++i) {
+    const VMStep test = out->steps[i];
+    if (test.kind != STEP_BRANCH || test.general || test.nodeCount != 2 || test.nodes[0].kind != STEP_NODE_VAR ||
+        !IsConstant(test.nodes[1]) || test.leftInt) {
+      continue;
+    }
+    if (StepAt(out, test.pc) != &out->steps[i]) continue;  // a loop step starts here
+    const VMStep* ret = StepAt(out, test.next);
+    if (ret == nullptr || ret->kind != STEP_RETURN || ret->returnOp != 0 || ret->nodeCount != 1 ||
+        ret->nodes[0].kind != STEP_NODE_VAR || !SameVariable(ret->sites[ret->nodes[0].site], test.sites[test.nodes[0].site])) {
+      continue;
+    }
+    VMStep fused = test;
+    fused.kind = STEP_TEST_RETURN;
+    // The constant as a double too (exact for a raw int).
+    if (fused.nodes[1].kind == STEP_NODE_INT) fused.nodes[1].d = fused.nodes[1].i;
+    fused.returnLastPc = ret->lastPc;
+    fused.returnNext = ret->next;
+    out->steps.Push(fused);
+    out->stepAt[static_cast<int32_t>(test.pc / 4)] = out->steps.Count();
   }
 }
 
 }  // namespace
+
+VMElementShape VMElementShapeOf(const VMStep& step) {
+  const VMNode* n = step.nodes;
+  if (step.kind != STEP_STORE && step.kind != STEP_ELEMENT_LOOP) return ELEMENT_NONE;
+  if (step.storeElement) {
+    if (step.nodeCount != 3 || n[1].kind != STEP_NODE_INT || n[2].kind != STEP_NODE_INDEX) return ELEMENT_NONE;
+    const VMElementShape shape = n[0].kind == STEP_NODE_INT      ? ELEMENT_STORE_INT
+                                 : n[0].kind == STEP_NODE_DOUBLE ? ELEMENT_STORE_DOUBLE
+                                 : n[0].kind == STEP_NODE_VAR    ? ELEMENT_STORE_VAR
+                                                                 : ELEMENT_NONE;
+    const int indexSite = shape == ELEMENT_STORE_VAR ? 1 : 0;
+    if (shape == ELEMENT_NONE || (indexSite == 1 && n[0].site != 0) || n[2].site != indexSite ||
+        n[2].site2 != indexSite + 1 || step.storeSite != indexSite + 2) {
+      return ELEMENT_NONE;
+    }
+    return shape;
+  }
+  if (step.nodeCount != 5 || !step.storeIsFirstRead || n[0].kind != STEP_NODE_VAR || n[1].kind != STEP_NODE_INT ||
+      n[2].kind != STEP_NODE_INDEX || n[3].kind != STEP_NODE_ELEM || n[4].kind != STEP_NODE_OP || n[0].site != 0 ||
+      n[2].site != 1 || n[2].site2 != 2 || n[3].site != 3 || n[4].leftInt || n[4].rightInt) {
+    return ELEMENT_NONE;
+  }
+  switch (n[4].op) {
+    case OP_ADD: return ELEMENT_ADD;
+    case OP_SUB: return ELEMENT_SUB;
+    case OP_MUL: return ELEMENT_MUL;
+    default: return ELEMENT_NONE;
+  }
+}
 
 void VMTranslate(const uint32_t* words, int32_t size, VMDecoded* out) {
   out->words = words;
@@ -420,6 +595,8 @@ void VMTranslate(const uint32_t* words, int32_t size, VMDecoded* out) {
   }
   leader.Free();
   FuseLoops(out);
+  FuseElementLoops(out);
+  FuseTestReturns(out);
 }
 
 VMDecoded* VMDecodedFor(VMBuffer* code) {

@@ -31,7 +31,9 @@
 class CCode;
 class CVariableList;
 class VMBuffer;
+struct VMDecoded;
 struct VariableNode;
+struct VMStep;
 
 constexpr int32_t kVMStepMaxNodes = 16;
 
@@ -55,6 +57,11 @@ enum VMSiteList : uint8_t {
   SITE_SELF,      // self's variables (none for a built-in's id)
   SITE_OTHER,     // other's variables (none for a built-in's id)
   SITE_DECLARED,  // the globals when the id is declared global, else as SITE_SELF
+  // argumentN read through self, other or no selector: the argument slot `argumentSlot`, while
+  // the built-in registry is the one the slot was found in (`epoch` holds that registry's
+  // generation, VMArgumentIds::generation) and the instance the selector names exists (self for
+  // no selector).
+  SITE_ARGUMENT,
 };
 
 struct VMVarSite {
@@ -62,8 +69,10 @@ struct VMVarSite {
   int32_t selector = 0;
   uint8_t listKind = SITE_LOCALS;  // the selector's list, decided at translation
   bool builtin = false;            // the id is a built-in variable's
+  uint8_t argumentSlot = 0;        // SITE_ARGUMENT: the slot read
+  uint8_t argumentOfOther = 0;     // SITE_ARGUMENT: 1 when read through other, 0 through self
   const CVariableList* list = nullptr;  // the list the node was found in
-  uint64_t epoch = 0;                   // that list's epoch then
+  uint64_t epoch = 0;                   // that list's epoch then (SITE_ARGUMENT: the registry's generation)
   VariableNode* node = nullptr;
   uint64_t stamp = 0;  // the run of steps that last checked the node (the fast loop's mark)
 };
@@ -98,8 +107,39 @@ enum VMStepKind : uint8_t {
   // A return from a script: nodes leaving one whole value, or (returnOp set) add, sub or mul of
   // the two whole values on the stack, then ret.v.
   STEP_RETURN,
+  // `if (v <comparison> constant)` with its bt or bf, fused with the return of v that follows it
+  // when the branch falls through (`if (n < 2) return n`): the branch step's fields, plus the
+  // return's last word and the word after it (returnLastPc, returnNext). When the return's
+  // guards fail, the step is the branch alone and the return runs as its own step.
+  STEP_TEST_RETURN,
+  // A counting loop whose body is one store step: the body's expression stored, then the loop's
+  // end (as STEP_LOOP), pass after pass for as long as the test sends the loop back to the body.
+  // It stands at the body's first word. Nodes and sites are the body's, with each variable named
+  // once (sites of the same variable merged); loopSite is the loop variable's site and body the
+  // body's own step, which runs instead where the loop step cannot (a variable not set, a read of
+  // an argument).
+  STEP_LOOP_BODY,
+  // A counting loop whose body is one element step (VMElementShape): the body, then the loop's end
+  // (as STEP_LOOP), pass after pass for as long as the test sends the loop back to the body. It
+  // stands at the body's first word; nodes and sites are the body's, with the loop variable's site
+  // after them (loopSite); loopPc, bodyLastPc, loopOp, loopBy and loopLimit as for STEP_LOOP_BODY.
+  STEP_ELEMENT_LOOP,
   STEP_KIND_COUNT,
 };
+
+// The element steps with routines of their own, by the shape of their nodes and sites: a[v, w] = x
+// with x a raw int constant, a double constant or a variable (sites: x when a variable, v, w,
+// a), and x = x op a[v, w] for add, sub and mul (sites: x, v, w, a, then the store's).
+enum VMElementShape : uint8_t {
+  ELEMENT_NONE,
+  ELEMENT_STORE_INT,
+  ELEMENT_STORE_DOUBLE,
+  ELEMENT_STORE_VAR,
+  ELEMENT_ADD,
+  ELEMENT_SUB,
+  ELEMENT_MUL,
+};
+VMElementShape VMElementShapeOf(const VMStep& step);
 
 // A step's expression as operations on registers, chosen at the step's first run for steps whose
 // operators all compute on doubles: each operator reads its operands straight from a variable, a
@@ -141,11 +181,34 @@ struct VMStep {
   // has them skips the checks of its code.
   const CCode* callee = nullptr;
   const VMBuffer* calleeWords = nullptr;
-  int32_t testPc = 0;           // STEP_LOOP: the test's first word (where the b goes)
+  VMDecoded* calleeSteps = nullptr;  // and the steps of those words, when the step found them
+  int32_t testPc = 0;           // STEP_LOOP, STEP_LOOP_BODY: the test's first word (where the b goes)
+  // STEP_LOOP_BODY: the body's own step (1 + its index), the increment's first word (the loop
+  // step's pc), the body's last word, the loop variable's site, its operator (add or sub) and
+  // constant, and the test's constant; the rest of the loop's end as in STEP_LOOP.
+  int32_t body = 0;
+  int32_t loopPc = 0;
+  int32_t bodyLastPc = 0;
+  uint8_t loopSite = 0;
+  uint8_t loopOp = 0;
+  bool loopReady = false;  // STEP_LOOP_BODY: its operations are built (chain) and it can run
+  bool loopInts = false;   // and its constants allow running it on whole numbers
+  uint32_t loopReads = 0;  // STEP_LOOP_BODY: the sites read (bit per site)
+  uint32_t loopConsts = 0;  // the constant nodes (bit per node), chosen with the operations
+  uint8_t storeFrom = 0;    // the registers holding the stored value and the loop variable
+  uint8_t loopFrom = 0;     // once the body is stored
+  bool loopOneList = false;  // every site is in the same list (so no two name the same node)
+  double loopBy = 0.0;
+  double loopLimit = 0.0;
+  int32_t returnLastPc = 0;     // STEP_TEST_RETURN: the return's ret word
+  int32_t returnNext = 0;       // STEP_TEST_RETURN: the word after it
   int32_t pc = 0;               // the first word covered
   int32_t lastPc = 0;           // the last word covered (the pop or the branch)
   int32_t next = 0;             // the word after the step
   int32_t target = 0;           // STEP_BRANCH, STEP_JUMP: where the branch goes (checked in range)
+  // Element steps: the run of steps (its mark) that found every site as the step's checked form
+  // needs it.
+  uint64_t ready = 0;
   void (*handler)() = nullptr;    // the fast loop's routine for the step's shape, chosen at its first run
   uint8_t shape = 0;              // the fast loop's inline case for the step, chosen with the routine
   VMNode nodes[kVMStepMaxNodes];

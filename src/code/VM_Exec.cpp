@@ -12,6 +12,7 @@
 #include "code/Code_Function.h"
 #include "code/VM_Breakpoints.h"
 #include "code/VM_FastPath.h"
+#include "code/VM_Frame.h"
 #include "code/VM_LineInfo.h"
 #include "code/VM_Ops.h"
 #include "code/VM_Stack.h"
@@ -123,37 +124,6 @@ struct DispatchTable {
 };
 constexpr DispatchTable g_Dispatch;
 
-// The debugger's part of the loop: polling the link, and stopping for a step or a break
-// request by replacing the word (for this execution only) with the step-break word.
-uint32_t DebuggerCheck(VMExecContext* c, uint32_t word) {
-  if (++g_VM.instructionCounter > kDebuggerPollInstructions) {
-    g_VM.instructionCounter = 0;
-    if (Timing_GetMicroseconds() - g_Debug.debugger.lastPollTime > kDebuggerPollMicroseconds) DebuggerFrame();
-  }
-  bool stop = g_Debug.debugger.breakRequest;
-  int32_t line = -1;
-  if (g_Debug.debugger.stepKind >= 0 && c->source != nullptr) {
-    VMLineEntry entry;
-    if (FindLineEntry(c->lineInfo, c->nextPc, &entry)) line = FindSourceLine(&entry, c->source);
-    const bool sameSource = c->source == g_Debug.debugger.stopSource;
-    if (!sameSource || line != g_Debug.debugger.stopLine) {
-      const bool shallow = c->callDepth <= g_Debug.debugger.stopCallDepth;
-      switch (g_Debug.debugger.stepKind) {
-        case 0: stop = true; break;
-        case 2: stop = stop || (shallow && !sameSource); break;
-        default: stop = stop || shallow; break;
-      }
-    }
-  }
-  if (!stop) return word;
-  g_Debug.debugger.breakRequest = false;
-  g_Debug.debugger.stepKind = -1;
-  g_Debug.debugger.stopSource = c->source;
-  g_Debug.debugger.stopLine = line;
-  g_Debug.debugger.stopCallDepth = c->callDepth;
-  return kStepBreakWord;
-}
-
 // Ends the run's use of its stack: frames still laid (a stopped run) are unwound, the top value
 // becomes the result when there is one and the run did not end through exit, and every other
 // item is released.
@@ -256,6 +226,35 @@ uint8_t* VMExecuteOne(VMExecContext* c, uint32_t word, uint8_t* sp) {
   c->sp = sp;
   g_VM.current = c;
   return sp;
+}
+
+uint32_t VMDebuggerCheck(VMExecContext* c, uint32_t word) {
+  if (++g_VM.instructionCounter > kDebuggerPollInstructions) {
+    g_VM.instructionCounter = 0;
+    if (Timing_GetMicroseconds() - g_Debug.debugger.lastPollTime > kDebuggerPollMicroseconds) DebuggerFrame();
+  }
+  bool stop = g_Debug.debugger.breakRequest;
+  int32_t line = -1;
+  if (g_Debug.debugger.stepKind >= 0 && c->source != nullptr) {
+    VMLineEntry entry;
+    if (FindLineEntry(c->lineInfo, c->nextPc, &entry)) line = FindSourceLine(&entry, c->source);
+    const bool sameSource = c->source == g_Debug.debugger.stopSource;
+    if (!sameSource || line != g_Debug.debugger.stopLine) {
+      const bool shallow = c->callDepth <= g_Debug.debugger.stopCallDepth;
+      switch (g_Debug.debugger.stepKind) {
+        case 0: stop = true; break;
+        case 2: stop = stop || (shallow && !sameSource); break;
+        default: stop = stop || shallow; break;
+      }
+    }
+  }
+  if (!stop) return word;
+  g_Debug.debugger.breakRequest = false;
+  g_Debug.debugger.stepKind = -1;
+  g_Debug.debugger.stopSource = c->source;
+  g_Debug.debugger.stopLine = line;
+  g_Debug.debugger.stopCallDepth = c->callDepth;
+  return kStepBreakWord;
 }
 
 // ---- Helpers shared by the handlers ----
@@ -369,58 +368,6 @@ uint8_t* GrowStack(VMExecContext* c, uint8_t* sp, int64_t need) {
   return base + extra + spOffset;
 }
 
-namespace {
-
-// Writes the caller's record into the frame at `frame` and saves its argument slots below the
-// high-water mark `used` there.
-inline void LayFrame(VMExecContext* c, uint8_t* frame, int32_t used) {
-  uint8_t* savedSlots = frame + offsetof(VMCallFrame, arguments);
-  // The record is written field by field in place.
-#define FRAME_FIELD(field, value) Store(frame + offsetof(VMCallFrame, field), value)
-  FRAME_FIELD(callPc, c->pc);
-  FRAME_FIELD(returnPc, c->nextPc);
-  FRAME_FIELD(spare, c->spare);
-  FRAME_FIELD(argumentCount, g_VM.argumentCount);
-  FRAME_FIELD(frameDistance, static_cast<int32_t>((c->stackBase + c->stackSize) - c->frame));
-  FRAME_FIELD(savedSlots, used);
-  FRAME_FIELD(self, c->self);
-  FRAME_FIELD(other, c->other);
-  FRAME_FIELD(code, c->code);
-  FRAME_FIELD(lineInfo, c->lineInfo);
-  FRAME_FIELD(source, c->source);
-  FRAME_FIELD(name, c->name);
-  FRAME_FIELD(locals, c->locals);
-#undef FRAME_FIELD
-  const uint8_t* slots = reinterpret_cast<const uint8_t*>(g_VM.argumentSlots);
-  for (int32_t i = 0; i < used; ++i) std::memcpy(savedSlots + i * 16, slots + i * 16, 16);
-}
-
-// Switches the context to the script's code, its frame laid at `frame`, with `kept` arguments.
-inline uint8_t* SwitchToScript(VMExecContext* c, uint8_t* frame, int32_t kept, CCode* code) {
-  // The frame's units as raw: a constant size, written without a call.
-  std::memset(TagAt(c, frame), TAG_RAW, kVMFrameSize / 4);
-  VMBuffer* words = code->m_code;
-  c->code = words;
-  c->words = words->m_data;
-  c->codeSize = words->m_size;
-  c->lineInfo = code->m_lineInfo;
-  c->source = code->m_sourceCopy;
-  c->name = code->m_name;
-  c->spare = 0;
-  c->frame = frame;
-  c->pc = 0;
-  c->nextPc = 0;
-  g_VM.argumentCount = kept;
-  // The callee takes its locals list from the pool when it first touches a local (VMLocalsOf).
-  c->locals = nullptr;
-  ++c->callDepth;
-  if (g_Debug.profilerActive) CProfiler::Push(1, code->m_codeIndex);
-  c->sp = frame;
-  return frame;
-}
-
-}  // namespace
-
 uint8_t* EnterScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code) {
   // The arguments beyond the 16 slots are dropped; the frame is laid over the rest of them.
   for (int32_t i = kArgumentSlotCount; i < argc; ++i) {
@@ -445,63 +392,9 @@ uint8_t* EnterScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code) {
   for (int32_t i = 0; i < kept; ++i) std::memcpy(slots + i * 16, arguments + i * 16, 16);
   for (int32_t i = kept; i < used; ++i) std::memset(slots + i * 16, 0, 16);
   g_VM.argumentsUsed = kept;
-  // Arguments beyond the slots may lie past the frame, above the new top.
-  if (frame > sp) Tag(c, sp, static_cast<int32_t>(frame - sp), TAG_RAW);
+  // The arguments moved into the slots: their items, in the frame or above it, become raw.
+  Tag(c, sp, argc * 16, TAG_RAW);
   return SwitchToScript(c, frame, kept, code);
-}
-
-uint8_t* EnterScriptWithReals(VMExecContext* c, uint8_t* sp, int32_t argc, const double* arguments, CCode* code) {
-  const int32_t used = g_VM.argumentsUsed;
-  // Where EnterScript lays the frame over `argc` arguments pushed at sp.
-  uint8_t* frame = sp - kVMFrameSize;
-  LayFrame(c, frame, used);
-  // The caller's slots are saved: those past the arguments become real 0, and the arguments are
-  // written over the others.
-  uint8_t* slots = reinterpret_cast<uint8_t*>(g_VM.argumentSlots);
-  for (int32_t i = argc; i < used; ++i) std::memset(slots + i * 16, 0, 16);
-  g_VM.argumentsUsed = 0;
-  for (int32_t i = 0; i < argc; ++i) *VM_ArgumentSlotToWrite(i) = RealValue(arguments[argc - 1 - i]);
-  return SwitchToScript(c, frame, argc, code);
-}
-
-uint8_t* UnwindFrame(VMExecContext* c) {
-  uint8_t* frame = c->frame;
-  // The record's fields are read in place.
-#define FRAME_FIELD(field) Load<decltype(VMCallFrame::field)>(frame + offsetof(VMCallFrame, field))
-  if (c->refs.live > 0) RefReleaseFrom(c, c->callDepth);
-  if (c->locals != nullptr) VMReleaseLocals();
-  if (g_Debug.profilerActive) CProfiler::Pop();
-  --c->callDepth;
-  VMBuffer* code = FRAME_FIELD(code);
-  c->self = FRAME_FIELD(self);
-  c->other = FRAME_FIELD(other);
-  c->code = code;
-  c->words = code != nullptr ? code->m_data : nullptr;
-  c->codeSize = code != nullptr ? code->m_size : 0;
-  c->lineInfo = FRAME_FIELD(lineInfo);
-  c->source = FRAME_FIELD(source);
-  c->name = FRAME_FIELD(name);
-  c->spare = FRAME_FIELD(spare);
-  c->pc = FRAME_FIELD(callPc);
-  c->nextPc = FRAME_FIELD(returnPc);
-  c->frame = c->stackBase + c->stackSize - FRAME_FIELD(frameDistance);
-  c->locals = FRAME_FIELD(locals);
-  g_VM.argumentCount = FRAME_FIELD(argumentCount);
-  const int32_t saved = FRAME_FIELD(savedSlots);
-#undef FRAME_FIELD
-  // The callee's slots are overwritten or zeroed next: only what they own needs releasing.
-  const int32_t used = g_VM.argumentsUsed;
-  for (int32_t i = 0; i < used; ++i) {
-    ScriptValue& slot = g_VM.argumentSlots[i];
-    if (slot.Kind() == VALUE_STRING || slot.Kind() == VALUE_ARRAY) ReleaseValue(&slot);
-  }
-  const uint8_t* savedSlots = frame + offsetof(VMCallFrame, arguments);
-  uint8_t* slots = reinterpret_cast<uint8_t*>(g_VM.argumentSlots);
-  for (int32_t i = 0; i < saved; ++i) std::memcpy(slots + i * 16, savedSlots + i * 16, 16);
-  for (int32_t i = saved; i < used; ++i) std::memset(slots + i * 16, 0, 16);
-  g_VM.argumentsUsed = saved;
-  // The frame's units were tagged raw when it was laid and nothing is pushed there while it lives.
-  return frame;
 }
 
 bool JumpTo(VMExecContext* c, int64_t target) {
@@ -681,28 +574,8 @@ void VMRunLoop(VMExecContext* c, ScriptValue* result) {
   c->savedArgumentCount = g_VM.argumentCount;
   uint8_t* sp = c->sp;
   for (;;) {
-    while (!c->stopped && c->nextPc < c->codeSize) {
-      if (g_VM.fastPaths && !g_Debug.debugger.connected) {
-        // The fast loop runs until the code ends, the stack must grow, the run stops or a
-        // debugger connects; what is left of those is dealt with here.
-        sp = VMRunFast(c, sp);
-        if (c->nextPc >= c->codeSize) continue;
-      }
-      if (sp - c->stackBase < kVMStackReserve) {
-        sp = vm::GrowStack(c, sp, kVMStackReserve);
-        if (c->stopped) break;
-      }
-      const int32_t at = c->nextPc;
-      if (at < 0 || static_cast<int64_t>(at) + 4 > c->codeSize) {
-        VMFatalError(c, "VM :: Execution Error - instruction past the end of the code at %d", at);
-        break;
-      }
-      uint32_t word = vm::Load<uint32_t>(reinterpret_cast<const uint8_t*>(c->words) + at);
-      c->pc = at;
-      c->nextPc = at + 4;
-      if (g_Debug.debugger.connected) word = DebuggerCheck(c, word);
-      sp = VMExecuteOne(c, word, sp);
-    }
+    // The dispatch loop runs the code until it ends or the run stops.
+    if (!c->stopped && c->nextPc < c->codeSize) sp = VMRunFast(c, sp);
     if (c->stopped || c->callDepth == 0) break;
     // A script ran off its end: back to its caller with real 0.
     sp = VMPopFrame(sp, c);

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <emmintrin.h>
+#include <type_traits>
 #include <utility>
 
 #include "code/Code_Function.h"
@@ -13,7 +15,9 @@
 #include "code/VM_Exec.h"
 #include "code/VM_Format.h"
 #include "code/VM_Ops.h"
+#include "code/VM_Frame.h"
 #include "code/VM_Stack.h"
+#include "code/VM_VariableRules.h"
 #include "code/VM_Variables.h"
 #include "debug/Debug_State.h"
 #include "option/Option_Main.h"
@@ -47,6 +51,12 @@ struct Machine {
 
   uint8_t* TagAt(const uint8_t* p) const { return tags + static_cast<size_t>(p - base) / 4; }
   int64_t Used(const uint8_t* sp) const { return frame - sp; }
+  // The lists and instances variable references reach (VMListOf).
+  CVariableList* Locals() const { return locals; }
+  CVariableList* HeldLocals() const { return locals; }
+  static CVariableList* Globals() { return g_Variables.globals; }
+  const CInstance* Self() const { return self; }
+  const CInstance* Other() const { return other; }
   void TagRawBytes(uint8_t* p, int32_t bytes) const {
     if (bytes > 0) std::memset(TagAt(p), vm::TAG_RAW, static_cast<size_t>(bytes) / 4);
   }
@@ -131,29 +141,10 @@ struct Number {
 
 // ---- Variables ----
 
-// The list of an instance that a reference to a user variable reaches (built-in variables are
-// served by their accessors and have no fast path).
-[[gnu::always_inline]] inline CVariableList* InstanceList(const CInstance* instance, int32_t id) {
-  if (instance == nullptr || id < kBuiltinVariableIdLimit) return nullptr;
-  return instance->i_variables;
-}
-
-// The list that reads and writes through the selector reach, as the general handlers choose it;
-// null when there is none or it is not a list (those go the general way, which reports them).
+// The list that reads and writes through the selector reach (VMListOf); null when there is none
+// or it is not a list (those go the general way, which reports them).
 [[gnu::always_inline]] inline CVariableList* ListFor(const Machine& c, int32_t selector, int32_t id) {
-  switch (selector) {
-    case SEL_LOCAL: return c.locals;
-    case SEL_GLOBAL: return g_Variables.globals;
-    case SEL_SELF: return InstanceList(c.self, id);
-    case SEL_OTHER: return InstanceList(c.other, id);
-    case SEL_NOT_SPECIFIED:
-      if (id < kBuiltinVariableIdLimit) return nullptr;  // never a declared global
-      return IsGlobalDeclared(id) ? g_Variables.globals : InstanceList(c.self, id);
-    case SEL_LOCAL_OR_SELF:
-      if (c.locals != nullptr && c.locals->Lookup(id) != nullptr) return c.locals;
-      return InstanceList(c.self, id);
-    default: return nullptr;
-  }
+  return VMListOf(selector, id, c);
 }
 
 // ---- Argument slots ----
@@ -168,6 +159,7 @@ static_assert(kBuiltinVariableIdLimit <= kUserVariableBase, "declared globals ar
 [[gnu::noinline, gnu::cold]] void FindArgumentIds() {
   VMArgumentIds found;
   found.registered = g_Variables.builtinCount;
+  found.generation = ++g_Variables.listEpochs;
   found.first = FindBuiltinVariable("argument0");
   if (found.first >= 0) {
     char name[16];
@@ -206,41 +198,12 @@ static_assert(kBuiltinVariableIdLimit <= kUserVariableBase, "declared globals ar
   return &g_VM.argumentSlots[slot];
 }
 
-// A variable reference decoded from the operand and, for the parts not in the word, from the
-// stack at p (the element index first, then the selector).
-struct Reference {
-  int32_t id;
-  int32_t index;
-  int32_t selector;
-  int32_t taken;  // stack bytes the reference takes
-};
-
-inline bool DecodeReference(uint32_t word, uint32_t operand, const uint8_t* p, int64_t available, Reference* r) {
-  if (operand & kVarSelectorBias) return false;
-  r->id = static_cast<int32_t>(operand & kVarIdMask);
-  r->taken = 0;
-  if (operand & kVarWhole) {
-    r->index = kWholeValueIndex;
-  } else {
-    if (available < 4) return false;
-    r->index = Load<int32_t>(p);
-    r->taken = 4;
-  }
-  if (operand & kVarSelectorInWord) {
-    r->selector = WordImmediate(word);
-  } else {
-    if (available < r->taken + 4) return false;
-    r->selector = Load<int32_t>(p + r->taken);
-    r->taken += 4;
-  }
-  return true;
-}
-
 // push.v: answers the new top, or null to leave the instruction to the general handler. Inlined
 // into the loop: reads are the most frequent variable accesses.
 [[gnu::always_inline]] inline uint8_t* PushVariable(const Machine& c, uint32_t word, uint32_t operand, uint8_t* sp) {
-  Reference r;
-  if (!DecodeReference(word, operand, sp, c.frame - sp, &r)) return nullptr;
+  // A selector naming an instance goes the general way.
+  VMReference r;
+  if ((operand & kVarSelectorBias) || !VMDecodeReference(word, operand, sp, c.frame - sp, &r)) return nullptr;
   CVariableList* list = ListFor(c, r.selector, r.id);
   if (list == nullptr) [[unlikely]] {
     if (r.index != kWholeValueIndex || r.id >= kBuiltinVariableIdLimit) return nullptr;
@@ -251,7 +214,7 @@ inline bool DecodeReference(uint32_t word, uint32_t operand, const uint8_t* p, i
     g_Variables.instanceMissing = 0;
     return PushValueParts(c, sp + r.taken, slot->bits, 0, slot->kind);
   }
-  const VariableNode* node = list->Lookup(r.id);
+  VariableNode* node = list->Lookup(r.id);
   if (r.index == kWholeValueIndex &&
       (node != nullptr ? node->value.Kind() == VALUE_REAL : !g_Options.uninitialisedVariables)) {
     // A real, or a variable not set yet (real 0): copied as the list's read copies it.
@@ -263,16 +226,12 @@ inline bool DecodeReference(uint32_t word, uint32_t operand, const uint8_t* p, i
   if (node != nullptr && r.index >= 0 && node->value.Kind() == VALUE_ARRAY && node->value.arr != nullptr) {
     // An element that is a real: the list's read, in place (which makes an array nobody owns
     // the variable's).
-    ValueArray* array = node->value.arr;
-    const int32_t row = r.index / kArrayRowStride, column = r.index % kArrayRowStride;
-    if (row < array->rowCount && column < array->rows[row].length) {
-      const ScriptValue& element = array->rows[row].elements[column];
-      if (element.Kind() == VALUE_REAL) {
-        if (array->owner == nullptr) array->owner = &node->value;
-        g_Variables.instanceMissing = 0;
-        g_Variables.arrayIndexError.flag = 0;
-        return PushValueParts(c, sp + r.taken, element.bits, 0, element.kind);
-      }
+    const ScriptValue* element = VMElementAt(node->value.arr, r.index);
+    if (element != nullptr && element->Kind() == VALUE_REAL) {
+      VMClaimForRead(&node->value);
+      g_Variables.instanceMissing = 0;
+      g_Variables.arrayIndexError.flag = 0;
+      return PushValueParts(c, sp + r.taken, element->bits, 0, element->kind);
     }
   }
   ScriptValue value;
@@ -291,24 +250,6 @@ inline bool DecodeReference(uint32_t word, uint32_t operand, const uint8_t* p, i
   return PushValue(c, sp + r.taken, value);
 }
 
-// The element at a non-negative index of the array a variable's value holds and owns, when
-// the element exists or is the next one of its row and the row's block has room for it (the
-// row then grows by that element, written as real 0); null otherwise (the store's own routine
-// then claims, grows or converts).
-inline ScriptValue* OwnElement(ScriptValue* holder, int32_t index) {
-  ValueArray* array = holder->arr;
-  if (array == nullptr || array->owner != holder) return nullptr;
-  const int32_t row = index / kArrayRowStride, column = index % kArrayRowStride;
-  if (row >= array->rowCount) return nullptr;
-  ValueRow& slot = array->rows[row];
-  if (column < slot.length) return &slot.elements[column];
-  if (column != slot.length || column >= slot.capacity) return nullptr;
-  slot.length = column + 1;
-  ScriptValue* element = &slot.elements[column];
-  *element = ScriptValue{};
-  return element;
-}
-
 // pop.v.* and pop.i.*: answers the new top, or null to leave the instruction to the general
 // handler. Kept out of the loop's code, which stays small enough for the compiler to keep its
 // state in registers.
@@ -320,8 +261,10 @@ inline ScriptValue* OwnElement(ScriptValue* holder, int32_t index) {
   // pop.v: the value was pushed first, the reference's items are above it; pop.i: the value was
   // pushed last.
   const uint8_t* referenceAt = t1 == VT_VAR ? sp : sp + valueSize;
-  Reference r;
-  if (!DecodeReference(word, operand, referenceAt, c.frame - referenceAt, &r)) return nullptr;
+  VMReference r;
+  if ((operand & kVarSelectorBias) || !VMDecodeReference(word, operand, referenceAt, c.frame - referenceAt, &r)) {
+    return nullptr;
+  }
   if (c.Used(sp) < r.taken + valueSize) return nullptr;
   const uint8_t* valueAt = t1 == VT_VAR ? sp + r.taken : sp;
 
@@ -343,35 +286,10 @@ inline ScriptValue* OwnElement(ScriptValue* holder, int32_t index) {
   if (r.index != kWholeValueIndex && r.index < 0) return nullptr;
   CVariableList* list = ListFor(c, r.selector, r.id);
   if (list == nullptr) return nullptr;
-
-  g_Variables.arrayIndexError.flag = 0;
-  VariableNode* node = list->Lookup(r.id);
-  const ValueKind held = node != nullptr ? node->value.Kind() : VALUE_UNDEFINED;
-  ScriptValue* element = nullptr;
-  if (r.index != kWholeValueIndex && held == VALUE_ARRAY && value.Kind() == VALUE_REAL) {
-    element = OwnElement(&node->value, r.index);
-  }
-  if (element != nullptr && element->Kind() != VALUE_STRING && element->Kind() != VALUE_ARRAY) {
-    // A real into an existing element, that owns nothing, of an array the variable owns: the
-    // element store's copy, in place.
-    element->bits = value.bits;
-    element->kind = value.kind;
-  } else if (r.index != kWholeValueIndex || node == nullptr || held == VALUE_ARRAY) {
-    // The store's own routine; with an index of 0 or more it cannot fail.
-    list->Set(r.id, r.index, &value);
-    if (t2 == VT_VAR) ReleaseValue(&value);  // the stack's copy, now stored
-  } else if (value.Kind() == VALUE_REAL || (value.Kind() == VALUE_STRING && t2 == VT_VAR)) {
-    // A real, or a text the stack owns, over a whole value that is no array: what the variable
-    // held goes and the value takes its place (the spare word stays). The text moves from the
-    // stack into the variable instead of being copied there and then freed.
-    if (held == VALUE_STRING) ReleaseValue(&node->value);
-    node->value.bits = value.bits;
-    node->value.kind = value.kind;
-  } else {
-    // The store's own routine; with a whole variable or an index of 0 or more it cannot fail.
-    list->Set(r.id, r.index, &value);
-    if (t2 == VT_VAR) ReleaseValue(&value);  // the stack's copy, now stored
-  }
+  // With a whole variable or an index of 0 or more the store cannot fail.
+  bool moved;
+  VMStoreInList(list, r.id, r.index, value, t2 == VT_VAR, &moved);
+  if (t2 == VT_VAR && !moved) ReleaseValue(&value);  // the stack's copy, now stored
   const int32_t taken = r.taken + valueSize;
   c.TagRawBytes(sp, taken);
   return sp + taken;
@@ -619,8 +537,7 @@ const ClassTable kClassTable;
   CVariableList* list;
   VariableNode* node;
   if (!WholeVariable(c, word, operand, &list, &node) || node == nullptr) return false;
-  const ValueKind held = node->value.Kind();
-  if (held == VALUE_STRING || held == VALUE_ARRAY) return false;
+  if (!VMOwnsNothing(node->value)) return false;
   g_Variables.arrayIndexError.flag = 0;
   SetReal(&node->value, v);
   return true;
@@ -702,6 +619,15 @@ struct StepContext {
   // run already. Steps never clear or replace a list; a call or return step switching the running
   // code takes a fresh mark.
   uint64_t stamp;
+  // Per instance an argument site reads through (self, other): the argument ids' generation
+  // while the instance exists, else 0 (which no site holds).
+  uint64_t argumentGeneration[2];
+  void SetInstances(const CInstance* self, const CInstance* other) {
+    lists[SITE_SELF] = self != nullptr ? self->i_variables : nullptr;
+    lists[SITE_OTHER] = other != nullptr ? other->i_variables : nullptr;
+    argumentGeneration[0] = self != nullptr ? g_VM.argumentIds.generation : 0;
+    argumentGeneration[1] = other != nullptr ? g_VM.argumentIds.generation : 0;
+  }
 };
 
 // The list a site reaches, as ListFor chooses it for the site's selector.
@@ -736,6 +662,14 @@ struct StepContext {
   return site.stamp == c.stamp ? site.node : nullptr;
 }
 
+// An argument site read through the registry: later reads take the slot found straight.
+[[gnu::cold, gnu::noinline]] void ResolveArgumentSite(VMVarSite& site, const ScriptValue* slot) {
+  site.listKind = SITE_ARGUMENT;
+  site.argumentSlot = static_cast<uint8_t>(slot - g_VM.argumentSlots);
+  site.argumentOfOther = site.selector == SEL_OTHER;
+  site.epoch = g_VM.argumentIds.generation;
+}
+
 // The node a site names in its list; null when there is no list or no such variable.
 [[gnu::always_inline]] inline VariableNode* ListNode(const StepContext& c, VMVarSite& site) {
   if (VariableNode* stamped = StampedNode(c, site)) [[likely]] return stamped;
@@ -761,13 +695,25 @@ struct StepReads {
     if (found != nullptr) *found = stamped;
     if (stamped->value.Kind() != VALUE_REAL) return false;
     *out = stamped->value.real;
+    if (kindWord != nullptr) *kindWord = stamped->value.kind;
     return true;
+  }
+  if (site.listKind == SITE_ARGUMENT) {
+    // The slot found for the site, while the registry and the instance are there.
+    if (site.epoch == c.argumentGeneration[site.argumentOfOther]) [[likely]] {
+      const ScriptValue& slot = g_VM.argumentSlots[site.argumentSlot];
+      if (slot.Kind() != VALUE_REAL) return false;
+      *out = slot.real;
+      if (kindWord != nullptr) *kindWord = slot.kind;
+      return true;
+    }
   }
   CVariableList* list = SiteList(c, site);
   if (list == nullptr) [[unlikely]] {
     if (site.id >= kBuiltinVariableIdLimit) return false;
     const ScriptValue* slot = ArgumentSlot(*c.m, site.selector, site.id);
     if (slot == nullptr || slot->Kind() != VALUE_REAL) return false;
+    ResolveArgumentSite(site, slot);
     *out = slot->real;
     if (kindWord != nullptr) *kindWord = slot->kind;
     return true;
@@ -785,6 +731,21 @@ struct StepReads {
   *out = node->value.real;
   if (kindWord != nullptr) *kindWord = node->value.kind;
   return true;
+}
+
+// ReadSite for the sites of call and return steps, which most often read an argument: an argument
+// site is tried first.
+[[gnu::always_inline]] inline bool ReadSiteArgumentFirst(const StepContext& c, VMVarSite& site, double* out,
+                                                         StepReads* reads, uint32_t* kindWord = nullptr) {
+  if (site.listKind == SITE_ARGUMENT && site.epoch == c.argumentGeneration[site.argumentOfOther]) [[likely]] {
+    reads->any = true;
+    const ScriptValue& slot = g_VM.argumentSlots[site.argumentSlot];
+    if (slot.Kind() != VALUE_REAL) return false;
+    *out = slot.real;
+    if (kindWord != nullptr) *kindWord = slot.kind;
+    return true;
+  }
+  return ReadSite(c, site, out, reads, nullptr, kindWord);
 }
 
 // The step's registers: the items its nodes leave, raw ints in `i`, doubles and reals in `d`.
@@ -869,15 +830,12 @@ constexpr int kStepOpCountForMicro = 6;
   if (index < 0 || site.builtin) return false;
   VariableNode* node = ListNode(c, site);
   if (node == nullptr || node->value.Kind() != VALUE_ARRAY || node->value.arr == nullptr) return false;
-  ValueArray* array = node->value.arr;
-  const int32_t row = index / kArrayRowStride, column = index % kArrayRowStride;
-  if (row >= array->rowCount || column >= array->rows[row].length) return false;
-  const ScriptValue& element = array->rows[row].elements[column];
-  if (element.Kind() != VALUE_REAL) return false;
-  if (array->owner == nullptr) array->owner = &node->value;
+  const ScriptValue* element = VMElementAt(node->value.arr, index);
+  if (element == nullptr || element->Kind() != VALUE_REAL) return false;
+  VMClaimForRead(&node->value);
   reads->any = true;
   reads->list = true;
-  *out = element.real;
+  *out = element->real;
   return true;
 }
 
@@ -991,12 +949,10 @@ using StepRoutine = bool (*)(const StepContext& c, VMStep& step, int64_t* pc, in
   VMVarSite& site = step.sites[step.storeSite];
   VariableNode* node = ListNode(c, site);
   if (node == nullptr) return false;
-  const ValueKind held = node->value.Kind();
-  if (held == VALUE_STRING || held == VALUE_ARRAY) return false;
+  if (!VMOwnsNothing(node->value)) return false;
   if (reads.any) g_Variables.instanceMissing = 0;
   g_Variables.arrayIndexError.flag = 0;
-  node->value.real = value;
-  node->value.kind = VALUE_REAL;
+  SetReal(&node->value, value);
   *last = step.lastPc;
   *pc = step.next;
   return true;
@@ -1004,7 +960,7 @@ using StepRoutine = bool (*)(const StepContext& c, VMStep& step, int64_t* pc, in
 
 // The pop's store of the step's result into an element that exists, or is the next of its row
 // with room for it, of an array the variable holds and owns, and that holds nothing it owns (as
-// PopVariable stores it in place); false otherwise (the store's own routine then claims, grows or
+// VMStoreInList stores it in place); false otherwise (the store's own routine then claims, grows or
 // converts the array, or reports the index).
 [[gnu::always_inline]] inline bool CommitElement(const StepContext& c, VMStep& step, double value, int32_t index,
                                                  const StepReads& reads, int64_t* pc, int64_t* last) {
@@ -1013,12 +969,11 @@ using StepRoutine = bool (*)(const StepContext& c, VMStep& step, int64_t* pc, in
   VariableNode* node = ListNode(c, site);
   if (node == nullptr || node->value.Kind() != VALUE_ARRAY) return false;
   // A row grown here by one element holds real 0, which the store below may overwrite.
-  ScriptValue* element = OwnElement(&node->value, index);
-  if (element == nullptr || element->Kind() == VALUE_STRING || element->Kind() == VALUE_ARRAY) return false;
+  ScriptValue* element = VMOwnElement(&node->value, index);
+  if (element == nullptr || !VMOwnsNothing(*element)) return false;
   if (reads.any) g_Variables.instanceMissing = 0;
   g_Variables.arrayIndexError.flag = 0;
-  element->real = value;
-  element->kind = VALUE_REAL;
+  SetReal(element, value);
   *last = step.lastPc;
   *pc = step.next;
   return true;
@@ -1085,8 +1040,7 @@ template <uint8_t kCompare>
   g_VM.branchCounter = counter + 2;
   g_Variables.instanceMissing = 0;
   g_Variables.arrayIndexError.flag = 0;
-  node->value.real = value;
-  node->value.kind = VALUE_REAL;
+  SetReal(&node->value, value);  // a real: it owns nothing
   const double g = value - step.nodes[3].d;
   const bool truth = VMCompareDifference(kCompare != 0 ? kCompare : step.compare, g, g_Variables.MathEpsilon);
   *last = step.lastPc;
@@ -1113,6 +1067,16 @@ template <int kMode>
   }
 }
 
+// x = a constant or a whole variable.
+template <int kMode>
+bool StoreLeaf(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  int32_t i = 0;
+  double d = 0.0;
+  StepReads reads;
+  if (!LeafT<kMode>(c, step, step.nodes[0], &i, &d, &reads)) return false;
+  return CommitStore(c, step, kMode == LEAF_INT ? static_cast<double>(i) : d, reads, pc, last);
+}
+
 // x = a op b.
 template <int kLeft, int kRight, uint8_t kOp>
 [[gnu::always_inline]] inline bool StoreBinaryBody(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
@@ -1131,12 +1095,10 @@ template <int kLeft, int kRight, uint8_t kOp>
   if (!OperateT<kOp, kLeftInt, kRightInt>(li, ld, ri, rd, &oi, &od)) return false;
   const double value = kLeftInt && kRightInt ? static_cast<double>(oi) : od;
   if (kLeft == LEAF_VAR && step.storeIsFirstRead && stored != nullptr) {
-    const ValueKind held = stored->value.Kind();
-    if (held == VALUE_STRING || held == VALUE_ARRAY) return false;
+    if (!VMOwnsNothing(stored->value)) return false;
     g_Variables.instanceMissing = 0;
     g_Variables.arrayIndexError.flag = 0;
-    stored->value.real = value;
-    stored->value.kind = VALUE_REAL;
+    SetReal(&stored->value, value);
     *last = step.lastPc;
     *pc = step.next;
     return true;
@@ -1165,6 +1127,240 @@ template <int kLeft, int kRight, uint8_t kCompare>
 template <int kLeft, int kRight, uint8_t kCompare>
 bool BranchBinary(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
   return BranchBinaryBody<kLeft, kRight, kCompare>(c, step, pc, last);
+}
+
+// The element index an index node leaves: int(v) * stride + int(w), wrapping as mul.i.i and
+// add.i.i do.
+[[gnu::always_inline]] inline bool IndexOf(const StepContext& c, VMStep& step, const VMNode& n, int32_t* index,
+                                           StepReads* reads) {
+  double v = 0.0, w = 0.0;
+  if (!ReadSite(c, step.sites[n.site], &v, reads) || !ReadSite(c, step.sites[n.site2], &w, reads)) return false;
+  *index = num::WrapAdd32(num::WrapMul32(num::TruncInt32(v), n.i), num::TruncInt32(w));
+  return true;
+}
+
+// Element steps in their checked form. Within one run of steps a variable's node, once found,
+// stays (StampedNode), and more holds: steps store only reals into whole variables and refuse
+// to store over an array, so a variable found holding a real still holds one, and an array
+// found held and owned by a variable stays that variable's with the same row list; rows only
+// lengthen inside the room they have (a row that must move goes the general way, which ends the
+// run). So an element step whose sites were all found so once in a run (VMStep::ready holds the
+// run's mark) reads the nodes and the array without checking them again.
+
+// Checks the step's sites for its checked form: `reals` sites from the first holding reals, then
+// the site `reals` holding an array it owns. Marks the step ready for this run when they do.
+[[gnu::noinline]] bool MarkElementStepReady(const StepContext& c, VMStep& step, int reals) {
+  for (int k = 0; k < reals; ++k) {
+    VariableNode* node = ListNode(c, step.sites[k]);
+    if (node == nullptr || node->value.Kind() != VALUE_REAL) return false;
+  }
+  VMVarSite& site = step.sites[reals];
+  if (site.builtin) return false;
+  VariableNode* node = ListNode(c, site);
+  if (node == nullptr || node->value.Kind() != VALUE_ARRAY || node->value.arr == nullptr ||
+      node->value.arr->owner != &node->value) {
+    return false;
+  }
+  step.ready = c.stamp;
+  return true;
+}
+
+// The real a site checked for the step's checked form holds.
+[[gnu::always_inline]] inline double ReadyReal(const VMStep& step, int site) { return step.sites[site].node->value.real; }
+
+// num::TruncInt32 as the processor's truncation gives it: out of range or NaN, that gives
+// INT32_MIN too.
+[[gnu::always_inline]] inline int32_t TruncateIndex(double v) { return _mm_cvttsd_si32(_mm_set_sd(v)); }
+
+// The element index of the two reals, as an index node computes it.
+[[gnu::always_inline]] inline int32_t ReadyIndex(const VMStep& step, int site, int32_t stride) {
+  return num::WrapAdd32(num::WrapMul32(TruncateIndex(ReadyReal(step, site)), stride),
+                        TruncateIndex(ReadyReal(step, site + 1)));
+}
+
+// a[v, w] = x, with x a variable or a constant, in the checked form (sites: x when a variable,
+// v, w, then a); false when the index is out of the array's rows or the element may not be
+// written in place here.
+template <int kValue>
+[[gnu::always_inline]] inline bool StoreElementReady(VMStep& step, int64_t* pc, int64_t* last) {
+  constexpr int kIndexSite = kValue == LEAF_VAR ? 1 : 0;
+  const double value = kValue == LEAF_VAR ? ReadyReal(step, 0)
+                       : kValue == LEAF_INT ? static_cast<double>(step.nodes[0].i)
+                                            : step.nodes[0].d;
+  const int32_t index = ReadyIndex(step, kIndexSite, step.nodes[2].i);
+  const ValueArray* array = step.sites[kIndexSite + 2].node->value.arr;
+  const uint32_t row = static_cast<uint32_t>(index) / kArrayRowStride;
+  const int32_t column = static_cast<int32_t>(static_cast<uint32_t>(index) % kArrayRowStride);
+  if (index < 0 || row >= static_cast<uint32_t>(array->rowCount)) return false;
+  ValueRow& slot = array->rows[row];
+  ScriptValue* element = &slot.elements[column];
+  if (column < slot.length) {
+    if (element->Kind() == VALUE_STRING || element->Kind() == VALUE_ARRAY) return false;
+  } else {
+    // The next element of the row, in the room it has (the row's growth takes each new memory
+    // step).
+    if (column != slot.length || column >= slot.capacity || column % kRowMemoryStep == 0) return false;
+    slot.length = column + 1;
+    element->flags = 0;
+  }
+  g_Variables.instanceMissing = 0;
+  g_Variables.arrayIndexError.flag = 0;
+  element->real = value;
+  element->kind = VALUE_REAL;
+  *last = step.lastPc;
+  *pc = step.next;
+  return true;
+}
+
+// The same store the first time in a run, or where its checked form cannot make it: each check
+// again, the way StoreAny makes them (false where the general store must run).
+template <int kValue>
+[[gnu::noinline]] bool StoreElementChecking(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  if (step.ready != c.stamp && MarkElementStepReady(c, step, kValue == LEAF_VAR ? 3 : 2) &&
+      StoreElementReady<kValue>(step, pc, last)) {
+    return true;
+  }
+  int32_t i = 0, index = 0;
+  double d = 0.0;
+  StepReads reads;
+  if (!LeafT<kValue>(c, step, step.nodes[0], &i, &d, &reads)) return false;
+  if (!IndexOf(c, step, step.nodes[2], &index, &reads)) return false;
+  return CommitElement(c, step, kValue == LEAF_INT ? static_cast<double>(i) : d, index, reads, pc, last);
+}
+
+// a[v, w] = x: the value, the index and the store, as StoreAny runs the three nodes.
+template <int kValue>
+bool StoreElementIndex(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  if (step.ready == c.stamp && StoreElementReady<kValue>(step, pc, last)) [[likely]] return true;
+  return StoreElementChecking<kValue>(c, step, pc, last);
+}
+
+// x = x op a[v, w] (add, sub or mul) in the checked form (sites: x, v, w, then a); false when the
+// element is out of the array or holds no real.
+template <uint8_t kOp>
+[[gnu::always_inline]] inline bool AccumulateElementReady(VMStep& step, int64_t* pc, int64_t* last) {
+  const int32_t index = ReadyIndex(step, 1, step.nodes[2].i);
+  const ValueArray* array = step.sites[3].node->value.arr;
+  const uint32_t row = static_cast<uint32_t>(index) / kArrayRowStride;
+  const int32_t column = static_cast<int32_t>(static_cast<uint32_t>(index) % kArrayRowStride);
+  if (index < 0 || row >= static_cast<uint32_t>(array->rowCount) || column >= array->rows[row].length) return false;
+  const ScriptValue& element = array->rows[row].elements[column];
+  if (element.Kind() != VALUE_REAL) return false;
+  VariableNode* stored = step.sites[0].node;
+  const double x = stored->value.real, y = element.real;
+  g_Variables.instanceMissing = 0;
+  g_Variables.arrayIndexError.flag = 0;
+  stored->value.real = kOp == OP_ADD ? x + y : kOp == OP_SUB ? x - y : x * y;
+  stored->value.kind = VALUE_REAL;
+  *last = step.lastPc;
+  *pc = step.next;
+  return true;
+}
+
+// The same the first time in a run, or where the checked form cannot run it: the read of x
+// finds the node the store writes.
+template <uint8_t kOp>
+[[gnu::noinline]] bool AccumulateElementChecking(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  if (step.ready != c.stamp && MarkElementStepReady(c, step, 3) && AccumulateElementReady<kOp>(step, pc, last)) {
+    return true;
+  }
+  StepReads reads;
+  VariableNode* stored = nullptr;
+  double x = 0.0, y = 0.0;
+  int32_t index = 0;
+  if (!ReadSite(c, step.sites[step.nodes[0].site], &x, &reads, &stored) || stored == nullptr) return false;
+  if (!IndexOf(c, step, step.nodes[2], &index, &reads)) return false;
+  if (!ReadElement(c, step.sites[step.nodes[3].site], index, &y, &reads)) return false;
+  // The read found a real there, so the store replaces nothing the variable owns.
+  g_Variables.instanceMissing = 0;
+  g_Variables.arrayIndexError.flag = 0;
+  stored->value.real = kOp == OP_ADD ? x + y : kOp == OP_SUB ? x - y : x * y;
+  stored->value.kind = VALUE_REAL;
+  *last = step.lastPc;
+  *pc = step.next;
+  return true;
+}
+
+template <uint8_t kOp>
+bool AccumulateElement(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  if (step.ready == c.stamp && AccumulateElementReady<kOp>(step, pc, last)) [[likely]] return true;
+  return AccumulateElementChecking<kOp>(c, step, pc, last);
+}
+
+// The routine for a store into an element of two indexes, or for an accumulation of such an
+// element into a variable, when the step is one; null otherwise.
+// The body of an element loop, once: its checked form, else each check again; false when the
+// general path must run it.
+template <uint8_t kShape>
+[[gnu::always_inline]] inline bool ElementBody(const StepContext& c, VMStep& step) {
+  int64_t pc = 0, last = 0;  // the loop decides where to go on
+  constexpr int kLeaf = kShape == ELEMENT_STORE_INT ? LEAF_INT : kShape == ELEMENT_STORE_DOUBLE ? LEAF_DOUBLE : LEAF_VAR;
+  constexpr uint8_t kOp = kShape == ELEMENT_ADD ? OP_ADD : kShape == ELEMENT_SUB ? OP_SUB : OP_MUL;
+  if constexpr (kShape <= ELEMENT_STORE_VAR) {
+    return (step.ready == c.stamp && StoreElementReady<kLeaf>(step, &pc, &last)) ||
+           StoreElementChecking<kLeaf>(c, step, &pc, &last);
+  } else {
+    return (step.ready == c.stamp && AccumulateElementReady<kOp>(step, &pc, &last)) ||
+           AccumulateElementChecking<kOp>(c, step, &pc, &last);
+  }
+}
+
+// A STEP_ELEMENT_LOOP: the body, then the loop's end as LoopBody runs it, pass after pass. A body
+// that must run the general way stops the step at the body's first word, a loop end whose branch
+// would pump the window's messages at the increment, each with the passes before done.
+template <uint8_t kShape>
+bool ElementLoop(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  VariableNode* counted = ListNode(c, step.sites[step.loopSite]);
+  if (counted == nullptr || counted->value.Kind() != VALUE_REAL) return false;
+  bool ran = false;
+  for (;;) {
+    if (!ElementBody<kShape>(c, step)) {
+      if (ran) {
+        *last = step.lastPc;
+        *pc = step.pc;
+      }
+      return false;
+    }
+    // The body stores only reals, so the loop variable still holds one.
+    const double x = counted->value.real;
+    const double value = step.loopOp == OP_ADD ? x + step.loopBy : x - step.loopBy;
+    const uint32_t counter = g_VM.branchCounter;
+    if ((counter + 1) % kPumpEveryBranches == 0 || (counter + 2) % kPumpEveryBranches == 0) {
+      *last = step.bodyLastPc;
+      *pc = step.loopPc;
+      return false;
+    }
+    g_VM.branchCounter = counter + 2;
+    g_Variables.instanceMissing = 0;
+    g_Variables.arrayIndexError.flag = 0;
+    counted->value.real = value;
+    counted->value.kind = VALUE_REAL;
+    ran = true;
+    const bool truth = VMCompareDifference(step.compare, value - step.loopLimit, g_Variables.MathEpsilon);
+    const int64_t to = truth == step.jumpIfTrue ? step.target : step.next;
+    if (to != step.pc) {
+      *last = step.lastPc;
+      *pc = to;
+      return true;
+    }
+  }
+}
+
+// A step that always leaves its words to the general path.
+bool HandOver(const StepContext&, VMStep&, int64_t*, int64_t*) { return false; }
+
+// The routine for an element step or an element loop, when the step is one; null otherwise.
+[[gnu::cold]] StepRoutine ElementRoutine(const VMStep& step) {
+  const bool loop = step.kind == STEP_ELEMENT_LOOP;
+  switch (VMElementShapeOf(step)) {
+    case ELEMENT_STORE_INT: return loop ? &ElementLoop<ELEMENT_STORE_INT> : &StoreElementIndex<LEAF_INT>;
+    case ELEMENT_STORE_DOUBLE: return loop ? &ElementLoop<ELEMENT_STORE_DOUBLE> : &StoreElementIndex<LEAF_DOUBLE>;
+    case ELEMENT_STORE_VAR: return loop ? &ElementLoop<ELEMENT_STORE_VAR> : &StoreElementIndex<LEAF_VAR>;
+    case ELEMENT_ADD: return loop ? &ElementLoop<ELEMENT_ADD> : &AccumulateElement<OP_ADD>;
+    case ELEMENT_SUB: return loop ? &ElementLoop<ELEMENT_SUB> : &AccumulateElement<OP_SUB>;
+    case ELEMENT_MUL: return loop ? &ElementLoop<ELEMENT_MUL> : &AccumulateElement<OP_MUL>;
+    default: return nullptr;
+  }
 }
 
 // The arithmetic opcodes and the comparisons in table order.
@@ -1426,11 +1622,15 @@ chain_fail:
   }
 }
 
+bool BuildLoopBody(VMStep* f);
+
 // The routine for the step's shape: a specialised one for two leaves and one operator (or two
 // leaves compared), the register form for longer expressions computed on doubles, else the
 // general ones.
 [[gnu::cold]] StepRoutine ChooseRoutine(VMStep& step) {
   const VMNode* n = step.nodes;
+  if (StepRoutine element = ElementRoutine(step)) return element;
+  if (step.kind == STEP_ELEMENT_LOOP) return &HandOver;  // the translator makes none such
   if (step.general) return step.kind == STEP_STORE ? &StoreAny : &BranchAny;
   if (step.nodeCount > 3 && BuildChain(&step)) return &ChainStep;
   switch (step.kind) {
@@ -1438,6 +1638,10 @@ chain_fail:
       if (step.nodeCount == 3 && n[0].kind != STEP_NODE_OP && n[1].kind != STEP_NODE_OP && n[2].kind == STEP_NODE_OP) {
         const int op = IndexIn(kStepOps, n[2].op);
         if (op >= 0) return kStoreBinaryTable[LeafModeOf(n[0])][LeafModeOf(n[1])][op];
+      }
+      if (step.nodeCount == 1 && !step.storeElement && n[0].kind != STEP_NODE_OP) {
+        static constexpr StepRoutine kLeaves[] = {&StoreLeaf<LEAF_INT>, &StoreLeaf<LEAF_DOUBLE>, &StoreLeaf<LEAF_VAR>};
+        return kLeaves[LeafModeOf(n[0])];
       }
       return &StoreAny;
     case STEP_BRANCH:
@@ -1447,7 +1651,10 @@ chain_fail:
       }
       return &BranchAny;
     case STEP_LOOP: return &LoopStep;
-    default: return &Jump;  // calls and returns are run by the fast loop itself (kShapeCallOrReturn)
+    case STEP_LOOP_BODY:
+      BuildLoopBody(&step);
+      return &Jump;  // run by the step loop itself (kShapeLoopBody)
+    default: return &Jump;  // calls and returns are run by the fast loop itself (RunCall, RunReturn)
   }
 }
 
@@ -1470,13 +1677,26 @@ chain_fail:
 constexpr uint8_t kShapeJump = 15;
 constexpr uint8_t kShapeLoop = 16;
 constexpr uint8_t kShapeLoopBelow = 17;  // a loop step testing x < constant
-constexpr uint8_t kShapeCallOrReturn = 18;  // RunCallOrReturn
+constexpr uint8_t kShapeCall = 18;        // RunCall
+constexpr uint8_t kShapeCallOneSum = 19;  // RunCall of one argument `v + k` or `v - k`
+constexpr uint8_t kShapeReturn = 20;      // RunReturn
+constexpr uint8_t kShapeTestReturn = 21;  // RunTestReturn
+constexpr uint8_t kShapeLoopBody = 22;    // LoopWithBody
 
 // The inline shape of a step, or 0 for one that runs through its routine.
 [[gnu::cold]] uint8_t ShapeOf(const VMStep& step) {
   if (step.kind == STEP_JUMP) return kShapeJump;
-  if (step.kind == STEP_CALL || step.kind == STEP_RETURN) return kShapeCallOrReturn;
+  if (step.kind == STEP_RETURN) return kShapeReturn;
+  if (step.kind == STEP_TEST_RETURN) return kShapeTestReturn;
+  if (step.kind == STEP_CALL) {
+    const VMNode* n = step.nodes;
+    const bool oneSum = step.argc == 1 && step.nodeCount == 3 && !step.general && n[0].kind == STEP_NODE_VAR &&
+                        (n[1].kind == STEP_NODE_INT || n[1].kind == STEP_NODE_DOUBLE) && n[2].kind == STEP_NODE_OP &&
+                        (n[2].op == OP_ADD || n[2].op == OP_SUB);
+    return oneSum ? kShapeCallOneSum : kShapeCall;
+  }
   if (step.kind == STEP_LOOP) return step.compare == OP_SLT ? kShapeLoopBelow : kShapeLoop;
+  if (step.kind == STEP_LOOP_BODY) return kShapeLoopBody;
   if (step.general) return 0;
   const bool store = step.kind == STEP_STORE && step.nodeCount == 3 && step.nodes[2].kind == STEP_NODE_OP;
   const bool branch = step.kind == STEP_BRANCH && step.nodeCount == 2;
@@ -1491,48 +1711,483 @@ constexpr uint8_t kShapeCallOrReturn = 18;  // RunCallOrReturn
   return 0;
 }
 
-// A call or return step (the fast loop runs it, as it changes the running code): answers the new
-// stack top, or null when a guard failed, nothing having changed then. The guards: the values
-// read and computed as the words would (EvaluateNodes), no stack growth due at any of the words
-// covered, a script with code to call, or a script frame to return from whose items are only
-// the value returned.
-[[gnu::always_inline]] inline uint8_t* RunCallOrReturn(VMExecContext* context, const StepContext& c, VMStep& step, uint8_t* sp) {
-  const Machine& m = *c.m;
-  Registers r;
-  r.d[0] = 0.0;  // every path writes the items it leaves; this keeps the compiler sure of it
-  StepReads reads;
-  if (step.kind == STEP_RETURN) {
-    if (context->callDepth == 0) return nullptr;
-    ScriptValue value;
-    if (step.returnOp != 0) {
-      // The operator on the two values the script's items are, then the return of its result.
-      Number right{}, left{};
-      if (m.Used(sp) != 32 || !ReadNumber(m, sp, VT_VAR, &right) || !ReadNumber(m, sp + 16, VT_VAR, &left)) {
-        return nullptr;
-      }
-      value = RealValue(Apply(step.returnOp, left.d, right.d));
-      m.TagRawBytes(sp, 32);
-    } else {
-      if (m.Used(sp) != 0) return nullptr;
-      if (step.nodeCount == 1) {
-        // One variable's value, as its push copies it.
-        double x = 0.0;
-        uint32_t kind = VALUE_REAL;
-        if (!ReadSite(c, step.sites[step.nodes[0].site], &x, &reads, nullptr, &kind)) return nullptr;
-        value = RealValue(x);
-        value.kind = kind;
-      } else {
-        if (!EvaluateNodes(c, step, &r, &reads)) return nullptr;
-        value = RealValue(r.d[0]);
-      }
-      if (reads.any) g_Variables.instanceMissing = 0;
-      if (reads.list) g_Variables.arrayIndexError.flag = 0;
-    }
-    context->pc = step.lastPc;
-    context->nextPc = step.next;
-    uint8_t* frame = vm::UnwindFrame(context);
-    return vm::PushValue(context, frame + kVMFrameSize, value);
+
+// Gives a step its routine and inline shape at its first run.
+[[gnu::cold]] void PrepareStep(VMStep& step) {
+  PrepareNodes(&step);
+  step.handler = reinterpret_cast<void (*)()>(ChooseRoutine(step));
+  step.shape = ShapeOf(step);
+  if (step.shape == kShapeCallOneSum && step.nodes[1].kind == STEP_NODE_INT) step.nodes[1].d = step.nodes[1].i;
+}
+
+// A store step run through its routine.
+[[gnu::noinline]] bool RunAlone(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  if (step.handler == nullptr) PrepareStep(step);
+  return reinterpret_cast<StepRoutine>(step.handler)(c, step, pc, last);
+}
+
+// ---- Loops whose body is one store ----
+//
+// A STEP_LOOP_BODY runs pass after pass of `x = <expression>; v = v +/- k; if v <comparison>
+// limit go on`, with the variables' values in registers: the nodes are found and their kinds
+// checked once, when the step starts (nothing else runs while it loops, and its stores only ever
+// store reals), and the values go back to the two variables stored when it stops. Each pass
+// checks its own guards (an operator without a fast answer, a branch that would pump the window's
+// messages) before it starts or while nothing of it is stored yet; a pass that cannot run stops
+// the step at the body's first word with the passes before it done, as the words would have left
+// them, so the word loop goes on from there.
+//
+// While every value read is a whole number within 2^53 and no result is -0.0, the passes run on
+// 64-bit integers: every operator then gives exactly the double the general path computes. A
+// result out of that range, a zero that would be -0.0 or an operator not done on integers sends
+// the rest of the step to doubles, from the start of that pass.
+
+// The operations (VMChainOp::code); add to mod in the order of kStepOps.
+enum LoopCode : uint8_t { LOOP_ADD, LOOP_SUB, LOOP_MUL, LOOP_DIV, LOOP_REM, LOOP_MOD, LOOP_MODK, LOOP_STORE };
+// Registers: a site's value at its site number, an operator's result at kLoopTemp + its node,
+// a constant at kLoopConst + its node.
+constexpr int kLoopTemp = kVMStepMaxNodes + 1;
+constexpr int kLoopConst = kLoopTemp + kVMStepMaxNodes;
+constexpr int kLoopRegisters = kLoopConst + kVMStepMaxNodes;
+constexpr double kLoopExact = 9007199254740992.0;  // 2^53: every integer up to it is a double
+
+// Whether a double is a whole number the integer passes carry exactly (not -0.0).
+inline bool LoopWhole(double v) {
+  if (!(v >= -kLoopExact && v <= kLoopExact)) return false;
+  const int64_t i = static_cast<int64_t>(v);
+  return static_cast<double>(i) == v && !(i == 0 && std::signbit(v));
+}
+[[gnu::always_inline]] inline bool LoopInRange(int64_t v) {
+  return static_cast<uint64_t>(v + static_cast<int64_t>(kLoopExact)) <= 2 * static_cast<uint64_t>(kLoopExact);
+}
+
+// Builds the step's operations: false (the body's own step then runs) for nodes other than
+// constants, variables and operators on doubles or reals.
+[[gnu::cold]] bool BuildLoopBody(VMStep* f) {
+  f->loopReady = false;
+  f->loopConsts = 0;
+  f->loopInts = LoopWhole(f->loopBy);
+  // Built-in variables (arguments) are read through their own routes.
+  for (int s = 0; s < f->siteCount; ++s) {
+    if (f->sites[s].builtin) return false;
   }
+  uint8_t stack[kVMStepMaxNodes];
+  int depth = 0, count = 0;
+  for (int k = 0; k < f->nodeCount; ++k) {
+    VMNode& n = f->nodes[k];
+    switch (n.kind) {
+      case STEP_NODE_INT:
+        n.d = n.i;
+        f->loopConsts |= 1u << k;
+        stack[depth++] = static_cast<uint8_t>(kLoopConst + k);
+        break;
+      case STEP_NODE_DOUBLE:
+        f->loopInts = f->loopInts && LoopWhole(n.d);
+        f->loopConsts |= 1u << k;
+        stack[depth++] = static_cast<uint8_t>(kLoopConst + k);
+        break;
+      case STEP_NODE_VAR: stack[depth++] = n.site; break;
+      case STEP_NODE_OP: {
+        const int opIndex = IndexIn(kStepOps, n.op);
+        if (n.isInt || opIndex < 0 || depth < 2 || count >= kVMChainMaxOps - 1) return false;
+        VMChainOp& op = f->chain[count++];
+        op = VMChainOp{};
+        op.right = stack[--depth];
+        op.left = stack[--depth];
+        op.dst = static_cast<uint8_t>(kLoopTemp + k);
+        op.code = static_cast<uint8_t>(opIndex);
+        if (op.right >= kLoopConst) {
+          const double divisor = f->nodes[op.right - kLoopConst].kind == STEP_NODE_INT
+                                     ? f->nodes[op.right - kLoopConst].i
+                                     : f->nodes[op.right - kLoopConst].d;
+          op.rightConst = divisor;
+          if (n.op == OP_MOD && divisor >= 1.0 && divisor <= 2147483647.0 &&
+              divisor == static_cast<double>(static_cast<int32_t>(divisor))) {
+            op.code = LOOP_MODK;
+            op.divisor = static_cast<uint32_t>(divisor);
+            op.magic = num::ModReciprocal(op.divisor);
+          }
+        }
+        if (op.code == LOOP_DIV || op.code == LOOP_REM) f->loopInts = false;
+        stack[depth++] = op.dst;
+        break;
+      }
+      default: return false;
+    }
+  }
+  if (depth != 1) return false;
+  VMChainOp& store = f->chain[count];
+  store = VMChainOp{};
+  store.code = LOOP_STORE;
+  store.left = stack[0];
+  f->storeFrom = stack[0];
+  f->loopFrom = f->loopSite == f->storeSite ? f->storeFrom : f->loopSite;
+  // Sites of one list with different ids never share a node; the lists of self and other, and
+  // the globals reached directly and as declared, may be one list.
+  f->loopOneList = f->sites[0].listKind != SITE_DECLARED;
+  for (int s = 1; s < f->siteCount; ++s) {
+    if (f->sites[s].listKind != f->sites[0].listKind) f->loopOneList = false;
+  }
+  f->loopReady = true;
+  return true;
+}
+
+// Where a run of passes stands.
+struct LoopRun {
+  uint32_t counter;  // the branch counter
+  int64_t passes;    // passes done
+  int64_t exit;      // where the loop went on after the last pass, when it left the body
+};
+
+enum LoopStatus { LOOP_ENDED, LOOP_STOPPED, LOOP_TO_DOUBLES };
+
+// What a pass's end needs of the step, held in registers.
+struct LoopEnd {
+  double limit;
+  double epsilon;
+  bool goOnIfTrue;   // the test's truth value that sends the loop back to the body
+  int64_t exitTo;    // where the other one goes
+  int64_t allowed;   // passes whose branches do not pump the messages
+  int storeSite;     // the body's variable
+  int storeFrom;     // the register holding its new value
+  int loopSite;      // the loop variable
+  int loopFrom;      // the register holding the loop variable once the body is stored
+};
+
+// A loop whose test sends it back to the body either way runs through its separate steps.
+inline bool LoopEndsAtAll(const VMStep& f) {
+  return (f.jumpIfTrue ? f.target : f.next) != f.pc || (f.jumpIfTrue ? f.next : f.target) != f.pc;
+}
+
+[[gnu::always_inline]] inline LoopEnd LoopEndOf(const VMStep& f, uint32_t counter) {
+  LoopEnd e;
+  e.limit = f.loopLimit;
+  e.epsilon = g_Variables.MathEpsilon;
+  const int64_t ifTrue = f.jumpIfTrue ? f.target : f.next, ifFalse = f.jumpIfTrue ? f.next : f.target;
+  e.goOnIfTrue = ifTrue == f.pc;
+  e.exitTo = e.goOnIfTrue ? ifFalse : ifTrue;
+  // A pass counts two branches (the b back to the test, the test's own): the pass whose count
+  // reaches a multiple of kPumpEveryBranches goes the general way.
+  const uint32_t distance = (0u - counter) & (kPumpEveryBranches - 1);
+  e.allowed = ((distance == 0 ? kPumpEveryBranches : distance) - 1) >> 1;
+  e.storeSite = f.storeSite;
+  e.loopSite = f.loopSite;
+  e.storeFrom = f.storeFrom;
+  e.loopFrom = f.loopFrom;
+  return e;
+}
+
+// Whether the pass that left the loop variable at x sends the loop back to the body.
+template <uint8_t kCompare>
+[[gnu::always_inline]] inline bool LoopGoesOn(const LoopEnd& e, double x) {
+  return VMCompareDifference(kCompare, x - e.limit, e.epsilon) == e.goOnIfTrue;
+}
+
+// Passes on whole numbers until the loop leaves its body (LOOP_ENDED), a branch would pump the
+// messages (LOOP_STOPPED) or a value leaves what integers carry exactly (LOOP_TO_DOUBLES, the
+// registers as the last pass left them).
+template <uint8_t kCompare>
+int LoopIntPasses(const VMStep& f, int64_t* r, LoopRun* run) {
+  static const void* const kCodes[] = {&&add, &&sub, &&mul, &&leave, &&leave, &&mod, &&modk, &&store};
+  const LoopEnd e = LoopEndOf(f, run->counter);
+  const int64_t by = f.loopOp == OP_ADD ? static_cast<int64_t>(f.loopBy) : -static_cast<int64_t>(f.loopBy);
+  int64_t left = e.allowed;
+  int status;
+  for (;;) {
+    if (left == 0) {
+      status = LOOP_STOPPED;
+      break;
+    }
+    const VMChainOp* op = f.chain;
+    goto* kCodes[op->code];
+  add: {
+    const int64_t v = r[op->left] + r[op->right];
+    if (!LoopInRange(v)) goto leave;
+    r[op->dst] = v;
+    ++op;
+    goto* kCodes[op->code];
+  }
+  sub: {
+    const int64_t v = r[op->left] - r[op->right];
+    if (!LoopInRange(v)) goto leave;
+    r[op->dst] = v;
+    ++op;
+    goto* kCodes[op->code];
+  }
+  mul: {
+    const int64_t a = r[op->left], b = r[op->right];
+    int64_t v;
+    if (__builtin_mul_overflow(a, b, &v) || !LoopInRange(v)) goto leave;
+    if (v == 0 && (a | b) < 0) goto leave;  // -0.0
+    r[op->dst] = v;
+    ++op;
+    goto* kCodes[op->code];
+  }
+  mod: {
+    const int64_t a = r[op->left], b = r[op->right];
+    if (b == 0) goto leave;
+    const int64_t v = a % b;
+    if (v == 0 && a < 0) goto leave;  // -0.0
+    r[op->dst] = v;
+    ++op;
+    goto* kCodes[op->code];
+  }
+  modk: {
+    const int64_t a = r[op->left];
+    if (static_cast<uint64_t>(a) <= UINT32_MAX) [[likely]] {
+      r[op->dst] = num::ModByReciprocal(static_cast<uint32_t>(a), op->magic, op->divisor);
+    } else {
+      const uint64_t magnitude = a < 0 ? 0 - static_cast<uint64_t>(a) : static_cast<uint64_t>(a);
+      const int64_t m = static_cast<int64_t>(magnitude % op->divisor);
+      if (m == 0 && a < 0) goto leave;  // -0.0
+      r[op->dst] = a < 0 ? -m : m;
+    }
+    ++op;
+    goto* kCodes[op->code];
+  }
+  store: {
+    const int64_t x = r[e.loopFrom] + by;
+    if (!LoopInRange(x)) goto leave;
+    r[e.storeSite] = r[e.storeFrom];
+    r[e.loopSite] = x;
+    --left;
+    if (LoopGoesOn<kCompare>(e, static_cast<double>(x))) continue;
+    run->exit = e.exitTo;
+    status = LOOP_ENDED;
+    break;
+  }
+  leave:
+    status = LOOP_TO_DOUBLES;
+    break;
+  }
+  const int64_t passes = e.allowed - left;
+  run->counter += static_cast<uint32_t>(2 * passes);
+  run->passes += passes;
+  return status;
+}
+
+// Passes on doubles, as the body's step and the loop step compute them, until the loop leaves
+// its body (LOOP_ENDED) or a pass cannot run (LOOP_STOPPED).
+template <uint8_t kCompare>
+int LoopDoublePasses(const VMStep& f, double* r, LoopRun* run) {
+  static const void* const kCodes[] = {&&add, &&sub, &&mul, &&div, &&rem, &&mod, &&modk, &&store};
+  const LoopEnd e = LoopEndOf(f, run->counter);
+  const bool up = f.loopOp == OP_ADD;
+  const double by = f.loopBy;
+  int64_t left = e.allowed;
+  int status;
+  int32_t unused;
+  for (;;) {
+    if (left == 0) {
+      status = LOOP_STOPPED;
+      break;
+    }
+    const VMChainOp* op = f.chain;
+    goto* kCodes[op->code];
+#define LOOP_DOUBLE_OP(label, opcode)                                                               \
+  label: {                                                                                          \
+    if (!OperateT<opcode, false, false>(0, r[op->left], 0, r[op->right], &unused, &r[op->dst])) {   \
+      status = LOOP_STOPPED;                                                                        \
+      break;                                                                                        \
+    }                                                                                               \
+    ++op;                                                                                           \
+    goto* kCodes[op->code];                                                                         \
+  }
+    LOOP_DOUBLE_OP(add, OP_ADD)
+    LOOP_DOUBLE_OP(sub, OP_SUB)
+    LOOP_DOUBLE_OP(mul, OP_MUL)
+    LOOP_DOUBLE_OP(div, OP_DIV)
+    LOOP_DOUBLE_OP(rem, OP_REM)
+    LOOP_DOUBLE_OP(mod, OP_MOD)
+#undef LOOP_DOUBLE_OP
+  modk:
+    r[op->dst] = ModConstant(r[op->left], *op);
+    ++op;
+    goto* kCodes[op->code];
+  store: {
+    const double x = up ? r[e.loopFrom] + by : r[e.loopFrom] - by;
+    r[e.storeSite] = r[e.storeFrom];
+    r[e.loopSite] = x;
+    --left;
+    if (LoopGoesOn<kCompare>(e, x)) continue;
+    run->exit = e.exitTo;
+    status = LOOP_ENDED;
+    break;
+  }
+  }
+  const int64_t passes = e.allowed - left;
+  run->counter += static_cast<uint32_t>(2 * passes);
+  run->passes += passes;
+  return status;
+}
+
+template <bool kInts, typename T>
+int LoopPasses(const VMStep& f, T* r, LoopRun* run) {
+  auto passes = [&](auto compare) {
+    constexpr uint8_t kCompare = decltype(compare)::value;
+    if constexpr (kInts) return LoopIntPasses<kCompare>(f, r, run);
+    else return LoopDoublePasses<kCompare>(f, r, run);
+  };
+  switch (f.compare) {
+    case OP_SLT: return passes(std::integral_constant<uint8_t, OP_SLT>());
+    case OP_SLE: return passes(std::integral_constant<uint8_t, OP_SLE>());
+    case OP_SGT: return passes(std::integral_constant<uint8_t, OP_SGT>());
+    case OP_SGE: return passes(std::integral_constant<uint8_t, OP_SGE>());
+    case OP_SEQ: return passes(std::integral_constant<uint8_t, OP_SEQ>());
+    default: return passes(std::integral_constant<uint8_t, OP_SNE>());
+  }
+}
+
+// Runs a STEP_LOOP_BODY (see above); where it cannot start, the body's own step runs instead.
+[[gnu::noinline]] bool LoopWithBody(const StepContext& c, VMStep& f, VMStep& body, int64_t* pc, int64_t* last) {
+  if (!f.loopReady || !LoopEndsAtAll(f)) return RunAlone(c, body, pc, last);
+  VariableNode* nodes[kVMStepMaxNodes + 1];
+  int64_t r[kLoopRegisters];
+  double d[kLoopRegisters];
+  const int sites = f.siteCount;
+  bool ints = f.loopInts;
+  for (int s = 0; s < sites; ++s) {
+    VariableNode* node = ListNode(c, f.sites[s]);
+    if (node == nullptr) return RunAlone(c, body, pc, last);
+    const ValueKind kind = node->value.Kind();
+    r[s] = 0;
+    if ((f.loopReads >> s) & 1u) {
+      if (kind != VALUE_REAL) return RunAlone(c, body, pc, last);
+      const double v = node->value.real;
+      ints = ints && LoopWhole(v);
+      r[s] = static_cast<int64_t>(ints ? v : 0.0);
+    } else if (kind == VALUE_STRING || kind == VALUE_ARRAY) {
+      return RunAlone(c, body, pc, last);
+    }
+    // Two sites of one variable (through different selectors) would hold two copies.
+    if (!f.loopOneList) {
+      for (int t = 0; t < s; ++t) {
+        if (nodes[t] == node) return RunAlone(c, body, pc, last);
+      }
+    }
+    nodes[s] = node;
+  }
+
+  LoopRun run{g_VM.branchCounter, 0, 0};
+  int status = LOOP_TO_DOUBLES;
+  if (ints) {
+    for (uint32_t consts = f.loopConsts; consts != 0; consts &= consts - 1) {
+      const int k = __builtin_ctz(consts);
+      r[kLoopConst + k] = static_cast<int64_t>(f.nodes[k].d);
+    }
+    status = LoopPasses<true>(f, r, &run);
+    // The values as doubles (exact): the two stored, or all where the doubles go on.
+    if (status == LOOP_TO_DOUBLES) {
+      for (int s = 0; s < sites; ++s) d[s] = static_cast<double>(r[s]);
+    } else {
+      d[f.storeSite] = static_cast<double>(r[f.storeSite]);
+      d[f.loopSite] = static_cast<double>(r[f.loopSite]);
+    }
+  } else {
+    for (int s = 0; s < sites; ++s) d[s] = nodes[s]->value.real;
+  }
+  if (status == LOOP_TO_DOUBLES) {
+    for (uint32_t consts = f.loopConsts; consts != 0; consts &= consts - 1) {
+      const int k = __builtin_ctz(consts);
+      d[kLoopConst + k] = f.nodes[k].d;
+    }
+    status = LoopPasses<false>(f, d, &run);
+  }
+  if (run.passes == 0) return false;  // nothing changed
+  g_VM.branchCounter = run.counter;
+  g_Variables.instanceMissing = 0;
+  g_Variables.arrayIndexError.flag = 0;
+  nodes[f.storeSite]->value.real = d[f.storeSite];
+  nodes[f.storeSite]->value.kind = VALUE_REAL;
+  nodes[f.loopSite]->value.real = d[f.loopSite];
+  nodes[f.loopSite]->value.kind = VALUE_REAL;
+  *last = f.lastPc;
+  if (status != LOOP_ENDED) {
+    *pc = f.pc;
+    return false;
+  }
+  *pc = run.exit;
+  return true;
+}
+
+// A return step (the fast loop runs it, as it changes the running code): answers the new stack
+// top, or null when a guard failed, nothing having changed then. The guards: a script frame to
+// return from whose items are only the value returned (or the two values summed), the values read
+// and computed as the words would.
+[[gnu::always_inline]] inline uint8_t* RunReturn(VMExecContext* context, const StepContext& c, VMStep& step, uint8_t* sp) {
+  const Machine& m = *c.m;
+  if (context->callDepth == 0) return nullptr;
+  ScriptValue value;
+  if (step.returnOp != 0) {
+    // The operator on the two values the script's items are, then the return of its result.
+    Number right{}, left{};
+    if (m.Used(sp) != 32 || !ReadNumber(m, sp, VT_VAR, &right) || !ReadNumber(m, sp + 16, VT_VAR, &left)) {
+      return nullptr;
+    }
+    value = RealValue(Apply(step.returnOp, left.d, right.d));
+    // The operator takes both items (the rest of their units are raw already).
+    *m.TagAt(sp) = vm::TAG_RAW;
+    *m.TagAt(sp + 16) = vm::TAG_RAW;
+  } else {
+    if (m.Used(sp) != 0) return nullptr;
+    Registers r;
+    r.d[0] = 0.0;  // every path writes the items it leaves; this keeps the compiler sure of it
+    StepReads reads;
+    if (step.nodeCount == 1) {
+      // One variable's value, as its push copies it.
+      double x = 0.0;
+      uint32_t kind = VALUE_REAL;
+      if (!ReadSiteArgumentFirst(c, step.sites[step.nodes[0].site], &x, &reads, &kind)) return nullptr;
+      value = RealValue(x);
+      value.kind = kind;
+    } else {
+      if (!EvaluateNodes(c, step, &r, &reads)) return nullptr;
+      value = RealValue(r.d[0]);
+    }
+    if (reads.any) g_Variables.instanceMissing = 0;
+    if (reads.list) g_Variables.arrayIndexError.flag = 0;
+  }
+  context->pc = step.lastPc;
+  context->nextPc = step.next;
+  uint8_t* frame = vm::UnwindFrame(context);
+  return vm::PushValue(context, frame + kVMFrameSize, value);
+}
+
+// A test-and-return step (run by the fast loop, as its return changes the running code): false
+// when a guard failed, nothing having changed then. When the branch jumps, or the return's guards
+// (a script frame to return from, no items of the script's own) do not hold, it is the branch
+// alone (*after stays null); else the return is made and *after is the new stack top.
+[[gnu::always_inline]] inline bool RunTestReturn(VMExecContext* context, const StepContext& c, VMStep& step,
+                                                 uint8_t* sp, int64_t* pc, int64_t* last, uint8_t** after) {
+  StepReads reads;
+  double x = 0.0;
+  uint32_t kind = VALUE_REAL;
+  if (!ReadSiteArgumentFirst(c, step.sites[step.nodes[0].site], &x, &reads, &kind)) return false;
+  // The translator keeps the constant as a double too (a raw int one exactly).
+  const bool truth = VMCompareDifference(step.compare, x - step.nodes[1].d, g_Variables.MathEpsilon);
+  if (truth == step.jumpIfTrue || context->callDepth == 0 || c.m->Used(sp) != 0) {
+    return CommitBranch(step, truth, reads, pc, last);
+  }
+  if (!CountBranch()) return false;
+  if (reads.any) g_Variables.instanceMissing = 0;
+  if (reads.list) g_Variables.arrayIndexError.flag = 0;
+  // The value returned is the one compared, as the return's push copies it.
+  ScriptValue value = RealValue(x);
+  value.kind = kind;
+  context->pc = step.returnLastPc;
+  context->nextPc = step.returnNext;
+  uint8_t* frame = vm::UnwindFrame(context);
+  *after = vm::PushValue(context, frame + kVMFrameSize, value);
+  return true;
+}
+
+// A call step (run by the fast loop, as it changes the running code): answers the new stack top,
+// or null when a guard failed, nothing having changed then. The guards: a script with code to
+// call, the arguments read and computed as the words would, no stack growth due at any of the
+// words covered (checked by the loop). `oneSum`: the one argument is `v + k` or `v - k` (the
+// constant as a double in nodes[1].d).
+[[gnu::always_inline]] inline uint8_t* RunCall(VMExecContext* context, const StepContext& c, VMStep& step, uint8_t* sp,
+                                               bool oneSum) {
   // The script's code entry, and its words unless the step found them there last time.
   CCode* callee = Script_GetCode(step.callNumber - kScriptCallBase);
   if (callee == nullptr) return nullptr;
@@ -1541,8 +2196,18 @@ constexpr uint8_t kShapeCallOrReturn = 18;  // RunCallOrReturn
     if (words == nullptr || words->m_data == nullptr || words->m_size <= 0) return nullptr;
     step.callee = callee;
     step.calleeWords = words;
+    step.calleeSteps = nullptr;
   }
-  if (step.nodeCount > 0 && !EvaluateNodes(c, step, &r, &reads)) return nullptr;
+  Registers r;
+  r.d[0] = 0.0;
+  StepReads reads;
+  if (oneSum) {
+    double x = 0.0;
+    if (!ReadSiteArgumentFirst(c, step.sites[step.nodes[0].site], &x, &reads)) return nullptr;
+    r.d[0] = step.nodes[2].op == OP_ADD ? x + step.nodes[1].d : x - step.nodes[1].d;
+  } else if (step.nodeCount > 0 && !EvaluateNodes(c, step, &r, &reads)) {
+    return nullptr;
+  }
   if (reads.any) g_Variables.instanceMissing = 0;
   if (reads.list) g_Variables.arrayIndexError.flag = 0;
   context->pc = step.lastPc;
@@ -1576,10 +2241,8 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
 [[gnu::noinline]] int64_t RunSteps(const Machine& start, VMDecoded* decoded, int64_t pc, int64_t size, int64_t* last,
                                    VMExecContext* context, uint8_t* sp, bool* switched) {
   Machine m = start;
-  StepContext c{&m,
-                {m.locals, g_Variables.globals, m.self != nullptr ? m.self->i_variables : nullptr,
-                 m.other != nullptr ? m.other->i_variables : nullptr},
-                ++g_Variables.listEpochs};
+  StepContext c{&m, {m.locals, g_Variables.globals, nullptr, nullptr}, ++g_Variables.listEpochs, {0, 0}};
+  c.SetInstances(m.self, m.other);
   const int32_t* stepAt = &decoded->stepAt[0];
   VMStep* steps = &decoded->steps[0];
   // A step runs only where none of its words would find the stack due to grow (the word loop
@@ -1591,11 +2254,7 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
     if (index == 0) return pc;
     VMStep& step = steps[index - 1];
     if (step.peak > room) return pc;
-    if (step.handler == nullptr) {
-      PrepareNodes(&step);
-      step.handler = reinterpret_cast<void (*)()>(ChooseRoutine(step));
-      step.shape = ShapeOf(step);
-    }
+    if (step.handler == nullptr) PrepareStep(step);
     // The most frequent shapes run inline; the others through their routine.
     bool done;
     switch (step.shape) {
@@ -1606,31 +2265,69 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
       case kShapeJump: done = Jump(c, step, &pc, last); break;
       case kShapeLoop: done = LoopBody<0>(c, step, &pc, last); break;
       case kShapeLoopBelow: done = LoopBody<OP_SLT>(c, step, &pc, last); break;
-      case kShapeCallOrReturn: {
-        uint8_t* after = RunCallOrReturn(context, c, step, sp);
+      case kShapeLoopBody: done = LoopWithBody(c, step, steps[step.body - 1], &pc, last); break;
+      case kShapeCall:
+      case kShapeCallOneSum: {
+        uint8_t* after = RunCall(context, c, step, sp, step.shape == kShapeCallOneSum);
         if (after == nullptr) return pc;
-        // The running code is now the callee's, or the caller's again.
+        // The callee runs from its start, its frame at the new top, over the same stack and
+        // instances, without a locals list yet; a fresh mark, as it runs over other locals.
+        sp = after;
+        context->sp = sp;
+        *switched = true;
+        *last = -1;
+        pc = 0;
+        m.frame = context->frame;
+        m.locals = nullptr;
+        c.lists[SITE_LOCALS] = nullptr;
+        c.stamp = ++g_Variables.listEpochs;
+        // Its steps, as the step found them last unless its words or their steps changed (the
+        // switches DecodedFor checks cannot change while steps run).
+        VMBuffer* words = context->code;
+        VMDecoded* next = step.calleeSteps;
+        if (next == nullptr || words->m_decoded != next || next->words != context->words ||
+            next->size != context->codeSize) {
+          next = VMDecodedFor(words);
+          step.calleeSteps = next;
+        }
+        if (next->steps.Count() == 0) return pc;  // code without steps runs word by word
+        decoded = next;
+        stepAt = &decoded->stepAt[0];
+        steps = &decoded->steps[0];
+        size = context->codeSize;
+        room = sp - m.base - kVMStackReserve;
+        continue;
+      }
+      case kShapeReturn:
+      case kShapeTestReturn: {
+        uint8_t* after = nullptr;
+        if (step.shape == kShapeReturn) {
+          after = RunReturn(context, c, step, sp);
+          if (after == nullptr) return pc;
+        } else if (!RunTestReturn(context, c, step, sp, &pc, last, &after)) {
+          return pc;
+        } else if (after == nullptr) {
+          continue;  // the branch alone
+        }
+        // The caller's code goes on after its call, over its own frame, locals and instances.
         sp = after;
         context->sp = sp;
         *switched = true;
         *last = -1;
         pc = context->nextPc;
-        m = Machine{context->stackBase, context->stackTags, context->frame,
-                    context->locals,    context->self,      context->other};
+        m.frame = context->frame;
+        m.locals = context->locals;
         c.lists[SITE_LOCALS] = m.locals;
-        c.lists[SITE_SELF] = m.self != nullptr ? m.self->i_variables : nullptr;
-        c.lists[SITE_OTHER] = m.other != nullptr ? m.other->i_variables : nullptr;
-        // A fresh mark: the same code runs over another locals list at each depth of a recursion.
-        c.stamp = ++g_Variables.listEpochs;
-        // The new code's steps, translated already unless it runs for the first time (the
-        // switches DecodedFor checks cannot change while steps run).
-        if (context->code == nullptr || context->code->m_data != context->words ||
-            context->code->m_size != context->codeSize) {
-          return pc;
+        if (context->self != m.self || context->other != m.other) [[unlikely]] {
+          m.self = context->self;
+          m.other = context->other;
+          c.SetInstances(m.self, m.other);
         }
+        c.stamp = ++g_Variables.listEpochs;
+        // The unwound frame gave back the caller's code buffer with its own words and size.
+        if (context->code == nullptr) return pc;
         decoded = StepsOf(context);
-        if (decoded == nullptr) return pc;
-        if (decoded->steps.Count() == 0) return pc;  // code without steps runs word by word
+        if (decoded->steps.Count() == 0) return pc;
         stepAt = &decoded->stepAt[0];
         steps = &decoded->steps[0];
         size = context->codeSize;
@@ -1648,7 +2345,11 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
 uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
   Machine c{context->stackBase, context->stackTags, context->frame,
             context->locals,    context->self,      context->other};
-  if (g_VM.argumentIds.registered != g_Variables.builtinCount) FindArgumentIds();
+  const VMArgumentIds& ids = g_VM.argumentIds;
+  if (ids.registered != g_Variables.builtinCount ||
+      (ids.first >= 0 && ids.first < g_Variables.builtinCount && g_Variables.builtins[ids.first].getter != ids.getters[0])) {
+    FindArgumentIds();
+  }
   const uint8_t* code = reinterpret_cast<const uint8_t*>(context->words);
   int64_t size = context->codeSize;
   // Offsets in 64 bits, so that looking a few words ahead can never overflow.
@@ -1656,8 +2357,8 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
   int64_t last = -1;  // the last instruction run here
   uint32_t word = 0;
   uint8_t* top = nullptr;
-  VMDecoded* decoded = DecodedFor(context);
-  const int32_t* stepAt = decoded != nullptr ? &decoded->stepAt[0] : nullptr;
+  VMDecoded* decoded = nullptr;
+  const int32_t* stepAt = nullptr;
   bool switched = false;  // call or return steps changed the running code
 
   // In the order of FastClass.
@@ -1719,8 +2420,7 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
     FAST_ADVANCE(pc + 4);                                                                     \
   } while (0)
 
-  if (pc < 0) goto leave;
-  FAST_DISPATCH();
+  goto resume;
 
 push_e:
   top = PushI32(c, sp, WordImmediate(word));
@@ -1939,13 +2639,15 @@ ret: {
 }
 
 slow:
-  // An instruction without a fast path runs through its general handler right here, as the run
-  // loop runs it. It may change the context (a call, a return, a with block, an error that
-  // stops the run), so what the loop holds of the context is read again afterwards.
+  // An instruction without a fast path runs through its general handler, after the debugger's
+  // check while one is connected. It may change the context (a call, a return, a with block, an
+  // error that stops the run, a debugger connecting), so what the loop holds of the context is
+  // read again afterwards.
   context->pc = static_cast<int32_t>(pc);
   context->nextPc = static_cast<int32_t>(pc + 4);
+  if (g_Debug.debugger.connected) [[unlikely]] word = VMDebuggerCheck(context, word);
   sp = VMExecuteOne(context, word, sp);
-  if (context->stopped || g_Debug.debugger.connected || !g_VM.fastPaths) return sp;
+  if (context->stopped) return sp;
   goto resume;
 
 resync: {
@@ -1970,10 +2672,18 @@ resume:
               context->locals,    context->self,      context->other};
   code = reinterpret_cast<const uint8_t*>(context->words);
   size = context->codeSize;
-  if (decoded == nullptr || context->code == nullptr || context->code->m_decoded != decoded ||
-      decoded->words != context->words) {
-    decoded = DecodedFor(context);
-    stepAt = decoded != nullptr ? &decoded->stepAt[0] : nullptr;
+  if (g_Debug.debugger.connected || !g_VM.fastPaths) [[unlikely]] {
+    // Every word goes the general way: the dispatch sees no code (a size of -1), so it leaves for
+    // the general way at each word, where the code's real size is read again.
+    size = -1;
+    decoded = nullptr;
+    stepAt = nullptr;
+  } else {
+    if (decoded == nullptr || context->code == nullptr || context->code->m_decoded != decoded ||
+        decoded->words != context->words) {
+      decoded = DecodedFor(context);
+      stepAt = decoded != nullptr ? &decoded->stepAt[0] : nullptr;
+    }
   }
   pc = context->nextPc;
   last = -1;  // context->pc is the instruction just run
@@ -1985,7 +2695,21 @@ leave:
   if (last >= 0) context->pc = static_cast<int32_t>(last);
   context->nextPc = static_cast<int32_t>(pc);
   context->sp = sp;
-  return sp;
+  if (pc >= context->codeSize) return sp;  // the code's end
+  // The word at pc goes the general way (every word does while a debugger is connected or the
+  // fast paths are off): the stack grows first when it is due to, and a word that does not lie
+  // whole within the code ends the run.
+  if (sp - c.base < kVMStackReserve) {
+    sp = vm::GrowStack(context, sp, kVMStackReserve);
+    context->sp = sp;
+    if (context->stopped) return sp;
+  }
+  if (pc < 0 || pc + 4 > context->codeSize) {
+    VMFatalError(context, "VM :: Execution Error - instruction past the end of the code at %d", static_cast<int32_t>(pc));
+    return sp;
+  }
+  word = Load<uint32_t>(code + pc);
+  goto slow;
 #undef FAST_COMPARE
 #undef FAST_ADVANCE_OR_LEAVE
 #undef FAST_ADVANCE

@@ -18,9 +18,10 @@ struct VMExecContext;
 
 // Whether runs use the fast paths is g_VM.fastPaths (code/VM_State.h).
 
-// Runs instructions from context->nextPc: those with a fast path here, the others through their
-// general handlers (VMExecuteOne), until the code ends, the stack must grow, the run stops or a
-// debugger connects; the run loop deals with each of those. Answers the new stack top;
-// context->nextPc is then the instruction to run next (or the end of the code), context->pc the
-// last instruction run, and context->sp the stack top. Never used while a debugger is connected.
+// The machine's one dispatch loop. Runs the code from context->nextPc until it ends (the next
+// instruction at or past the code's end) or the run stops: the instructions with a fast path
+// here, the others through their general handlers (VMExecuteOne). A word past the end, and a
+// stack due to grow, take the general way at that word. While a debugger is connected or the
+// fast paths are off, every word takes it, through VMDebuggerCheck while connected. Answers the
+// new stack top (also in context->sp); context->pc is then the last instruction run.
 uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp);

@@ -112,20 +112,9 @@ uint8_t* GrowStack(VMExecContext* c, uint8_t* sp, int64_t need);
 // Lays a call frame for the script's code over its `argc` arguments at sp (which must have at
 // least kVMFrameSize bytes free below it) and switches the context to it: the caller's argument
 // slots below the high-water mark are saved in the frame and the arguments move into the slots.
-// Answers the new stack top (the frame).
+// Answers the new stack top (the frame). EnterScriptWithReals and UnwindFrame, the other two
+// halves of a call, are in code/VM_Frame.h.
 uint8_t* EnterScript(VMExecContext* c, uint8_t* sp, int32_t argc, CCode* code);
-
-// EnterScript for `argc` (at most kArgumentSlotCount) arguments that are reals computed by the
-// caller and were never pushed: the frame goes where EnterScript would lay it had they been
-// pushed at sp, and the reals are written into the argument slots. They come in the order they
-// would have been pushed: the last is argument0.
-uint8_t* EnterScriptWithReals(VMExecContext* c, uint8_t* sp, int32_t argc, const double* arguments, CCode* code);
-
-// Unwinds the current script frame: the callee's locals, references and argument slots are
-// released and the caller's code, instances, locals, argument count and slots come back. Answers
-// the frame's start (the caller's items continue at start + kVMFrameSize). The callee's items
-// must have been released or moved first.
-uint8_t* UnwindFrame(VMExecContext* c);
 
 // A jump to `target` (a byte offset): false, after a fatal error, when it lies outside the code.
 bool JumpTo(VMExecContext* c, int64_t target);

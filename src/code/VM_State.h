@@ -33,6 +33,9 @@ using VMExtensionCall = void (*)(int32_t index, int32_t argc, ScriptValue* args,
 // (VM_FastPath.cpp): each use checks that the id still has the getter found then.
 struct VMArgumentIds {
   int32_t registered = -1;  // g_Variables.builtinCount at the last look-up
+  // A fresh list epoch (g_Variables.listEpochs, never reused) taken at each look-up: argument
+  // sites resolved under another one are resolved again.
+  uint64_t generation = 0;
   int32_t first = -1;       // id of argument0; argumentN is looked for at first + N
   BuiltinVariableGetter getters[kArgumentSlotCount] = {};  // null where argumentN is not there
 };

@@ -87,6 +87,12 @@ constexpr int kMaxValueNesting = 1024;
 constexpr int32_t kArrayRowStride = 32000;
 constexpr int32_t kWholeValueIndex = INT32_MIN;
 
+// A row lengthened element by element takes the memory of its elements in steps of this many
+// elements: a row lengthened onto a multiple of it (0 included) goes through the row's own growth,
+// which makes the step's pages present at once rather than page by page as they are written. Code
+// that lengthens a row in place by one element leaves those elements to it.
+constexpr int32_t kRowMemoryStep = 4096;
+
 // Encodes (row, column) into an element index, computed in 64 bits. False when the result does
 // not fit in an int32 or would read as kWholeValueIndex; *index is then left alone.
 inline bool EncodeArrayIndex(int64_t row, int64_t column, int32_t* index) {

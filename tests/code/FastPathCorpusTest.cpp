@@ -2,6 +2,7 @@
 // machine with the fast paths off, on word by word, and on with the decoded steps, and must give
 // the same result, console lines, error text, variables and branch count every way (and the
 // expected ones).
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -44,6 +45,10 @@ const std::vector<Snippet>& Corpus() {
        " print(s, t, global.u); s = 1; t = s; return t + 1", "2", "abbb abbb! abbb!\n"},
       {"a real over a text and a text over a real", "var v; v = 2; v = \"x\"; v += \"y\"; w = v; v = 3; return w + string(v)",
        "\"xy3\"", ""},
+      {"a text the stack holds stored over a text, a real and nothing, and into an element",
+       "var s, t; s = \"ab\"; t = s + \"c\"; s = t + s; u = s; w = 1; w = s + \"!\"; s = \"z\"; a[1] = t + s;"
+       " a[0] = a[1]; return u + t + s + w + a[0] + a[1]",
+       "\"abcababczabcab!abczabcz\"", ""},
       {"a text appended to a global and to an instance variable",
        "global.s = \"\"; t = \"x\"; repeat (3) { global.s += \"ab\"; t += \"\"; t += \"y\" } return global.s + t",
        "\"abababxyyy\"", ""},
@@ -118,6 +123,20 @@ const std::vector<Snippet>& Corpus() {
       {"a return step adding texts hands over", "return scr_join(1) + scr_join(2)", "\"1x2x\"", ""},
       {"a return step reading a text hands over", "return scr_text(\"q\") + \"!\"", "\"q!\"", ""},
       {"a call of a script without code", "return scr_none(1 + a) + 1", "1", ""},
+      // Argument sites: the slot read straight through self, other and no selector; argumentN past
+      // the arguments given reads 0, argument[i] past them is an error; a text hands over.
+      {"argument sites through every selector and past the arguments given",
+       "var a, k; a = 4; k = 0; repeat (3) k += scr_sel(a - 3, a - 2, a - 1) + scr_high(a + 0) * 1000; return k",
+       "12369", ""},
+      {"an argument site reading a text hands over", "return scr_twice(\"ab\") + scr_twice(\"c\")", "\"ababcc\"", ""},
+      // Test-and-return steps: the return made, the branch alone at the top level and over a
+      // repeat counter, and the message pump's branch among them.
+      {"test-and-return steps", "var a; a = scr_fib(18) + scr_leaf(1) * 10 + scr_leaf(5) * 100; if (a < 99999) return a;"
+       " return 0", "3494", ""},
+      {"a test-and-return step under a repeat counter is a branch", "return scr_leaf(1) * 10 + scr_leaf(0.5)", "10.50",
+       ""},
+      {"argument[i] past the arguments given is an error", "print(scr_index(1 + 0, 2 + 0)); print(scr_index(1 + 0))",
+       "", "3\n", true},
       // Slots written past the arguments read 0 in a callee and come back to the caller after it.
       {"argument slots written past the arguments", "print(scr_slots(5), argument9, argument4); return 0", "0",
        "19t 0 0\n"},
@@ -157,6 +176,36 @@ const std::vector<Snippet>& Corpus() {
        "var a, i, j, s; a[0, 0] = 1; i = 0; s = 0; for (j = 0; j > -2; j -= 1) s += a[i, j]; return s", "", "", true},
       {"a two-index element step whose index wraps hands over to the error",
        "var a, i, j; a[0, 0] = 1; j = 0; for (i = 0; i < 80000; i += 35000) a[i, j] = i; return 0", "", "", true},
+      {"two-index element steps storing constants, subtracting and multiplying elements",
+       "var a, i, j, s, p; for (i = 0; i < 2; i += 1) { for (j = 0; j < 3; j += 1) { a[i, j] = 2 } } i = 1; j = 1;"
+       " a[i, j] = 0.5; s = 100; p = 1; for (i = 0; i < 2; i += 1) { for (j = 0; j < 3; j += 1) { s -= a[i, j];"
+       " p *= a[i, j] } } return s * 1000 + p", "89516", ""},
+      {"a two-index element step storing over a text element, and one through an instance's array",
+       "var i, j, k, s; i = 0; s = 0; a[0, 0] = 1; a[0, 1] = \"t\"; a[0, 2] = 3; for (j = 0; j < 4; j += 1) { k = j * 2;"
+       " a[i, j] = k; s += a[i, j] } print(a[0, 1], a[0, 3]); return s", "12", "2 6\n"},
+      {"a two-index element step adding a text element hands over to the error",
+       "var a, i, j, s; i = 0; s = 0; a[0, 0] = 1; a[0, 1] = \"t\"; for (j = 0; j < 2; j += 1) s += a[i, j]; return s",
+       "", "", true},
+      {"two-index element steps through arrays shared and copied on write",
+       "var i, j, k, s; i = 0; s = 0; for (j = 0; j < 3; j += 1) a[i, j] = j; b = a; for (j = 0; j < 3; j += 1) {"
+       " k = j + 10; b[i, j] = k; s += a[i, j] } c = a; for (j = 0; j < 3; j += 1) { k = j + 20; a[i, j] = k;"
+       " s += c[i, j] } print(a[0, 1], b[0, 1], c[0, 1]); return s", "66", "21 11 21\n"},
+      {"a row grown by two-index element steps while they read it",
+       "var a, i, j, k, s; i = 1; s = 0; a[0, 0] = 1; for (j = 0; j < 9000; j += 1) { a[i, j] = j; k = j div 2;"
+       " s += a[i, k] } return s", "20245500", ""},
+      {"two-index element steps at the last column and past it",
+       "var a, i, j, s; i = 0; s = 0; for (j = 31997; j < 32001; j += 1) { a[i, j] = j; s += a[i, j] }"
+       " print(a[1, 0]); return s", "127994", "32000\n"},
+      {"a two-index element step reading past the last column hands over to the error",
+       "var a, i, j, s; i = 0; s = 0; a[0, 31999] = 1; for (j = 31998; j < 32001; j += 1) s += a[i, j]; return s",
+       "", "", true},
+      {"two-index element loops past the message pump and a row's room, counting down and over their own counter",
+       "var a, i, j, s; i = 2; for (j = 0; j < 9000; j += 1) a[i, j] = j; s = 0; for (j = 8999; j >= 0; j -= 1)"
+       " s += a[i, j]; for (j = 0; j < 5; j += 0.5) a[i, j] = 1.5; for (j = 0; j < 30; j += 1) j += a[i, j];"
+       " print(j, a[2, 4], a[2, 5]); return s", "40495500", "47 1.50 5\n"},
+      {"a two-index element loop reading past its row hands over to the error after its passes",
+       "var a, i, j, s; a[0, 0] = 1; a[0, 1] = 2; i = 0; s = 0; for (j = 0; j < 5; j += 1) s += a[i, j]; return s",
+       "", "", true},
       // Steps in register form: every operator with operands from variables, constants and earlier
       // operators, mod by an integer constant on both signs, zeros, fractions and large values.
       {"register-form stores of every operator and operand mode",
@@ -183,6 +232,36 @@ const std::vector<Snippet>& Corpus() {
       {"a register-form store into a text or an array hands over",
        "var a, t, m, i; a = 2; t = \"s\"; m[1] = 4; for (i = 0; i < 3; i += 1) { if (i == 1) { t = a * 2 + i mod 3;"
        " m = (a + i) * 3 - 1 } a = a * 2 + (i * a) mod 5 } return t * 100 + m + a", "942", ""},
+      // Loops whose body is one store, run pass after pass on whole numbers or on doubles.
+      {"loop-body steps on whole numbers: every operator, both signs, zeros and every comparison",
+       "var i, s, t, u; s = 0; t = 0; u = 0; for (i = -20; i < 20; i += 1) s = s + (i * 3 - 7) mod 5 + (i * i) mod -4 - i * 2;"
+       " for (i = 31; i >= -3; i -= 2) t = t * 2 mod 1000 + (i - 4) * (i + 4) mod i; for (i = 0; i <= 9; i += 3) u += i;"
+       " for (i = 9; i > 0; i -= 1) u = u - 1; for (i = 0; i != 6; i += 2) u += 10; for (i = 0; i == 0; i += 1) u += 100;"
+       " print(s, t, u, i); return s + t", "828", "45 783 139 1\n"},
+      {"loop-body steps reaching -0 and leaving the integers",
+       "var i, x, y, z, w; for (i = -3; i < 0; i += 1) x = (i * 7) mod 7; for (i = -2; i < 0; i += 1) y = i * 0;"
+       " for (i = 0; i < 3; i += 1) z = (0 - i) mod 3 + i * 0; w = 9007199254740980; for (i = 0; i < 9; i += 1) w = w + 3;"
+       " print(signbit(x), signbit(y), z, w - 9007199254740980); for (i = 0; i < 4; i += 1) x = i * 3037000500 * 3037000500;"
+       " for (i = 0; i < 3; i += 1) y = (i * 4294967296 + 5) mod 7 - i * 0.5; return x + y",
+       "27670116111000748032.00", "1 1 -2 32\n"},
+      {"loop-body steps on fractions, a variable stored by the body and by the loop, and a store into the counter",
+       "var i, s, k; s = 0.5; for (i = 0; i < 7.5; i += 0.5) s = s * 1.5 - i / 4; for (i = 0; i < 100; i += 1) i = i * 2 + 1;"
+       " k = 1; for (k = 0; k < 5; k += 1) k = k + 0; print(s, i, k); return 0", "0", "4.25 126 5\n"},
+      {"loop-body steps that cannot start or stop part way",
+       "globalvar gv; var i, s, t; gv = 1; for (i = 0; i < 5; i += 1) global.gv = gv * 2 + 1; s = 0;"
+       " for (i = 0; i < 4; i += 1) s = s + q * 2; t = \"a\"; for (i = 0; i < 3; i += 1) t = i * 2;"
+       " for (i = 3; i > -3; i -= 1) s = s + 12 / i; return 0", "", "", true},
+      {"loop-body steps past the message pump on whole numbers and doubles",
+       "var i, s, d; s = 0; d = 0.25; for (i = 0; i < 10000; i += 1) s += (i * 7) mod 11; for (i = 0; i < 5000; i += 1) d = d * 0.5 + i;"
+       " return s + d", "59991", ""},
+      {"loop-body steps over lists cleared, replaced and deleted between their runs",
+       "x = 1; global.g = 2; var i, k; for (k = 0; k < 3; k += 1) { for (i = 0; i < 4; i += 1) x = x * 2 + global.g * i;"
+       " if (k == 0) clear_self(); if (k == 1) renew_globals(); x = x + k } with (all) { for (i = 0; i < 3; i += 1) v = v * 3 + i;"
+       " destroy_self(); for (i = 0; i < 2; i += 1) v = v + i } return x + global.g", "394", ""},
+      {"a loop-body step over self's variable reached through other too",
+       "var i; x = 1; with (self) for (i = 0; i < 4; i += 1) other.x = x * 2 + 1; return x", "31", ""},
+      {"constant and variable stores over texts, arrays and unset variables",
+       "var s, a, b; s = \"t\"; a[1] = 2; s = 5; a = 0.5; b = q; s = b; x = 7; y = x; z = -3.25; return s + a + y + z", "4.25", ""},
       {"exit in a loop", "var i; for (i = 0; i < 10; i += 1) { if (i == 3) exit; print(i) } return 9", "-12345", "0\n1\n2\n"},
   };
   return corpus;
@@ -199,6 +278,7 @@ class FastPathCorpus : public TreeExecTest {
     RegisterBuiltinFunction("clear_self", ClearSelf, 0);
     RegisterBuiltinFunction("renew_globals", RenewGlobals, 0);
     RegisterBuiltinFunction("destroy_self", DestroySelf, 0);
+    RegisterBuiltinFunction("signbit", SignBit, 1);
     AddScripts({
         {"scr_add", "return argument0 + argument1"},
         {"scr_fib", "if (argument0 < 2) return argument0; return scr_fib(argument0 - 1) + scr_fib(argument0 - 2)"},
@@ -208,6 +288,10 @@ class FastPathCorpus : public TreeExecTest {
         {"scr_join", "return string(argument0) + \"x\""},
         {"scr_text", "var t; t = argument0; return t"},
         {"scr_none", ""},
+        {"scr_sel", "return self.argument0 * 100 + other.argument1 * 10 + argument2"},
+        {"scr_high", "return argument3 + argument0"},
+        {"scr_index", "return argument0 + argument[1]"},
+        {"scr_leaf", "repeat (2) { if (argument0 < 2) return argument0 } return 9"},
         {"scr_locals", "var a, b; if (argument0 <= 0) return a; a = argument0; b = scr_locals(argument0 - 1);"
                        " return a * 10 + b"},
         {"scr_depths", "var a, b, c; a = argument0 + 1; b = a * 2 + a - 1; if (argument0 <= 0) return b;"
@@ -232,6 +316,11 @@ class FastPathCorpus : public TreeExecTest {
   static void StringLength(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue* args) {
     const char* text = args[0].Kind() == VALUE_STRING ? args[0].str : nullptr;
     SetReal(result, text != nullptr ? static_cast<double>(std::strlen(text)) : 0.0);
+  }
+
+  // 1 for a real with its sign bit set (-0 included), else 0.
+  static void SignBit(ScriptValue* result, CInstance*, CInstance*, int32_t, ScriptValue* args) {
+    SetReal(result, args[0].Kind() == VALUE_REAL && std::signbit(args[0].real) ? 1.0 : 0.0);
   }
 
   // Empties the calling instance's variables.

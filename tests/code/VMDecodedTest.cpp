@@ -66,8 +66,22 @@ TEST_F(VMDecodedTest, LoopStatementsBecomeSteps) {
   EXPECT_EQ(test->compare, OP_SLT);
   EXPECT_FALSE(test->jumpIfTrue);
   EXPECT_EQ(test->next, 32);
-  const VMStep* body = t.At(32);
-  ASSERT_NE(body, nullptr);
+  // The body and the loop's end run as one step from the body's first word; the body keeps its
+  // own step, and the step names each variable once (s, i, then i counted).
+  const VMStep* fused = t.At(32);
+  ASSERT_NE(fused, nullptr);
+  EXPECT_EQ(fused->kind, STEP_LOOP_BODY);
+  EXPECT_EQ(fused->siteCount, 2);
+  EXPECT_EQ(fused->storeSite, 0);
+  EXPECT_EQ(fused->loopSite, 1);
+  EXPECT_EQ(fused->loopReads, 3u);
+  EXPECT_EQ(fused->loopPc, 80);
+  EXPECT_EQ(fused->bodyLastPc, 72);
+  EXPECT_EQ(fused->loopBy, 1.0);
+  EXPECT_EQ(fused->loopLimit, 10.0);
+  ASSERT_GT(fused->body, 0);
+  const VMStep* body = &t.decoded.steps[fused->body - 1];
+  EXPECT_EQ(body->pc, 32);
   EXPECT_EQ(body->kind, STEP_STORE);
   EXPECT_EQ(body->nodeCount, 7);
   EXPECT_EQ(body->next, 80);
@@ -81,6 +95,9 @@ TEST_F(VMDecodedTest, LoopStatementsBecomeSteps) {
   EXPECT_EQ(end->target, test->target);
   EXPECT_EQ(end->next, test->next);
   EXPECT_EQ(end->lastPc, test->lastPc);
+  EXPECT_EQ(fused->target, end->target);
+  EXPECT_EQ(fused->next, end->next);
+  EXPECT_EQ(fused->lastPc, end->lastPc);
   const VMStep* loop = t.At(104);
   ASSERT_NE(loop, nullptr);
   EXPECT_EQ(loop->kind, STEP_JUMP);
@@ -128,6 +145,15 @@ TEST_F(VMDecodedTest, CallsAndReturnsBecomeSteps) {
       ret.v)");
   Translated t;
   VMTranslate(words.data(), static_cast<int32_t>(words.size() * 4), &t.decoded);
+  // The test and the return of the variable it tests, when the branch falls through, are one step.
+  const VMStep* test = t.At(0);
+  ASSERT_NE(test, nullptr);
+  EXPECT_EQ(test->kind, STEP_TEST_RETURN);
+  EXPECT_EQ(test->target, 32);
+  EXPECT_EQ(test->next, 20);
+  EXPECT_EQ(test->returnLastPc, 28);
+  EXPECT_EQ(test->returnNext, 32);
+  EXPECT_EQ(test->nodes[1].d, 2.0);
   const VMStep* early = t.At(20);
   ASSERT_NE(early, nullptr);
   EXPECT_EQ(early->kind, STEP_RETURN);
@@ -291,6 +317,9 @@ TEST_F(VMDecodedTest, HostileWordsTranslateSafely) {
       EXPECT_TRUE(step.pc >= 0 && step.pc < size && step.lastPc < size && step.next <= size) << round;
       if (step.kind == STEP_LOOP) {
         EXPECT_TRUE(step.testPc >= 0 && step.testPc < size) << round;
+      }
+      if (step.kind == STEP_TEST_RETURN) {
+        EXPECT_TRUE(step.returnLastPc > step.lastPc && step.returnLastPc < size && step.returnNext <= size) << round;
       }
       if (step.kind != STEP_STORE) {
         EXPECT_TRUE(step.target >= 0 && step.target <= size && step.target % 4 == 0) << round;

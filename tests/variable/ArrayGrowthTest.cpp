@@ -2,6 +2,7 @@
 // read as real 0, copies are independent, and filling n elements takes a number of blocks that
 // grows with log n, not with n.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <cstring>
@@ -120,6 +121,26 @@ TEST(ArrayGrowth, StoresAtAndPastTheCapacityNeverShowTheRoom) {
 }
 
 // A row never holds more than a column can name: its block stops growing there.
+// A row past the doubling sizes lengthened onto a multiple of kRowMemoryStep has the pages of
+// that step's elements present at once, and every element reads as written.
+TEST(ArrayGrowth, ARowLengthenedOntoAMemoryStepHasItsPagesPresent) {
+  ScriptValue a{};
+  for (int32_t i = 0; i <= 2 * kRowMemoryStep; ++i) {
+    ScriptValue v = RealValue(i);
+    SetValueElement(&a, &v, i);
+  }
+  const ValueRow& row = a.arr->rows[0];
+  ASSERT_GE(row.capacity, 3 * kRowMemoryStep);
+  constexpr uintptr_t kPage = 4096;
+  const uintptr_t start = (reinterpret_cast<uintptr_t>(&row.elements[2 * kRowMemoryStep + 1]) + kPage - 1) & ~(kPage - 1);
+  const uintptr_t end = reinterpret_cast<uintptr_t>(&row.elements[3 * kRowMemoryStep]) & ~(kPage - 1);
+  std::vector<unsigned char> present((end - start) / kPage);
+  ASSERT_EQ(mincore(reinterpret_cast<void*>(start), end - start, present.data()), 0);
+  for (size_t k = 0; k < present.size(); ++k) EXPECT_TRUE(present[k] & 1) << "page " << k;
+  for (int32_t i = 0; i <= 2 * kRowMemoryStep; i += 97) EXPECT_EQ(ElementOf(a, 0, i), i);
+  ReleaseValue(&a);
+}
+
 TEST(ArrayGrowth, ARowGrowsNoFurtherThanTheLastColumn) {
   ScriptValue a{};
   ScriptValue v = RealValue(1);
