@@ -195,6 +195,10 @@ struct VMStep {
   bool loopReady = false;  // STEP_LOOP_BODY: its operations are built (chain) and it can run
   bool loopInts = false;   // and its constants allow running it on whole numbers
   uint32_t loopReads = 0;  // STEP_LOOP_BODY: the sites read (bit per site)
+  uint32_t loopConsts = 0;  // the constant nodes (bit per node), chosen with the operations
+  uint8_t storeFrom = 0;    // the registers holding the stored value and the loop variable
+  uint8_t loopFrom = 0;     // once the body is stored
+  bool loopOneList = false;  // every site is in the same list (so no two name the same node)
   double loopBy = 0.0;
   double loopLimit = 0.0;
   // STEP_ELEMENT_LOOP whose body starts with `y = y +/- k` (preOp not 0): y's site, the operator

@@ -34,19 +34,21 @@ constexpr int32_t kVMMaxRunNesting = 128;      // runs started from inside runs
 // What a script call saves of its caller; laid on the value stack (byte-copied, never addressed
 // in place) so that the callee's items go below it.
 struct VMCallFrame {
+  // The caller's code and instances, each group in the order VMExecContext holds it, so that a
+  // call and a return copy each group whole (VMFrameGroups checks the orders match).
+  const char* name;
+  VMBuffer* code;
+  VMBuffer* lineInfo;
+  const char* source;
+  CInstance* self;
+  CInstance* other;
+  CVariableList* locals;
   int32_t callPc;         // offset of the caller's call instruction
   int32_t returnPc;       // where the caller goes on (just past the call)
   int32_t spare;          // the context's spare word
   int32_t argumentCount;  // the caller's argument count
   int32_t frameDistance;  // the caller's frame, measured down from the stack block's top end
   int32_t savedSlots;     // the caller's argument-slot high-water mark: the slots saved below
-  CInstance* self;
-  CInstance* other;
-  VMBuffer* code;
-  VMBuffer* lineInfo;
-  const char* source;
-  const char* name;
-  CVariableList* locals;
   // The caller's argument slots below its high-water mark (the rest of the block is not written:
   // the frame keeps its full size, so the stack's depth at any call is the same however many
   // slots were in use).

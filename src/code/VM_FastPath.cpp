@@ -17,6 +17,7 @@
 #include "code/VM_Ops.h"
 #include "code/VM_Frame.h"
 #include "code/VM_Stack.h"
+#include "code/VM_VariableRules.h"
 #include "code/VM_Variables.h"
 #include "debug/Debug_State.h"
 #include "option/Option_Main.h"
@@ -50,6 +51,12 @@ struct Machine {
 
   uint8_t* TagAt(const uint8_t* p) const { return tags + static_cast<size_t>(p - base) / 4; }
   int64_t Used(const uint8_t* sp) const { return frame - sp; }
+  // The lists and instances variable references reach (VMListOf).
+  CVariableList* Locals() const { return locals; }
+  CVariableList* HeldLocals() const { return locals; }
+  static CVariableList* Globals() { return g_Variables.globals; }
+  const CInstance* Self() const { return self; }
+  const CInstance* Other() const { return other; }
   void TagRawBytes(uint8_t* p, int32_t bytes) const {
     if (bytes > 0) std::memset(TagAt(p), vm::TAG_RAW, static_cast<size_t>(bytes) / 4);
   }
@@ -134,29 +141,10 @@ struct Number {
 
 // ---- Variables ----
 
-// The list of an instance that a reference to a user variable reaches (built-in variables are
-// served by their accessors and have no fast path).
-[[gnu::always_inline]] inline CVariableList* InstanceList(const CInstance* instance, int32_t id) {
-  if (instance == nullptr || id < kBuiltinVariableIdLimit) return nullptr;
-  return instance->i_variables;
-}
-
-// The list that reads and writes through the selector reach, as the general handlers choose it;
-// null when there is none or it is not a list (those go the general way, which reports them).
+// The list that reads and writes through the selector reach (VMListOf); null when there is none
+// or it is not a list (those go the general way, which reports them).
 [[gnu::always_inline]] inline CVariableList* ListFor(const Machine& c, int32_t selector, int32_t id) {
-  switch (selector) {
-    case SEL_LOCAL: return c.locals;
-    case SEL_GLOBAL: return g_Variables.globals;
-    case SEL_SELF: return InstanceList(c.self, id);
-    case SEL_OTHER: return InstanceList(c.other, id);
-    case SEL_NOT_SPECIFIED:
-      if (id < kBuiltinVariableIdLimit) return nullptr;  // never a declared global
-      return IsGlobalDeclared(id) ? g_Variables.globals : InstanceList(c.self, id);
-    case SEL_LOCAL_OR_SELF:
-      if (c.locals != nullptr && c.locals->Lookup(id) != nullptr) return c.locals;
-      return InstanceList(c.self, id);
-    default: return nullptr;
-  }
+  return VMListOf(selector, id, c);
 }
 
 // ---- Argument slots ----
@@ -210,41 +198,12 @@ static_assert(kBuiltinVariableIdLimit <= kUserVariableBase, "declared globals ar
   return &g_VM.argumentSlots[slot];
 }
 
-// A variable reference decoded from the operand and, for the parts not in the word, from the
-// stack at p (the element index first, then the selector).
-struct Reference {
-  int32_t id;
-  int32_t index;
-  int32_t selector;
-  int32_t taken;  // stack bytes the reference takes
-};
-
-inline bool DecodeReference(uint32_t word, uint32_t operand, const uint8_t* p, int64_t available, Reference* r) {
-  if (operand & kVarSelectorBias) return false;
-  r->id = static_cast<int32_t>(operand & kVarIdMask);
-  r->taken = 0;
-  if (operand & kVarWhole) {
-    r->index = kWholeValueIndex;
-  } else {
-    if (available < 4) return false;
-    r->index = Load<int32_t>(p);
-    r->taken = 4;
-  }
-  if (operand & kVarSelectorInWord) {
-    r->selector = WordImmediate(word);
-  } else {
-    if (available < r->taken + 4) return false;
-    r->selector = Load<int32_t>(p + r->taken);
-    r->taken += 4;
-  }
-  return true;
-}
-
 // push.v: answers the new top, or null to leave the instruction to the general handler. Inlined
 // into the loop: reads are the most frequent variable accesses.
 [[gnu::always_inline]] inline uint8_t* PushVariable(const Machine& c, uint32_t word, uint32_t operand, uint8_t* sp) {
-  Reference r;
-  if (!DecodeReference(word, operand, sp, c.frame - sp, &r)) return nullptr;
+  // A selector naming an instance goes the general way.
+  VMReference r;
+  if ((operand & kVarSelectorBias) || !VMDecodeReference(word, operand, sp, c.frame - sp, &r)) return nullptr;
   CVariableList* list = ListFor(c, r.selector, r.id);
   if (list == nullptr) [[unlikely]] {
     if (r.index != kWholeValueIndex || r.id >= kBuiltinVariableIdLimit) return nullptr;
@@ -255,7 +214,7 @@ inline bool DecodeReference(uint32_t word, uint32_t operand, const uint8_t* p, i
     g_Variables.instanceMissing = 0;
     return PushValueParts(c, sp + r.taken, slot->bits, 0, slot->kind);
   }
-  const VariableNode* node = list->Lookup(r.id);
+  VariableNode* node = list->Lookup(r.id);
   if (r.index == kWholeValueIndex &&
       (node != nullptr ? node->value.Kind() == VALUE_REAL : !g_Options.uninitialisedVariables)) {
     // A real, or a variable not set yet (real 0): copied as the list's read copies it.
@@ -267,16 +226,12 @@ inline bool DecodeReference(uint32_t word, uint32_t operand, const uint8_t* p, i
   if (node != nullptr && r.index >= 0 && node->value.Kind() == VALUE_ARRAY && node->value.arr != nullptr) {
     // An element that is a real: the list's read, in place (which makes an array nobody owns
     // the variable's).
-    ValueArray* array = node->value.arr;
-    const int32_t row = r.index / kArrayRowStride, column = r.index % kArrayRowStride;
-    if (row < array->rowCount && column < array->rows[row].length) {
-      const ScriptValue& element = array->rows[row].elements[column];
-      if (element.Kind() == VALUE_REAL) {
-        if (array->owner == nullptr) array->owner = &node->value;
-        g_Variables.instanceMissing = 0;
-        g_Variables.arrayIndexError.flag = 0;
-        return PushValueParts(c, sp + r.taken, element.bits, 0, element.kind);
-      }
+    const ScriptValue* element = VMElementAt(node->value.arr, r.index);
+    if (element != nullptr && element->Kind() == VALUE_REAL) {
+      VMClaimForRead(&node->value);
+      g_Variables.instanceMissing = 0;
+      g_Variables.arrayIndexError.flag = 0;
+      return PushValueParts(c, sp + r.taken, element->bits, 0, element->kind);
     }
   }
   ScriptValue value;
@@ -295,26 +250,6 @@ inline bool DecodeReference(uint32_t word, uint32_t operand, const uint8_t* p, i
   return PushValue(c, sp + r.taken, value);
 }
 
-// The element at a non-negative index of the array a variable's value holds and owns, when
-// the element exists or is the next one of its row and the row's block has room for it, not at
-// a multiple of kRowMemoryStep (the row then grows by that element, written as real 0); null
-// otherwise (the store's own routine then claims, grows or converts).
-inline ScriptValue* OwnElement(ScriptValue* holder, int32_t index) {
-  ValueArray* array = holder->arr;
-  if (array == nullptr || array->owner != holder) return nullptr;
-  // The index is 0 or more: split without the sign's corrections.
-  const int32_t row = static_cast<int32_t>(static_cast<uint32_t>(index) / kArrayRowStride);
-  const int32_t column = static_cast<int32_t>(static_cast<uint32_t>(index) % kArrayRowStride);
-  if (row >= array->rowCount) return nullptr;
-  ValueRow& slot = array->rows[row];
-  if (column < slot.length) return &slot.elements[column];
-  if (column != slot.length || column >= slot.capacity || column % kRowMemoryStep == 0) return nullptr;
-  slot.length = column + 1;
-  ScriptValue* element = &slot.elements[column];
-  *element = ScriptValue{};
-  return element;
-}
-
 // pop.v.* and pop.i.*: answers the new top, or null to leave the instruction to the general
 // handler. Kept out of the loop's code, which stays small enough for the compiler to keep its
 // state in registers.
@@ -326,8 +261,10 @@ inline ScriptValue* OwnElement(ScriptValue* holder, int32_t index) {
   // pop.v: the value was pushed first, the reference's items are above it; pop.i: the value was
   // pushed last.
   const uint8_t* referenceAt = t1 == VT_VAR ? sp : sp + valueSize;
-  Reference r;
-  if (!DecodeReference(word, operand, referenceAt, c.frame - referenceAt, &r)) return nullptr;
+  VMReference r;
+  if ((operand & kVarSelectorBias) || !VMDecodeReference(word, operand, referenceAt, c.frame - referenceAt, &r)) {
+    return nullptr;
+  }
   if (c.Used(sp) < r.taken + valueSize) return nullptr;
   const uint8_t* valueAt = t1 == VT_VAR ? sp + r.taken : sp;
 
@@ -349,35 +286,10 @@ inline ScriptValue* OwnElement(ScriptValue* holder, int32_t index) {
   if (r.index != kWholeValueIndex && r.index < 0) return nullptr;
   CVariableList* list = ListFor(c, r.selector, r.id);
   if (list == nullptr) return nullptr;
-
-  g_Variables.arrayIndexError.flag = 0;
-  VariableNode* node = list->Lookup(r.id);
-  const ValueKind held = node != nullptr ? node->value.Kind() : VALUE_UNDEFINED;
-  ScriptValue* element = nullptr;
-  if (r.index != kWholeValueIndex && held == VALUE_ARRAY && value.Kind() == VALUE_REAL) {
-    element = OwnElement(&node->value, r.index);
-  }
-  if (element != nullptr && element->Kind() != VALUE_STRING && element->Kind() != VALUE_ARRAY) {
-    // A real into an existing element, that owns nothing, of an array the variable owns: the
-    // element store's copy, in place.
-    element->bits = value.bits;
-    element->kind = value.kind;
-  } else if (r.index != kWholeValueIndex || node == nullptr || held == VALUE_ARRAY) {
-    // The store's own routine; with an index of 0 or more it cannot fail.
-    list->Set(r.id, r.index, &value);
-    if (t2 == VT_VAR) ReleaseValue(&value);  // the stack's copy, now stored
-  } else if (value.Kind() == VALUE_REAL || (value.Kind() == VALUE_STRING && t2 == VT_VAR)) {
-    // A real, or a text the stack owns, over a whole value that is no array: what the variable
-    // held goes and the value takes its place (the spare word stays). The text moves from the
-    // stack into the variable instead of being copied there and then freed.
-    if (held == VALUE_STRING) ReleaseValue(&node->value);
-    node->value.bits = value.bits;
-    node->value.kind = value.kind;
-  } else {
-    // The store's own routine; with a whole variable or an index of 0 or more it cannot fail.
-    list->Set(r.id, r.index, &value);
-    if (t2 == VT_VAR) ReleaseValue(&value);  // the stack's copy, now stored
-  }
+  // With a whole variable or an index of 0 or more the store cannot fail.
+  bool moved;
+  VMStoreInList(list, r.id, r.index, value, t2 == VT_VAR, &moved);
+  if (t2 == VT_VAR && !moved) ReleaseValue(&value);  // the stack's copy, now stored
   const int32_t taken = r.taken + valueSize;
   c.TagRawBytes(sp, taken);
   return sp + taken;
@@ -625,8 +537,7 @@ const ClassTable kClassTable;
   CVariableList* list;
   VariableNode* node;
   if (!WholeVariable(c, word, operand, &list, &node) || node == nullptr) return false;
-  const ValueKind held = node->value.Kind();
-  if (held == VALUE_STRING || held == VALUE_ARRAY) return false;
+  if (!VMOwnsNothing(node->value)) return false;
   g_Variables.arrayIndexError.flag = 0;
   SetReal(&node->value, v);
   return true;
@@ -822,6 +733,21 @@ struct StepReads {
   return true;
 }
 
+// ReadSite for the sites of call and return steps, which most often read an argument: an argument
+// site is tried first.
+[[gnu::always_inline]] inline bool ReadSiteArgumentFirst(const StepContext& c, VMVarSite& site, double* out,
+                                                         StepReads* reads, uint32_t* kindWord = nullptr) {
+  if (site.listKind == SITE_ARGUMENT && site.epoch == c.argumentGeneration[site.argumentOfOther]) [[likely]] {
+    reads->any = true;
+    const ScriptValue& slot = g_VM.argumentSlots[site.argumentSlot];
+    if (slot.Kind() != VALUE_REAL) return false;
+    *out = slot.real;
+    if (kindWord != nullptr) *kindWord = slot.kind;
+    return true;
+  }
+  return ReadSite(c, site, out, reads, nullptr, kindWord);
+}
+
 // The step's registers: the items its nodes leave, raw ints in `i`, doubles and reals in `d`.
 struct Registers {
   double d[kVMStepMaxNodes];
@@ -904,16 +830,12 @@ constexpr int kStepOpCountForMicro = 6;
   if (index < 0 || site.builtin) return false;
   VariableNode* node = ListNode(c, site);
   if (node == nullptr || node->value.Kind() != VALUE_ARRAY || node->value.arr == nullptr) return false;
-  ValueArray* array = node->value.arr;
-  const int32_t row = static_cast<int32_t>(static_cast<uint32_t>(index) / kArrayRowStride);
-  const int32_t column = static_cast<int32_t>(static_cast<uint32_t>(index) % kArrayRowStride);
-  if (row >= array->rowCount || column >= array->rows[row].length) return false;
-  const ScriptValue& element = array->rows[row].elements[column];
-  if (element.Kind() != VALUE_REAL) return false;
-  if (array->owner == nullptr) array->owner = &node->value;
+  const ScriptValue* element = VMElementAt(node->value.arr, index);
+  if (element == nullptr || element->Kind() != VALUE_REAL) return false;
+  VMClaimForRead(&node->value);
   reads->any = true;
   reads->list = true;
-  *out = element.real;
+  *out = element->real;
   return true;
 }
 
@@ -1027,12 +949,10 @@ using StepRoutine = bool (*)(const StepContext& c, VMStep& step, int64_t* pc, in
   VMVarSite& site = step.sites[step.storeSite];
   VariableNode* node = ListNode(c, site);
   if (node == nullptr) return false;
-  const ValueKind held = node->value.Kind();
-  if (held == VALUE_STRING || held == VALUE_ARRAY) return false;
+  if (!VMOwnsNothing(node->value)) return false;
   if (reads.any) g_Variables.instanceMissing = 0;
   g_Variables.arrayIndexError.flag = 0;
-  node->value.real = value;
-  node->value.kind = VALUE_REAL;
+  SetReal(&node->value, value);
   *last = step.lastPc;
   *pc = step.next;
   return true;
@@ -1040,7 +960,7 @@ using StepRoutine = bool (*)(const StepContext& c, VMStep& step, int64_t* pc, in
 
 // The pop's store of the step's result into an element that exists, or is the next of its row
 // with room for it, of an array the variable holds and owns, and that holds nothing it owns (as
-// PopVariable stores it in place); false otherwise (the store's own routine then claims, grows or
+// VMStoreInList stores it in place); false otherwise (the store's own routine then claims, grows or
 // converts the array, or reports the index).
 [[gnu::always_inline]] inline bool CommitElement(const StepContext& c, VMStep& step, double value, int32_t index,
                                                  const StepReads& reads, int64_t* pc, int64_t* last) {
@@ -1049,12 +969,11 @@ using StepRoutine = bool (*)(const StepContext& c, VMStep& step, int64_t* pc, in
   VariableNode* node = ListNode(c, site);
   if (node == nullptr || node->value.Kind() != VALUE_ARRAY) return false;
   // A row grown here by one element holds real 0, which the store below may overwrite.
-  ScriptValue* element = OwnElement(&node->value, index);
-  if (element == nullptr || element->Kind() == VALUE_STRING || element->Kind() == VALUE_ARRAY) return false;
+  ScriptValue* element = VMOwnElement(&node->value, index);
+  if (element == nullptr || !VMOwnsNothing(*element)) return false;
   if (reads.any) g_Variables.instanceMissing = 0;
   g_Variables.arrayIndexError.flag = 0;
-  element->real = value;
-  element->kind = VALUE_REAL;
+  SetReal(element, value);
   *last = step.lastPc;
   *pc = step.next;
   return true;
@@ -1121,8 +1040,7 @@ template <uint8_t kCompare>
   g_VM.branchCounter = counter + 2;
   g_Variables.instanceMissing = 0;
   g_Variables.arrayIndexError.flag = 0;
-  node->value.real = value;
-  node->value.kind = VALUE_REAL;
+  SetReal(&node->value, value);  // a real: it owns nothing
   const double g = value - step.nodes[3].d;
   const bool truth = VMCompareDifference(kCompare != 0 ? kCompare : step.compare, g, g_Variables.MathEpsilon);
   *last = step.lastPc;
@@ -1149,6 +1067,16 @@ template <int kMode>
   }
 }
 
+// x = a constant or a whole variable.
+template <int kMode>
+bool StoreLeaf(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
+  int32_t i = 0;
+  double d = 0.0;
+  StepReads reads;
+  if (!LeafT<kMode>(c, step, step.nodes[0], &i, &d, &reads)) return false;
+  return CommitStore(c, step, kMode == LEAF_INT ? static_cast<double>(i) : d, reads, pc, last);
+}
+
 // x = a op b.
 template <int kLeft, int kRight, uint8_t kOp>
 [[gnu::always_inline]] inline bool StoreBinaryBody(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
@@ -1167,12 +1095,10 @@ template <int kLeft, int kRight, uint8_t kOp>
   if (!OperateT<kOp, kLeftInt, kRightInt>(li, ld, ri, rd, &oi, &od)) return false;
   const double value = kLeftInt && kRightInt ? static_cast<double>(oi) : od;
   if (kLeft == LEAF_VAR && step.storeIsFirstRead && stored != nullptr) {
-    const ValueKind held = stored->value.Kind();
-    if (held == VALUE_STRING || held == VALUE_ARRAY) return false;
+    if (!VMOwnsNothing(stored->value)) return false;
     g_Variables.instanceMissing = 0;
     g_Variables.arrayIndexError.flag = 0;
-    stored->value.real = value;
-    stored->value.kind = VALUE_REAL;
+    SetReal(&stored->value, value);
     *last = step.lastPc;
     *pc = step.next;
     return true;
@@ -1731,6 +1657,10 @@ bool BuildLoopBody(VMStep* f);
         const int op = IndexIn(kStepOps, n[2].op);
         if (op >= 0) return kStoreBinaryTable[LeafModeOf(n[0])][LeafModeOf(n[1])][op];
       }
+      if (step.nodeCount == 1 && !step.storeElement && n[0].kind != STEP_NODE_OP) {
+        static constexpr StepRoutine kLeaves[] = {&StoreLeaf<LEAF_INT>, &StoreLeaf<LEAF_DOUBLE>, &StoreLeaf<LEAF_VAR>};
+        return kLeaves[LeafModeOf(n[0])];
+      }
       return &StoreAny;
     case STEP_BRANCH:
       if (step.nodeCount == 2) {
@@ -1853,6 +1783,7 @@ inline bool LoopWhole(double v) {
 // constants, variables and operators on doubles or reals.
 [[gnu::cold]] bool BuildLoopBody(VMStep* f) {
   f->loopReady = false;
+  f->loopConsts = 0;
   f->loopInts = LoopWhole(f->loopBy);
   // Built-in variables (arguments) are read through their own routes.
   for (int s = 0; s < f->siteCount; ++s) {
@@ -1865,10 +1796,12 @@ inline bool LoopWhole(double v) {
     switch (n.kind) {
       case STEP_NODE_INT:
         n.d = n.i;
+        f->loopConsts |= 1u << k;
         stack[depth++] = static_cast<uint8_t>(kLoopConst + k);
         break;
       case STEP_NODE_DOUBLE:
         f->loopInts = f->loopInts && LoopWhole(n.d);
+        f->loopConsts |= 1u << k;
         stack[depth++] = static_cast<uint8_t>(kLoopConst + k);
         break;
       case STEP_NODE_VAR: stack[depth++] = n.site; break;
@@ -1905,6 +1838,14 @@ inline bool LoopWhole(double v) {
   store = VMChainOp{};
   store.code = LOOP_STORE;
   store.left = stack[0];
+  f->storeFrom = stack[0];
+  f->loopFrom = f->loopSite == f->storeSite ? f->storeFrom : f->loopSite;
+  // Sites of one list with different ids never share a node; the lists of self and other, and
+  // the globals reached directly and as declared, may be one list.
+  f->loopOneList = f->sites[0].listKind != SITE_DECLARED;
+  for (int s = 1; s < f->siteCount; ++s) {
+    if (f->sites[s].listKind != f->sites[0].listKind) f->loopOneList = false;
+  }
   f->loopReady = true;
   return true;
 }
@@ -1923,11 +1864,18 @@ struct LoopEnd {
   double limit;
   double epsilon;
   bool goOnIfTrue;   // the test's truth value that sends the loop back to the body
-  bool always;       // both do
-  int64_t exitIfTrue;
-  int64_t exitIfFalse;
+  int64_t exitTo;    // where the other one goes
   int64_t allowed;   // passes whose branches do not pump the messages
+  int storeSite;     // the body's variable
+  int storeFrom;     // the register holding its new value
+  int loopSite;      // the loop variable
+  int loopFrom;      // the register holding the loop variable once the body is stored
 };
+
+// A loop whose test sends it back to the body either way runs through its separate steps.
+inline bool LoopEndsAtAll(const VMStep& f) {
+  return (f.jumpIfTrue ? f.target : f.next) != f.pc || (f.jumpIfTrue ? f.next : f.target) != f.pc;
+}
 
 [[gnu::always_inline]] inline LoopEnd LoopEndOf(const VMStep& f, uint32_t counter) {
   LoopEnd e;
@@ -1935,24 +1883,22 @@ struct LoopEnd {
   e.epsilon = g_Variables.MathEpsilon;
   const int64_t ifTrue = f.jumpIfTrue ? f.target : f.next, ifFalse = f.jumpIfTrue ? f.next : f.target;
   e.goOnIfTrue = ifTrue == f.pc;
-  e.always = ifTrue == f.pc && ifFalse == f.pc;
-  e.exitIfTrue = ifTrue;
-  e.exitIfFalse = ifFalse;
+  e.exitTo = e.goOnIfTrue ? ifFalse : ifTrue;
   // A pass counts two branches (the b back to the test, the test's own): the pass whose count
   // reaches a multiple of kPumpEveryBranches goes the general way.
   const uint32_t distance = (0u - counter) & (kPumpEveryBranches - 1);
   e.allowed = ((distance == 0 ? kPumpEveryBranches : distance) - 1) >> 1;
+  e.storeSite = f.storeSite;
+  e.loopSite = f.loopSite;
+  e.storeFrom = f.storeFrom;
+  e.loopFrom = f.loopFrom;
   return e;
 }
 
-// Whether the pass that left the loop variable at x sends the loop back to the body; else
-// run->exit is where it goes on.
+// Whether the pass that left the loop variable at x sends the loop back to the body.
 template <uint8_t kCompare>
-[[gnu::always_inline]] inline bool LoopGoesOn(const LoopEnd& e, double x, LoopRun* run) {
-  const bool truth = VMCompareDifference(kCompare, x - e.limit, e.epsilon);
-  if (truth == e.goOnIfTrue || e.always) [[likely]] return true;
-  run->exit = truth ? e.exitIfTrue : e.exitIfFalse;
-  return false;
+[[gnu::always_inline]] inline bool LoopGoesOn(const LoopEnd& e, double x) {
+  return VMCompareDifference(kCompare, x - e.limit, e.epsilon) == e.goOnIfTrue;
 }
 
 // Passes on whole numbers until the loop leaves its body (LOOP_ENDED), a branch would pump the
@@ -1963,8 +1909,6 @@ int LoopIntPasses(const VMStep& f, int64_t* r, LoopRun* run) {
   static const void* const kCodes[] = {&&add, &&sub, &&mul, &&leave, &&leave, &&mod, &&modk, &&store};
   const LoopEnd e = LoopEndOf(f, run->counter);
   const int64_t by = f.loopOp == OP_ADD ? static_cast<int64_t>(f.loopBy) : -static_cast<int64_t>(f.loopBy);
-  const int loopSite = f.loopSite, storeSite = f.storeSite;
-  const bool same = loopSite == storeSite;
   int64_t left = e.allowed;
   int status;
   for (;;) {
@@ -2020,13 +1964,13 @@ int LoopIntPasses(const VMStep& f, int64_t* r, LoopRun* run) {
     goto* kCodes[op->code];
   }
   store: {
-    const int64_t value = r[op->left];
-    const int64_t x = (same ? value : r[loopSite]) + by;
+    const int64_t x = r[e.loopFrom] + by;
     if (!LoopInRange(x)) goto leave;
-    r[storeSite] = value;
-    r[loopSite] = x;
+    r[e.storeSite] = r[e.storeFrom];
+    r[e.loopSite] = x;
     --left;
-    if (LoopGoesOn<kCompare>(e, static_cast<double>(x), run)) continue;
+    if (LoopGoesOn<kCompare>(e, static_cast<double>(x))) continue;
+    run->exit = e.exitTo;
     status = LOOP_ENDED;
     break;
   }
@@ -2048,7 +1992,6 @@ int LoopDoublePasses(const VMStep& f, double* r, LoopRun* run) {
   const LoopEnd e = LoopEndOf(f, run->counter);
   const bool up = f.loopOp == OP_ADD;
   const double by = f.loopBy;
-  const int loopSite = f.loopSite, storeSite = f.storeSite;
   int64_t left = e.allowed;
   int status;
   int32_t unused;
@@ -2080,11 +2023,12 @@ int LoopDoublePasses(const VMStep& f, double* r, LoopRun* run) {
     ++op;
     goto* kCodes[op->code];
   store: {
-    r[storeSite] = r[op->left];
-    const double x = up ? r[loopSite] + by : r[loopSite] - by;
-    r[loopSite] = x;
+    const double x = up ? r[e.loopFrom] + by : r[e.loopFrom] - by;
+    r[e.storeSite] = r[e.storeFrom];
+    r[e.loopSite] = x;
     --left;
-    if (LoopGoesOn<kCompare>(e, x, run)) continue;
+    if (LoopGoesOn<kCompare>(e, x)) continue;
+    run->exit = e.exitTo;
     status = LOOP_ENDED;
     break;
   }
@@ -2114,53 +2058,56 @@ int LoopPasses(const VMStep& f, T* r, LoopRun* run) {
 
 // Runs a STEP_LOOP_BODY (see above); where it cannot start, the body's own step runs instead.
 [[gnu::noinline]] bool LoopWithBody(const StepContext& c, VMStep& f, VMStep& body, int64_t* pc, int64_t* last) {
+  if (!f.loopReady || !LoopEndsAtAll(f)) return RunAlone(c, body, pc, last);
   VariableNode* nodes[kVMStepMaxNodes + 1];
+  int64_t r[kLoopRegisters];
+  double d[kLoopRegisters];
   const int sites = f.siteCount;
   bool ints = f.loopInts;
-  for (int s = 0; s < sites && f.loopReady; ++s) {
+  for (int s = 0; s < sites; ++s) {
     VariableNode* node = ListNode(c, f.sites[s]);
     if (node == nullptr) return RunAlone(c, body, pc, last);
     const ValueKind kind = node->value.Kind();
+    r[s] = 0;
     if ((f.loopReads >> s) & 1u) {
       if (kind != VALUE_REAL) return RunAlone(c, body, pc, last);
-      ints = ints && LoopWhole(node->value.real);
+      const double v = node->value.real;
+      ints = ints && LoopWhole(v);
+      r[s] = static_cast<int64_t>(ints ? v : 0.0);
     } else if (kind == VALUE_STRING || kind == VALUE_ARRAY) {
       return RunAlone(c, body, pc, last);
     }
     // Two sites of one variable (through different selectors) would hold two copies.
-    for (int t = 0; t < s; ++t) {
-      if (nodes[t] == node) return RunAlone(c, body, pc, last);
+    if (!f.loopOneList) {
+      for (int t = 0; t < s; ++t) {
+        if (nodes[t] == node) return RunAlone(c, body, pc, last);
+      }
     }
     nodes[s] = node;
   }
-  if (!f.loopReady) return RunAlone(c, body, pc, last);
 
   LoopRun run{g_VM.branchCounter, 0, 0};
-  double d[kLoopRegisters];
   int status = LOOP_TO_DOUBLES;
   if (ints) {
-    int64_t r[kLoopRegisters];
-    for (int s = 0; s < sites; ++s) r[s] = ((f.loopReads >> s) & 1u) ? static_cast<int64_t>(nodes[s]->value.real) : 0;
-    for (int k = 0; k < f.nodeCount; ++k) {
-      if (f.nodes[k].kind == STEP_NODE_INT || f.nodes[k].kind == STEP_NODE_DOUBLE) {
-        r[kLoopConst + k] = static_cast<int64_t>(f.nodes[k].d);
-      }
+    for (uint32_t consts = f.loopConsts; consts != 0; consts &= consts - 1) {
+      const int k = __builtin_ctz(consts);
+      r[kLoopConst + k] = static_cast<int64_t>(f.nodes[k].d);
     }
     status = LoopPasses<true>(f, r, &run);
-    if (status != LOOP_TO_DOUBLES || run.passes > 0) {
-      // The values stored, exact as doubles.
-      d[f.storeSite] = static_cast<double>(r[f.storeSite]);
-      d[f.loopSite] = static_cast<double>(r[f.loopSite]);
-    }
+    // The values as doubles (exact): the two stored, or all where the doubles go on.
     if (status == LOOP_TO_DOUBLES) {
       for (int s = 0; s < sites; ++s) d[s] = static_cast<double>(r[s]);
+    } else {
+      d[f.storeSite] = static_cast<double>(r[f.storeSite]);
+      d[f.loopSite] = static_cast<double>(r[f.loopSite]);
     }
   } else {
     for (int s = 0; s < sites; ++s) d[s] = nodes[s]->value.real;
   }
   if (status == LOOP_TO_DOUBLES) {
-    for (int k = 0; k < f.nodeCount; ++k) {
-      if (f.nodes[k].kind == STEP_NODE_INT || f.nodes[k].kind == STEP_NODE_DOUBLE) d[kLoopConst + k] = f.nodes[k].d;
+    for (uint32_t consts = f.loopConsts; consts != 0; consts &= consts - 1) {
+      const int k = __builtin_ctz(consts);
+      d[kLoopConst + k] = f.nodes[k].d;
     }
     status = LoopPasses<false>(f, d, &run);
   }
@@ -2208,7 +2155,7 @@ int LoopPasses(const VMStep& f, T* r, LoopRun* run) {
       // One variable's value, as its push copies it.
       double x = 0.0;
       uint32_t kind = VALUE_REAL;
-      if (!ReadSite(c, step.sites[step.nodes[0].site], &x, &reads, nullptr, &kind)) return nullptr;
+      if (!ReadSiteArgumentFirst(c, step.sites[step.nodes[0].site], &x, &reads, &kind)) return nullptr;
       value = RealValue(x);
       value.kind = kind;
     } else {
@@ -2233,7 +2180,7 @@ int LoopPasses(const VMStep& f, T* r, LoopRun* run) {
   StepReads reads;
   double x = 0.0;
   uint32_t kind = VALUE_REAL;
-  if (!ReadSite(c, step.sites[step.nodes[0].site], &x, &reads, nullptr, &kind)) return false;
+  if (!ReadSiteArgumentFirst(c, step.sites[step.nodes[0].site], &x, &reads, &kind)) return false;
   // The translator keeps the constant as a double too (a raw int one exactly).
   const bool truth = VMCompareDifference(step.compare, x - step.nodes[1].d, g_Variables.MathEpsilon);
   if (truth == step.jumpIfTrue || context->callDepth == 0 || c.m->Used(sp) != 0) {
@@ -2274,7 +2221,7 @@ int LoopPasses(const VMStep& f, T* r, LoopRun* run) {
   StepReads reads;
   if (oneSum) {
     double x = 0.0;
-    if (!ReadSite(c, step.sites[step.nodes[0].site], &x, &reads)) return nullptr;
+    if (!ReadSiteArgumentFirst(c, step.sites[step.nodes[0].site], &x, &reads)) return nullptr;
     r.d[0] = step.nodes[2].op == OP_ADD ? x + step.nodes[1].d : x - step.nodes[1].d;
   } else if (step.nodeCount > 0 && !EvaluateNodes(c, step, &r, &reads)) {
     return nullptr;
@@ -2431,10 +2378,6 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
   VMDecoded* decoded = nullptr;
   const int32_t* stepAt = nullptr;
   bool switched = false;  // call or return steps changed the running code
-  // A stack top below this takes the general way at the next word: the stack is due to grow.
-  // While every word goes the general way (a debugger connected, the fast paths off), no stack
-  // top is above it.
-  uintptr_t guard = 0;
 
   // In the order of FastClass.
   static const void* const kLabels[] = {
@@ -2447,7 +2390,7 @@ uint8_t* VMRunFast(VMExecContext* context, uint8_t* sp) {
 // what follows each instruction apart.
 #define FAST_DISPATCH()                                                 \
   do {                                                                  \
-    if (pc + 4 > size || reinterpret_cast<uintptr_t>(sp) < guard) goto leave; \
+    if (pc + 4 > size || sp - c.base < kVMStackReserve) goto leave;     \
     if (stepAt != nullptr && stepAt[pc >> 2] != 0) {                    \
       /* Decoded steps run from here; the word where they stop runs */  \
       /* as a word (a step whose guards failed, or no step).          */ \
@@ -2737,8 +2680,7 @@ resync: {
   size = context->codeSize;
   decoded = DecodedFor(context);
   stepAt = decoded != nullptr ? &decoded->stepAt[0] : nullptr;
-  guard = reinterpret_cast<uintptr_t>(c.base) + kVMStackReserve;
-  if (pc + 4 > size || reinterpret_cast<uintptr_t>(sp) < guard) goto leave;
+  if (pc + 4 > size || sp - c.base < kVMStackReserve) goto leave;
   word = Load<uint32_t>(code + pc);
   goto* kLabels[kClassTable.classes[word >> 16]];
 }
@@ -2749,12 +2691,12 @@ resume:
   code = reinterpret_cast<const uint8_t*>(context->words);
   size = context->codeSize;
   if (g_Debug.debugger.connected || !g_VM.fastPaths) [[unlikely]] {
-    // Every word goes the general way.
-    guard = UINTPTR_MAX;
+    // Every word goes the general way: the dispatch sees no code (a size of -1), so it leaves for
+    // the general way at each word, where the code's real size is read again.
+    size = -1;
     decoded = nullptr;
     stepAt = nullptr;
   } else {
-    guard = reinterpret_cast<uintptr_t>(c.base) + kVMStackReserve;
     if (decoded == nullptr || context->code == nullptr || context->code->m_decoded != decoded ||
         decoded->words != context->words) {
       decoded = DecodedFor(context);
@@ -2771,15 +2713,16 @@ leave:
   if (last >= 0) context->pc = static_cast<int32_t>(last);
   context->nextPc = static_cast<int32_t>(pc);
   context->sp = sp;
-  if (pc >= size) return sp;  // the code's end
-  // The word at pc goes the general way: the stack grows first when it is due to, and a word
-  // that does not lie whole within the code ends the run.
+  if (pc >= context->codeSize) return sp;  // the code's end
+  // The word at pc goes the general way (every word does while a debugger is connected or the
+  // fast paths are off): the stack grows first when it is due to, and a word that does not lie
+  // whole within the code ends the run.
   if (sp - c.base < kVMStackReserve) {
     sp = vm::GrowStack(context, sp, kVMStackReserve);
     context->sp = sp;
     if (context->stopped) return sp;
   }
-  if (pc < 0 || pc + 4 > size) {
+  if (pc < 0 || pc + 4 > context->codeSize) {
     VMFatalError(context, "VM :: Execution Error - instruction past the end of the code at %d", static_cast<int32_t>(pc));
     return sp;
   }

@@ -17,6 +17,26 @@
 
 namespace vm {
 
+// The two groups of context fields a frame keeps as they lie in the context: the code's name,
+// words, line table and source, and the self, other and locals.
+struct VMFrameGroups {
+  static constexpr size_t kCodeBytes = offsetof(VMCallFrame, source) + sizeof(VMCallFrame::source);
+  static constexpr size_t kInstanceBytes = offsetof(VMCallFrame, locals) + sizeof(VMCallFrame::locals) -
+                                          offsetof(VMCallFrame, self);
+  static_assert(offsetof(VMCallFrame, name) == 0 && offsetof(VMCallFrame, code) == 8 &&
+                    offsetof(VMCallFrame, lineInfo) == 16 && offsetof(VMCallFrame, source) == 24,
+                "the frame's code group");
+  static_assert(offsetof(VMExecContext, code) - offsetof(VMExecContext, name) == 8 &&
+                    offsetof(VMExecContext, lineInfo) - offsetof(VMExecContext, name) == 16 &&
+                    offsetof(VMExecContext, source) - offsetof(VMExecContext, name) == 24,
+                "the context's code group in the frame's order");
+  static_assert(offsetof(VMCallFrame, other) - offsetof(VMCallFrame, self) == 8 &&
+                    offsetof(VMCallFrame, locals) - offsetof(VMCallFrame, self) == 16 &&
+                    offsetof(VMExecContext, other) - offsetof(VMExecContext, self) == 8 &&
+                    offsetof(VMExecContext, locals) - offsetof(VMExecContext, self) == 16,
+                "the instance group in the same order in both");
+};
+
 // Copies `count` argument slots of 16 bytes; one, the usual count, without a loop.
 [[gnu::always_inline]] inline void CopySlots(uint8_t* to, const uint8_t* from, int32_t count) {
   if (count == 1) {
@@ -38,14 +58,11 @@ namespace vm {
   FRAME_FIELD(argumentCount, g_VM.argumentCount);
   FRAME_FIELD(frameDistance, static_cast<int32_t>((c->stackBase + c->stackSize) - c->frame));
   FRAME_FIELD(savedSlots, used);
-  FRAME_FIELD(self, c->self);
-  FRAME_FIELD(other, c->other);
-  FRAME_FIELD(code, c->code);
-  FRAME_FIELD(lineInfo, c->lineInfo);
-  FRAME_FIELD(source, c->source);
-  FRAME_FIELD(name, c->name);
-  FRAME_FIELD(locals, c->locals);
 #undef FRAME_FIELD
+  const uint8_t* context = reinterpret_cast<const uint8_t*>(c);
+  std::memcpy(frame + offsetof(VMCallFrame, name), context + offsetof(VMExecContext, name), VMFrameGroups::kCodeBytes);
+  std::memcpy(frame + offsetof(VMCallFrame, self), context + offsetof(VMExecContext, self),
+              VMFrameGroups::kInstanceBytes);
   const uint8_t* slots = reinterpret_cast<const uint8_t*>(g_VM.argumentSlots);
   CopySlots(savedSlots, slots, used);
 }
@@ -110,20 +127,17 @@ namespace vm {
   if (c->locals != nullptr) VMReleaseLocals();
   if (g_Debug.profilerActive) CProfiler::Pop();
   --c->callDepth;
+  uint8_t* context = reinterpret_cast<uint8_t*>(c);
+  std::memcpy(context + offsetof(VMExecContext, name), frame + offsetof(VMCallFrame, name), VMFrameGroups::kCodeBytes);
+  std::memcpy(context + offsetof(VMExecContext, self), frame + offsetof(VMCallFrame, self),
+              VMFrameGroups::kInstanceBytes);
   VMBuffer* code = FRAME_FIELD(code);
-  c->self = FRAME_FIELD(self);
-  c->other = FRAME_FIELD(other);
-  c->code = code;
   c->words = code != nullptr ? code->m_data : nullptr;
   c->codeSize = code != nullptr ? code->m_size : 0;
-  c->lineInfo = FRAME_FIELD(lineInfo);
-  c->source = FRAME_FIELD(source);
-  c->name = FRAME_FIELD(name);
   c->spare = FRAME_FIELD(spare);
   c->pc = FRAME_FIELD(callPc);
   c->nextPc = FRAME_FIELD(returnPc);
   c->frame = c->stackBase + c->stackSize - FRAME_FIELD(frameDistance);
-  c->locals = FRAME_FIELD(locals);
   g_VM.argumentCount = FRAME_FIELD(argumentCount);
   const int32_t saved = FRAME_FIELD(savedSlots);
 #undef FRAME_FIELD

@@ -8,6 +8,7 @@
 #include "code/Code_Error.h"
 #include "code/Code_Function.h"
 #include "code/VM_Stack.h"
+#include "code/VM_VariableRules.h"
 #include "debug/Debug_State.h"
 #include "debug/Profiler.h"
 #include "extension/Extension_Main.h"
@@ -31,40 +32,33 @@ constexpr int32_t kInlineArguments = 16;
 // carry no names yet, so every index reads that way for now.
 const char* ObjectName(int32_t) { return "<undefined>"; }
 
-// A decoded variable reference.
-struct VarRef {
-  int32_t id;
-  int32_t index;     // element index, or kWholeValueIndex
-  int32_t selector;  // instance selector
+using VarRef = VMReference;
+
+// The reference of a push.v or pop word whose stack items start at p; answers the bytes its items
+// take, or -1 when they are not there.
+int32_t DecodeReference(VMExecContext* c, uint32_t word, uint32_t operand, const uint8_t* p, VarRef* ref) {
+  return VMDecodeReference(word, operand, p, c->frame - p, ref) ? ref->taken : -1;
+}
+
+// What a reference reaches in the running code (VMListOf): the locals list is taken from the
+// pool at the first SEL_LOCAL reference.
+struct RunSources {
+  VMExecContext* c;
+  CVariableList* Locals() const { return VMLocalsOf(c); }
+  CVariableList* HeldLocals() const { return c->locals; }
+  static CVariableList* Globals() { return g_Variables.globals; }
+  const CInstance* Self() const { return c->self; }
+  const CInstance* Other() const { return c->other; }
 };
 
-// Pops the element index (unless the whole variable is meant) and the selector (unless it is
-// the immediate) from p upward; answers the bytes they took, or -1 after a fatal error.
-int32_t DecodeReference(VMExecContext* c, uint32_t word, uint32_t operand, const uint8_t* p, VarRef* ref) {
-  int32_t taken = 0;
-  const int64_t available = c->frame - p;
-  ref->id = static_cast<int32_t>(operand & kVarIdMask);
-  if (operand & kVarWhole) {
-    ref->index = kWholeValueIndex;
-  } else {
-    if (available < taken + 4) return -1;
-    ref->index = Load<int32_t>(p + taken);
-    taken += 4;
-  }
-  if (operand & kVarSelectorInWord) {
-    ref->selector = WordImmediate(word);
-  } else {
-    if (available < taken + 4) return -1;
-    ref->selector = Load<int32_t>(p + taken);
-    taken += 4;
-  }
-  if (operand & kVarSelectorBias) ref->selector = num::WrapAdd32(ref->selector, kInstanceIdBase);
-  return taken;
-}
+// The list a reference reaches (VMListOf).
+CVariableList* ListOf(VMExecContext* c, const VarRef& r) { return VMListOf(r.selector, r.id, RunSources{c}); }
 
 // Reads a variable through its selector into `out`; false when the read failed.
 bool ReadVariable(VMExecContext* c, const VarRef& r, ScriptValue* out) {
   g_Variables.instanceMissing = 0;
+  if (CVariableList* list = ListOf(c, r)) return list->Get(r.id, r.index, out);
+  // No list: a built-in variable, a missing instance or list, or other instances.
   switch (r.selector) {
     case SEL_SELF:
     case SEL_OTHER: {
@@ -86,11 +80,7 @@ bool ReadVariable(VMExecContext* c, const VarRef& r, ScriptValue* out) {
         return false;
       }
       return GetInstanceVariable(c->self, r.id, r.index, out);
-    case SEL_LOCAL: return VMLocalsOf(c)->Get(r.id, r.index, out);
-    case SEL_LOCAL_OR_SELF:
-      // The locals only when they hold the variable (as the store does), else self.
-      if (c->locals != nullptr && c->locals->Exists(r.id)) return c->locals->Get(r.id, r.index, out);
-      return c->self != nullptr && GetInstanceVariable(c->self, r.id, r.index, out);
+    case SEL_LOCAL_OR_SELF: return c->self != nullptr && GetInstanceVariable(c->self, r.id, r.index, out);
     default: return GetVariable(r.selector, r.id, r.index, out);
   }
 }
@@ -158,36 +148,39 @@ bool ValueToStore(VMExecContext* c, const uint8_t* p, uint8_t type, ScriptValue*
   return VM_Fail(c, false, "Pop :: Execution Error - Instruction malformed");
 }
 
-// Stores through the selector. False after a fatal error.
-bool StoreVariable(VMExecContext* c, const VarRef& r, const ScriptValue* value) {
+// Stores through the selector. False after a fatal error. With `movable`, a text value belongs
+// to the stack and may move into a variable rather than be copied: *moved then says it did.
+bool StoreVariable(VMExecContext* c, const VarRef& r, const ScriptValue* value, bool movable, bool* moved) {
+  *moved = false;
   g_Variables.arrayIndexError.flag = 0;
   bool ok = true;
-  switch (r.selector) {
-    case SEL_SELF:
-    case SEL_OTHER: {
-      CInstance* instance = r.selector == SEL_SELF ? c->self : c->other;
-      ok = instance != nullptr && SetInstanceVariable(instance, r.id, r.index, value);
-      break;
-    }
-    case SEL_GLOBAL: SetGlobalVariable(r.id, r.index, value); break;
-    case SEL_NOT_SPECIFIED:
-      if (IsGlobalDeclared(r.id)) ok = SetGlobalVariable(r.id, r.index, value);
-      else ok = c->self != nullptr && SetInstanceVariable(c->self, r.id, r.index, value);
-      break;
-    case SEL_LOCAL:
-      VMLocalsOf(c)->Set(r.id, r.index, value);
-      break;
-    case SEL_LOCAL_OR_SELF:
-      if (c->locals != nullptr && c->locals->Exists(r.id)) ok = c->locals->Set(r.id, r.index, value);
-      else if (c->self != nullptr) ok = SetInstanceVariable(c->self, r.id, r.index, value);
-      break;
-    default:
-      if (r.selector >= 0) {
-        ok = SetVariable(r.selector, r.id, r.index, value);
+  if (CVariableList* list = ListOf(c, r)) {
+    VMStoreInList(list, r.id, r.index, *value, movable, moved);
+  } else {
+    // No list: a built-in variable, a missing instance or list, or other instances.
+    switch (r.selector) {
+      case SEL_SELF:
+      case SEL_OTHER: {
+        CInstance* instance = r.selector == SEL_SELF ? c->self : c->other;
+        ok = instance != nullptr && SetInstanceVariable(instance, r.id, r.index, value);
         break;
       }
-      return VM_Fail(c, false, "Pop :: Execution Error - Variable references invalid object (%d).%s", r.selector,
-                   VariableName(r.id));
+      case SEL_GLOBAL: SetGlobalVariable(r.id, r.index, value); break;
+      case SEL_NOT_SPECIFIED:
+        if (IsGlobalDeclared(r.id)) ok = SetGlobalVariable(r.id, r.index, value);
+        else ok = c->self != nullptr && SetInstanceVariable(c->self, r.id, r.index, value);
+        break;
+      case SEL_LOCAL_OR_SELF:
+        if (c->self != nullptr) ok = SetInstanceVariable(c->self, r.id, r.index, value);
+        break;
+      default:
+        if (r.selector >= 0) {
+          ok = SetVariable(r.selector, r.id, r.index, value);
+          break;
+        }
+        return VM_Fail(c, false, "Pop :: Execution Error - Variable references invalid object (%d).%s", r.selector,
+                       VariableName(r.id));
+    }
   }
   if (g_Variables.arrayIndexError.flag) return IndexError(c, false, "Pop", r);
   if (!ok) {
@@ -358,9 +351,10 @@ uint8_t* Pop(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* 
   }
   ScriptValue value;
   if (!ValueToStore(c, valueAt, t2, &value)) return sp;
-  // The stack keeps what the value owns until the store has made its own copy.
-  if (!StoreVariable(c, r, &value)) return sp;
-  ReleaseStored(c, valueAt, t2);
+  // The stack keeps what the value owns until the store has made its own copy or taken it.
+  bool moved;
+  if (!StoreVariable(c, r, &value, t2 == VT_VAR, &moved)) return sp;
+  if (!moved) ReleaseStored(c, valueAt, t2);
   vm::Tag(c, sp, referenceSize + valueSize, vm::TAG_RAW);
   return sp + referenceSize + valueSize;
 }

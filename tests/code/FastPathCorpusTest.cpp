@@ -45,6 +45,10 @@ const std::vector<Snippet>& Corpus() {
        " print(s, t, global.u); s = 1; t = s; return t + 1", "2", "abbb abbb! abbb!\n"},
       {"a real over a text and a text over a real", "var v; v = 2; v = \"x\"; v += \"y\"; w = v; v = 3; return w + string(v)",
        "\"xy3\"", ""},
+      {"a text the stack holds stored over a text, a real and nothing, and into an element",
+       "var s, t; s = \"ab\"; t = s + \"c\"; s = t + s; u = s; w = 1; w = s + \"!\"; s = \"z\"; a[1] = t + s;"
+       " a[0] = a[1]; return u + t + s + w + a[0] + a[1]",
+       "\"abcababczabcab!abczabcz\"", ""},
       {"a text appended to a global and to an instance variable",
        "global.s = \"\"; t = \"x\"; repeat (3) { global.s += \"ab\"; t += \"\"; t += \"y\" } return global.s + t",
        "\"abababxyyy\"", ""},
@@ -259,6 +263,10 @@ const std::vector<Snippet>& Corpus() {
        "x = 1; global.g = 2; var i, k; for (k = 0; k < 3; k += 1) { for (i = 0; i < 4; i += 1) x = x * 2 + global.g * i;"
        " if (k == 0) clear_self(); if (k == 1) renew_globals(); x = x + k } with (all) { for (i = 0; i < 3; i += 1) v = v * 3 + i;"
        " destroy_self(); for (i = 0; i < 2; i += 1) v = v + i } return x + global.g", "394", ""},
+      {"a loop-body step over self's variable reached through other too",
+       "var i; x = 1; with (self) for (i = 0; i < 4; i += 1) other.x = x * 2 + 1; return x", "31", ""},
+      {"constant and variable stores over texts, arrays and unset variables",
+       "var s, a, b; s = \"t\"; a[1] = 2; s = 5; a = 0.5; b = q; s = b; x = 7; y = x; z = -3.25; return s + a + y + z", "4.25", ""},
       {"exit in a loop", "var i; for (i = 0; i < 10; i += 1) { if (i == 3) exit; print(i) } return 9", "-12345", "0\n1\n2\n"},
   };
   return corpus;

@@ -46,6 +46,9 @@ const std::vector<Snippet>& Corpus() {
       {"string constants", "a = \"hello\"; b = a + \" \" + \"world\"; print(b); return b + \"\"", "\"hello world\"", "hello world\n"},
       {"repeated text", "return 3 * \"ab\"", "\"ababab\"", ""},
       {"arrays", "for (i = 0; i < 3; i += 1) { a[i] = i * i; m[1, i] = i } return a[2] + m[1, 2]", "6", ""},
+      {"counting loops with one-statement bodies, on whole numbers and fractions, past the message pump",
+       "var i, j, s, d; s = 0; d = 0.5; for (i = -3; i < 4; i += 1) { for (j = 0; j < 50; j += 1) s += (i * j) mod 7 - j }"
+       " for (i = 0; i < 5000; i += 1) d = d * 0.5 + i mod 3; for (i = 10; i > 0; i -= 0.5) d -= i; return s + d", "-8678.29", ""},
       {"nested script calls", "return scr_add(scr_fact(3), scr_add(1, 2))", "9", ""},
       {"script_execute", "return script_execute(scr_add, 2, script_execute(scr_fact, 4))", "26", ""},
       {"script arguments are the callee's own", "return scr_outer(1)", "12", ""},
