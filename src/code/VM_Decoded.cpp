@@ -468,15 +468,31 @@ void FuseElementLoops(VMDecoded* out) {
     const VMStep loop = out->steps[i];
     if (loop.kind != STEP_LOOP) continue;
     for (const int32_t start : {loop.target, loop.next}) {
-      const VMStep* body = StepAt(out, start);
+      // An increment `y = y +/- k` may come first.
+      const VMStep* first = StepAt(out, start);
+      const bool increment = first != nullptr && first->kind == STEP_STORE && !first->general &&
+                             first->storeIsFirstRead && first->nodeCount == 3 &&
+                             first->nodes[0].kind == STEP_NODE_VAR && IsConstant(first->nodes[1]) &&
+                             first->nodes[2].kind == STEP_NODE_OP &&
+                             (first->nodes[2].op == OP_ADD || first->nodes[2].op == OP_SUB) && first->next != loop.pc;
+      const VMStep* body = increment ? StepAt(out, first->next) : first;
       if (body == nullptr || start == loop.pc || body->kind != STEP_STORE || body->next != loop.pc ||
-          VMElementShapeOf(*body) == ELEMENT_NONE || body->siteCount >= kVMStepMaxNodes + 1) {
+          VMElementShapeOf(*body) == ELEMENT_NONE || body->siteCount + 2 > kVMStepMaxNodes + 1) {
         continue;
       }
       VMStep fused = *body;
       fused.kind = STEP_ELEMENT_LOOP;
+      fused.pc = start;
+      fused.elementPc = body->pc;
       fused.loopSite = fused.siteCount;
       fused.sites[fused.siteCount++] = loop.sites[loop.storeSite];
+      if (increment) {
+        fused.preSite = fused.siteCount;
+        fused.sites[fused.siteCount++] = first->sites[first->storeSite];
+        fused.preOp = first->nodes[2].op;
+        fused.preBy = first->nodes[1].kind == STEP_NODE_INT ? first->nodes[1].i : first->nodes[1].d;
+        fused.preLastPc = first->lastPc;
+      }
       fused.loopOp = loop.nodes[2].op;
       fused.loopBy = loop.nodes[1].d;
       fused.loopLimit = loop.nodes[3].d;
@@ -486,6 +502,7 @@ void FuseElementLoops(VMDecoded* out) {
       fused.loopPc = loop.pc;
       fused.bodyLastPc = body->lastPc;
       fused.peak = body->peak > loop.peak ? body->peak : loop.peak;
+      if (increment && first->peak > fused.peak) fused.peak = first->peak;
       fused.target = loop.target;
       fused.next = loop.next;
       fused.lastPc = loop.lastPc;

@@ -119,10 +119,11 @@ enum VMStepKind : uint8_t {
   // body's own step, which runs instead where the loop step cannot (a variable not set, a read of
   // an argument).
   STEP_LOOP_BODY,
-  // A counting loop whose body is one element step (VMElementShape): the body, then the loop's end
-  // (as STEP_LOOP), pass after pass for as long as the test sends the loop back to the body. It
-  // stands at the body's first word; nodes and sites are the body's, with the loop variable's site
-  // after them (loopSite); loopPc, bodyLastPc, loopOp, loopBy and loopLimit as for STEP_LOOP_BODY.
+  // A counting loop whose body is one element step (VMElementShape), or `y = y +/- k` and then one,
+  // the body, then the loop's end (as STEP_LOOP), pass after pass for as long as the test sends the
+  // loop back to the body. It stands at the body's first word; nodes and sites are the element
+  // step's, with the loop variable's site after them (loopSite), then y's (preSite); loopPc,
+  // bodyLastPc, loopOp, loopBy and loopLimit as for STEP_LOOP_BODY.
   STEP_ELEMENT_LOOP,
   STEP_KIND_COUNT,
 };
@@ -200,6 +201,13 @@ struct VMStep {
   bool loopOneList = false;  // every site is in the same list (so no two name the same node)
   double loopBy = 0.0;
   double loopLimit = 0.0;
+  // STEP_ELEMENT_LOOP whose body starts with `y = y +/- k` (preOp not 0): y's site, the operator
+  // and k, the increment's last word and the element step's first word.
+  uint8_t preSite = 0;
+  uint8_t preOp = 0;
+  int32_t preLastPc = 0;
+  int32_t elementPc = 0;
+  double preBy = 0.0;
   int32_t returnLastPc = 0;     // STEP_TEST_RETURN: the return's ret word
   int32_t returnNext = 0;       // STEP_TEST_RETURN: the word after it
   int32_t pc = 0;               // the first word covered

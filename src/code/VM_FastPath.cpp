@@ -1312,9 +1312,27 @@ template <uint8_t kShape>
 bool ElementLoop(const StepContext& c, VMStep& step, int64_t* pc, int64_t* last) {
   VariableNode* counted = ListNode(c, step.sites[step.loopSite]);
   if (counted == nullptr || counted->value.Kind() != VALUE_REAL) return false;
+  VariableNode* increased = nullptr;
+  if (step.preOp != 0) {
+    increased = ListNode(c, step.sites[step.preSite]);
+    if (increased == nullptr || increased->value.Kind() != VALUE_REAL) return false;
+  }
   bool ran = false;
   for (;;) {
+    if (increased != nullptr) {
+      // y = y +/- k, as StoreBinaryBody stores it (the body stores only reals, so y still holds one).
+      const double y = increased->value.real;
+      g_Variables.instanceMissing = 0;
+      g_Variables.arrayIndexError.flag = 0;
+      increased->value.real = step.preOp == OP_ADD ? y + step.preBy : y - step.preBy;
+      increased->value.kind = VALUE_REAL;
+    }
     if (!ElementBody<kShape>(c, step)) {
+      if (increased != nullptr) {
+        *last = step.preLastPc;
+        *pc = step.elementPc;
+        return false;
+      }
       if (ran) {
         *last = step.lastPc;
         *pc = step.pc;

@@ -203,6 +203,11 @@ const std::vector<Snippet>& Corpus() {
        "var a, i, j, s; i = 2; for (j = 0; j < 9000; j += 1) a[i, j] = j; s = 0; for (j = 8999; j >= 0; j -= 1)"
        " s += a[i, j]; for (j = 0; j < 5; j += 0.5) a[i, j] = 1.5; for (j = 0; j < 30; j += 1) j += a[i, j];"
        " print(j, a[2, 4], a[2, 5]); return s", "40495500", "47 1.50 5\n"},
+      {"two-index element loops counting a value first, into rows past their room and into the counter itself",
+       "var a, i, j, n, s; n = 0; for (i = 0; i < 2; i += 1) { for (j = 0; j < 5000; j += 1) { n += 1; a[i, j] = n } }"
+       " s = 0; for (j = 4999; j >= 0; j -= 1) { s -= 0.5; a[1, j] = s } i = 0; for (j = 0; j < 12; j += 1) { j += 1;"
+       " a[i, j] = j } print(a[0, 4999], a[1, 0], a[1, 4999], a[0, 3], a[0, 5], j); n = 0; for (j = 0; j < 4; j += 1) {"
+       " n -= 2; a[i, n] = 1 } return n", "", "5000 -2500 -0.50 3 5 12\n", true},
       {"a two-index element loop reading past its row hands over to the error after its passes",
        "var a, i, j, s; a[0, 0] = 1; a[0, 1] = 2; i = 0; s = 0; for (j = 0; j < 5; j += 1) s += a[i, j]; return s",
        "", "", true},
