@@ -225,14 +225,18 @@ void MakePagesPresent(const void* from, const void* to) {
 // doubling sizes, the pages up to the end of the kRowMemoryStep the new length reaches into are
 // made present at once (the row then lengthens in place up to there).
 void GrowRowTo(ValueRow* row, int64_t length) {
+  const auto stepEnd = [](int64_t n) { return (n + kRowMemoryStep - 1) / kRowMemoryStep * kRowMemoryStep; };
+  // The pages up to the end of the step the length reaches into are present already, unless the
+  // block just moved.
+  int64_t present = stepEnd(row->length);
   if (length > row->capacity) {
     const int64_t room = RowRoomFor(length);
     row->elements = GrowElements(row->elements, room);
     row->capacity = static_cast<int32_t>(room);
+    present = row->length;
   }
-  if (row->capacity > kRowDoublingLimit) {
-    const int64_t stepEnd = (length + kRowMemoryStep - 1) / kRowMemoryStep * kRowMemoryStep;
-    MakePagesPresent(row->elements + row->length, row->elements + std::min<int64_t>(stepEnd, row->capacity));
+  if (row->capacity > kRowDoublingLimit && stepEnd(length) > present) {
+    MakePagesPresent(row->elements + row->length, row->elements + std::min<int64_t>(stepEnd(length), row->capacity));
   }
   std::memset(static_cast<void*>(row->elements + row->length), 0,
               static_cast<size_t>(length - row->length) * sizeof(ScriptValue));
