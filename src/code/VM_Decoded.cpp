@@ -1,5 +1,6 @@
 #include "code/VM_Decoded.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -371,6 +372,26 @@ int32_t MergedSite(VMVarSite* into, int32_t* count, const VMVarSite& site) {
   return (*count)++;
 }
 
+// Gives a step fused from a counting loop and its body the loop's own part (its counter's step,
+// test and exits), and puts it in place of the step at `start`. The stack peak is the larger of
+// the fused step's own, the body's and the loop's.
+void PushLoopStep(const VMStep& loop, const VMStep& body, int64_t start, VMStep* fused, VMDecoded* out) {
+  fused->loopOp = loop.nodes[2].op;
+  fused->loopBy = loop.nodes[1].d;
+  fused->loopLimit = loop.nodes[3].d;
+  fused->compare = loop.compare;
+  fused->jumpIfTrue = loop.jumpIfTrue;
+  fused->testPc = loop.testPc;
+  fused->loopPc = loop.pc;
+  fused->bodyLastPc = body.lastPc;
+  fused->peak = std::max({fused->peak, body.peak, loop.peak});
+  fused->target = loop.target;
+  fused->next = loop.next;
+  fused->lastPc = loop.lastPc;
+  out->steps.Push(*fused);
+  out->stepAt[static_cast<int32_t>(start / 4)] = out->steps.Count();
+}
+
 // When the loop step at `loopIndex` sends the loop back to a body that is one store of constants,
 // variables and operators ending right at the increment, a STEP_LOOP_BODY at the body's first word
 // runs body and loop end together (the body keeps its own step for when that one cannot run).
@@ -402,20 +423,7 @@ void FuseLoopBody(VMDecoded* out, int32_t loopIndex) {
     fused.storeSite = static_cast<uint8_t>(stored);
     fused.loopSite = static_cast<uint8_t>(counted);
     fused.loopReads |= 1u << counted;
-    fused.loopOp = loop.nodes[2].op;
-    fused.loopBy = loop.nodes[1].d;
-    fused.loopLimit = loop.nodes[3].d;
-    fused.compare = loop.compare;
-    fused.jumpIfTrue = loop.jumpIfTrue;
-    fused.testPc = loop.testPc;
-    fused.loopPc = loop.pc;
-    fused.bodyLastPc = body.lastPc;
-    fused.peak = body.peak > loop.peak ? body.peak : loop.peak;
-    fused.target = loop.target;
-    fused.next = loop.next;
-    fused.lastPc = loop.lastPc;
-    out->steps.Push(fused);
-    out->stepAt[static_cast<int32_t>(start / 4)] = out->steps.Count();
+    PushLoopStep(loop, body, start, &fused, out);
     return;
   }
 }
@@ -493,21 +501,8 @@ void FuseElementLoops(VMDecoded* out) {
         fused.preBy = first->nodes[1].kind == STEP_NODE_INT ? first->nodes[1].i : first->nodes[1].d;
         fused.preLastPc = first->lastPc;
       }
-      fused.loopOp = loop.nodes[2].op;
-      fused.loopBy = loop.nodes[1].d;
-      fused.loopLimit = loop.nodes[3].d;
-      fused.compare = loop.compare;
-      fused.jumpIfTrue = loop.jumpIfTrue;
-      fused.testPc = loop.testPc;
-      fused.loopPc = loop.pc;
-      fused.bodyLastPc = body->lastPc;
-      fused.peak = body->peak > loop.peak ? body->peak : loop.peak;
       if (increment && first->peak > fused.peak) fused.peak = first->peak;
-      fused.target = loop.target;
-      fused.next = loop.next;
-      fused.lastPc = loop.lastPc;
-      out->steps.Push(fused);
-      out->stepAt[static_cast<int32_t>(start / 4)] = out->steps.Count();
+      PushLoopStep(loop, *body, start, &fused, out);
       break;
     }
   }

@@ -1235,6 +1235,19 @@ bool StoreElementIndex(const StepContext& c, VMStep& step, int64_t* pc, int64_t*
   return StoreElementChecking<kValue>(c, step, pc, last);
 }
 
+// Stores x op y (add, sub or mul) as x's real, the operands read, and moves past the step.
+template <uint8_t kOp>
+[[gnu::always_inline]] inline bool Accumulate(const VMStep& step, VariableNode* stored, double x, double y,
+                                              int64_t* pc, int64_t* last) {
+  g_Variables.instanceMissing = 0;
+  g_Variables.arrayIndexError.flag = 0;
+  stored->value.real = kOp == OP_ADD ? x + y : kOp == OP_SUB ? x - y : x * y;
+  stored->value.kind = VALUE_REAL;
+  *last = step.lastPc;
+  *pc = step.next;
+  return true;
+}
+
 // x = x op a[v, w] (add, sub or mul) in the checked form (sites: x, v, w, then a); false when the
 // element is out of the array or holds no real.
 template <uint8_t kOp>
@@ -1247,14 +1260,7 @@ template <uint8_t kOp>
   const ScriptValue& element = array->rows[row].elements[column];
   if (element.Kind() != VALUE_REAL) return false;
   VariableNode* stored = step.sites[0].node;
-  const double x = stored->value.real, y = element.real;
-  g_Variables.instanceMissing = 0;
-  g_Variables.arrayIndexError.flag = 0;
-  stored->value.real = kOp == OP_ADD ? x + y : kOp == OP_SUB ? x - y : x * y;
-  stored->value.kind = VALUE_REAL;
-  *last = step.lastPc;
-  *pc = step.next;
-  return true;
+  return Accumulate<kOp>(step, stored, stored->value.real, element.real, pc, last);
 }
 
 // The same the first time in a run, or where the checked form cannot run it: the read of x
@@ -1272,13 +1278,7 @@ template <uint8_t kOp>
   if (!IndexOf(c, step, step.nodes[2], &index, &reads)) return false;
   if (!ReadElement(c, step.sites[step.nodes[3].site], index, &y, &reads)) return false;
   // The read found a real there, so the store replaces nothing the variable owns.
-  g_Variables.instanceMissing = 0;
-  g_Variables.arrayIndexError.flag = 0;
-  stored->value.real = kOp == OP_ADD ? x + y : kOp == OP_SUB ? x - y : x * y;
-  stored->value.kind = VALUE_REAL;
-  *last = step.lastPc;
-  *pc = step.next;
-  return true;
+  return Accumulate<kOp>(step, stored, x, y, pc, last);
 }
 
 template <uint8_t kOp>
