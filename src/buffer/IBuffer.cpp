@@ -7,6 +7,9 @@
 #include "buffer/Buffer_Fast.h"
 #include "buffer/Buffer_Standard.h"
 #include "base/ErrorSink.h"
+#include "graphics/Graphics_HardwareTexture.h"
+#include "graphics/Graphics_Surface.h"
+#include "graphics/Graphics_Texture.h"
 #include "platform/GrowArray.h"
 #include "platform/MemoryManager.h"
 #include "platform/Numeric.h"
@@ -956,9 +959,25 @@ void IBuffer::Fill(int offset, int size, int type, const void* value, int stride
   }
 }
 
-// Surfaces belong to the graphics layer, which has none yet: nothing is copied and the buffer
-// is left as it is.
-void IBuffer::GetSurface(int, int, int, int) {}
+// The surface's pixels (blue, green, red, alpha, as its texture stores them), row r from the top
+// at offset + r x (4W + row padding). Nothing is copied unless every row lies wholly inside the
+// buffer: a negative offset, or a negative padding walking the rows back before the start, copies
+// nothing either. The mode is not used and the position does not move.
+void IBuffer::GetSurface(int surfaceId, int, int offset, int rowPadding) {
+  if (!GR_Surface_Exists(surfaceId)) return;
+  const int32_t width = GR_Surface_GetWidth(surfaceId), height = GR_Surface_GetHeight(surfaceId);
+  if (width <= 0 || height <= 0) return;
+  const int64_t rowBytes = 4 * static_cast<int64_t>(width);
+  const int64_t stride = rowBytes + rowPadding;
+  const int64_t last = offset + (height - 1) * stride;
+  if (std::min<int64_t>(offset, last) < 0 || std::max<int64_t>(offset, last) + rowBytes > m_Size) return;
+  uint8_t* pixels = ReadTexturePixels(GR_Texture_GetHardware(GR_Surface_GetTexture(surfaceId)), 0, 0, width, height);
+  if (pixels == nullptr) return;
+  for (int32_t r = 0; r < height; ++r) {
+    std::memcpy(m_pData + offset + r * stride, pixels + r * rowBytes, static_cast<size_t>(rowBytes));
+  }
+  MemoryManager::Free(pixels);
+}
 
 // ---- The buffer table ----
 

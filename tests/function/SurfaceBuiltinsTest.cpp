@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "BuiltinTestUtil.h"
 #include "base/VCL.h"
+#include "buffer/IBuffer.h"
 #include "code/Code_Function.h"
 #include "code/VM_State.h"
 #include "function/Function_Graphics.h"
@@ -169,6 +171,42 @@ TEST_F(SurfaceBuiltinsTest, PixelsReadBackWithTheirAlpha) {
   EXPECT_EQ(PixelExt(opaque, 8, 0), 0);  // outside the surface
   EXPECT_EQ(Real("surface_getpixel", {99, 0, 0}), 0);
   EXPECT_EQ(Message(), "Trying to use non-existing surface.");
+}
+
+TEST_F(SurfaceBuiltinsTest, ABufferTakesTheSurfacesRowsOnlyWhenEveryRowFits) {
+  const int32_t s = Filled(4, 2, kRed, 1);
+  Do("surface_set_target", {double(s)});
+  Do("draw_point_colour", {1, 1, 0x00FF00});
+  Do("surface_reset_target", {});
+  const int index = CreateBuffer(40, BUFFER_FIXED, 1);
+  IBuffer* buffer = GetBuffer(index);
+  ASSERT_NE(buffer, nullptr);
+  const std::vector<uint8_t> untouched(40, 0xAB);
+
+  struct Case {
+    int surface, offset, padding;
+  };
+  // No surface; a negative offset; a padding walking the second row back before the start; the
+  // second row's end one byte past the buffer.
+  for (const Case c : {Case{s + 1, 0, 0}, Case{s, -1, 0}, Case{s, 2, -24}, Case{s, 5, 4}}) {
+    std::memset(buffer->m_pData, 0xAB, 40);
+    buffer->GetSurface(c.surface, 0, c.offset, c.padding);
+    EXPECT_EQ(std::vector<uint8_t>(buffer->m_pData, buffer->m_pData + 40), untouched) << c.offset << " " << c.padding;
+  }
+
+  std::memset(buffer->m_pData, 0xAB, 40);
+  buffer->m_Position = 7;
+  buffer->GetSurface(s, 3, 4, 4);  // rows at 4 and 24, the last ending at the buffer's end
+  const uint8_t red[4] = {0x00, 0x00, 0xFF, 0xFF}, green[4] = {0x00, 0xFF, 0x00, 0xFF};
+  for (int pixel = 0; pixel < 8; ++pixel) {
+    const int at = 4 + (pixel / 4) * 20 + (pixel % 4) * 4;
+    const uint8_t* expected = pixel == 5 ? green : red;
+    EXPECT_EQ(std::vector<uint8_t>(buffer->m_pData + at, buffer->m_pData + at + 4),
+              std::vector<uint8_t>(expected, expected + 4)) << "pixel " << pixel;
+  }
+  for (int at : {0, 3, 20, 23}) EXPECT_EQ(buffer->m_pData[at], 0xAB) << at;  // before and between rows
+  EXPECT_EQ(buffer->m_Position, 7);
+  DeleteBuffer(index);
 }
 
 TEST_F(SurfaceBuiltinsTest, AlphaBlendsWithTheColourFactors) {
