@@ -101,6 +101,7 @@ CCode::~CCode() {
   // code do. Either way the view objects are this entry's.
   delete m_code;
   delete m_lineInfo;
+  VM_NoteScriptChange();
   if (m_madeFromText) {
     if (m_sourceCopy != m_source) MemoryManager::Free(const_cast<char*>(m_sourceCopy));
     MemoryManager::Free(m_name);
@@ -143,6 +144,7 @@ bool CCode::Compile(const char* name) {
         delete m_code;
         m_code = nullptr;
       }
+      VM_NoteScriptChange();
     }
   }
   return true;

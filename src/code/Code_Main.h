@@ -72,7 +72,9 @@ class CCode {
   const char* m_source = nullptr;  // the script text
   CodeNode* m_tree = nullptr;      // the code tree, null until compiled
   ScriptValue m_constant{};        // a folded constant's value (payload shared with the tree)
-  VMBuffer* m_code = nullptr;      // the bytecode, null when there is none
+  // The bytecode, null when there is none. Whoever replaces it on an entry a script may hold
+  // calls VM_NoteScriptChange (code/VM_State.h).
+  VMBuffer* m_code = nullptr;
   VMBuffer* m_lineInfo = nullptr;  // the line-info table, null when there is none
   const char* m_sourceCopy = nullptr;  // the text the machine shows in reports and to the debugger
   char* m_name = nullptr;          // own copy (text entries) or the game data's name

@@ -537,7 +537,9 @@ void VM_Reset() {
   FreeStackBlocks();
   VMFreeLocalsPool();
   FreeBuiltinFunctions();
+  const uint64_t scriptGeneration = g_VM.scriptGeneration;
   g_VM = VMState{};
+  g_VM.scriptGeneration = scriptGeneration + 1;
 }
 
 // ---- Frames ----

@@ -2206,15 +2206,18 @@ int LoopPasses(const VMStep& f, T* r, LoopRun* run) {
 // constant as a double in nodes[1].d).
 [[gnu::always_inline]] inline uint8_t* RunCall(VMExecContext* context, const StepContext& c, VMStep& step, uint8_t* sp,
                                                bool oneSum) {
-  // The script's code entry, and its words unless the step found them there last time.
-  CCode* callee = Script_GetCode(step.callNumber - kScriptCallBase);
-  if (callee == nullptr) return nullptr;
-  if (callee != step.callee || callee->m_code != step.calleeWords) {
+  // The script's code entry and its words, as the step found them last time unless a script or
+  // its code changed since.
+  CCode* callee = step.callee;
+  if (step.calleeGeneration != g_VM.scriptGeneration) {
+    callee = Script_GetCode(step.callNumber - kScriptCallBase);
+    if (callee == nullptr) return nullptr;
     const VMBuffer* words = callee->m_code;
     if (words == nullptr || words->m_data == nullptr || words->m_size <= 0) return nullptr;
+    if (callee != step.callee || words != step.calleeWords) step.calleeSteps = nullptr;
     step.callee = callee;
     step.calleeWords = words;
-    step.calleeSteps = nullptr;
+    step.calleeGeneration = g_VM.scriptGeneration;
   }
   Registers r;
   r.d[0] = 0.0;

@@ -58,6 +58,10 @@ struct VMState {
   int32_t argumentsUsed = 0;
   // Every 4,096 branches the window's messages are pumped.
   uint32_t branchCounter = 0;
+  // Raised by VM_NoteScriptChange at every change to the script table, to a script's code entry
+  // or to an entry's words; never lowered (VM_Reset keeps it), so a call step that saw the same
+  // value still has the same callee and words.
+  uint64_t scriptGeneration = 1;
 
   // The innermost running context (null while no bytecode runs) and the runs in progress.
   VMExecContext* current = nullptr;
@@ -119,6 +123,9 @@ inline ScriptValue* VM_ArgumentSlotToWrite(int32_t slot) {
   if (slot >= g_VM.argumentsUsed) g_VM.argumentsUsed = slot + 1;
   return &g_VM.argumentSlots[slot];
 }
+
+// Marks that the script table, a script's code entry or an entry's words changed.
+inline void VM_NoteScriptChange() { ++g_VM.scriptGeneration; }
 
 // Releases the argument slots, the locals pool and the built-in function table, then puts a fresh
 // record in place. Never called while code runs.

@@ -4,6 +4,7 @@
 
 #include "base/VCL.h"
 #include "code/Code_Main.h"
+#include "code/VM_State.h"
 #include "platform/MemoryManager.h"
 #include "runner/GameData_Code.h"
 #include "support/BoundedReader.h"
@@ -24,12 +25,14 @@ void CScript::DropCode() {
   if (m_ownsCode) delete m_code;
   m_code = nullptr;
   m_ownsCode = true;
+  VM_NoteScriptChange();
 }
 
 void CScript::SetBorrowedCode(CCode* code) {
   DropCode();
   m_code = code;
   m_ownsCode = false;
+  VM_NoteScriptChange();
 }
 
 bool CScript::Load(const BoundedReader& image, uint64_t entry) {
@@ -71,9 +74,11 @@ bool CScript::Compile() {
   DropCode();
   if (CodeChunkPresent()) {
     m_code = CCode::CCodeFromIndex(m_codeIndex, false);
+    VM_NoteScriptChange();
     return true;
   }
   m_code = new CCode(GetText(), false);
+  VM_NoteScriptChange();
   char name[1024];
   std::snprintf(name, sizeof(name), "Script.%s", m_name != nullptr ? m_name : "");
   return m_code->Compile(name);

@@ -8,6 +8,7 @@
 #include "code/Code_Error.h"
 #include "code/Code_Main.h"
 #include "code/VM_Exec.h"
+#include "code/VM_State.h"
 #include "code/VM_Variables.h"
 #include "platform/GrowArray.h"
 #include "platform/NameTable.h"
@@ -32,6 +33,7 @@ void Script_FreeAll() {
   for (int32_t i = 0; i < g_scripts.scripts.Count(); ++i) delete g_scripts.scripts[i];
   g_scripts.scripts.Free();
   g_scripts.names.FreeAll();
+  VM_NoteScriptChange();
 }
 
 bool Script_LoadChunk(BoundedReader& chunk) {
@@ -42,6 +44,7 @@ bool Script_LoadChunk(BoundedReader& chunk) {
   }
   Script_Reset();
   g_scripts.scripts.SetCount(count);
+  VM_NoteScriptChange();
   g_scripts.names.Set(static_cast<int32_t>(count) - 1, nullptr);
   for (uint32_t i = 0; i < count; ++i) {
     uint32_t entry = 0;
@@ -53,6 +56,7 @@ bool Script_LoadChunk(BoundedReader& chunk) {
       return false;
     }
     g_scripts.scripts[static_cast<int32_t>(i)] = script;
+    VM_NoteScriptChange();
     g_scripts.names.Set(static_cast<int32_t>(i), script->m_name);
   }
   return true;
@@ -98,6 +102,7 @@ int32_t Script_Add(const char* name) {
   const int32_t index = g_scripts.names.Add(name != nullptr ? name : "");
   script->m_name = g_scripts.names.Name(index);
   g_scripts.scripts.Push(script);
+  VM_NoteScriptChange();
   return index;
 }
 

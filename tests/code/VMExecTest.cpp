@@ -569,6 +569,7 @@ TEST_F(VMExec, CallStepsFollowTheCalleesCode) {
   VMBuffer* old = callee->m_code;
   callee->m_code = testsupport::AssembleCode(
       "call.i @arg0 0\n pop.v.v -5 @m\n push.v -5 @m\n push.e 3\n add.i.v\n ret.v").release();
+  VM_NoteScriptChange();
   RunResult replaced;
   RunCode(&replaced, caller.get());
   EXPECT_TRUE(replaced.IsReal(13)) << TextOf(replaced.value);
@@ -592,10 +593,38 @@ TEST_F(VMExec, CallStepsFollowTheCalleesCode) {
   // A script without code any more: the call goes the general way.
   delete callee->m_code;
   callee->m_code = nullptr;
+  VM_NoteScriptChange();
   RunResult empty;
   RunCode(&empty, caller.get());
   EXPECT_TRUE(empty.completed);
   callee->m_code = old;
+  VM_NoteScriptChange();
+}
+
+// A call step that cached its callee meets the script table emptied and refilled, the old code
+// entry freed: the call finds the new script (or none) and never touches the freed entry.
+TEST_F(VMExec, CallStepsForgetFreedScripts) {
+  const int32_t number = AddScript("callee", "push.v -5 @n\n push.e 1\n add.i.v\n ret.v");
+  auto caller = testsupport::AssembleCode(
+      "push.v -5 @n\n push.e 2\n mul.i.v\n call.i " + std::to_string(number) + " 1\n ret.v");
+  SetGlobal("n", RealValue(5));
+  RunResult first;
+  RunCode(&first, caller.get());
+  EXPECT_TRUE(first.IsReal(6));
+
+  // Every script gone and its entry freed: the call has no script to run.
+  Script_FreeAll();
+  for (CCode* code : m_scripts) delete code;
+  m_scripts.clear();
+  RunResult none;
+  RunCode(&none, caller.get());
+  EXPECT_FALSE(none.IsReal(6));
+
+  // A new script in the same slot.
+  ASSERT_EQ(AddScript("other", "push.v -5 @n\n push.e 7\n add.i.v\n ret.v"), number);
+  RunResult refilled;
+  RunCode(&refilled, caller.get());
+  EXPECT_TRUE(refilled.IsReal(12)) << TextOf(refilled.value);
 }
 
 VMBuffer* g_nestCode = nullptr;
