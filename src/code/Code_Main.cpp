@@ -47,6 +47,7 @@ void UnlinkFromDataCodeList(CCode* code) {
 
 VMBuffer::~VMBuffer() {
   VMFreeDecoded(m_decoded);
+  VM_NoteScriptChange();
   if (m_owned) MemoryManager::Free(const_cast<uint32_t*>(m_data));
 }
 

@@ -23,6 +23,8 @@ class VMBuffer {
   VMBuffer(const VMBuffer&) = delete;
   VMBuffer& operator=(const VMBuffer&) = delete;
 
+  // Whoever changes the words or their size on a buffer that may have run calls
+  // VM_NoteScriptChange (code/VM_State.h).
   int32_t m_size = 0;                 // in bytes
   const uint32_t* m_data = nullptr;   // the words
   bool m_owned = false;               // released with the view (MemoryManager block)

@@ -618,6 +618,7 @@ VMDecoded* VMDecodedFor(VMBuffer* code) {
   decoded = new VMDecoded();
   VMTranslate(code->m_data, code->m_size, decoded);
   code->m_decoded = decoded;
+  VM_NoteScriptChange();  // call steps keep the steps they found
   return decoded;
 }
 

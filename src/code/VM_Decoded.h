@@ -178,12 +178,13 @@ struct VMStep {
   int32_t peak = 0;             // the most stack bytes the covered words hold before any of them
   int32_t callNumber = 0;       // STEP_CALL: the call word's function number (a script's)
   int32_t argc = 0;             // STEP_CALL: the argument count
-  // STEP_CALL: the callee's code entry and words as last checked, and g_VM.scriptGeneration
-  // then: while it has not moved the step calls them without looking the script up.
+  // STEP_CALL: the callee's code entry and words as last checked, the steps of those words once
+  // found (null before), and g_VM.scriptGeneration then: while it has not moved the step calls
+  // them without looking the script or its steps up.
   CCode* callee = nullptr;
   const VMBuffer* calleeWords = nullptr;
   uint64_t calleeGeneration = 0;
-  VMDecoded* calleeSteps = nullptr;  // and the steps of those words, when the step found them
+  VMDecoded* calleeSteps = nullptr;
   int32_t testPc = 0;           // STEP_LOOP, STEP_LOOP_BODY: the test's first word (where the b goes)
   // STEP_LOOP_BODY: the body's own step (1 + its index), the increment's first word (the loop
   // step's pc), the body's last word, the loop variable's site, its operator (add or sub) and

@@ -714,6 +714,7 @@ void VMWriteBuffer::MakeRoom(int64_t bytes) {
   m_data = static_cast<const uint32_t*>(block);
   m_capacity = static_cast<int32_t>(capacity);
   m_size = m_capacity;
+  VM_NoteScriptChange();
 }
 
 void VMWriteBuffer::Append(const void* bytes, int32_t size) {

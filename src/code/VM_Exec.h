@@ -203,7 +203,10 @@ class VMWriteBuffer : public VMBuffer {
   // The words written so far (writable, e.g. to patch branch offsets).
   uint32_t* Words() { return const_cast<uint32_t*>(m_data); }
   // Sets the buffer's size to the bytes written.
-  void Finish() { m_size = m_used; }
+  void Finish() {
+    m_size = m_used;
+    VM_NoteScriptChange();
+  }
 
  private:
   void MakeRoom(int64_t bytes);

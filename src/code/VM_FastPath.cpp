@@ -2214,7 +2214,7 @@ int LoopPasses(const VMStep& f, T* r, LoopRun* run) {
     if (callee == nullptr) return nullptr;
     const VMBuffer* words = callee->m_code;
     if (words == nullptr || words->m_data == nullptr || words->m_size <= 0) return nullptr;
-    if (callee != step.callee || words != step.calleeWords) step.calleeSteps = nullptr;
+    step.calleeSteps = nullptr;
     step.callee = callee;
     step.calleeWords = words;
     step.calleeGeneration = g_VM.scriptGeneration;
@@ -2302,13 +2302,11 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
         m.locals = nullptr;
         c.lists[SITE_LOCALS] = nullptr;
         c.stamp = ++g_Variables.listEpochs;
-        // Its steps, as the step found them last unless its words or their steps changed (the
+        // Its steps, as the step found them last while the script generation holds (the
         // switches DecodedFor checks cannot change while steps run).
-        VMBuffer* words = context->code;
         VMDecoded* next = step.calleeSteps;
-        if (next == nullptr || words->m_decoded != next || next->words != context->words ||
-            next->size != context->codeSize) {
-          next = VMDecodedFor(words);
+        if (next == nullptr) {
+          next = VMDecodedFor(context->code);
           step.calleeSteps = next;
         }
         if (next->steps.Count() == 0) return pc;  // code without steps runs word by word

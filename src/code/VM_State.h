@@ -58,9 +58,9 @@ struct VMState {
   int32_t argumentsUsed = 0;
   // Every 4,096 branches the window's messages are pumped.
   uint32_t branchCounter = 0;
-  // Raised by VM_NoteScriptChange at every change to the script table, to a script's code entry
-  // or to an entry's words; never lowered (VM_Reset keeps it), so a call step that saw the same
-  // value still has the same callee and words.
+  // Raised by VM_NoteScriptChange at every change to the script table, to a script's code entry,
+  // to a code buffer's words or to the steps decoded from them; never lowered (VM_Reset keeps
+  // it), so a call step that saw the same value still has the same callee, words and steps.
   uint64_t scriptGeneration = 1;
 
   // The innermost running context (null while no bytecode runs) and the runs in progress.
