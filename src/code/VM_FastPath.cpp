@@ -2320,6 +2320,7 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
       case kShapeReturn:
       case kShapeTestReturn: {
         uint8_t* after = nullptr;
+        const VMBuffer* from = context->code;
         if (step.shape == kShapeReturn) {
           after = RunReturn(context, c, step, sp);
           if (after == nullptr) return pc;
@@ -2343,7 +2344,12 @@ inline VMDecoded* DecodedFor(const VMExecContext* context) {
           c.SetInstances(m.self, m.other);
         }
         c.stamp = ++g_Variables.listEpochs;
-        // The unwound frame gave back the caller's code buffer with its own words and size.
+        // The unwound frame gave back the caller's code buffer with its own words and size: a
+        // recursive call's caller runs the same steps.
+        if (context->code == from) {
+          room = sp - m.base - kVMStackReserve;
+          continue;
+        }
         if (context->code == nullptr) return pc;
         decoded = StepsOf(context);
         if (decoded->steps.Count() == 0) return pc;
