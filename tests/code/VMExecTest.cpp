@@ -2,6 +2,7 @@
 // refusals, the stack caps and cleanup after fatal errors.
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,20 @@ class VMExec : public VMTest {
     SetString(&text, "ab");
     SetGlobal("s", text);
     ReleaseValue(&text);
+  }
+
+  // A script "callee" answering n + 1 (its argument goes unread) and code calling it with n * 2,
+  // run once with n = 5, so that the caller's call step has found its callee; *number is the
+  // script's number.
+  std::unique_ptr<VMBuffer> CallerOfACachedCallee(int32_t* number) {
+    *number = AddScript("callee", "push.v -5 @n\n push.e 1\n add.i.v\n ret.v");
+    auto caller = testsupport::AssembleCode(
+        "push.v -5 @n\n push.e 2\n mul.i.v\n call.i " + std::to_string(*number) + " 1\n ret.v");
+    SetGlobal("n", RealValue(5));
+    RunResult first;
+    RunCode(&first, caller.get());
+    EXPECT_TRUE(first.IsReal(6));
+    return caller;
   }
 };
 
@@ -555,13 +570,8 @@ TEST_F(VMExec, RecursionOverflowsAtTheSameDepthOnEveryPath) {
 // A call step keeps the callee it found: when the script's code is replaced, or a breakpoint is
 // set in it and cleared while the steps are cached, the next call runs what the script now holds.
 TEST_F(VMExec, CallStepsFollowTheCalleesCode) {
-  const int32_t number = AddScript("callee", "push.v -5 @n\n push.e 1\n add.i.v\n ret.v");
-  auto caller = testsupport::AssembleCode(
-      "push.v -5 @n\n push.e 2\n mul.i.v\n call.i " + std::to_string(number) + " 1\n ret.v");
-  SetGlobal("n", RealValue(5));
-  RunResult first;
-  RunCode(&first, caller.get());
-  EXPECT_TRUE(first.IsReal(6));  // n + 1 in the callee, whose argument goes unread
+  int32_t number = -1;
+  auto caller = CallerOfACachedCallee(&number);
   ASSERT_NE(caller->m_decoded, nullptr);
 
   // The callee's words replaced by other code.
@@ -604,13 +614,8 @@ TEST_F(VMExec, CallStepsFollowTheCalleesCode) {
 // A call step that cached its callee meets the script table emptied and refilled, the old code
 // entry freed: the call finds the new script (or none) and never touches the freed entry.
 TEST_F(VMExec, CallStepsForgetFreedScripts) {
-  const int32_t number = AddScript("callee", "push.v -5 @n\n push.e 1\n add.i.v\n ret.v");
-  auto caller = testsupport::AssembleCode(
-      "push.v -5 @n\n push.e 2\n mul.i.v\n call.i " + std::to_string(number) + " 1\n ret.v");
-  SetGlobal("n", RealValue(5));
-  RunResult first;
-  RunCode(&first, caller.get());
-  EXPECT_TRUE(first.IsReal(6));
+  int32_t number = -1;
+  auto caller = CallerOfACachedCallee(&number);
 
   // Every script gone and its entry freed: the call has no script to run.
   Script_FreeAll();
