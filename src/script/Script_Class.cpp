@@ -21,6 +21,7 @@ CScript::~CScript() {
   MemoryManager::Free(m_text);
 }
 
+// Every change of a script's code starts here, so this is where call steps learn of it.
 void CScript::DropCode() {
   if (m_ownsCode) delete m_code;
   m_code = nullptr;
@@ -32,7 +33,6 @@ void CScript::SetBorrowedCode(CCode* code) {
   DropCode();
   m_code = code;
   m_ownsCode = false;
-  VM_NoteScriptChange();
 }
 
 bool CScript::Load(const BoundedReader& image, uint64_t entry) {
@@ -74,11 +74,9 @@ bool CScript::Compile() {
   DropCode();
   if (CodeChunkPresent()) {
     m_code = CCode::CCodeFromIndex(m_codeIndex, false);
-    VM_NoteScriptChange();
     return true;
   }
   m_code = new CCode(GetText(), false);
-  VM_NoteScriptChange();
   char name[1024];
   std::snprintf(name, sizeof(name), "Script.%s", m_name != nullptr ? m_name : "");
   return m_code->Compile(name);

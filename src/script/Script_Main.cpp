@@ -56,7 +56,6 @@ bool Script_LoadChunk(BoundedReader& chunk) {
       return false;
     }
     g_scripts.scripts[static_cast<int32_t>(i)] = script;
-    VM_NoteScriptChange();
     g_scripts.names.Set(static_cast<int32_t>(i), script->m_name);
   }
   return true;
